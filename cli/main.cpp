@@ -1,0 +1,102 @@
+// mlinsight: code completion for markup and style sheets, from the command line.
+//
+//   mlinsight schema-file -- "-//W3C//DTD HTML 4.01//EN"   -> .../schemas/strict.dtd
+//   mlinsight chunks page.html                             -> "0 16380" ...
+//
+// Bad input (a missing file, an unknown option) gives one line on stderr and
+// exit status 2.
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <vector>
+
+#include "cli/CliHost.h"
+#include "host/KelStream.h"
+#include "host/KelStrings.h"
+#include "markup/MLBufferProducer.h"
+#include "markup/MLParserUtils.h"
+
+namespace {
+
+using namespace kel;
+
+int RunSchemaFile(const std::string& Identifier, TKibitzMode Mode) {
+  std::cout << GetSchemaFileName(Identifier, Mode) << '\n';
+  return 0;
+}
+
+int RunChunks(const std::string& FileName) {
+  TKelFileStream Stream(FileName);
+  if (!Stream.IsOpen()) {
+    std::cerr << "mlinsight: cannot open " << FileName << ": " << std::strerror(errno) << '\n';
+    return 2;
+  }
+  auto Producer = MakeKel<TMLBufferProducer>(&Stream);
+  // A chunk ends where the next begins (the text may hold zero bytes of its
+  // own); after the last fill the producer stands at the end of the text.
+  std::vector<int32_t> Starts;
+  while (Producer->FillBuffer()) Starts.push_back(Producer->BufferOffset(Producer->BufferAtOffset(0)));
+  Starts.push_back(Producer->BufferOffset(nullptr));
+  for (size_t I = 0; I + 1 < Starts.size(); ++I) std::cout << Starts[I] << ' ' << Starts[I + 1] - Starts[I] << '\n';
+  return 0;
+}
+
+bool IsCommand(CLI::App& App, const std::string& Name) {
+  for (const auto* Sub : App.get_subcommands([](CLI::App*) { return true; }))
+    if (Sub->get_name() == Name) return true;
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App App{"mlinsight: code completion for markup and style sheets", "mlinsight"};
+  App.set_version_flag("--version", std::string("mlinsight ") + MLINSIGHT_VERSION);
+  App.require_subcommand(1);
+
+  std::string Identifier;
+  TKibitzMode Mode = TKibitzMode::kmHTML;
+  const std::map<std::string, TKibitzMode> Modes{{"html", TKibitzMode::kmHTML},
+                                                 {"xsl", TKibitzMode::kmXSL},
+                                                 {"wml", TKibitzMode::kmWML},
+                                                 {"resx", TKibitzMode::kmResX}};
+  std::string ModeName = "html";
+  auto* SchemaFile = App.add_subcommand("schema-file", "Print the schema file a DOCTYPE identifier selects");
+  SchemaFile->add_option("--mode", ModeName, "Schema family: html, xsl, wml or resx")
+      ->check(CLI::IsMember({"html", "xsl", "wml", "resx"}, CLI::ignore_case));
+  SchemaFile->add_option("identifier", Identifier, "Public or system identifier (may be empty)")->required();
+
+  std::string FileName;
+  auto* Chunks = App.add_subcommand("chunks", "Print the chunks the parsers read a file in: offset and length");
+  Chunks->add_option("file", FileName, "The file to read")->required();
+
+  // CLI11 reports a mistyped command as a missing one; name it instead.
+  if (argc > 1 && argv[1][0] != '-' && !IsCommand(App, argv[1])) {
+    std::cerr << "mlinsight: unknown command " << argv[1] << " (see mlinsight --help)\n";
+    return 2;
+  }
+  try {
+    App.parse(argc, argv);
+  } catch (const CLI::CallForHelp& E) {
+    return App.exit(E);
+  } catch (const CLI::CallForAllHelp& E) {
+    return App.exit(E);
+  } catch (const CLI::CallForVersion& E) {
+    return App.exit(E);
+  } catch (const CLI::ParseError& E) {
+    std::cerr << "mlinsight: " << E.what() << " (see mlinsight --help)\n";
+    return 2;
+  }
+
+  if (const auto It = Modes.find(LowerCase(ModeName)); It != Modes.end()) Mode = It->second;
+
+  TCliHost Host;
+  int Status = 0;
+  if (*SchemaFile) Status = RunSchemaFile(Identifier, Mode);
+  if (*Chunks) Status = RunChunks(FileName);
+  Host.FlushMessages(std::cerr);
+  return Status;
+}

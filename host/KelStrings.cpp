@@ -1,0 +1,65 @@
+#include "host/KelStrings.h"
+
+#include <utf8.h>
+
+#include <iterator>
+
+namespace kel {
+
+namespace {
+char Lower(char C) { return (C >= 'A' && C <= 'Z') ? static_cast<char>(C + 32) : C; }
+char Upper(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view S) {
+  std::string Valid;
+  utf8::replace_invalid(S.begin(), S.end(), std::back_inserter(Valid));
+  std::u16string Out;
+  utf8::utf8to16(Valid.begin(), Valid.end(), std::back_inserter(Out));
+  return Out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view S) {
+  std::string Out;
+  for (size_t I = 0; I < S.size(); ++I) {
+    uint32_t C = S[I];
+    if (C >= 0xD800 && C <= 0xDBFF && I + 1 < S.size() && S[I + 1] >= 0xDC00 && S[I + 1] <= 0xDFFF) {
+      C = 0x10000 + ((C - 0xD800) << 10) + (S[I + 1] - 0xDC00);
+      ++I;
+    } else if (C >= 0xD800 && C <= 0xDFFF) {
+      C = 0xFFFD;
+    }
+    utf8::append(C, std::back_inserter(Out));
+  }
+  return Out;
+}
+
+std::string LowerCase(std::string_view S) {
+  std::string R(S);
+  for (char& C : R) C = Lower(C);
+  return R;
+}
+
+std::string UpperCase(std::string_view S) {
+  std::string R(S);
+  for (char& C : R) C = Upper(C);
+  return R;
+}
+
+int CompareText(std::string_view A, std::string_view B) {
+  const size_t N = A.size() < B.size() ? A.size() : B.size();
+  for (size_t I = 0; I < N; ++I) {
+    const auto X = static_cast<unsigned char>(Lower(A[I]));
+    const auto Y = static_cast<unsigned char>(Lower(B[I]));
+    if (X != Y) return X < Y ? -1 : 1;
+  }
+  return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
+}
+
+bool SameText(std::string_view A, std::string_view B) { return A.size() == B.size() && CompareText(A, B) == 0; }
+
+bool StartsWithText(std::string_view S, std::string_view Prefix) {
+  return S.size() >= Prefix.size() && CompareText(S.substr(0, Prefix.size()), Prefix) == 0;
+}
+
+}  // namespace kel

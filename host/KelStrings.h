@@ -1,0 +1,25 @@
+// String helpers shared by all layers: UTF-8 <-> UTF-16 for attribute values
+// and host texts, and the ASCII letter-case operations that name comparison
+// uses (markup names compare without regard to ASCII case only).
+//
+// Example: Utf8ToUtf16("caf\xC3\xA9") == u"café"; SameText("TD", "td") is true.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kel {
+
+// Malformed UTF-8 never fails: each invalid byte becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view S);
+// Unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view S);
+
+std::string LowerCase(std::string_view S);
+std::string UpperCase(std::string_view S);
+bool SameText(std::string_view A, std::string_view B);
+// <0, 0, >0 as A sorts before, with or after B, ignoring ASCII case.
+int CompareText(std::string_view A, std::string_view B);
+bool StartsWithText(std::string_view S, std::string_view Prefix);
+
+}  // namespace kel

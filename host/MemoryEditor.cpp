@@ -1,0 +1,378 @@
+#include "host/MemoryEditor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <tuple>
+
+namespace kel {
+
+namespace {
+
+int32_t ClampTo(int64_t V, int64_t Lo, int64_t Hi) { return static_cast<int32_t>(std::clamp(V, Lo, Hi)); }
+
+TKelEditPos EditPosOf(const TKelCharPos& P) {
+  return {static_cast<int16_t>(std::min<int32_t>(P.CharIndex + 1, std::numeric_limits<int16_t>::max())),
+          P.Line};
+}
+
+bool IsIdentifierByte(char C) {
+  const auto U = static_cast<unsigned char>(C);
+  return U >= 0x80 || U == '_' || (U >= '0' && U <= '9') || (U >= 'a' && U <= 'z') || (U >= 'A' && U <= 'Z');
+}
+
+}  // namespace
+
+// ---- Document -----------------------------------------------------------------
+
+TMemoryDocument::TMemoryDocument(std::string Text, std::string FileName)
+    : FText(std::move(Text)), FFileName(std::move(FileName)) {
+  RebuildLines();
+}
+
+void TMemoryDocument::SetText(std::string Text) {
+  FText = std::move(Text);
+  RebuildLines();
+  FUndo.clear();
+  FPending = {};
+  FPendingStep = 0;
+  ++FRevision;
+  ForEachMark([this](int32_t& M) { M = ClampOffset(M); });
+}
+
+void TMemoryDocument::RebuildLines() {
+  FLineStarts.assign(1, 0);
+  FLineEnds.clear();
+  const int32_t N = Size();
+  for (int32_t I = 0; I < N; ++I) {
+    const char C = FText[static_cast<size_t>(I)];
+    if (C != '\r' && C != '\n') continue;
+    FLineEnds.push_back(I);
+    if (C == '\r' && I + 1 < N && FText[static_cast<size_t>(I) + 1] == '\n') ++I;
+    FLineStarts.push_back(I + 1);
+  }
+  FLineEnds.push_back(N);
+}
+
+int32_t TMemoryDocument::LineStart(int32_t Line) const {
+  return FLineStarts[static_cast<size_t>(ClampTo(Line, 1, LineCount()) - 1)];
+}
+
+int32_t TMemoryDocument::LineEnd(int32_t Line) const {
+  return FLineEnds[static_cast<size_t>(ClampTo(Line, 1, LineCount()) - 1)];
+}
+
+int32_t TMemoryDocument::LineOf(int32_t Offset) const {
+  const auto It = std::upper_bound(FLineStarts.begin(), FLineStarts.end(), Offset);
+  return std::max<int32_t>(1, static_cast<int32_t>(It - FLineStarts.begin()));
+}
+
+int32_t TMemoryDocument::ClampOffset(int64_t Offset) const {
+  const int32_t O = ClampTo(Offset, 0, Size());
+  const auto U = static_cast<size_t>(O);
+  if (O > 0 && O < Size() && FText[U - 1] == '\r' && FText[U] == '\n') return O - 1;
+  return O;
+}
+
+TKelCharPos TMemoryDocument::CharPosOf(int32_t Offset) const {
+  const int32_t O = ClampOffset(Offset);
+  const int32_t Line = LineOf(O);
+  return {O - LineStart(Line), Line};
+}
+
+int32_t TMemoryDocument::OffsetOf(int64_t Line, int64_t CharIndex, bool* Exact) const {
+  const int32_t L = ClampTo(Line, 1, LineCount());
+  const int32_t Start = LineStart(L);
+  const int32_t Index = ClampTo(CharIndex, 0, LineEnd(L) - Start);
+  if (Exact) *Exact = L == Line && Index == CharIndex;
+  return Start + Index;
+}
+
+template <class F>
+void TMemoryDocument::ForEachMark(F&& Fn) {
+  Fn(FMarks.Caret);
+  Fn(FMarks.Position);
+  for (auto& M : FMarks.SavedPositions) Fn(M);
+  // Unset block ends stay unset.
+  auto Block = [&Fn](int32_t& M) {
+    if (M >= 0) Fn(M);
+  };
+  Block(FMarks.BlockBegin);
+  Block(FMarks.BlockEnd);
+  for (auto& [B, E] : FMarks.SavedBlocks) {
+    Block(B);
+    Block(E);
+  }
+}
+
+void TMemoryDocument::Apply(int32_t Offset, int32_t Count, std::string_view Inserted) {
+  FText.replace(static_cast<size_t>(Offset), static_cast<size_t>(Count), Inserted);
+  RebuildLines();
+  ++FRevision;
+  const int32_t Added = static_cast<int32_t>(Inserted.size());
+  ForEachMark([&](int32_t& M) {
+    if (M < Offset) return;
+    M = M <= Offset + Count ? Offset + Added : M - Count + Added;
+    M = ClampOffset(M);
+  });
+}
+
+void TMemoryDocument::Replace(int64_t Step, int32_t Offset, int32_t Count, std::string_view Inserted) {
+  const int32_t At = ClampTo(Offset, 0, Size());
+  const int32_t N = ClampTo(Count, 0, Size() - At);
+  if (N == 0 && Inserted.empty()) return;
+  if (Step != FPendingStep) {
+    FlushStep();
+    FPendingStep = Step;
+    FPending.CaretBefore = FMarks.Caret;
+  }
+  FPending.Edits.push_back(
+      {At, FText.substr(static_cast<size_t>(At), static_cast<size_t>(N)), std::string(Inserted)});
+  Apply(At, N, Inserted);
+}
+
+void TMemoryDocument::FlushStep() {
+  if (!FPending.Edits.empty()) FUndo.push_back(std::move(FPending));
+  FPending = {};
+  FPendingStep = 0;
+}
+
+void TMemoryDocument::CloseStep(int64_t Step) {
+  if (Step == FPendingStep) FlushStep();
+}
+
+bool TMemoryDocument::Undo() {
+  FlushStep();
+  if (FUndo.empty()) return false;
+  const TStep Step = std::move(FUndo.back());
+  FUndo.pop_back();
+  for (auto It = Step.Edits.rbegin(); It != Step.Edits.rend(); ++It)
+    Apply(It->Offset, static_cast<int32_t>(It->Inserted.size()), It->Removed);
+  FMarks.Caret = ClampOffset(Step.CaretBefore);
+  return true;
+}
+
+int32_t TMemoryDocument::UndoCount() const {
+  return static_cast<int32_t>(FUndo.size()) + (FPending.Edits.empty() ? 0 : 1);
+}
+
+// ---- Interface objects ------------------------------------------------------------
+
+namespace {
+
+class TMemoryEditPosition : public TKelInterfaced<IKelEditPosition> {
+ public:
+  explicit TMemoryEditPosition(std::shared_ptr<TMemoryDocument> Doc) : FDoc(std::move(Doc)) {}
+
+  bool BackspaceDelete(int32_t Count) override {
+    const int32_t At = Pos();
+    const int32_t From = ClampTo(static_cast<int64_t>(At) - Count, 0, At);
+    if (From == At) return false;
+    const int64_t Step = FDoc->OpenStep();
+    FDoc->Replace(Step, From, At - From, {});
+    FDoc->CloseStep(Step);
+    return true;
+  }
+  int32_t GetColumn() override { return FDoc->CharPosOf(Pos()).CharIndex + 1; }
+  int32_t GetRow() override { return FDoc->CharPosOf(Pos()).Line; }
+  bool InsertCharacter(char Character) override {
+    // A NUL would cut the text short for every reader that expects a terminator.
+    if (Character == '\0') return false;
+    const int64_t Step = FDoc->OpenStep();
+    FDoc->Replace(Step, Pos(), 0, std::string_view(&Character, 1));
+    FDoc->CloseStep(Step);
+    return true;
+  }
+  // False when the place does not exist; the position then goes to the nearest one.
+  bool Move(int32_t Line, int32_t Column) override { return MoveTo(Line, Column); }
+  bool MoveEOL() override {
+    Pos() = FDoc->LineEnd(FDoc->LineOf(Pos()));
+    return true;
+  }
+  bool MoveRelative(int32_t Rows, int32_t Columns) override {
+    const TKelCharPos At = FDoc->CharPosOf(Pos());
+    return MoveTo(static_cast<int64_t>(At.Line) + Rows, static_cast<int64_t>(At.CharIndex) + 1 + Columns);
+  }
+  void Save() override { FDoc->Marks().SavedPositions.push_back(Pos()); }
+  void Restore() override {
+    auto& Saved = FDoc->Marks().SavedPositions;
+    if (Saved.empty()) return;
+    Pos() = FDoc->ClampOffset(Saved.back());
+    Saved.pop_back();
+  }
+  std::string RipText(const TKelCharSet& Chars, int32_t Flags) override {
+    const bool Backward = (Flags & kelRipBackward) != 0;
+    const bool StopSet = (Flags & kelRipToStopSet) == kelRipToStopSet;
+    const std::string& Text = FDoc->Text();
+    const int32_t At = Pos();
+    const int32_t Line = FDoc->LineOf(At);
+    auto Takes = [&](int32_t I) { return InSet(Chars, Text[static_cast<size_t>(I)]) != StopSet; };
+    int32_t From = At, To = At;
+    if (Backward) {
+      const int32_t Start = FDoc->LineStart(Line);
+      while (From > Start && Takes(From - 1)) --From;
+    } else {
+      const int32_t End = FDoc->LineEnd(Line);
+      while (To < End && Takes(To)) ++To;
+    }
+    return Text.substr(static_cast<size_t>(From), static_cast<size_t>(To - From));
+  }
+
+ private:
+  int32_t& Pos() { return FDoc->Marks().Position; }
+  bool MoveTo(int64_t Line, int64_t Column) {
+    bool Exact = false;
+    Pos() = FDoc->OffsetOf(Line, Column - 1, &Exact);
+    return Exact;
+  }
+
+  std::shared_ptr<TMemoryDocument> FDoc;
+};
+
+class TMemoryEditBlock : public TKelInterfaced<IKelEditBlock> {
+ public:
+  explicit TMemoryEditBlock(std::shared_ptr<TMemoryDocument> Doc) : FDoc(std::move(Doc)) {}
+
+  void BeginBlock() override { FDoc->Marks().BlockBegin = FDoc->Marks().Position; }
+  void EndBlock() override { FDoc->Marks().BlockEnd = FDoc->Marks().Position; }
+  std::string GetText() override {
+    const auto& M = FDoc->Marks();
+    if (M.BlockBegin < 0 || M.BlockEnd < 0) return {};
+    const auto [From, To] = std::minmax(M.BlockBegin, M.BlockEnd);
+    return FDoc->Text().substr(static_cast<size_t>(From), static_cast<size_t>(To - From));
+  }
+  void Save() override {
+    auto& M = FDoc->Marks();
+    M.SavedBlocks.emplace_back(M.BlockBegin, M.BlockEnd);
+  }
+  void Restore() override {
+    auto& M = FDoc->Marks();
+    if (M.SavedBlocks.empty()) return;
+    std::tie(M.BlockBegin, M.BlockEnd) = M.SavedBlocks.back();
+    M.SavedBlocks.pop_back();
+  }
+
+ private:
+  std::shared_ptr<TMemoryDocument> FDoc;
+};
+
+class TMemoryEditReader : public TKelInterfaced<IKelEditReader> {
+ public:
+  explicit TMemoryEditReader(std::shared_ptr<TMemoryDocument> Doc) : FDoc(std::move(Doc)) {}
+
+  int32_t GetText(int32_t Offset, char* Buffer, int32_t Count) override {
+    const int32_t Size = FDoc->Size();
+    if (!Buffer || Count <= 0 || Offset < 0 || Offset >= Size) return 0;
+    const int32_t N = std::min(Count, Size - Offset);
+    std::memcpy(Buffer, FDoc->Text().data() + Offset, static_cast<size_t>(N));
+    return N;
+  }
+
+ private:
+  std::shared_ptr<TMemoryDocument> FDoc;
+};
+
+// Walks the text as it was when made. Once anything else changes the text the
+// original offsets mean nothing any more, so the writer then ignores its calls.
+class TMemoryEditWriter : public TKelInterfaced<IKelEditWriter> {
+ public:
+  explicit TMemoryEditWriter(std::shared_ptr<TMemoryDocument> Doc)
+      : FDoc(std::move(Doc)), FStep(FDoc->OpenStep()), FRevision(FDoc->Revision()), FSize(FDoc->Size()) {}
+  ~TMemoryEditWriter() override { FDoc->CloseStep(FStep); }
+
+  void CopyTo(int32_t Pos) override {
+    if (Live()) FPos = std::max(FPos, std::min(Pos, FSize));
+  }
+  void DeleteTo(int32_t Pos) override {
+    if (!Live()) return;
+    const int32_t To = std::min(Pos, FSize);
+    if (To <= FPos) return;
+    Edit(To - FPos, {});
+    FDelta -= To - FPos;
+    FPos = To;
+  }
+  void Insert(const char* Text) override {
+    if (!Live() || !Text) return;
+    const std::string_view S(Text);
+    Edit(0, S);
+    FDelta += static_cast<int32_t>(S.size());
+  }
+  int32_t GetCurrentPos() override { return FPos; }
+
+ private:
+  bool Live() const { return FDoc->Revision() == FRevision; }
+  void Edit(int32_t Count, std::string_view Inserted) {
+    FDoc->Replace(FStep, FPos + FDelta, Count, Inserted);
+    FRevision = FDoc->Revision();
+  }
+
+  std::shared_ptr<TMemoryDocument> FDoc;
+  int64_t FStep;
+  uint64_t FRevision;
+  int32_t FSize;
+  int32_t FPos = 0;
+  // Current offset minus original offset at the writer's position.
+  int32_t FDelta = 0;
+};
+
+class TMemoryEditBuffer : public TKelInterfaced<IKelEditBuffer, IKelSourceEditor> {
+ public:
+  explicit TMemoryEditBuffer(std::shared_ptr<TMemoryDocument> Doc) : FDoc(std::move(Doc)) {}
+
+  TKelPtr<IKelEditReader> CreateReader() override { return MakeKel<TMemoryEditReader>(FDoc); }
+  TKelPtr<IKelEditWriter> CreateUndoableWriter() override { return MakeKel<TMemoryEditWriter>(FDoc); }
+  std::string GetFileName() override { return FDoc->FileName(); }
+
+ private:
+  std::shared_ptr<TMemoryDocument> FDoc;
+};
+
+}  // namespace
+
+// ---- View -----------------------------------------------------------------------
+
+TMemoryEditView::TMemoryEditView(std::string Text, std::string FileName)
+    : FDoc(std::make_shared<TMemoryDocument>(std::move(Text), std::move(FileName))),
+      FPosition(MakeKel<TMemoryEditPosition>(FDoc)),
+      FBlock(MakeKel<TMemoryEditBlock>(FDoc)),
+      FBuffer(MakeKel<TMemoryEditBuffer>(FDoc)) {
+  FDoc->Marks().Position = FDoc->Marks().Caret;
+}
+
+TKelEditPos TMemoryEditView::GetCursorPos() { return EditPosOf(FDoc->CharPosOf(FDoc->Marks().Caret)); }
+
+void TMemoryEditView::SetCursorPos(const TKelEditPos& Pos) {
+  FDoc->Marks().Caret = FDoc->OffsetOf(Pos.Line, static_cast<int64_t>(Pos.Col) - 1);
+}
+
+TKelCharPos TMemoryEditView::PosToCharPos(int32_t Offset) { return FDoc->CharPosOf(Offset); }
+
+int32_t TMemoryEditView::CharPosToPos(const TKelCharPos& CharPos) {
+  return FDoc->OffsetOf(CharPos.Line, CharPos.CharIndex);
+}
+
+void TMemoryEditView::ConvertPos(bool EdPosToCharPos, TKelEditPos& EditPos, TKelCharPos& CharPos) {
+  if (EdPosToCharPos)
+    CharPos = FDoc->CharPosOf(FDoc->OffsetOf(EditPos.Line, static_cast<int64_t>(EditPos.Col) - 1));
+  else
+    EditPos = EditPosOf(FDoc->CharPosOf(FDoc->OffsetOf(CharPos.Line, CharPos.CharIndex)));
+}
+
+void TMemoryEditView::SetCaretOffset(int32_t Offset) { FDoc->Marks().Caret = FDoc->ClampOffset(Offset); }
+
+void TMemoryEditView::InsertText(std::string_view Text, bool Replace) {
+  const std::string& S = FDoc->Text();
+  const int32_t Caret = FDoc->Marks().Caret;
+  int32_t From = Caret;
+  if (Replace)
+    while (From > 0 && IsIdentifierByte(S[static_cast<size_t>(From) - 1])) --From;
+  const int64_t Step = FDoc->OpenStep();
+  FDoc->Replace(Step, From, Caret - From, Text);
+  FDoc->CloseStep(Step);
+}
+
+TKelPtr<TMemoryEditView> MakeMemoryEditView(std::string Text, std::string FileName) {
+  return MakeKel<TMemoryEditView>(std::move(Text), std::move(FileName));
+}
+
+}  // namespace kel

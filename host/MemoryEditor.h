@@ -1,0 +1,152 @@
+// The in-memory editor behind the host contract's editor objects: a UTF-8 text
+// with a caret, an edit position, a block, readers and undoable writers, so that
+// tests and our own front ends can run the engine on a string.
+//
+// Example: on MakeMemoryEditView("<td>\n<a hr") with the caret at offset 10,
+// GetCursorPos() is {Col 6, Line 2}; an undoable writer that copies to 8,
+// deletes to 10 and inserts "href" leaves "<td>\n<a href", and one Undo()
+// brings "<td>\n<a hr" back.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "host/KelHostAPI.h"
+
+namespace kel {
+
+// Offsets that follow the text like markers: an insertion at or before one
+// moves it right, a deletion that covers one moves it to the deletion's start.
+// -1 marks a block end that is not set.
+struct TMemoryMarks {
+  int32_t Caret = 0;
+  int32_t Position = 0;
+  std::vector<int32_t> SavedPositions;
+  int32_t BlockBegin = -1;
+  int32_t BlockEnd = -1;
+  std::vector<std::pair<int32_t, int32_t>> SavedBlocks;
+};
+
+// What the view and all its interface objects share. Offsets are bytes from 0;
+// line numbers are from 1. Every offset argument is clamped, never trusted.
+class TMemoryDocument {
+ public:
+  explicit TMemoryDocument(std::string Text = {}, std::string FileName = {});
+
+  const std::string& Text() const { return FText; }
+  int32_t Size() const { return static_cast<int32_t>(FText.size()); }
+  const std::string& FileName() const { return FFileName; }
+  // Replaces the whole text; forgets the undo steps and clamps the marks.
+  void SetText(std::string Text);
+
+  int32_t LineCount() const { return static_cast<int32_t>(FLineStarts.size()); }
+  int32_t LineStart(int32_t Line) const;
+  // Where the line's content ends, before its line break.
+  int32_t LineEnd(int32_t Line) const;
+  int32_t LineOf(int32_t Offset) const;
+  // Into 0..Size; an offset between the CR and LF of a CR LF goes before the CR.
+  int32_t ClampOffset(int64_t Offset) const;
+  TKelCharPos CharPosOf(int32_t Offset) const;
+  // Clamps to the line's content and to the existing lines; Exact (when given)
+  // tells whether no clamping was needed.
+  int32_t OffsetOf(int64_t Line, int64_t CharIndex, bool* Exact = nullptr) const;
+
+  // Edits are made under a step; edits under one step are undone together.
+  // A step stays open until closed or until an edit under another step.
+  int64_t OpenStep() { return ++FLastStep; }
+  void CloseStep(int64_t Step);
+  // Replaces Count bytes at Offset with Inserted (both clamped to the text).
+  void Replace(int64_t Step, int32_t Offset, int32_t Count, std::string_view Inserted);
+  // Reverts the last step and puts the caret back where it stood before it.
+  bool Undo();
+  int32_t UndoCount() const;
+  // Changes with every edit, undo and SetText.
+  uint64_t Revision() const { return FRevision; }
+
+  TMemoryMarks& Marks() { return FMarks; }
+  const TMemoryMarks& Marks() const { return FMarks; }
+
+  void CountRepaint() { ++FRepaintCount; }
+  int32_t RepaintCount() const { return FRepaintCount; }
+  void AddCommand(int32_t Command) { FCommands.push_back(Command); }
+  const std::vector<int32_t>& Commands() const { return FCommands; }
+
+ private:
+  struct TEdit {
+    int32_t Offset = 0;
+    std::string Removed;
+    std::string Inserted;
+  };
+  struct TStep {
+    std::vector<TEdit> Edits;
+    int32_t CaretBefore = 0;
+  };
+
+  void Apply(int32_t Offset, int32_t Count, std::string_view Inserted);
+  void RebuildLines();
+  void FlushStep();
+  template <class F>
+  void ForEachMark(F&& Fn);
+
+  std::string FText;
+  std::string FFileName;
+  std::vector<int32_t> FLineStarts;
+  std::vector<int32_t> FLineEnds;
+  TMemoryMarks FMarks;
+  std::vector<TStep> FUndo;
+  TStep FPending;
+  int64_t FPendingStep = 0;
+  int64_t FLastStep = 0;
+  uint64_t FRevision = 0;
+  int32_t FRepaintCount = 0;
+  std::vector<int32_t> FCommands;
+};
+
+class TMemoryEditView : public TKelInterfaced<IKelEditView, IKelEditViewCommands> {
+ public:
+  explicit TMemoryEditView(std::string Text = {}, std::string FileName = {});
+
+  // IKelEditView
+  TKelEditPos GetCursorPos() override;
+  void SetCursorPos(const TKelEditPos& Pos) override;
+  TKelCharPos PosToCharPos(int32_t Offset) override;
+  int32_t CharPosToPos(const TKelCharPos& CharPos) override;
+  void ConvertPos(bool EdPosToCharPos, TKelEditPos& EditPos, TKelCharPos& CharPos) override;
+  TKelPtr<IKelEditBlock> GetBlock() override { return FBlock; }
+  TKelPtr<IKelEditBuffer> GetBuffer() override { return FBuffer; }
+  TKelPtr<IKelEditPosition> GetPosition() override { return FPosition; }
+  void Paint() override { FDoc->CountRepaint(); }
+
+  // IKelEditViewCommands
+  void ExecuteCommand(int32_t Command) override { FDoc->AddCommand(Command); }
+
+  // For hosts and tests.
+  const std::string& Text() const { return FDoc->Text(); }
+  // Forgets the undo steps.
+  void SetText(std::string Text) { FDoc->SetText(std::move(Text)); }
+  int32_t CaretOffset() const { return FDoc->Marks().Caret; }
+  void SetCaretOffset(int32_t Offset);
+  // Replace true: the text replaces the identifier being typed before the caret
+  // (ASCII letters, digits, '_' and bytes from 0x80); false: it goes in at the
+  // caret. The caret ends after the text. One undo step.
+  void InsertText(std::string_view Text, bool Replace);
+  bool Undo() { return FDoc->Undo(); }
+  int32_t UndoCount() const { return FDoc->UndoCount(); }
+  int32_t RepaintCount() const { return FDoc->RepaintCount(); }
+  const std::vector<int32_t>& Commands() const { return FDoc->Commands(); }
+  const std::string& FileName() const { return FDoc->FileName(); }
+
+ private:
+  std::shared_ptr<TMemoryDocument> FDoc;
+  TKelPtr<IKelEditPosition> FPosition;
+  TKelPtr<IKelEditBlock> FBlock;
+  TKelPtr<IKelEditBuffer> FBuffer;
+};
+
+TKelPtr<TMemoryEditView> MakeMemoryEditView(std::string Text, std::string FileName = {});
+
+}  // namespace kel

@@ -1,0 +1,113 @@
+#include "markup/MLParserUtils.h"
+
+#include <span>
+#include <string_view>
+
+#include "host/KelStrings.h"
+
+namespace kel {
+
+uint8_t Hash(const std::string& S) {
+  unsigned Sum = 0;
+  for (unsigned char C : S) Sum += C | 32u;
+  return static_cast<uint8_t>(Sum & 0xFF);
+}
+
+int32_t NewID() {
+  static int32_t Counter = -1;
+  return ++Counter;
+}
+
+bool IdentIsNotDTDType(const std::string& Ident) {
+  if (Ident.size() < 2) return true;
+  static constexpr std::string_view C[] = {"CDATA"};
+  static constexpr std::string_view E[] = {"ENUMERATION", "ENTITY", "ENTITIES", "EMPTY"};
+  static constexpr std::string_view I[] = {"ID", "IDREF", "IDREFS"};
+  static constexpr std::string_view N[] = {"NMTOKEN", "NMTOKENS", "NOTATION", "NUMBER", "NAME"};
+  std::span<const std::string_view> Keywords;
+  switch (Ident[0]) {
+    case 'C':
+      Keywords = C;
+      break;
+    case 'E':
+      Keywords = E;
+      break;
+    case 'I':
+      Keywords = I;
+      break;
+    case 'N':
+      Keywords = N;
+      break;
+    default:
+      return true;
+  }
+  for (std::string_view K : Keywords)
+    if (Ident == K) return false;
+  return true;
+}
+
+bool IdentIsAttributeEditor(const std::string& Ident) {
+  return SameText(Ident, "uri...") || SameText(Ident, "color...");
+}
+
+std::string GetSchemaFolder() {
+  std::string Exe = KelApplicationExeName();
+  const size_t Sep = Exe.find_last_of('/');
+  const std::string Dir = Sep == std::string::npos ? std::string() : Exe.substr(0, Sep + 1);
+  return Dir + "../schemas/";
+}
+
+namespace {
+
+struct TPublicSchema {
+  std::string_view PublicID;
+  std::string_view FileName;
+};
+
+constexpr TPublicSchema PublicSchemas[] = {
+    {"-//W3C//DTD XHTML 1.0 Frameset//EN", "xhtml1-frameset.dtd"},
+    {"-//W3C//DTD XHTML 1.0 Strict//EN", "xhtml1-strict.dtd"},
+    {"-//W3C//DTD XHTML 1.0 Transitional//EN", "xhtml1-transitional.dtd"},
+    {"-//W3C//DTD HTML 3.2 Final//EN", "HTML3.2.dtd"},
+    {"-//IETF//DTD HTML//EN", "HTML2.dtd"},
+    {"-//IETF//DTD HTML 2.0 Strict//EN", "HTML2-strict.dtd"},
+    {"-//W3C//DTD HTML 4.01//EN", "strict.dtd"},
+    {"-//W3C//DTD HTML 4.01 Frameset//EN", "frameset.dtd"},
+    {"-//W3C//ENTITIES Latin1//EN//HTML", "HTMLlat1.ent"},
+    {"-//W3C//ENTITIES Symbols//EN//HTML", "HTMLsymbol.ent"},
+    {"-//W3C//ENTITIES Special//EN//HTML", "HTMLspecial.ent"},
+};
+
+std::string_view DefaultSchema(TKibitzMode Mode) {
+  switch (Mode) {
+    case TKibitzMode::kmXSL:
+      return "xsl.dtd";
+    case TKibitzMode::kmWML:
+      return "wml12.dtd";
+    case TKibitzMode::kmResX:
+      return "resxschema.xsd";
+    case TKibitzMode::kmHTML:
+      break;
+  }
+  return "loose.dtd";
+}
+
+}  // namespace
+
+std::string GetSchemaFileName(const std::string& Identifier, TKibitzMode Mode) {
+  const std::string Folder = GetSchemaFolder();
+  std::string Ident = Identifier.empty() ? std::string(DefaultSchema(Mode)) : Identifier;
+  if (Ident[0] == '-') {
+    for (const auto& S : PublicSchemas)
+      if (Ident == S.PublicID) return Folder + std::string(S.FileName);
+    // Unknown public identifiers (HTML 4.01 Transitional among them) take the mode's default.
+    return Folder + std::string(DefaultSchema(Mode));
+  }
+  if (Ident == "ISO 8879-1986//ENTITIES Added Latin 1//EN//HTML") return Folder + "HTMLlat1.ent";
+  // Both separators count: identifiers come from web addresses and Windows paths alike.
+  const size_t Sep = Ident.find_last_of("/\\");
+  if (Sep != std::string::npos) Ident.erase(0, Sep + 1);
+  return Folder + Ident;
+}
+
+}  // namespace kel

@@ -1,0 +1,128 @@
+// The command-line tool as a user runs it: arguments in, text and exit status out.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TRun {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+std::string Quote(const std::string& S) {
+  std::string Q = "'";
+  for (char C : S) Q += C == '\'' ? std::string("'\\''") : std::string(1, C);
+  return Q + "'";
+}
+
+std::string Slurp(const fs::path& P) {
+  std::ifstream In(P, std::ios::binary);
+  std::ostringstream S;
+  S << In.rdbuf();
+  return S.str();
+}
+
+TRun RunTool(const std::vector<std::string>& Args) {
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-cli-" + std::to_string(::getpid()));
+  fs::create_directories(Dir);
+  std::string Cmd = Quote(MLINSIGHT_EXE);
+  for (const auto& A : Args) Cmd += " " + Quote(A);
+  Cmd += " >" + Quote((Dir / "out").string()) + " 2>" + Quote((Dir / "err").string());
+  TRun R;
+  const int Raw = std::system(Cmd.c_str());
+  R.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+  R.Out = Slurp(Dir / "out");
+  R.Err = Slurp(Dir / "err");
+  fs::remove_all(Dir);
+  return R;
+}
+
+fs::path SchemasBesideBin() { return fs::canonical(fs::path(MLINSIGHT_EXE).parent_path().parent_path() / "schemas"); }
+
+TEST(Cli, SchemaFileNamesTheFileInTheSchemasFolderBesideBin) {
+  struct Case {
+    std::vector<std::string> Args;
+    std::string File;
+  } Cases[] = {
+      {{"schema-file", "--", "-//W3C//DTD HTML 4.01//EN"}, "strict.dtd"},
+      {{"schema-file", "--mode", "resx", ""}, "resxschema.xsd"},
+      {{"schema-file", "http://www.w3.org/TR/html4/loose.dtd"}, "loose.dtd"},
+      {{"schema-file", "--mode", "XSL", ""}, "xsl.dtd"},
+      {{"schema-file", "--mode", "wml", "--", "-//W3C//DTD HTML 4.01 Transitional//EN"}, "wml12.dtd"},
+  };
+  for (const auto& C : Cases) {
+    const TRun R = RunTool(C.Args);
+    ASSERT_EQ(R.Status, 0) << R.Err;
+    ASSERT_FALSE(R.Out.empty());
+    const fs::path Printed(R.Out.substr(0, R.Out.size() - 1));
+    EXPECT_TRUE(Printed.is_absolute()) << R.Out;
+    EXPECT_EQ(Printed.filename(), C.File);
+    EXPECT_EQ(fs::canonical(Printed.parent_path()), SchemasBesideBin());
+  }
+}
+
+TEST(Cli, ChunksCutEveryFullChunkAfterItsLastWhitespace) {
+  const fs::path File = fs::temp_directory_path() / ("mlinsight-words-" + std::to_string(::getpid()));
+  std::string Text;
+  for (int I = 0; Text.size() < 40000; ++I) Text += (I % 7 == 0 ? "paragraph\n" : "word ");
+  Text.resize(40000);
+  std::ofstream(File, std::ios::binary) << Text;
+  const TRun R = RunTool({"chunks", File.string()});
+  fs::remove(File);
+  ASSERT_EQ(R.Status, 0) << R.Err;
+  std::istringstream Lines(R.Out);
+  long Start = 0, Length = 0, Expected = 0, Count = 0;
+  while (Lines >> Start >> Length) {
+    EXPECT_EQ(Start, Expected);
+    EXPECT_LE(Length, 16384);
+    const bool Last = Start + Length == 40000;
+    if (!Last) {
+      EXPECT_TRUE(Text[Start + Length - 1] == ' ' || Text[Start + Length - 1] == '\n');
+      // Cut after the LAST whitespace: none between the cut and the full chunk's end.
+      const std::string Rest = Text.substr(Start + Length, 16384 - Length);
+      EXPECT_EQ(Rest.find_first_of(" \n"), std::string::npos);
+    }
+    Expected = Start + Length;
+    ++Count;
+  }
+  EXPECT_EQ(Expected, 40000);
+  EXPECT_EQ(Count, 3);
+}
+
+TEST(Cli, BadInputGivesOneLineAndStatusTwo) {
+  struct Case {
+    std::vector<std::string> Args;
+    const char* Says;
+  } Cases[] = {
+      {{"chunks", "/nonexistent/page.html"}, "cannot open /nonexistent/page.html"},
+      {{"schema-file", "--mode", "svg", ""}, "svg"},
+      {{"frobnicate"}, "frobnicate"},
+      {{}, "subcommand"},
+      {{"chunks"}, "file"},
+  };
+  for (const auto& C : Cases) {
+    const TRun R = RunTool(C.Args);
+    EXPECT_EQ(R.Status, 2) << C.Says;
+    EXPECT_NE(R.Err.find(C.Says), std::string::npos) << R.Err;
+    EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), 1) << R.Err;
+    EXPECT_TRUE(R.Out.empty()) << R.Out;
+  }
+}
+
+TEST(Cli, VersionAndHelp) {
+  const TRun V = RunTool({"--version"});
+  EXPECT_EQ(V.Status, 0);
+  EXPECT_EQ(V.Out.rfind("mlinsight ", 0), 0u) << V.Out;
+  const TRun H = RunTool({"--help"});
+  EXPECT_EQ(H.Status, 0);
+  EXPECT_NE(H.Out.find("schema-file"), std::string::npos);
+  EXPECT_NE(H.Out.find("chunks"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+#include "host/KelRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include "host/KelEnvironmentOptions.h"
+#include "tests/support/TestHost.h"
+
+namespace kel {
+namespace {
+
+using test::THostTest;
+
+std::string CodeInsightKey() { return KelHostServices()->GetBaseRegistryKey() + "\\Code Insight"; }
+
+TEST_F(THostTest, AbsentOptionsFileOpensOnlyWhenTheKeyMayBeCreated) {
+  TKelRegistry Reg;
+  EXPECT_FALSE(Reg.OpenKey(CodeInsightKey(), false));
+  EXPECT_TRUE(Reg.OpenKey(CodeInsightKey(), true));
+  EXPECT_FALSE(Reg.ValueExists("Auto Code Completions"));
+  EXPECT_EQ(Reg.ReadString("Auto Code Completions"), "");
+}
+
+TEST_F(THostTest, ValueAbsentAndValuePresent) {
+  Test.WriteOptions(
+      "; written by hand\n"
+      "[Code Insight]\n"
+      "Auto Code Completions=False\n"
+      "[Internet\\File Options\\HTML]\n"
+      "Extensions=htm;shtml;php\n");
+  TKelRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(CodeInsightKey(), false));
+  EXPECT_EQ(Reg.ReadString("Auto Code Completions"), "False");
+  EXPECT_EQ(Reg.ReadString("auto code completions"), "False");  // names ignore case, like the registry's
+  EXPECT_FALSE(Reg.ValueExists("Extensions"));
+  // Semicolons inside a value are data, not comments.
+  ASSERT_TRUE(Reg.OpenKey(KelHostServices()->GetBaseRegistryKey() + "\\Internet\\File Options\\HTML", false));
+  EXPECT_EQ(Reg.ReadString("Extensions"), "htm;shtml;php");
+  EXPECT_EQ(Reg.ReadString("Auto Code Completions"), "");
+}
+
+TEST_F(THostTest, OptionsAreReadAfreshOnEveryOpen) {
+  Test.WriteOptions("[Code Insight]\nAuto Code Completions=True\n");
+  TKelRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(CodeInsightKey(), false));
+  EXPECT_EQ(Reg.ReadString("Auto Code Completions"), "True");
+  Test.WriteOptions("[Code Insight]\nAuto Code Completions=False\n");
+  EXPECT_EQ(Reg.ReadString("Auto Code Completions"), "True");  // an open key keeps what it read
+  ASSERT_TRUE(Reg.OpenKey(CodeInsightKey(), false));
+  EXPECT_EQ(Reg.ReadString("Auto Code Completions"), "False");
+}
+
+TEST(Registry, SectionIsThePathBelowTheBaseKey) {
+  TKelRegistry Reg("/nonexistent", "\\Software\\Quorvel\\mlinsight");
+  EXPECT_EQ(Reg.SectionFor("\\Software\\Quorvel\\mlinsight\\Code Insight"), "Code Insight");
+  EXPECT_EQ(Reg.SectionFor("\\software\\quorvel\\MLINSIGHT\\Internet\\File Options\\HTML"),
+            "Internet\\File Options\\HTML");
+  // A key that only starts like the base is not below it.
+  EXPECT_EQ(Reg.SectionFor("\\Software\\Quorvel\\mlinsightX\\A"), "Software\\Quorvel\\mlinsightX\\A");
+  EXPECT_EQ(Reg.SectionFor("\\Editor Types"), "Editor Types");
+}
+
+TEST_F(THostTest, LongValuesSurviveTheReader) {
+  std::string Long;
+  for (int I = 0; I < 120; ++I) Long += "ext" + std::to_string(I) + ";";
+  Test.WriteOptions("[Internet\\File Options\\HTML]\nExtensions=" + Long + "\n");
+  TKelRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(KelHostServices()->GetBaseRegistryKey() + "\\Internet\\File Options\\HTML", false));
+  EXPECT_EQ(Reg.ReadString("Extensions"), Long);
+}
+
+TEST_F(THostTest, StyleSheetExtensionsDefaultToCssAndCanBeOverridden) {
+  EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("Quorvel.EditOptions.StyleSheet"), "css");
+  EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("No.Such.Type"), "");
+  Test.WriteOptions("[Editor Types]\nQuorvel.EditOptions.StyleSheet=css;scss\n");
+  EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("Quorvel.EditOptions.StyleSheet"), "css;scss");
+}
+
+TEST(EnvironmentOptions, MatchExtensions) {
+  struct Case {
+    const char* File;
+    const char* List;
+    bool Match;
+  } Cases[] = {
+      {"site/main.css", "css", true},
+      {"C:\\site\\MAIN.CSS", "css", true},
+      {"a.scss", "css;scss", true},
+      {"a.scss", " css ; scss ", true},
+      {"a.css", "*.css", true},
+      {"a.css", ".css", true},
+      {"a.cs", "css", false},
+      {"css", "css", false},            // no extension at all
+      {"dir.css/file", "css", false},   // the dot belongs to a folder
+      {"a.css", "", false},
+      {"a.", "css;", false},
+  };
+  for (const auto& C : Cases)
+    EXPECT_EQ(TEnvironmentOptions::MatchExtensions(C.File, C.List), C.Match) << C.File << " in " << C.List;
+}
+
+}  // namespace
+}  // namespace kel

@@ -1,0 +1,34 @@
+#include "host/KelStrings.h"
+
+#include <gtest/gtest.h>
+
+namespace kel {
+namespace {
+
+TEST(Strings, Utf8AndUtf16RoundTrip) {
+  for (const std::string S : {"", "abc", "caf\xC3\xA9", "\xE2\x82\xAC 5", "\xF0\x9F\x98\x80!"})
+    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(S)), S) << S;
+  EXPECT_EQ(Utf8ToUtf16("caf\xC3\xA9"), u"caf\u00E9");
+  EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80").size(), 2u);  // a surrogate pair
+}
+
+TEST(Strings, MalformedInputBecomesReplacementCharacters) {
+  EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");  // cut sequence at the end
+  EXPECT_EQ(Utf16ToUtf8(std::u16string(u"x") + char16_t(0xD800) + u"y"), "x\xEF\xBF\xBDy");
+}
+
+TEST(Strings, CaseOperationsFoldAsciiOnly) {
+  EXPECT_EQ(UpperCase("table\xC3\xA9"), "TABLE\xC3\xA9");
+  EXPECT_EQ(LowerCase("TaBle"), "table");
+  EXPECT_TRUE(SameText("TD", "td"));
+  EXPECT_FALSE(SameText("TD", "tdx"));
+  EXPECT_LT(CompareText("a", "B"), 0);
+  EXPECT_GT(CompareText("tbody", "TABLE"), 0);
+  EXPECT_LT(CompareText("tab", "table"), 0);
+  EXPECT_TRUE(StartsWithText("Color...", "col"));
+  EXPECT_FALSE(StartsWithText("co", "col"));
+}
+
+}  // namespace
+}  // namespace kel

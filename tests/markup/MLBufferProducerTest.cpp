@@ -1,0 +1,193 @@
+#include "markup/MLBufferProducer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host/MemoryEditor.h"
+
+namespace kel {
+namespace {
+
+enum class TSource { Stream, EditView, SourceEditor };
+
+// Owns whatever a producer reads from, so that each case runs on all three.
+struct TProducerFor {
+  std::unique_ptr<TKelStringStream> Stream;
+  TKelPtr<TMemoryEditView> View;
+  TKelPtr<TMLBufferProducer> Producer;
+
+  TProducerFor(TSource Source, const std::string& Text) {
+    switch (Source) {
+      case TSource::Stream:
+        Stream = std::make_unique<TKelStringStream>(Text);
+        Stream->SetPosition(3);  // the producer rewinds it
+        Producer = MakeKel<TMLBufferProducer>(Stream.get());
+        break;
+      case TSource::EditView:
+        View = MakeMemoryEditView(Text);
+        Producer = MakeKel<TMLBufferProducer>(static_cast<IKelEditView*>(View.get()));
+        break;
+      case TSource::SourceEditor:
+        View = MakeMemoryEditView(Text);
+        Producer = MakeKel<TMLBufferProducer>(query<IKelSourceEditor>(View->GetBuffer()).get());
+        break;
+    }
+  }
+};
+
+struct TChunk {
+  int32_t Offset;
+  std::string Text;
+};
+
+// Fills until the producer runs dry and checks each chunk's terminator.
+std::vector<TChunk> Drain(TMLBufferProducer& P) {
+  std::vector<TChunk> Chunks;
+  while (P.FillBuffer()) {
+    EXPECT_TRUE(P.Eof());
+    const char* Start = P.BufferAtOffset(0);
+    EXPECT_NE(Start, nullptr);
+    if (!Start) break;
+    size_t Len = 0;
+    while (P.BufferAtOffset(static_cast<int32_t>(Len))) ++Len;
+    EXPECT_EQ(Start[Len], '\0') << "chunk not terminated";
+    EXPECT_LE(Len, static_cast<size_t>(MLBufferSize));
+    Chunks.push_back({P.BufferOffset(Start), std::string(Start, Len)});
+    if (Chunks.size() > 100) break;  // a producer that does not advance
+  }
+  EXPECT_FALSE(P.Eof());
+  return Chunks;
+}
+
+std::string Words(size_t Size) {
+  std::string S;
+  const char* W[] = {"table ", "td\t", "colgroup\n", "caption\r\n", "a "};
+  for (size_t I = 0; S.size() < Size; ++I) S += W[I % 5];
+  S.resize(Size);
+  return S;
+}
+
+class Producer : public ::testing::TestWithParam<TSource> {};
+
+TEST_P(Producer, ChunksJoinToTheDocumentAndEachFullChunkEndsOnWhitespace) {
+  for (size_t Size : {size_t(0), size_t(1), size_t(100), size_t(16383), size_t(16384), size_t(16385),
+                      size_t(40000), size_t(100000)}) {
+    const std::string Text = Words(Size);
+    TProducerFor F(GetParam(), Text);
+    auto Chunks = Drain(*F.Producer);
+    std::string Joined;
+    for (size_t I = 0; I < Chunks.size(); ++I) {
+      EXPECT_EQ(Chunks[I].Offset, static_cast<int32_t>(Joined.size())) << Size;
+      if (I + 1 < Chunks.size()) {
+        EXPECT_TRUE(std::strchr("\t\n\r ", Chunks[I].Text.back())) << Size;
+      }
+      Joined += Chunks[I].Text;
+    }
+    EXPECT_EQ(Joined, Text) << Size;
+    EXPECT_EQ(F.Producer->BufferOffset(nullptr), static_cast<int32_t>(Size));
+  }
+}
+
+TEST_P(Producer, ExactlyOneChunkOfTextWhoseLastCharacterIsNotWhitespace) {
+  std::string Text(MLBufferSize, 'x');
+  Text[100] = ' ';
+  Text[MLBufferSize - 10] = '\n';
+  TProducerFor F(GetParam(), Text);
+  auto& P = *F.Producer;
+  ASSERT_TRUE(P.FillBuffer());
+  EXPECT_EQ(P.BufferOffset(P.BufferAtOffset(0)), 0);
+  EXPECT_EQ(P.BufferAtOffset(MLBufferSize - 10)[0], '\n');
+  EXPECT_EQ(P.BufferAtOffset(MLBufferSize - 9), nullptr);  // cut after the last whitespace
+  ASSERT_TRUE(P.FillBuffer());
+  EXPECT_EQ(P.BufferOffset(P.BufferAtOffset(0)), MLBufferSize - 9);
+  EXPECT_EQ(std::string(P.BufferAtOffset(0)), std::string(9, 'x'));
+  EXPECT_FALSE(P.FillBuffer());
+  EXPECT_EQ(P.BufferAtOffset(0), nullptr);
+  EXPECT_EQ(P.BufferOffset(nullptr), MLBufferSize);
+}
+
+TEST_P(Producer, OnlyTabLineFeedCarriageReturnAndBlankCutAChunk) {
+  std::string Text(MLBufferSize + 50, 'y');
+  Text[10] = ' ';
+  Text[MLBufferSize - 5] = '\f';
+  Text[MLBufferSize - 4] = '\v';
+  Text[MLBufferSize - 3] = '\xA0';
+  TProducerFor F(GetParam(), Text);
+  auto Chunks = Drain(*F.Producer);
+  // Form feed, vertical tab and no-break space must not cut: the second chunk has no cut point.
+  ASSERT_EQ(Chunks.size(), 3u);
+  EXPECT_EQ(Chunks[0].Text.size(), 11u);
+  EXPECT_EQ(Chunks[1].Offset, 11);
+  EXPECT_EQ(Chunks[1].Text.size(), size_t(MLBufferSize));
+  EXPECT_EQ(Chunks[2].Text.size(), 50u - 11u);
+}
+
+TEST_P(Producer, FullChunkWithoutWhitespaceIsDeliveredWholeAndReadingAdvances) {
+  const std::string Text(40000, 'w');
+  TProducerFor F(GetParam(), Text);
+  auto Chunks = Drain(*F.Producer);
+  ASSERT_EQ(Chunks.size(), 3u);
+  EXPECT_EQ(Chunks[0].Text.size(), size_t(MLBufferSize));
+  EXPECT_EQ(Chunks[1].Offset, MLBufferSize);
+  EXPECT_EQ(Chunks[2].Text.size(), 40000u - 2 * MLBufferSize);
+}
+
+TEST_P(Producer, ShortDocumentComesInOneFill) {
+  TProducerFor F(GetParam(), "<p>hi</p>");
+  auto& P = *F.Producer;
+  EXPECT_FALSE(P.Eof());  // nothing filled yet
+  EXPECT_EQ(P.BufferAtOffset(0), nullptr);
+  ASSERT_TRUE(P.FillBuffer());
+  EXPECT_STREQ(P.BufferAtOffset(0), "<p>hi</p>");
+  EXPECT_EQ(P.BufferOffset(P.BufferAtOffset(3)), 3);
+  EXPECT_EQ(P.BufferAtOffset(9), nullptr);
+  EXPECT_EQ(P.BufferAtOffset(-1), nullptr);
+  EXPECT_FALSE(P.FillBuffer());
+  EXPECT_FALSE(P.Eof());
+  EXPECT_EQ(P.BufferOffset(nullptr), 9);  // after the end: the document length
+  EXPECT_FALSE(P.FillBuffer());           // stays at the end
+  EXPECT_EQ(P.BufferOffset(nullptr), 9);
+}
+
+TEST_P(Producer, EmptyDocument) {
+  TProducerFor F(GetParam(), "");
+  EXPECT_FALSE(F.Producer->FillBuffer());
+  EXPECT_EQ(F.Producer->BufferAtOffset(0), nullptr);
+  EXPECT_EQ(F.Producer->BufferOffset(nullptr), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSources, Producer,
+                         ::testing::Values(TSource::Stream, TSource::EditView, TSource::SourceEditor),
+                         [](const auto& Info) {
+                           switch (Info.param) {
+                             case TSource::Stream:
+                               return "Stream";
+                             case TSource::EditView:
+                               return "EditView";
+                             case TSource::SourceEditor:
+                               return "SourceEditor";
+                           }
+                           return "";
+                         });
+
+TEST(ProducerEditView, KeepsTheViewForLaterQueries) {
+  auto View = MakeMemoryEditView("<html>");
+  auto P = MakeKel<TMLBufferProducer>(static_cast<IKelEditView*>(View.get()));
+  EXPECT_EQ(P->GetEditView().get(), static_cast<IKelEditView*>(View.get()));
+  TKelStringStream S("x");
+  EXPECT_FALSE(MakeKel<TMLBufferProducer>(&S)->GetEditView());
+  EXPECT_TRUE(query<IMLBufferProducer>(P.get()));
+  EXPECT_TRUE(query<IMLBufferProducerInternal>(P.get()));
+}
+
+TEST(ProducerEditView, ReadsTheTextAsItIsNowNotAsItWasWhenMade) {
+  auto View = MakeMemoryEditView("<b>");
+  auto P = MakeKel<TMLBufferProducer>(static_cast<IKelEditView*>(View.get()));
+  View->SetText("<table>");
+  ASSERT_TRUE(P->FillBuffer());
+  EXPECT_STREQ(P->BufferAtOffset(0), "<table>");
+}
+
+}  // namespace
+}  // namespace kel

@@ -1,0 +1,164 @@
+#include "markup/MLParserUtils.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/TestHost.h"
+
+namespace kel {
+namespace {
+
+using test::THostTest;
+
+TEST(Hash, FoldsLetterCaseAndWrapsAt256) {
+  EXPECT_EQ(Hash(""), 0);
+  EXPECT_EQ(Hash("ab"), 195);
+  EXPECT_EQ(Hash("AB"), 195);
+  EXPECT_EQ(Hash("table"), Hash("TABLE"));
+  EXPECT_EQ(Hash("table"), Hash("Table"));
+  // 'z' | 32 = 122; three of them sum to 366, whose low byte is 110.
+  EXPECT_EQ(Hash("zzz"), 110);
+  // Bytes above 127 take part as they are, OR 32.
+  EXPECT_EQ(Hash("\xC0"), 0xE0);
+  // Not a plain lower-casing: '@' (64) folds onto '`' (96).
+  EXPECT_EQ(Hash("@"), Hash("`"));
+}
+
+TEST(NewID, CountsUpByOne) {
+  const int32_t A = NewID();
+  const int32_t B = NewID();
+  EXPECT_GE(A, 0);
+  EXPECT_EQ(B, A + 1);
+}
+
+TEST(IdentIsNotDTDType, KeywordsAreCaseSensitive) {
+  struct Case {
+    const char* Ident;
+    bool NotType;
+  } Cases[] = {
+      {"CDATA", false}, {"cdata", true},     {"ENTITY", false},   {"ENTITIES", false}, {"EMPTY", false},
+      {"ENUMERATION", false}, {"ID", false}, {"IDREF", false},    {"IDREFS", false},   {"NMTOKEN", false},
+      {"NMTOKENS", false}, {"NOTATION", false}, {"NUMBER", false}, {"NAME", false},    {"NAMES", true},
+      {"C", true},      {"I", true},         {"", true},          {"left", true},      {"IDX", true},
+      {"Name", true},   {"CDATAX", true},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(IdentIsNotDTDType(C.Ident), C.NotType) << C.Ident;
+}
+
+TEST(IdentIsAttributeEditor, OnlyTheTwoEditorWordsInAnyCase) {
+  struct Case {
+    const char* Ident;
+    bool Editor;
+  } Cases[] = {{"uri...", true},  {"URI...", true}, {"color...", true}, {"Color...", true},
+               {"color", false},  {"color..", false}, {"length...", false}, {"", false}};
+  for (const auto& C : Cases) EXPECT_EQ(IdentIsAttributeEditor(C.Ident), C.Editor) << C.Ident;
+}
+
+class SchemaFileName : public THostTest {
+ protected:
+  std::string Folder() { return (Test.Folder() / "bin").string() + "/../schemas/"; }
+};
+
+TEST_F(SchemaFileName, PublicIdentifiersFromTheTable) {
+  struct Case {
+    const char* Ident;
+    const char* File;
+  } Cases[] = {
+      {"-//W3C//DTD XHTML 1.0 Frameset//EN", "xhtml1-frameset.dtd"},
+      {"-//W3C//DTD XHTML 1.0 Strict//EN", "xhtml1-strict.dtd"},
+      {"-//W3C//DTD XHTML 1.0 Transitional//EN", "xhtml1-transitional.dtd"},
+      {"-//W3C//DTD HTML 3.2 Final//EN", "HTML3.2.dtd"},
+      {"-//IETF//DTD HTML//EN", "HTML2.dtd"},
+      {"-//IETF//DTD HTML 2.0 Strict//EN", "HTML2-strict.dtd"},
+      {"-//W3C//DTD HTML 4.01//EN", "strict.dtd"},
+      {"-//W3C//DTD HTML 4.01 Frameset//EN", "frameset.dtd"},
+      {"-//W3C//ENTITIES Latin1//EN//HTML", "HTMLlat1.ent"},
+      {"-//W3C//ENTITIES Symbols//EN//HTML", "HTMLsymbol.ent"},
+      {"-//W3C//ENTITIES Special//EN//HTML", "HTMLspecial.ent"},
+  };
+  for (const auto& C : Cases)
+    for (TKibitzMode M : {TKibitzMode::kmHTML, TKibitzMode::kmXSL})
+      EXPECT_EQ(GetSchemaFileName(C.Ident, M), Folder() + C.File) << C.Ident;
+}
+
+TEST_F(SchemaFileName, Traps) {
+  struct Case {
+    const char* Ident;
+    TKibitzMode Mode;
+    const char* File;
+  } Cases[] = {
+      // Not in the table: the mode's default.
+      {"-//W3C//DTD HTML 4.01 Transitional//EN", TKibitzMode::kmHTML, "loose.dtd"},
+      {"-//W3C//DTD XHTML 1.0 strict//EN", TKibitzMode::kmHTML, "loose.dtd"},
+      {"-//W3C//DTD XHTML 1.0 strict//EN", TKibitzMode::kmWML, "wml12.dtd"},
+      {"-//w3c//dtd html 4.01//en", TKibitzMode::kmHTML, "loose.dtd"},
+      {"-//W3C//DTD HTML 4.01//EN ", TKibitzMode::kmHTML, "loose.dtd"},
+      // The ISO entity set has no leading dash but is matched exactly.
+      {"ISO 8879-1986//ENTITIES Added Latin 1//EN//HTML", TKibitzMode::kmHTML, "HTMLlat1.ent"},
+      // System identifiers keep only what follows the last separator.
+      {"http://www.w3.org/TR/html4/loose.dtd", TKibitzMode::kmHTML, "loose.dtd"},
+      {"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd", TKibitzMode::kmXSL, "xhtml1-strict.dtd"},
+      {"C:\\Schemas\\my.dtd", TKibitzMode::kmHTML, "my.dtd"},
+      {"dir/sub\\mixed.dtd", TKibitzMode::kmHTML, "mixed.dtd"},
+      {"plain.xsd", TKibitzMode::kmResX, "plain.xsd"},
+      {"http://example.org/", TKibitzMode::kmHTML, ""},
+      // Empty: the mode's default file.
+      {"", TKibitzMode::kmHTML, "loose.dtd"},
+      {"", TKibitzMode::kmXSL, "xsl.dtd"},
+      {"", TKibitzMode::kmWML, "wml12.dtd"},
+      {"", TKibitzMode::kmResX, "resxschema.xsd"},
+  };
+  for (const auto& C : Cases)
+    EXPECT_EQ(GetSchemaFileName(C.Ident, C.Mode), Folder() + C.File) << C.Ident;
+}
+
+TEST_F(SchemaFileName, FolderIsBesideTheExecutablesFolder) {
+  Test.Host().SetExecutableFileName("/opt/mlinsight/lib/mlinsight/bin/mlinsight");
+  EXPECT_EQ(GetSchemaFolder(), "/opt/mlinsight/lib/mlinsight/bin/../schemas/");
+}
+
+// The shared identity of server scripts and processing instructions, and the
+// derivation chains of the node interfaces, as other extensions query them.
+class TScriptNode : public TKelInterfaced<IKelMLServerScript> {
+ public:
+  int32_t GetID() override { return -1; }
+  int32_t GetOffsetEnd() override { return 0; }
+  int32_t GetOffsetStart() override { return 0; }
+  void SetOffsetEnd(int32_t) override {}
+  void SetOffsetStart(int32_t) override {}
+  void SetText(const std::string& V) override { FText = V; }
+  std::string GetText() override { return FText; }
+
+ private:
+  std::string FText;
+};
+
+TEST(NodeInterfaces, ServerScriptAndProcessingInstructionShareOneIdentity) {
+  EXPECT_EQ(IKelMLServerScript::IID, IKelMLProcessingInstruction::IID);
+  EXPECT_EQ(IKelMLServerScript::IID.ToString(), "{705FFD5A-E56C-4AE3-8022-F79AB873FA85}");
+  auto Node = MakeKel<TScriptNode>();
+  Node->SetText(" Response.Write(1) ");
+  auto AsPI = query<IKelMLProcessingInstruction>(Node.get());
+  ASSERT_TRUE(AsPI);
+  EXPECT_EQ(AsPI->GetText(), " Response.Write(1) ");
+  EXPECT_TRUE(query<IKelMLServerScript>(AsPI));
+  EXPECT_TRUE(query<IKelMLTextNode>(Node.get()));
+  EXPECT_TRUE(query<IKelMLMarkupPos>(Node.get()));
+  EXPECT_FALSE(query<IKelMLComment>(Node.get()));
+  EXPECT_FALSE(query<IKelMLText>(Node.get()));
+}
+
+TEST(NodeInterfaces, IdentitiesAreDistinct) {
+  const TGUID Ids[] = {IKelMLMarkupPos::IID,       IKelMLTextNode::IID,        IKelMLText::IID,
+                       IKelMLComment::IID,         IKelMLServerScript::IID,    IKelMLTagAttribute::IID,
+                       IKelMLTagAttributeEvent::IID, IKelMLUnknownTagAttribute::IID, IKelMLTag::IID,
+                       IKelMLNamedTag::IID,        IKelMLDocTypeTag::IID,      IKelMLXSLTag::IID,
+                       IKelMLCustomTag::IID,       IKelMLClosingTag::IID,      IKelMLWrapperTag::IID,
+                       IKelMLElementCallback::IID, IKelMLEditor::IID,          IKelCSSProvider::IID,
+                       IMLBufferProducer::IID,     IMLBufferProducerInternal::IID};
+  for (size_t I = 0; I < std::size(Ids); ++I)
+    for (size_t J = I + 1; J < std::size(Ids); ++J) EXPECT_NE(Ids[I], Ids[J]) << I << " vs " << J;
+  EXPECT_EQ(IKelMLTag::IID.ToString(), "{CE942B07-4A6C-4243-BE19-482490827D5E}");
+}
+
+}  // namespace
+}  // namespace kel
