@@ -3,12 +3,13 @@
 //   mlinsight schema-file -- "-//W3C//DTD HTML 4.01//EN"   -> .../schemas/strict.dtd
 //   mlinsight chunks page.html                             -> "0 16380" ...
 //
-// Bad input (a missing file, an unknown option) gives one line on stderr and
-// exit status 2.
+// Bad input gives one line on stderr: exit status 1 for a file that cannot be
+// read, 2 for a command line that cannot be used.
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <vector>
@@ -29,10 +30,17 @@ int RunSchemaFile(const std::string& Identifier, TKibitzMode Mode) {
 }
 
 int RunChunks(const std::string& FileName) {
+  // A folder opens as a file here but reads nothing; say so instead of
+  // printing no chunks.
+  std::error_code Ec;
+  if (std::filesystem::is_directory(FileName, Ec)) {
+    std::cerr << "mlinsight: cannot read " << FileName << ": " << std::strerror(EISDIR) << '\n';
+    return 1;
+  }
   TKelFileStream Stream(FileName);
   if (!Stream.IsOpen()) {
     std::cerr << "mlinsight: cannot open " << FileName << ": " << std::strerror(errno) << '\n';
-    return 2;
+    return 1;
   }
   auto Producer = MakeKel<TMLBufferProducer>(&Stream);
   // A chunk ends where the next begins (the text may hold zero bytes of its

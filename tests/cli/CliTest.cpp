@@ -95,12 +95,15 @@ TEST(Cli, ChunksCutEveryFullChunkAfterItsLastWhitespace) {
   EXPECT_EQ(Count, 3);
 }
 
-TEST(Cli, BadInputGivesOneLineAndStatusTwo) {
+// A file that cannot be read is 1; a command line that cannot be used is 2.
+TEST(Cli, BadInputGivesOneLineAndItsStatus) {
   struct Case {
     std::vector<std::string> Args;
     const char* Says;
+    int Status = 2;
   } Cases[] = {
-      {{"chunks", "/nonexistent/page.html"}, "cannot open /nonexistent/page.html"},
+      {{"chunks", "/nonexistent/page.html"}, "cannot open /nonexistent/page.html", 1},
+      {{"chunks", "/"}, "cannot read /", 1},
       {{"schema-file", "--mode", "svg", ""}, "svg"},
       {{"frobnicate"}, "frobnicate"},
       {{}, "subcommand"},
@@ -108,7 +111,7 @@ TEST(Cli, BadInputGivesOneLineAndStatusTwo) {
   };
   for (const auto& C : Cases) {
     const TRun R = RunTool(C.Args);
-    EXPECT_EQ(R.Status, 2) << C.Says;
+    EXPECT_EQ(R.Status, C.Status) << C.Says;
     EXPECT_NE(R.Err.find(C.Says), std::string::npos) << R.Err;
     EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), 1) << R.Err;
     EXPECT_TRUE(R.Out.empty()) << R.Out;
