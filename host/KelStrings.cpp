@@ -49,8 +49,10 @@ std::string UpperCase(std::string_view S) {
 int CompareText(std::string_view A, std::string_view B) {
   const size_t N = A.size() < B.size() ? A.size() : B.size();
   for (size_t I = 0; I < N; ++I) {
-    const auto X = static_cast<unsigned char>(Lower(A[I]));
-    const auto Y = static_cast<unsigned char>(Lower(B[I]));
+    // Letters fold to upper case, so "_" and the other characters between Z
+    // and a sort after every letter; the prefix filters rely on that order.
+    const auto X = static_cast<unsigned char>(Upper(A[I]));
+    const auto Y = static_cast<unsigned char>(Upper(B[I]));
     if (X != Y) return X < Y ? -1 : 1;
   }
   return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);

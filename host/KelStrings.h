@@ -18,7 +18,8 @@ std::string Utf16ToUtf8(std::u16string_view S);
 std::string LowerCase(std::string_view S);
 std::string UpperCase(std::string_view S);
 bool SameText(std::string_view A, std::string_view B);
-// <0, 0, >0 as A sorts before, with or after B, ignoring ASCII case.
+// <0, 0, >0 as A sorts before, with or after B, ignoring ASCII case (letters
+// folded to upper case: "tab_" sorts after "tabz").
 int CompareText(std::string_view A, std::string_view B);
 bool StartsWithText(std::string_view S, std::string_view Prefix);
 

@@ -26,6 +26,9 @@ TEST(Strings, CaseOperationsFoldAsciiOnly) {
   EXPECT_LT(CompareText("a", "B"), 0);
   EXPECT_GT(CompareText("tbody", "TABLE"), 0);
   EXPECT_LT(CompareText("tab", "table"), 0);
+  // Upper-case folding puts the characters between Z and a after the letters.
+  EXPECT_GT(CompareText("tab_", "TABZ"), 0);
+  EXPECT_LT(CompareText("taz", "ta["), 0);
   EXPECT_TRUE(StartsWithText("Color...", "col"));
   EXPECT_FALSE(StartsWithText("co", "col"));
 }

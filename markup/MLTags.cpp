@@ -1,0 +1,333 @@
+#include "markup/MLTags.h"
+
+#include <algorithm>
+
+#include "host/KelStrings.h"
+#include "symbols/MLSymbolManager.h"
+
+namespace kel {
+
+std::string CaseTagName(TMLSymbolManager* SymbolManager, const std::string& Name) {
+  return SymbolManager ? SymbolManager->CaseTag(Name) : Name;
+}
+
+namespace {
+
+int32_t Size(const auto& List) { return static_cast<int32_t>(List.size()); }
+
+// The shared prefix filter over a list sorted ignoring case. Name(I) gives
+// the name at I. The range [Start, End] is the visible part; an empty result
+// is End < Start, with Start at EmptyStart(P) where P is the lower bound (the
+// list size when there is none).
+template <class NameAt, class EmptyAt>
+void FilterSorted(int32_t Count, NameAt Name, EmptyAt EmptyStart, int32_t& Start, int32_t& End,
+                  std::string& Stored, const std::string& Filter) {
+  // Narrowing is only sound when the new filter extends the old one; any
+  // other filter (shorter, or a different word) starts from the whole list.
+  if (Filter.empty() || Filter.size() < Stored.size() || !StartsWithText(Filter, Stored)) {
+    Start = 0;
+    End = Count - 1;
+  }
+  Stored = Filter;
+  if (Filter.empty()) return;
+
+  int32_t Lower = std::max(Start, 0);
+  while (Lower < Count && CompareText(Name(Lower), Filter) < 0) ++Lower;
+  if (Lower >= Count) {
+    Start = EmptyStart(Count);
+    End = Start - 1;
+  } else {
+    Start = Lower;
+    // The successor of the filter; a final z is raised from Z, so that the
+    // bound lies just above every name that continues the filter, "_" too.
+    std::string Bound = Filter;
+    char& Last = Bound.back();
+    if (Last == 'z') Last = 'Z';
+    Last = static_cast<char>(Last + 1);
+    int32_t Upper = Start;
+    while (Upper < Count && CompareText(Name(Upper), Bound) < 0) ++Upper;
+    if (Upper < Count) End = Upper - 1;
+    End = std::min(End, Count - 1);
+    if (End < Start) {
+      Start = EmptyStart(Start);
+      End = Start - 1;
+    }
+  }
+  if (Stored.back() == 'z') Stored.back() = 'Z';
+}
+
+// Attribute values and entities mark their empty range as [1, 0].
+int32_t EmptyAtOne(int32_t) { return 1; }
+// Tags keep the empty range where the filter would stand, so custom elements
+// inserted at the start index become the visible range.
+int32_t EmptyInPlace(int32_t P) { return P; }
+
+int32_t RangeCount(int32_t Start, int32_t End, int32_t Count) {
+  return std::max(0, std::min(End - Start + 1, Count));
+}
+
+template <class List>
+void SortByName(List& L) {
+  std::stable_sort(L.begin(), L.end(),
+                   [](const auto& A, const auto& B) { return CompareText(A->GetName(), B->GetName()) < 0; });
+}
+
+}  // namespace
+
+// ---- THTMLTag -------------------------------------------------------------------
+
+THTMLTag::THTMLTag(const std::string& Name, TMLSymbolManager* SymbolManager, int32_t ID)
+    : FName(Name), FSymbolManager(SymbolManager), FID(ID) {}
+
+THTMLTag::~THTMLTag() {
+  ClearTags();
+  ClearAttrs();
+}
+
+std::string THTMLTag::GetName() { return CaseTagName(FSymbolManager, FName); }
+
+int32_t THTMLTag::ChosenSize() const { return FShowAttributes ? Size(FAttrs) : Size(FTags); }
+
+void THTMLTag::ListResized(bool ForAttributes, int32_t OldSize) {
+  if (ForAttributes != FShowAttributes) return;
+  const int32_t NewSize = ChosenSize();
+  if (NewSize > OldSize && FStartIndex == 0 && FEndIndex == OldSize - 1 && FFilter.empty())
+    FEndIndex = NewSize - 1;
+  else if (FEndIndex >= NewSize)
+    FEndIndex = NewSize - 1;
+}
+
+TKelPtr<IKelMLTagAttribute> THTMLTag::GetAttribute(int32_t Index) {
+  if (Index < 0 || Index >= Size(FAttrs)) return nullptr;
+  const int32_t I = FStartIndex + Index;
+  return I >= 0 && I < Size(FAttrs) ? FAttrs[static_cast<size_t>(I)] : nullptr;
+}
+
+TKelPtr<IKelMLTag> THTMLTag::GetTags(int32_t Index) {
+  const int32_t I = FStartIndex + Index;
+  return Index >= 0 && I >= 0 && I < Size(FTags) ? FTags[static_cast<size_t>(I)] : nullptr;
+}
+
+int32_t THTMLTag::GetTagCount() { return RangeCount(FStartIndex, FEndIndex, Size(FTags)); }
+
+int32_t THTMLTag::GetAttributeCount() {
+  return FShowAttributes ? RangeCount(FStartIndex, FEndIndex, Size(FAttrs)) : Size(FAttrs);
+}
+
+std::string THTMLTag::GetEntityName(int32_t Index) {
+  return Index >= 0 && Index < Size(FEntityNames) ? FEntityNames[static_cast<size_t>(Index)] : std::string();
+}
+
+void THTMLTag::SetShowAttributes(bool Value) {
+  FShowAttributes = Value;
+  FStartIndex = 0;
+  FEndIndex = ChosenSize() - 1;
+}
+
+void THTMLTag::SetFilter(const std::string& Filter) {
+  const bool Children = !FShowAttributes;
+  if (Children && FSymbolManager) {
+    const int32_t Removed = FSymbolManager->RemoveCustomElements(FTags, *this);
+    FCustomCount -= Removed;
+    FEndIndex -= Removed;
+  }
+  if (Children)
+    FilterSorted(
+        Size(FTags), [this](int32_t I) { return FTags[static_cast<size_t>(I)]->GetName(); }, EmptyInPlace,
+        FStartIndex, FEndIndex, FFilter, Filter);
+  else
+    FilterSorted(
+        Size(FAttrs), [this](int32_t I) { return FAttrs[static_cast<size_t>(I)]->GetName(); }, EmptyInPlace,
+        FStartIndex, FEndIndex, FFilter, Filter);
+  if (Children && FSymbolManager) {
+    const int32_t Inserted = FSymbolManager->InsertCustomElements(FTags, *this);
+    FCustomCount += Inserted;
+    FEndIndex += Inserted;
+  }
+}
+
+TKelPtr<IKelMLTagAttribute> THTMLTag::FindAttribute(const std::string& Name) {
+  for (const auto& R : FAttrHash[Hash(Name)])
+    if (SameText(R.Item->GetName(), Name)) return R.Item;
+  return nullptr;
+}
+
+TKelPtr<IKelMLTag> THTMLTag::LookupTag(const std::string& Name) {
+  for (const auto& R : FTagHash[Hash(Name)])
+    if (SameText(R.Item->GetName(), Name)) return R.Item;
+  return nullptr;
+}
+
+int32_t THTMLTag::FindSymbol(const std::string& Prefix) {
+  const int32_t Count = ChosenSize();
+  const int32_t Last = std::min(FEndIndex, Count - 1);
+  for (int32_t I = std::max(FStartIndex, 0); I <= Last; ++I) {
+    const std::string Name = FShowAttributes ? FAttrs[static_cast<size_t>(I)]->GetName()
+                                             : FTags[static_cast<size_t>(I)]->GetName();
+    if (StartsWithText(Name, Prefix)) return I - FStartIndex;
+  }
+  return -1;
+}
+
+void THTMLTag::AlphaSort() {
+  SortByName(FTags);
+  SortByName(FAttrs);
+}
+
+void THTMLTag::AddTag(IKelMLTag* Tag) {
+  if (!Tag) return;
+  const std::string Name = Tag->GetName();
+  if (LookupTag(Name)) return;
+  const int32_t Old = Size(FTags);
+  FTags.emplace_back(Tag);
+  FTagHash[Hash(Name)].push_front({TKelPtr<IKelMLTag>(Tag)});
+  ListResized(false, Old);
+}
+
+void THTMLTag::RemoveTag(IKelMLTag* Tag) {
+  if (!Tag) return;
+  // Hold the tag: the list may hold its last reference.
+  const TKelPtr<IKelMLTag> Keep(Tag);
+  const int32_t Old = Size(FTags);
+  const auto It = std::find_if(FTags.begin(), FTags.end(), [Tag](const auto& T) { return T.get() == Tag; });
+  if (It != FTags.end()) FTags.erase(It);
+  auto& Chain = FTagHash[Hash(Tag->GetName())];
+  const auto R =
+      std::find_if(Chain.begin(), Chain.end(), [Tag](const TTagHash& H) { return H.Item.get() == Tag; });
+  if (R != Chain.end()) Chain.erase(R);
+  if (Size(FTags) != Old) ListResized(false, Old);
+}
+
+void THTMLTag::AddAttribute(IKelMLTagAttribute* Attr) {
+  if (!Attr) return;
+  const std::string Name = Attr->GetName();
+  if (FindAttribute(Name)) return;
+  const int32_t Old = Size(FAttrs);
+  FAttrs.emplace_back(Attr);
+  FAttrHash[Hash(Name)].push_front({TKelPtr<IKelMLTagAttribute>(Attr)});
+  ListResized(true, Old);
+}
+
+TKelPtr<IKelMLTagAttribute> THTMLTag::RemoveAttribute(const std::string& Name) {
+  auto& Chain = FAttrHash[Hash(Name)];
+  const auto R = std::find_if(Chain.begin(), Chain.end(),
+                              [&Name](const TAttrHash& H) { return SameText(H.Item->GetName(), Name); });
+  if (R == Chain.end()) return nullptr;
+  TKelPtr<IKelMLTagAttribute> Attr = R->Item;
+  Chain.erase(R);
+  const int32_t Old = Size(FAttrs);
+  const auto It = std::find(FAttrs.begin(), FAttrs.end(), Attr);
+  if (It != FAttrs.end()) FAttrs.erase(It);
+  ListResized(true, Old);
+  return Attr;
+}
+
+void THTMLTag::ClearTags() {
+  while (!FTags.empty()) {
+    const TKelPtr<IKelMLTag> First = FTags.front();
+    RemoveTag(First.get());
+  }
+}
+
+void THTMLTag::ClearAttrs() {
+  const int32_t Old = Size(FAttrs);
+  for (auto& Chain : FAttrHash) Chain.clear();
+  FAttrs.clear();
+  ListResized(true, Old);
+}
+
+// ---- Attribute values -------------------------------------------------------------
+
+int32_t TMLValueList::GetCount() const { return RangeCount(FStartIndex, FEndIndex, Size()); }
+
+std::string TMLValueList::GetValue(int32_t Index) const {
+  const int32_t I = FStartIndex + Index;
+  return Index >= 0 && I >= 0 && I < Size() ? At(I) : std::string();
+}
+
+void TMLValueList::SetValue(int32_t Index, const std::string& Value) {
+  if (Index >= 0 && Index < Size()) FValues[static_cast<size_t>(Index)] = Value;
+}
+
+void TMLValueList::AddValue(const std::string& Value) {
+  if (std::find(FValues.begin(), FValues.end(), Value) != FValues.end()) return;
+  FValues.push_back(Value);
+  ++FEndIndex;
+  std::stable_sort(FValues.begin(), FValues.end(),
+                   [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
+}
+
+int32_t TMLValueList::FindSymbol(const std::string& Prefix) const {
+  if (GetCount() <= 0) return -1;
+  for (int32_t I = std::max(FStartIndex, 0); I < Size(); ++I)
+    if (StartsWithText(At(I), Prefix)) return I - FStartIndex;
+  return -1;
+}
+
+void TMLValueList::SetFilter(const std::string& Filter) {
+  // A lone type keyword (CDATA) or editor entry ("color...") is a hint, not
+  // a choice among values: it stays visible whatever is typed.
+  if (FStartIndex == FEndIndex && FStartIndex >= 0 && FStartIndex < Size()) {
+    const std::string& Only = At(FStartIndex);
+    if (!IdentIsNotDTDType(Only) || IdentIsAttributeEditor(Only)) return;
+  }
+  FilterSorted(
+      Size(), [this](int32_t I) -> const std::string& { return At(I); }, EmptyAtOne, FStartIndex, FEndIndex,
+      FFilter, Filter);
+}
+
+// ---- TAsciiCharList ------------------------------------------------------------------
+
+void TAsciiCharList::AddEntity(const std::string& Name, int32_t Code) {
+  const int32_t Old = Size(FList);
+  if (FSorted) {
+    const auto At =
+        std::upper_bound(FList.begin(), FList.end(), Name,
+                         [](const std::string& N, const auto& E) { return CompareText(N, E.first) < 0; });
+    FList.emplace(At, Name, Code);
+  } else {
+    FList.emplace_back(Name, Code);
+  }
+  if (FStartIndex == 0 && FEndIndex == Old - 1 && FFilter.empty()) FEndIndex = Size(FList) - 1;
+}
+
+void TAsciiCharList::AlphaSort() {
+  std::stable_sort(FList.begin(), FList.end(),
+                   [](const auto& A, const auto& B) { return CompareText(A.first, B.first) < 0; });
+  FSorted = true;
+}
+
+void TAsciiCharList::Clear() {
+  FList.clear();
+  FStartIndex = 0;
+  FEndIndex = -1;
+  FFilter.clear();
+}
+
+int32_t TAsciiCharList::GetCount() const { return RangeCount(FStartIndex, FEndIndex, Size(FList)); }
+
+std::string TAsciiCharList::GetItem(int32_t Index) const {
+  return Index >= 0 && ValidIndex(FStartIndex + Index) ? FList[static_cast<size_t>(FStartIndex + Index)].first
+                                                       : std::string();
+}
+
+int32_t TAsciiCharList::GetAsciiVal(int32_t Index) const {
+  return Index >= 0 && ValidIndex(FStartIndex + Index)
+             ? FList[static_cast<size_t>(FStartIndex + Index)].second
+             : 0;
+}
+
+int32_t TAsciiCharList::FindIndex(const std::string& Name) const {
+  const int32_t Last = std::min(FEndIndex, Size(FList) - 1);
+  for (int32_t I = std::max(FStartIndex, 0); I <= Last; ++I)
+    if (CompareText(FList[static_cast<size_t>(I)].first, Name) >= 0) return I - FStartIndex;
+  return -1;
+}
+
+void TAsciiCharList::SetFilter(const std::string& Filter) {
+  FilterSorted(
+      Size(FList), [this](int32_t I) -> const std::string& { return FList[static_cast<size_t>(I)].first; },
+      EmptyAtOne, FStartIndex, FEndIndex, FFilter, Filter);
+}
+
+}  // namespace kel

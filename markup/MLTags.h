@@ -1,0 +1,365 @@
+// The objects behind the markup node interfaces: schema tags and attributes
+// with their hashed, sorted, prefix-filtered lists; the light placeholder tags
+// (unknown elements, DOCTYPE, closing tags offered for completion, wrappers);
+// text nodes; attribute occurrences read by the parser; the entity list.
+//
+// Example: a THTMLTag "tr" with children table, tbody, td, tfoot;
+// SetFilter("tab") leaves GetTagCount() == 1 and GetTags(0) is table; then
+// SetFilter("tb") resets the range first and leaves tbody alone.
+//
+// Classes that differ only in the marker interface they add are one template
+// over that interface, so every face of an object shares one implementation.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "markup/MLParserUtils.h"
+
+namespace kel {
+
+class TMLSymbolManager;
+
+using TMLTagList = std::vector<TKelPtr<IKelMLTag>>;
+using TMLAttributeList = std::vector<TKelPtr<IKelMLTagAttribute>>;
+
+// Name in the symbol manager's letter case; as stored without a manager.
+std::string CaseTagName(TMLSymbolManager* SymbolManager, const std::string& Name);
+
+// ---- Placeholder tags ---------------------------------------------------------
+
+// A tag that offers nothing: no children, no attributes, no range. CustomI is
+// the custom-tag face (IKelMLCustomTag or IKelMLClosingTag), TagI the tag face.
+template <class CustomI, class TagI>
+class TEmptyTagT : public TKelInterfaced<CustomI, TagI> {
+ public:
+  TEmptyTagT(const std::string& Name, TMLSymbolManager* SymbolManager, int32_t ID)
+      : FName(Name), FSymbolManager(SymbolManager), FID(ID) {}
+
+  // IKelMLMarkupPos
+  int32_t GetID() override { return FID; }
+  int32_t GetOffsetEnd() override { return FOffsetEnd; }
+  int32_t GetOffsetStart() override { return FOffsetStart; }
+  void SetOffsetEnd(int32_t Value) override { FOffsetEnd = Value; }
+  void SetOffsetStart(int32_t Value) override { FOffsetStart = Value; }
+
+  // IKelMLCustomTag
+  int32_t GetLineNumber() override { return FLineNumber; }
+  void SetLineNumber(int32_t Value) override { FLineNumber = Value; }
+
+  // IKelMLTag
+  TKelPtr<IKelMLTagAttribute> GetAttribute(int32_t) override { return nullptr; }
+  int32_t GetStartIndex() override { return 0; }
+  bool GetRequiresClosingTag() override { return false; }
+  bool GetRequiresOpeningTag() override { return false; }
+  TKelPtr<IKelMLTag> GetTags(int32_t) override { return nullptr; }
+  int32_t GetTagCount() override { return 0; }
+  int32_t GetPureTagCount() override { return 0; }
+  int32_t GetAttributeCount() override { return 0; }
+  std::string GetName() override { return CaseTagName(FSymbolManager, FName); }
+  bool GetEmpty() override { return FName.empty(); }
+  std::string GetEntityName(int32_t) override { return {}; }
+  int32_t GetEntityCount() override { return 0; }
+  bool GetAny() override { return false; }
+  bool GetIsChild() override { return false; }
+  void SetIsChild(bool) override {}
+  std::string GetFilter() override { return {}; }
+  void SetFilter(const std::string&) override {}
+  TKelPtr<IKelMLTagAttribute> FindAttribute(const std::string&) override { return nullptr; }
+  int32_t FindSymbol(const std::string&) override { return -1; }
+  bool GetShowAttributes() override { return false; }
+  void SetShowAttributes(bool) override {}
+  void AlphaSort() override {}
+  void ClearTags() override {}
+  void ClearAttrs() override {}
+  void AddTag(IKelMLTag*) override {}
+  void RemoveTag(IKelMLTag*) override {}
+  void AddAttribute(IKelMLTagAttribute*) override {}
+  TKelPtr<IKelMLTagAttribute> RemoveAttribute(const std::string&) override { return nullptr; }
+  TKelPtr<IKelMLTag> LookupTag(const std::string&) override { return nullptr; }
+
+ protected:
+  std::string FName;
+  int32_t FLineNumber = 0;
+  int32_t FOffsetEnd = 0;
+  int32_t FOffsetStart = 0;
+  TMLSymbolManager* FSymbolManager;
+  int32_t FID;
+};
+
+using TEmptyTag = TEmptyTagT<IKelMLCustomTag, IKelMLTag>;
+// A closing tag offered for completion; its line is that of the start tag.
+using TClosingTag = TEmptyTagT<IKelMLClosingTag, IKelMLTag>;
+
+// An element the schema does not declare, met in a document.
+template <class TagI>
+class TNamedTagT : public TEmptyTagT<IKelMLCustomTag, TagI> {
+ public:
+  using TEmptyTagT<IKelMLCustomTag, TagI>::TEmptyTagT;
+  bool GetRequiresClosingTag() override { return !this->FName.empty(); }
+  void SetName(const std::string& Value) override { this->FName = Value; }
+};
+
+using TNamedTag = TNamedTagT<IKelMLNamedTag>;
+
+class TDocTypeTag : public TNamedTagT<IKelMLDocTypeTag> {
+ public:
+  using TNamedTagT<IKelMLDocTypeTag>::TNamedTagT;
+  bool GetEmpty() override { return true; }
+};
+
+// Stands in for another tag that the symbol manager offers among a tag's
+// children for one request; it keeps the name and attribute count, not the tag.
+template <class TagI>
+class TTagWrapperT : public TEmptyTagT<IKelMLWrapperTag, TagI> {
+ public:
+  TTagWrapperT(IKelMLTag& Tag, TMLSymbolManager* SymbolManager, int32_t ID)
+      : TEmptyTagT<IKelMLWrapperTag, TagI>(Tag.GetName(), SymbolManager, ID) {
+    const bool Shown = Tag.GetShowAttributes();
+    Tag.SetShowAttributes(true);
+    FAttributeCount = Tag.GetAttributeCount();
+    Tag.SetShowAttributes(Shown);
+  }
+  int32_t GetAttributeCount() override { return FAttributeCount; }
+  bool GetIsChild() override { return true; }
+  int32_t FindSymbol(const std::string&) override { return 0; }
+
+ private:
+  int32_t FAttributeCount = 0;
+};
+
+using TTagWrapper = TTagWrapperT<IKelMLTag>;
+// A wrapper that the XSL fix-up inserts; also answers IKelMLXSLTag.
+using TXSLTag = TTagWrapperT<IKelMLXSLTag>;
+
+// ---- Schema tags ----------------------------------------------------------------
+
+struct TTagHash {
+  TKelPtr<IKelMLTag> Item;
+};
+struct TAttrHash {
+  TKelPtr<IKelMLTagAttribute> Item;
+};
+
+// An element declared by the schema: its allowed children and attributes, each
+// a list with a 256-chain hash index by name, and one filter range that covers
+// the children or, while the show-attributes flag is on, the attributes.
+class THTMLTag : public TKelInterfaced<IKelMLTag> {
+ public:
+  THTMLTag(const std::string& Name, TMLSymbolManager* SymbolManager, int32_t ID);
+  ~THTMLTag() override;
+
+  int32_t GetID() override { return FID; }
+  int32_t GetOffsetEnd() override { return FOffsetEnd; }
+  int32_t GetOffsetStart() override { return FOffsetStart; }
+  void SetOffsetEnd(int32_t Value) override { FOffsetEnd = Value; }
+  void SetOffsetStart(int32_t Value) override { FOffsetStart = Value; }
+
+  TKelPtr<IKelMLTagAttribute> GetAttribute(int32_t Index) override;
+  int32_t GetStartIndex() override { return FStartIndex; }
+  bool GetRequiresClosingTag() override { return FRequiresClosingTag; }
+  bool GetRequiresOpeningTag() override { return FRequiresOpeningTag; }
+  TKelPtr<IKelMLTag> GetTags(int32_t Index) override;
+  int32_t GetTagCount() override;
+  int32_t GetPureTagCount() override { return GetTagCount() - FCustomCount; }
+  int32_t GetAttributeCount() override;
+  std::string GetName() override;
+  bool GetEmpty() override { return FEmpty; }
+  std::string GetEntityName(int32_t Index) override;
+  int32_t GetEntityCount() override { return static_cast<int32_t>(FEntityNames.size()); }
+  bool GetAny() override { return FAny; }
+  bool GetIsChild() override { return FIsChild; }
+  void SetIsChild(bool Value) override { FIsChild = Value; }
+  std::string GetFilter() override { return FFilter; }
+  void SetFilter(const std::string& Filter) override;
+  TKelPtr<IKelMLTagAttribute> FindAttribute(const std::string& Name) override;
+  int32_t FindSymbol(const std::string& Prefix) override;
+  bool GetShowAttributes() override { return FShowAttributes; }
+  void SetShowAttributes(bool Value) override;
+  void AlphaSort() override;
+  void ClearTags() override;
+  void ClearAttrs() override;
+  void AddTag(IKelMLTag* Tag) override;
+  void RemoveTag(IKelMLTag* Tag) override;
+  void AddAttribute(IKelMLTagAttribute* Attr) override;
+  TKelPtr<IKelMLTagAttribute> RemoveAttribute(const std::string& Name) override;
+  TKelPtr<IKelMLTag> LookupTag(const std::string& Name) override;
+
+  // Declaration flags and entities, set by the symbol manager from the schema.
+  void SetRequiresClosingTag(bool Value) { FRequiresClosingTag = Value; }
+  void SetRequiresOpeningTag(bool Value) { FRequiresOpeningTag = Value; }
+  void SetEmpty(bool Value) { FEmpty = Value; }
+  void SetAny(bool Value) { FAny = Value; }
+  void SetEntityName(const std::vector<std::string>& Names) { FEntityNames = Names; }
+  // The stored name, before the symbol manager's case.
+  const std::string& DeclaredName() const { return FName; }
+
+ private:
+  int32_t ChosenSize() const;
+  // Keeps a fully visible range fully visible when the list grows or shrinks.
+  void ListResized(bool ForAttributes, int32_t OldSize);
+
+  std::string FName;
+  int32_t FStartIndex = 0;
+  int32_t FEndIndex = -1;
+  bool FRequiresClosingTag = false;
+  bool FRequiresOpeningTag = false;
+  bool FEmpty = false;
+  bool FAny = false;
+  TMLTagList FTags;
+  TMLAttributeList FAttrs;
+  std::array<std::list<TTagHash>, 256> FTagHash;
+  std::array<std::list<TAttrHash>, 256> FAttrHash;
+  bool FIsChild = false;
+  std::string FFilter;
+  std::vector<std::string> FEntityNames;
+  bool FShowAttributes = false;
+  int32_t FCustomCount = 0;
+  int32_t FOffsetEnd = 0;
+  int32_t FOffsetStart = 0;
+  TMLSymbolManager* FSymbolManager;
+  int32_t FID;
+};
+
+// ---- Schema attributes ------------------------------------------------------------
+
+// The values an attribute takes, sorted ignoring case, with a filter range.
+class TMLValueList {
+ public:
+  int32_t Size() const { return static_cast<int32_t>(FValues.size()); }
+  const std::string& At(int32_t I) const { return FValues[static_cast<size_t>(I)]; }
+  int32_t GetCount() const;
+  std::string GetValue(int32_t Index) const;
+  void SetValue(int32_t Index, const std::string& Value);
+  void AddValue(const std::string& Value);
+  int32_t FindSymbol(const std::string& Prefix) const;
+  void SetFilter(const std::string& Filter);
+  const std::string& GetFilter() const { return FFilter; }
+
+ private:
+  std::vector<std::string> FValues;
+  std::string FFilter;
+  int32_t FStartIndex = 0;
+  int32_t FEndIndex = -1;
+};
+
+template <class AttrI>
+class THTMLAttributeT : public TKelInterfaced<AttrI> {
+ public:
+  THTMLAttributeT(const std::string& Name, int32_t ID) : FName(Name), FID(ID) {}
+
+  int32_t GetID() override { return FID; }
+  int32_t GetOffsetEnd() override { return FOffsetEnd; }
+  int32_t GetOffsetStart() override { return FOffsetStart; }
+  void SetOffsetEnd(int32_t Value) override { FOffsetEnd = Value; }
+  void SetOffsetStart(int32_t Value) override { FOffsetStart = Value; }
+
+  int32_t GetAttributeValueStartOffset() override { return FValueStartOffset; }
+  void SetAttributeValueStartOffset(int32_t Value) override { FValueStartOffset = Value; }
+  std::string GetName() override { return FName; }
+  bool GetRequired() override { return FRequired; }
+  bool GetFixed() override { return FFixed; }
+  void SetFixed(bool Value) override { FFixed = Value; }
+  std::string GetFixedValue() override { return FFixedValue; }
+  void SetFixedValue(const std::string& Value) override { FFixedValue = Value; }
+  void SetRequired(bool Value) override { FRequired = Value; }
+  int32_t GetCount() override { return FValues.GetCount(); }
+  std::string GetValue(int32_t Index) override { return FValues.GetValue(Index); }
+  void SetValue(int32_t Index, const std::string& Value) override { FValues.SetValue(Index, Value); }
+  void AddValue(const std::string& Value) override { FValues.AddValue(Value); }
+  void SetFilter(const std::string& Filter) override { FValues.SetFilter(Filter); }
+  int32_t FindSymbol(const std::string& Prefix) override { return FValues.FindSymbol(Prefix); }
+  std::string GetFilter() override { return FValues.GetFilter(); }
+
+  void SetName(const std::string& Value) { FName = Value; }
+
+ private:
+  std::string FName;
+  bool FRequired = false;
+  TMLValueList FValues;
+  bool FFixed = false;
+  std::string FFixedValue;
+  int32_t FOffsetEnd = 0;
+  int32_t FOffsetStart = 0;
+  int32_t FID;
+  int32_t FValueStartOffset = 0;
+};
+
+using THTMLAttribute = THTMLAttributeT<IKelMLTagAttribute>;
+using THTMLAttributeEvent = THTMLAttributeT<IKelMLTagAttributeEvent>;
+// An attribute met in a document that the schema does not declare.
+using TUnknownHTMLAttribute = THTMLAttributeT<IKelMLUnknownTagAttribute>;
+
+// ---- Text nodes ------------------------------------------------------------------
+
+template <class TextI>
+class TMLTextNodeT : public TKelInterfaced<TextI> {
+ public:
+  int32_t GetID() override { return -1; }
+  int32_t GetOffsetEnd() override { return FOffsetEnd; }
+  int32_t GetOffsetStart() override { return FOffsetStart; }
+  void SetOffsetEnd(int32_t Value) override { FOffsetEnd = Value; }
+  void SetOffsetStart(int32_t Value) override { FOffsetStart = Value; }
+  void SetText(const std::string& Value) override { FText = Value; }
+  std::string GetText() override { return FText; }
+
+ private:
+  int32_t FOffsetEnd = 0;
+  int32_t FOffsetStart = 0;
+  std::string FText;
+};
+
+using TMLTextNode = TMLTextNodeT<IKelMLTextNode>;
+using TMLComment = TMLTextNodeT<IKelMLComment>;
+using TMLText = TMLTextNodeT<IKelMLText>;
+class TMLServerScript : public TMLTextNodeT<IKelMLServerScript> {};
+class TMLProcessingInstruction : public TMLTextNodeT<IKelMLProcessingInstruction> {};
+
+// ---- Parser records and the entity list ----------------------------------------------
+
+// One attribute occurrence read by the parser in the tag at the caret.
+struct TTagAttributeValue {
+  TTagAttributeValue(TKelPtr<IKelMLTagAttribute> AAttribute, std::u16string AValue, char AQuote,
+                     char AQuoteEnd)
+      : Attribute(std::move(AAttribute)), Value(std::move(AValue)), Quote(AQuote), QuoteEnd(AQuoteEnd) {}
+  TKelPtr<IKelMLTagAttribute> Attribute;
+  std::u16string Value;
+  char Quote;
+  char QuoteEnd;
+};
+
+// The character entities of the loaded DTD (name and character code), with
+// the same prefix filter as attribute values.
+class TAsciiCharList {
+ public:
+  TAsciiCharList() = default;
+  void AddEntity(const std::string& Name, int32_t Code);
+  void AlphaSort();
+  void Clear();
+  int32_t GetCount() const;
+  std::string GetItem(int32_t Index) const;
+  int32_t GetAsciiVal(int32_t Index) const;
+  int32_t FindIndex(const std::string& Name) const;
+  void SetFilter(const std::string& Filter);
+  const std::string& GetFilter() const { return FFilter; }
+  void SetFontName(const std::string& Name) {
+    if (Name != FFontName) FFontName = Name;
+  }
+  const std::string& GetFontName() const { return FFontName; }
+
+ private:
+  bool ValidIndex(int32_t I) const { return I >= 0 && I < static_cast<int32_t>(FList.size()); }
+
+  std::vector<std::pair<std::string, int32_t>> FList;
+  bool FSorted = false;
+  int32_t FStartIndex = 0;
+  int32_t FEndIndex = -1;
+  std::string FFilter;
+  std::string FFontName = "Tahoma";
+};
+
+}  // namespace kel

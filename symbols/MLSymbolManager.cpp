@@ -1,0 +1,215 @@
+#include "symbols/MLSymbolManager.h"
+
+#include <algorithm>
+
+#include "host/KelHostAPI.h"
+#include "host/KelStrings.h"
+
+namespace kel {
+
+namespace {
+bool IsClosingTag(IKelMLTag* Tag) { return supports<IKelMLClosingTag>(Tag); }
+}  // namespace
+
+TMLSymbolManager::TMLSymbolManager() : CharList(std::make_unique<TAsciiCharList>()) {}
+
+TMLSymbolManager::~TMLSymbolManager() {
+  ClearTags();
+  HiddenRootNode.reset();
+  ClosedTags.clear();
+  HiddenAttrs.clear();
+}
+
+// ---- Tag registry -----------------------------------------------------------------
+
+std::list<TTagBucket>::iterator TMLSymbolManager::FindBucket(const std::string& Name) {
+  for (const auto& Entry : TagHash[Hash(Name)])
+    if (SameText(Entry->Tag->GetName(), Name)) return Entry;
+  return Tags.end();
+}
+
+void TMLSymbolManager::AddElement(IKelMLTag* Tag) {
+  if (!Tag) return;
+  Tags.push_back({TKelPtr<IKelMLTag>(Tag), nullptr});
+  if (!IsClosingTag(Tag)) TagHash[Hash(Tag->GetName())].push_front(std::prev(Tags.end()));
+}
+
+void TMLSymbolManager::RemoveElement(IKelMLTag* Tag) {
+  if (!Tag) return;
+  if (IsClosingTag(Tag)) {
+    for (auto It = Tags.end(); It != Tags.begin();) {
+      --It;
+      if (It->Tag.get() == Tag) {
+        Tags.erase(It);
+        return;
+      }
+    }
+    return;
+  }
+  const std::string Name = Tag->GetName();
+  auto& Chain = TagHash[Hash(Name)];
+  const auto Link = std::find_if(Chain.begin(), Chain.end(),
+                                 [&Name](const auto& E) { return SameText(E->Tag->GetName(), Name); });
+  if (Link == Chain.end()) return;
+  const auto Entry = *Link;
+  Chain.erase(Link);
+  Tags.erase(Entry);
+}
+
+void TMLSymbolManager::RegisterTag(IKelMLTag* Tag) {
+  if (Tag && FindBucket(Tag->GetName()) == Tags.end()) AddElement(Tag);
+}
+
+TKelPtr<IKelMLTag> TMLSymbolManager::GetTagFromHashList(const std::string& Name) {
+  const auto It = FindBucket(Name);
+  return It == Tags.end() ? nullptr : It->Tag;
+}
+
+TKelPtr<IKelMLEditor> TMLSymbolManager::GetTagEditorFromHashList(const std::string& Name) {
+  const auto It = FindBucket(Name);
+  return It == Tags.end() ? nullptr : It->Editor;
+}
+
+bool TMLSymbolManager::ContainsChild(IKelMLTag* Tag, const std::string& Name) {
+  return Tag && Tag->LookupTag(Name);
+}
+
+void TMLSymbolManager::ClearTags() {
+  while (!Tags.empty()) {
+    const TKelPtr<IKelMLTag> Tag = Tags.front().Tag;
+    Tag->ClearTags();
+    Tag->ClearAttrs();
+    const size_t Before = Tags.size();
+    RemoveElement(Tag.get());
+    // An entry that its chain does not reach must still go.
+    if (Tags.size() == Before) Tags.pop_front();
+  }
+  for (auto& Chain : TagHash) Chain.clear();
+  if (HiddenRootNode) {
+    HiddenRootNode->ClearTags();
+    HiddenRootNode->ClearAttrs();
+  }
+}
+
+void TMLSymbolManager::SetHiddenRootNode(IKelMLTag* Tag) {
+  if (HiddenRootNode.get() != Tag) HiddenRootNode = Tag;
+}
+
+// ---- Editors ------------------------------------------------------------------------
+
+void TMLSymbolManager::RegisterEditor(IKelMLTag* Tag, IKelMLEditor* Editor) {
+  if (!Tag || IsClosingTag(Tag)) return;
+  const std::string Name = Tag->GetName();
+  if (FindBucket(Name) == Tags.end()) RegisterTag(Tag);
+  const auto It = FindBucket(Name);
+  if (It != Tags.end()) It->Editor = Editor;
+}
+
+void TMLSymbolManager::UnRegisterEditor(IKelMLEditor* Editor) {
+  for (auto& Entry : Tags)
+    if (Entry.Editor.get() == Editor) Entry.Editor.reset();
+}
+
+void TMLSymbolManager::RegisterAttributeEditor(IKelMLTagAttribute* Attribute, IKelMLEditor* Editor) {
+  if (!Attribute) return;
+  AttrEditorHash[Hash(Attribute->GetName())].push_front(
+      {TKelPtr<IKelMLTagAttribute>(Attribute), TKelPtr<IKelMLEditor>(Editor)});
+}
+
+void TMLSymbolManager::UnRegisterAttributeEditor(IKelMLEditor* Editor) {
+  for (auto& Chain : AttrEditorHash)
+    Chain.remove_if([Editor](const auto& E) { return E.Editor.get() == Editor; });
+}
+
+void TMLSymbolManager::GetAttributeEditorFromHashList(const std::string& AttrName,
+                                                      TKelPtr<IKelMLTagAttribute>& Attribute,
+                                                      TKelPtr<IKelMLEditor>& Editor,
+                                                      const std::string& TagName) {
+  Attribute.reset();
+  Editor.reset();
+  const TKelPtr<IKelMLTag> Tag = GetTagFromHashList(TagName);
+  if (!Tag) return;
+  TKelPtr<IKelMLTagAttribute> Found = Tag->FindAttribute(AttrName);
+  if (!Found) Found = FindHiddenAttr(AttrName);
+  if (!Found) return;
+  // Registrations belong to the attribute object of one tag, not to a name.
+  for (const auto& E : AttrEditorHash[Hash(AttrName)]) {
+    if (SameText(E.Attribute->GetName(), Found->GetName()) && E.Attribute->GetID() == Found->GetID()) {
+      Editor = E.Editor;
+      Attribute = E.Attribute;
+      return;
+    }
+  }
+}
+
+// ---- Letter case ------------------------------------------------------------------------
+
+std::string TMLSymbolManager::CaseTag(const std::string& Name) {
+  switch (TagCase) {
+    case TTagCase::tcNormal:
+      return Name;
+    case TTagCase::tcLowerCase:
+      return LowerCase(Name);
+    case TTagCase::tcUpperCase:
+      return UpperCase(Name);
+  }
+  Error(FileName, "Unknown tag case requested", "", 0, 0);
+  return Name;
+}
+
+// ---- Closing tags and hidden attributes ------------------------------------------------------
+
+TKelPtr<IKelMLTag> TMLSymbolManager::GetCloseTags(int32_t Index) {
+  return Index >= 0 && Index < GetClosedTagsCount() ? ClosedTags[static_cast<size_t>(Index)] : nullptr;
+}
+
+void TMLSymbolManager::DeleteClosedTag(int32_t Index) {
+  if (Index >= 0 && Index < GetClosedTagsCount()) ClosedTags.erase(ClosedTags.begin() + Index);
+}
+
+// Both answer how many entries they really put in or took out, so that the
+// tag's range and custom count stay true even when the closing tags changed
+// between two filters or the parser is busy.
+int32_t TMLSymbolManager::InsertCustomElements(TMLTagList& List, IKelMLTag& Tag) {
+  if (CaretInTagName || ParserState != TMLParserState::mlpsNone) return 0;
+  const auto At =
+      static_cast<size_t>(std::clamp<int32_t>(Tag.GetStartIndex(), 0, static_cast<int32_t>(List.size())));
+  // Each goes in at the same index, so they end up in reverse order.
+  for (const auto& Closing : ClosedTags) List.insert(List.begin() + static_cast<std::ptrdiff_t>(At), Closing);
+  return GetClosedTagsCount();
+}
+
+// Stale closing tags are taken out in every state, also when the caret has
+// moved into a tag name, where none are offered.
+int32_t TMLSymbolManager::RemoveCustomElements(TMLTagList& List, IKelMLTag&) {
+  int32_t Removed = 0;
+  for (size_t I = List.size(); I-- > 0;) {
+    if (IsClosingTag(List[I].get())) {
+      List.erase(List.begin() + static_cast<std::ptrdiff_t>(I));
+      ++Removed;
+    }
+  }
+  return Removed;
+}
+
+TKelPtr<IKelMLTagAttribute> TMLSymbolManager::GetHiddenAttrs(int32_t Index) {
+  return Index >= 0 && Index < GetHiddenAttrCount() ? HiddenAttrs[static_cast<size_t>(Index)] : nullptr;
+}
+
+TKelPtr<IKelMLTagAttribute> TMLSymbolManager::FindHiddenAttr(const std::string& Name) {
+  for (const auto& A : HiddenAttrs)
+    if (SameText(A->GetName(), Name)) return A;
+  return nullptr;
+}
+
+// ---- Messages ------------------------------------------------------------------------------
+
+void TMLSymbolManager::Error(const std::string& AFileName, const std::string& Msg, const std::string& Prefix,
+                             int32_t Line, int32_t Column) {
+  const TKelPtr<IKelMessageServices> Messages = KelMessageServices();
+  if (!Messages) return;
+  Messages->ShowMessageView();
+  Messages->AddToolMessage(AFileName, Msg, Prefix, Line, Column);
+}
+
+}  // namespace kel

@@ -1,0 +1,116 @@
+// The one symbol manager of the package: the letter case in which tag names
+// are handed out, the registry through which every schema tag is found by
+// name, the closing tags and hidden attributes of one completion request, the
+// entity list, and the tool messages that schema problems become.
+//
+// Example: with SetTagCase(tcUpperCase), a THTMLTag "td" made with this
+// manager answers GetName() == "TD"; RegisterTag(td) then
+// GetTagFromHashList("Td") finds it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "markup/MLParserUtils.h"
+#include "markup/MLTags.h"
+
+namespace kel {
+
+// One registered tag: found through its TagHash chain (closing-tag entries
+// are not hashed) and kept in Tags.
+struct TTagBucket {
+  TKelPtr<IKelMLTag> Tag;
+  TKelPtr<IKelMLEditor> Editor;
+};
+
+struct TTagAttributeBucket {
+  TKelPtr<IKelMLTagAttribute> Attribute;
+  TKelPtr<IKelMLEditor> Editor;
+};
+
+class TMLSymbolManager {
+ public:
+  TMLSymbolManager();
+  ~TMLSymbolManager();
+  TMLSymbolManager(const TMLSymbolManager&) = delete;
+  TMLSymbolManager& operator=(const TMLSymbolManager&) = delete;
+
+  // ---- Tag registry
+  void AddElement(IKelMLTag* Tag);
+  void RemoveElement(IKelMLTag* Tag);
+  void RegisterTag(IKelMLTag* Tag);
+  void UnRegisterTag(IKelMLTag* Tag) { RemoveElement(Tag); }
+  TKelPtr<IKelMLTag> GetTagFromHashList(const std::string& Name);
+  TKelPtr<IKelMLEditor> GetTagEditorFromHashList(const std::string& Name);
+  bool ContainsChild(IKelMLTag* Tag, const std::string& Name);
+  // Clears every registered tag's lists and drops it from the registry, then
+  // the lists of the hidden root.
+  void ClearTags();
+  int32_t GetRegisteredCount() const { return static_cast<int32_t>(Tags.size()); }
+
+  // ---- Editors
+  void RegisterEditor(IKelMLTag* Tag, IKelMLEditor* Editor);
+  void UnRegisterEditor(IKelMLEditor* Editor);
+  void RegisterAttributeEditor(IKelMLTagAttribute* Attribute, IKelMLEditor* Editor);
+  void UnRegisterAttributeEditor(IKelMLEditor* Editor);
+  // The editor registered for attribute AttrName of tag TagName (also while
+  // the attribute is hidden for the request); Attribute is its object.
+  void GetAttributeEditorFromHashList(const std::string& AttrName, TKelPtr<IKelMLTagAttribute>& Attribute,
+                                      TKelPtr<IKelMLEditor>& Editor, const std::string& TagName);
+
+  // ---- Letter case
+  TTagCase GetTagCase() const { return TagCase; }
+  void SetTagCase(TTagCase Value) { TagCase = Value; }
+  std::string CaseTag(const std::string& Name);
+
+  // ---- Closing tags offered at the caret
+  int32_t GetClosedTagsCount() const { return static_cast<int32_t>(ClosedTags.size()); }
+  TKelPtr<IKelMLTag> GetCloseTags(int32_t Index);
+  void DeleteClosedTag(int32_t Index);
+  void AddClosedTag(IKelMLTag* Tag) { ClosedTags.emplace_back(Tag); }
+  // Called by THTMLTag::SetFilter around the filtering of its children.
+  int32_t InsertCustomElements(TMLTagList& List, IKelMLTag& Tag);
+  int32_t RemoveCustomElements(TMLTagList& List, IKelMLTag& Tag);
+
+  // ---- Attributes taken off the current tag for one request
+  int32_t GetHiddenAttrCount() const { return static_cast<int32_t>(HiddenAttrs.size()); }
+  TKelPtr<IKelMLTagAttribute> GetHiddenAttrs(int32_t Index);
+  TKelPtr<IKelMLTagAttribute> FindHiddenAttr(const std::string& Name);
+  void AddHiddenAttr(IKelMLTagAttribute* Attr) { HiddenAttrs.emplace_back(Attr); }
+
+  TKelPtr<IKelMLTag> GetHiddenRootNode() const { return HiddenRootNode; }
+  void SetHiddenRootNode(IKelMLTag* Tag);
+
+  TAsciiCharList& GetCharList() { return *CharList; }
+  const std::string& GetFileName() const { return FileName; }
+  void SetFileName(const std::string& Value) { FileName = Value; }
+
+  // Shows the host's message view and adds a tool message to it.
+  void Error(const std::string& FileName, const std::string& Msg, const std::string& Prefix, int32_t Line,
+             int32_t Column);
+
+  // The caret state of the markup parser that the closing-tag operations
+  // read; the parser writes it at the end of each parse.
+  bool CaretInTagName = false;
+  TMLParserState ParserState = TMLParserState::mlpsNone;
+
+ private:
+  std::list<TTagBucket>::iterator FindBucket(const std::string& Name);
+
+  std::list<TTagBucket> Tags;
+  // Each chain holds the registered tags of one Hash, newest first.
+  std::array<std::list<std::list<TTagBucket>::iterator>, 256> TagHash;
+  TKelPtr<IKelMLTag> HiddenRootNode;
+  std::string FileName;
+  std::array<std::list<TTagAttributeBucket>, 256> AttrEditorHash;
+  TMLTagList ClosedTags;
+  TMLAttributeList HiddenAttrs;
+  std::unique_ptr<TAsciiCharList> CharList;
+  TTagCase TagCase = TTagCase::tcLowerCase;
+};
+
+}  // namespace kel

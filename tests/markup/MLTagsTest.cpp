@@ -1,0 +1,368 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "markup/MLTags.h"
+#include "symbols/MLSymbolManager.h"
+
+namespace kel {
+namespace {
+
+std::vector<std::string> Children(IKelMLTag& T) {
+  std::vector<std::string> R;
+  for (int32_t I = 0; I < T.GetTagCount(); ++I) R.push_back(T.GetTags(I)->GetName());
+  return R;
+}
+
+std::vector<std::string> Attributes(IKelMLTag& T) {
+  std::vector<std::string> R;
+  for (int32_t I = 0; I < T.GetAttributeCount(); ++I) R.push_back(T.GetAttribute(I)->GetName());
+  return R;
+}
+
+std::vector<std::string> Values(IKelMLTagAttribute& A) {
+  std::vector<std::string> R;
+  for (int32_t I = 0; I < A.GetCount(); ++I) R.push_back(A.GetValue(I));
+  return R;
+}
+
+using Names = std::vector<std::string>;
+
+TKelPtr<THTMLTag> TagWithChildren(const Names& ChildNames, TMLSymbolManager* M = nullptr) {
+  auto T = MakeKel<THTMLTag>("tr", M, 1);
+  for (const auto& N : ChildNames) T->AddTag(MakeKel<THTMLTag>(N, M, 2).get());
+  T->AlphaSort();
+  T->SetFilter("");
+  return T;
+}
+
+TKelPtr<THTMLAttribute> AttributeWithValues(const Names& V) {
+  auto A = MakeKel<THTMLAttribute>("align", 5);
+  for (const auto& N : V) A->AddValue(N);
+  return A;
+}
+
+// Each step filters the list left by the steps before it.
+struct FilterCase {
+  const char* Name;
+  Names List;
+  std::vector<std::pair<std::string, Names>> Steps;
+};
+
+const FilterCase FilterCases[] = {
+    {"NarrowsThenResetsOnAShorterFilter",
+     {"tfoot", "td", "tbody", "table"},
+     {{"tab", {"table"}}, {"tb", {"tbody"}}, {"", {"table", "tbody", "td", "tfoot"}}}},
+    {"OneLetterAtATime",
+     {"a", "abbr", "acronym", "address", "b"},
+     {{"a", {"a", "abbr", "acronym", "address"}},
+      {"ab", {"abbr"}},
+      {"abb", {"abbr"}},
+      {"abbx", {}},
+      {"abbxy", {}}}},
+    {"IgnoresLetterCase", {"TD", "th", "Tr"}, {{"T", {"TD", "th", "Tr"}}, {"tH", {"th"}}}},
+    {"FinalZKeepsNamesThatContinueWithUnderscore",
+     {"xyz", "xyz_a", "xyza", "xy_", "xz"},
+     {{"xyz", {"xyz", "xyza", "xyz_a"}}}},
+    {"FilterAboveEveryName", {"a", "b"}, {{"zz", {}}, {"", {"a", "b"}}}},
+    {"FilterBelowEveryName", {"b", "c"}, {{"a", {}}}},
+    {"ADifferentWordOfTheSameLengthStartsAfresh", {"ta", "tb"}, {{"ta", {"ta"}}, {"tb", {"tb"}}}},
+};
+
+void PrintTo(const FilterCase& C, std::ostream* Os) { *Os << C.Name; }
+
+class TagFilter : public ::testing::TestWithParam<FilterCase> {};
+
+TEST_P(TagFilter, ChildrenRange) {
+  const auto T = TagWithChildren(GetParam().List);
+  for (const auto& [Filter, Expected] : GetParam().Steps) {
+    T->SetFilter(Filter);
+    EXPECT_EQ(Children(*T), Expected) << "filter " << Filter;
+    EXPECT_EQ(T->GetPureTagCount(), static_cast<int32_t>(Expected.size()));
+  }
+}
+
+TEST_P(TagFilter, AttributesRange) {
+  auto T = MakeKel<THTMLTag>("td", nullptr, 1);
+  for (const auto& N : GetParam().List) T->AddAttribute(MakeKel<THTMLAttribute>(N, 3).get());
+  T->AlphaSort();
+  T->SetShowAttributes(true);
+  for (const auto& [Filter, Expected] : GetParam().Steps) {
+    T->SetFilter(Filter);
+    EXPECT_EQ(Attributes(*T), Expected) << "filter " << Filter;
+  }
+}
+
+TEST_P(TagFilter, AttributeValues) {
+  const auto A = AttributeWithValues(GetParam().List);
+  for (const auto& [Filter, Expected] : GetParam().Steps) {
+    A->SetFilter(Filter);
+    EXPECT_EQ(Values(*A), Expected) << "filter " << Filter;
+  }
+}
+
+TEST_P(TagFilter, Entities) {
+  TAsciiCharList L;
+  int32_t Code = 100;
+  for (const auto& N : GetParam().List) L.AddEntity(N, Code++);
+  L.AlphaSort();
+  for (const auto& [Filter, Expected] : GetParam().Steps) {
+    L.SetFilter(Filter);
+    Names Got;
+    for (int32_t I = 0; I < L.GetCount(); ++I) Got.push_back(L.GetItem(I));
+    EXPECT_EQ(Got, Expected) << "filter " << Filter;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, TagFilter, ::testing::ValuesIn(FilterCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(TagFilterText, FinalZReadsBackAsUpperCase) {
+  const auto T = TagWithChildren({"az", "b"});
+  T->SetFilter("az");
+  EXPECT_EQ(T->GetFilter(), "aZ");
+  EXPECT_EQ(Children(*T), Names{"az"});
+  const auto A = AttributeWithValues({"baz"});
+  A->AddValue("bay");
+  A->SetFilter("baz");
+  EXPECT_EQ(A->GetFilter(), "baZ");
+  EXPECT_EQ(Values(*A), Names{"baz"});
+}
+
+TEST(AttributeValues, ALoneTypeKeywordOrEditorEntryIgnoresEveryFilter) {
+  for (const char* Only : {"CDATA", "NUMBER", "color...", "URI..."}) {
+    const auto A = AttributeWithValues({Only});
+    A->SetFilter("zzz");
+    EXPECT_EQ(Values(*A), Names{Only});
+  }
+  // An ordinary single value is filtered like any list.
+  const auto A = AttributeWithValues({"left"});
+  A->SetFilter("r");
+  EXPECT_EQ(A->GetCount(), 0);
+}
+
+TEST(AttributeValues, AddKeepsTheListSortedAndSingle) {
+  const auto A = AttributeWithValues({"right", "Center", "left", "right"});
+  EXPECT_EQ(Values(*A), (Names{"Center", "left", "right"}));
+  A->SetValue(0, "centre");
+  EXPECT_EQ(A->GetValue(0), "centre");
+  EXPECT_EQ(A->GetValue(3), "");
+  EXPECT_EQ(A->GetValue(-1), "");
+  A->SetFilter("l");
+  EXPECT_EQ(A->FindSymbol("l"), 0);
+  // FindSymbol looks past the range, up to the end of the whole list.
+  EXPECT_EQ(A->FindSymbol("ri"), 1);
+  EXPECT_EQ(A->FindSymbol("x"), -1);
+}
+
+TEST(TagLists, DuplicatesIgnoringCaseAreNotAdded) {
+  auto T = MakeKel<THTMLTag>("tr", nullptr, 1);
+  T->AddTag(MakeKel<THTMLTag>("td", nullptr, 2).get());
+  T->AddTag(MakeKel<THTMLTag>("TD", nullptr, 3).get());
+  T->SetFilter("");
+  ASSERT_EQ(T->GetTagCount(), 1);
+  EXPECT_EQ(T->GetTags(0)->GetID(), 2);
+  T->AddAttribute(MakeKel<THTMLAttribute>("align", 4).get());
+  T->AddAttribute(MakeKel<THTMLAttribute>("ALIGN", 5).get());
+  EXPECT_EQ(T->GetAttributeCount(), 1);
+  EXPECT_EQ(T->FindAttribute("Align")->GetID(), 4);
+  EXPECT_EQ(T->LookupTag("Td")->GetID(), 2);
+  EXPECT_FALSE(T->LookupTag("th"));
+}
+
+TEST(TagLists, NamesOfOneHashChainAreToldApart) {
+  // "ab" and "ba" have the same byte sum.
+  ASSERT_EQ(Hash("ab"), Hash("ba"));
+  auto T = MakeKel<THTMLTag>("x", nullptr, 1);
+  T->AddTag(MakeKel<THTMLTag>("ab", nullptr, 2).get());
+  T->AddTag(MakeKel<THTMLTag>("ba", nullptr, 3).get());
+  EXPECT_EQ(T->LookupTag("ab")->GetID(), 2);
+  EXPECT_EQ(T->LookupTag("BA")->GetID(), 3);
+}
+
+TEST(TagLists, RemoveTagGoesByIdentityNotByName) {
+  auto T = MakeKel<THTMLTag>("tr", nullptr, 1);
+  auto Td = MakeKel<THTMLTag>("td", nullptr, 2);
+  T->AddTag(Td.get());
+  T->SetFilter("");
+  auto Stranger = MakeKel<THTMLTag>("td", nullptr, 9);
+  T->RemoveTag(Stranger.get());
+  EXPECT_EQ(T->GetTagCount(), 1);
+  EXPECT_EQ(T->LookupTag("td"), TKelPtr<IKelMLTag>(Td));
+  T->RemoveTag(Td.get());
+  EXPECT_EQ(T->GetTagCount(), 0);
+  EXPECT_FALSE(T->LookupTag("td"));
+}
+
+TEST(TagLists, RemoveAttributeHandsItBackAndAddingItRestoresIt) {
+  auto T = MakeKel<THTMLTag>("td", nullptr, 1);
+  for (const char* N : {"valign", "align", "colspan"}) T->AddAttribute(MakeKel<THTMLAttribute>(N, 3).get());
+  T->AlphaSort();
+  T->SetShowAttributes(true);
+  const auto Removed = T->RemoveAttribute("ALIGN");
+  ASSERT_TRUE(Removed);
+  EXPECT_EQ(Removed->GetName(), "align");
+  EXPECT_EQ(Attributes(*T), (Names{"colspan", "valign"}));
+  EXPECT_FALSE(T->RemoveAttribute("align"));
+  T->AddAttribute(Removed.get());
+  T->AlphaSort();
+  EXPECT_EQ(Attributes(*T), (Names{"align", "colspan", "valign"}));
+  T->ClearAttrs();
+  EXPECT_EQ(T->GetAttributeCount(), 0);
+  EXPECT_FALSE(T->FindAttribute("valign"));
+}
+
+TEST(TagLists, ChildrenAreFreedWithTheirLastHolder) {
+  TKelPtr<IKelMLTag> Td = MakeKel<THTMLTag>("td", nullptr, 2);
+  {
+    auto T = MakeKel<THTMLTag>("tr", nullptr, 1);
+    T->AddTag(Td.get());
+    EXPECT_GE(static_cast<THTMLTag*>(Td.get())->RefCount(), 3);  // ours, FTags, the chain
+  }
+  EXPECT_EQ(static_cast<THTMLTag*>(Td.get())->RefCount(), 1);
+}
+
+TEST(TagLists, FindSymbolIsRelativeToTheRange) {
+  const auto T = TagWithChildren({"table", "tbody", "td", "tfoot", "th"});
+  T->SetFilter("t");
+  EXPECT_EQ(T->FindSymbol("TD"), 2);
+  T->SetFilter("tf");
+  EXPECT_EQ(T->FindSymbol("tf"), 0);
+  EXPECT_EQ(T->FindSymbol("th"), -1);  // outside the range
+}
+
+TEST(TagLists, ShowAttributesSwitchesTheRangeToTheOtherList) {
+  const auto T = TagWithChildren({"a", "b", "c"});
+  T->AddAttribute(MakeKel<THTMLAttribute>("id", 7).get());
+  T->SetFilter("b");
+  EXPECT_EQ(T->GetTagCount(), 1);
+  T->SetShowAttributes(true);
+  EXPECT_EQ(T->GetStartIndex(), 0);
+  EXPECT_EQ(T->GetAttributeCount(), 1);
+  EXPECT_EQ(T->GetFilter(), "b");  // the filter text stays
+  T->SetShowAttributes(false);
+  EXPECT_EQ(T->GetTagCount(), 3);
+}
+
+TEST(Placeholders, AnswerLikeEmptyTags) {
+  struct Case {
+    TKelPtr<IKelMLTag> Tag;
+    bool RequiresClosing, Empty;
+  } Cases[] = {
+      {MakeKel<TNamedTag>("", nullptr, -1), false, true},
+      {MakeKel<TNamedTag>("blink", nullptr, -1), true, false},
+      {MakeKel<TDocTypeTag>("HTML", nullptr, -1), true, true},
+      {MakeKel<TClosingTag>("td", nullptr, -1), false, false},
+      {MakeKel<TEmptyTag>("", nullptr, -1), false, true},
+  };
+  for (const auto& C : Cases) {
+    EXPECT_EQ(C.Tag->GetRequiresClosingTag(), C.RequiresClosing) << C.Tag->GetName();
+    EXPECT_EQ(C.Tag->GetEmpty(), C.Empty) << C.Tag->GetName();
+    EXPECT_EQ(C.Tag->GetTagCount(), 0);
+    EXPECT_EQ(C.Tag->FindSymbol("a"), -1);
+    EXPECT_FALSE(C.Tag->LookupTag("a"));
+    EXPECT_EQ(C.Tag->GetID(), -1);
+  }
+}
+
+TEST(Placeholders, EachAnswersTheInterfacesOfItsKind) {
+  const TKelPtr<IKelMLTag> Doc = MakeKel<TDocTypeTag>("HTML", nullptr, -1);
+  EXPECT_TRUE(supports<IKelMLDocTypeTag>(Doc));
+  EXPECT_TRUE(supports<IKelMLNamedTag>(Doc));
+  EXPECT_TRUE(supports<IKelMLCustomTag>(Doc));
+  EXPECT_FALSE(supports<IKelMLClosingTag>(Doc));
+  const TKelPtr<IKelMLTag> Closing = MakeKel<TClosingTag>("td", nullptr, -1);
+  EXPECT_TRUE(supports<IKelMLClosingTag>(Closing));
+  EXPECT_FALSE(supports<IKelMLNamedTag>(Closing));
+  query<IKelMLCustomTag>(Closing)->SetLineNumber(12);
+  EXPECT_EQ(query<IKelMLClosingTag>(Closing)->GetLineNumber(), 12);
+  const TKelPtr<IKelMLTag> Schema = MakeKel<THTMLTag>("td", nullptr, 1);
+  EXPECT_FALSE(supports<IKelMLCustomTag>(Schema));
+  EXPECT_FALSE(supports<IKelMLNamedTag>(Schema));
+
+  auto Named = MakeKel<TNamedTag>("x", nullptr, -1);
+  query<IKelMLNamedTag>(Named)->SetName("blink");
+  EXPECT_EQ(Named->GetName(), "blink");
+}
+
+TEST(Placeholders, WrapperKeepsNameAndAttributeCountNotTheTag) {
+  auto Table = MakeKel<THTMLTag>("table", nullptr, 1);
+  Table->AddAttribute(MakeKel<THTMLAttribute>("border", 2).get());
+  Table->AddAttribute(MakeKel<THTMLAttribute>("width", 3).get());
+  Table->SetShowAttributes(false);
+  const int32_t Before = Table->RefCount();
+  const TKelPtr<IKelMLTag> W = MakeKel<TTagWrapper>(*Table, nullptr, -1);
+  EXPECT_EQ(Table->RefCount(), Before);
+  EXPECT_EQ(W->GetName(), "table");
+  EXPECT_EQ(W->GetAttributeCount(), 2);
+  EXPECT_TRUE(W->GetIsChild());
+  EXPECT_EQ(W->FindSymbol("x"), 0);
+  EXPECT_FALSE(Table->GetShowAttributes());  // restored
+  EXPECT_TRUE(supports<IKelMLWrapperTag>(W));
+  EXPECT_FALSE(supports<IKelMLXSLTag>(W));
+  const TKelPtr<IKelMLTag> X = MakeKel<TXSLTag>(*Table, nullptr, -1);
+  EXPECT_TRUE(supports<IKelMLXSLTag>(X));
+  EXPECT_TRUE(supports<IKelMLWrapperTag>(X));
+}
+
+TEST(Attributes, MarkerInterfaces) {
+  const TKelPtr<IKelMLTagAttribute> Event = MakeKel<THTMLAttributeEvent>("onclick", 1);
+  const TKelPtr<IKelMLTagAttribute> Unknown = MakeKel<TUnknownHTMLAttribute>("foo", -1);
+  const TKelPtr<IKelMLTagAttribute> Plain = MakeKel<THTMLAttribute>("id", 2);
+  EXPECT_TRUE(supports<IKelMLTagAttributeEvent>(Event));
+  EXPECT_FALSE(supports<IKelMLUnknownTagAttribute>(Event));
+  EXPECT_TRUE(supports<IKelMLUnknownTagAttribute>(Unknown));
+  EXPECT_FALSE(supports<IKelMLTagAttributeEvent>(Plain));
+  EXPECT_TRUE(supports<IKelMLMarkupPos>(Plain));
+}
+
+TEST(TextNodes, ServerScriptsAndProcessingInstructionsAnswerBothQueries) {
+  const TKelPtr<IKelMLTextNode> Script = MakeKel<TMLServerScript>();
+  const TKelPtr<IKelMLTextNode> PI = MakeKel<TMLProcessingInstruction>();
+  EXPECT_TRUE(supports<IKelMLProcessingInstruction>(Script));
+  EXPECT_TRUE(supports<IKelMLServerScript>(PI));
+  EXPECT_FALSE(supports<IKelMLComment>(Script));
+  const TKelPtr<IKelMLTextNode> Comment = MakeKel<TMLComment>();
+  Comment->SetText(" note ");
+  EXPECT_EQ(Comment->GetText(), " note ");
+  EXPECT_EQ(Comment->GetID(), -1);
+  EXPECT_TRUE(supports<IKelMLComment>(Comment));
+  EXPECT_FALSE(supports<IKelMLText>(Comment));
+}
+
+TEST(Entities, AddAfterSortingKeepsTheOrderAndFindIndexIsALowerBound) {
+  TAsciiCharList L;
+  L.AddEntity("nbsp", 160);
+  L.AddEntity("amp", 38);
+  L.AlphaSort();
+  L.AddEntity("copy", 169);
+  L.AddEntity("AElig", 198);
+  ASSERT_EQ(L.GetCount(), 4);
+  EXPECT_EQ(L.GetItem(0), "AElig");
+  EXPECT_EQ(L.GetItem(1), "amp");
+  EXPECT_EQ(L.GetItem(2), "copy");
+  EXPECT_EQ(L.GetAsciiVal(2), 169);
+  EXPECT_EQ(L.FindIndex("b"), 2);
+  EXPECT_EQ(L.FindIndex("zz"), -1);
+  EXPECT_EQ(L.GetFontName(), "Tahoma");
+  L.Clear();
+  EXPECT_EQ(L.GetCount(), 0);
+}
+
+TEST(TagCase, NamesFollowTheManagersCaseAttributesDoNot) {
+  TMLSymbolManager M;
+  auto T = MakeKel<THTMLTag>("Td", &M, 1);
+  T->AddAttribute(MakeKel<THTMLAttribute>("vAlign", 2).get());
+  EXPECT_EQ(T->GetName(), "td");  // a new manager hands names out in lower case
+  M.SetTagCase(TTagCase::tcUpperCase);
+  EXPECT_EQ(T->GetName(), "TD");
+  EXPECT_EQ(T->FindAttribute("valign")->GetName(), "vAlign");
+  M.SetTagCase(TTagCase::tcNormal);
+  EXPECT_EQ(T->GetName(), "Td");
+  EXPECT_EQ(MakeKel<TNamedTag>("Blink", nullptr, -1)->GetName(), "Blink");
+  EXPECT_EQ(MakeKel<TNamedTag>("Blink", &M, -1)->GetName(), "Blink");
+}
+
+}  // namespace
+}  // namespace kel

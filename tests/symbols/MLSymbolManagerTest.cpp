@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "symbols/MLSymbolManager.h"
+#include "tests/support/TestHost.h"
+
+namespace kel {
+namespace {
+
+using test::THostTest;
+
+// A value editor that only has to be told apart from another.
+class TStubEditor : public TKelInterfaced<IKelMLEditor> {
+ public:
+  bool Execute(IInterface*, int32_t) override { return false; }
+  int32_t RelativeMoveCaretPos() override { return 0; }
+  bool InvokeCodeCompletion() override { return false; }
+  std::string GetValue() override { return {}; }
+};
+
+std::vector<std::string> Children(IKelMLTag& T) {
+  std::vector<std::string> R;
+  for (int32_t I = 0; I < T.GetTagCount(); ++I) R.push_back(T.GetTags(I)->GetName());
+  return R;
+}
+
+TEST(Registry, RegisterTagKeepsTheFirstOfOneNameInAnyCase) {
+  TMLSymbolManager M;
+  auto Td = MakeKel<THTMLTag>("td", &M, 1);
+  auto TD = MakeKel<THTMLTag>("TD", &M, 2);
+  M.RegisterTag(Td.get());
+  M.RegisterTag(TD.get());
+  EXPECT_EQ(M.GetRegisteredCount(), 1);
+  EXPECT_EQ(M.GetTagFromHashList("Td")->GetID(), 1);
+  // AddElement does not check.
+  M.AddElement(TD.get());
+  EXPECT_EQ(M.GetRegisteredCount(), 2);
+  M.RemoveElement(TD.get());  // the first of that name in the chain: the newest
+  EXPECT_EQ(M.GetTagFromHashList("td")->GetID(), 1);
+  M.UnRegisterTag(Td.get());
+  EXPECT_FALSE(M.GetTagFromHashList("td"));
+  EXPECT_EQ(M.GetRegisteredCount(), 0);
+}
+
+TEST(Registry, TagsOfOneChainAreAllFound) {
+  TMLSymbolManager M;
+  M.SetTagCase(TTagCase::tcNormal);
+  ASSERT_EQ(Hash("ab"), Hash("ba"));
+  auto Ab = MakeKel<THTMLTag>("ab", &M, 1);
+  auto Ba = MakeKel<THTMLTag>("ba", &M, 2);
+  M.RegisterTag(Ab.get());
+  M.RegisterTag(Ba.get());
+  EXPECT_EQ(M.GetTagFromHashList("AB")->GetID(), 1);
+  EXPECT_EQ(M.GetTagFromHashList("ba")->GetID(), 2);
+  EXPECT_FALSE(M.GetTagFromHashList("aab"));
+}
+
+TEST(Registry, ClosingTagEntriesAreKeptButNotFoundByName) {
+  TMLSymbolManager M;
+  auto Closing = MakeKel<TClosingTag>("td", &M, -1);
+  M.AddElement(Closing.get());
+  EXPECT_EQ(M.GetRegisteredCount(), 1);
+  EXPECT_FALSE(M.GetTagFromHashList("td"));
+  M.RegisterEditor(Closing.get(), MakeKel<TStubEditor>().get());
+  EXPECT_FALSE(M.GetTagEditorFromHashList("td"));
+  M.RemoveElement(Closing.get());
+  EXPECT_EQ(M.GetRegisteredCount(), 0);
+}
+
+TEST(Registry, ClearTagsEmptiesEveryTagAndTheRegistry) {
+  TMLSymbolManager M;
+  auto Root = MakeKel<THTMLTag>("<!--root-->", &M, 0);
+  M.SetHiddenRootNode(Root.get());
+  auto Html = MakeKel<THTMLTag>("html", &M, 1);
+  auto Body = MakeKel<THTMLTag>("body", &M, 2);
+  Root->AddTag(Html.get());
+  Html->AddTag(Body.get());
+  Body->AddTag(Html.get());  // a cycle of references that only ClearTags breaks
+  Body->AddAttribute(MakeKel<THTMLAttribute>("onload", 3).get());
+  M.RegisterTag(Html.get());
+  M.RegisterTag(Body.get());
+  M.ClearTags();
+  EXPECT_EQ(M.GetRegisteredCount(), 0);
+  EXPECT_FALSE(M.GetTagFromHashList("body"));
+  Root->SetFilter("");
+  EXPECT_EQ(Root->GetTagCount(), 0);
+  EXPECT_EQ(Html->RefCount(), 1);
+  EXPECT_EQ(Body->RefCount(), 1);
+  EXPECT_EQ(Body->GetAttributeCount(), 0);
+}
+
+TEST(Editors, RegisteringAnEditorRegistersItsTagFirst) {
+  TMLSymbolManager M;
+  M.SetTagCase(TTagCase::tcNormal);
+  auto Ba = MakeKel<THTMLTag>("ba", &M, 1);
+  auto Ab = MakeKel<THTMLTag>("ab", &M, 2);  // same chain
+  M.RegisterTag(Ba.get());
+  auto E = MakeKel<TStubEditor>();
+  M.RegisterEditor(Ab.get(), E.get());
+  EXPECT_EQ(M.GetTagFromHashList("ab")->GetID(), 2);
+  EXPECT_EQ(M.GetTagEditorFromHashList("ab"), TKelPtr<IKelMLEditor>(E));
+  EXPECT_FALSE(M.GetTagEditorFromHashList("ba"));
+  M.UnRegisterEditor(E.get());
+  EXPECT_FALSE(M.GetTagEditorFromHashList("ab"));
+  EXPECT_TRUE(M.GetTagFromHashList("ab"));
+}
+
+TEST(Editors, AttributeEditorsBelongToTheAttributeOfOneTag) {
+  TMLSymbolManager M;
+  auto Body = MakeKel<THTMLTag>("body", &M, 1);
+  auto Table = MakeKel<THTMLTag>("table", &M, 2);
+  auto BodyColor = MakeKel<THTMLAttribute>("bgcolor", 10);
+  auto TableColor = MakeKel<THTMLAttribute>("bgcolor", 11);
+  Body->AddAttribute(BodyColor.get());
+  Table->AddAttribute(TableColor.get());
+  M.RegisterTag(Body.get());
+  M.RegisterTag(Table.get());
+  auto ColorEditor = MakeKel<TStubEditor>();
+  M.RegisterAttributeEditor(BodyColor.get(), ColorEditor.get());
+
+  TKelPtr<IKelMLTagAttribute> A;
+  TKelPtr<IKelMLEditor> E;
+  M.GetAttributeEditorFromHashList("BGCOLOR", A, E, "body");
+  EXPECT_EQ(E, TKelPtr<IKelMLEditor>(ColorEditor));
+  EXPECT_EQ(A, TKelPtr<IKelMLTagAttribute>(BodyColor));
+  M.GetAttributeEditorFromHashList("bgcolor", A, E, "table");
+  EXPECT_FALSE(A);
+  EXPECT_FALSE(E);
+
+  // Written already, hence hidden for this request: still found.
+  M.AddHiddenAttr(Body->RemoveAttribute("bgcolor").get());
+  ASSERT_FALSE(Body->FindAttribute("bgcolor"));
+  M.GetAttributeEditorFromHashList("bgcolor", A, E, "body");
+  EXPECT_EQ(E, TKelPtr<IKelMLEditor>(ColorEditor));
+
+  M.UnRegisterAttributeEditor(ColorEditor.get());
+  M.GetAttributeEditorFromHashList("bgcolor", A, E, "body");
+  EXPECT_FALSE(E);
+}
+
+TEST(ClosingTags, OfferedAtTheStartOfTheFilteredRangeInReverseOrder) {
+  TMLSymbolManager M;
+  auto Tr = MakeKel<THTMLTag>("tr", &M, 1);
+  for (const char* N : {"td", "th"}) Tr->AddTag(MakeKel<THTMLTag>(N, &M, 2).get());
+  Tr->AlphaSort();
+  M.AddClosedTag(MakeKel<TClosingTag>("/tr", &M, -1).get());
+  M.AddClosedTag(MakeKel<TClosingTag>("/table", &M, -1).get());
+
+  Tr->SetFilter("");
+  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"/table", "/tr", "td", "th"}));
+  EXPECT_EQ(Tr->GetPureTagCount(), 2);
+  Tr->SetFilter("th");
+  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"/table", "/tr", "th"}));
+  EXPECT_EQ(Tr->GetPureTagCount(), 1);
+  // No child matches: the closing tags alone stay visible.
+  Tr->SetFilter("x");
+  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"/table", "/tr"}));
+  EXPECT_EQ(Tr->GetPureTagCount(), 0);
+
+  // In a tag name no closing tag is offered, and none stays from before.
+  M.CaretInTagName = true;
+  Tr->SetFilter("");
+  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"td", "th"}));
+  EXPECT_EQ(Tr->GetPureTagCount(), 2);
+  M.CaretInTagName = false;
+  Tr->SetFilter("");
+  EXPECT_EQ(Tr->GetTagCount(), 4);
+  EXPECT_EQ(Tr->GetPureTagCount(), 2);
+  // A busy parser gets none either.
+  M.ParserState = TMLParserState::mlpsParsing;
+  Tr->SetFilter("");
+  EXPECT_EQ(Tr->GetTagCount(), 2);
+  M.ParserState = TMLParserState::mlpsNone;
+  M.DeleteClosedTag(0);
+  M.DeleteClosedTag(0);
+  M.DeleteClosedTag(0);  // out of range: ignored
+  Tr->SetFilter("");
+  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"td", "th"}));
+}
+
+TEST_F(THostTest, UnknownTagCaseBecomesAToolMessage) {
+  TMLSymbolManager M;
+  M.SetFileName("/w/page.html");
+  M.SetTagCase(static_cast<TTagCase>(7));
+  EXPECT_EQ(M.CaseTag("Td"), "Td");
+  ASSERT_EQ(Test.Host().Messages().size(), 1u);
+  EXPECT_EQ(Test.Host().Messages()[0],
+            (TKelToolMessage{"/w/page.html", "Unknown tag case requested", "", 0, 0}));
+  EXPECT_EQ(Test.Host().ShowCount(), 1);
+}
+
+TEST(Messages, WithoutAHostNothingIsWritten) {
+  TMLSymbolManager M;
+  M.Error("f", "m", "Error", 1, 2);  // must not crash
+}
+
+TEST(HiddenAttributes, FoundByNameInAnyCase) {
+  TMLSymbolManager M;
+  M.AddHiddenAttr(MakeKel<THTMLAttribute>("href", 1).get());
+  EXPECT_EQ(M.GetHiddenAttrCount(), 1);
+  EXPECT_EQ(M.FindHiddenAttr("HREF")->GetID(), 1);
+  EXPECT_FALSE(M.FindHiddenAttr("name"));
+  EXPECT_FALSE(M.GetHiddenAttrs(1));
+}
+
+}  // namespace
+}  // namespace kel
