@@ -11,9 +11,13 @@ namespace {
 bool IsClosingTag(IKelMLTag* Tag) { return supports<IKelMLClosingTag>(Tag); }
 }  // namespace
 
-TMLSymbolManager::TMLSymbolManager() : CharList(std::make_unique<TAsciiCharList>()) {}
+TMLSymbolManager::TMLSymbolManager() : CharList(std::make_unique<TAsciiCharList>()) {
+  OwnParser = std::make_unique<TMLParser>(this);
+  Parser = OwnParser.get();
+}
 
 TMLSymbolManager::~TMLSymbolManager() {
+  OwnParser.reset();
   ClearTags();
   HiddenRootNode.reset();
   ClosedTags.clear();
@@ -142,6 +146,43 @@ void TMLSymbolManager::GetAttributeEditorFromHashList(const std::string& AttrNam
   }
 }
 
+// ---- The tag at the caret ---------------------------------------------------------------
+
+namespace {
+bool IsDocumentTag(const TKelPtr<IKelMLTag>& Tag) { return supports<IKelMLNamedTag>(Tag); }
+}  // namespace
+
+TKelPtr<IKelMLTag> TMLSymbolManager::GetCurrentTag() {
+  if (!Parser) return HiddenRootNode;
+  const TKelPtr<IKelMLTag>& Current = Parser->FCurrentTag;
+  if (!Current || (IsDocumentTag(Current) && !Parser->FFixupTag)) return HiddenRootNode;
+  return Current;
+}
+
+TKelPtr<IKelMLTag> TMLSymbolManager::ListTag() {
+  const TKelPtr<IKelMLTag> Current = GetCurrentTag();
+  if (!Current || !Parser) return Current;
+  if (IsDocumentTag(Current) && Parser->FFixupTag) return Parser->FFixupTag;
+  if (Parser->FFixupParent) return Parser->FFixupParent;
+  return Current;
+}
+
+TKelPtr<IKelMLTag> TMLSymbolManager::GetMLTag(int32_t Index) {
+  const TKelPtr<IKelMLTag> List = ListTag();
+  return List ? List->GetTags(Index) : nullptr;
+}
+
+int32_t TMLSymbolManager::GetLineNumber(int32_t Index) {
+  const TKelPtr<IKelMLClosingTag> Closing = query<IKelMLClosingTag>(GetMLTag(Index));
+  return Closing ? Closing->GetLineNumber() : 0;
+}
+
+bool TMLSymbolManager::FindTagAttr(IKelMLTagAttribute* Attribute) {
+  if (!Parser || !Parser->FAttrValues || !Attribute) return false;
+  return std::any_of(Parser->FAttrValues->begin(), Parser->FAttrValues->end(),
+                     [Attribute](const auto& V) { return V->Attribute.get() == Attribute; });
+}
+
 // ---- Letter case ------------------------------------------------------------------------
 
 std::string TMLSymbolManager::CaseTag(const std::string& Name) {
@@ -171,7 +212,7 @@ void TMLSymbolManager::DeleteClosedTag(int32_t Index) {
 // tag's range and custom count stay true even when the closing tags changed
 // between two filters or the parser is busy.
 int32_t TMLSymbolManager::InsertCustomElements(TMLTagList& List, IKelMLTag& Tag) {
-  if (CaretInTagName || ParserState != TMLParserState::mlpsNone) return 0;
+  if (!Parser || Parser->FCaretInTagName || Parser->FState != TMLParserState::mlpsNone) return 0;
   const auto At =
       static_cast<size_t>(std::clamp<int32_t>(Tag.GetStartIndex(), 0, static_cast<int32_t>(List.size())));
   // Each goes in at the same index, so they end up in reverse order.
@@ -210,6 +251,11 @@ void TMLSymbolManager::Error(const std::string& AFileName, const std::string& Ms
   if (!Messages) return;
   Messages->ShowMessageView();
   Messages->AddToolMessage(AFileName, Msg, Prefix, Line, Column);
+}
+
+TMLSymbolManager& MLSymbolManager() {
+  static TMLSymbolManager Manager;
+  return Manager;
 }
 
 }  // namespace kel

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "markup/MLParser.h"
 #include "markup/MLParserUtils.h"
 #include "markup/MLTags.h"
 
@@ -62,6 +63,17 @@ class TMLSymbolManager {
   void GetAttributeEditorFromHashList(const std::string& AttrName, TKelPtr<IKelMLTagAttribute>& Attribute,
                                       TKelPtr<IKelMLEditor>& Editor, const std::string& TagName);
 
+  // ---- The tag at the caret, as the last parse left it
+  // The parser's current tag; the hidden root when there is none, or when it
+  // is a name the schema does not know and no schema tag preceded it.
+  TKelPtr<IKelMLTag> GetCurrentTag();
+  // Child Index of the tag whose children are offered at the caret.
+  TKelPtr<IKelMLTag> GetMLTag(int32_t Index);
+  // For a closing tag among those children: the line of its start tag; else 0.
+  int32_t GetLineNumber(int32_t Index);
+  // True when this very attribute object is written in the tag at the caret.
+  bool FindTagAttr(IKelMLTagAttribute* Attribute);
+
   // ---- Letter case
   TTagCase GetTagCase() const { return TagCase; }
   void SetTagCase(TTagCase Value) { TagCase = Value; }
@@ -93,14 +105,17 @@ class TMLSymbolManager {
   void Error(const std::string& FileName, const std::string& Msg, const std::string& Prefix, int32_t Line,
              int32_t Column);
 
-  // The caret state of the markup parser that the closing-tag operations
-  // read; the parser writes it at the end of each parse.
-  bool CaretInTagName = false;
-  TMLParserState ParserState = TMLParserState::mlpsNone;
+  // The parser this manager made, or the one that runs now (a parse tells
+  // the manager); null once that parser is gone.
+  TMLParser* GetParser() const { return Parser; }
+  void SetParser(TMLParser* Value) { Parser = Value; }
 
  private:
   std::list<TTagBucket>::iterator FindBucket(const std::string& Name);
+  TKelPtr<IKelMLTag> ListTag();
 
+  std::unique_ptr<TMLParser> OwnParser;
+  TMLParser* Parser = nullptr;
   std::list<TTagBucket> Tags;
   // Each chain holds the registered tags of one Hash, newest first.
   std::array<std::list<std::list<TTagBucket>::iterator>, 256> TagHash;
@@ -112,5 +127,8 @@ class TMLSymbolManager {
   std::unique_ptr<TAsciiCharList> CharList;
   TTagCase TagCase = TTagCase::tcLowerCase;
 };
+
+// The package's one symbol manager, made on first use.
+TMLSymbolManager& MLSymbolManager();
 
 }  // namespace kel

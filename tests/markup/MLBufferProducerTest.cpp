@@ -1,10 +1,9 @@
-#include "markup/MLBufferProducer.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "host/MemoryEditor.h"
+#include "markup/MLBufferProducer.h"
 
 namespace kel {
 namespace {

@@ -1,7 +1,6 @@
-#include "markup/MLParserUtils.h"
-
 #include <gtest/gtest.h>
 
+#include "markup/MLParserUtils.h"
 #include "tests/support/TestHost.h"
 
 namespace kel {
@@ -35,11 +34,14 @@ TEST(IdentIsNotDTDType, KeywordsAreCaseSensitive) {
     const char* Ident;
     bool NotType;
   } Cases[] = {
-      {"CDATA", false}, {"cdata", true},     {"ENTITY", false},   {"ENTITIES", false}, {"EMPTY", false},
-      {"ENUMERATION", false}, {"ID", false}, {"IDREF", false},    {"IDREFS", false},   {"NMTOKEN", false},
-      {"NMTOKENS", false}, {"NOTATION", false}, {"NUMBER", false}, {"NAME", false},    {"NAMES", true},
-      {"C", true},      {"I", true},         {"", true},          {"left", true},      {"IDX", true},
-      {"Name", true},   {"CDATAX", true},
+      {"CDATA", false},    {"cdata", true},     {"ENTITY", false},
+      {"ENTITIES", false}, {"EMPTY", false},    {"ENUMERATION", false},
+      {"ID", false},       {"IDREF", false},    {"IDREFS", false},
+      {"NMTOKEN", false},  {"NMTOKENS", false}, {"NOTATION", false},
+      {"NUMBER", false},   {"NAME", false},     {"NAMES", true},
+      {"C", true},         {"I", true},         {"", true},
+      {"left", true},      {"IDX", true},       {"Name", true},
+      {"CDATAX", true},
   };
   for (const auto& C : Cases) EXPECT_EQ(IdentIsNotDTDType(C.Ident), C.NotType) << C.Ident;
 }
@@ -48,8 +50,8 @@ TEST(IdentIsAttributeEditor, OnlyTheTwoEditorWordsInAnyCase) {
   struct Case {
     const char* Ident;
     bool Editor;
-  } Cases[] = {{"uri...", true},  {"URI...", true}, {"color...", true}, {"Color...", true},
-               {"color", false},  {"color..", false}, {"length...", false}, {"", false}};
+  } Cases[] = {{"uri...", true}, {"URI...", true},   {"color...", true},   {"Color...", true},
+               {"color", false}, {"color..", false}, {"length...", false}, {"", false}};
   for (const auto& C : Cases) EXPECT_EQ(IdentIsAttributeEditor(C.Ident), C.Editor) << C.Ident;
 }
 
@@ -107,8 +109,7 @@ TEST_F(SchemaFileName, Traps) {
       {"", TKibitzMode::kmWML, "wml12.dtd"},
       {"", TKibitzMode::kmResX, "resxschema.xsd"},
   };
-  for (const auto& C : Cases)
-    EXPECT_EQ(GetSchemaFileName(C.Ident, C.Mode), Folder() + C.File) << C.Ident;
+  for (const auto& C : Cases) EXPECT_EQ(GetSchemaFileName(C.Ident, C.Mode), Folder() + C.File) << C.Ident;
 }
 
 TEST_F(SchemaFileName, FolderIsBesideTheExecutablesFolder) {
@@ -148,13 +149,26 @@ TEST(NodeInterfaces, ServerScriptAndProcessingInstructionShareOneIdentity) {
 }
 
 TEST(NodeInterfaces, IdentitiesAreDistinct) {
-  const TGUID Ids[] = {IKelMLMarkupPos::IID,       IKelMLTextNode::IID,        IKelMLText::IID,
-                       IKelMLComment::IID,         IKelMLServerScript::IID,    IKelMLTagAttribute::IID,
-                       IKelMLTagAttributeEvent::IID, IKelMLUnknownTagAttribute::IID, IKelMLTag::IID,
-                       IKelMLNamedTag::IID,        IKelMLDocTypeTag::IID,      IKelMLXSLTag::IID,
-                       IKelMLCustomTag::IID,       IKelMLClosingTag::IID,      IKelMLWrapperTag::IID,
-                       IKelMLElementCallback::IID, IKelMLEditor::IID,          IKelCSSProvider::IID,
-                       IMLBufferProducer::IID,     IMLBufferProducerInternal::IID};
+  const TGUID Ids[] = {IKelMLMarkupPos::IID,
+                       IKelMLTextNode::IID,
+                       IKelMLText::IID,
+                       IKelMLComment::IID,
+                       IKelMLServerScript::IID,
+                       IKelMLTagAttribute::IID,
+                       IKelMLTagAttributeEvent::IID,
+                       IKelMLUnknownTagAttribute::IID,
+                       IKelMLTag::IID,
+                       IKelMLNamedTag::IID,
+                       IKelMLDocTypeTag::IID,
+                       IKelMLXSLTag::IID,
+                       IKelMLCustomTag::IID,
+                       IKelMLClosingTag::IID,
+                       IKelMLWrapperTag::IID,
+                       IKelMLElementCallback::IID,
+                       IKelMLEditor::IID,
+                       IKelCSSProvider::IID,
+                       IMLBufferProducer::IID,
+                       IMLBufferProducerInternal::IID};
   for (size_t I = 0; I < std::size(Ids); ++I)
     for (size_t J = I + 1; J < std::size(Ids); ++J) EXPECT_NE(Ids[I], Ids[J]) << I << " vs " << J;
   EXPECT_EQ(IKelMLTag::IID.ToString(), "{CE942B07-4A6C-4243-BE19-482490827D5E}");

@@ -63,7 +63,7 @@ const FilterCase FilterCases[] = {
       {"abbxy", {}}}},
     {"IgnoresLetterCase", {"TD", "th", "Tr"}, {{"T", {"TD", "th", "Tr"}}, {"tH", {"th"}}}},
     {"FinalZKeepsNamesThatContinueWithUnderscore",
-     {"xyz", "xyz_a", "xyza", "xy_", "xz"},
+     {"xyz", "xyz_a", "xyza", "xy_", "xy{", "xz"},
      {{"xyz", {"xyz", "xyza", "xyz_a"}}}},
     {"FilterAboveEveryName", {"a", "b"}, {{"zz", {}}, {"", {"a", "b"}}}},
     {"FilterBelowEveryName", {"b", "c"}, {{"a", {}}}},

@@ -160,24 +160,114 @@ TEST(ClosingTags, OfferedAtTheStartOfTheFilteredRangeInReverseOrder) {
   EXPECT_EQ(Tr->GetPureTagCount(), 0);
 
   // In a tag name no closing tag is offered, and none stays from before.
-  M.CaretInTagName = true;
+  M.GetParser()->FCaretInTagName = true;
   Tr->SetFilter("");
   EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"td", "th"}));
   EXPECT_EQ(Tr->GetPureTagCount(), 2);
-  M.CaretInTagName = false;
+  M.GetParser()->FCaretInTagName = false;
   Tr->SetFilter("");
   EXPECT_EQ(Tr->GetTagCount(), 4);
   EXPECT_EQ(Tr->GetPureTagCount(), 2);
   // A busy parser gets none either.
-  M.ParserState = TMLParserState::mlpsParsing;
+  M.GetParser()->FState = TMLParserState::mlpsParsing;
   Tr->SetFilter("");
   EXPECT_EQ(Tr->GetTagCount(), 2);
-  M.ParserState = TMLParserState::mlpsNone;
+  M.GetParser()->FState = TMLParserState::mlpsNone;
   M.DeleteClosedTag(0);
   M.DeleteClosedTag(0);
   M.DeleteClosedTag(0);  // out of range: ignored
   Tr->SetFilter("");
   EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"td", "th"}));
+}
+
+// The parser's state as a parse would leave it.
+struct CaretCase {
+  const char* Name;
+  bool CurrentIsSchemaTag, CurrentIsUnknown, HasFixupTag, HasFixupParent;
+  const char* CurrentTag;  // what GetCurrentTag answers
+  const char* ListTag;     // whose children GetMLTag gives
+};
+
+const CaretCase CaretCases[] = {
+    {"NoTagAtTheCaret", false, false, false, false, "<!--root-->", "<!--root-->"},
+    {"SchemaTag", true, false, false, false, "table", "table"},
+    {"SchemaTagWithAFixupParent", true, false, false, true, "table", "body"},
+    {"UnknownTagAlone", false, true, false, false, "<!--root-->", "<!--root-->"},
+    {"UnknownTagAfterASchemaTag", false, true, true, false, "blink", "td"},
+    {"UnknownTagAfterASchemaTagWithAParent", false, true, true, true, "blink", "td"},
+};
+
+class CurrentTag : public ::testing::TestWithParam<CaretCase> {};
+
+TEST_P(CurrentTag, AndTheTagWhoseChildrenAreOffered) {
+  const CaretCase& C = GetParam();
+  TMLSymbolManager M;
+  M.SetTagCase(TTagCase::tcNormal);
+  auto Root = MakeKel<THTMLTag>("<!--root-->", &M, 0);
+  M.SetHiddenRootNode(Root.get());
+  auto Named = [&M](const char* N) {
+    auto T = MakeKel<THTMLTag>(N, &M, 1);
+    T->AddTag(MakeKel<THTMLTag>(std::string(N) + "-child", &M, 2).get());
+    T->SetFilter("");
+    return T;
+  };
+  Root->AddTag(MakeKel<THTMLTag>("html", &M, 3).get());
+  Root->SetFilter("");
+  TMLParser& P = *M.GetParser();
+  if (C.CurrentIsSchemaTag) P.FCurrentTag = Named("table");
+  if (C.CurrentIsUnknown) P.FCurrentTag = MakeKel<TNamedTag>("blink", &M, -1);
+  if (C.HasFixupTag) P.FFixupTag = Named("td");
+  if (C.HasFixupParent) P.FFixupParent = Named("body");
+
+  ASSERT_TRUE(M.GetCurrentTag());
+  EXPECT_EQ(M.GetCurrentTag()->GetName(), C.CurrentTag);
+  const auto First = M.GetMLTag(0);
+  ASSERT_TRUE(First);
+  const std::string Expected =
+      std::string(C.ListTag) == "<!--root-->" ? "html" : std::string(C.ListTag) + "-child";
+  EXPECT_EQ(First->GetName(), Expected);
+  EXPECT_FALSE(M.GetMLTag(1));
+  EXPECT_EQ(M.GetLineNumber(0), 0);  // not a closing tag
+}
+
+INSTANTIATE_TEST_SUITE_P(Parses, CurrentTag, ::testing::ValuesIn(CaretCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(CurrentTagNoRoot, EmptyWithoutATagAndWithoutARoot) {
+  TMLSymbolManager M;
+  EXPECT_FALSE(M.GetCurrentTag());
+  EXPECT_FALSE(M.GetMLTag(0));
+  EXPECT_EQ(M.GetLineNumber(0), 0);
+}
+
+TEST(ClosingTags, LineNumberOfAnOfferedClosingTagIsItsStartTagsLine) {
+  TMLSymbolManager M;
+  auto Td = MakeKel<THTMLTag>("td", &M, 1);
+  M.GetParser()->FCurrentTag = Td;
+  auto Closing = MakeKel<TClosingTag>("/tr", &M, -1);
+  Closing->SetLineNumber(41);
+  M.AddClosedTag(Closing.get());
+  Td->SetFilter("");
+  EXPECT_EQ(M.GetMLTag(0)->GetName(), "/tr");
+  EXPECT_EQ(M.GetLineNumber(0), 41);
+}
+
+TEST(WrittenAttributes, FoundByObjectNotByName) {
+  TMLSymbolManager M;
+  auto Align = MakeKel<THTMLAttribute>("align", 1);
+  auto OtherAlign = MakeKel<THTMLAttribute>("align", 2);
+  TTagAttributeValueList Written;
+  Written.push_back(std::make_unique<TTagAttributeValue>(Align, u"left", '"', '"'));
+  EXPECT_FALSE(M.FindTagAttr(Align.get()));  // no list yet
+  M.GetParser()->FAttrValues = &Written;
+  EXPECT_TRUE(M.FindTagAttr(Align.get()));
+  EXPECT_FALSE(M.FindTagAttr(OtherAlign.get()));
+  M.GetParser()->FAttrValues = nullptr;
+}
+
+TEST(Accessor, OneManagerForThePackage) {
+  EXPECT_EQ(&MLSymbolManager(), &MLSymbolManager());
+  EXPECT_EQ(MLSymbolManager().GetParser()->FSymbolManager, &MLSymbolManager());
 }
 
 TEST_F(THostTest, UnknownTagCaseBecomesAToolMessage) {

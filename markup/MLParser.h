@@ -1,0 +1,145 @@
+// The markup parser's state: where the caret stands after a parse (tag,
+// attribute, value position, open elements), the attribute values read in the
+// tag at the caret, and the element callbacks that observe the scan. The
+// completion manager and the symbol manager read these fields.
+//
+// Example: after a parse of "<td align=|" the current tag is td, the current
+// attribute align, and GetCurrentTagAttrCount() is 1.
+//
+// The one-pass scan that fills this state comes with the parser's own unit
+// work; what stands here is its data model and the queries over it.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/KelHostAPI.h"
+#include "markup/MLParserUtils.h"
+#include "markup/MLTags.h"
+
+namespace kel {
+
+class TMLSymbolManager;
+
+using TTagAttributeValueList = std::vector<std::unique_ptr<TTagAttributeValue>>;
+
+// One element of the open-element lists.
+struct TTagEntry {
+  TKelPtr<IKelMLTag> Tag;
+  int32_t Line = 0;
+  // An inner element that stays open after an outer one closed (HTML).
+  bool Unclosed = false;
+  TTagAttributeValueList AttrValues;
+  int32_t OffsetEnd = 0;
+  int32_t OffsetStart = 0;
+};
+
+// Entries move between the lists and the free list without being copied.
+using TTagEntryList = std::list<std::unique_ptr<TTagEntry>>;
+
+enum class TParserContexts : uint8_t {
+  pcNone,
+  pcHTMLComment,
+  pcStyle,
+  pcScript,
+  pcProcessingInstruction,
+  pcServerSideScript,
+  pcString
+};
+
+// A set of TParserContexts in one byte; pcNone is always in it.
+class TParserContextSet {
+ public:
+  void Include(TParserContexts C) { FBits |= Bit(C); }
+  void Exclude(TParserContexts C) {
+    if (C != TParserContexts::pcNone) FBits &= static_cast<uint8_t>(~Bit(C));
+  }
+  bool Contains(TParserContexts C) const { return (FBits & Bit(C)) != 0; }
+  void Reset() { FBits = Bit(TParserContexts::pcNone); }
+
+ private:
+  static uint8_t Bit(TParserContexts C) { return static_cast<uint8_t>(1u << static_cast<unsigned>(C)); }
+  uint8_t FBits = 1;
+};
+
+class TMLParser {
+ public:
+  explicit TMLParser(TMLSymbolManager* SymbolManager);
+  ~TMLParser();
+  TMLParser(const TMLParser&) = delete;
+  TMLParser& operator=(const TMLParser&) = delete;
+
+  bool GetInDocType() const { return FDocTypeCount > 0 && FDocTypeCount % 2 == 0; }
+  int32_t GetCurrentCol() const { return FCurrentCol; }
+  // Offset where the innermost open construct's body begins; -1 when none is open.
+  int32_t GetContextPos() const { return FContextPositions.empty() ? -1 : FContextPositions.back(); }
+
+  // Element callbacks: objects that do not offer IKelMLElementCallback are ignored.
+  void AddCallback(IInterface* Callback);
+  void RemoveCallback(IInterface* Callback);
+  void CallbacksInvalidate();
+  int32_t GetCallbackCount() const { return static_cast<int32_t>(FCallbacks.size()); }
+
+  // The attribute values read in the tag at the caret.
+  bool GetInAttribute() const { return static_cast<bool>(FCurrentAttr); }
+  int32_t GetCurrentTagAttrCount() const;
+  TKelPtr<IKelMLTagAttribute> GetCurrentTagAttrs(int32_t Index) const;
+  std::string GetCurrentTagAttrName(int32_t Index) const;
+  std::u16string GetCurrentTagAttrValue(int32_t Index) const;
+  std::u16string GetCurrentTagAttrValueByName(const std::string& Name) const;
+  char GetCurrentTagAttrStrType(const std::string& Name) const;
+  char GetCurrentTagAttrStrTypeEnd(const std::string& Name) const;
+  int32_t GetCurrentTagAttrOffsetStart(const std::string& Name) const;
+  int32_t GetCurrentTagAttrOffsetEnd(const std::string& Name) const;
+  int32_t GetCurrentTagAttrValueOffsetStart(const std::string& Name) const;
+
+  // ---- State (read by the symbol manager and the completion manager)
+  TTagEntryList FTagStack;
+  TTagEntryList FOpenTags;
+  std::vector<TKelPtr<IKelMLElementCallback>> FCallbacks;
+  TKelPtr<IMLBufferProducer> FProducer;
+  TKelPtr<IMLBufferProducerInternal> FProducerInternal;
+  int32_t FCaretOffset = -1;
+  bool FInTag = false;
+  bool FInClosingTag = false;
+  TKelPtr<IKelMLTag> FCurrentTag;
+  TKelPtr<IKelMLTagAttribute> FCurrentAttr;
+  int32_t FLine = 1;
+  // The list of one entry of the open-element lists, or none.
+  TTagAttributeValueList* FAttrValues = nullptr;
+  bool FInScript = false;
+  bool FInStyle = false;
+  std::string FDocTypeIdentifier;
+  bool FInDocType = false;
+  bool FInXSLTemplate = false;
+  TKelEditPos FCaretPos;
+  const char* FLineStart = nullptr;
+  TKelEditPos FValuePos{static_cast<int16_t>(-1), 0};
+  bool FCaretInTagName = false;
+  TMLParserState FState = TMLParserState::mlpsNone;
+  TTagEntryList FFreeEntries;
+  uint8_t FDocTypeHash;
+  uint8_t FXSLTemplateHash;
+  char FQuote = 0;
+  char FQuoteEnd = 0;
+  std::vector<TKelEditPos> FAutoClosePositions;
+  bool FIsXML = false;
+  TMLSymbolManager* FSymbolManager;
+  TKelPtr<IKelMLTag> FFixupTag;
+  TKelPtr<IKelMLTag> FFixupParent;
+  bool FStopped = false;
+  int32_t FDocTypeCount = 0;
+  int32_t FCurrentCol = -1;
+  std::string FText;
+  const char* FTextStart = nullptr;
+  TParserContextSet FContexts;
+  std::vector<int32_t> FContextPositions;
+
+ private:
+  const TTagAttributeValue* FindAttrValue(const std::string& Name) const;
+};
+
+}  // namespace kel
