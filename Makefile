@@ -34,6 +34,9 @@ asan: deps $(ASAN)/build.ninja
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN) --output-on-failure -j2
 
+bench: build
+	@$(BUILD)/bin/tag_filter_bench
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

@@ -31,8 +31,20 @@ void FilterSorted(int32_t Count, NameAt Name, EmptyAt EmptyStart, int32_t& Start
   Stored = Filter;
   if (Filter.empty()) return;
 
-  int32_t Lower = std::max(Start, 0);
-  while (Lower < Count && CompareText(Name(Lower), Filter) < 0) ++Lower;
+  // The list is sorted, so the first name at or above a bound is found by
+  // bisection: the same answer as a scan from Start, in log steps.
+  const auto FirstAtOrAbove = [&](int32_t From, const std::string& Key) {
+    int32_t Lo = From, Hi = Count;
+    while (Lo < Hi) {
+      const int32_t Mid = Lo + (Hi - Lo) / 2;
+      if (CompareText(Name(Mid), Key) < 0)
+        Lo = Mid + 1;
+      else
+        Hi = Mid;
+    }
+    return Lo;
+  };
+  const int32_t Lower = FirstAtOrAbove(std::max(Start, 0), Filter);
   if (Lower >= Count) {
     Start = EmptyStart(Count);
     End = Start - 1;
@@ -44,8 +56,7 @@ void FilterSorted(int32_t Count, NameAt Name, EmptyAt EmptyStart, int32_t& Start
     char& Last = Bound.back();
     if (Last == 'z') Last = 'Z';
     Last = static_cast<char>(Last + 1);
-    int32_t Upper = Start;
-    while (Upper < Count && CompareText(Name(Upper), Bound) < 0) ++Upper;
+    const int32_t Upper = FirstAtOrAbove(Start, Bound);
     if (Upper < Count) End = Upper - 1;
     End = std::min(End, Count - 1);
     if (End < Start) {
@@ -126,7 +137,9 @@ void THTMLTag::SetShowAttributes(bool Value) {
 
 void THTMLTag::SetFilter(const std::string& Filter) {
   const bool Children = !FShowAttributes;
-  if (Children && FSymbolManager) {
+  // Only the manager's own insertions are custom elements; with none in the
+  // list the scan for them is skipped, which keeps a keystroke logarithmic.
+  if (Children && FSymbolManager && FCustomCount > 0) {
     const int32_t Removed = FSymbolManager->RemoveCustomElements(FTags, *this);
     FCustomCount -= Removed;
     FEndIndex -= Removed;
