@@ -249,6 +249,14 @@ void THTMLTag::ClearAttrs() {
   ListResized(true, Old);
 }
 
+TMLTagList AllChildren(IKelMLTag* Tag) {
+  if (auto* Schema = dynamic_cast<THTMLTag*>(Tag)) return Schema->AllTags();
+  TMLTagList R;
+  if (Tag)
+    for (int32_t I = 0; I < Tag->GetTagCount(); ++I) R.push_back(Tag->GetTags(I));
+  return R;
+}
+
 // ---- Attribute values -------------------------------------------------------------
 
 int32_t TMLValueList::GetCount() const { return RangeCount(FStartIndex, FEndIndex, Size()); }

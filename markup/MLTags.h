@@ -197,6 +197,8 @@ class THTMLTag : public TKelInterfaced<IKelMLTag> {
   void SetEntityName(const std::vector<std::string>& Names) { FEntityNames = Names; }
   // The stored name, before the symbol manager's case.
   const std::string& DeclaredName() const { return FName; }
+  // Every child, whatever the range.
+  const TMLTagList& AllTags() const { return FTags; }
 
  private:
   int32_t ChosenSize() const;
@@ -224,6 +226,9 @@ class THTMLTag : public TKelInterfaced<IKelMLTag> {
   TMLSymbolManager* FSymbolManager;
   int32_t FID;
 };
+
+// Every child of a tag, whatever its range (a copy: callers change the tag).
+TMLTagList AllChildren(IKelMLTag* Tag);
 
 // ---- Schema attributes ------------------------------------------------------------
 

@@ -243,6 +243,93 @@ TKelPtr<IKelMLTagAttribute> TMLSymbolManager::FindHiddenAttr(const std::string& 
   return nullptr;
 }
 
+// ---- Fix-ups ------------------------------------------------------------------------------
+
+namespace {
+bool IsXSLName(const std::string& Name) { return StartsWithText(Name, "xsl:"); }
+
+template <class Marker>
+void RemoveChildrenOffering(IKelMLTag* Tag) {
+  const TMLTagList Children = AllChildren(Tag);
+  for (size_t I = Children.size(); I-- > 0;)
+    if (supports<Marker>(Children[I])) Tag->RemoveTag(Children[I].get());
+}
+}  // namespace
+
+void TMLSymbolManager::InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous) {
+  InsertOptionalElements(Tag, Previous);
+  InsertXSLElements(Tag);
+  RemoveAlreadyExistingAttrs(Tag);
+}
+
+void TMLSymbolManager::RemoveFixupElements(IKelMLTag* Tag) {
+  RemoveXSLElements(Tag);
+  RemoveOptionalElements(Tag);
+  RepopulateAttrs(Tag);
+}
+
+// Inside a table the rows of its omissible body are offered directly, and
+// so are the children of the omissible children of the previous known tag.
+void TMLSymbolManager::InsertOptionalElements(IKelMLTag* Tag, IKelMLTag* Previous) {
+  if (!Tag || !Parser) return;
+  if (Parser->FInTag && !supports<IKelMLNamedTag>(Tag) && !supports<IKelMLNamedTag>(Previous)) return;
+  for (IKelMLTag* Source : {Tag, Previous}) {
+    if (!Source) continue;
+    for (const auto& Child : AllChildren(Source)) {
+      if (Child->GetRequiresOpeningTag()) continue;
+      for (const auto& Grandchild : AllChildren(Child.get()))
+        Tag->AddTag(MakeKel<TTagWrapper>(*Grandchild, this, -1).get());
+    }
+  }
+  Tag->AlphaSort();
+}
+
+void TMLSymbolManager::RemoveOptionalElements(IKelMLTag* Tag) {
+  if (Tag) RemoveChildrenOffering<IKelMLWrapperTag>(Tag);
+}
+
+// Inside an XSL element within an output element, the output element's
+// children are offered; inside an output element within an XSL element, the
+// XSL element's XSL children.
+void TMLSymbolManager::InsertXSLElements(IKelMLTag* Tag) {
+  if (KibitzMode != TKibitzMode::kmXSL || !Tag || !Parser) return;
+  if (Parser->FInTag || Parser->FTagStack.empty()) return;
+  const bool TagIsXSL = IsXSLName(Tag->GetName());
+  TKelPtr<IKelMLTag> Other;
+  for (const auto& Entry : Parser->FTagStack) {
+    if (Entry->Tag && IsXSLName(Entry->Tag->GetName()) != TagIsXSL) {
+      Other = Entry->Tag;
+      break;
+    }
+  }
+  if (!Other) return;
+  Other->SetShowAttributes(false);
+  for (const auto& Child : AllChildren(Other.get()))
+    if (IsXSLName(Child->GetName()) != TagIsXSL) Tag->AddTag(MakeKel<TXSLTag>(*Child, this, -1).get());
+  Tag->AlphaSort();
+}
+
+void TMLSymbolManager::RemoveXSLElements(IKelMLTag* Tag) {
+  if (Tag) RemoveChildrenOffering<IKelMLXSLTag>(Tag);
+}
+
+// Attributes already written in the tag at the caret are not offered again.
+void TMLSymbolManager::RemoveAlreadyExistingAttrs(IKelMLTag* Tag) {
+  if (!Tag || !Parser) return;
+  for (int32_t I = 0; I < Parser->GetCurrentTagAttrCount(); ++I) {
+    const std::string Name = Parser->GetCurrentTagAttrName(I);
+    if (Tag->FindAttribute(Name)) HiddenAttrs.push_back(Tag->RemoveAttribute(Name));
+  }
+  Tag->AlphaSort();
+}
+
+void TMLSymbolManager::RepopulateAttrs(IKelMLTag* Tag) {
+  if (!Tag) return;
+  for (const auto& A : HiddenAttrs) Tag->AddAttribute(A.get());
+  HiddenAttrs.clear();
+  Tag->AlphaSort();
+}
+
 // ---- Messages ------------------------------------------------------------------------------
 
 void TMLSymbolManager::Error(const std::string& AFileName, const std::string& Msg, const std::string& Prefix,

@@ -94,6 +94,17 @@ class TMLSymbolManager {
   TKelPtr<IKelMLTagAttribute> FindHiddenAttr(const std::string& Name);
   void AddHiddenAttr(IKelMLTagAttribute* Attr) { HiddenAttrs.emplace_back(Attr); }
 
+  // ---- Fix-ups around one completion request (the parser calls them in pairs)
+  // Offers the children of omissible children, the elements of the other
+  // side of an XSL/output nesting, and hides the attributes already written.
+  void InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous);
+  // Undoes InsertFixupElements, so schema tags are unchanged between requests.
+  void RemoveFixupElements(IKelMLTag* Tag);
+
+  TKibitzMode GetKibitzMode() const { return KibitzMode; }
+  // Only records the mode; the schema follows at the next SetSchemaFile.
+  void SetKibitzMode(TKibitzMode Mode) { KibitzMode = Mode; }
+
   TKelPtr<IKelMLTag> GetHiddenRootNode() const { return HiddenRootNode; }
   void SetHiddenRootNode(IKelMLTag* Tag);
 
@@ -113,6 +124,12 @@ class TMLSymbolManager {
  private:
   std::list<TTagBucket>::iterator FindBucket(const std::string& Name);
   TKelPtr<IKelMLTag> ListTag();
+  void InsertOptionalElements(IKelMLTag* Tag, IKelMLTag* Previous);
+  void RemoveOptionalElements(IKelMLTag* Tag);
+  void InsertXSLElements(IKelMLTag* Tag);
+  void RemoveXSLElements(IKelMLTag* Tag);
+  void RemoveAlreadyExistingAttrs(IKelMLTag* Tag);
+  void RepopulateAttrs(IKelMLTag* Tag);
 
   std::unique_ptr<TMLParser> OwnParser;
   TMLParser* Parser = nullptr;
@@ -126,6 +143,7 @@ class TMLSymbolManager {
   TMLAttributeList HiddenAttrs;
   std::unique_ptr<TAsciiCharList> CharList;
   TTagCase TagCase = TTagCase::tcLowerCase;
+  TKibitzMode KibitzMode = TKibitzMode::kmHTML;
 };
 
 // The package's one symbol manager, made on first use.
