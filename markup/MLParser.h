@@ -96,6 +96,33 @@ class TMLParser {
   int32_t GetCurrentTagAttrOffsetEnd(const std::string& Name) const;
   int32_t GetCurrentTagAttrValueOffsetStart(const std::string& Name) const;
 
+  // ---- Bookkeeping of the scan: the open-element lists, recycled entries,
+  // the attribute values of the tag at the caret, placeholders, callbacks.
+  // Reuses a free entry (not the one whose values are current) or makes one.
+  std::unique_ptr<TTagEntry> NewTagEntry();
+  // Moves E from List to the free entries; its values go too when ClearAttrs.
+  void DisposeTagEntry(TTagEntryList& List, TTagEntryList::iterator E, bool ClearAttrs);
+  void PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret);
+  // Closes the element Name; inner elements that the schema lets stay open
+  // (or any, in XML) stay in the stack.
+  void PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBeforeCaret);
+  // Schema attributes lose the offsets of this document; the entries go.
+  static void ClearTagAttrList(TTagAttributeValueList& List);
+  void SetTagOffsetStart(IKelMLTag* Tag, int32_t Offset, bool Record, bool IsClosing);
+  void SetTagOffsetEnd(IKelMLTag* Tag, int32_t Offset, bool Record, bool UseParentList);
+  void PushAutoCloseTagPos(const TKelEditPos& Pos);
+  TKelPtr<IKelMLTag> NewUnknownElement(const std::string& Name);
+  static TKelPtr<IKelMLTagAttribute> NewUnknownAttr(const std::string& Name);
+  // Value is UTF-8 as read; it is kept as UTF-16.
+  void AddTagAttr(IKelMLTagAttribute* Attr, const std::string& Value, char Quote, char QuoteEnd);
+  void SetCurrentColumn(const char* P) { FCurrentCol = static_cast<int32_t>(P - FLineStart); }
+  void ClearTagStack();
+  void ClearAutoCloseTagPosStack() { FAutoClosePositions.clear(); }
+  // Reports a node to every callback; stops the scan when all handled it.
+  void Callback(const std::string& Name, IKelMLMarkupPos* Node, TTagType TagType, int32_t StartOffset,
+                int32_t EndOffset);
+  TKelPtr<IKelMLTag> FindTag(const std::string& Name);
+
   // ---- State (read by the symbol manager and the completion manager)
   TTagEntryList FTagStack;
   TTagEntryList FOpenTags;

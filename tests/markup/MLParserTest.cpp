@@ -118,5 +118,182 @@ TEST(ParserLifetime, AParserThatGoesAwayIsForgottenByItsManager) {
   M.SetParser(Own);
 }
 
+// A callback that handles every node, or none.
+class THandler : public TKelInterfaced<IKelMLElementCallback> {
+ public:
+  explicit THandler(bool Handles) : FHandles(Handles) {}
+  void ElementParsed(TMLParser*, IKelMLMarkupPos*, TTagType Type, int32_t, int32_t, bool& Handled) override {
+    Seen.push_back(Type);
+    Handled = FHandles;
+  }
+  void Invalidate() override {}
+  std::vector<TTagType> Seen;
+
+ private:
+  bool FHandles;
+};
+
+TEST(ParserCallbacks, TheScanStopsOnlyWhenEveryCallbackHandledTheNode) {
+  struct Case {
+    std::vector<bool> Handles;
+    bool Stopped;
+  } Cases[] = {{{}, false}, {{true}, true}, {{false}, false}, {{true, false}, false}, {{true, true}, true}};
+  for (const auto& C : Cases) {
+    TMLParser P(nullptr);
+    std::vector<TKelPtr<THandler>> Handlers;
+    for (bool H : C.Handles) {
+      Handlers.push_back(MakeKel<THandler>(H));
+      P.AddCallback(Handlers.back().get());
+    }
+    auto Node = MakeKel<TMLText>();
+    P.Callback("x", Node.get(), TTagType::ttText, 0, 4);
+    EXPECT_EQ(P.FStopped, C.Stopped) << C.Handles.size();
+    for (const auto& H : Handlers) EXPECT_EQ(H->Seen, std::vector<TTagType>{TTagType::ttText});
+  }
+}
+
+class ParserTagLists : public ::testing::Test {
+ protected:
+  ParserTagLists() {
+    M.SetTagCase(TTagCase::tcNormal);
+    Li = Schema("li", /*RequiresClosing=*/false);
+    Td = Schema("td", true);
+    Ul = Schema("ul", true);
+    Ul->AddTag(Li.get());
+    Table = Schema("table", true);
+    Table->AddTag(Td.get());
+  }
+  ~ParserTagLists() override {
+    P().ClearTagStack();
+    M.ClearTags();
+  }
+  TKelPtr<THTMLTag> Schema(const std::string& Name, bool RequiresClosing) {
+    auto T = MakeKel<THTMLTag>(Name, &M, 1);
+    T->SetRequiresClosingTag(RequiresClosing);
+    M.RegisterTag(T.get());
+    return T;
+  }
+  TMLParser& P() { return *M.GetParser(); }
+  std::vector<std::string> Stack() {
+    std::vector<std::string> R;
+    for (const auto& E : P().FTagStack) R.push_back(E->Tag->GetName() + (E->Unclosed ? "*" : ""));
+    return R;
+  }
+  std::vector<std::string> Open() {
+    std::vector<std::string> R;
+    for (const auto& E : P().FOpenTags) R.push_back(E->Tag->GetName());
+    return R;
+  }
+
+  TMLSymbolManager M;
+  TKelPtr<THTMLTag> Li, Td, Ul, Table;
+};
+
+TEST_F(ParserTagLists, ClosingAnOuterElementDropsInnerOnesWithoutClosingTags) {
+  P().PushTag(Ul.get(), true, true);
+  P().PushTag(Li.get(), true, true);
+  EXPECT_EQ(Stack(), (std::vector<std::string>{"li", "ul"}));
+  P().PopTag("ul", true, true);
+  EXPECT_EQ(Stack(), std::vector<std::string>{});
+  EXPECT_FALSE(P().FCurrentTag);
+  EXPECT_FALSE(P().FInTag);
+  // The open list loses only the most recent entry of that name.
+  EXPECT_EQ(Open(), std::vector<std::string>{"li"});
+}
+
+TEST_F(ParserTagLists, InnerElementsThatNeedClosingTagsStayOpenMarked) {
+  Td->AddTag(Table.get());  // a table may close... inside td: nested tables
+  P().PushTag(Table.get(), true, true);
+  P().PushTag(Td.get(), true, true);
+  P().PopTag("table", true, true);
+  EXPECT_EQ(Stack(), std::vector<std::string>{"td*"});
+  EXPECT_EQ(P().FCurrentTag, TKelPtr<IKelMLTag>(Td));
+  EXPECT_TRUE(P().FInTag);
+}
+
+TEST_F(ParserTagLists, InXmlEveryInnerElementStays) {
+  P().FIsXML = true;
+  P().PushTag(Ul.get(), true, true);
+  P().PushTag(Li.get(), true, true);
+  P().PopTag("ul", true, true);
+  EXPECT_EQ(Stack(), std::vector<std::string>{"li"});
+}
+
+TEST_F(ParserTagLists, ClosingAnElementThatIsNotOpenChangesNothing) {
+  P().PushTag(Ul.get(), true, true);
+  P().PopTag("table", true, true);
+  EXPECT_EQ(Stack(), std::vector<std::string>{"ul"});
+  // After the caret only the open list follows the document.
+  P().PushTag(Li.get(), false, false);
+  P().PopTag("li", false, false);
+  EXPECT_EQ(Stack(), std::vector<std::string>{"ul"});
+  EXPECT_EQ(Open(), std::vector<std::string>{"ul"});
+}
+
+TEST_F(ParserTagLists, EntriesAreRecycled) {
+  for (int I = 0; I < 3; ++I) P().PushTag(Ul.get(), true, true);
+  P().ClearTagStack();
+  EXPECT_EQ(P().FFreeEntries.size(), 6u);
+  P().PushTag(Ul.get(), true, true);
+  EXPECT_EQ(P().FFreeEntries.size(), 4u);
+  EXPECT_EQ(Ul->RefCount(), 4);  // ours, the registry, the two live entries; free ones hold none
+}
+
+TEST_F(ParserTagLists, AttributeValuesFollowTheTagAtTheCaret) {
+  auto Align = MakeKel<THTMLAttribute>("align", 4);
+  Align->SetOffsetStart(10);
+  Align->SetOffsetEnd(20);
+  P().PushTag(Table.get(), true, true);
+  P().AddTagAttr(Align.get(), "caf\xC3\xA9", '"', '"');
+  P().AddTagAttr(TMLParser::NewUnknownAttr("x").get(), "", 0, 0);
+  EXPECT_EQ(P().GetCurrentTagAttrValue(0), u"caf\u00e9");
+  EXPECT_EQ(P().GetCurrentTagAttrCount(), 2);
+
+  // "/>" hands the values over to the parent's list.
+  P().PushTag(Td.get(), true, true);
+  EXPECT_EQ(P().GetCurrentTagAttrCount(), 0);
+  P().SetTagOffsetEnd(Td.get(), 30, true, /*UseParentList=*/true);
+  EXPECT_EQ(P().GetCurrentTagAttrCount(), 2);
+  EXPECT_EQ(Td->GetOffsetEnd(), 30);
+
+  // Dropping the lists leaves schema attributes alive but without offsets.
+  P().ClearTagStack();
+  EXPECT_EQ(P().GetCurrentTagAttrCount(), 0);
+  EXPECT_EQ(Align->GetOffsetStart(), 0);
+  EXPECT_EQ(Align->GetOffsetEnd(), 0);
+  EXPECT_EQ(Align->RefCount(), 1);
+}
+
+TEST_F(ParserTagLists, OffsetsAreRecordedInTheInnermostEntry) {
+  P().PushTag(Table.get(), true, true);
+  P().SetTagOffsetStart(Table.get(), 5, true, false);
+  P().SetTagOffsetEnd(Table.get(), 12, true, false);
+  EXPECT_EQ(P().FTagStack.front()->OffsetStart, 5);
+  EXPECT_EQ(P().FTagStack.front()->OffsetEnd, 12);
+  P().SetTagOffsetStart(Table.get(), 40, true, /*IsClosing=*/true);
+  EXPECT_EQ(P().FTagStack.front()->OffsetStart, 5);
+  EXPECT_EQ(Table->GetOffsetStart(), 40);
+}
+
+TEST_F(ParserTagLists, UnknownElementsRememberTheLastSchemaTag) {
+  P().FCurrentTag = Table;
+  const auto Blink = P().NewUnknownElement("blink");
+  EXPECT_TRUE(supports<IKelMLNamedTag>(Blink));
+  EXPECT_EQ(Blink->GetID(), -1);
+  EXPECT_EQ(P().FFixupTag, TKelPtr<IKelMLTag>(Table));
+  P().FCurrentTag = Blink;
+  P().NewUnknownElement("marquee");
+  EXPECT_EQ(P().FFixupTag, TKelPtr<IKelMLTag>(Table));
+  EXPECT_TRUE(supports<IKelMLUnknownTagAttribute>(TMLParser::NewUnknownAttr("x")));
+}
+
+TEST_F(ParserTagLists, AutoClosePositionsHoldTheColumnOfTheGreaterThanSign) {
+  P().PushAutoCloseTagPos({12, 3});
+  ASSERT_EQ(P().FAutoClosePositions.size(), 1u);
+  EXPECT_EQ(P().FAutoClosePositions[0], (TKelEditPos{11, 3}));
+  P().ClearAutoCloseTagPosStack();
+  EXPECT_TRUE(P().FAutoClosePositions.empty());
+}
+
 }  // namespace
 }  // namespace kel
