@@ -239,3 +239,736 @@ void TMLParser::Callback(const std::string&, IKelMLMarkupPos* Node, TTagType Tag
 }
 
 }  // namespace kel
+
+// ---- The scan -------------------------------------------------------------------------------
+
+namespace kel {
+
+namespace {
+
+constexpr int16_t kUnknownColumn = static_cast<int16_t>(65535);
+
+bool IsAsciiLetter(unsigned char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); }
+
+bool IsNameChar(unsigned char C) {
+  return C == '#' || C == '-' || C == '.' || (C >= '0' && C <= '9') || C == ':' || IsAsciiLetter(C) ||
+         C == '_' || (C >= 0xC0 && C <= 0xFE);
+}
+
+bool IsBlank(unsigned char C) { return C == ' ' || C == '\t'; }
+bool IsWhite(unsigned char C) { return C == ' ' || C == '\t' || C == '\n' || C == '\r'; }
+
+// Bytes of the UTF-8 sequence that C leads; 1 for ASCII and stray bytes.
+int SequenceLength(unsigned char C) {
+  if (C >= 0xC0 && C <= 0xDF) return 2;
+  if (C >= 0xE0 && C <= 0xEF) return 3;
+  if (C >= 0xF0 && C <= 0xF7) return 4;
+  return 1;
+}
+
+// Steps over one character, never past the chunk's terminator.
+void StepChar(const char*& P) {
+  const int N = SequenceLength(static_cast<unsigned char>(*P));
+  ++P;
+  for (int I = 1; I < N && *P; ++I) ++P;
+}
+
+bool IsSchemaTagPtr(const TKelPtr<IKelMLTag>& Tag) { return Tag && !supports<IKelMLNamedTag>(Tag); }
+
+// Compares the end tag at P ("</script>") ignoring case, within the chunk.
+bool AtEndTag(const char* P, const char* EndTag) {
+  for (; *EndTag; ++P, ++EndTag) {
+    if (!*P) return false;
+    char C = *P;
+    if (C >= 'A' && C <= 'Z') C = static_cast<char>(C + 32);
+    if (C != *EndTag) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TMLParser::IsBeforeCaretAt(int32_t Off, bool AtTerminator) {
+  if (FLine < FCaretPos.Line) return true;
+  if (FLine > FCaretPos.Line) return false;
+  const TKelPtr<IKelEditView> View = FProducerInternal ? FProducerInternal->GetEditView() : nullptr;
+  if (View) {
+    if (FCaretOffset < 0) {
+      TKelEditPos Pos = FCaretPos;
+      TKelCharPos CharPos;
+      View->ConvertPos(true, Pos, CharPos);
+      FCaretOffset = View->CharPosToPos(CharPos);
+    }
+    // The caret at the very end of the text stands after the last chunk.
+    return Off < FCaretOffset || (AtTerminator && FProducer->Eof() && Off == FCaretOffset);
+  }
+  return Off - FLineStartOffset < FCaretPos.Col - 1;
+}
+
+bool TMLParser::IsBeforeCaret(const char* P) { return IsBeforeCaretAt(Offset(P), *P == '\0'); }
+
+bool TMLParser::NextChunk(const char*& P) {
+  if (!FProducer->FillBuffer()) return false;
+  P = FProducer->BufferAtOffset(0);
+  return P != nullptr;
+}
+
+void TMLParser::NewLine(const char* P) {
+  ++FLine;
+  FLineStart = P;
+  FLineStartOffset = Offset(P);
+}
+
+void TMLParser::StepLineBreak(const char*& P) {
+  const char First = *P++;
+  if ((First == '\r' && *P == '\n') || (First == '\n' && *P == '\r')) ++P;
+  NewLine(P);
+}
+
+void TMLParser::GatherText(const char* From, const char* To) {
+  if (From && To > From) FText.append(From, To);
+}
+
+void TMLParser::PushContextPos(TParserContexts C, int32_t Off) {
+  FContexts.Include(C);
+  FContextPositions.push_back(Off);
+}
+
+void TMLParser::PopContextPos(TParserContexts C) {
+  FContexts.Exclude(C);
+  if (!FContextPositions.empty()) FContextPositions.pop_back();
+}
+
+void TMLParser::SkipWhiteSpace(const char*& P) {
+  for (;;) {
+    if (IsBlank(static_cast<unsigned char>(*P))) {
+      ++P;
+    } else if (*P == '\n' || *P == '\r') {
+      StepLineBreak(P);
+    } else if (*P == '\0') {
+      if (IsBeforeCaret(P)) GatherText(FTextStart, P);
+      if (!NextChunk(P)) return;
+      FTextStart = P;
+    } else {
+      return;
+    }
+  }
+}
+
+void TMLParser::HandleString(const char*& P) {
+  const char Quote = *P;
+  const int32_t QuoteOffset = Offset(P);
+  PushContextPos(TParserContexts::pcString, QuoteOffset);
+  ++P;
+  std::string Text;
+  const char* Start = P;
+  for (;;) {
+    if (*P == '\0') {
+      Text.append(Start, P);
+      if (!NextChunk(P)) return;  // the string stays open
+      Start = P;
+    } else if (*P == Quote) {
+      break;
+    } else if (*P == '\n' || *P == '\r') {
+      StepLineBreak(P);
+    } else {
+      ++P;
+    }
+  }
+  Text.append(Start, P);
+  if (FInDocType) {
+    FDocTypeIdentifier = Text;
+    const auto Node = NewUnknownAttr(std::string(1, Quote) + Text + Quote);
+    Callback(Node->GetName(), Node.get(), TTagType::ttAttribute, QuoteOffset + 1, Offset(P));
+  }
+  ++P;
+  PopContextPos(TParserContexts::pcString);
+}
+
+void TMLParser::HandleHTMLComment(const char*& P, int32_t TagStart) {
+  PushContextPos(TParserContexts::pcHTMLComment, Offset(P));
+  std::string Text;
+  const char* Start = P;
+  for (;;) {
+    if (*P == '\0') {
+      Text.append(Start, P);
+      if (!NextChunk(P)) return;
+      Start = P;
+    } else if (*P == '-') {
+      const char* Dashes = P;
+      while (*P == '-') ++P;
+      if (*P == '>') {
+        Text.append(Start, Dashes);
+        ++P;
+        break;
+      }
+    } else if (*P == '\n' || *P == '\r') {
+      StepLineBreak(P);
+    } else {
+      ++P;
+    }
+  }
+  if (IsBeforeCaret(P)) {
+    const auto Node = MakeKel<TMLComment>();
+    Node->SetOffsetStart(TagStart);
+    Node->SetOffsetEnd(Offset(P));
+    Node->SetText(Text);
+    Callback("", Node.get(), TTagType::ttComment, TagStart, Offset(P));
+  }
+  PopContextPos(TParserContexts::pcHTMLComment);
+}
+
+void TMLParser::HandleProcessingInstruction(const char*& P, int32_t TagStart) {
+  PushContextPos(TParserContexts::pcProcessingInstruction, Offset(P));
+  std::string Text;
+  const char* Start = P;
+  for (;;) {
+    if (*P == '\0') {
+      Text.append(Start, P);
+      if (!NextChunk(P)) return;
+      Start = P;
+    } else if ((*P == '?' || *P == '/') && P[1] == '>') {
+      Text.append(Start, P);
+      P += 2;
+      break;
+    } else if (*P == '"' || *P == '\'') {
+      Text.append(Start, P);
+      const char* QuoteAt = P;
+      HandleString(P);
+      // The string's own text, when it stayed within this chunk.
+      if (P > QuoteAt) Text.append(QuoteAt, P);
+      Start = P;
+      if (FContexts.Contains(TParserContexts::pcString)) return;
+    } else if (*P == '\n' || *P == '\r') {
+      StepLineBreak(P);
+    } else {
+      ++P;
+    }
+  }
+  if (IsBeforeCaret(P)) {
+    const auto Node = MakeKel<TMLProcessingInstruction>();
+    Node->SetOffsetStart(TagStart);
+    Node->SetOffsetEnd(Offset(P));
+    Node->SetText(Text);
+    Callback("", Node.get(), TTagType::ttProcessingInstruction, TagStart, Offset(P));
+  }
+  PopContextPos(TParserContexts::pcProcessingInstruction);
+}
+
+void TMLParser::HandleServerSideScript(const char*& P, int32_t TagStart) {
+  PushContextPos(TParserContexts::pcServerSideScript, Offset(P));
+  std::string Text;
+  const char* Start = P;
+  for (;;) {
+    if (*P == '\0') {
+      Text.append(Start, P);
+      if (!NextChunk(P)) return;
+      Start = P;
+    } else if (*P == '%' && P[1] == '>') {
+      Text.append(Start, P);
+      P += 2;
+      break;
+    } else if (*P == '\n' || *P == '\r') {
+      StepLineBreak(P);
+    } else {
+      ++P;
+    }
+  }
+  if (IsBeforeCaret(P)) {
+    const auto Node = MakeKel<TMLServerScript>();
+    Node->SetOffsetStart(TagStart);
+    Node->SetOffsetEnd(Offset(P));
+    Node->SetText(Text);
+    Callback("", Node.get(), TTagType::ttServerScript, TagStart, Offset(P));
+  }
+  PopContextPos(TParserContexts::pcServerSideScript);
+}
+
+void TMLParser::HandleBody(const char*& P, bool Script) {
+  const TParserContexts Context = Script ? TParserContexts::pcScript : TParserContexts::pcStyle;
+  const char* EndTag = Script ? "</script>" : "</style>";
+  const int32_t EndLength = Script ? 9 : 8;
+  bool& Flag = Script ? FInScript : FInStyle;
+  PushContextPos(Context, Offset(P));
+  if (IsBeforeCaret(P)) Flag = true;
+  for (;;) {
+    if (*P == '\0') {
+      GatherText(FTextStart, P);
+      if (!NextChunk(P)) return;
+      FTextStart = P;
+    } else if (*P == '<' && AtEndTag(P, EndTag)) {
+      break;
+    } else if (*P == '\n' || *P == '\r') {
+      StepLineBreak(P);
+    } else {
+      ++P;
+    }
+  }
+  if (IsBeforeCaret(P + EndLength)) Flag = false;
+  PopContextPos(Context);
+}
+
+bool TMLParser::GetTagAttrValue(const char*& P, bool IsQuoted, std::string& Value) {
+  char Open = 0;
+  for (;;) {
+    const char C = *P;
+    if (C == '\0') {
+      if (!NextChunk(P)) return false;  // the quote stays open
+      continue;
+    }
+    if ((C == '"' || C == '\'') && !Open) {
+      Open = C;
+      PushContextPos(TParserContexts::pcString, Offset(P));
+      FQuote = C;
+      FQuoteEnd = 0;
+      ++P;
+      continue;
+    }
+    if (Open && C == Open) {
+      FQuoteEnd = C;
+      ++P;
+      PopContextPos(TParserContexts::pcString);
+      return true;
+    }
+    if (C == '>' && !(IsQuoted && Open)) return true;
+    if (C == '\n' || C == '\r') {
+      if (!IsQuoted) return true;
+      const char* Break = P;
+      StepLineBreak(P);
+      Value.append(Break, P);
+      continue;
+    }
+    if (IsBlank(static_cast<unsigned char>(C)) && !IsQuoted) return true;
+    Value += C;
+    ++P;
+  }
+}
+
+void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, IKelMLTag* Tag) {
+  FProducer = Producer;
+  FProducerInternal = query<IMLBufferProducerInternal>(Producer);
+  if (FSymbolManager) FSymbolManager->SetParser(this);
+  FState = TMLParserState::mlpsParsing;
+  FCaretPos = EditPos;
+  FValuePos = EditPos;
+  FText.clear();
+  FTextStart = nullptr;
+  ClearTagStack();
+  ClearAutoCloseTagPosStack();
+  if (FAttrValues) ClearTagAttrList(*FAttrValues);
+  FAttrValues = nullptr;
+  FFixupTag.reset();
+  FFixupParent.reset();
+  FCurrentCol = -1;
+
+  if (FCurrentTag) FCurrentTag->SetFilter("");
+  if (FCurrentAttr) FCurrentAttr->SetFilter("");
+  if (FSymbolManager && FFixedUpTag) FSymbolManager->RemoveFixupElements(FFixedUpTag.get());
+  FFixedUpTag.reset();
+  FCurrentTag = Tag;
+  FInTag = false;
+  FCurrentAttr.reset();
+  FLine = 1;
+  FLineStart = nullptr;
+  FLineStartOffset = 0;
+  FInScript = FInStyle = FInDocType = FInXSLTemplate = FInClosingTag = FCaretInTagName = FIsXML = FStopped =
+      false;
+  FDocTypeIdentifier.clear();
+  FQuote = FQuoteEnd = 0;
+  if (FSymbolManager) FSymbolManager->ClearClosedTags();
+  FContexts.Reset();
+  FContextPositions.clear();
+
+  if (FProducer && FProducer->FillBuffer()) {
+    FLineStart = FProducer->BufferAtOffset(0);
+    FLineStartOffset = Offset(FLineStart);
+    ParseMLDocument();
+  }
+  FState = TMLParserState::mlpsNone;
+
+  if (FCurrentTag) {
+    FCurrentTag->SetFilter("");
+    if (!FTagStack.empty() && FTagStack.front()->Tag &&
+        SameText(FTagStack.front()->Tag->GetName(), FCurrentTag->GetName())) {
+      FCurrentTag->SetOffsetEnd(FTagStack.front()->OffsetEnd);
+      FCurrentTag->SetOffsetStart(FTagStack.front()->OffsetStart);
+    }
+  } else {
+    FCurrentTag = Tag;
+  }
+
+  if (FSymbolManager) {
+    if (FFixupParent) {
+      FFixedUpTag = FFixupParent;
+      FSymbolManager->InsertFixupElements(FFixupParent.get(), FFixupTag.get());
+    } else if (IsSchemaTagPtr(FCurrentTag)) {
+      FFixedUpTag = FCurrentTag;
+      FSymbolManager->InsertFixupElements(FCurrentTag.get(), FFixupTag.get());
+    } else {
+      FFixedUpTag = FFixupTag;
+      FSymbolManager->InsertFixupElements(FFixupTag.get(), FCurrentTag.get());
+    }
+  }
+
+  if (Tag && !FOpenTags.empty() && FOpenTags.front()->Tag &&
+      SameText(FOpenTags.front()->Tag->GetName(), Tag->GetName()))
+    PopTag(Tag->GetName(), false, false);
+
+  if (FInTag && FCaretInTagName && !FInClosingTag && !FInScript && !FInStyle && IsSchemaTagPtr(FCurrentTag))
+    FFixupParent = FTagStack.empty() ? (FSymbolManager ? FSymbolManager->GetHiddenRootNode() : nullptr)
+                                     : FTagStack.front()->Tag;
+
+  if (FSymbolManager) {
+    for (const auto& E : FOpenTags) {
+      if (!E->Tag || (!E->Tag->GetRequiresClosingTag() && E->Tag->GetEmpty())) continue;
+      if (FCaretPos.Line < E->Line) continue;
+      const auto Closing = MakeKel<TClosingTag>("</" + E->Tag->GetName() + ">", FSymbolManager, -1);
+      Closing->SetLineNumber(E->Line);
+      FSymbolManager->AddClosedTag(Closing.get());
+    }
+  }
+
+  if (FValuePos.Col == kUnknownColumn) FValuePos.Col = FCaretPos.Col;
+  if (FSymbolManager) FSymbolManager->SetSchemaFile(FDocTypeIdentifier);
+  FProducer.reset();
+  FProducerInternal.reset();
+}
+
+void TMLParser::BootStrapDTD(IMLBufferProducer* Producer) {
+  Parse(TKelEditPos{0, 0}, Producer, nullptr);
+  if (FSymbolManager) FSymbolManager->SetSchemaFile(FDocTypeIdentifier);
+}
+
+void TMLParser::ParseMLDocument() {
+  const char* P = FProducer->BufferAtOffset(0);
+  std::string TagName;
+  const char* NameStart = nullptr;
+  int32_t TagStartOffset = 0;
+  int32_t TextStartOffset = Offset(P);
+  TKelPtr<IKelMLTag> Tag;
+  bool IsClosing = false, IsDirective = false, OpenedBeforeCaret = false, CaretPassed = false;
+  bool InScriptTag = false, InStyleTag = false;
+  FTextStart = P;
+  FCaretOffset = -1;
+  FDocTypeCount = 0;
+  bool LastBefore = false;
+  bool Exhausted = false;
+  const bool HTMLMode = !FSymbolManager || FSymbolManager->GetKibitzMode() == TKibitzMode::kmHTML;
+  const auto IsDocType = [this](const std::string& N) {
+    return Hash(N) == FDocTypeHash && SameText(N, "DOCTYPE");
+  };
+
+  while (!FStopped) {
+    bool BeforeCaret = IsBeforeCaret(P);
+    LastBefore = BeforeCaret;
+    const auto C = static_cast<unsigned char>(*P);
+
+    if (C == 0) {
+      if (BeforeCaret) GatherText(FTextStart, P);
+      if (!NextChunk(P)) {
+        Exhausted = true;
+        break;
+      }
+      FTextStart = P;
+      continue;
+    }
+
+    if (C == '"' || C == '\'') {
+      if (FInTag || FInDocType || FInXSLTemplate)
+        HandleString(P);
+      else
+        ++P;
+      if (IsBeforeCaret(P)) FCurrentAttr.reset();
+      continue;
+    }
+
+    if (IsWhite(C)) {
+      if (BeforeCaret) FCurrentAttr.reset();
+      if (C == '\n' || C == '\r') {
+        StepLineBreak(P);
+      } else {
+        while (IsBlank(static_cast<unsigned char>(*P))) ++P;
+        if (IsBeforeCaret(P)) FCurrentAttr.reset();
+      }
+      continue;
+    }
+
+    if (C == '/') {
+      ++P;
+      if (!(FInTag && *P == '>')) continue;
+      BeforeCaret = IsBeforeCaret(P);
+      ++P;
+      const int32_t After = Offset(P);
+      if (BeforeCaret && !TagName.empty())
+        Callback(TagName, Tag.get(), TTagType::ttSingleLine, TagStartOffset, After);
+      if (IsBeforeCaret(P) && FAttrValues) ClearTagAttrList(*FAttrValues);
+      if (!CaretPassed) {
+        SetTagOffsetEnd(FCurrentTag.get(), After, IsBeforeCaret(P), true);
+        if (!IsBeforeCaret(P)) CaretPassed = true;
+      }
+      if (FCurrentTag) {
+        if (Hash(TagName) == FXSLTemplateHash && SameText(TagName, "xsl:template")) FInXSLTemplate = false;
+        PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
+      }
+      if (BeforeCaret) {
+        TagName.clear();
+        FInTag = false;
+        FCurrentAttr.reset();
+        FText.clear();
+        TextStartOffset = After;
+        FTextStart = P;
+      }
+      continue;
+    }
+
+    if (C == '<') {
+      const char* Lt = P;
+      TagStartOffset = Offset(P);
+      FCurrentCol = TagStartOffset - FLineStartOffset;
+      OpenedBeforeCaret = BeforeCaret && !FCaretInTagName;
+      ++P;
+      IsDirective = false;
+      if (BeforeCaret && (Lt > FTextStart || !FText.empty())) {
+        GatherText(FTextStart, Lt);
+        if (!FText.empty()) {
+          const auto Text = MakeKel<TMLText>();
+          Text->SetOffsetStart(TextStartOffset);
+          Text->SetOffsetEnd(TagStartOffset - 1);
+          Text->SetText(FText);
+          Callback("", Text.get(), TTagType::ttText, TextStartOffset, TagStartOffset - 1);
+        }
+        FText.clear();
+        FTextStart = P;
+      }
+      if (IsBeforeCaret(P)) FCurrentAttr.reset();
+      IsClosing = *P == '/';
+      if (BeforeCaret) FInClosingTag = IsClosing;
+      if (IsClosing) ++P;
+
+      if (P[0] == '!' && P[1] == '-' && P[2] == '-') {
+        P += 3;
+        HandleHTMLComment(P, TagStartOffset);
+        FText.clear();
+        FTextStart = P;
+        continue;
+      }
+      if (*P == '%') {
+        if (IsBeforeCaret(P)) FInScript = true;
+        ++P;
+        if (*P != '@') {
+          HandleServerSideScript(P, TagStartOffset);
+          if (IsBeforeCaret(P)) {
+            FText.clear();
+            FTextStart = P;
+            FInScript = false;
+          }
+          continue;
+        }
+        IsDirective = true;
+        ++P;
+        SkipWhiteSpace(P);
+      } else if (*P == '?') {
+        ++P;
+        int Matched = 0;
+        for (const char X : {'x', 'm', 'l'}) {
+          if (*P != X) break;
+          ++P;
+          ++Matched;
+        }
+        if (Matched == 3 && IsWhite(static_cast<unsigned char>(*P))) FIsXML = true;
+        HandleProcessingInstruction(P, TagStartOffset);
+        FText.clear();
+        FTextStart = P;
+        continue;
+      } else if (*P == '!') {
+        ++P;
+      }
+
+      const char* Name = P;
+      while (IsNameChar(static_cast<unsigned char>(*P))) StepChar(P);
+      TagName = IsDirective ? "@ " + std::string(Name, P) : std::string(Name, P);
+      const int32_t NameStartOffset = Offset(Name);
+      if (!IsBeforeCaret(P) && OpenedBeforeCaret) FCaretInTagName = true;
+      if (IsDocType(TagName)) {
+        FInDocType = true;
+        if (IsBeforeCaretAt(NameStartOffset, false)) ++FDocTypeCount;
+        continue;
+      }
+      Tag = FindTag(TagName);
+      if (IsDirective && !Tag) {
+        HandleServerSideScript(P, TagStartOffset);
+        FText.clear();
+        FTextStart = P;
+        if (IsBeforeCaret(P)) FInScript = false;
+        continue;
+      }
+      if (Hash(TagName) == FXSLTemplateHash && SameText(TagName, "xsl:template")) FInXSLTemplate = !IsClosing;
+      if (!Tag) Tag = NewUnknownElement(TagName);
+      if (BeforeCaret || OpenedBeforeCaret) FInTag = true;
+      if (!IsClosing) {
+        if ((BeforeCaret && FInTag) || OpenedBeforeCaret) FCurrentTag = Tag;
+        PushTag(Tag.get(), OpenedBeforeCaret, BeforeCaret);
+      }
+      if (!CaretPassed || OpenedBeforeCaret) {
+        SetTagOffsetStart(Tag.get(), TagStartOffset, BeforeCaret, IsClosing);
+        SkipWhiteSpace(P);
+        SetTagOffsetEnd(Tag.get(), Offset(P), IsBeforeCaret(P) || (OpenedBeforeCaret && !IsClosing),
+                        IsClosing);
+      }
+      if (HTMLMode && !IsClosing) {
+        if (SameText(TagName, "SCRIPT"))
+          InScriptTag = true;
+        else if (SameText(TagName, "STYLE"))
+          InStyleTag = true;
+      }
+      continue;
+    }
+
+    if (C == '>' || C == '%') {
+      if (C == '%' && !(IsDirective && FInTag && P[1] == '>')) {
+        ++P;
+        continue;
+      }
+      NameStart = P;
+      if (!IsBeforeCaret(P) && IsDocType(TagName)) ++FDocTypeCount;
+      BeforeCaret = IsBeforeCaret(P);
+      P += C == '%' ? 2 : 1;
+      const int32_t After = Offset(P);
+      if (!TagName.empty() && BeforeCaret) {
+        if (IsClosing) {
+          Callback(TagName, Tag.get(), TTagType::ttClose, TagStartOffset, After);
+        } else if (IsDocType(TagName)) {
+          const auto Doc = MakeKel<TDocTypeTag>(TagName, FSymbolManager, -1);
+          Callback(TagName, Doc.get(), TTagType::ttDocType, TagStartOffset, After);
+        } else {
+          Callback(TagName, Tag.get(), IsDirective ? TTagType::ttDirective : TTagType::ttOpen, TagStartOffset,
+                   After);
+        }
+      }
+      FInDocType = false;
+      const bool Childless = FInTag && Tag && !Tag->GetRequiresClosingTag() && Tag->GetEmpty();
+      if (FInTag && !CaretPassed) {
+        SetTagOffsetEnd(FCurrentTag.get(), Offset(NameStart), IsBeforeCaret(P), Childless);
+        if (!IsBeforeCaret(P)) CaretPassed = true;
+      }
+      if (IsClosing || IsDirective) PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
+      if (BeforeCaret) {
+        if (Childless) {
+          if (FIsXML)
+            PushAutoCloseTagPos({static_cast<int16_t>(After - FLineStartOffset + 1), FLine});
+          else if (!IsClosing)
+            PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
+        }
+        TagName.clear();
+        FInClosingTag = false;
+        FInTag = false;
+        FCurrentAttr.reset();
+        FInScript = false;
+        FText.clear();
+        TextStartOffset = After;
+        FTextStart = P;
+      }
+      if (!IsClosing) {
+        if (InScriptTag) {
+          FTextStart = P;
+          HandleBody(P, true);
+          InScriptTag = false;
+        } else if (InStyleTag) {
+          FTextStart = P;
+          HandleBody(P, false);
+          InStyleTag = false;
+        }
+      }
+      continue;
+    }
+
+    if (IsAsciiLetter(C)) {
+      if (!((FInTag || FInDocType || FInXSLTemplate) && !CaretPassed)) {
+        while (IsAsciiLetter(static_cast<unsigned char>(*P))) ++P;
+        continue;
+      }
+      const int32_t AttrStartOffset = Offset(P);
+      FQuote = FQuoteEnd = 0;
+      if (BeforeCaret) {
+        FCurrentAttr.reset();
+        FValuePos.Col = kUnknownColumn;
+      }
+      const char* NameBegin = P;
+      while (IsNameChar(static_cast<unsigned char>(*P))) StepChar(P);
+      const std::string AttrName(NameBegin, P);
+      const bool NameEndBeforeCaret = IsBeforeCaret(P);
+      std::string Value;
+      TKelPtr<IKelMLTagAttribute> Attr;
+      if (!IsClosing) {
+        if (FCurrentTag) Attr = FCurrentTag->FindAttribute(AttrName);
+        if (!Attr) Attr = NewUnknownAttr(AttrName);
+      }
+      if (IsBeforeCaretAt(AttrStartOffset - 1, false) && IsBeforeCaret(P) && !IsClosing) FCurrentAttr = Attr;
+      SkipWhiteSpace(P);
+      if (*P != '=') {
+        // A Boolean attribute written without a value means true.
+        if (Attr && Attr->GetCount() == 2) {
+          const std::string A = Attr->GetValue(0), B = Attr->GetValue(1);
+          if ((A == "false" && B == "true") || (A == "true" && B == "false")) Value = "true";
+        }
+      } else {
+        ++P;
+        const int32_t ValueStartOffset = Offset(P);
+        if (Attr) Attr->SetOffsetEnd(ValueStartOffset);
+        SkipWhiteSpace(P);
+        if (Attr) Attr->SetAttributeValueStartOffset(ValueStartOffset);
+        const bool IsQuoted = *P == '"' || *P == '\'';
+        if (NameEndBeforeCaret && FValuePos.Col == kUnknownColumn)
+          FValuePos.Col = IsQuoted ? static_cast<int16_t>(Offset(P) - FLineStartOffset + 2) : kUnknownColumn;
+        if (IsQuoted)
+          FQuote = *P;
+        else
+          FQuote = FQuoteEnd = 0;
+        if (*P == '/' && P[1] == '>') continue;  // neither recorded nor reported
+        if (*P != '\0' && *P != '<' && *P != '>' && (IsQuoted || Offset(P) == ValueStartOffset)) {
+          const bool Complete = GetTagAttrValue(P, IsQuoted, Value);
+          if (Attr) Attr->SetOffsetEnd(IsQuoted ? Offset(P) : ValueStartOffset);
+          if (!Complete) {
+            if (Attr) {
+              Attr->SetOffsetStart(AttrStartOffset);
+              Attr->SetOffsetEnd(Attr->GetOffsetEnd() - 1);
+            }
+            if (!IsClosing) AddTagAttr(Attr.get(), "", FQuote, FQuoteEnd);
+            LastBefore = IsBeforeCaret(P);
+            Exhausted = true;
+            break;
+          }
+        }
+        if (IsBeforeCaretAt(Offset(P) - 1, false) && *P != '/' && *P != '<' && *P != '>') {
+          FCurrentAttr.reset();
+          FValuePos.Col = kUnknownColumn;
+        }
+        if (*P == '<' && !CaretPassed) {
+          SetTagOffsetEnd(FCurrentTag.get(), Offset(P) - 1, IsBeforeCaret(P), false);
+          if (!IsBeforeCaret(P)) CaretPassed = true;
+        }
+      }
+      if (!IsClosing && Attr) {
+        AddTagAttr(Attr.get(), Value, FQuote, FQuoteEnd);
+        Attr->SetOffsetStart(AttrStartOffset);
+        if (!Value.empty()) Attr->SetOffsetEnd(Offset(P));
+        FCurrentCol = Offset(P) - FLineStartOffset;
+        Callback(AttrName, Attr.get(), TTagType::ttAttribute, AttrStartOffset, Offset(P));
+        SetTagOffsetEnd(FCurrentTag.get(), Offset(P), IsBeforeCaret(P), false);
+      }
+      continue;
+    }
+
+    StepChar(P);
+  }
+
+  if (Exhausted && LastBefore) {
+    const auto Text = MakeKel<TMLText>();
+    Text->SetOffsetStart(TextStartOffset);
+    Text->SetOffsetEnd(Offset(P) - 1);
+    Text->SetText(FText);
+    Callback("", Text.get(), TTagType::ttText, TextStartOffset, Offset(P) - 1);
+  }
+}
+
+}  // namespace kel

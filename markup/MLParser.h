@@ -72,6 +72,12 @@ class TMLParser {
   TMLParser(const TMLParser&) = delete;
   TMLParser& operator=(const TMLParser&) = delete;
 
+  // Scans the whole document with the caret at EditPos. Tag is the tag to
+  // report when the caret is in no element.
+  void Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, IKelMLTag* Tag);
+  // Only finds the DOCTYPE identifier and hands it to the symbol manager.
+  void BootStrapDTD(IMLBufferProducer* Producer);
+
   bool GetInDocType() const { return FDocTypeCount > 0 && FDocTypeCount % 2 == 0; }
   int32_t GetCurrentCol() const { return FCurrentCol; }
   // Offset where the innermost open construct's body begins; -1 when none is open.
@@ -167,6 +173,33 @@ class TMLParser {
 
  private:
   const TTagAttributeValue* FindAttrValue(const std::string& Name) const;
+  bool IsBeforeCaret(const char* P);
+  int32_t Offset(const char* P) { return FProducer->BufferOffset(P); }
+  // Fills the next chunk; P moves to its start. False at the end of the text.
+  bool NextChunk(const char*& P);
+  void NewLine(const char* P);
+  // Steps over a line break at P (CR, LF, CR LF, LF CR), counting one line.
+  void StepLineBreak(const char*& P);
+  void GatherText(const char* From, const char* To);
+  void PushContextPos(TParserContexts C, int32_t Offset);
+  void PopContextPos(TParserContexts C);
+  void SkipWhiteSpace(const char*& P);
+  void HandleString(const char*& P);
+  void HandleHTMLComment(const char*& P, int32_t TagStart);
+  void HandleProcessingInstruction(const char*& P, int32_t TagStart);
+  void HandleServerSideScript(const char*& P, int32_t TagStart);
+  void HandleBody(const char*& P, bool Script);
+  // Reads an attribute value; false when the text ran out inside it.
+  bool GetTagAttrValue(const char*& P, bool IsQuoted, std::string& Value);
+  void ParseMLDocument();
+
+  bool IsBeforeCaretAt(int32_t Off, bool AtTerminator);
+
+  // Absolute offset of the current line's start: lines may span chunks.
+  int32_t FLineStartOffset = 0;
+  // The tag the last parse inserted its fix-ups into, so the next one takes
+  // them out of that very tag.
+  TKelPtr<IKelMLTag> FFixedUpTag;
 };
 
 }  // namespace kel

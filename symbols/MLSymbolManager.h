@@ -84,6 +84,7 @@ class TMLSymbolManager {
   TKelPtr<IKelMLTag> GetCloseTags(int32_t Index);
   void DeleteClosedTag(int32_t Index);
   void AddClosedTag(IKelMLTag* Tag) { ClosedTags.emplace_back(Tag); }
+  void ClearClosedTags() { ClosedTags.clear(); }
   // Called by THTMLTag::SetFilter around the filtering of its children.
   int32_t InsertCustomElements(TMLTagList& List, IKelMLTag& Tag);
   int32_t RemoveCustomElements(TMLTagList& List, IKelMLTag& Tag);
@@ -100,6 +101,11 @@ class TMLSymbolManager {
   void InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous);
   // Undoes InsertFixupElements, so schema tags are unchanged between requests.
   void RemoveFixupElements(IKelMLTag* Tag);
+
+  // The DOCTYPE identifier of the last parse (empty without a DOCTYPE).
+  // Loading the schema it names comes with the schema readers.
+  const std::string& GetSchemaFile() const { return SchemaIdentifier; }
+  void SetSchemaFile(const std::string& Identifier) { SchemaIdentifier = Identifier; }
 
   TKibitzMode GetKibitzMode() const { return KibitzMode; }
   // Only records the mode; the schema follows at the next SetSchemaFile.
@@ -144,6 +150,7 @@ class TMLSymbolManager {
   std::unique_ptr<TAsciiCharList> CharList;
   TTagCase TagCase = TTagCase::tcLowerCase;
   TKibitzMode KibitzMode = TKibitzMode::kmHTML;
+  std::string SchemaIdentifier;
 };
 
 // The package's one symbol manager, made on first use.

@@ -1,0 +1,304 @@
+// The scan: where the caret stands after one pass over a caret-marked page.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host/KelStream.h"
+#include "host/MemoryEditor.h"
+#include "markup/MLBufferProducer.h"
+#include "markup/MLParser.h"
+#include "symbols/MLSymbolManager.h"
+#include "tests/support/Annotated.h"
+
+namespace kel {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// A callback that writes down what the scan reports before the caret.
+class TRecorder : public TKelInterfaced<IKelMLElementCallback> {
+ public:
+  struct Node {
+    TTagType Type;
+    int32_t Start, End;
+    std::string Text;
+  };
+  void ElementParsed(TMLParser*, IKelMLMarkupPos* N, TTagType Type, int32_t Start, int32_t End,
+                     bool&) override {
+    std::string Text;
+    if (auto T = query<IKelMLTextNode>(N)) Text = T->GetText();
+    Nodes.push_back({Type, Start, End, Text});
+  }
+  void Invalidate() override {}
+  std::vector<Node> Nodes;
+};
+
+class Scan : public ::testing::Test {
+ protected:
+  Scan() {
+    M.SetTagCase(TTagCase::tcNormal);
+    Root = MakeKel<THTMLTag>("<!--root-->", &M, 0);
+    M.SetHiddenRootNode(Root.get());
+    Define("html", true, false, {"head", "body"});
+    Define("body", true, false, {"table", "ul", "p", "a", "input", "br", "script", "style"});
+    Define("table", true, false, {"tr"}, {"border", "align"});
+    Define("tr", false, false, {"td"});
+    Define("td", false, false, {"table", "p"});
+    Define("ul", true, false, {"li"});
+    Define("li", false, false, {"ul"});
+    Define("p", false, false, {"a"});
+    Define("a", true, false, {}, {"href", "name"});
+    Define("br", false, true);
+    Define("input", false, true, {}, {"disabled", "value"});
+    Tags["input"]->FindAttribute("disabled")->AddValue("true");
+    Tags["input"]->FindAttribute("disabled")->AddValue("false");
+    Define("script", true, false);
+    Define("style", true, false);
+  }
+  ~Scan() override {
+    M.GetParser()->FCurrentTag.reset();
+    M.GetParser()->FFixupTag.reset();
+    M.GetParser()->FFixupParent.reset();
+    M.ClearTags();
+  }
+
+  void Define(const std::string& Name, bool RequiresClosing, bool Empty, const Names& Children = {},
+              const Names& Attrs = {}) {
+    auto T = MakeKel<THTMLTag>(Name, &M, static_cast<int32_t>(Tags.size()) + 1);
+    T->SetRequiresClosingTag(RequiresClosing);
+    T->SetRequiresOpeningTag(true);
+    T->SetEmpty(Empty);
+    for (const auto& A : Attrs) T->AddAttribute(MakeKel<THTMLAttribute>(A, 100).get());
+    Tags[Name] = T;
+    M.RegisterTag(T.get());
+    Pending.emplace_back(Name, Children);
+    for (const auto& [Parent, Kids] : Pending)
+      for (const auto& K : Kids)
+        if (Tags.count(K)) Tags[Parent]->AddTag(Tags[K].get());
+  }
+
+  // Parses the marked text through an edit view (or a stream) with the caret at the marker.
+  void Run(const std::string& Marked, bool ThroughStream = false) {
+    const auto A = test::Annotate(Marked);
+    View = MakeMemoryEditView(A.Text, "page.html");
+    View->SetCaretOffset(A.Caret >= 0 ? A.Caret : static_cast<int32_t>(A.Text.size()));
+    Recorder = MakeKel<TRecorder>();
+    if (Record) P().AddCallback(Recorder.get());
+    if (ThroughStream) {
+      TKelStringStream Stream(A.Text);
+      auto Producer = MakeKel<TMLBufferProducer>(&Stream);
+      P().Parse(View->GetCursorPos(), Producer.get(), nullptr);
+    } else {
+      auto Producer = MakeKel<TMLBufferProducer>(View.get());
+      P().Parse(View->GetCursorPos(), Producer.get(), nullptr);
+    }
+    P().RemoveCallback(Recorder.get());
+  }
+  TMLParser& P() { return *M.GetParser(); }
+  std::string Current() { return P().FCurrentTag ? P().FCurrentTag->GetName() : "(none)"; }
+  Names Closing() {
+    Names R;
+    for (int32_t I = 0; I < M.GetClosedTagsCount(); ++I) R.push_back(M.GetCloseTags(I)->GetName());
+    return R;
+  }
+
+  TMLSymbolManager M;
+  TKelPtr<THTMLTag> Root;
+  std::map<std::string, TKelPtr<THTMLTag>> Tags;
+  std::vector<std::pair<std::string, Names>> Pending;
+  TKelPtr<TMemoryEditView> View;
+  TKelPtr<TRecorder> Recorder;
+  bool Record = true;
+};
+
+struct CaretCase {
+  const char* Name;
+  const char* Marked;
+  const char* Current;
+  bool InTag, InClosingTag, CaretInTagName, InAttribute;
+};
+
+const CaretCase CaretCases[] = {
+    {"InAttributeName", "<body><table bord|er>", "table", true, false, false, false},
+    {"InTagName", "<body><tab|le>", "table", true, false, true, false},
+    {"InQuotedValue", "<body><a href=\"x|\">", "a", true, false, false, true},
+    {"JustAfterTheEquals", "<body><a href=|>", "a", true, false, false, true},
+    {"BetweenTags", "<body><table border=\"1\"> |", "table", false, false, false, false},
+    {"InClosingTag", "<body><table></ta|ble>", "table", true, true, true, false},
+    {"AfterAClosedElement", "<body><p><a href=x>y</a> |", "p", false, false, false, false},
+    {"UnknownElement", "<body><blink |>", "blink", true, false, false, false},
+    {"NoTag", "plain |text", "(none)", false, false, false, false},
+};
+
+class CaretState : public Scan, public ::testing::WithParamInterface<CaretCase> {};
+
+TEST_P(CaretState, ThroughTheEditViewAndThroughAStream) {
+  const CaretCase& C = GetParam();
+  for (const bool Stream : {false, true}) {
+    Run(C.Marked, Stream);
+    SCOPED_TRACE(Stream ? "stream" : "edit view");
+    EXPECT_EQ(Current(), C.Current);
+    EXPECT_EQ(P().FInTag, C.InTag);
+    EXPECT_EQ(P().FInClosingTag, C.InClosingTag);
+    EXPECT_EQ(P().FCaretInTagName, C.CaretInTagName);
+    EXPECT_EQ(P().GetInAttribute(), C.InAttribute);
+    EXPECT_EQ(P().FState, TMLParserState::mlpsNone);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, CaretState, ::testing::ValuesIn(CaretCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(Scan, OpenElementsBecomeClosingTagsMostRecentFirst) {
+  Run("<html>\n<body>\n<table><tr><td>x|");
+  EXPECT_EQ(Closing(), (Names{"</td>", "</tr>", "</table>", "</body>", "</html>"}));
+  EXPECT_EQ(M.GetCloseTags(3)->GetName(), "</body>");
+  EXPECT_EQ(query<IKelMLCustomTag>(M.GetCloseTags(3))->GetLineNumber(), 2);
+}
+
+TEST_F(Scan, ClosingAListDropsItsOpenItem) {
+  Run("<body><ul><li>one</ul>|");
+  Names Stack;
+  for (const auto& E : P().FTagStack) Stack.push_back(E->Tag->GetName());
+  EXPECT_EQ(Stack, Names{"body"});
+  EXPECT_EQ(Current(), "body");
+}
+
+TEST_F(Scan, ElementsAfterTheCaretAreNotOffered) {
+  Run("<body>|\n<table>");
+  EXPECT_EQ(Closing(), Names{"</body>"});
+}
+
+TEST_F(Scan, WrittenAttributesAndTheirValues) {
+  Run("<body><a name='n' href=\"caf\xC3\xA9.html\" |");
+  ASSERT_EQ(P().GetCurrentTagAttrCount(), 2);
+  EXPECT_EQ(P().GetCurrentTagAttrValueByName("HREF"), u"caf\u00e9.html");
+  EXPECT_EQ(P().GetCurrentTagAttrStrType("name"), '\'');
+  EXPECT_EQ(P().GetCurrentTagAttrStrTypeEnd("name"), '\'');
+  // Written attributes are not offered again.
+  EXPECT_FALSE(Tags["a"]->FindAttribute("href"));
+  EXPECT_TRUE(M.FindHiddenAttr("href"));
+}
+
+TEST_F(Scan, BooleanAttributeWithoutValueIsTrue) {
+  Run("<body><input disabled |");
+  EXPECT_EQ(P().GetCurrentTagAttrValueByName("disabled"), u"true");
+}
+
+TEST_F(Scan, UnquotedValueAfterWhitespaceIsNotRead) {
+  Run("<body><a href= x |");
+  ASSERT_GE(P().GetCurrentTagAttrCount(), 1);
+  EXPECT_EQ(P().GetCurrentTagAttrName(0), "href");
+  EXPECT_EQ(P().GetCurrentTagAttrValue(0), u"");
+}
+
+TEST_F(Scan, OpenQuoteAtTheCaret) {
+  Run("<body><a href=\"ab|");
+  EXPECT_EQ(P().GetCurrentTagAttrStrType("href"), '"');
+  EXPECT_EQ(P().GetCurrentTagAttrStrTypeEnd("href"), '\0');
+  EXPECT_TRUE(P().FContexts.Contains(TParserContexts::pcString));
+  EXPECT_EQ(P().FValuePos.Col, 16);  // just after the quote
+}
+
+TEST_F(Scan, DocTypeIdentifierAndPosition) {
+  Run("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\" |>\n<html>");
+  EXPECT_EQ(P().FDocTypeIdentifier, "-//W3C//DTD HTML 4.01//EN");
+  EXPECT_EQ(M.GetSchemaFile(), "-//W3C//DTD HTML 4.01//EN");
+  EXPECT_TRUE(P().GetInDocType());
+
+  Run("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<html>|");
+  EXPECT_FALSE(P().GetInDocType());
+  EXPECT_EQ(M.GetSchemaFile(), "-//W3C//DTD HTML 4.01//EN");
+}
+
+TEST_F(Scan, TextEndingInsideTheDocTypeIdentifier) {
+  Run("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HT|");
+  EXPECT_TRUE(P().FContexts.Contains(TParserContexts::pcString));
+  EXPECT_EQ(P().GetContextPos(), 22);
+  EXPECT_FALSE(P().GetInDocType());
+}
+
+TEST_F(Scan, ScriptStyleAndServerScriptBodies) {
+  Run("<body><script> if (a < b) |</script>");
+  EXPECT_TRUE(P().FInScript);
+  Run("<body><script> x </script> |");
+  EXPECT_FALSE(P().FInScript);
+  Run("<body><style> p { |} </style>");
+  EXPECT_TRUE(P().FInStyle);
+  Run("<body><% Response.Write(|) %>");
+  EXPECT_TRUE(P().FInScript);
+  EXPECT_TRUE(P().FContexts.Contains(TParserContexts::pcServerSideScript) == false);
+}
+
+TEST_F(Scan, ReportsNodesBeforeTheCaretWithTheirOffsets) {
+  Run("<body>ab<!-- c -><?pi d?> |<p>");
+  std::vector<TTagType> Types;
+  for (const auto& N : Recorder->Nodes) Types.push_back(N.Type);
+  EXPECT_EQ(Types, (std::vector<TTagType>{TTagType::ttOpen, TTagType::ttText, TTagType::ttComment,
+                                          TTagType::ttProcessingInstruction}));
+  const auto& Text = Recorder->Nodes[1];
+  EXPECT_EQ(Text.Start, 6);
+  EXPECT_EQ(Text.End, 7);
+  EXPECT_EQ(Text.Text, "ab");
+  EXPECT_EQ(Recorder->Nodes[2].Text, " c ");  // closed by "->"
+  EXPECT_EQ(Recorder->Nodes[3].Text, "pi d");
+}
+
+TEST_F(Scan, XmlDocumentsKeepChildlessElementsForAutoClosing) {
+  Run("<?xml version=\"1.0\"?>\n<body><br>|");
+  EXPECT_TRUE(P().FIsXML);
+  ASSERT_EQ(P().FAutoClosePositions.size(), 1u);
+  EXPECT_EQ(P().FAutoClosePositions[0], (TKelEditPos{10, 2}));  // the column of ">"
+  Run("<body><br>|");
+  EXPECT_FALSE(P().FIsXML);
+  EXPECT_TRUE(P().FAutoClosePositions.empty());
+  EXPECT_EQ(Closing(), Names{"</body>"});
+}
+
+TEST_F(Scan, EmptyDocument) {
+  Run("|");
+  EXPECT_EQ(Current(), "(none)");
+  EXPECT_EQ(M.GetSchemaFile(), "");
+  EXPECT_TRUE(Recorder->Nodes.empty());
+}
+
+TEST_F(Scan, LongPagesAcrossChunks) {
+  std::string Page = "<html>\n<body>\n<table>\n";
+  while (Page.size() < 40000) Page += "<tr><td>cell text here</td></tr>\n";
+  Page += "<tr><td><a href=\"x\">|";
+  Run(Page);
+  EXPECT_EQ(Closing(), (Names{"</a>", "</td>", "</tr>", "</table>", "</body>", "</html>"}));
+  EXPECT_EQ(Current(), "a");
+  Run(Page, /*ThroughStream=*/true);
+  EXPECT_EQ(Closing(), (Names{"</a>", "</td>", "</tr>", "</table>", "</body>", "</html>"}));
+}
+
+TEST_F(Scan, CallbacksThatHandleEverythingStopTheScan) {
+  class TStopper : public TKelInterfaced<IKelMLElementCallback> {
+   public:
+    void ElementParsed(TMLParser*, IKelMLMarkupPos*, TTagType, int32_t, int32_t, bool& Handled) override {
+      ++Count;
+      Handled = true;
+    }
+    void Invalidate() override {}
+    int Count = 0;
+  };
+  auto Stopper = MakeKel<TStopper>();
+  P().AddCallback(Stopper.get());
+  Record = false;
+  Run("<body><p>one<p>two|");
+  P().RemoveCallback(Stopper.get());
+  EXPECT_EQ(Stopper->Count, 1);
+}
+
+TEST_F(Scan, FixupsAreUndoneByTheNextParse) {
+  Run("<body><a href=\"x\" |");
+  EXPECT_FALSE(Tags["a"]->FindAttribute("href"));
+  Run("<body>|");
+  EXPECT_TRUE(Tags["a"]->FindAttribute("href"));
+}
+
+}  // namespace
+}  // namespace kel
