@@ -22,6 +22,8 @@ run: build
 	@$(BUILD)/bin/mlinsight schema-file -- "-//W3C//DTD HTML 4.01//EN"
 	@echo '$$ mlinsight chunks $(EXAMPLE)'
 	@$(BUILD)/bin/mlinsight chunks $(EXAMPLE)
+	@echo '$$ mlinsight caret $(EXAMPLE) 10:19 --json'
+	@$(BUILD)/bin/mlinsight caret $(EXAMPLE) 10:19 --json
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j2

@@ -6,7 +6,6 @@
 // Bad input gives one line on stderr: exit status 1 for a file that cannot be
 // read, 2 for a command line that cannot be used.
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include <map>
 #include <vector>
 
+#include "cli/CaretCommand.h"
 #include "cli/CliHost.h"
 #include "host/KelStream.h"
 #include "host/KelStrings.h"
@@ -48,7 +48,8 @@ int RunChunks(const std::string& FileName) {
   std::vector<int32_t> Starts;
   while (Producer->FillBuffer()) Starts.push_back(Producer->BufferOffset(Producer->BufferAtOffset(0)));
   Starts.push_back(Producer->BufferOffset(nullptr));
-  for (size_t I = 0; I + 1 < Starts.size(); ++I) std::cout << Starts[I] << ' ' << Starts[I + 1] - Starts[I] << '\n';
+  for (size_t I = 0; I + 1 < Starts.size(); ++I)
+    std::cout << Starts[I] << ' ' << Starts[I + 1] - Starts[I] << '\n';
   return 0;
 }
 
@@ -78,8 +79,26 @@ int main(int argc, char** argv) {
   SchemaFile->add_option("identifier", Identifier, "Public or system identifier (may be empty)")->required();
 
   std::string FileName;
-  auto* Chunks = App.add_subcommand("chunks", "Print the chunks the parsers read a file in: offset and length");
+  auto* Chunks =
+      App.add_subcommand("chunks", "Print the chunks the parsers read a file in: offset and length");
   Chunks->add_option("file", FileName, "The file to read")->required();
+
+  TCaretRequest Caret;
+  std::string Position;
+  std::string CaretMode = "html";
+  auto* CaretCmd =
+      App.add_subcommand("caret", "Parse a file with the caret at LINE:COL and print where it stands");
+  CaretCmd->add_option("file", Caret.FileName, "The file to parse")->required();
+  CaretCmd->add_option("position", Position, "LINE:COL, both from 1 (COL counts characters)")
+      ->required()
+      ->check([](const std::string& Text) {
+        int32_t L = 0, C = 0;
+        return ParseLineColumn(Text, L, C) ? std::string() : "expected LINE:COL, got " + Text;
+      });
+  CaretCmd->add_option("--mode", CaretMode, "Schema family: html, xsl, wml or resx")
+      ->check(CLI::IsMember({"html", "xsl", "wml", "resx"}, CLI::ignore_case));
+  CaretCmd->add_flag("--json", Caret.Json, "One JSON object");
+  CaretCmd->add_flag("--events", Caret.Events, "Also every node the scan reported before the caret");
 
   // CLI11 reports a mistyped command as a missing one; name it instead.
   if (argc > 1 && argv[1][0] != '-' && !IsCommand(App, argv[1])) {
@@ -105,6 +124,11 @@ int main(int argc, char** argv) {
   int Status = 0;
   if (*SchemaFile) Status = RunSchemaFile(Identifier, Mode);
   if (*Chunks) Status = RunChunks(FileName);
+  if (*CaretCmd) {
+    ParseLineColumn(Position, Caret.Line, Caret.Column);
+    if (const auto It = Modes.find(LowerCase(CaretMode)); It != Modes.end()) Caret.Mode = It->second;
+    Status = RunCaret(Caret, std::cout, std::cerr);
+  }
   Host.FlushMessages(std::cerr);
   return Status;
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 namespace {
@@ -43,7 +44,9 @@ TRun RunTool(const std::vector<std::string>& Args) {
   return R;
 }
 
-fs::path SchemasBesideBin() { return fs::canonical(fs::path(MLINSIGHT_EXE).parent_path().parent_path() / "schemas"); }
+fs::path SchemasBesideBin() {
+  return fs::canonical(fs::path(MLINSIGHT_EXE).parent_path().parent_path() / "schemas");
+}
 
 TEST(Cli, SchemaFileNamesTheFileInTheSchemasFolderBesideBin) {
   struct Case {
@@ -116,6 +119,50 @@ TEST(Cli, BadInputGivesOneLineAndItsStatus) {
     EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), 1) << R.Err;
     EXPECT_TRUE(R.Out.empty()) << R.Out;
   }
+}
+
+fs::path WritePage(const std::string& Text) {
+  const fs::path File =
+      fs::temp_directory_path() / ("mlinsight-page-" + std::to_string(::getpid()) + ".html");
+  std::ofstream(File, std::ios::binary) << Text;
+  return File;
+}
+
+TEST(Cli, CaretPrintsTheParsersStateAsJson) {
+  // Line 2 holds a multi-byte character before the caret: COL counts characters.
+  const fs::path File = WritePage("<!DOCTYPE x PUBLIC \"-//X//Y\">\n<p>\xC3\xA9<a href=\"ab\" title='t>");
+  struct Case {
+    const char* Position;
+    const char* CurrentTag;
+    const char* CurrentAttr;
+    bool InTag;
+  } Cases[] = {
+      {"2:14", "a", "href", true},   // inside "ab"
+      {"2:4", "p", nullptr, false},  // after "<p>"
+      {"2:8", "a", nullptr, true},   // after "<a"
+  };
+  for (const auto& C : Cases) {
+    const TRun R = RunTool({"caret", File.string(), C.Position, "--json"});
+    ASSERT_EQ(R.Status, 0) << R.Err;
+    const auto J = nlohmann::json::parse(R.Out);
+    EXPECT_EQ(J["currentTag"], C.CurrentTag) << C.Position;
+    EXPECT_EQ(J["currentAttr"], C.CurrentAttr ? nlohmann::json(C.CurrentAttr) : nlohmann::json())
+        << C.Position;
+    EXPECT_EQ(J["inTag"], C.InTag) << C.Position;
+    EXPECT_EQ(J["docTypeIdentifier"], "-//X//Y");
+  }
+  const TRun Events = RunTool({"caret", File.string(), "2:4", "--json", "--events"});
+  const auto J = nlohmann::json::parse(Events.Out);
+  ASSERT_GE(J["events"].size(), 2u);
+  EXPECT_EQ(J["events"].back()["type"], "open");
+  EXPECT_EQ(J["events"].back()["node"], "p");
+
+  for (const char* Bad : {"2", "0:1", "a:b", "2:x"}) {
+    const TRun R = RunTool({"caret", File.string(), Bad});
+    EXPECT_EQ(R.Status, 2) << Bad;
+  }
+  fs::remove(File);
+  EXPECT_EQ(RunTool({"caret", "/nonexistent.html", "1:1"}).Status, 1);
 }
 
 TEST(Cli, VersionAndHelp) {

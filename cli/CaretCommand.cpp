@@ -1,0 +1,167 @@
+#include "cli/CaretCommand.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "host/KelStrings.h"
+#include "host/MemoryEditor.h"
+#include "markup/MLBufferProducer.h"
+#include "markup/MLParser.h"
+#include "symbols/MLSymbolManager.h"
+
+namespace kel {
+
+namespace {
+
+using nlohmann::json;
+
+const char* TypeName(TTagType T) {
+  static const char* const Names[] = {
+      "comment", "attribute", "open",     "close", "singleLine", "serverScript", "processingInstruction",
+      "text",    "docType",   "directive"};
+  return Names[static_cast<int>(T)];
+}
+
+class TEventPrinter : public TKelInterfaced<IKelMLElementCallback> {
+ public:
+  void ElementParsed(TMLParser*, IKelMLMarkupPos* Node, TTagType Type, int32_t Start, int32_t End,
+                     bool&) override {
+    std::string What;
+    if (auto Text = query<IKelMLTextNode>(Node))
+      What = Text->GetText();
+    else if (auto Tag = query<IKelMLTag>(Node))
+      What = Tag->GetName();
+    else if (auto Attr = query<IKelMLTagAttribute>(Node))
+      What = Attr->GetName();
+    Events.push_back({{"type", TypeName(Type)}, {"start", Start}, {"end", End}, {"node", What}});
+  }
+  void Invalidate() override {}
+  json Events = json::array();
+};
+
+std::string Quote(char C) { return C ? std::string(1, C) : std::string(); }
+
+// The byte column of character column Column on line Line of Text.
+int32_t ByteColumn(const std::string& Text, int32_t Line, int32_t Column) {
+  size_t Pos = 0;
+  for (int32_t L = 1; L < Line && Pos < Text.size(); ++L) {
+    const size_t Break = Text.find_first_of("\r\n", Pos);
+    if (Break == std::string::npos) return Column;
+    Pos = Break + ((Text[Break] == '\r' && Break + 1 < Text.size() && Text[Break + 1] == '\n') ? 2 : 1);
+  }
+  int32_t Bytes = 0;
+  for (int32_t C = 1; C < Column && Pos + static_cast<size_t>(Bytes) < Text.size(); ++C) {
+    const auto B = static_cast<unsigned char>(Text[Pos + static_cast<size_t>(Bytes)]);
+    if (B == '\n' || B == '\r') return Bytes + 1 + (Column - C);
+    ++Bytes;
+    while (Pos + static_cast<size_t>(Bytes) < Text.size() &&
+           (static_cast<unsigned char>(Text[Pos + static_cast<size_t>(Bytes)]) & 0xC0) == 0x80)
+      ++Bytes;
+  }
+  return Bytes + 1;
+}
+
+const char* ContextName(TParserContexts C) {
+  static const char* const Names[] = {"pcNone",   "pcHTMLComment",           "pcStyle",
+                                      "pcScript", "pcProcessingInstruction", "pcServerSideScript",
+                                      "pcString"};
+  return Names[static_cast<int>(C)];
+}
+
+}  // namespace
+
+bool ParseLineColumn(const std::string& Text, int32_t& Line, int32_t& Column) {
+  const size_t Colon = Text.find(':');
+  if (Colon == std::string::npos) return false;
+  try {
+    size_t Used = 0;
+    const long L = std::stol(Text.substr(0, Colon), &Used);
+    if (Used != Colon) return false;
+    const std::string Rest = Text.substr(Colon + 1);
+    const long C = std::stol(Rest, &Used);
+    if (Used != Rest.size() || L < 1 || C < 1 || C > 32767 || L > 0x7FFFFFFF) return false;
+    Line = static_cast<int32_t>(L);
+    Column = static_cast<int32_t>(C);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
+  std::ifstream In(R.FileName, std::ios::binary);
+  std::ostringstream Buffer;
+  if (!In || !(Buffer << In.rdbuf())) {
+    Err << "mlinsight: cannot read " << R.FileName << ": " << std::strerror(errno ? errno : EIO) << '\n';
+    return 1;
+  }
+  const std::string Text = Buffer.str();
+  auto View = MakeMemoryEditView(Text, R.FileName);
+  View->SetCursorPos({static_cast<int16_t>(ByteColumn(Text, R.Line, R.Column)), R.Line});
+
+  TMLSymbolManager Manager;
+  Manager.SetFileName(R.FileName);
+  Manager.SetKibitzMode(R.Mode);
+  TMLParser& Parser = *Manager.GetParser();
+  auto Printer = MakeKel<TEventPrinter>();
+  if (R.Events) Parser.AddCallback(Printer.get());
+  auto Producer = MakeKel<TMLBufferProducer>(View.get());
+  Parser.Parse(View->GetCursorPos(), Producer.get(), nullptr);
+  Parser.RemoveCallback(Printer.get());
+
+  json S;
+  S["inTag"] = Parser.FInTag;
+  S["inClosingTag"] = Parser.FInClosingTag;
+  S["caretInTagName"] = Parser.FCaretInTagName;
+  S["currentTag"] = Parser.FCurrentTag ? json(Parser.FCurrentTag->GetName()) : json(nullptr);
+  S["currentAttr"] = Parser.FCurrentAttr ? json(Parser.FCurrentAttr->GetName()) : json(nullptr);
+  S["inScript"] = Parser.FInScript;
+  S["inStyle"] = Parser.FInStyle;
+  S["inDocType"] = Parser.GetInDocType();
+  S["isXML"] = Parser.FIsXML;
+  S["valuePos"] = {static_cast<uint16_t>(Parser.FValuePos.Col), Parser.FValuePos.Line};
+  S["quote"] = Quote(Parser.FQuote);
+  S["quoteEnd"] = Quote(Parser.FQuoteEnd);
+  json Contexts = json::array();
+  for (int C = 0; C <= static_cast<int>(TParserContexts::pcString); ++C)
+    if (Parser.FContexts.Contains(static_cast<TParserContexts>(C)))
+      Contexts.push_back(ContextName(static_cast<TParserContexts>(C)));
+  S["contexts"] = Contexts;
+  S["contextPos"] = Parser.GetContextPos();
+  S["docTypeIdentifier"] = Parser.FDocTypeIdentifier;
+  json Attrs = json::array();
+  for (int32_t I = 0; I < Parser.GetCurrentTagAttrCount(); ++I) {
+    const std::string Name = Parser.GetCurrentTagAttrName(I);
+    Attrs.push_back({{"name", Name},
+                     {"value", Utf16ToUtf8(Parser.GetCurrentTagAttrValue(I))},
+                     {"quote", Quote((*Parser.FAttrValues)[static_cast<size_t>(I)]->Quote)},
+                     {"quoteEnd", Quote((*Parser.FAttrValues)[static_cast<size_t>(I)]->QuoteEnd)}});
+  }
+  S["attrValues"] = Attrs;
+  json Stack = json::array();
+  for (const auto& E : Parser.FTagStack) Stack.push_back(E->Tag ? E->Tag->GetName() : "");
+  S["tagStack"] = Stack;
+  json Closing = json::array();
+  for (int32_t I = 0; I < Manager.GetClosedTagsCount(); ++I) {
+    const auto C = Manager.GetCloseTags(I);
+    Closing.push_back({{"text", C->GetName()}, {"line", query<IKelMLCustomTag>(C)->GetLineNumber()}});
+  }
+  S["closingTags"] = Closing;
+  json Auto = json::array();
+  for (const auto& P : Parser.FAutoClosePositions) Auto.push_back({P.Col, P.Line});
+  S["autoClosePositions"] = Auto;
+  S["currentCol"] = Parser.GetCurrentCol();
+  if (R.Events) S["events"] = Printer->Events;
+
+  if (R.Json) {
+    Out << S.dump() << '\n';
+  } else {
+    for (const auto& [Key, Value] : S.items()) Out << Key << ": " << Value.dump() << '\n';
+  }
+  return 0;
+}
+
+}  // namespace kel
