@@ -302,3 +302,34 @@ TEST_F(Scan, FixupsAreUndoneByTheNextParse) {
 
 }  // namespace
 }  // namespace kel
+
+namespace kel {
+namespace {
+
+// Markup-shaped noise: the parser must take anything, end, and leave a sane
+// state, with the caret anywhere.
+TEST(ScanNoise, AnyTextAnyCaret) {
+  const std::string Alphabet = "<<>>//==\"\"''!-?%@ \t\n\rabcxmlDOCTYPEscript\xC3\xA9\xE2\x82\xAC\xFF";
+  uint32_t Seed = 12345;
+  const auto Next = [&Seed] { return Seed = Seed * 1103515245u + 12345u, (Seed >> 8) & 0xFFFF; };
+  TMLSymbolManager M;
+  for (int Round = 0; Round < 300; ++Round) {
+    std::string Text;
+    const size_t Length = Next() % (Round % 50 == 0 ? 40000 : 300);
+    for (size_t I = 0; I < Length; ++I) Text += Alphabet[Next() % Alphabet.size()];
+    auto View = MakeMemoryEditView(Text, "noise.html");
+    View->SetCaretOffset(static_cast<int32_t>(Text.empty() ? 0 : Next() % (Text.size() + 1)));
+    auto Producer = MakeKel<TMLBufferProducer>(View.get());
+    M.GetParser()->Parse(View->GetCursorPos(), Producer.get(), nullptr);
+    ASSERT_EQ(M.GetParser()->FState, TMLParserState::mlpsNone);
+    TKelStringStream Stream(Text);
+    auto StreamProducer = MakeKel<TMLBufferProducer>(&Stream);
+    M.GetParser()->Parse(View->GetCursorPos(), StreamProducer.get(), nullptr);
+    ASSERT_LE(M.GetParser()->FContextPositions.size(), Text.size() + 1);
+  }
+  M.GetParser()->FCurrentTag.reset();
+  M.GetParser()->FFixupTag.reset();
+}
+
+}  // namespace
+}  // namespace kel
