@@ -305,7 +305,11 @@ bool TMLParser::IsBeforeCaretAt(int32_t Off, bool AtTerminator) {
   return Off - FLineStartOffset < FCaretPos.Col - 1;
 }
 
-bool TMLParser::IsBeforeCaret(const char* P) { return IsBeforeCaretAt(Offset(P), *P == '\0'); }
+bool TMLParser::IsBeforeCaret(const char* P) {
+  // Most of a page is on other lines than the caret's: no offset needed.
+  if (FLine != FCaretPos.Line) return FLine < FCaretPos.Line;
+  return IsBeforeCaretAt(Offset(P), *P == '\0');
+}
 
 bool TMLParser::NextChunk(const char*& P) {
   if (!FProducer->FillBuffer()) return false;
