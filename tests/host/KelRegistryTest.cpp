@@ -38,6 +38,20 @@ TEST_F(THostTest, ValueAbsentAndValuePresent) {
   EXPECT_EQ(Reg.ReadString("Auto Code Completions"), "");
 }
 
+// A hand-edited file with a broken line still gives the values around it.
+TEST_F(THostTest, MalformedLinesAreSkipped) {
+  Test.WriteOptions(
+      "[Code Insight]\n"
+      "this line has no equals sign\n"
+      "Auto Code Completions=False\n"
+      "[unclosed section\n"
+      "Other=1\n");
+  TKelRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(CodeInsightKey(), false));
+  EXPECT_EQ(Reg.ReadString("Auto Code Completions"), "False");
+  EXPECT_FALSE(Reg.ValueExists("this line has no equals sign"));
+}
+
 TEST_F(THostTest, OptionsAreReadAfreshOnEveryOpen) {
   Test.WriteOptions("[Code Insight]\nAuto Code Completions=True\n");
   TKelRegistry Reg;
