@@ -389,102 +389,75 @@ void TMLParser::HandleString(const char*& P) {
   PopContextPos(TParserContexts::pcString);
 }
 
-void TMLParser::HandleHTMLComment(const char*& P, int32_t TagStart) {
-  PushContextPos(TParserContexts::pcHTMLComment, Offset(P));
-  std::string Text;
+template <class EndAt>
+bool TMLParser::ReadConstruct(const char*& P, std::string& Text, bool Strings, EndAt EndLength) {
   const char* Start = P;
   for (;;) {
     if (*P == '\0') {
       Text.append(Start, P);
-      if (!NextChunk(P)) return;
+      if (!NextChunk(P)) return false;  // the construct stays open
       Start = P;
-    } else if (*P == '-') {
-      const char* Dashes = P;
-      while (*P == '-') ++P;
-      if (*P == '>') {
-        Text.append(Start, Dashes);
-        ++P;
-        break;
-      }
-    } else if (*P == '\n' || *P == '\r') {
-      StepLineBreak(P);
-    } else {
-      ++P;
-    }
-  }
-  if (IsBeforeCaret(P)) {
-    const auto Node = MakeKel<TMLComment>();
-    Node->SetOffsetStart(TagStart);
-    Node->SetOffsetEnd(Offset(P));
-    Node->SetText(Text);
-    Callback("", Node.get(), TTagType::ttComment, TagStart, Offset(P));
-  }
-  PopContextPos(TParserContexts::pcHTMLComment);
-}
-
-void TMLParser::HandleProcessingInstruction(const char*& P, int32_t TagStart) {
-  PushContextPos(TParserContexts::pcProcessingInstruction, Offset(P));
-  std::string Text;
-  const char* Start = P;
-  for (;;) {
-    if (*P == '\0') {
+    } else if (const int End = EndLength(P); End > 0) {
       Text.append(Start, P);
-      if (!NextChunk(P)) return;
-      Start = P;
-    } else if ((*P == '?' || *P == '/') && P[1] == '>') {
-      Text.append(Start, P);
-      P += 2;
-      break;
-    } else if (*P == '"' || *P == '\'') {
+      P += End;
+      return true;
+    } else if (Strings && (*P == '"' || *P == '\'')) {
       Text.append(Start, P);
       const char* QuoteAt = P;
       HandleString(P);
       // The string's own text, when it stayed within this chunk.
       if (P > QuoteAt) Text.append(QuoteAt, P);
       Start = P;
-      if (FContexts.Contains(TParserContexts::pcString)) return;
+      if (FContexts.Contains(TParserContexts::pcString)) return false;
     } else if (*P == '\n' || *P == '\r') {
       StepLineBreak(P);
     } else {
       ++P;
     }
   }
-  if (IsBeforeCaret(P)) {
-    const auto Node = MakeKel<TMLProcessingInstruction>();
-    Node->SetOffsetStart(TagStart);
-    Node->SetOffsetEnd(Offset(P));
-    Node->SetText(Text);
-    Callback("", Node.get(), TTagType::ttProcessingInstruction, TagStart, Offset(P));
-  }
+}
+
+template <class TNode>
+void TMLParser::ReportTextNode(int32_t TagStart, const char* P, const std::string& Text, TTagType Type) {
+  if (!IsBeforeCaret(P)) return;
+  const auto Node = MakeKel<TNode>();
+  Node->SetOffsetStart(TagStart);
+  Node->SetOffsetEnd(Offset(P));
+  Node->SetText(Text);
+  Callback("", Node.get(), Type, TagStart, Offset(P));
+}
+
+void TMLParser::HandleHTMLComment(const char*& P, int32_t TagStart) {
+  PushContextPos(TParserContexts::pcHTMLComment, Offset(P));
+  std::string Text;
+  // Ends at the first ">" after one or more "-": "-->", and "->" too.
+  const bool Closed = ReadConstruct(P, Text, false, [](const char* Q) {
+    const char* D = Q;
+    while (*D == '-') ++D;
+    return D > Q && *D == '>' ? static_cast<int>(D - Q) + 1 : 0;
+  });
+  if (!Closed) return;
+  ReportTextNode<TMLComment>(TagStart, P, Text, TTagType::ttComment);
+  PopContextPos(TParserContexts::pcHTMLComment);
+}
+
+void TMLParser::HandleProcessingInstruction(const char*& P, int32_t TagStart) {
+  PushContextPos(TParserContexts::pcProcessingInstruction, Offset(P));
+  std::string Text;
+  const bool Closed = ReadConstruct(
+      P, Text, true, [](const char* Q) { return (*Q == '?' || *Q == '/') && Q[1] == '>' ? 2 : 0; });
+  if (!Closed) return;
+  ReportTextNode<TMLProcessingInstruction>(TagStart, P, Text, TTagType::ttProcessingInstruction);
   PopContextPos(TParserContexts::pcProcessingInstruction);
 }
 
 void TMLParser::HandleServerSideScript(const char*& P, int32_t TagStart) {
   PushContextPos(TParserContexts::pcServerSideScript, Offset(P));
   std::string Text;
-  const char* Start = P;
-  for (;;) {
-    if (*P == '\0') {
-      Text.append(Start, P);
-      if (!NextChunk(P)) return;
-      Start = P;
-    } else if (*P == '%' && P[1] == '>') {
-      Text.append(Start, P);
-      P += 2;
-      break;
-    } else if (*P == '\n' || *P == '\r') {
-      StepLineBreak(P);
-    } else {
-      ++P;
-    }
-  }
-  if (IsBeforeCaret(P)) {
-    const auto Node = MakeKel<TMLServerScript>();
-    Node->SetOffsetStart(TagStart);
-    Node->SetOffsetEnd(Offset(P));
-    Node->SetText(Text);
-    Callback("", Node.get(), TTagType::ttServerScript, TagStart, Offset(P));
-  }
+  const bool Closed =
+      ReadConstruct(P, Text, false, [](const char* Q) { return *Q == '%' && Q[1] == '>' ? 2 : 0; });
+  if (!Closed) return;
+  ReportTextNode<TMLServerScript>(TagStart, P, Text, TTagType::ttServerScript);
   PopContextPos(TParserContexts::pcServerSideScript);
 }
 

@@ -185,6 +185,12 @@ class TMLParser {
   void PopContextPos(TParserContexts C);
   void SkipWhiteSpace(const char*& P);
   void HandleString(const char*& P);
+  // Reads a construct's body up to its end mark (EndLength(P): the mark's
+  // length at P, 0 where none stands); false when the text ran out first.
+  template <class EndAt>
+  bool ReadConstruct(const char*& P, std::string& Text, bool Strings, EndAt EndLength);
+  template <class TNode>
+  void ReportTextNode(int32_t TagStart, const char* P, const std::string& Text, TTagType Type);
   void HandleHTMLComment(const char*& P, int32_t TagStart);
   void HandleProcessingInstruction(const char*& P, int32_t TagStart);
   void HandleServerSideScript(const char*& P, int32_t TagStart);
