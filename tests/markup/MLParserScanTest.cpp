@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/KelStream.h"
+#include "host/KelStrings.h"
 #include "host/MemoryEditor.h"
 #include "markup/MLBufferProducer.h"
 #include "markup/MLParser.h"
@@ -291,6 +292,88 @@ TEST_F(Scan, CallbacksThatHandleEverythingStopTheScan) {
   Run("<body><p>one<p>two|");
   P().RemoveCallback(Stopper.get());
   EXPECT_EQ(Stopper->Count, 1);
+}
+
+TEST_F(Scan, DirectivesWithAndWithoutASchemaTag) {
+  Run("<%@ Page Language=\"C#\" %>\n<body>|");
+  EXPECT_FALSE(P().FInScript);
+  EXPECT_FALSE(P().FContexts.Contains(TParserContexts::pcServerSideScript));
+  EXPECT_EQ(Current(), "body");
+  Run("<%@ Page Lang|uage=\"C#\" %>");
+  EXPECT_TRUE(P().FInScript);  // read as a server script: no schema tag for it
+
+  auto Page = MakeKel<THTMLTag>("@ Page", &M, 50);
+  Page->SetRequiresClosingTag(false);
+  Page->AddAttribute(MakeKel<THTMLAttribute>("Language", 51).get());
+  M.RegisterTag(Page.get());
+  Run("<%@ Page Language=\"C|#\" %>");
+  EXPECT_EQ(Current(), "@ Page");
+  ASSERT_TRUE(P().FCurrentAttr);
+  EXPECT_EQ(P().FCurrentAttr->GetName(), "Language");
+  Run("<%@ Page Language=\"C#\" %>\n<body>|");
+  EXPECT_EQ(Closing(), Names{"</body>"});  // the directive closed itself
+}
+
+TEST_F(Scan, OnlyAnXmlDeclarationMakesTheDocumentXml) {
+  struct Case {
+    const char* Marked;
+    bool IsXML;
+  } Cases[] = {{"<?xml version=\"1.0\"?>\n|", true},
+               {"<?xml-stylesheet href=\"a.xsl\"?>\n|", false},
+               {"<?xsl x?>\n|", false},
+               {"<?xm?>|", false}};
+  for (const auto& C : Cases) {
+    Run(C.Marked);
+    EXPECT_EQ(P().FIsXML, C.IsXML) << C.Marked;
+  }
+  Run("<?xml version=\"1.0\"?><body><ul><li>one</ul>|");
+  Names Stack;
+  for (const auto& E : P().FTagStack) Stack.push_back(E->Tag->GetName());
+  EXPECT_EQ(Stack, (Names{"li", "body"}));  // XML closes nothing by itself
+}
+
+TEST_F(Scan, ScriptBodiesAreOnlyReadInHtml) {
+  M.SetKibitzMode(TKibitzMode::kmXSL);
+  Run("<body><script> if (a < b) |</script>");
+  EXPECT_FALSE(P().FInScript);
+  EXPECT_FALSE(P().FContexts.Contains(TParserContexts::pcScript));
+  M.SetKibitzMode(TKibitzMode::kmHTML);
+  Run("<body><script> if (a < b) |</script>");
+  EXPECT_TRUE(P().FInScript);
+}
+
+// Everything the completion manager reads, as one comparable value.
+std::string StateOf(TMLSymbolManager& M) {
+  TMLParser& P = *M.GetParser();
+  std::string S = (P.FCurrentTag ? P.FCurrentTag->GetName() : "-") + "|" +
+                  (P.FCurrentAttr ? P.FCurrentAttr->GetName() : "-") + "|" + std::to_string(P.FInTag) +
+                  std::to_string(P.FInClosingTag) + std::to_string(P.FCaretInTagName) +
+                  std::to_string(P.FInScript) + std::to_string(P.FInStyle) +
+                  std::to_string(P.GetInDocType()) + "|" + std::to_string(P.FValuePos.Col) + ":" +
+                  std::to_string(P.FValuePos.Line) + "|" + P.FQuote + P.FQuoteEnd + "|" +
+                  std::to_string(P.GetContextPos()) + "|";
+  for (int32_t I = 0; I < P.GetCurrentTagAttrCount(); ++I)
+    S += P.GetCurrentTagAttrName(I) + "=" + Utf16ToUtf8(P.GetCurrentTagAttrValue(I)) + ",";
+  for (const auto& E : P.FTagStack) S += E->Tag->GetName() + "/";
+  for (int32_t I = 0; I < M.GetClosedTagsCount(); ++I) S += M.GetCloseTags(I)->GetName();
+  return S;
+}
+
+TEST_F(Scan, TheStreamAndTheEditViewGiveTheSameStateAcrossChunkCuts) {
+  // Long lines without line breaks put tags and values right across the cuts.
+  std::string Page = "<html><body><table>";
+  for (int I = 0; Page.size() < 50000; ++I)
+    Page +=
+        "<tr><td><a name=\"n" + std::to_string(I) + "\" href=\"page" + std::to_string(I) + ".html\">x</a> ";
+  for (const size_t At :
+       {size_t{20}, size_t{16380}, size_t{16390}, size_t{20000}, size_t{32770}, size_t{49000}}) {
+    std::string Marked = Page;
+    Marked.insert(At, "|");
+    Run(Marked, false);
+    const std::string ViaView = StateOf(M);
+    Run(Marked, true);
+    EXPECT_EQ(StateOf(M), ViaView) << "caret at " << At;
+  }
 }
 
 TEST_F(Scan, FixupsAreUndoneByTheNextParse) {
