@@ -88,7 +88,7 @@ void SortByName(List& L) {
 // ---- THTMLTag -------------------------------------------------------------------
 
 THTMLTag::THTMLTag(const std::string& Name, TMLSymbolManager* SymbolManager, int32_t ID)
-    : FName(Name), FSymbolManager(SymbolManager), FID(ID) {}
+    : TMarkupPosT<TKelInterfaced<IKelMLTag>>(ID), FName(Name), FSymbolManager(SymbolManager) {}
 
 THTMLTag::~THTMLTag() {
   ClearTags();

@@ -30,22 +30,32 @@ using TMLAttributeList = std::vector<TKelPtr<IKelMLTagAttribute>>;
 // Name in the symbol manager's letter case; as stored without a manager.
 std::string CaseTagName(TMLSymbolManager* SymbolManager, const std::string& Name);
 
-// ---- Placeholder tags ---------------------------------------------------------
-
-// A tag that offers nothing: no children, no attributes, no range. CustomI is
-// the custom-tag face (IKelMLCustomTag or IKelMLClosingTag), TagI the tag face.
-template <class CustomI, class TagI>
-class TEmptyTagT : public TKelInterfaced<CustomI, TagI> {
+// The place every node keeps in the document, and its identifier.
+template <class Base>
+class TMarkupPosT : public Base {
  public:
-  TEmptyTagT(const std::string& Name, TMLSymbolManager* SymbolManager, int32_t ID)
-      : FName(Name), FSymbolManager(SymbolManager), FID(ID) {}
-
-  // IKelMLMarkupPos
+  explicit TMarkupPosT(int32_t ID) : FID(ID) {}
   int32_t GetID() override { return FID; }
   int32_t GetOffsetEnd() override { return FOffsetEnd; }
   int32_t GetOffsetStart() override { return FOffsetStart; }
   void SetOffsetEnd(int32_t Value) override { FOffsetEnd = Value; }
   void SetOffsetStart(int32_t Value) override { FOffsetStart = Value; }
+
+ protected:
+  int32_t FOffsetEnd = 0;
+  int32_t FOffsetStart = 0;
+  int32_t FID;
+};
+
+// ---- Placeholder tags ---------------------------------------------------------
+
+// A tag that offers nothing: no children, no attributes, no range. CustomI is
+// the custom-tag face (IKelMLCustomTag or IKelMLClosingTag), TagI the tag face.
+template <class CustomI, class TagI>
+class TEmptyTagT : public TMarkupPosT<TKelInterfaced<CustomI, TagI>> {
+ public:
+  TEmptyTagT(const std::string& Name, TMLSymbolManager* SymbolManager, int32_t ID)
+      : TMarkupPosT<TKelInterfaced<CustomI, TagI>>(ID), FName(Name), FSymbolManager(SymbolManager) {}
 
   // IKelMLCustomTag
   int32_t GetLineNumber() override { return FLineNumber; }
@@ -85,10 +95,7 @@ class TEmptyTagT : public TKelInterfaced<CustomI, TagI> {
  protected:
   std::string FName;
   int32_t FLineNumber = 0;
-  int32_t FOffsetEnd = 0;
-  int32_t FOffsetStart = 0;
   TMLSymbolManager* FSymbolManager;
-  int32_t FID;
 };
 
 using TEmptyTag = TEmptyTagT<IKelMLCustomTag, IKelMLTag>;
@@ -148,16 +155,10 @@ struct TAttrHash {
 // An element declared by the schema: its allowed children and attributes, each
 // a list with a 256-chain hash index by name, and one filter range that covers
 // the children or, while the show-attributes flag is on, the attributes.
-class THTMLTag : public TKelInterfaced<IKelMLTag> {
+class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
  public:
   THTMLTag(const std::string& Name, TMLSymbolManager* SymbolManager, int32_t ID);
   ~THTMLTag() override;
-
-  int32_t GetID() override { return FID; }
-  int32_t GetOffsetEnd() override { return FOffsetEnd; }
-  int32_t GetOffsetStart() override { return FOffsetStart; }
-  void SetOffsetEnd(int32_t Value) override { FOffsetEnd = Value; }
-  void SetOffsetStart(int32_t Value) override { FOffsetStart = Value; }
 
   TKelPtr<IKelMLTagAttribute> GetAttribute(int32_t Index) override;
   int32_t GetStartIndex() override { return FStartIndex; }
@@ -221,10 +222,7 @@ class THTMLTag : public TKelInterfaced<IKelMLTag> {
   std::vector<std::string> FEntityNames;
   bool FShowAttributes = false;
   int32_t FCustomCount = 0;
-  int32_t FOffsetEnd = 0;
-  int32_t FOffsetStart = 0;
   TMLSymbolManager* FSymbolManager;
-  int32_t FID;
 };
 
 // Every child of a tag, whatever its range (a copy: callers change the tag).
@@ -253,15 +251,10 @@ class TMLValueList {
 };
 
 template <class AttrI>
-class THTMLAttributeT : public TKelInterfaced<AttrI> {
+class THTMLAttributeT : public TMarkupPosT<TKelInterfaced<AttrI>> {
  public:
-  THTMLAttributeT(const std::string& Name, int32_t ID) : FName(Name), FID(ID) {}
-
-  int32_t GetID() override { return FID; }
-  int32_t GetOffsetEnd() override { return FOffsetEnd; }
-  int32_t GetOffsetStart() override { return FOffsetStart; }
-  void SetOffsetEnd(int32_t Value) override { FOffsetEnd = Value; }
-  void SetOffsetStart(int32_t Value) override { FOffsetStart = Value; }
+  THTMLAttributeT(const std::string& Name, int32_t ID)
+      : TMarkupPosT<TKelInterfaced<AttrI>>(ID), FName(Name) {}
 
   int32_t GetAttributeValueStartOffset() override { return FValueStartOffset; }
   void SetAttributeValueStartOffset(int32_t Value) override { FValueStartOffset = Value; }
@@ -288,9 +281,6 @@ class THTMLAttributeT : public TKelInterfaced<AttrI> {
   TMLValueList FValues;
   bool FFixed = false;
   std::string FFixedValue;
-  int32_t FOffsetEnd = 0;
-  int32_t FOffsetStart = 0;
-  int32_t FID;
   int32_t FValueStartOffset = 0;
 };
 
@@ -302,19 +292,13 @@ using TUnknownHTMLAttribute = THTMLAttributeT<IKelMLUnknownTagAttribute>;
 // ---- Text nodes ------------------------------------------------------------------
 
 template <class TextI>
-class TMLTextNodeT : public TKelInterfaced<TextI> {
+class TMLTextNodeT : public TMarkupPosT<TKelInterfaced<TextI>> {
  public:
-  int32_t GetID() override { return -1; }
-  int32_t GetOffsetEnd() override { return FOffsetEnd; }
-  int32_t GetOffsetStart() override { return FOffsetStart; }
-  void SetOffsetEnd(int32_t Value) override { FOffsetEnd = Value; }
-  void SetOffsetStart(int32_t Value) override { FOffsetStart = Value; }
+  TMLTextNodeT() : TMarkupPosT<TKelInterfaced<TextI>>(-1) {}
   void SetText(const std::string& Value) override { FText = Value; }
   std::string GetText() override { return FText; }
 
  private:
-  int32_t FOffsetEnd = 0;
-  int32_t FOffsetStart = 0;
   std::string FText;
 };
 
