@@ -125,6 +125,8 @@ const CaretCase CaretCases[] = {
     {"InAttributeName", "<body><table bord|er>", "table", true, false, false, false},
     {"InTagName", "<body><tab|le>", "table", true, false, true, false},
     {"InQuotedValue", "<body><a href=\"x|\">", "a", true, false, false, true},
+    {"InUnquotedValue", "<body><a href=ab|c>", "a", true, false, false, true},
+    {"AfterAClosedValue", "<body><a href=\"x\" |name=y>", "a", true, false, false, false},
     {"JustAfterTheEquals", "<body><a href=|>", "a", true, false, false, true},
     {"BetweenTags", "<body><table border=\"1\"> |", "table", false, false, false, false},
     {"InClosingTag", "<body><table></ta|ble>", "table", true, true, true, false},
