@@ -135,11 +135,14 @@ void TMLParser::DisposeTagEntry(TTagEntryList& List, TTagEntryList::iterator E, 
 void TMLParser::PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret) {
   auto Open = NewTagEntry();
   Open->Tag = Tag;
+  const std::string Name = Tag ? Tag->GetName() : std::string();
+  Open->Name = Name;
   TTagAttributeValueList* OpenValues = &Open->AttrValues;
   FOpenTags.push_front(std::move(Open));
   if (BeforeCaret) {
     auto Stacked = NewTagEntry();
     Stacked->Tag = Tag;
+    Stacked->Name = Name;
     FAttrValues = &Stacked->AttrValues;
     FTagStack.push_front(std::move(Stacked));
   } else if (OpenedBeforeCaret) {
@@ -149,7 +152,7 @@ void TMLParser::PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret
 
 void TMLParser::PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBeforeCaret) {
   (void)OpenedBeforeCaret;
-  const auto Named = [&Name](const auto& E) { return E->Tag && SameText(E->Tag->GetName(), Name); };
+  const auto Named = [&Name](const auto& E) { return E->Tag && SameText(E->Name, Name); };
   if (BeforeCaret && std::any_of(FTagStack.begin(), FTagStack.end(), Named)) {
     const TKelPtr<IKelMLTag> Def = FindTag(Name);
     for (auto It = FTagStack.begin(); It != FTagStack.end();) {
@@ -160,7 +163,7 @@ void TMLParser::PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBef
       }
       // An inner element left open by the closing of an outer one.
       if (!FIsXML) {
-        const TKelPtr<IKelMLTag> Inner = Def && (*It)->Tag ? Def->LookupTag((*It)->Tag->GetName()) : nullptr;
+        const TKelPtr<IKelMLTag> Inner = Def && (*It)->Tag ? Def->LookupTag((*It)->Name) : nullptr;
         if (Inner && Inner->GetRequiresClosingTag())
           (*It)->Unclosed = static_cast<bool>(Inner->LookupTag(Name));
         else

@@ -35,6 +35,9 @@ struct TTagEntry {
   TTagAttributeValueList AttrValues;
   int32_t OffsetEnd = 0;
   int32_t OffsetStart = 0;
+  // The tag's name when it was pushed: closing tags are matched against it
+  // without asking the tag (and its letter case) again.
+  std::string Name;
 };
 
 // Entries move between the lists and the free list without being copied.
