@@ -1,0 +1,532 @@
+#include "schema/DTDParser.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "host/KelHostAPI.h"
+#include "host/KelStrings.h"
+
+namespace kel {
+
+namespace {
+
+bool IsWhite(unsigned char C) { return C == 9 || C == 10 || C == 13 || C == 32; }
+bool IsDigit(unsigned char C) { return C >= '0' && C <= '9'; }
+bool IsLetter(unsigned char C) { return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z'); }
+bool IsNameStart(unsigned char C) {
+  return IsLetter(C) || C == '_' || C == ':' || (C >= 192 && C <= 214) || (C >= 216 && C <= 246) || C >= 248;
+}
+bool IsNameChar(unsigned char C) {
+  return C == '-' || C == '.' || IsDigit(C) || C == ':' || IsLetter(C) || C == '_';
+}
+bool IsEditorChar(unsigned char C) { return IsNameChar(C) || C == '='; }
+
+int TableOf(TDeclType T) {
+  switch (T) {
+    case TDeclType::dtNone:
+      return 0;
+    case TDeclType::dtParameterizedEntity:
+      return 1;
+    case TDeclType::dtEntity:
+      return 2;
+    case TDeclType::dtElement:
+      return 3;
+    case TDeclType::dtAttribute:
+      break;
+  }
+  return -1;
+}
+
+}  // namespace
+
+// ---- Declarations -----------------------------------------------------------------------
+
+void TDTDElement::EnterSymbol(TDTDAttribute* Attribute) {
+  AttributeTable[Hash(Attribute->Name)].insert(AttributeTable[Hash(Attribute->Name)].begin(), Attribute);
+}
+
+TDTDAttribute* TDTDElement::LookupSymbol(const std::string& AName) const {
+  for (auto* A : AttributeTable[Hash(AName)])
+    if (A->Name == AName) return A;
+  return nullptr;
+}
+
+// ---- Scanner ------------------------------------------------------------------------------
+
+TDTDScanner::TDTDScanner(TDTDParser* AParser) : Parser(AParser) {
+  EnterKeywordSymbol("<!ENTITY", TTokenKind::tkEntity);
+  EnterKeywordSymbol("<!ELEMENT", TTokenKind::tkElement);
+  EnterKeywordSymbol("<!ATTLIST", TTokenKind::tkAttList);
+  Buffer[0] = '\0';
+  Current = Buffer.data();
+}
+
+TDTDScanner::~TDTDScanner() = default;
+
+void TDTDScanner::EnterKeywordSymbol(const std::string& Text, TTokenKind Kind) {
+  auto& Bucket = KeywordTable[Hash(Text)];
+  Bucket.insert(Bucket.begin(), std::make_unique<TDTDKeywordSymbol>(Text, Kind));
+}
+
+TTokenKind TDTDScanner::LookupKeywordSymbol(const std::string& Text) const {
+  for (const auto& K : KeywordTable[Hash(Text)])
+    if (K->Name == Text) return K->TokenKind;
+  return TTokenKind::tkIdentifier;
+}
+
+void TDTDScanner::LoadFromStream(TKelStream* AStream, const std::string& AFileName) {
+  Stream = AStream;
+  FileName = AFileName;
+  AtEndOfStream = false;
+  Buffer[0] = '\0';
+  BytesRead = 0;
+  Current = Buffer.data();
+}
+
+void TDTDScanner::ParseError(TParseError Severity, const std::string& Pattern,
+                             const std::vector<std::string>& Args) {
+  if (Parser) Parser->ParseError(Severity, Pattern, Args);
+}
+
+void TDTDScanner::FillBuffer() {
+  BytesRead = Stream ? Stream->Read(Buffer.data(), MLBufferSize) : 0;
+  if (BytesRead < 0) BytesRead = 0;
+  Current = Buffer.data();
+  if (BytesRead < MLBufferSize) {
+    AtEndOfStream = true;
+    Buffer[static_cast<size_t>(BytesRead)] = '\0';
+    return;
+  }
+  int32_t Last = BytesRead - 1;
+  while (Last >= 0 && Buffer[static_cast<size_t>(Last)] != '\n' && Buffer[static_cast<size_t>(Last)] != '\r')
+    --Last;
+  if (Last < 0) throw EDTDParserError("Line too long");
+  const int32_t Tail = BytesRead - 1 - Last;
+  if (Tail > 0) Stream->Seek(-Tail, TSeekOrigin::soCurrent);
+  BytesRead -= Tail;
+  Buffer[static_cast<size_t>(BytesRead)] = '\0';
+}
+
+bool TDTDScanner::EndOfStream() {
+  if (InEntity) {
+    Current = SavedPosition;
+    InEntity = false;
+    EntityNames.clear();
+    return false;
+  }
+  if (!IncludeStack.empty() && AtEndOfStream) {
+    auto& Top = *IncludeStack.back();
+    Stream = Top.Stream;
+    OwnedStream = std::move(Top.OwnedStream);
+    FileName = Top.FileName;
+    Buffer = Top.Buffer;
+    BytesRead = Top.BytesRead;
+    Current = Buffer.data() + Top.Position;
+    LineNumber = Top.LineNumber;
+    AtEndOfStream = Top.AtEndOfStream;
+    IncludeStack.pop_back();
+    return false;
+  }
+  if (!AtEndOfStream) {
+    FillBuffer();
+    return false;
+  }
+  return true;
+}
+
+void TDTDScanner::LineBreak() {
+  const char First = *Current++;
+  if ((First == '\n' && *Current == '\r') || (First == '\r' && *Current == '\n')) ++Current;
+  if (!InEntity) ++LineNumber;
+}
+
+std::string TDTDScanner::HandleString(char Quote) {
+  std::string Text;
+  for (;;) {
+    const char C = *Current;
+    if (C == '\0') {
+      if (EndOfStream()) return Text;
+    } else if (C == Quote) {
+      ++Current;
+      return Text;
+    } else if (C == '\n' || C == '\r') {
+      LineBreak();
+    } else {
+      Text += C;
+      ++Current;
+    }
+  }
+}
+
+void TDTDScanner::HandleGlobalComment() {
+  for (;;) {
+    if (*Current == '\0') {
+      if (EndOfStream()) return;
+    } else if (Current[0] == '-' && Current[1] == '-' && Current[2] == '>') {
+      Current += 3;
+      return;
+    } else if (*Current == '\n' || *Current == '\r') {
+      LineBreak();
+    } else {
+      ++Current;
+    }
+  }
+}
+
+void TDTDScanner::HandleInlineComment() {
+  for (;;) {
+    if (*Current == '\0') {
+      if (EndOfStream()) return;
+    } else if (Current[0] == '-' && Current[1] == '-') {
+      Current += 2;
+      return;
+    } else if (*Current == '\n' || *Current == '\r') {
+      LineBreak();
+    } else {
+      ++Current;
+    }
+  }
+}
+
+void TDTDScanner::HandleEditors() {
+  const auto Bind = [this](const std::string& Entry) {
+    const size_t Dot = Entry.find('.');
+    const size_t Eq = Dot == std::string::npos ? std::string::npos : Entry.find('=', Dot + 1);
+    // An entry without "Element.Attribute=" binds nothing.
+    if (Eq == std::string::npos || !Parser) return;
+    auto* Element =
+        dynamic_cast<TDTDElement*>(Parser->LookupSymbol(Entry.substr(0, Dot), TDeclType::dtElement));
+    if (!Element) return;
+    if (auto* Attribute = Element->LookupSymbol(Entry.substr(Dot + 1, Eq - Dot - 1)))
+      Attribute->Editor = Entry.substr(Eq + 1);
+  };
+  std::string Entry;
+  for (;;) {
+    const auto C = static_cast<unsigned char>(*Current);
+    if (C == '\0') {
+      if (EndOfStream()) break;
+      continue;
+    }
+    if (Current[0] == '-' && Current[1] == '-' && Current[2] == '>') {
+      Current += 3;
+      break;
+    }
+    if (IsEditorChar(C)) {
+      Entry += static_cast<char>(C);
+      ++Current;
+      continue;
+    }
+    if (!Entry.empty()) Bind(Entry);
+    Entry.clear();
+    if (C == '\n' || C == '\r')
+      LineBreak();
+    else
+      ++Current;
+  }
+  if (!Entry.empty()) Bind(Entry);
+}
+
+void TDTDScanner::PushIncludeFile(const std::string& Name) {
+  if (Name.empty()) {
+    ParseError(TParseError::peFailure, "Invalid file %s", {""});
+    return;
+  }
+  const std::string Resolved = GetSchemaFileName(Name, Parser ? Parser->KibitzMode : TKibitzMode::kmHTML);
+  std::error_code Ec;
+  if (!std::filesystem::is_regular_file(Resolved, Ec)) {
+    ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});
+    return;
+  }
+  // A file that is already being read would include itself without end.
+  if (Resolved == FileName || std::any_of(IncludeStack.begin(), IncludeStack.end(),
+                                          [&Resolved](const auto& E) { return E->FileName == Resolved; })) {
+    ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});
+    return;
+  }
+  auto File = std::make_unique<TKelFileStream>(Resolved);
+  if (!File->IsOpen()) {
+    ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});
+    return;
+  }
+  auto Entry = std::make_unique<TBufferEntry>();
+  Entry->LineNumber = LineNumber;
+  Entry->FileName = FileName;
+  Entry->Stream = Stream;
+  Entry->OwnedStream = std::move(OwnedStream);
+  Entry->Buffer = Buffer;
+  Entry->BytesRead = BytesRead;
+  Entry->AtEndOfStream = AtEndOfStream;
+  // An include met inside entity text resumes after the whole expansion.
+  Entry->Position = static_cast<size_t>((InEntity ? SavedPosition : Current) - Buffer.data());
+  if (InEntity) {
+    InEntity = false;
+    EntityNames.clear();
+  }
+  IncludeStack.push_back(std::move(Entry));
+  OwnedStream = std::move(File);
+  Stream = OwnedStream.get();
+  FileName = Resolved;
+  LineNumber = 1;
+  AtEndOfStream = false;
+  FillBuffer();
+}
+
+void TDTDScanner::PushParameterizedEntity(TDTDParameterizedEntity* Entity) {
+  if (!Entity || Entity->Text.empty()) return;
+  const std::string& Text = Entity->Text;
+  if (!InEntity) {
+    if (Text.size() >= static_cast<size_t>(MLBufferSize)) {
+      ParseError(TParseError::peFailure, "Parameterized entity too long", {});
+      return;
+    }
+    InEntity = true;
+    SavedPosition = Current;
+    std::memcpy(EntityBuffer.data(), Text.data(), Text.size());
+    EntityLength = static_cast<int32_t>(Text.size());
+  } else {
+    const std::string Rest(Current, static_cast<size_t>(EntityBuffer.data() + EntityLength - Current));
+    if (Text.size() + Rest.size() + 1 > static_cast<size_t>(MLBufferSize)) {
+      ParseError(TParseError::peFailure, "Parameterized entity too long", {});
+      return;
+    }
+    const std::string Joined = Text + Rest;
+    std::memcpy(EntityBuffer.data(), Joined.data(), Joined.size());
+    EntityLength = static_cast<int32_t>(Joined.size());
+  }
+  EntityBuffer[static_cast<size_t>(EntityLength)] = '\0';
+  Current = EntityBuffer.data();
+  EntityNames.push_back(Entity->Name);
+}
+
+void TDTDScanner::Ignore() {
+  BeginIgnore();
+  for (;;) {
+    GetToken();
+    if (Token == TTokenKind::tkEof) break;
+    if (Token == TTokenKind::tkConditionalSectionStart) BeginIgnore();
+    if (Token == TTokenKind::tkConditionalSectionEnd) EndIgnore();
+    if (IgnoreDepth < 1) {
+      GetToken();
+      break;
+    }
+  }
+}
+
+void TDTDScanner::GetToken() {
+  for (;;) {
+    while (IsWhite(static_cast<unsigned char>(*Current))) {
+      if (*Current == '\n' || *Current == '\r')
+        LineBreak();
+      else
+        ++Current;
+    }
+    const char* Start = Current;
+    const auto C = static_cast<unsigned char>(*Current);
+    if (C == '\0') {
+      if (!EndOfStream()) continue;
+      Token = TTokenKind::tkEof;
+      return;
+    }
+    ++Current;
+    bool SetText = true;
+    switch (C) {
+      case '<':
+        Token = TTokenKind::tkLessThan;
+        if (*Current == '!') {
+          ++Current;
+          if (IsLetter(static_cast<unsigned char>(*Current))) {
+            while (IsLetter(static_cast<unsigned char>(*Current))) ++Current;
+            Token = LookupKeywordSymbol(std::string(Start, Current));
+          } else if (*Current == '[') {
+            ++Current;
+            Token = TTokenKind::tkConditionalSectionStart;
+          } else if (Current[0] == '-' && Current[1] == '-') {
+            Current += 2;
+            const char* Word = Current;
+            while (IsLetter(static_cast<unsigned char>(*Current))) ++Current;
+            if (SameText(std::string(Word, Current), "ATTRIBUTEEDITORS"))
+              HandleEditors();
+            else
+              HandleGlobalComment();
+            continue;
+          } else {
+            ParseError(TParseError::peError, "Expected %s but found %s",
+                       {"<!ELEMENT, <!ATTLIST, <!ENTITY, -", std::string(Start, Current)});
+          }
+        }
+        break;
+      case '"':
+      case '\'':
+        Token = TTokenKind::tkStringLiteral;
+        TokenText = HandleString(static_cast<char>(C));
+        SetText = false;
+        break;
+      case '%': {
+        Token = TTokenKind::tkPercent;
+        if (IsNameChar(static_cast<unsigned char>(*Current))) {
+          const char* Name = Current;
+          while (IsNameChar(static_cast<unsigned char>(*Current))) ++Current;
+          auto* Entity = Parser ? dynamic_cast<TDTDParameterizedEntity*>(Parser->LookupSymbol(
+                                      std::string(Name, Current), TDeclType::dtParameterizedEntity))
+                                : nullptr;
+          if (Entity) {
+            if (*Current == ';') ++Current;
+            if (!Entity->SystemId.empty())
+              PushIncludeFile(Entity->SystemId);
+            else
+              PushParameterizedEntity(Entity);
+            continue;
+          }
+        }
+        break;
+      }
+      case '-':
+        if (*Current == '-') {
+          ++Current;
+          HandleInlineComment();
+          continue;
+        }
+        Token = TTokenKind::tkMinus;
+        break;
+      case ')':
+        Token = TTokenKind::tkRParen;
+        if (*Current == '+') {
+          ++Current;
+          Token = TTokenKind::tkRParenPlus;
+        }
+        break;
+      case ']':
+        if (Current[0] == ']' && Current[1] == '>') {
+          Current += 2;
+          Token = TTokenKind::tkConditionalSectionEnd;
+        } else {
+          Token = TTokenKind::tkRBracket;
+          ParseError(TParseError::peError, "Invalid character in input stream %s", {"]"});
+        }
+        break;
+      case '!':
+        Token = TTokenKind::tkBang;
+        break;
+      case '#':
+        Token = TTokenKind::tkPound;
+        break;
+      case '&':
+        Token = TTokenKind::tkLogicalAnd;
+        break;
+      case '(':
+        Token = TTokenKind::tkLParen;
+        break;
+      case '*':
+        Token = TTokenKind::tkAsterisk;
+        break;
+      case '+':
+        Token = TTokenKind::tkPlus;
+        break;
+      case ',':
+        Token = TTokenKind::tkComma;
+        break;
+      case '.':
+        Token = TTokenKind::tkDot;
+        break;
+      case '/':
+        Token = TTokenKind::tkFSlash;
+        break;
+      case ';':
+        Token = TTokenKind::tkSemiColon;
+        break;
+      case '>':
+        Token = TTokenKind::tkGreaterThan;
+        break;
+      case '?':
+        Token = TTokenKind::tkQuestionMark;
+        break;
+      case '[':
+        Token = TTokenKind::tkLBracket;
+        break;
+      case '|':
+        Token = TTokenKind::tkLogicalOr;
+        break;
+      default:
+        if (IsDigit(C)) {
+          Token = TTokenKind::tkNumber;
+          while (IsDigit(static_cast<unsigned char>(*Current))) ++Current;
+          if (*Current == '.') {
+            ++Current;
+            while (IsDigit(static_cast<unsigned char>(*Current))) ++Current;
+          }
+        } else if (IsNameStart(C)) {
+          Token = TTokenKind::tkIdentifier;
+          while (IsNameChar(static_cast<unsigned char>(*Current))) ++Current;
+        } else {
+          // The previous token's kind stays.
+          ParseError(TParseError::peError, "Invalid character in input stream %s",
+                     {std::string(1, static_cast<char>(C))});
+        }
+        break;
+    }
+    if (SetText) TokenText.assign(Start, Current);
+    return;
+  }
+}
+
+// ---- Parser (symbol tables and messages) ---------------------------------------------------
+
+TDTDParser::TDTDParser() : Scanner(std::make_unique<TDTDScanner>(this)) {}
+
+TDTDParser::~TDTDParser() = default;
+
+TDTDSymbol* TDTDParser::EnterSymbol(const std::string& Name, TDeclType DeclType) {
+  std::unique_ptr<TDTDSymbol> S;
+  switch (DeclType) {
+    case TDeclType::dtAttribute:
+      S = std::make_unique<TDTDAttribute>(Name);
+      break;
+    case TDeclType::dtParameterizedEntity:
+      S = std::make_unique<TDTDParameterizedEntity>(Name);
+      break;
+    case TDeclType::dtEntity:
+      S = std::make_unique<TDTDEntity>(Name);
+      break;
+    case TDeclType::dtElement:
+      S = std::make_unique<TDTDElement>(Name, Scanner->GetParameterizedEntityNames());
+      break;
+    case TDeclType::dtNone:
+      S = std::make_unique<TDTDSymbol>(Name);
+      break;
+  }
+  TDTDSymbol* Raw = S.get();
+  if (const int T = TableOf(DeclType); T >= 0) {
+    auto& Head = Tables[static_cast<size_t>(T)][Hash(Name)];
+    Raw->HashNext = Head;
+    Head = Raw;
+  }
+  Symbols.push_back(std::move(S));
+  return Raw;
+}
+
+TDTDSymbol* TDTDParser::LookupSymbol(const std::string& Name, TDeclType DeclType) const {
+  const int T = TableOf(DeclType);
+  if (T < 0) return nullptr;
+  for (TDTDSymbol* S = Tables[static_cast<size_t>(T)][Hash(Name)]; S; S = S->HashNext)
+    if (S->Name == Name) return S;
+  return nullptr;
+}
+
+void TDTDParser::ParseError(TParseError Severity, const std::string& Pattern,
+                            const std::vector<std::string>& Args) {
+  if (!OnError) return;
+  std::string Msg;
+  size_t Next = 0;
+  for (size_t I = 0; I < Pattern.size(); ++I) {
+    if (Pattern[I] == '%' && I + 1 < Pattern.size() && Pattern[I + 1] == 's') {
+      if (Next < Args.size()) Msg += Args[Next++];
+      ++I;
+    } else {
+      Msg += Pattern[I];
+    }
+  }
+  OnError(this, Severity, Msg, Scanner->LineNumber, Scanner->FileName);
+}
+
+}  // namespace kel

@@ -1,0 +1,210 @@
+// Reading document type definitions: the scanner that turns DTD text into
+// tokens (chunks that end at a line break, both comment kinds, parameter
+// entities expanded in place from their text or their file, conditional
+// sections, the ATTRIBUTEEDITORS block) and the parser's symbol tables that
+// the scanner looks names up in.
+//
+// Example: with the parameter entity v (text "CDATA") entered, the line
+// "<!ATTLIST p x %v; #IMPLIED>" scans as <!ATTLIST, p, x, CDATA, #, IMPLIED, >:
+// the reference is replaced by its text and gives no token of its own.
+//
+// The declaration grammar (ParseDocument and its rules) comes with the rest
+// of the DTD parser.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/KelStream.h"
+#include "markup/MLParserUtils.h"
+
+namespace kel {
+
+enum class TTokenKind : uint8_t {
+  tkEof,
+  tkElement,
+  tkAttList,
+  tkEntity,
+  tkNumber,
+  tkIdentifier,
+  tkLessThan,
+  tkConditionalSectionStart,
+  tkConditionalSectionEnd,
+  tkGreaterThan,
+  tkBang,
+  tkDot,
+  tkFSlash,
+  tkPlus,
+  tkPound,
+  tkMinus,
+  tkQuestionMark,
+  tkAsterisk,
+  tkLogicalOr,
+  tkLogicalAnd,
+  tkRParenPlus,
+  tkComma,
+  tkLBracket,
+  tkRBracket,
+  tkStringLiteral,
+  tkLParen,
+  tkRParen,
+  tkPercent,
+  tkSemiColon
+};
+
+enum class TParseError : uint8_t { peFailure, peError, peWarning, peHint };
+enum class TDeclType : uint8_t { dtNone, dtAttribute, dtParameterizedEntity, dtEntity, dtElement };
+
+using TEntityArray = std::vector<std::string>;
+
+class TDTDSymbol {
+ public:
+  explicit TDTDSymbol(std::string AName) : Name(std::move(AName)) {}
+  virtual ~TDTDSymbol() = default;
+  std::string Name;
+  // Next symbol of the same hash bucket (not owned).
+  TDTDSymbol* HashNext = nullptr;
+};
+
+class TDTDAttribute : public TDTDSymbol {
+ public:
+  using TDTDSymbol::TDTDSymbol;
+  std::string Editor;
+};
+
+class TDTDParameterizedEntity : public TDTDSymbol {
+ public:
+  using TDTDSymbol::TDTDSymbol;
+  std::string SystemId, PublicId, Text;
+};
+
+class TDTDEntity : public TDTDSymbol {
+ public:
+  using TDTDSymbol::TDTDSymbol;
+};
+
+class TDTDElement : public TDTDSymbol {
+ public:
+  TDTDElement(std::string AName, TEntityArray EntityNames)
+      : TDTDSymbol(std::move(AName)), Entity(std::move(EntityNames)) {}
+  void EnterSymbol(TDTDAttribute* Attribute);
+  TDTDAttribute* LookupSymbol(const std::string& AName) const;
+  TEntityArray GetEntity() const { return Entity; }
+
+ private:
+  TEntityArray Entity;
+  std::array<std::vector<TDTDAttribute*>, 256> AttributeTable;
+};
+
+class TDTDKeywordSymbol : public TDTDSymbol {
+ public:
+  TDTDKeywordSymbol(std::string AName, TTokenKind Kind) : TDTDSymbol(std::move(AName)), TokenKind(Kind) {}
+  TTokenKind TokenKind;
+};
+
+// The one exception of the DTD reader: a chunk without a line break.
+class EDTDParserError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class TDTDParser;
+
+class TDTDScanner {
+ public:
+  explicit TDTDScanner(TDTDParser* AParser);
+  ~TDTDScanner();
+  TDTDScanner(const TDTDScanner&) = delete;
+  TDTDScanner& operator=(const TDTDScanner&) = delete;
+
+  TTokenKind LookupKeywordSymbol(const std::string& Text) const;
+  // Sets the input; reads nothing (the parser fills the first chunk).
+  void LoadFromStream(TKelStream* AStream, const std::string& AFileName);
+  void FillBuffer();
+  // At a zero byte: leaves an entity or an include, or reads on; true only
+  // at the real end of the input.
+  bool EndOfStream();
+  void GetToken();
+  void PushIncludeFile(const std::string& Name);
+  void PushParameterizedEntity(TDTDParameterizedEntity* Entity);
+  void Ignore();
+  TEntityArray GetParameterizedEntityNames() const { return EntityNames; }
+
+  TTokenKind Token = TTokenKind::tkEof;
+  std::string TokenText;
+  std::string FileName;
+  int32_t LineNumber = 1;
+  int32_t IgnoreDepth = 0;
+
+ private:
+  struct TBufferEntry {
+    int32_t LineNumber;
+    std::string FileName;
+    TKelStream* Stream;
+    std::unique_ptr<TKelStream> OwnedStream;
+    size_t Position;
+    std::array<char, MLBufferSize + 1> Buffer;
+    int32_t BytesRead;
+    bool AtEndOfStream;
+  };
+
+  void EnterKeywordSymbol(const std::string& Text, TTokenKind Kind);
+  void ParseError(TParseError Severity, const std::string& Pattern, const std::vector<std::string>& Args);
+  // Counts the line break at Current (CR LF, LF CR, CR, LF as one) and steps over it.
+  void LineBreak();
+  std::string HandleString(char Quote);
+  void HandleGlobalComment();
+  void HandleInlineComment();
+  void HandleEditors();
+  void BeginIgnore() { ++IgnoreDepth; }
+  void EndIgnore() {
+    if (IgnoreDepth > -1) --IgnoreDepth;
+  }
+
+  TKelStream* Stream = nullptr;
+  std::unique_ptr<TKelStream> OwnedStream;  // an included file's
+  bool AtEndOfStream = false;
+  std::array<char, MLBufferSize + 1> Buffer{};
+  int32_t BytesRead = 0;
+  std::array<std::vector<std::unique_ptr<TDTDKeywordSymbol>>, 256> KeywordTable;
+  std::vector<std::unique_ptr<TBufferEntry>> IncludeStack;
+  const char* Current = nullptr;
+  TDTDParser* Parser;
+  TEntityArray EntityNames;
+  std::array<char, MLBufferSize + 1> EntityBuffer{};
+  int32_t EntityLength = 0;
+  const char* SavedPosition = nullptr;
+  bool InEntity = false;
+};
+
+using TParserErrorEvent = std::function<void(TDTDParser* Sender, TParseError Error, const std::string& Msg,
+                                             int32_t LineNumber, const std::string& FileName)>;
+
+class TDTDParser {
+ public:
+  TDTDParser();
+  ~TDTDParser();
+  TDTDParser(const TDTDParser&) = delete;
+  TDTDParser& operator=(const TDTDParser&) = delete;
+
+  TDTDSymbol* EnterSymbol(const std::string& Name, TDeclType DeclType);
+  TDTDSymbol* LookupSymbol(const std::string& Name, TDeclType DeclType) const;
+  // Formats Pattern (each %s takes the next argument) and fires OnError.
+  void ParseError(TParseError Severity, const std::string& Pattern, const std::vector<std::string>& Args);
+  int32_t GetSymbolCount() const { return static_cast<int32_t>(Symbols.size()); }
+
+  TParserErrorEvent OnError;
+  TKibitzMode KibitzMode = TKibitzMode::kmHTML;
+  std::unique_ptr<TDTDScanner> Scanner;
+
+ private:
+  std::array<std::array<TDTDSymbol*, 256>, 4> Tables{};
+  std::vector<std::unique_ptr<TDTDSymbol>> Symbols;
+};
+
+}  // namespace kel
