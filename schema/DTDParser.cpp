@@ -474,7 +474,350 @@ void TDTDScanner::GetToken() {
 
 TDTDParser::TDTDParser() : Scanner(std::make_unique<TDTDScanner>(this)) {}
 
-TDTDParser::~TDTDParser() = default;
+TDTDParser::~TDTDParser() { ClearTable(); }
+
+void TDTDParser::ClearTable() {
+  SymArray.clear();
+  for (auto& T : Tables) T.fill(nullptr);
+  Symbols.clear();
+  ExprNodes.clear();
+}
+
+void TDTDParser::LoadFromFile(const std::string& FileName) {
+  TKelFileStream Stream(FileName);
+  if (!Stream.IsOpen()) {
+    Scanner->FileName = FileName;
+    ParseError(TParseError::peFailure, "Invalid file %s", {FileName});
+    return;
+  }
+  Scanner->LoadFromStream(&Stream, FileName);
+  Parse();
+}
+
+void TDTDParser::LoadFromStream(TKelStream* Stream) {
+  Scanner->LoadFromStream(Stream, "");
+  Parse();
+}
+
+void TDTDParser::Parse() {
+  if (const auto Messages = KelMessageServices()) Messages->ClearToolMessages();
+  Scanner->LineNumber = 1;
+  Scanner->FillBuffer();
+  ParseDocument();
+  MakeSymArray();
+}
+
+void TDTDParser::MakeSymArray() {
+  SymArray.clear();
+  for (auto It = Symbols.rbegin(); It != Symbols.rend(); ++It) SymArray.push_back(It->get());
+}
+
+TDTDExprNode* TDTDParser::CreateExpr() {
+  ExprNodes.push_back(std::make_unique<TDTDExprNode>());
+  return ExprNodes.back().get();
+}
+
+void CollectSymbols(const TDTDExprNode* Node, std::vector<TDTDSymbol*>& Out) {
+  for (; Node; Node = Node->Next) {
+    if (Node->Symbol) Out.push_back(Node->Symbol);
+    CollectSymbols(Node->SubExpr, Out);
+  }
+}
+
+void TDTDParser::ParseDocument() {
+  Next();
+  for (;;) {
+    switch (Token()) {
+      case TTokenKind::tkEof:
+      case TTokenKind::tkConditionalSectionEnd:
+        return;
+      case TTokenKind::tkElement:
+        ParseElement();
+        break;
+      case TTokenKind::tkAttList:
+        ParseAttList();
+        break;
+      case TTokenKind::tkEntity:
+        ParseEntity();
+        break;
+      case TTokenKind::tkConditionalSectionStart: {
+        Next();
+        bool IsIgnore = false;
+        if (Token() == TTokenKind::tkIdentifier) {
+          IsIgnore = SameText(Scanner->TokenText, "IGNORE");
+          Next();
+        }
+        if (IsIgnore) {
+          Scanner->Ignore();
+          continue;
+        }
+        if (Token() == TTokenKind::tkLBracket) {
+          ParseDocument();
+          if (Token() != TTokenKind::tkConditionalSectionEnd) ParseErrorExpected("]]>");
+          Next();
+          continue;
+        }
+        ParseErrorExpected("[");
+        break;
+      }
+      default:
+        ParseErrorExpected("<!ELEMENT, <!ATTLIST, <!ENTITY");
+        break;
+    }
+    if (Token() != TTokenKind::tkGreaterThan) ParseErrorExpected(">");
+    Next();
+  }
+}
+
+TDTDExprNode* TDTDParser::ParseExpr() {
+  const TTokenKind T = Token();
+  if (T == TTokenKind::tkIdentifier || T == TTokenKind::tkNumber || T == TTokenKind::tkPound)
+    return ParseExprBody();
+  if (T != TTokenKind::tkLParen) return CreateExpr();
+  Next();
+  TDTDExprNode* Chain = ParseExprBody();
+  if (Token() == TTokenKind::tkRParenPlus) {
+    Chain->Attributes = TExprAttributes::eaOneOrMore;
+    Next();
+  } else if (Token() == TTokenKind::tkRParen) {
+    Next();
+    if (Token() == TTokenKind::tkAsterisk) {
+      Chain->Attributes = TExprAttributes::eaZeroOrMore;
+      Next();
+    }
+  } else {
+    ParseErrorExpected(")");
+  }
+  return Chain;
+}
+
+TDTDExprNode* TDTDParser::ParseExprBody() {
+  TDTDExprNode* First = CreateExpr();
+  TDTDExprNode* Current = First;
+  for (;;) {
+    const TTokenKind T = Token();
+    if (T == TTokenKind::tkIdentifier || T == TTokenKind::tkNumber) {
+      const std::string& Text = Scanner->TokenText;
+      TDTDSymbol* Symbol = LookupSymbol(Text, DeclType);
+      if (!Symbol) Symbol = EnterSymbol(Text, DeclType);
+      Current->Symbol = Symbol;
+      Next();
+    } else if (T == TTokenKind::tkPound) {
+      ParseAttribute(nullptr);  // #PCDATA: consumed, no symbol
+    } else if (T == TTokenKind::tkLParen) {
+      // The group hangs below the node it stands in, so all of its names stay reachable.
+      Current->SubExpr = ParseExpr();
+    }
+    switch (Token()) {
+      case TTokenKind::tkPlus:
+        Current->Attributes = TExprAttributes::eaOneOrMore;
+        Next();
+        break;
+      case TTokenKind::tkQuestionMark:
+        Current->Attributes = TExprAttributes::eaZeroOrOne;
+        Next();
+        break;
+      case TTokenKind::tkAsterisk:
+        Current->Attributes = TExprAttributes::eaZeroOrMore;
+        Next();
+        break;
+      default:
+        break;
+    }
+    TExprOp Op = TExprOp::eoNull;
+    switch (Token()) {
+      case TTokenKind::tkLogicalOr:
+        Op = TExprOp::eoLogicalOr;
+        break;
+      case TTokenKind::tkLogicalAnd:
+        Op = TExprOp::eoLogicalAnd;
+        break;
+      case TTokenKind::tkComma:
+        Op = TExprOp::eoSequence;
+        break;
+      default:
+        return First;
+    }
+    Current->Op = Op;
+    Next();
+    Current->Next = CreateExpr();
+    Current = Current->Next;
+  }
+}
+
+void TDTDParser::ParseElement() {
+  Next();
+  DeclType = TDeclType::dtElement;
+  TDTDExprNode* Names = ParseExpr();
+  bool StartRequired = true, EndRequired = true;
+  const auto Flag = [this](bool& Required) {
+    if (Token() == TTokenKind::tkIdentifier && Scanner->TokenText == "O") {
+      Required = false;
+    } else if (Token() == TTokenKind::tkMinus) {
+      Required = true;
+    } else {
+      return false;
+    }
+    Next();
+    return true;
+  };
+  if (Flag(StartRequired)) Flag(EndRequired);
+  TDTDExprNode* Content = ParseExpr();
+  auto* First = dynamic_cast<TDTDElement*>(Names->Symbol);
+  if (First && Content->Symbol) {
+    if (SameText(Content->Symbol->Name, "EMPTY")) First->Empty = true;
+    if (SameText(Content->Symbol->Name, "ANY")) First->Any = true;
+  }
+  TDTDExprNode* Inclusions = nullptr;
+  TDTDExprNode* Exclusions = nullptr;
+  for (int I = 0; I < 2; ++I) {
+    if (Token() == TTokenKind::tkPlus) {
+      Next();
+      Inclusions = ParseExpr();
+    } else if (Token() == TTokenKind::tkMinus) {
+      Next();
+      Exclusions = ParseExpr();
+    }
+  }
+  std::vector<TDTDSymbol*> Declared;
+  CollectSymbols(Names, Declared);
+  for (TDTDSymbol* S : Declared) {
+    auto* E = dynamic_cast<TDTDElement*>(S);
+    if (!E) continue;
+    E->StartTagRequired = StartRequired;
+    E->EndTagRequired = EndRequired;
+    E->GetExprList().AddExpr(Content);
+    if (Inclusions) E->Inclusions = Inclusions;
+    if (Exclusions) E->Exclusions = Exclusions;
+  }
+  DeclType = TDeclType::dtNone;
+}
+
+void TDTDParser::ParseAttList() {
+  Next();
+  DeclType = TDeclType::dtElement;
+  TDTDExprNode* Elements = ParseExpr();
+  std::vector<TDTDExprNode*> Definitions;
+  while (Token() == TTokenKind::tkIdentifier) {
+    DeclType = TDeclType::dtAttribute;
+    TDTDExprNode* Attribute = ParseExpr();
+    DeclType = TDeclType::dtNone;
+    Attribute->Next = ParseExpr();
+    ParseAttribute(Attribute->Symbol);
+    Definitions.push_back(Attribute);
+  }
+  std::vector<TDTDSymbol*> Targets;
+  CollectSymbols(Elements, Targets);
+  for (TDTDSymbol* S : Targets) {
+    auto* E = dynamic_cast<TDTDElement*>(S);
+    if (!E) continue;
+    for (TDTDExprNode* D : Definitions) {
+      E->GetExprList().AddExpr(D);
+      if (auto* A = dynamic_cast<TDTDAttribute*>(D->Symbol)) E->EnterSymbol(A);
+    }
+  }
+  DeclType = TDeclType::dtNone;
+}
+
+void TDTDParser::ParseAttribute(TDTDSymbol* Attribute) {
+  bool Required = false, Fixed = false;
+  std::string FixedValue;
+  const TTokenKind T = Token();
+  if (T == TTokenKind::tkPound) {
+    Next();
+    const std::string Word = Scanner->TokenText;
+    if (Token() != TTokenKind::tkIdentifier) {
+      ParseErrorExpected("identifier");
+    } else if (SameText(Word, "IMPLIED") || SameText(Word, "PCDATA")) {
+      Next();
+    } else if (SameText(Word, "REQUIRED")) {
+      Required = true;
+      Next();
+    } else if (SameText(Word, "FIXED")) {
+      Fixed = true;
+      Next();
+      if (Token() == TTokenKind::tkStringLiteral) FixedValue = Scanner->TokenText;
+      Next();
+    } else {
+      ParseErrorExpected("IMPLIED, REQUIRED, FIXED, PCDATA");
+    }
+  } else if (T == TTokenKind::tkIdentifier || T == TTokenKind::tkNumber || T == TTokenKind::tkLParen) {
+    ParseExpr();
+  } else if (T == TTokenKind::tkStringLiteral) {
+    Next();
+  }
+  if (auto* A = dynamic_cast<TDTDAttribute*>(Attribute)) A->SetAttr(FixedValue, Required, Fixed);
+}
+
+void TDTDParser::ParseEntity() {
+  Next();
+  if (Token() == TTokenKind::tkPercent) {
+    DeclType = TDeclType::dtParameterizedEntity;
+    Next();
+  } else {
+    DeclType = TDeclType::dtEntity;
+  }
+  TDTDSymbol* Symbol = ParseExpr()->Symbol;
+  DeclType = TDeclType::dtNone;
+  auto* Parameter = dynamic_cast<TDTDParameterizedEntity*>(Symbol);
+  auto* General = dynamic_cast<TDTDEntity*>(Symbol);
+  if (Token() == TTokenKind::tkIdentifier && Scanner->TokenText == "PUBLIC") {
+    Next();
+    std::string Public, System;
+    bool HasSystem = false;
+    if (Token() == TTokenKind::tkStringLiteral) {
+      Public = Scanner->TokenText;
+      Next();
+      if (Token() == TTokenKind::tkStringLiteral) {
+        System = Scanner->TokenText;
+        HasSystem = true;
+        Next();
+      }
+    }
+    if (Parameter) {
+      if (Parameter->PublicId.empty()) Parameter->PublicId = Public;
+      if (Parameter->SystemId.empty()) Parameter->SystemId = HasSystem ? System : Public;
+    }
+  } else if (Parameter) {
+    if (Token() == TTokenKind::tkStringLiteral) {
+      if (Parameter->Text.empty()) Parameter->Text = Scanner->TokenText;
+      Next();
+    }
+  } else if (General) {
+    General->GetExprList().AddExpr(ParseExpr());
+    if (Token() == TTokenKind::tkStringLiteral) {
+      if (General->ValueCount() == 0) ParseCharRefs(*General, Scanner->TokenText);
+      Next();
+    }
+  } else if (Token() == TTokenKind::tkStringLiteral) {
+    Next();
+  }
+}
+
+void TDTDParser::ParseCharRefs(TDTDEntity& Entity, const std::string& Text) {
+  const auto Hex = [](char C) {
+    return IsDigit(static_cast<unsigned char>(C)) || (C >= 'a' && C <= 'f') || (C >= 'A' && C <= 'F');
+  };
+  for (size_t I = 0; I < Text.size();) {
+    const char C = Text[I];
+    if (IsDigit(static_cast<unsigned char>(C))) {
+      int32_t V = 0;
+      for (; I < Text.size() && IsDigit(static_cast<unsigned char>(Text[I])); ++I)
+        V = V * 10 + (Text[I] - '0');
+      Entity.AddValue(V);
+    } else if ((C == 'x' || C == 'X') && I + 1 < Text.size() && Hex(Text[I + 1])) {
+      int32_t V = 0;
+      for (++I; I < Text.size() && Hex(Text[I]); ++I) {
+        const char D = Text[I];
+        V = V * 16 + (IsDigit(static_cast<unsigned char>(D)) ? D - '0' : (D | 32) - 'a' + 10);
+      }
+      Entity.AddValue(V);
+    } else {
+      // Anything else separates numbers, a hexadecimal letter without its x too.
+      ++I;
+    }
+  }
+}
 
 TDTDSymbol* TDTDParser::EnterSymbol(const std::string& Name, TDeclType DeclType) {
   std::unique_ptr<TDTDSymbol> S;

@@ -1,15 +1,13 @@
 // Reading document type definitions: the scanner that turns DTD text into
 // tokens (chunks that end at a line break, both comment kinds, parameter
 // entities expanded in place from their text or their file, conditional
-// sections, the ATTRIBUTEEDITORS block) and the parser's symbol tables that
-// the scanner looks names up in.
+// sections, the ATTRIBUTEEDITORS block) and the parser that reads the
+// declarations into a table of elements, attributes and entities.
 //
 // Example: with the parameter entity v (text "CDATA") entered, the line
 // "<!ATTLIST p x %v; #IMPLIED>" scans as <!ATTLIST, p, x, CDATA, #, IMPLIED, >:
 // the reference is replaced by its text and gives no token of its own.
 //
-// The declaration grammar (ParseDocument and its rules) comes with the rest
-// of the DTD parser.
 #pragma once
 
 #include <array>
@@ -60,20 +58,69 @@ enum class TTokenKind : uint8_t {
 enum class TParseError : uint8_t { peFailure, peError, peWarning, peHint };
 enum class TDeclType : uint8_t { dtNone, dtAttribute, dtParameterizedEntity, dtEntity, dtElement };
 
+enum class TExprOp : uint8_t { eoNull, eoLogicalOr, eoSequence, eoLogicalAnd };
+enum class TExprAttributes : uint8_t { eaNone, eaZeroOrMore, eaOneOrMore, eaZeroOrOne };
+
 using TEntityArray = std::vector<std::string>;
+
+class TDTDSymbol;
+
+// An item of an expression; every node is owned by the parser.
+struct TDTDExprNode {
+  TExprOp Op = TExprOp::eoNull;
+  TExprAttributes Attributes = TExprAttributes::eaNone;
+  TDTDExprNode* SubExpr = nullptr;
+  TDTDSymbol* Symbol = nullptr;
+  TDTDExprNode* Next = nullptr;
+};
+
+class TDTDExprList {
+ public:
+  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
+  void AddExpr(TDTDExprNode* Node) { Items.push_back(Node); }
+  TDTDExprNode* GetExpr(int32_t I) const {
+    return I >= 0 && I < Count() ? Items[static_cast<size_t>(I)] : nullptr;
+  }
+  // Appends (does not replace).
+  void Assign(const TDTDExprList& Other) {
+    Items.insert(Items.end(), Other.Items.begin(), Other.Items.end());
+  }
+
+ private:
+  std::vector<TDTDExprNode*> Items;
+};
 
 class TDTDSymbol {
  public:
   explicit TDTDSymbol(std::string AName) : Name(std::move(AName)) {}
   virtual ~TDTDSymbol() = default;
+  TDTDExprList& GetExprList() {
+    if (!ExprList) ExprList = std::make_unique<TDTDExprList>();
+    return *ExprList;
+  }
+  bool HasExprList() const { return static_cast<bool>(ExprList); }
   std::string Name;
   // Next symbol of the same hash bucket (not owned).
   TDTDSymbol* HashNext = nullptr;
+
+ private:
+  std::unique_ptr<TDTDExprList> ExprList;
+};
+
+struct TAttrAttributes {
+  bool Fixed = false;
+  bool Required = false;
+  std::string FixedValue;
 };
 
 class TDTDAttribute : public TDTDSymbol {
  public:
   using TDTDSymbol::TDTDSymbol;
+  void SetAttr(const std::string& Value, bool Required, bool Fixed) {
+    if (!Attributes) Attributes = std::make_unique<TAttrAttributes>();
+    *Attributes = {Fixed, Required, Value};
+  }
+  std::unique_ptr<TAttrAttributes> Attributes;
   std::string Editor;
 };
 
@@ -86,6 +133,14 @@ class TDTDParameterizedEntity : public TDTDSymbol {
 class TDTDEntity : public TDTDSymbol {
  public:
   using TDTDSymbol::TDTDSymbol;
+  void AddValue(int32_t V) { Values.push_back(V); }
+  int32_t GetValues(int32_t I) const {
+    return I >= 0 && I < ValueCount() ? Values[static_cast<size_t>(I)] : -1;
+  }
+  int32_t ValueCount() const { return static_cast<int32_t>(Values.size()); }
+
+ private:
+  std::vector<int32_t> Values;
 };
 
 class TDTDElement : public TDTDSymbol {
@@ -95,6 +150,13 @@ class TDTDElement : public TDTDSymbol {
   void EnterSymbol(TDTDAttribute* Attribute);
   TDTDAttribute* LookupSymbol(const std::string& AName) const;
   TEntityArray GetEntity() const { return Entity; }
+
+  bool StartTagRequired = true;
+  bool EndTagRequired = true;
+  bool Empty = false;
+  bool Any = false;
+  TDTDExprNode* Exclusions = nullptr;
+  TDTDExprNode* Inclusions = nullptr;
 
  private:
   TEntityArray Entity;
@@ -192,19 +254,52 @@ class TDTDParser {
   TDTDParser(const TDTDParser&) = delete;
   TDTDParser& operator=(const TDTDParser&) = delete;
 
+  // Reads the file (a "Line too long" EDTDParserError leaves through here).
+  void LoadFromFile(const std::string& FileName);
+  void LoadFromStream(TKelStream* Stream);
+  void ClearTable();
+
   TDTDSymbol* EnterSymbol(const std::string& Name, TDeclType DeclType);
   TDTDSymbol* LookupSymbol(const std::string& Name, TDeclType DeclType) const;
   // Formats Pattern (each %s takes the next argument) and fires OnError.
   void ParseError(TParseError Severity, const std::string& Pattern, const std::vector<std::string>& Args);
+  void ParseErrorExpected(const std::string& Expected) {
+    ParseError(TParseError::peError, "Expected %s but found %s", {Expected, Scanner->TokenText});
+  }
+  // Every symbol once, the one created last first.
+  int32_t SymbolCount() const { return static_cast<int32_t>(SymArray.size()); }
+  TDTDSymbol* GetSymbol(int32_t I) const {
+    return I >= 0 && I < SymbolCount() ? SymArray[static_cast<size_t>(I)] : nullptr;
+  }
   int32_t GetSymbolCount() const { return static_cast<int32_t>(Symbols.size()); }
+  TDTDExprNode* CreateExpr();
 
   TParserErrorEvent OnError;
   TKibitzMode KibitzMode = TKibitzMode::kmHTML;
   std::unique_ptr<TDTDScanner> Scanner;
 
  private:
+  void Parse();
+  void ParseDocument();
+  void ParseElement();
+  void ParseAttList();
+  void ParseAttribute(TDTDSymbol* Attribute);
+  void ParseEntity();
+  static void ParseCharRefs(TDTDEntity& Entity, const std::string& Text);
+  TDTDExprNode* ParseExpr();
+  TDTDExprNode* ParseExprBody();
+  void MakeSymArray();
+  TTokenKind Token() const { return Scanner->Token; }
+  void Next() { Scanner->GetToken(); }
+
   std::array<std::array<TDTDSymbol*, 256>, 4> Tables{};
   std::vector<std::unique_ptr<TDTDSymbol>> Symbols;
+  std::vector<std::unique_ptr<TDTDExprNode>> ExprNodes;
+  std::vector<TDTDSymbol*> SymArray;
+  TDeclType DeclType = TDeclType::dtNone;
 };
+
+// Every symbol reachable from Node through Symbol, SubExpr and Next.
+void CollectSymbols(const TDTDExprNode* Node, std::vector<TDTDSymbol*>& Out);
 
 }  // namespace kel

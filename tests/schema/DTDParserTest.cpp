@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/KelStream.h"
+#include "schema/DTDParser.h"
+#include "tests/support/TestHost.h"
+
+namespace kel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Parsed {
+  std::unique_ptr<TDTDParser> P = std::make_unique<TDTDParser>();
+  std::vector<std::string> Errors;
+  TDTDElement* Element(const std::string& Name) {
+    return dynamic_cast<TDTDElement*>(P->LookupSymbol(Name, TDeclType::dtElement));
+  }
+  std::vector<std::string> Content(const std::string& Name) {
+    std::vector<std::string> R;
+    auto* E = Element(Name);
+    if (!E || !E->HasExprList()) return R;
+    std::vector<TDTDSymbol*> S;
+    CollectSymbols(E->GetExprList().GetExpr(0), S);
+    for (auto* X : S) R.push_back(X->Name);
+    return R;
+  }
+};
+
+Parsed ParseText(const std::string& Text) {
+  Parsed R;
+  R.P->OnError = [&R](TDTDParser*, TParseError, const std::string& Msg, int32_t Line, const std::string&) {
+    R.Errors.push_back(Msg + " @" + std::to_string(Line));
+  };
+  TKelStringStream Stream(Text);
+  R.P->LoadFromStream(&Stream);
+  R.P->OnError = nullptr;
+  return R;
+}
+
+TEST(DTDParser, ElementDeclarations) {
+  auto R = ParseText(
+      "<!ENTITY % block \"P|DIV\">\n"
+      "<!ELEMENT (SUB|SUP) - - (%block;)*>\n"
+      "<!ELEMENT BR - O EMPTY>\n"
+      "<!ELEMENT BODY O O (%block;|SCRIPT)+ +(INS|DEL)>\n");
+  EXPECT_TRUE(R.Errors.empty()) << R.Errors.front();
+  for (const char* N : {"SUB", "SUP"}) {
+    auto* E = R.Element(N);
+    ASSERT_TRUE(E) << N;
+    EXPECT_TRUE(E->StartTagRequired && E->EndTagRequired) << N;
+    EXPECT_EQ(R.Content(N), (std::vector<std::string>{"P", "DIV"})) << N;
+  }
+  EXPECT_EQ(R.Element("SUB")->GetExprList().GetExpr(0), R.Element("SUP")->GetExprList().GetExpr(0));
+  auto* Br = R.Element("BR");
+  EXPECT_TRUE(Br->StartTagRequired);
+  EXPECT_FALSE(Br->EndTagRequired);
+  EXPECT_TRUE(Br->Empty);
+  EXPECT_TRUE(R.Element("EMPTY"));  // content names are entered as elements
+  auto* Body = R.Element("BODY");
+  EXPECT_FALSE(Body->StartTagRequired);
+  EXPECT_FALSE(Body->EndTagRequired);
+  std::vector<TDTDSymbol*> Inc;
+  CollectSymbols(Body->Inclusions, Inc);
+  ASSERT_EQ(Inc.size(), 2u);
+  EXPECT_EQ(Inc[0]->Name, "INS");
+  EXPECT_EQ(Inc[1]->Name, "DEL");
+  EXPECT_EQ(R.Content("BODY"), (std::vector<std::string>{"P", "DIV", "SCRIPT"}));
+  // A lower-case o is no flag: it is read as content, and the rest is left over.
+  auto L = ParseText("<!ELEMENT lower o o ANY>");
+  auto* Lower = L.Element("lower");
+  ASSERT_TRUE(Lower);
+  EXPECT_TRUE(Lower->StartTagRequired && Lower->EndTagRequired);
+  EXPECT_FALSE(Lower->Any);
+  EXPECT_EQ(L.Content("lower"), std::vector<std::string>{"o"});
+  ASSERT_FALSE(L.Errors.empty());
+  EXPECT_EQ(L.Errors.front(), "Expected > but found o @1");
+}
+
+TEST(DTDParser, AttributeLists) {
+  auto R = ParseText(
+      "<!ELEMENT (TD|TH) - O (#PCDATA)>\n"
+      "<!ATTLIST (TD|TH)\n"
+      "  align (left|right) left\n"
+      "  abbr CDATA #IMPLIED\n"
+      "  nowrap (nowrap) #REQUIRED\n"
+      "  version CDATA #FIXED \"4.01\"\n"
+      "  >\n"
+      "<!ATTLIST INPUT align (align) #IMPLIED>\n");
+  EXPECT_TRUE(R.Errors.empty()) << R.Errors.front();
+  auto* Td = R.Element("TD");
+  auto* Th = R.Element("TH");
+  ASSERT_TRUE(Td && Th);
+  auto* Align = Td->LookupSymbol("align");
+  ASSERT_TRUE(Align && Align->Attributes);
+  EXPECT_FALSE(Align->Attributes->Fixed || Align->Attributes->Required);
+  EXPECT_EQ(Align->Attributes->FixedValue, "");
+  EXPECT_EQ(Th->LookupSymbol("align"), Align);
+  EXPECT_TRUE(Td->LookupSymbol("nowrap")->Attributes->Required);
+  EXPECT_TRUE(Td->LookupSymbol("version")->Attributes->Fixed);
+  EXPECT_EQ(Td->LookupSymbol("version")->Attributes->FixedValue, "4.01");
+  EXPECT_FALSE(Td->LookupSymbol("ALIGN"));  // case-sensitive
+  // The element's list: content model, then each attribute definition.
+  EXPECT_EQ(Td->GetExprList().Count(), 5);
+  std::vector<TDTDSymbol*> Values;
+  CollectSymbols(Td->GetExprList().GetExpr(1)->Next, Values);
+  ASSERT_EQ(Values.size(), 2u);
+  EXPECT_EQ(Values[0]->Name, "left");
+  // INPUT was never declared as an element, but ATTLIST names it as one.
+  auto* Input = R.Element("INPUT");
+  ASSERT_TRUE(Input);
+  const TDTDExprNode* Type = Input->GetExprList().GetExpr(0)->Next;
+  ASSERT_TRUE(Type && Type->Symbol);
+  EXPECT_EQ(Type->Symbol->Name, "align");
+  EXPECT_NE(Type->Symbol, Input->LookupSymbol("align"));  // a value, not the attribute
+}
+
+TEST(DTDParser, Entities) {
+  auto R = ParseText(
+      "<!ENTITY nbsp CDATA \"&#160;\" -- no-break space -->\n"
+      "<!ENTITY A CDATA \"&#x41;&#66;\">\n"
+      "<!ENTITY % HTMLlat1 PUBLIC \"-//W3C//ENTITIES Latin1//EN//HTML\">\n"
+      "<!ENTITY % pub PUBLIC \"-//X//Y\" \"y.ent\">\n"
+      "<!ENTITY % text \"first\">\n"
+      "<!ENTITY % text \"second\">\n");
+  EXPECT_TRUE(R.Errors.empty()) << R.Errors.front();
+  auto* Nbsp = dynamic_cast<TDTDEntity*>(R.P->LookupSymbol("nbsp", TDeclType::dtEntity));
+  ASSERT_TRUE(Nbsp);
+  EXPECT_EQ(Nbsp->GetValues(0), 160);
+  EXPECT_EQ(Nbsp->GetValues(1), -1);
+  ASSERT_EQ(Nbsp->GetExprList().Count(), 1);
+  EXPECT_EQ(Nbsp->GetExprList().GetExpr(0)->Symbol->Name, "CDATA");
+  auto* A = dynamic_cast<TDTDEntity*>(R.P->LookupSymbol("A", TDeclType::dtEntity));
+  EXPECT_EQ(A->GetValues(0), 65);
+  EXPECT_EQ(A->GetValues(1), 66);
+  auto* Lat =
+      dynamic_cast<TDTDParameterizedEntity*>(R.P->LookupSymbol("HTMLlat1", TDeclType::dtParameterizedEntity));
+  EXPECT_EQ(Lat->SystemId, Lat->PublicId);
+  auto* Pub =
+      dynamic_cast<TDTDParameterizedEntity*>(R.P->LookupSymbol("pub", TDeclType::dtParameterizedEntity));
+  EXPECT_EQ(Pub->PublicId, "-//X//Y");
+  EXPECT_EQ(Pub->SystemId, "y.ent");
+  auto* Text =
+      dynamic_cast<TDTDParameterizedEntity*>(R.P->LookupSymbol("text", TDeclType::dtParameterizedEntity));
+  EXPECT_EQ(Text->Text, "first");  // the first declaration wins
+  // The symbol made last comes first.
+  EXPECT_EQ(R.P->GetSymbol(R.P->SymbolCount() - 1)->Name, "nbsp");
+}
+
+TEST(DTDParser, SectionsAndErrors) {
+  auto R = ParseText(
+      "<!ENTITY % HTML.Reserved \"IGNORE\">\n"
+      "<![ %HTML.Reserved; [ <!ELEMENT hidden - - ANY> ]]>\n"
+      "<![ INCLUDE [ <!ELEMENT shown - - ANY> ]]>\n"
+      "<!ATTLIST shown x CDATA #BOGUS>\n"
+      "]]>\n"
+      "<!ELEMENT after - - ANY>\n");
+  EXPECT_FALSE(R.Element("hidden"));
+  EXPECT_TRUE(R.Element("shown"));
+  EXPECT_FALSE(R.Element("after"));  // "]]>" outside a section ends the document
+  // The unknown word is then read as the next attribute's name.
+  EXPECT_EQ(R.Errors,
+            std::vector<std::string>{"Expected IMPLIED, REQUIRED, FIXED, PCDATA but found BOGUS @4"});
+  EXPECT_TRUE(R.Element("shown")->LookupSymbol("BOGUS"));
+
+  // A declaration without its ">" is reported, and parsing goes on.
+  auto U = ParseText("<!ELEMENT bad - - ANY\n<!ELEMENT good - - ANY>");
+  ASSERT_FALSE(U.Errors.empty());
+  EXPECT_EQ(U.Errors.front(), "Expected > but found <!ELEMENT @2");
+  EXPECT_TRUE(U.Element("bad"));
+}
+
+class RealDTDs : public test::THostTest {
+ protected:
+  // The schemas folder of the test host, holding the DTD files under their plain names.
+  void Install(const fs::path& From) {
+    fs::create_directories(GetSchemaFolder());
+    for (const auto& E : fs::directory_iterator(From))
+      fs::copy_file(E.path(), fs::path(GetSchemaFolder()) / E.path().filename(),
+                    fs::copy_options::overwrite_existing);
+  }
+};
+
+TEST_F(RealDTDs, Html401StrictWithItsEntityFiles) {
+  Install("/usr/share/xml/w3c-sgml-lib/schema/dtd/REC-html401-19991224");
+  TDTDParser P;
+  std::vector<std::string> Errors;
+  P.OnError = [&Errors](TDTDParser*, TParseError, const std::string& Msg, int32_t Line,
+                        const std::string& File) {
+    Errors.push_back(File + ":" + std::to_string(Line) + ": " + Msg);
+  };
+  P.LoadFromFile(GetSchemaFileName("-//W3C//DTD HTML 4.01//EN", TKibitzMode::kmHTML));
+  EXPECT_TRUE(Errors.empty()) << Errors.front();
+  const auto El = [&P](const char* N) {
+    return dynamic_cast<TDTDElement*>(P.LookupSymbol(N, TDeclType::dtElement));
+  };
+  ASSERT_TRUE(El("TABLE"));
+  ASSERT_TRUE(El("BR"));
+  EXPECT_TRUE(El("BR")->Empty);
+  EXPECT_FALSE(El("BR")->EndTagRequired);
+  EXPECT_FALSE(El("TBODY")->StartTagRequired);
+  EXPECT_FALSE(El("FONT"));  // not in Strict
+  ASSERT_TRUE(El("TD"));
+  EXPECT_TRUE(El("TD")->LookupSymbol("colspan"));
+  EXPECT_TRUE(El("A")->LookupSymbol("href"));
+  // The Latin-1 entities come from the included HTMLlat1.ent.
+  auto* Eacute = dynamic_cast<TDTDEntity*>(P.LookupSymbol("eacute", TDeclType::dtEntity));
+  ASSERT_TRUE(Eacute);
+  EXPECT_EQ(Eacute->GetValues(0), 233);
+  EXPECT_TRUE(P.LookupSymbol("euro", TDeclType::dtEntity));  // HTMLspecial.ent
+  EXPECT_GT(P.SymbolCount(), 500);
+}
+
+TEST_F(RealDTDs, Html401LooseAndFrameset) {
+  Install("/usr/share/xml/w3c-sgml-lib/schema/dtd/REC-html401-19991224");
+  for (const char* File : {"loose.dtd", "frameset.dtd"}) {
+    TDTDParser P;
+    int Errors = 0;
+    P.OnError = [&Errors](TDTDParser*, TParseError, const std::string&, int32_t, const std::string&) {
+      ++Errors;
+    };
+    P.LoadFromFile(std::string(GetSchemaFolder()) + File);
+    EXPECT_EQ(Errors, 0) << File;
+    EXPECT_TRUE(P.LookupSymbol("FONT", TDeclType::dtElement)) << File;
+  }
+}
+
+}  // namespace
+}  // namespace kel
