@@ -71,6 +71,8 @@ constexpr TPublicSchema PublicSchemas[] = {
     {"-//W3C//DTD HTML 3.2 Final//EN", "HTML3.2.dtd"},
     {"-//IETF//DTD HTML//EN", "HTML2.dtd"},
     {"-//IETF//DTD HTML 2.0 Strict//EN", "HTML2-strict.dtd"},
+    // The strict HTML 2.0 DTD includes the full one under this name.
+    {"-//IETF//DTD HTML 2.0//EN", "HTML2.dtd"},
     {"-//W3C//DTD HTML 4.01//EN", "strict.dtd"},
     {"-//W3C//DTD HTML 4.01 Frameset//EN", "frameset.dtd"},
     {"-//W3C//ENTITIES Latin1//EN//HTML", "HTMLlat1.ent"},

@@ -228,5 +228,34 @@ TEST_F(RealDTDs, Html401LooseAndFrameset) {
   }
 }
 
+// The folder the build assembles: every DTD of the HTML family loads from it,
+// every include resolving inside it.
+TEST_F(RealDTDs, TheAssembledSchemasFolder) {
+  Test.Host().SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+  struct Case {
+    const char* File;
+    const char* Element;
+    const char* Entity;
+  } Cases[] = {
+      {"strict.dtd", "TABLE", "eacute"},           {"loose.dtd", "FONT", "eacute"},
+      {"frameset.dtd", "FRAMESET", "eacute"},      {"xhtml1-strict.dtd", "table", "eacute"},
+      {"xhtml1-transitional.dtd", "font", "euro"}, {"xhtml1-frameset.dtd", "frameset", "hearts"},
+      {"HTML3.2.dtd", "TABLE", "eacute"},          {"HTML2.dtd", "FORM", "eacute"},
+      {"HTML2-strict.dtd", "FORM", "eacute"},
+  };
+  for (const auto& C : Cases) {
+    TDTDParser P;
+    std::vector<std::string> Failures;
+    P.OnError = [&Failures](TDTDParser*, TParseError E, const std::string& Msg, int32_t,
+                            const std::string& F) {
+      if (E == TParseError::peFailure) Failures.push_back(F + ": " + Msg);
+    };
+    P.LoadFromFile(GetSchemaFolder() + C.File);
+    EXPECT_TRUE(Failures.empty()) << C.File << ": " << Failures.front();
+    EXPECT_TRUE(P.LookupSymbol(C.Element, TDeclType::dtElement)) << C.File;
+    EXPECT_TRUE(P.LookupSymbol(C.Entity, TDeclType::dtEntity)) << C.File;
+  }
+}
+
 }  // namespace
 }  // namespace kel
