@@ -15,6 +15,7 @@
 
 #include "cli/CaretCommand.h"
 #include "cli/CliHost.h"
+#include "cli/DtdCommand.h"
 #include "host/KelStream.h"
 #include "host/KelStrings.h"
 #include "markup/MLBufferProducer.h"
@@ -100,6 +101,14 @@ int main(int argc, char** argv) {
   CaretCmd->add_flag("--json", Caret.Json, "One JSON object");
   CaretCmd->add_flag("--events", Caret.Events, "Also every node the scan reported before the caret");
 
+  std::string DtdFile, DtdMode = "html";
+  bool DtdJson = false;
+  auto* DtdCmd = App.add_subcommand("dtd", "Load a DTD and print what it declares");
+  DtdCmd->add_option("file", DtdFile, "The DTD file")->required();
+  DtdCmd->add_option("--mode", DtdMode, "Schema family for included files: html, xsl, wml or resx")
+      ->check(CLI::IsMember({"html", "xsl", "wml", "resx"}, CLI::ignore_case));
+  DtdCmd->add_flag("--json", DtdJson, "One JSON object");
+
   // CLI11 reports a mistyped command as a missing one; name it instead.
   if (argc > 1 && argv[1][0] != '-' && !IsCommand(App, argv[1])) {
     std::cerr << "mlinsight: unknown command " << argv[1] << " (see mlinsight --help)\n";
@@ -124,6 +133,11 @@ int main(int argc, char** argv) {
   int Status = 0;
   if (*SchemaFile) Status = RunSchemaFile(Identifier, Mode);
   if (*Chunks) Status = RunChunks(FileName);
+  if (*DtdCmd) {
+    TKibitzMode M = TKibitzMode::kmHTML;
+    if (const auto It = Modes.find(LowerCase(DtdMode)); It != Modes.end()) M = It->second;
+    Status = RunDtd(DtdFile, M, DtdJson, std::cout, std::cerr);
+  }
   if (*CaretCmd) {
     ParseLineColumn(Position, Caret.Line, Caret.Column);
     if (const auto It = Modes.find(LowerCase(CaretMode)); It != Modes.end()) Caret.Mode = It->second;

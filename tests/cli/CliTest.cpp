@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -163,6 +164,30 @@ TEST(Cli, CaretPrintsTheParsersStateAsJson) {
   }
   fs::remove(File);
   EXPECT_EQ(RunTool({"caret", "/nonexistent.html", "1:1"}).Status, 1);
+}
+
+TEST(Cli, DtdReportsTheDeclarationsOfTheHtml401StrictDtd) {
+  const std::string Strict = (SchemasBesideBin() / "strict.dtd").string();
+  const TRun R = RunTool({"dtd", Strict, "--json"});
+  ASSERT_EQ(R.Status, 0) << R.Err;
+  const auto J = nlohmann::json::parse(R.Out);
+  EXPECT_EQ(J["elements"].size(), 77u);
+  EXPECT_EQ(J["entities"].size(), 252u);
+  EXPECT_TRUE(J["messages"].empty());
+  nlohmann::json Table;
+  for (const auto& E : J["elements"])
+    if (E["name"] == "TABLE") Table = E;
+  ASSERT_FALSE(Table.is_null());
+  std::vector<std::string> Attrs;
+  for (const auto& A : Table["attributes"]) Attrs.push_back(A["name"]);
+  for (const char* A :
+       {"summary", "width", "border", "frame", "rules", "cellspacing", "cellpadding", "id", "onclick"})
+    EXPECT_NE(std::find(Attrs.begin(), Attrs.end(), A), Attrs.end()) << A;
+  const TRun Missing = RunTool({"dtd", "/nonexistent.dtd"});
+  EXPECT_EQ(Missing.Status, 0);
+  EXPECT_NE(Missing.Out.find("Failure: /nonexistent.dtd(1): Invalid file /nonexistent.dtd"),
+            std::string::npos)
+      << Missing.Out;
 }
 
 TEST(Cli, VersionAndHelp) {

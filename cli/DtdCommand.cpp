@@ -1,0 +1,107 @@
+#include "cli/DtdCommand.h"
+
+#include <nlohmann/json.hpp>
+
+#include "schema/DTDParser.h"
+
+namespace kel {
+
+namespace {
+
+using nlohmann::json;
+
+json Names(const TDTDExprNode* Node) {
+  std::vector<TDTDSymbol*> Symbols;
+  CollectSymbols(Node, Symbols);
+  json R = json::array();
+  for (const auto* S : Symbols) R.push_back(S->Name);
+  return R;
+}
+
+const char* SeverityName(TParseError E) {
+  static const char* const Names[] = {"Failure", "Error", "Warning", "Hint"};
+  return Names[static_cast<int>(E)];
+}
+
+json ElementJson(TDTDElement& E) {
+  json Attributes = json::array();
+  json Content = json::array();
+  bool HaveContent = false;
+  if (E.HasExprList()) {
+    for (int32_t I = 0; I < E.GetExprList().Count(); ++I) {
+      const TDTDExprNode* Node = E.GetExprList().GetExpr(I);
+      if (auto* A = dynamic_cast<TDTDAttribute*>(Node->Symbol)) {
+        Attributes.push_back({{"name", A->Name},
+                              {"type", Names(Node->Next)},
+                              {"required", A->Attributes && A->Attributes->Required},
+                              {"fixed", A->Attributes && A->Attributes->Fixed},
+                              {"fixedValue", A->Attributes ? A->Attributes->FixedValue : ""},
+                              {"editor", A->Editor}});
+      } else if (!HaveContent) {
+        Content = Names(Node);
+        HaveContent = true;
+      }
+    }
+  }
+  return {{"name", E.Name},
+          {"startTagRequired", E.StartTagRequired},
+          {"endTagRequired", E.EndTagRequired},
+          {"empty", E.Empty},
+          {"any", E.Any},
+          {"content", Content},
+          {"inclusions", Names(E.Inclusions)},
+          {"exclusions", Names(E.Exclusions)},
+          {"entity", E.GetEntity()},
+          {"attributes", Attributes}};
+}
+
+}  // namespace
+
+int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostream& Out, std::ostream& Err) {
+  TDTDParser Parser;
+  Parser.KibitzMode = Mode;
+  json Messages = json::array();
+  Parser.OnError = [&Messages](TDTDParser*, TParseError E, const std::string& Msg, int32_t Line,
+                               const std::string& File) {
+    Messages.push_back({{"severity", SeverityName(E)}, {"line", Line}, {"file", File}, {"text", Msg}});
+  };
+  int Status = 0;
+  try {
+    Parser.LoadFromFile(FileName);
+  } catch (const EDTDParserError& E) {
+    Err << "mlinsight: " << FileName << ": " << E.what() << '\n';
+    Status = 1;
+  }
+  json Elements = json::array(), Entities = json::array(), Parameters = json::array();
+  for (int32_t I = 0; I < Parser.SymbolCount(); ++I) {
+    TDTDSymbol* S = Parser.GetSymbol(I);
+    // Content names are entered as elements too; only declared ones count.
+    if (auto* E = dynamic_cast<TDTDElement*>(S)) {
+      if (E->HasExprList()) Elements.push_back(ElementJson(*E));
+    } else if (auto* G = dynamic_cast<TDTDEntity*>(S)) {
+      json Values = json::array();
+      for (int32_t V = 0; V < G->ValueCount(); ++V) Values.push_back(G->GetValues(V));
+      Entities.push_back({{"name", G->Name}, {"values", Values}});
+    } else if (auto* P = dynamic_cast<TDTDParameterizedEntity*>(S)) {
+      Parameters.push_back(
+          {{"name", P->Name}, {"publicId", P->PublicId}, {"systemId", P->SystemId}, {"text", P->Text}});
+    }
+  }
+  if (Json) {
+    Out << json{{"elements", Elements},
+                {"entities", Entities},
+                {"parameterEntities", Parameters},
+                {"messages", Messages}}
+               .dump()
+        << '\n';
+  } else {
+    Out << FileName << ": " << Elements.size() << " elements, " << Entities.size() << " entities, "
+        << Parameters.size() << " parameter entities, " << Messages.size() << " messages\n";
+    for (const auto& M : Messages)
+      Out << M["severity"].get<std::string>() << ": " << M["file"].get<std::string>() << "("
+          << M["line"].get<int>() << "): " << M["text"].get<std::string>() << '\n';
+  }
+  return Status;
+}
+
+}  // namespace kel
