@@ -257,5 +257,35 @@ TEST_F(RealDTDs, TheAssembledSchemasFolder) {
   }
 }
 
+TEST_F(RealDTDs, WrappedDTDsBindTheColourAndUriEditors) {
+  Test.Host().SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+  struct Case {
+    const char* File;
+    const char* Element;
+    const char* Attribute;
+    const char* Editor;
+  } Cases[] = {
+      {"strict.dtd", "A", "href", "uri"},
+      {"strict.dtd", "IMG", "src", "uri"},
+      {"strict.dtd", "A", "name", ""},
+      {"loose.dtd", "BODY", "bgcolor", "color"},
+      {"loose.dtd", "FONT", "color", "color"},
+      {"frameset.dtd", "FRAME", "src", "uri"},
+      {"frameset.dtd", "BODY", "link", "color"},
+      {"xhtml1-strict.dtd", "form", "action", "uri"},
+      {"xhtml1-transitional.dtd", "td", "bgcolor", "color"},
+      {"xhtml1-frameset.dtd", "frame", "longdesc", "uri"},
+  };
+  for (const auto& C : Cases) {
+    TDTDParser P;
+    P.LoadFromFile(GetSchemaFolder() + C.File);
+    auto* E = dynamic_cast<TDTDElement*>(P.LookupSymbol(C.Element, TDeclType::dtElement));
+    ASSERT_TRUE(E) << C.File << " " << C.Element;
+    auto* A = E->LookupSymbol(C.Attribute);
+    ASSERT_TRUE(A) << C.File << " " << C.Element << "." << C.Attribute;
+    EXPECT_EQ(A->Editor, C.Editor) << C.File << " " << C.Element << "." << C.Attribute;
+  }
+}
+
 }  // namespace
 }  // namespace kel
