@@ -39,6 +39,7 @@ asan: deps $(ASAN)/build.ninja
 bench: build
 	@$(BUILD)/bin/tag_filter_bench
 	@$(BUILD)/bin/parser_bench
+	@$(BUILD)/bin/dtd_load_bench
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

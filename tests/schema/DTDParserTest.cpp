@@ -275,6 +275,8 @@ TEST_F(RealDTDs, WrappedDTDsBindTheColourAndUriEditors) {
       {"xhtml1-strict.dtd", "form", "action", "uri"},
       {"xhtml1-transitional.dtd", "td", "bgcolor", "color"},
       {"xhtml1-frameset.dtd", "frame", "longdesc", "uri"},
+      {"HTML3.2.dtd", "BODY", "bgcolor", "color"},
+      {"HTML3.2.dtd", "A", "href", "uri"},
   };
   for (const auto& C : Cases) {
     TDTDParser P;

@@ -1,0 +1,34 @@
+// Loading a schema: HTML 4.01 Transitional with its three entity files, from
+// the schemas folder the build assembles, as completion does on first need.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "host/MemoryHost.h"
+#include "schema/DTDParser.h"
+
+namespace {
+
+using namespace kel;
+
+void LoadLooseDTD(benchmark::State& State) {
+  auto Host = MakeKel<TMemoryHost>();
+  Host->SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+  SetQuorvelIDEServices(Host.get());
+  const std::string File = GetSchemaFolder() + "loose.dtd";
+  int32_t Symbols = 0;
+  for (auto _ : State) {
+    TDTDParser Parser;
+    Parser.LoadFromFile(File);
+    Symbols = Parser.SymbolCount();
+    benchmark::DoNotOptimize(Symbols);
+  }
+  State.counters["symbols"] = Symbols;
+  SetQuorvelIDEServices(nullptr);
+}
+
+BENCHMARK(LoadLooseDTD)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
