@@ -159,12 +159,13 @@ std::string TDTDScanner::HandleString(char Quote) {
   }
 }
 
-void TDTDScanner::HandleGlobalComment() {
+void TDTDScanner::SkipPast(const char* Mark) {
+  const size_t Length = std::strlen(Mark);
   for (;;) {
     if (*Current == '\0') {
       if (EndOfStream()) return;
-    } else if (Current[0] == '-' && Current[1] == '-' && Current[2] == '>') {
-      Current += 3;
+    } else if (std::strncmp(Current, Mark, Length) == 0) {
+      Current += Length;
       return;
     } else if (*Current == '\n' || *Current == '\r') {
       LineBreak();
@@ -174,20 +175,10 @@ void TDTDScanner::HandleGlobalComment() {
   }
 }
 
-void TDTDScanner::HandleInlineComment() {
-  for (;;) {
-    if (*Current == '\0') {
-      if (EndOfStream()) return;
-    } else if (Current[0] == '-' && Current[1] == '-') {
-      Current += 2;
-      return;
-    } else if (*Current == '\n' || *Current == '\r') {
-      LineBreak();
-    } else {
-      ++Current;
-    }
-  }
-}
+void TDTDScanner::HandleGlobalComment() { SkipPast("-->"); }
+
+// A "--" inside a declaration, SGML style, runs to the next "--".
+void TDTDScanner::HandleInlineComment() { SkipPast("--"); }
 
 void TDTDScanner::HandleEditors() {
   const auto Bind = [this](const std::string& Entry) {

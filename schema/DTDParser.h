@@ -220,6 +220,8 @@ class TDTDScanner {
   // Counts the line break at Current (CR LF, LF CR, CR, LF as one) and steps over it.
   void LineBreak();
   std::string HandleString(char Quote);
+  // Skips to just after Mark, counting lines; quietly at the end of input.
+  void SkipPast(const char* Mark);
   void HandleGlobalComment();
   void HandleInlineComment();
   void HandleEditors();
