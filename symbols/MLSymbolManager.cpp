@@ -1,9 +1,11 @@
 #include "symbols/MLSymbolManager.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "host/KelHostAPI.h"
 #include "host/KelStrings.h"
+#include "schema/DTDParser.h"
 
 namespace kel {
 
@@ -328,6 +330,129 @@ void TMLSymbolManager::RepopulateAttrs(IKelMLTag* Tag) {
   for (const auto& A : HiddenAttrs) Tag->AddAttribute(A.get());
   HiddenAttrs.clear();
   Tag->AlphaSort();
+}
+
+// ---- Loading a DTD -----------------------------------------------------------------------------
+
+namespace {
+
+const char* SeverityWord(TParseError E) {
+  static const char* const Words[] = {"Failure", "Error", "Warning", "Hint"};
+  return Words[static_cast<int>(E)];
+}
+
+void Walk(const TDTDExprNode* Node, const std::function<void(const TDTDExprNode*)>& Visit) {
+  for (; Node; Node = Node->Next) {
+    Visit(Node);
+    Walk(Node->SubExpr, Visit);
+  }
+}
+
+}  // namespace
+
+void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) {
+  TDTDParser Parser;
+  Parser.OnError = [this](TDTDParser*, TParseError E, const std::string& Msg, int32_t Line,
+                          const std::string& File) { Error(File, Msg, SeverityWord(E), Line, 0); };
+  Parser.KibitzMode = KibitzMode;
+  Parser.LoadFromFile(DTDFileName);
+
+  std::vector<std::pair<TDTDElement*, TKelPtr<THTMLTag>>> Made;
+  for (int32_t I = 0; I < Parser.SymbolCount(); ++I) {
+    TDTDSymbol* S = Parser.GetSymbol(I);
+    if (auto* E = dynamic_cast<TDTDElement*>(S)) {
+      // Words such as EMPTY or CDATA in content models are element symbols too.
+      if (GetTagFromHashList(E->Name) || !IdentIsNotDTDType(E->Name)) continue;
+      auto Tag = MakeKel<THTMLTag>(E->Name, this, -1);
+      Tag->SetEntityName(E->GetEntity());
+      Tag->SetEmpty(E->Empty);
+      Tag->SetAny(E->Any);
+      Tag->SetRequiresClosingTag(E->EndTagRequired);
+      Tag->SetRequiresOpeningTag(E->StartTagRequired);
+      RegisterTag(Tag.get());
+      if (Root) Root->AddTag(Tag.get());
+      Made.emplace_back(E, Tag);
+    } else if (auto* G = dynamic_cast<TDTDEntity*>(S)) {
+      CharList->AddEntity(G->Name, G->GetValues(0));
+    }
+  }
+  CharList->AlphaSort();
+  if (Root) {
+    Root->SetShowAttributes(false);
+    Root->AlphaSort();
+  }
+
+  const auto ElementOf = [&Parser](const std::string& Name) {
+    return dynamic_cast<TDTDElement*>(Parser.LookupSymbol(Name, TDeclType::dtElement));
+  };
+  for (auto& [Element, Tag] : Made) {
+    if (Tag->GetAny()) {
+      for (auto& Other : Made) Tag->AddTag(Other.second.get());
+    } else if (!Tag->GetEmpty()) {
+      std::vector<TDTDSymbol*> Excluded;
+      CollectSymbols(Element->Exclusions, Excluded);
+      const auto IsExcluded = [&Excluded](const std::string& N) {
+        return std::any_of(Excluded.begin(), Excluded.end(),
+                           [&N](const TDTDSymbol* X) { return X->Name == N; });
+      };
+      std::function<void(const TDTDExprNode*)> Children = [&](const TDTDExprNode* Model) {
+        Walk(Model, [&](const TDTDExprNode* Node) {
+          if (!Node->Symbol || IsExcluded(Node->Symbol->Name)) return;
+          const TKelPtr<IKelMLTag> Child = GetTagFromHashList(Node->Symbol->Name);
+          if (!Child) return;
+          Child->SetIsChild(true);
+          if (Tag->LookupTag(Child->GetName())) return;
+          Tag->AddTag(Child.get());
+          if (Root) Root->RemoveTag(Child.get());
+          // The children of an omissible start tag may stand here directly.
+          TDTDElement* ChildElement = ElementOf(Node->Symbol->Name);
+          if (!Child->GetRequiresOpeningTag() && ChildElement && ChildElement->HasExprList() &&
+              ChildElement->GetExprList().Count() > 0)
+            Children(ChildElement->GetExprList().GetExpr(0));
+        });
+      };
+      if (Element->HasExprList() && Element->GetExprList().Count() > 0)
+        Children(Element->GetExprList().GetExpr(0));
+      Children(Element->Inclusions);
+    }
+    if (!Element->HasExprList()) continue;
+    for (int32_t I = 1; I < Element->GetExprList().Count(); ++I) {
+      const TDTDExprNode* Entry = Element->GetExprList().GetExpr(I);
+      auto* A = dynamic_cast<TDTDAttribute*>(Entry->Symbol);
+      if (!A) continue;
+      const TDTDExprNode* Type = Entry->Next;
+      const bool IsEvent =
+          StartsWithText(A->Name, "on") && Type && Type->Symbol && SameText(Type->Symbol->Name, "CDATA");
+      TKelPtr<IKelMLTagAttribute> Attribute;
+      if (IsEvent)
+        Attribute = MakeKel<THTMLAttributeEvent>(A->Name, NewID());
+      else
+        Attribute = MakeKel<THTMLAttribute>(A->Name, NewID());
+      if (Type) {
+        if (!A->Editor.empty()) {
+          Attribute->AddValue(A->Editor);
+        } else if (Type->Symbol && SameText(Type->Symbol->Name, A->Name) &&
+                   IdentIsNotDTDType(Type->Symbol->Name) && !(Type->Next && Type->SubExpr)) {
+          Attribute->AddValue("false");
+          Attribute->AddValue("true");
+        } else {
+          Walk(Type, [&Attribute](const TDTDExprNode* Node) {
+            if (Node->Symbol && IdentIsNotDTDType(Node->Symbol->Name))
+              Attribute->AddValue(Node->Symbol->Name);
+          });
+        }
+        // An editor's entry reads "color..." or "uri...".
+        if (SameText(A->Editor, "color") || A->Editor == "uri")
+          Attribute->SetValue(0, Attribute->GetValue(0) + "...");
+      }
+      if (A->Attributes) {
+        Attribute->SetRequired(A->Attributes->Required);
+        Attribute->SetFixed(A->Attributes->Fixed);
+        Attribute->SetFixedValue(A->Attributes->FixedValue);
+      }
+      Tag->AddAttribute(Attribute.get());
+    }
+  }
 }
 
 // ---- Messages ------------------------------------------------------------------------------

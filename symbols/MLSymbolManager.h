@@ -118,6 +118,11 @@ class TMLSymbolManager {
   const std::string& GetFileName() const { return FileName; }
   void SetFileName(const std::string& Value) { FileName = Value; }
 
+  // Builds schema tags from a DTD: one per declared element, children from
+  // the content models, attributes with their values, the entity list.
+  // Value editors for the attributes come with the editors themselves.
+  void LoadDTD(IKelMLTag* Root, const std::string& DTDFileName);
+
   // Shows the host's message view and adds a tool message to it.
   void Error(const std::string& FileName, const std::string& Msg, const std::string& Prefix, int32_t Line,
              int32_t Column);
