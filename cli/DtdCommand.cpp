@@ -18,11 +18,6 @@ json Names(const TDTDExprNode* Node) {
   return R;
 }
 
-const char* SeverityName(TParseError E) {
-  static const char* const Names[] = {"Failure", "Error", "Warning", "Hint"};
-  return Names[static_cast<int>(E)];
-}
-
 json ElementJson(TDTDElement& E) {
   json Attributes = json::array();
   json Content = json::array();
@@ -63,7 +58,7 @@ int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostrea
   json Messages = json::array();
   Parser.OnError = [&Messages](TDTDParser*, TParseError E, const std::string& Msg, int32_t Line,
                                const std::string& File) {
-    Messages.push_back({{"severity", SeverityName(E)}, {"line", Line}, {"file", File}, {"text", Msg}});
+    Messages.push_back({{"severity", ParseErrorWord(E)}, {"line", Line}, {"file", File}, {"text", Msg}});
   };
   int Status = 0;
   try {

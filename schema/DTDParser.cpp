@@ -40,6 +40,11 @@ int TableOf(TDeclType T) {
 
 }  // namespace
 
+const char* ParseErrorWord(TParseError E) {
+  static const char* const Words[] = {"Failure", "Error", "Warning", "Hint"};
+  return Words[static_cast<int>(E)];
+}
+
 // ---- Declarations -----------------------------------------------------------------------
 
 void TDTDElement::EnterSymbol(TDTDAttribute* Attribute) {

@@ -56,6 +56,8 @@ enum class TTokenKind : uint8_t {
 };
 
 enum class TParseError : uint8_t { peFailure, peError, peWarning, peHint };
+// "Failure", "Error", "Warning" or "Hint": the prefix of a tool message.
+const char* ParseErrorWord(TParseError E);
 enum class TDeclType : uint8_t { dtNone, dtAttribute, dtParameterizedEntity, dtEntity, dtElement };
 
 enum class TExprOp : uint8_t { eoNull, eoLogicalOr, eoSequence, eoLogicalAnd };

@@ -336,16 +336,10 @@ void TMLSymbolManager::RepopulateAttrs(IKelMLTag* Tag) {
 
 namespace {
 
-const char* SeverityWord(TParseError E) {
-  static const char* const Words[] = {"Failure", "Error", "Warning", "Hint"};
-  return Words[static_cast<int>(E)];
-}
-
-void Walk(const TDTDExprNode* Node, const std::function<void(const TDTDExprNode*)>& Visit) {
-  for (; Node; Node = Node->Next) {
-    Visit(Node);
-    Walk(Node->SubExpr, Visit);
-  }
+std::vector<TDTDSymbol*> SymbolsOf(const TDTDExprNode* Node) {
+  std::vector<TDTDSymbol*> R;
+  CollectSymbols(Node, R);
+  return R;
 }
 
 }  // namespace
@@ -353,7 +347,7 @@ void Walk(const TDTDExprNode* Node, const std::function<void(const TDTDExprNode*
 void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) {
   TDTDParser Parser;
   Parser.OnError = [this](TDTDParser*, TParseError E, const std::string& Msg, int32_t Line,
-                          const std::string& File) { Error(File, Msg, SeverityWord(E), Line, 0); };
+                          const std::string& File) { Error(File, Msg, ParseErrorWord(E), Line, 0); };
   Parser.KibitzMode = KibitzMode;
   Parser.LoadFromFile(DTDFileName);
 
@@ -396,20 +390,20 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
                            [&N](const TDTDSymbol* X) { return X->Name == N; });
       };
       std::function<void(const TDTDExprNode*)> Children = [&](const TDTDExprNode* Model) {
-        Walk(Model, [&](const TDTDExprNode* Node) {
-          if (!Node->Symbol || IsExcluded(Node->Symbol->Name)) return;
-          const TKelPtr<IKelMLTag> Child = GetTagFromHashList(Node->Symbol->Name);
-          if (!Child) return;
+        for (TDTDSymbol* Symbol : SymbolsOf(Model)) {
+          if (IsExcluded(Symbol->Name)) continue;
+          const TKelPtr<IKelMLTag> Child = GetTagFromHashList(Symbol->Name);
+          if (!Child) continue;
           Child->SetIsChild(true);
-          if (Tag->LookupTag(Child->GetName())) return;
+          if (Tag->LookupTag(Child->GetName())) continue;
           Tag->AddTag(Child.get());
           if (Root) Root->RemoveTag(Child.get());
           // The children of an omissible start tag may stand here directly.
-          TDTDElement* ChildElement = ElementOf(Node->Symbol->Name);
+          TDTDElement* ChildElement = ElementOf(Symbol->Name);
           if (!Child->GetRequiresOpeningTag() && ChildElement && ChildElement->HasExprList() &&
               ChildElement->GetExprList().Count() > 0)
             Children(ChildElement->GetExprList().GetExpr(0));
-        });
+        }
       };
       if (Element->HasExprList() && Element->GetExprList().Count() > 0)
         Children(Element->GetExprList().GetExpr(0));
@@ -436,10 +430,8 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
           Attribute->AddValue("false");
           Attribute->AddValue("true");
         } else {
-          Walk(Type, [&Attribute](const TDTDExprNode* Node) {
-            if (Node->Symbol && IdentIsNotDTDType(Node->Symbol->Name))
-              Attribute->AddValue(Node->Symbol->Name);
-          });
+          for (TDTDSymbol* Value : SymbolsOf(Type))
+            if (IdentIsNotDTDType(Value->Name)) Attribute->AddValue(Value->Name);
         }
         // An editor's entry reads "color..." or "uri...".
         if (SameText(A->Editor, "color") || A->Editor == "uri")
