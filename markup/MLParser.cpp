@@ -294,13 +294,12 @@ bool AtEndTag(const char* P, const char* EndTag) {
 bool TMLParser::IsBeforeCaretAt(int32_t Off, bool AtTerminator) {
   if (FLine < FCaretPos.Line) return true;
   if (FLine > FCaretPos.Line) return false;
-  const TKelPtr<IKelEditView> View = FProducerInternal ? FProducerInternal->GetEditView() : nullptr;
-  if (View) {
+  if (FEditView) {
     if (FCaretOffset < 0) {
       TKelEditPos Pos = FCaretPos;
       TKelCharPos CharPos;
-      View->ConvertPos(true, Pos, CharPos);
-      FCaretOffset = View->CharPosToPos(CharPos);
+      FEditView->ConvertPos(true, Pos, CharPos);
+      FCaretOffset = FEditView->CharPosToPos(CharPos);
     }
     // The caret at the very end of the text stands after the last chunk.
     return Off < FCaretOffset || (AtTerminator && FProducer->Eof() && Off == FCaretOffset);
@@ -527,6 +526,7 @@ bool TMLParser::GetTagAttrValue(const char*& P, bool IsQuoted, std::string& Valu
 void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, IKelMLTag* Tag) {
   FProducer = Producer;
   FProducerInternal = query<IMLBufferProducerInternal>(Producer);
+  FEditView = FProducerInternal ? FProducerInternal->GetEditView() : nullptr;
   if (FSymbolManager) FSymbolManager->SetParser(this);
   FState = TMLParserState::mlpsParsing;
   FCaretPos = EditPos;
@@ -612,6 +612,7 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   if (FSymbolManager) FSymbolManager->SetSchemaFile(FDocTypeIdentifier);
   FProducer.reset();
   FProducerInternal.reset();
+  FEditView.reset();
 }
 
 void TMLParser::BootStrapDTD(IMLBufferProducer* Producer) {

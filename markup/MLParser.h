@@ -204,6 +204,8 @@ class TMLParser {
 
   bool IsBeforeCaretAt(int32_t Off, bool AtTerminator);
 
+  // The producer's edit view, asked for once per parse (null for a stream).
+  TKelPtr<IKelEditView> FEditView;
   // Absolute offset of the current line's start: lines may span chunks.
   int32_t FLineStartOffset = 0;
   // The tag the last parse inserted its fix-ups into, so the next one takes
