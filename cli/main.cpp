@@ -54,6 +54,12 @@ int RunChunks(const std::string& FileName) {
   return 0;
 }
 
+// One command runs per call, so all of them share one --mode value.
+void AddModeOption(CLI::App* Command, std::string& ModeName) {
+  Command->add_option("--mode", ModeName, "Schema family: html, xsl, wml or resx")
+      ->check(CLI::IsMember({"html", "xsl", "wml", "resx"}, CLI::ignore_case));
+}
+
 bool IsCommand(CLI::App& App, const std::string& Name) {
   for (const auto* Sub : App.get_subcommands([](CLI::App*) { return true; }))
     if (Sub->get_name() == Name) return true;
@@ -75,8 +81,7 @@ int main(int argc, char** argv) {
                                                  {"resx", TKibitzMode::kmResX}};
   std::string ModeName = "html";
   auto* SchemaFile = App.add_subcommand("schema-file", "Print the schema file a DOCTYPE identifier selects");
-  SchemaFile->add_option("--mode", ModeName, "Schema family: html, xsl, wml or resx")
-      ->check(CLI::IsMember({"html", "xsl", "wml", "resx"}, CLI::ignore_case));
+  AddModeOption(SchemaFile, ModeName);
   SchemaFile->add_option("identifier", Identifier, "Public or system identifier (may be empty)")->required();
 
   std::string FileName;
@@ -86,7 +91,6 @@ int main(int argc, char** argv) {
 
   TCaretRequest Caret;
   std::string Position;
-  std::string CaretMode = "html";
   auto* CaretCmd =
       App.add_subcommand("caret", "Parse a file with the caret at LINE:COL and print where it stands");
   CaretCmd->add_option("file", Caret.FileName, "The file to parse")->required();
@@ -96,17 +100,15 @@ int main(int argc, char** argv) {
         int32_t L = 0, C = 0;
         return ParseLineColumn(Text, L, C) ? std::string() : "expected LINE:COL, got " + Text;
       });
-  CaretCmd->add_option("--mode", CaretMode, "Schema family: html, xsl, wml or resx")
-      ->check(CLI::IsMember({"html", "xsl", "wml", "resx"}, CLI::ignore_case));
+  AddModeOption(CaretCmd, ModeName);
   CaretCmd->add_flag("--json", Caret.Json, "One JSON object");
   CaretCmd->add_flag("--events", Caret.Events, "Also every node the scan reported before the caret");
 
-  std::string DtdFile, DtdMode = "html";
+  std::string DtdFile;
   bool DtdJson = false;
   auto* DtdCmd = App.add_subcommand("dtd", "Load a DTD and print what it declares");
   DtdCmd->add_option("file", DtdFile, "The DTD file")->required();
-  DtdCmd->add_option("--mode", DtdMode, "Schema family for included files: html, xsl, wml or resx")
-      ->check(CLI::IsMember({"html", "xsl", "wml", "resx"}, CLI::ignore_case));
+  AddModeOption(DtdCmd, ModeName);
   DtdCmd->add_flag("--json", DtdJson, "One JSON object");
 
   // CLI11 reports a mistyped command as a missing one; name it instead.
@@ -133,14 +135,10 @@ int main(int argc, char** argv) {
   int Status = 0;
   if (*SchemaFile) Status = RunSchemaFile(Identifier, Mode);
   if (*Chunks) Status = RunChunks(FileName);
-  if (*DtdCmd) {
-    TKibitzMode M = TKibitzMode::kmHTML;
-    if (const auto It = Modes.find(LowerCase(DtdMode)); It != Modes.end()) M = It->second;
-    Status = RunDtd(DtdFile, M, DtdJson, std::cout, std::cerr);
-  }
+  if (*DtdCmd) Status = RunDtd(DtdFile, Mode, DtdJson, std::cout, std::cerr);
   if (*CaretCmd) {
     ParseLineColumn(Position, Caret.Line, Caret.Column);
-    if (const auto It = Modes.find(LowerCase(CaretMode)); It != Modes.end()) Caret.Mode = It->second;
+    Caret.Mode = Mode;
     Status = RunCaret(Caret, std::cout, std::cerr);
   }
   Host.FlushMessages(std::cerr);
