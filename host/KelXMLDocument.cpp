@@ -1,0 +1,76 @@
+#include "host/KelXMLDocument.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace kel {
+
+bool TXMLNode::HasAttribute(const std::string& Name) const {
+  return static_cast<bool>(FNode.attribute(Name.c_str()));
+}
+
+std::string TXMLNode::Attribute(const std::string& Name) const {
+  return FNode.attribute(Name.c_str()).value();
+}
+
+bool TXMLNode::AttributeAsBoolean(const std::string& Name) const {
+  return FNode.attribute(Name.c_str()).as_bool(false);
+}
+
+std::vector<TXMLAttribute> TXMLNode::Attributes() const {
+  std::vector<TXMLAttribute> Result;
+  for (pugi::xml_attribute A : FNode.attributes()) Result.push_back({A.name(), A.value()});
+  return Result;
+}
+
+TXMLNodeList TXMLNode::ChildNodes() const {
+  std::vector<pugi::xml_node> Nodes;
+  for (pugi::xml_node N : FNode.children()) Nodes.push_back(N);
+  return TXMLNodeList(std::move(Nodes));
+}
+
+TXMLNode TXMLNodeList::Item(int32_t Index) const {
+  if (Index < 0 || Index >= Count()) return TXMLNode();
+  return TXMLNode(FNodes[static_cast<size_t>(Index)]);
+}
+
+TXMLNode TXMLNodeList::FindNode(const std::string& Name) const {
+  auto It = std::find_if(FNodes.begin(), FNodes.end(), [&](pugi::xml_node N) { return Name == N.name(); });
+  return It == FNodes.end() ? TXMLNode() : TXMLNode(*It);
+}
+
+void TXMLDocument::LoadFromFile(const std::string& FileName) {
+  std::ifstream In(FileName, std::ios::binary);
+  if (!In) {
+    FDocument.reset();
+    throw EXMLDocumentError("Cannot open file " + FileName);
+  }
+  std::ostringstream Text;
+  Text << In.rdbuf();
+  Load(Text.str(), FileName);
+}
+
+void TXMLDocument::LoadFromString(const std::string& Text) { Load(Text, ""); }
+
+void TXMLDocument::Load(const std::string& Text, const std::string& Where) {
+  pugi::xml_parse_result R = FDocument.load_buffer(Text.data(), Text.size());
+  if (R) return;
+  FDocument.reset();
+  // The library reports a byte offset; people look for a line and a column.
+  size_t Offset = std::min(static_cast<size_t>(std::max<ptrdiff_t>(R.offset, 0)), Text.size());
+  int32_t Line = 1;
+  size_t LineStart = 0;
+  for (size_t I = 0; I < Offset; ++I)
+    if (Text[I] == '\n') {
+      ++Line;
+      LineStart = I + 1;
+    }
+  std::string Msg = R.description();
+  Msg += " (";
+  if (!Where.empty()) Msg += Where + ", ";
+  Msg += "line " + std::to_string(Line) + ", column " + std::to_string(Offset - LineStart + 1) + ")";
+  throw EXMLDocumentError(Msg);
+}
+
+}  // namespace kel
