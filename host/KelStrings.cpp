@@ -64,4 +64,18 @@ bool StartsWithText(std::string_view S, std::string_view Prefix) {
   return S.size() >= Prefix.size() && CompareText(S.substr(0, Prefix.size()), Prefix) == 0;
 }
 
+std::string Format(std::string_view Pattern, const std::vector<std::string>& Args) {
+  std::string Msg;
+  size_t Next = 0;
+  for (size_t I = 0; I < Pattern.size(); ++I) {
+    if (Pattern[I] == '%' && I + 1 < Pattern.size() && Pattern[I + 1] == 's') {
+      if (Next < Args.size()) Msg += Args[Next++];
+      ++I;
+    } else {
+      Msg += Pattern[I];
+    }
+  }
+  return Msg;
+}
+
 }  // namespace kel

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace kel {
@@ -22,5 +23,7 @@ bool SameText(std::string_view A, std::string_view B);
 // folded to upper case: "tab_" sorts after "tabz").
 int CompareText(std::string_view A, std::string_view B);
 bool StartsWithText(std::string_view S, std::string_view Prefix);
+// Each %s of Pattern takes the next argument (none left: nothing).
+std::string Format(std::string_view Pattern, const std::vector<std::string>& Args);
 
 }  // namespace kel

@@ -25,19 +25,19 @@ std::vector<TXMLAttribute> TXMLNode::Attributes() const {
 }
 
 TXMLNodeList TXMLNode::ChildNodes() const {
-  std::vector<pugi::xml_node> Nodes;
-  for (pugi::xml_node N : FNode.children()) Nodes.push_back(N);
+  std::vector<TXMLNode> Nodes;
+  for (pugi::xml_node N : FNode.children()) Nodes.emplace_back(N);
   return TXMLNodeList(std::move(Nodes));
 }
 
 TXMLNode TXMLNodeList::Item(int32_t Index) const {
   if (Index < 0 || Index >= Count()) return TXMLNode();
-  return TXMLNode(FNodes[static_cast<size_t>(Index)]);
+  return FNodes[static_cast<size_t>(Index)];
 }
 
 TXMLNode TXMLNodeList::FindNode(const std::string& Name) const {
-  auto It = std::find_if(FNodes.begin(), FNodes.end(), [&](pugi::xml_node N) { return Name == N.name(); });
-  return It == FNodes.end() ? TXMLNode() : TXMLNode(*It);
+  auto It = std::find_if(FNodes.begin(), FNodes.end(), [&](const TXMLNode& N) { return N.NodeName() == Name; });
+  return It == FNodes.end() ? TXMLNode() : *It;
 }
 
 void TXMLDocument::LoadFromFile(const std::string& FileName) {

@@ -57,7 +57,7 @@ class TXMLNode {
 
 class TXMLNodeList {
  public:
-  explicit TXMLNodeList(std::vector<pugi::xml_node> Nodes) : FNodes(std::move(Nodes)) {}
+  explicit TXMLNodeList(std::vector<TXMLNode> Nodes) : FNodes(std::move(Nodes)) {}
   int32_t Count() const { return static_cast<int32_t>(FNodes.size()); }
   TXMLNode Item(int32_t Index) const;
   // The first node of that qualified name; a null node when there is none.
@@ -67,7 +67,7 @@ class TXMLNodeList {
   auto end() const { return FNodes.end(); }
 
  private:
-  std::vector<pugi::xml_node> FNodes;
+  std::vector<TXMLNode> FNodes;
 };
 
 class TXMLDocument {

@@ -855,16 +855,7 @@ TDTDSymbol* TDTDParser::LookupSymbol(const std::string& Name, TDeclType DeclType
 void TDTDParser::ParseError(TParseError Severity, const std::string& Pattern,
                             const std::vector<std::string>& Args) {
   if (!OnError) return;
-  std::string Msg;
-  size_t Next = 0;
-  for (size_t I = 0; I < Pattern.size(); ++I) {
-    if (Pattern[I] == '%' && I + 1 < Pattern.size() && Pattern[I + 1] == 's') {
-      if (Next < Args.size()) Msg += Args[Next++];
-      ++I;
-    } else {
-      Msg += Pattern[I];
-    }
-  }
+  std::string Msg = Format(Pattern, Args);
   OnError(this, Severity, Msg, Scanner->LineNumber, Scanner->FileName);
 }
 
