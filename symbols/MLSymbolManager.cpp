@@ -1,5 +1,7 @@
 #include "symbols/MLSymbolManager.h"
 
+#include "symbols/HTMLAttributeEditors.h"
+
 #include <algorithm>
 #include <functional>
 
@@ -433,9 +435,17 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
           for (TDTDSymbol* Value : SymbolsOf(Type))
             if (IdentIsNotDTDType(Value->Name)) Attribute->AddValue(Value->Name);
         }
+        TKelPtr<IKelMLEditor> Editor;
+        if (SameText(A->Editor, "color"))
+          Editor = MakeKel<THTMLColorAttributeEditor>();
+        else if (A->Editor == "uri")
+          Editor = MakeKel<THTMLURIAttributeEditor>(this);
         // An editor's entry reads "color..." or "uri...".
-        if (SameText(A->Editor, "color") || A->Editor == "uri")
+        if (Editor)
           Attribute->SetValue(0, Attribute->GetValue(0) + "...");
+        else if (Attribute->GetCount() > 0 && IdentIsNotDTDType(Attribute->GetValue(0)))
+          Editor = MakeKel<TDefaultAttributeEditor>();
+        if (Editor) RegisterAttributeEditor(Attribute.get(), Editor.get());
       }
       if (A->Attributes) {
         Attribute->SetRequired(A->Attributes->Required);

@@ -119,8 +119,8 @@ class TMLSymbolManager {
   void SetFileName(const std::string& Value) { FileName = Value; }
 
   // Builds schema tags from a DTD: one per declared element, children from
-  // the content models, attributes with their values, the entity list.
-  // Value editors for the attributes come with the editors themselves.
+  // the content models, attributes with their values and value editors,
+  // the entity list.
   void LoadDTD(IKelMLTag* Root, const std::string& DTDFileName);
 
   // Shows the host's message view and adds a tool message to it.

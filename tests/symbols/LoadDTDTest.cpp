@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "symbols/HTMLAttributeEditors.h"
 #include "symbols/MLSymbolManager.h"
 #include "tests/support/TestHost.h"
 
@@ -34,6 +35,14 @@ class LoadDTD : public test::THostTest {
     A->SetFilter("");
     for (int32_t I = 0; I < A->GetCount(); ++I) R.push_back(A->GetValue(I));
     return R;
+  }
+
+  std::string EditorOf(const char* Tag, const char* Attr) {
+    TKelPtr<IKelMLTagAttribute> A;
+    TKelPtr<IKelMLEditor> E;
+    M.GetAttributeEditorFromHashList(Attr, A, E, Tag);
+    const char* Kind = AttributeEditorKind(E.get());
+    return Kind ? Kind : "none";
   }
 
   TMLSymbolManager M;
@@ -81,6 +90,20 @@ TEST_F(LoadDTD, LooseCarriesTheColourEditorEntries) {
   EXPECT_TRUE(Test.Host().Messages().empty());
   EXPECT_EQ(Values("BODY", "bgcolor"), std::vector<std::string>{"color..."});
   EXPECT_TRUE(Has(Children("BODY"), "FONT"));
+}
+
+TEST_F(LoadDTD, ValueEditorsFollowTheFirstValue) {
+  Load("loose.dtd");
+  struct Case {
+    const char* Tag;
+    const char* Attr;
+    const char* Editor;
+  } Cases[] = {
+      {"BODY", "bgcolor", "color"}, {"FONT", "color", "color"},  {"A", "href", "uri"},
+      {"IMG", "src", "uri"},        {"TABLE", "frame", "default"}, {"OPTION", "selected", "default"},
+      {"IMG", "alt", "none"},       {"TD", "colspan", "none"},     {"BODY", "onload", "none"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(EditorOf(C.Tag, C.Attr), C.Editor) << C.Tag << " " << C.Attr;
 }
 
 TEST_F(LoadDTD, ProblemsBecomeToolMessages) {
