@@ -16,6 +16,7 @@
 #include "cli/CaretCommand.h"
 #include "cli/CliHost.h"
 #include "cli/DtdCommand.h"
+#include "cli/XsdCommand.h"
 #include "host/KelStream.h"
 #include "host/KelStrings.h"
 #include "markup/MLBufferProducer.h"
@@ -111,6 +112,12 @@ int main(int argc, char** argv) {
   AddModeOption(DtdCmd, ModeName);
   DtdCmd->add_flag("--json", DtdJson, "One JSON object");
 
+  std::string XsdFile;
+  bool XsdJson = false;
+  auto* XsdCmd = App.add_subcommand("xsd", "Read an XML Schema file and print its declarations");
+  XsdCmd->add_option("file", XsdFile, "The XSD file")->required();
+  XsdCmd->add_flag("--json", XsdJson, "One JSON object");
+
   // CLI11 reports a mistyped command as a missing one; name it instead.
   if (argc > 1 && argv[1][0] != '-' && !IsCommand(App, argv[1])) {
     std::cerr << "mlinsight: unknown command " << argv[1] << " (see mlinsight --help)\n";
@@ -136,6 +143,7 @@ int main(int argc, char** argv) {
   if (*SchemaFile) Status = RunSchemaFile(Identifier, Mode);
   if (*Chunks) Status = RunChunks(FileName);
   if (*DtdCmd) Status = RunDtd(DtdFile, Mode, DtdJson, std::cout, std::cerr);
+  if (*XsdCmd) Status = RunXsd(XsdFile, XsdJson, std::cout, std::cerr);
   if (*CaretCmd) {
     ParseLineColumn(Position, Caret.Line, Caret.Column);
     Caret.Mode = Mode;

@@ -143,6 +143,12 @@ class TXSDReader {
     return Entry ? static_cast<TXSDElement*>(Entry->Item) : nullptr;
   }
 
+  // The complex types, attribute groups and simple types, newest first
+  // (walk on with Entry->Next).
+  TXSDClassEntry* GetFirstType() const { return FTypes; }
+  TXSDClassEntry* GetFirstAttrGroup() const { return FAttrGroups; }
+  TXSDClassEntry* GetFirstSimpleType() const { return FSimpleTypes; }
+
   // Level -1 matches any level; AnyParent ignores ParentName.
   TXSDElement* LookupElement(const std::string& Name, const std::string& ParentName, int32_t Level,
                              bool AnyParent) const;

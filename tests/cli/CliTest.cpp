@@ -190,6 +190,33 @@ TEST(Cli, DtdReportsTheDeclarationsOfTheHtml401StrictDtd) {
       << Missing.Out;
 }
 
+TEST(Cli, XsdReportsTheBundledSample) {
+  const std::string Sample = MLINSIGHT_SOURCE_DIR "/examples/xsd/asp.xsd";
+  const TRun R = RunTool({"xsd", Sample, "--json"});
+  ASSERT_EQ(R.Status, 0) << R.Err;
+  const auto J = nlohmann::json::parse(R.Out);
+  EXPECT_EQ(J["namespacePrefix"], "asp:");
+  std::vector<std::string> Elements;
+  for (const auto& E : J["elements"]) Elements.push_back(E["name"].get<std::string>() + "/" + E["parentName"].get<std::string>());
+  EXPECT_EQ(Elements, (std::vector<std::string>{"Button/PanelDef", "Template/PanelDef", "Item/PanelDef",
+                                                "Label/TemplateDef", "/TemplateDef", "Button/", "Panel/", "Label/",
+                                                "Literal/", "Missing/"}));
+  ASSERT_EQ(J["complexTypes"].size(), 3u);
+  nlohmann::json Button = J["complexTypes"][0];
+  EXPECT_EQ(Button["name"], "ButtonDef");
+  std::vector<std::string> Builders;
+  for (const auto& A : Button["attributes"])
+    Builders.push_back(A["name"].get<std::string>() + "=" + A["builder"].get<std::string>());
+  EXPECT_EQ(Builders, (std::vector<std::string>{"Text=", "Type=", "PostBackUrl=uri", "ImageUrl=url", "Skin=skin",
+                                                "Align=", "Enabled=", "ForeColor=color", "OnInit=", "ID=",
+                                                "runat="}));
+  std::vector<std::string> Messages;
+  for (const auto& M : J["messages"]) Messages.push_back(M["text"]);
+  EXPECT_EQ(Messages, (std::vector<std::string>{"Element Button already exists",
+                                                "Unknown reference to element NoSuchElement"}));
+  EXPECT_EQ(RunTool({"xsd", "/nonexistent.xsd"}).Status, 1);
+}
+
 TEST(Cli, VersionAndHelp) {
   const TRun V = RunTool({"--version"});
   EXPECT_EQ(V.Status, 0);
