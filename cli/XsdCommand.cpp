@@ -27,14 +27,17 @@ json AttributesJson(const TXSDBaseType& T) {
     const TXSDAttribute* A = T.GetAttributes(I);
     json Values = json::array();
     for (int32_t V = 0; V < A->GetCount(); ++V) Values.push_back(SimpleTypeJson(*A->GetValue(V)));
-    R.push_back(
-        {{"name", A->Name}, {"typeName", A->TypeName}, {"builder", Utf16ToUtf8(A->Builder)}, {"values", Values}});
+    R.push_back({{"name", A->Name},
+                 {"typeName", A->TypeName},
+                 {"builder", Utf16ToUtf8(A->Builder)},
+                 {"values", Values}});
   }
   return R;
 }
 
 json TypeJson(const TXSDBaseType& T) {
-  json R = {{"name", T.Name}, {"level", T.Level}, {"attributes", AttributesJson(T)}, {"attrGroups", T.AttrGroups}};
+  json R = {
+      {"name", T.Name}, {"level", T.Level}, {"attributes", AttributesJson(T)}, {"attrGroups", T.AttrGroups}};
   if (auto* Type = dynamic_cast<const TXSDType*>(&T)) {
     json Children = json::array();
     for (int32_t I = 0; I < Type->GetChildCount(); ++I) Children.push_back(Type->GetChild(I)->Name);
@@ -94,7 +97,8 @@ int RunXsd(const std::string& FileName, bool Json, std::ostream& Out, std::ostre
   json Types = json::array(), Groups = json::array(), Simple = json::array();
   for (TXSDClass* C : InOrder(Reader.GetFirstType()))
     if (!C->Name.empty()) Types.push_back(TypeJson(*static_cast<TXSDType*>(C)));
-  for (TXSDClass* C : InOrder(Reader.GetFirstAttrGroup())) Groups.push_back(TypeJson(*static_cast<TXSDBaseType*>(C)));
+  for (TXSDClass* C : InOrder(Reader.GetFirstAttrGroup()))
+    Groups.push_back(TypeJson(*static_cast<TXSDBaseType*>(C)));
   for (TXSDClass* C : InOrder(Reader.GetFirstSimpleType()))
     if (!C->Name.empty()) Simple.push_back(SimpleTypeJson(*static_cast<TXSDSimpleType*>(C)));
 
@@ -110,20 +114,21 @@ int RunXsd(const std::string& FileName, bool Json, std::ostream& Out, std::ostre
         << '\n';
     return 0;
   }
-  Out << FileName << ": prefix \"" << Reader.GetNamespacePrefix() << "\", " << Elements.size() << " elements, "
-      << Types.size() << " complex types, " << Groups.size() << " attribute groups, " << Simple.size()
-      << " simple types, " << Messages.size() << " messages\n";
+  Out << FileName << ": prefix \"" << Reader.GetNamespacePrefix() << "\", " << Elements.size()
+      << " elements, " << Types.size() << " complex types, " << Groups.size() << " attribute groups, "
+      << Simple.size() << " simple types, " << Messages.size() << " messages\n";
   for (const auto& E : Elements)
     Out << std::string(2 * static_cast<size_t>(std::max(0, E["level"].get<int>())), ' ') << "element "
         << (E["name"].get<std::string>().empty() ? "(nameless)" : E["name"].get<std::string>())
         << (E["parentName"].get<std::string>().empty() ? "" : " in " + E["parentName"].get<std::string>())
-        << (E["typeName"].get<std::string>().empty() ? "" : " : ")
-        << E["typeName"].get<std::string>() << Flags(E) << '\n';
+        << (E["typeName"].get<std::string>().empty() ? "" : " : ") << E["typeName"].get<std::string>()
+        << Flags(E) << '\n';
   for (const auto& T : Types) {
     Out << "complexType " << T["name"].get<std::string>() << '\n';
     for (const auto& A : T["attributes"])
       Out << "  @" << A["name"].get<std::string>() << " : " << A["typeName"].get<std::string>()
-          << (A["builder"].get<std::string>().empty() ? "" : " builder ") << A["builder"].get<std::string>() << '\n';
+          << (A["builder"].get<std::string>().empty() ? "" : " builder ") << A["builder"].get<std::string>()
+          << '\n';
   }
   for (const auto& M : Messages)
     Out << "Failure: " << M["file"].get<std::string>() << ": " << M["text"].get<std::string>() << '\n';

@@ -36,7 +36,8 @@ TXMLNode TXMLNodeList::Item(int32_t Index) const {
 }
 
 TXMLNode TXMLNodeList::FindNode(const std::string& Name) const {
-  auto It = std::find_if(FNodes.begin(), FNodes.end(), [&](const TXMLNode& N) { return N.NodeName() == Name; });
+  auto It =
+      std::find_if(FNodes.begin(), FNodes.end(), [&](const TXMLNode& N) { return N.NodeName() == Name; });
   return It == FNodes.end() ? TXMLNode() : *It;
 }
 

@@ -11,11 +11,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <pugixml.hpp>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <pugixml.hpp>
 
 namespace kel {
 

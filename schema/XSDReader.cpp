@@ -161,10 +161,10 @@ TXSDElement* TXSDReader::AddElement(const TXMLNode& Node, const std::string& Par
   }
   auto* El = Own<TXSDElement>(Name, Level, Node.Attribute("type"));
   El->Ref = Node.Attribute("ref");
-  El->NonBrowseable =
-      SameText(Node.Attribute("vs:nonbrowseable"), "true") || SameText(Node.Attribute("macroelement"), "true");
-  El->ImplicitClosure =
-      SameText(Node.Attribute("vs:implicitclosure"), "true") || SameText(Node.Attribute("impliedclose"), "true");
+  El->NonBrowseable = SameText(Node.Attribute("vs:nonbrowseable"), "true") ||
+                      SameText(Node.Attribute("macroelement"), "true");
+  El->ImplicitClosure = SameText(Node.Attribute("vs:implicitclosure"), "true") ||
+                        SameText(Node.Attribute("impliedclose"), "true");
   El->Unqualified = SameText(Node.Attribute("form"), "unqualified") || !DefaultQualified;
   El->ParentName = ParentName;
   TXSDClassEntry* E = NewEntry(El);
@@ -277,14 +277,16 @@ void TXSDReader::AddAttributeGroup(const TXMLNode& Node) {
 void TXSDReader::ExpandGroup(TXSDAttributeGroup* Into, const std::string& Name,
                              std::vector<std::string>& Expanding) {
   TXSDAttributeGroup* G = LookupAttrGroup(Name);
-  bool Cycle = std::any_of(Expanding.begin(), Expanding.end(), [&](const std::string& N) { return SameText(N, Name); });
+  bool Cycle = std::any_of(Expanding.begin(), Expanding.end(),
+                           [&](const std::string& N) { return SameText(N, Name); });
   if (!G || Cycle) {
     Error(Format("Couldn't find attribute group %s", {Name}));
     return;
   }
   AppendAttributes(Into, G->Attributes);
   Expanding.push_back(Name);
-  for (const std::string& Nested : std::vector<std::string>(G->AttrGroups)) ExpandGroup(Into, Nested, Expanding);
+  for (const std::string& Nested : std::vector<std::string>(G->AttrGroups))
+    ExpandGroup(Into, Nested, Expanding);
   Expanding.pop_back();
 }
 

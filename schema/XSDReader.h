@@ -43,7 +43,9 @@ class TXSDRestriction {
  public:
   std::string Base;
   std::vector<std::string> Enumerations;
-  const std::string& GetEnumerations(int32_t Index) const { return Enumerations.at(static_cast<size_t>(Index)); }
+  const std::string& GetEnumerations(int32_t Index) const {
+    return Enumerations.at(static_cast<size_t>(Index));
+  }
   int32_t GetEnumerationCount() const { return static_cast<int32_t>(Enumerations.size()); }
   void AddEnumeration(const std::string& Value) { Enumerations.push_back(Value); }
 };
@@ -52,7 +54,9 @@ class TXSDSimpleType : public TXSDClass {
  public:
   using TXSDClass::TXSDClass;
   std::vector<std::unique_ptr<TXSDRestriction>> Restrictions;
-  TXSDRestriction* GetRestrictions(int32_t Index) const { return Restrictions.at(static_cast<size_t>(Index)).get(); }
+  TXSDRestriction* GetRestrictions(int32_t Index) const {
+    return Restrictions.at(static_cast<size_t>(Index)).get();
+  }
   int32_t GetRestrictionCount() const { return static_cast<int32_t>(Restrictions.size()); }
   // Takes ownership.
   TXSDRestriction* AddRestriction(TXSDRestriction* Restriction);

@@ -197,19 +197,20 @@ TEST(Cli, XsdReportsTheBundledSample) {
   const auto J = nlohmann::json::parse(R.Out);
   EXPECT_EQ(J["namespacePrefix"], "asp:");
   std::vector<std::string> Elements;
-  for (const auto& E : J["elements"]) Elements.push_back(E["name"].get<std::string>() + "/" + E["parentName"].get<std::string>());
+  for (const auto& E : J["elements"])
+    Elements.push_back(E["name"].get<std::string>() + "/" + E["parentName"].get<std::string>());
   EXPECT_EQ(Elements, (std::vector<std::string>{"Button/PanelDef", "Template/PanelDef", "Item/PanelDef",
-                                                "Label/TemplateDef", "/TemplateDef", "Button/", "Panel/", "Label/",
-                                                "Literal/", "Missing/"}));
+                                                "Label/TemplateDef", "/TemplateDef", "Button/", "Panel/",
+                                                "Label/", "Literal/", "Missing/"}));
   ASSERT_EQ(J["complexTypes"].size(), 3u);
   nlohmann::json Button = J["complexTypes"][0];
   EXPECT_EQ(Button["name"], "ButtonDef");
   std::vector<std::string> Builders;
   for (const auto& A : Button["attributes"])
     Builders.push_back(A["name"].get<std::string>() + "=" + A["builder"].get<std::string>());
-  EXPECT_EQ(Builders, (std::vector<std::string>{"Text=", "Type=", "PostBackUrl=uri", "ImageUrl=url", "Skin=skin",
-                                                "Align=", "Enabled=", "ForeColor=color", "OnInit=", "ID=",
-                                                "runat="}));
+  EXPECT_EQ(Builders,
+            (std::vector<std::string>{"Text=", "Type=", "PostBackUrl=uri", "ImageUrl=url", "Skin=skin",
+                                      "Align=", "Enabled=", "ForeColor=color", "OnInit=", "ID=", "runat="}));
   std::vector<std::string> Messages;
   for (const auto& M : J["messages"]) Messages.push_back(M["text"]);
   EXPECT_EQ(Messages, (std::vector<std::string>{"Element Button already exists",

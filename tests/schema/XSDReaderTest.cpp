@@ -134,8 +134,9 @@ TEST_F(XSDReaderTest, ElementFlags) {
   EXPECT_TRUE(C->Unqualified);
 
   TXSDReader Q;
-  Q.LoadFromFile(Write("q.xsd", "<xsd:schema elementFormDefault='Qualified'><xsd:element name='c'/>"
-                                "<xsd:element name='d' form='unqualified'/></xsd:schema>"));
+  Q.LoadFromFile(Write("q.xsd",
+                       "<xsd:schema elementFormDefault='Qualified'><xsd:element name='c'/>"
+                       "<xsd:element name='d' form='unqualified'/></xsd:schema>"));
   EXPECT_TRUE(Q.GetDefaultQualified());
   EXPECT_FALSE(Q.LookupElement("c", "", 0, false)->Unqualified);
   EXPECT_TRUE(Q.LookupElement("d", "", 0, false)->Unqualified);
@@ -188,7 +189,7 @@ TEST_F(XSDReaderTest, SimpleTypesAndEnumerations) {
     const char* Found;
   } Cases[] = {
       {"string", "xsd:string"}, {"xsd:string", "xsd:string"}, {"xsd:color", "color"}, {"COLOR", "color"},
-      {"xsd:tok", "tok"},        {"my:xsd:tok", nullptr},      {"empty", nullptr},    {"xsd:empty", nullptr},
+      {"xsd:tok", "tok"},       {"my:xsd:tok", nullptr},      {"empty", nullptr},     {"xsd:empty", nullptr},
   };
   for (const auto& C : Cases) {
     TXSDSimpleType* T = Reader.LookupSimpleType(C.Name);
@@ -244,7 +245,8 @@ TEST_F(XSDReaderTest, AttributeGroupsNestedAndCyclic) {
   EXPECT_EQ(AttributesOf(Reader.LookupAttrGroup("pong")), (V{"q", "p"}));
   EXPECT_EQ(AttributesOf(Reader.LookupType("U")), (V{"p", "q"}));
   // The cycle is reported from each side; a type's missing group silently.
-  EXPECT_EQ(Messages, (V{"test.xsd: Couldn't find attribute group pong", "test.xsd: Couldn't find attribute group ping"}));
+  EXPECT_EQ(Messages, (V{"test.xsd: Couldn't find attribute group pong",
+                         "test.xsd: Couldn't find attribute group ping"}));
 }
 
 TEST_F(XSDReaderTest, MalformedAndMissingFiles) {

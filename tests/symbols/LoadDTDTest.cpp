@@ -99,7 +99,7 @@ TEST_F(LoadDTD, ValueEditorsFollowTheFirstValue) {
     const char* Attr;
     const char* Editor;
   } Cases[] = {
-      {"BODY", "bgcolor", "color"}, {"FONT", "color", "color"},  {"A", "href", "uri"},
+      {"BODY", "bgcolor", "color"}, {"FONT", "color", "color"},    {"A", "href", "uri"},
       {"IMG", "src", "uri"},        {"TABLE", "frame", "default"}, {"OPTION", "selected", "default"},
       {"IMG", "alt", "none"},       {"TD", "colspan", "none"},     {"BODY", "onload", "none"},
   };
