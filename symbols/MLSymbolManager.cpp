@@ -1,13 +1,15 @@
 #include "symbols/MLSymbolManager.h"
 
-#include "symbols/HTMLAttributeEditors.h"
-
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include "host/KelHostAPI.h"
 #include "host/KelStrings.h"
+#include "markup/MLBufferProducer.h"
 #include "schema/DTDParser.h"
+#include "schema/XSDReader.h"
+#include "symbols/HTMLAttributeEditors.h"
 
 namespace kel {
 
@@ -332,6 +334,253 @@ void TMLSymbolManager::RepopulateAttrs(IKelMLTag* Tag) {
   for (const auto& A : HiddenAttrs) Tag->AddAttribute(A.get());
   HiddenAttrs.clear();
   Tag->AlphaSort();
+}
+
+// ---- Choosing and loading the schema -------------------------------------------------------
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool FileExists(const std::string& Path) {
+  std::error_code Ec;
+  return !Path.empty() && fs::is_regular_file(Path, Ec);
+}
+
+// The folder part with its separator; both separators count.
+std::string FolderOf(const std::string& Path) {
+  const size_t Sep = Path.find_last_of("/\\");
+  return Sep == std::string::npos ? std::string() : Path.substr(0, Sep + 1);
+}
+
+std::string UpperExtension(const std::string& Path) {
+  const size_t Sep = Path.find_last_of("/\\");
+  const size_t Dot = Path.rfind('.');
+  if (Dot == std::string::npos || (Sep != std::string::npos && Dot < Sep)) return "";
+  return UpperCase(Path.substr(Dot));
+}
+
+std::string CollapseSeparators(std::string Path) {
+  for (size_t I; (I = Path.find("//")) != std::string::npos;) Path.erase(I, 1);
+  return Path;
+}
+
+}  // namespace
+
+void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
+  if (Loading) return;
+  std::string Value = AValue;
+  const std::string Resolved = GetSchemaFileName(Value, KibitzMode);
+  if (FileExists(Resolved)) Value = Resolved;
+  if (Value == SchemaFile) {
+    const bool XSLPending = KibitzMode == TKibitzMode::kmXSL && XSLOutputSchema != "loose.dtd";
+    const bool ASPPending = KibitzMode == TKibitzMode::kmHTML && ReloadPending;
+    if (!XSLPending && !ASPPending) return;
+  }
+  Loading = true;
+  struct TDone {
+    bool& Flag;
+    ~TDone() { Flag = false; }
+  } Done{Loading};
+
+  ReloadPending = false;
+  const std::string Extension = UpperExtension(Value);
+  SchemaFile = Value;
+  ClearTags();
+  CharList->Clear();
+  XSLOutputSchema.clear();
+  // The editors of the replaced schema's attributes are never found again.
+  for (auto& Chain : AttrEditorHash) Chain.clear();
+  if (!FileExists(SchemaFile)) {
+    SchemaFile.clear();
+    Error("", Format("Invalid schema file \"%s\"", {Value}), "Code Completion", 1, 1);
+    return;
+  }
+  SetHiddenRootNode(MakeKel<THTMLTag>("<!--root-->", this, -1).get());
+
+  if (Extension == ".DTD") {
+    // A DTD that breaks off ("Line too long") leaves this schema empty; the
+    // user learns why, and editing goes on.
+    try {
+      LoadDTD(HiddenRootNode.get(), SchemaFile);
+    } catch (const EDTDParserError& E) {
+      Error(SchemaFile, E.what(), "Failure", 0, 0);
+      return;
+    }
+    if (KibitzMode == TKibitzMode::kmXSL) {
+      if (const TKelPtr<IKelMLTag> Template = GetTagFromHashList("xsl:template")) {
+        const std::string Output = "loose.dtd";
+        const std::string OutputFile = GetSchemaFileName(Output, TKibitzMode::kmXSL);
+        if (FileExists(OutputFile)) {
+          LoadDTD(Template.get(), OutputFile);
+          XSLOutputSchema = Output;
+        } else {
+          SchemaFile.clear();
+          Error("", Format("Invalid schema file \"%s\"", {OutputFile}), "Code Completion", 1, 1);
+        }
+      }
+    }
+  } else if (Extension == ".XSD") {
+    LoadXSD(HiddenRootNode.get(), nullptr, SchemaFile);
+  }
+
+  const std::string Folder = FolderOf(Value);
+  if (IsASPEnabled) {
+    std::vector<std::string> Parents;
+    GetASPParentTags(Parents);
+    std::error_code Ec;
+    for (fs::directory_iterator It(Folder + "asp schemas/", Ec), End; !Ec && It != End; It.increment(Ec))
+      if (It->is_regular_file(Ec) && UpperExtension(It->path().string()) == ".XSD")
+        LoadXSD(nullptr, &Parents, It->path().string());
+  }
+  const std::string DocExtension = UpperExtension(FileName);
+  if (DocExtension == ".ASPX" || DocExtension == ".ASCX" || IsASPEnabled) {
+    std::string Directives = GetSchemaFileName("asp_directives.xsd", TKibitzMode::kmHTML);
+    if (!FileExists(Directives)) Directives = CollapseSeparators(Folder + "asp_directives.xsd");
+    LoadXSD(HiddenRootNode.get(), nullptr, Directives);
+  }
+  CallbacksInvalidate();
+
+  // The parse that asked may have run with the old schema: parse the view
+  // again so that the caret's tag is one of the new tags.
+  const TKelPtr<IKelCodeInsightServices> Services = GlobalKibitzManager();
+  const TKelPtr<IKelEditView> View = Services ? Services->GetCurrentEditView() : nullptr;
+  if (View && Parser) {
+    const auto Producer = MakeKel<TMLBufferProducer>(View.get());
+    Parser->Parse(View->GetCursorPos(), Producer.get(), nullptr);
+    if (Parser->FCurrentTag) {
+      Parser->FCurrentTag->SetOffsetStart(0);
+      Parser->FCurrentTag->SetOffsetEnd(0);
+    }
+  }
+  for (const auto& Entry : std::vector<TTagBucket>(Tags.begin(), Tags.end())) {
+    Entry.Tag->SetShowAttributes(false);
+    Entry.Tag->AlphaSort();
+  }
+}
+
+void TMLSymbolManager::SetIsASPEnabled(bool Value) {
+  if (Value == IsASPEnabled) return;
+  IsASPEnabled = Value;
+  ReloadPending = true;
+  SetSchemaFile(GetSchemaFile());
+}
+
+void TMLSymbolManager::CallbacksInvalidate() {
+  if (Parser) Parser->CallbacksInvalidate();
+}
+
+void TMLSymbolManager::GetASPParentTags(std::vector<std::string>& List) {
+  static const char* const Names[] = {
+      "BODY",    "INS",   "DEL",      "p",       "DL",     "DIV",        "CENTER", "NOSCRIPT", "NOFRAMES",
+      "BLOCKQUOTE", "FORM", "ISINDEX", "HR",    "TABLE",  "FIELDSET",   "ADDRESS", "H1",      "H2",
+      "H3",      "H4",    "H5",       "H6",      "UL",     "OL",         "DIR",    "MENU",     "PRE",
+      "TT",      "I",     "B",        "U",       "S",      "STRIKE",     "BIG",    "SMALL",    "EM",
+      "STRONG",  "CODE",  "DFN",      "SAMP",    "KBD",    "VAR",        "CITE",   "ABBR",     "ACRONYM",
+      "A",       "IMG",   "APPLET",   "OBJECT",  "FONT",   "BASEFONT",   "BR",     "SCRIPT",   "MAP",
+      "Q",       "SUB",   "SUP",      "SPAN",    "BDO",    "IFRAME",     "INPUT",  "SELECT",   "TEXTAREA",
+      "LABEL",   "BUTTON"};
+  List.insert(List.end(), std::begin(Names), std::end(Names));
+}
+
+// ---- Loading an XSD ----------------------------------------------------------------------------
+
+namespace {
+
+// The element's own complex type, or the one its type name refers to.
+TXSDType* TypeOf(const TXSDReader& Reader, const TXSDElement* Element) {
+  if (auto* Own = dynamic_cast<TXSDType*>(Element->ElementType)) return Own;
+  return Reader.LookupType(Element->TypeName);
+}
+
+std::string TagNameOf(const TXSDReader& Reader, const TXSDElement* Element) {
+  return Element->Unqualified ? Element->Name : Reader.GetNamespacePrefix() + Element->Name;
+}
+
+void AddEnumerations(IKelMLTagAttribute* Attribute, const TXSDSimpleType* Type) {
+  for (int32_t R = 0; R < Type->GetRestrictionCount(); ++R)
+    for (const std::string& E : Type->GetRestrictions(R)->Enumerations) Attribute->AddValue(E);
+}
+
+}  // namespace
+
+void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* ParentTags,
+                               const std::string& XSDFileName) {
+  TXSDReader Reader;
+  Reader.OnError = [this](TXSDReader*, const std::string& File, const std::string& Msg) {
+    Error(File, Msg, "Failure", 0, 0);
+  };
+  Reader.LoadFromFile(XSDFileName);
+
+  for (auto* Entry = Reader.GetFirstElement(); Entry; Entry = Reader.GetNextElement(Entry)) {
+    const TXSDElement* Element = TXSDReader::ElementOf(Entry);
+    const std::string Name = TagNameOf(Reader, Element);
+    if (GetTagFromHashList(Name) || !IdentIsNotDTDType(Name)) continue;
+    auto Tag = MakeKel<THTMLTag>(Name, this, -1);
+    Tag->SetEmpty(false);
+    Tag->SetAny(true);
+    Tag->SetRequiresClosingTag(!Element->ImplicitClosure);
+    Tag->SetRequiresOpeningTag(true);
+    if (TXSDType* Type = TypeOf(Reader, Element)) {
+      for (int32_t I = 0; I < Type->GetAttributeCount(); ++I) {
+        const TXSDAttribute* A = Type->GetAttributes(I);
+        TKelPtr<IKelMLTagAttribute> Attribute;
+        if (SameText(A->TypeName, "event"))
+          Attribute = MakeKel<THTMLAttributeEvent>(A->Name, NewID());
+        else
+          Attribute = MakeKel<THTMLAttribute>(A->Name, NewID());
+        if (const TXSDSimpleType* Shared = Reader.LookupSimpleType(A->TypeName); Shared && Shared->Level == 0)
+          AddEnumerations(Attribute.get(), Shared);
+        for (const TXSDSimpleType* Own : A->Values) AddEnumerations(Attribute.get(), Own);
+        Tag->AddAttribute(Attribute.get());
+        TKelPtr<IKelMLEditor> Editor;
+        if (A->Builder == u"color") {
+          Attribute->AddValue("color...");
+          Editor = MakeKel<THTMLColorAttributeEditor>();
+        } else if (A->Builder == u"uri") {
+          Attribute->AddValue("uri...");
+          Editor = MakeKel<THTMLURIAttributeEditor>(this);
+        } else if (A->Builder.empty()) {
+          Editor = MakeKel<TDefaultAttributeEditor>();
+        }
+        if (Editor) RegisterAttributeEditor(Attribute.get(), Editor.get());
+      }
+    }
+    RegisterTag(Tag.get());
+    if (Element->Level == 0) {
+      if (ParentTags)
+        for (const std::string& Parent : *ParentTags)
+          if (const TKelPtr<IKelMLTag> P = GetTagFromHashList(Parent)) P->AddTag(Tag.get());
+      if (Root) Root->AddTag(Tag.get());
+    }
+  }
+
+  // Non-browseable elements stand for their own children.
+  std::function<void(IKelMLTag*, const TXSDType*, int)> AddChildren = [&](IKelMLTag* Tag, const TXSDType* Type,
+                                                                          int Depth) {
+    if (!Type || Depth > 64) return;
+    for (int32_t I = 0; I < Type->GetChildCount(); ++I) {
+      const TXSDElement* Child = Type->GetChild(I);
+      if (!Child->Ref.empty()) Child = Reader.LookupElement(Child->Ref, "", -1, true);
+      if (!Child) continue;
+      if (Child->NonBrowseable) {
+        AddChildren(Tag, TypeOf(Reader, Child), Depth + 1);
+      } else if (const TKelPtr<IKelMLTag> C = GetTagFromHashList(TagNameOf(Reader, Child))) {
+        Tag->AddTag(C.get());
+      }
+    }
+  };
+  for (auto* Entry = Reader.GetFirstElement(); Entry; Entry = Reader.GetNextElement(Entry)) {
+    const TXSDElement* Element = TXSDReader::ElementOf(Entry);
+    const TKelPtr<IKelMLTag> Tag = GetTagFromHashList(TagNameOf(Reader, Element));
+    if (!Tag) continue;
+    AddChildren(Tag.get(), TypeOf(Reader, Element), 0);
+    Tag->AlphaSort();
+  }
+  if (ParentTags)
+    for (const std::string& Parent : *ParentTags)
+      if (const TKelPtr<IKelMLTag> P = GetTagFromHashList(Parent)) P->AlphaSort();
+  if (Root) Root->AlphaSort();
 }
 
 // ---- Loading a DTD -----------------------------------------------------------------------------

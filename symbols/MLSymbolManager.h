@@ -102,10 +102,16 @@ class TMLSymbolManager {
   // Undoes InsertFixupElements, so schema tags are unchanged between requests.
   void RemoveFixupElements(IKelMLTag* Tag);
 
-  // The DOCTYPE identifier of the last parse (empty without a DOCTYPE).
-  // Loading the schema it names comes with the schema readers.
-  const std::string& GetSchemaFile() const { return SchemaIdentifier; }
-  void SetSchemaFile(const std::string& Identifier) { SchemaIdentifier = Identifier; }
+  // The full path of the loaded schema; empty when none is.
+  const std::string& GetSchemaFile() const { return SchemaFile; }
+  // Selects the schema for a DOCTYPE identifier (empty: the mode's default)
+  // and, when it is not the one loaded, loads it into the registry and
+  // parses the current view again. Every parse ends with this call.
+  void SetSchemaFile(const std::string& Value);
+
+  bool GetIsASPEnabled() const { return IsASPEnabled; }
+  // Server controls offered in HTML documents; a change reloads the schema.
+  void SetIsASPEnabled(bool Value);
 
   TKibitzMode GetKibitzMode() const { return KibitzMode; }
   // Only records the mode; the schema follows at the next SetSchemaFile.
@@ -122,6 +128,15 @@ class TMLSymbolManager {
   // the content models, attributes with their values and value editors,
   // the entity list.
   void LoadDTD(IKelMLTag* Root, const std::string& DTDFileName);
+
+  // Builds schema tags from an XSD: one per element, prefixed with the
+  // schema's namespace; top-level ones become children of Root and of the
+  // registered tags named in ParentTags. Root and ParentTags may be null.
+  void LoadXSD(IKelMLTag* Root, const std::vector<std::string>* ParentTags, const std::string& XSDFileName);
+  // The HTML elements in which the ASP.NET controls are allowed.
+  static void GetASPParentTags(std::vector<std::string>& List);
+  void CallbacksInvalidate();
+  const std::string& GetXSLOutputSchema() const { return XSLOutputSchema; }
 
   // Shows the host's message view and adds a tool message to it.
   void Error(const std::string& FileName, const std::string& Msg, const std::string& Prefix, int32_t Line,
@@ -155,7 +170,13 @@ class TMLSymbolManager {
   std::unique_ptr<TAsciiCharList> CharList;
   TTagCase TagCase = TTagCase::tcLowerCase;
   TKibitzMode KibitzMode = TKibitzMode::kmHTML;
-  std::string SchemaIdentifier;
+  std::string SchemaFile;
+  std::string XSLOutputSchema;
+  bool IsASPEnabled = false;
+  bool ReloadPending = false;
+  // The re-parse that ends a load calls SetSchemaFile again; that call must
+  // not start another load.
+  bool Loading = false;
 };
 
 // The package's one symbol manager, made on first use.

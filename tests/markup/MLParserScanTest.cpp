@@ -11,6 +11,7 @@
 #include "markup/MLBufferProducer.h"
 #include "markup/MLParser.h"
 #include "symbols/MLSymbolManager.h"
+#include "tests/support/TestHost.h"
 #include "tests/support/Annotated.h"
 
 namespace kel {
@@ -36,7 +37,9 @@ class TRecorder : public TKelInterfaced<IKelMLElementCallback> {
   std::vector<Node> Nodes;
 };
 
-class Scan : public ::testing::Test {
+// The host's schemas folder is empty: the documents select no schema, and
+// the tags defined here stay in place.
+class Scan : public test::THostTest {
  protected:
   Scan() {
     M.SetTagCase(TTagCase::tcNormal);
@@ -208,12 +211,15 @@ TEST_F(Scan, OpenQuoteAtTheCaret) {
 TEST_F(Scan, DocTypeIdentifierAndPosition) {
   Run("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\" |>\n<html>");
   EXPECT_EQ(P().FDocTypeIdentifier, "-//W3C//DTD HTML 4.01//EN");
-  EXPECT_EQ(M.GetSchemaFile(), "-//W3C//DTD HTML 4.01//EN");
   EXPECT_TRUE(P().GetInDocType());
+  // The identifier reached the symbol manager, which found no file for it.
+  EXPECT_EQ(M.GetSchemaFile(), "");
+  ASSERT_EQ(Test.Host().Messages().size(), 1u);
+  EXPECT_EQ(Test.Host().Messages()[0].Text, "Invalid schema file \"-//W3C//DTD HTML 4.01//EN\"");
 
   Run("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<html>|");
   EXPECT_FALSE(P().GetInDocType());
-  EXPECT_EQ(M.GetSchemaFile(), "-//W3C//DTD HTML 4.01//EN");
+  EXPECT_EQ(P().FDocTypeIdentifier, "-//W3C//DTD HTML 4.01//EN");
 }
 
 TEST_F(Scan, TextEndingInsideTheDocTypeIdentifier) {
