@@ -472,14 +472,14 @@ void TMLSymbolManager::CallbacksInvalidate() {
 
 void TMLSymbolManager::GetASPParentTags(std::vector<std::string>& List) {
   static const char* const Names[] = {
-      "BODY",    "INS",   "DEL",      "p",       "DL",     "DIV",        "CENTER", "NOSCRIPT", "NOFRAMES",
-      "BLOCKQUOTE", "FORM", "ISINDEX", "HR",    "TABLE",  "FIELDSET",   "ADDRESS", "H1",      "H2",
-      "H3",      "H4",    "H5",       "H6",      "UL",     "OL",         "DIR",    "MENU",     "PRE",
-      "TT",      "I",     "B",        "U",       "S",      "STRIKE",     "BIG",    "SMALL",    "EM",
-      "STRONG",  "CODE",  "DFN",      "SAMP",    "KBD",    "VAR",        "CITE",   "ABBR",     "ACRONYM",
-      "A",       "IMG",   "APPLET",   "OBJECT",  "FONT",   "BASEFONT",   "BR",     "SCRIPT",   "MAP",
-      "Q",       "SUB",   "SUP",      "SPAN",    "BDO",    "IFRAME",     "INPUT",  "SELECT",   "TEXTAREA",
-      "LABEL",   "BUTTON"};
+      "BODY",       "INS",   "DEL",     "p",      "DL",    "DIV",      "CENTER",  "NOSCRIPT", "NOFRAMES",
+      "BLOCKQUOTE", "FORM",  "ISINDEX", "HR",     "TABLE", "FIELDSET", "ADDRESS", "H1",       "H2",
+      "H3",         "H4",    "H5",      "H6",     "UL",    "OL",       "DIR",     "MENU",     "PRE",
+      "TT",         "I",     "B",       "U",      "S",     "STRIKE",   "BIG",     "SMALL",    "EM",
+      "STRONG",     "CODE",  "DFN",     "SAMP",   "KBD",   "VAR",      "CITE",    "ABBR",     "ACRONYM",
+      "A",          "IMG",   "APPLET",  "OBJECT", "FONT",  "BASEFONT", "BR",      "SCRIPT",   "MAP",
+      "Q",          "SUB",   "SUP",     "SPAN",   "BDO",   "IFRAME",   "INPUT",   "SELECT",   "TEXTAREA",
+      "LABEL",      "BUTTON"};
   List.insert(List.end(), std::begin(Names), std::end(Names));
 }
 
@@ -514,6 +514,10 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
 
   for (auto* Entry = Reader.GetFirstElement(); Entry; Entry = Reader.GetNextElement(Entry)) {
     const TXSDElement* Element = TXSDReader::ElementOf(Entry);
+    // A reference carries the name of the element it refers to; it must not
+    // make that element's tag, or a reference met before the declaration
+    // would keep a top-level element from the top.
+    if (!Element->Ref.empty()) continue;
     const std::string Name = TagNameOf(Reader, Element);
     if (GetTagFromHashList(Name) || !IdentIsNotDTDType(Name)) continue;
     auto Tag = MakeKel<THTMLTag>(Name, this, -1);
@@ -556,8 +560,8 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
   }
 
   // Non-browseable elements stand for their own children.
-  std::function<void(IKelMLTag*, const TXSDType*, int)> AddChildren = [&](IKelMLTag* Tag, const TXSDType* Type,
-                                                                          int Depth) {
+  std::function<void(IKelMLTag*, const TXSDType*, int)> AddChildren = [&](IKelMLTag* Tag,
+                                                                          const TXSDType* Type, int Depth) {
     if (!Type || Depth > 64) return;
     for (int32_t I = 0; I < Type->GetChildCount(); ++I) {
       const TXSDElement* Child = Type->GetChild(I);

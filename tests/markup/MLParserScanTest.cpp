@@ -11,8 +11,8 @@
 #include "markup/MLBufferProducer.h"
 #include "markup/MLParser.h"
 #include "symbols/MLSymbolManager.h"
-#include "tests/support/TestHost.h"
 #include "tests/support/Annotated.h"
+#include "tests/support/TestHost.h"
 
 namespace kel {
 namespace {

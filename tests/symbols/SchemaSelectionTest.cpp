@@ -1,0 +1,219 @@
+// Choosing, loading and caching the schema, with small schema folders made
+// here (the host's executable sits in <temp>/bin, so schemas are in
+// <temp>/schemas).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "symbols/HTMLAttributeEditors.h"
+#include "symbols/MLSymbolManager.h"
+#include "tests/support/TestHost.h"
+
+namespace kel {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+const char* const SmallHtml =
+    "<!ELEMENT HTML O O (BODY)>\n<!ELEMENT BODY O O (P|DIV)*>\n<!ELEMENT P - O (#PCDATA)>\n"
+    "<!ELEMENT DIV - - (P|DIV)*>\n<!ATTLIST DIV align (left|right) #IMPLIED>\n";
+
+const char* const Xsd =
+    "<xsd:schema xmlns:xsd='http://www.w3.org/2001/XMLSchema' xmlns:vs='v' elementFormDefault='qualified'>\n";
+
+class SchemaSelection : public test::THostTest {
+ protected:
+  SchemaSelection() {
+    M.SetTagCase(TTagCase::tcNormal);
+    fs::create_directories(Test.Folder() / "bin");  // "<exe dir>/../schemas" needs the exe dir
+  }
+  ~SchemaSelection() override {
+    M.GetParser()->FCurrentTag.reset();
+    M.ClearTags();
+  }
+  std::string Schemas() { return GetSchemaFolder(); }
+  void Write(const std::string& Name, const std::string& Text) {
+    fs::create_directories(fs::path(Schemas() + Name).parent_path());
+    std::ofstream(Schemas() + Name) << Text;
+  }
+  Names Children(const std::string& Tag) {
+    Names R;
+    TKelPtr<IKelMLTag> T = Tag.empty() ? M.GetHiddenRootNode() : M.GetTagFromHashList(Tag);
+    if (T)
+      for (const auto& C : AllChildren(T.get())) R.push_back(C->GetName());
+    return R;
+  }
+  Names Messages() {
+    Names R;
+    for (const auto& Msg : Test.Host().Messages())
+      R.push_back(Msg.Prefix + "|" + fs::path(Msg.FileName).filename().string() + "|" + Msg.Text + "|" +
+                  std::to_string(Msg.Line) + ":" + std::to_string(Msg.Column));
+    return R;
+  }
+  // A tag that only survives as long as the schema is not loaded again.
+  void Mark() { M.RegisterTag(MakeKel<THTMLTag>("marker", &M, -1).get()); }
+  bool Marked() { return static_cast<bool>(M.GetTagFromHashList("marker")); }
+
+  TMLSymbolManager M;
+};
+
+TEST_F(SchemaSelection, LoadsOnceUntilAnotherFileIsAsked) {
+  Write("loose.dtd", SmallHtml);
+  Write("strict.dtd", "<!ELEMENT HTML - - (#PCDATA)>");
+  M.SetSchemaFile("");
+  EXPECT_EQ(M.GetSchemaFile(), Schemas() + "loose.dtd");
+  EXPECT_EQ(Children(""), Names{"HTML"});
+  EXPECT_EQ(Children("DIV"), (Names{"DIV", "P"}));
+  Mark();
+  M.SetSchemaFile("http://www.w3.org/TR/html4/loose.dtd");  // the same file
+  EXPECT_TRUE(Marked());
+  M.SetSchemaFile("-//W3C//DTD HTML 4.01//EN");
+  EXPECT_FALSE(Marked());
+  EXPECT_EQ(M.GetSchemaFile(), Schemas() + "strict.dtd");
+  EXPECT_EQ(M.GetRegisteredCount(), 1);
+  EXPECT_EQ(Messages(), Names{});
+}
+
+TEST_F(SchemaSelection, MissingFilesAreReportedEveryTime) {
+  Write("loose.dtd", SmallHtml);
+  M.SetSchemaFile("");
+  M.SetSchemaFile("nothing.dtd");
+  EXPECT_EQ(M.GetSchemaFile(), "");
+  EXPECT_EQ(M.GetRegisteredCount(), 0);  // the old schema is gone too
+  M.SetSchemaFile("nothing.dtd");
+  EXPECT_EQ(Messages(), (Names{"Code Completion||Invalid schema file \"nothing.dtd\"|1:1",
+                               "Code Completion||Invalid schema file \"nothing.dtd\"|1:1"}));
+}
+
+TEST_F(SchemaSelection, TheExtensionChoosesTheReader) {
+  Write("page.txt", SmallHtml);
+  Write("Forms.XSD", std::string(Xsd) + "<xsd:element name='form'/></xsd:schema>");
+  Write("Old.Dtd", SmallHtml);
+  M.SetSchemaFile("page.txt");
+  EXPECT_EQ(M.GetSchemaFile(), Schemas() + "page.txt");
+  EXPECT_EQ(M.GetRegisteredCount(), 0);
+  M.SetSchemaFile("Forms.XSD");
+  EXPECT_EQ(Children(""), Names{"form"});
+  M.SetSchemaFile("Old.Dtd");
+  EXPECT_EQ(Children(""), Names{"HTML"});
+}
+
+TEST_F(SchemaSelection, XslLoadsTheOutputDtdUnderTemplate) {
+  Write("xsl.dtd", "<!ELEMENT xsl:stylesheet - - (xsl:template)*>\n<!ELEMENT xsl:template - - (#PCDATA)>\n");
+  M.SetKibitzMode(TKibitzMode::kmXSL);
+  M.SetSchemaFile("");
+  // No output DTD yet: the XSL schema stays, the next request tries again.
+  EXPECT_EQ(M.GetSchemaFile(), "");
+  EXPECT_TRUE(M.GetTagFromHashList("xsl:template"));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0], "Code Completion||Invalid schema file \"" + Schemas() + "loose.dtd\"|1:1");
+
+  Write("loose.dtd", SmallHtml);
+  M.SetSchemaFile("");
+  EXPECT_EQ(M.GetSchemaFile(), Schemas() + "xsl.dtd");
+  EXPECT_EQ(M.GetXSLOutputSchema(), "loose.dtd");
+  EXPECT_EQ(Children("xsl:template"), Names{"HTML"});
+  EXPECT_EQ(Children(""), Names{"xsl:stylesheet"});
+  Mark();
+  M.SetSchemaFile("");
+  EXPECT_TRUE(Marked());
+}
+
+TEST_F(SchemaSelection, AspSchemasFollowTheSwitchAndTheDocument) {
+  Write("loose.dtd", SmallHtml);
+  Write("asp schemas/asp.xsd", std::string(Xsd) +
+                                   "<xsd:element name='Button' type='ButtonDef'/>"
+                                   "<xsd:complexType name='ButtonDef'><xsd:attribute name='ForeColor' "
+                                   "vs:builder='color'/><xsd:attribute name='OnClick' vs:omtype='event'/>"
+                                   "</xsd:complexType></xsd:schema>");
+  Write("asp_directives.xsd", std::string(Xsd) + "<xsd:element name='Page'/></xsd:schema>");
+  M.SetSchemaFile("");
+  EXPECT_FALSE(M.GetTagFromHashList("asp:Button"));
+  M.SetIsASPEnabled(true);
+  EXPECT_EQ(Children("BODY"), (Names{"asp:Button", "DIV", "P"}));
+  EXPECT_EQ(Children(""), (Names{"HTML", "Page"}));
+  EXPECT_FALSE(Children("DIV").empty());
+  auto Button = M.GetTagFromHashList("asp:Button");
+  ASSERT_TRUE(Button);
+  auto Color = Button->FindAttribute("ForeColor");
+  Color->SetFilter("");
+  ASSERT_EQ(Color->GetCount(), 1);
+  EXPECT_EQ(Color->GetValue(0), "color...");
+  EXPECT_TRUE(supports<IKelMLTagAttributeEvent>(Button->FindAttribute("OnClick")));
+  M.SetIsASPEnabled(false);
+  EXPECT_FALSE(M.GetTagFromHashList("asp:Button"));
+  EXPECT_FALSE(M.GetTagFromHashList("Page"));
+
+  // A server page gets the directives without the switch.
+  M.SetFileName("/site/Control.AsCx");
+  M.SetSchemaFile("-//W3C//DTD HTML 4.01//EN");  // no such file here: nothing loads
+  M.SetSchemaFile("");
+  EXPECT_TRUE(M.GetTagFromHashList("Page"));
+  EXPECT_FALSE(M.GetTagFromHashList("asp:Button"));
+}
+
+TEST_F(SchemaSelection, XsdTagsTakeTypesChildrenValuesAndEditors) {
+  Write("forms.xsd", std::string(Xsd) +
+                         "<xsd:simpleType name='Align'><xsd:restriction base='xsd:string'>"
+                         "<xsd:enumeration value='left'/><xsd:enumeration value='right'/></xsd:restriction>"
+                         "</xsd:simpleType>\n"
+                         "<xsd:element name='form' type='FormDef'/>\n"
+                         "<xsd:complexType name='FormDef'><xsd:choice>"
+                         "<xsd:element ref='field'/><xsd:element name='group' vs:nonbrowseable='true'>"
+                         "<xsd:complexType><xsd:sequence><xsd:element ref='button'/></xsd:sequence>"
+                         "</xsd:complexType></xsd:element></xsd:choice>"
+                         "<xsd:attribute name='align' type='Align'/>"
+                         "<xsd:attribute name='action' type='xsd:anyURI'/>"
+                         "<xsd:attribute name='skin' editor='skins'/></xsd:complexType>\n"
+                         "<xsd:element name='field' vs:implicitclosure='true'/>\n"
+                         "<xsd:element name='button'/>\n</xsd:schema>");
+  M.SetSchemaFile("forms.xsd");
+  EXPECT_TRUE(Messages().empty()) << Messages()[0];
+  EXPECT_EQ(Children(""), (Names{"button", "field", "form"}));
+  EXPECT_EQ(Children("form"), (Names{"button", "field"}));  // group stands for its children
+  EXPECT_FALSE(M.GetTagFromHashList("field")->GetRequiresClosingTag());
+  auto Form = M.GetTagFromHashList("form");
+  auto Align = Form->FindAttribute("align");
+  Align->SetFilter("");
+  ASSERT_EQ(Align->GetCount(), 2);
+  EXPECT_EQ(Align->GetValue(1), "right");
+  struct Case {
+    const char* Attr;
+    const char* Editor;
+  } Cases[] = {{"align", "default"}, {"action", "uri"}, {"skin", "none"}};
+  for (const auto& C : Cases) {
+    TKelPtr<IKelMLTagAttribute> A;
+    TKelPtr<IKelMLEditor> E;
+    M.GetAttributeEditorFromHashList(C.Attr, A, E, "form");
+    const char* Kind = AttributeEditorKind(E.get());
+    EXPECT_STREQ(Kind ? Kind : "none", C.Editor) << C.Attr;
+  }
+}
+
+TEST_F(SchemaSelection, ProblemsOfTheSchemaBecomeMessagesAndTheLoadGoesOn) {
+  Write("bad.xsd", std::string(Xsd) + "<xsd:element name='a'/><xsd:element name='a'/></xsd:schema>");
+  Write("long.dtd", "<!ELEMENT A - - EMPTY>\n<!-- " + std::string(20000, 'x') + " -->\n");
+  M.SetSchemaFile("bad.xsd");
+  EXPECT_EQ(Children(""), Names{"a"});
+  EXPECT_EQ(Messages(), Names{"Failure|bad.xsd|Element a already exists|0:0"});
+  M.SetSchemaFile("long.dtd");
+  EXPECT_EQ(M.GetSchemaFile(), Schemas() + "long.dtd");
+  // A DTD load starts with a clean message view.
+  EXPECT_EQ(Messages(), Names{"Failure|long.dtd|Line too long|0:0"});
+}
+
+TEST_F(SchemaSelection, TheCurrentViewIsParsedAgainWithTheNewSchema) {
+  Write("loose.dtd", SmallHtml);
+  Test.OpenView("<html><body><div>|");
+  M.SetSchemaFile("");
+  ASSERT_TRUE(M.GetParser()->FCurrentTag);
+  EXPECT_EQ(M.GetParser()->FCurrentTag.get(), M.GetTagFromHashList("DIV").get());
+  EXPECT_EQ(M.GetParser()->FCurrentTag->GetOffsetStart(), 0);
+}
+
+}  // namespace
+}  // namespace kel
