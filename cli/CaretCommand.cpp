@@ -107,6 +107,9 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   Manager.SetKibitzMode(R.Mode);
   TMLParser& Parser = *Manager.GetParser();
   auto Printer = MakeKel<TEventPrinter>();
+  // The first parse selects and loads the document's schema; the second
+  // runs with its tags, as every later keystroke would.
+  Parser.BootStrapDTD(MakeKel<TMLBufferProducer>(View.get()).get());
   if (R.Events) Parser.AddCallback(Printer.get());
   auto Producer = MakeKel<TMLBufferProducer>(View.get());
   Parser.Parse(View->GetCursorPos(), Producer.get(), nullptr);
@@ -132,6 +135,7 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   S["contexts"] = Contexts;
   S["contextPos"] = Parser.GetContextPos();
   S["docTypeIdentifier"] = Parser.FDocTypeIdentifier;
+  S["schemaFile"] = Manager.GetSchemaFile();
   json Attrs = json::array();
   for (int32_t I = 0; I < Parser.GetCurrentTagAttrCount(); ++I) {
     const std::string Name = Parser.GetCurrentTagAttrName(I);

@@ -151,7 +151,12 @@ TEST(Cli, CaretPrintsTheParsersStateAsJson) {
         << C.Position;
     EXPECT_EQ(J["inTag"], C.InTag) << C.Position;
     EXPECT_EQ(J["docTypeIdentifier"], "-//X//Y");
+    // An unknown public identifier takes the default HTML schema.
+    EXPECT_EQ(fs::path(J["schemaFile"].get<std::string>()).filename(), "loose.dtd");
   }
+  const TRun Example = RunTool({"caret", MLINSIGHT_SOURCE_DIR "/examples/index.html", "10:19", "--json"});
+  EXPECT_EQ(fs::path(nlohmann::json::parse(Example.Out)["schemaFile"].get<std::string>()).filename(),
+            "strict.dtd");
   const TRun Events = RunTool({"caret", File.string(), "2:4", "--json", "--events"});
   const auto J = nlohmann::json::parse(Events.Out);
   ASSERT_GE(J["events"].size(), 2u);
