@@ -16,6 +16,7 @@
 #include "cli/CaretCommand.h"
 #include "cli/CliHost.h"
 #include "cli/DtdCommand.h"
+#include "cli/SchemaCommand.h"
 #include "cli/XsdCommand.h"
 #include "host/KelStream.h"
 #include "host/KelStrings.h"
@@ -118,6 +119,14 @@ int main(int argc, char** argv) {
   XsdCmd->add_option("file", XsdFile, "The XSD file")->required();
   XsdCmd->add_flag("--json", XsdJson, "One JSON object");
 
+  TSchemaRequest Schema;
+  auto* SchemaCmd = App.add_subcommand("schema", "Select and load a schema and print the tag tree it gives");
+  SchemaCmd->add_option("--doctype", Schema.DocType, "A DOCTYPE identifier (public or system)");
+  SchemaCmd->add_option("file", Schema.FileName, "A document whose DOCTYPE selects the schema");
+  SchemaCmd->add_flag("--asp", Schema.ASP, "Also the ASP.NET server controls");
+  AddModeOption(SchemaCmd, ModeName);
+  SchemaCmd->add_flag("--json", Schema.Json, "One JSON object");
+
   // CLI11 reports a mistyped command as a missing one; name it instead.
   if (argc > 1 && argv[1][0] != '-' && !IsCommand(App, argv[1])) {
     std::cerr << "mlinsight: unknown command " << argv[1] << " (see mlinsight --help)\n";
@@ -143,6 +152,10 @@ int main(int argc, char** argv) {
   if (*SchemaFile) Status = RunSchemaFile(Identifier, Mode);
   if (*Chunks) Status = RunChunks(FileName);
   if (*DtdCmd) Status = RunDtd(DtdFile, Mode, DtdJson, std::cout, std::cerr);
+  if (*SchemaCmd) {
+    Schema.Mode = Mode;
+    Status = RunSchema(Schema, Host.Host(), std::cout, std::cerr);
+  }
   if (*XsdCmd) Status = RunXsd(XsdFile, XsdJson, std::cout, std::cerr);
   if (*CaretCmd) {
     ParseLineColumn(Position, Caret.Line, Caret.Column);

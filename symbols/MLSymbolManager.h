@@ -52,6 +52,8 @@ class TMLSymbolManager {
   // the lists of the hidden root.
   void ClearTags();
   int32_t GetRegisteredCount() const { return static_cast<int32_t>(Tags.size()); }
+  // Every registered tag, in the order of registration.
+  const std::list<TTagBucket>& GetRegisteredTags() const { return Tags; }
 
   // ---- Editors
   void RegisterEditor(IKelMLTag* Tag, IKelMLEditor* Editor);

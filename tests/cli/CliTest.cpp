@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -221,6 +222,40 @@ TEST(Cli, XsdReportsTheBundledSample) {
   EXPECT_EQ(Messages, (std::vector<std::string>{"Element Button already exists",
                                                 "Unknown reference to element NoSuchElement"}));
   EXPECT_EQ(RunTool({"xsd", "/nonexistent.xsd"}).Status, 1);
+}
+
+TEST(Cli, SchemaPrintsTheTagTreeOfADoctype) {
+  const TRun R = RunTool({"schema", "--doctype", "-//W3C//DTD HTML 4.01//EN", "--json"});
+  ASSERT_EQ(R.Status, 0) << R.Err;
+  const auto J = nlohmann::json::parse(R.Out);
+  EXPECT_EQ(fs::path(J["schemaFile"].get<std::string>()).filename(), "strict.dtd");
+  EXPECT_EQ(J["root"], nlohmann::json::array({"HTML"}));
+  EXPECT_EQ(J["entities"].size(), 252u);
+  EXPECT_TRUE(J["messages"].empty());
+  std::map<std::string, nlohmann::json> Tags;
+  for (const auto& T : J["tags"]) Tags[T["name"]] = T;
+  EXPECT_EQ(Tags["TABLE"]["children"],
+            nlohmann::json::array({"CAPTION", "COL", "COLGROUP", "TBODY", "TFOOT", "THEAD", "TR"}));
+  std::map<std::string, nlohmann::json> A;
+  for (const auto& X : Tags["A"]["attributes"]) A[X["name"]] = X;
+  EXPECT_EQ(A["href"]["editor"], "uri");
+  EXPECT_EQ(A["href"]["values"], nlohmann::json::array({"uri..."}));
+  EXPECT_TRUE(A["onclick"]["event"].get<bool>());
+
+  const TRun Loose = RunTool({"schema", "--doctype", "http://www.w3.org/TR/html4/loose.dtd", "--json"});
+  bool Found = false;
+  const auto L = nlohmann::json::parse(Loose.Out);
+  for (const auto& T : L["tags"])
+    if (T["name"] == "BODY")
+      for (const auto& X : T["attributes"])
+        if (X["name"] == "bgcolor") Found = X["editor"] == "color" && X["values"][0] == "color...";
+  EXPECT_TRUE(Found);
+
+  const fs::path Page = WritePage("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\">\n<html>");
+  const auto X = nlohmann::json::parse(RunTool({"schema", Page.string(), "--json"}).Out);
+  EXPECT_EQ(X["root"], nlohmann::json::array({"html"}));
+  fs::remove(Page);
+  EXPECT_EQ(RunTool({"schema", "/nonexistent.html"}).Status, 1);
 }
 
 TEST(Cli, VersionAndHelp) {
