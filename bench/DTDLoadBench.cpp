@@ -6,6 +6,7 @@
 
 #include "host/MemoryHost.h"
 #include "schema/DTDParser.h"
+#include "symbols/MLSymbolManager.h"
 
 namespace {
 
@@ -27,7 +28,25 @@ void LoadLooseDTD(benchmark::State& State) {
   SetQuorvelIDEServices(nullptr);
 }
 
+// The same DTD turned into the tag tree completion lists from.
+void LoadLooseTagTree(benchmark::State& State) {
+  auto Host = MakeKel<TMemoryHost>();
+  Host->SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+  SetQuorvelIDEServices(Host.get());
+  int32_t Tags = 0;
+  for (auto _ : State) {
+    TMLSymbolManager Manager;
+    Manager.SetSchemaFile("http://www.w3.org/TR/html4/loose.dtd");
+    Tags = Manager.GetRegisteredCount();
+    benchmark::DoNotOptimize(Tags);
+    Manager.ClearTags();
+  }
+  State.counters["tags"] = Tags;
+  SetQuorvelIDEServices(nullptr);
+}
+
 BENCHMARK(LoadLooseDTD)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadLooseTagTree)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
