@@ -610,8 +610,10 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
   for (int32_t I = 0; I < Parser.SymbolCount(); ++I) {
     TDTDSymbol* S = Parser.GetSymbol(I);
     if (auto* E = dynamic_cast<TDTDElement*>(S)) {
-      // Words such as EMPTY or CDATA in content models are element symbols too.
-      if (GetTagFromHashList(E->Name) || !IdentIsNotDTDType(E->Name)) continue;
+      // Words such as EMPTY, ANY or CDATA in content models are element
+      // symbols too, and so are names that are used but never declared:
+      // only declared elements become tags.
+      if (GetTagFromHashList(E->Name) || !IdentIsNotDTDType(E->Name) || !E->HasExprList()) continue;
       auto Tag = MakeKel<THTMLTag>(E->Name, this, -1);
       Tag->SetEntityName(E->GetEntity());
       Tag->SetEmpty(E->Empty);

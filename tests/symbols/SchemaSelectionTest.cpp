@@ -78,6 +78,18 @@ TEST_F(SchemaSelection, LoadsOnceUntilAnotherFileIsAsked) {
   EXPECT_EQ(Messages(), Names{});
 }
 
+TEST_F(SchemaSelection, AnyTakesEveryElementAndEmptyNone) {
+  Write("any.dtd",
+        "<!ELEMENT ROOT - - (BOX)>\n<!ELEMENT BOX - - ANY>\n<!ELEMENT DOT - O EMPTY>\n"
+        "<!ELEMENT LINE - - (DOT|UNDECLARED)+>\n");
+  M.SetSchemaFile("any.dtd");
+  EXPECT_EQ(Children("BOX"), (Names{"BOX", "DOT", "LINE", "ROOT"}));
+  EXPECT_EQ(Children("DOT"), Names{});
+  EXPECT_TRUE(M.GetTagFromHashList("DOT")->GetEmpty());
+  // BOX holds everything, yet only content models take tags from the top.
+  EXPECT_EQ(Children(""), (Names{"LINE", "ROOT"}));
+}
+
 TEST_F(SchemaSelection, MissingFilesAreReportedEveryTime) {
   Write("loose.dtd", SmallHtml);
   M.SetSchemaFile("");
