@@ -1,9 +1,9 @@
 #include "cli/XsdCommand.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "host/KelFiles.h"
 #include "host/KelStrings.h"
 #include "schema/XSDReader.h"
 
@@ -64,8 +64,7 @@ std::string Flags(const json& E) {
 }  // namespace
 
 int RunXsd(const std::string& FileName, bool Json, std::ostream& Out, std::ostream& Err) {
-  std::error_code Ec;
-  if (!std::filesystem::is_regular_file(FileName, Ec)) {
+  if (!FileExists(FileName)) {
     Err << "mlinsight: cannot read " << FileName << '\n';
     return 1;
   }

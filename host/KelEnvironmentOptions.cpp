@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "host/KelFiles.h"
 #include "host/KelHostAPI.h"
 #include "host/KelRegistry.h"
 #include "host/KelStrings.h"
@@ -39,11 +40,9 @@ std::string TEnvironmentOptions::GetExtensionsForTypeID(const std::string& TypeI
 }
 
 bool TEnvironmentOptions::MatchExtensions(const std::string& FileName, const std::string& Extensions) {
-  const size_t Sep = FileName.find_last_of("/\\");
-  const std::string_view Base = std::string_view(FileName).substr(Sep == std::string::npos ? 0 : Sep + 1);
-  const size_t Dot = Base.rfind('.');
-  if (Dot == std::string_view::npos) return false;
-  const std::string_view Ext = Base.substr(Dot + 1);
+  const std::string Dotted = ExtractFileExt(FileName);
+  if (Dotted.empty()) return false;
+  const std::string_view Ext = std::string_view(Dotted).substr(1);
   std::string_view List = Extensions;
   while (!List.empty()) {
     const size_t End = List.find(';');

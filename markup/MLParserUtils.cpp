@@ -3,6 +3,7 @@
 #include <span>
 #include <string_view>
 
+#include "host/KelFiles.h"
 #include "host/KelStrings.h"
 
 namespace kel {
@@ -107,9 +108,7 @@ std::string GetSchemaFileName(const std::string& Identifier, TKibitzMode Mode) {
   }
   if (Ident == "ISO 8879-1986//ENTITIES Added Latin 1//EN//HTML") return Folder + "HTMLlat1.ent";
   // Both separators count: identifiers come from web addresses and Windows paths alike.
-  const size_t Sep = Ident.find_last_of("/\\");
-  if (Sep != std::string::npos) Ident.erase(0, Sep + 1);
-  return Folder + Ident;
+  return Folder + ExtractFileName(Ident);
 }
 
 }  // namespace kel

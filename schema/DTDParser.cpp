@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "host/KelFiles.h"
 #include "host/KelHostAPI.h"
 #include "host/KelStrings.h"
 
@@ -229,8 +230,7 @@ void TDTDScanner::PushIncludeFile(const std::string& Name) {
     return;
   }
   const std::string Resolved = GetSchemaFileName(Name, Parser ? Parser->KibitzMode : TKibitzMode::kmHTML);
-  std::error_code Ec;
-  if (!std::filesystem::is_regular_file(Resolved, Ec)) {
+  if (!FileExists(Resolved)) {
     ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});
     return;
   }

@@ -1,8 +1,8 @@
 #include "schema/XSDReader.h"
 
 #include <algorithm>
-#include <filesystem>
 
+#include "host/KelFiles.h"
 #include "host/KelStrings.h"
 #include "markup/MLParserUtils.h"
 
@@ -13,17 +13,15 @@ namespace {
 // The same attribute object reaches a type through several groups; it is
 // listed once.
 void AppendAttributes(TXSDBaseType* Into, const std::vector<TXSDAttribute*>& From) {
-  for (TXSDAttribute* A : std::vector<TXSDAttribute*>(From))
+  for (TXSDAttribute* A : From)
     if (std::find(Into->Attributes.begin(), Into->Attributes.end(), A) == Into->Attributes.end())
       Into->AddAttribute(A);
 }
 
-// The file's name without folder and extension; both separators count.
+// The file's name without folder and extension.
 std::string BaseName(const std::string& Path) {
-  size_t Slash = Path.find_last_of("/\\");
-  std::string Name = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
-  size_t Dot = Name.rfind('.');
-  return Dot == std::string::npos ? Name : Name.substr(0, Dot);
+  const std::string Name = ExtractFileName(Path);
+  return Name.substr(0, Name.size() - ExtractFileExt(Name).size());
 }
 
 }  // namespace
@@ -81,7 +79,14 @@ void TXSDReader::Enter(TTable& Table, TXSDClassEntry* Entry) {
   Head = Entry;
 }
 
-TXSDClass* TXSDReader::Find(const TTable& Table, TXSDClassEntry*, const std::string& Name) const {
+void TXSDReader::Push(TXSDClassEntry*& List, TTable& Table, TXSDClass* Item) {
+  TXSDClassEntry* E = NewEntry(Item);
+  E->Next = List;
+  List = E;
+  Enter(Table, E);
+}
+
+TXSDClass* TXSDReader::Find(const TTable& Table, const std::string& Name) const {
   for (TXSDClassEntry* E = Table[Hash(Name)]; E; E = E->HashNext)
     if (SameText(E->Item->Name, Name)) return E->Item;
   return nullptr;
@@ -99,20 +104,20 @@ TXSDElement* TXSDReader::LookupElement(const std::string& Name, const std::strin
 }
 
 TXSDType* TXSDReader::LookupType(const std::string& Name) const {
-  return static_cast<TXSDType*>(Find(FTypeHash, FTypes, Name));
+  return static_cast<TXSDType*>(Find(FTypeHash, Name));
 }
 
 TXSDAttributeGroup* TXSDReader::LookupAttrGroup(const std::string& Name) const {
-  return static_cast<TXSDAttributeGroup*>(Find(FAttrGroupHash, FAttrGroups, Name));
+  return static_cast<TXSDAttributeGroup*>(Find(FAttrGroupHash, Name));
 }
 
 TXSDSimpleType* TXSDReader::LookupSimpleType(const std::string& Name) const {
-  if (auto* T = Find(FSimpleTypeHash, FSimpleTypes, Name)) return static_cast<TXSDSimpleType*>(T);
+  if (auto* T = Find(FSimpleTypeHash, Name)) return static_cast<TXSDSimpleType*>(T);
   const std::string Ns = GetSchemaNamespace();
   if (Name.compare(0, Ns.size(), Ns) == 0)
-    return static_cast<TXSDSimpleType*>(Find(FSimpleTypeHash, FSimpleTypes, Name.substr(Ns.size())));
+    return static_cast<TXSDSimpleType*>(Find(FSimpleTypeHash, Name.substr(Ns.size())));
   if (Name.find(Ns) == std::string::npos)
-    return static_cast<TXSDSimpleType*>(Find(FSimpleTypeHash, FSimpleTypes, Ns + Name));
+    return static_cast<TXSDSimpleType*>(Find(FSimpleTypeHash, Ns + Name));
   return nullptr;
 }
 
@@ -122,8 +127,7 @@ void TXSDReader::Error(const std::string& Msg) {
 
 void TXSDReader::LoadFromFile(const std::string& AFileName) {
   FileName.clear();
-  std::error_code Ec;
-  if (!std::filesystem::is_regular_file(AFileName, Ec)) return;
+  if (!FileExists(AFileName)) return;
   FileName = AFileName;
   Level = 0;
   try {
@@ -191,10 +195,7 @@ TXSDType* TXSDReader::AddType(const TXMLNode& Node) {
     return nullptr;
   }
   auto* Type = Own<TXSDType>(Name, Level);
-  TXSDClassEntry* E = NewEntry(Type);
-  E->Next = FTypes;
-  FTypes = E;
-  Enter(FTypeHash, E);
+  Push(FTypes, FTypeHash, Type);
   for (const TXMLNode& Child : Node.ChildNodes()) {
     const std::string Kind = Child.NodeName();
     ++Level;
@@ -234,10 +235,7 @@ TXSDSimpleType* TXSDReader::AddSimpleType(TXSDAttribute* Attribute, const TXMLNo
   TXMLNodeList Children = Node.ChildNodes();
   if (Children.Count() == 0) return nullptr;
   auto* T = Own<TXSDSimpleType>(Node.Attribute("name"), Level);
-  TXSDClassEntry* E = NewEntry(T);
-  E->Next = FSimpleTypes;
-  FSimpleTypes = E;
-  Enter(FSimpleTypeHash, E);
+  Push(FSimpleTypes, FSimpleTypeHash, T);
   if (Attribute) Attribute->AddValue(T);
   for (const TXMLNode& Child : Children)
     if (Child.NodeName() == "xsd:restriction") AddRestriction(T->AddRestriction(new TXSDRestriction), Child);
@@ -258,10 +256,7 @@ void TXSDReader::AddAttributeGroup(const TXMLNode& Node) {
     return;
   }
   auto* G = Own<TXSDAttributeGroup>(Name, Level);
-  TXSDClassEntry* E = NewEntry(G);
-  E->Next = FAttrGroups;
-  FAttrGroups = E;
-  Enter(FAttrGroupHash, E);
+  Push(FAttrGroups, FAttrGroupHash, G);
   for (const TXMLNode& Child : Node.ChildNodes()) {
     const std::string Kind = Child.NodeName();
     if (Kind == "xsd:attribute")
@@ -285,8 +280,7 @@ void TXSDReader::ExpandGroup(TXSDAttributeGroup* Into, const std::string& Name,
   }
   AppendAttributes(Into, G->Attributes);
   Expanding.push_back(Name);
-  for (const std::string& Nested : std::vector<std::string>(G->AttrGroups))
-    ExpandGroup(Into, Nested, Expanding);
+  for (const std::string& Nested : G->AttrGroups) ExpandGroup(Into, Nested, Expanding);
   Expanding.pop_back();
 }
 
@@ -294,7 +288,7 @@ void TXSDReader::FixupReferences() {
   for (TXSDClassEntry* E = FAttrGroups; E; E = E->Next) {
     auto* G = static_cast<TXSDAttributeGroup*>(E->Item);
     std::vector<std::string> Expanding{G->Name};
-    for (const std::string& Name : std::vector<std::string>(G->AttrGroups)) ExpandGroup(G, Name, Expanding);
+    for (const std::string& Name : G->AttrGroups) ExpandGroup(G, Name, Expanding);
   }
   for (TXSDClassEntry* E = FTypes; E; E = E->Next) {
     auto* T = static_cast<TXSDType*>(E->Item);

@@ -178,7 +178,9 @@ class TXSDReader {
   template <class T, class... A>
   T* Own(A&&... Args);
   void Enter(TTable& Table, TXSDClassEntry* Entry);
-  TXSDClass* Find(const TTable& Table, TXSDClassEntry* List, const std::string& Name) const;
+  // Puts Item at the head of List and, when named, into Table.
+  void Push(TXSDClassEntry*& List, TTable& Table, TXSDClass* Item);
+  TXSDClass* Find(const TTable& Table, const std::string& Name) const;
 
   TXSDElement* AddElement(const TXMLNode& Node, const std::string& ParentName);
   TXSDType* AddType(const TXMLNode& Node);

@@ -1,14 +1,13 @@
 #include "symbols/HTMLAttributeEditors.h"
 
 #include "host/KelDialogs.h"
+#include "host/KelFiles.h"
 
 namespace kel {
 
 bool THTMLURIAttributeEditor::Execute(IInterface*, int32_t) {
   TSelectURLDialog Dialog;
-  const std::string Module = Dialog.GetModuleFileName();
-  const size_t Slash = Module.find_last_of("/\\");
-  Dialog.SetInitialDir(Slash == std::string::npos ? std::string() : Module.substr(0, Slash + 1));
+  Dialog.SetInitialDir(ExtractFilePath(Dialog.GetModuleFileName()));
   const bool Ok = Dialog.Execute();
   Value = Ok ? Dialog.GetPreviewURL() : std::string();
   return Ok;

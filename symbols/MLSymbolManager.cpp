@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "host/KelFiles.h"
 #include "host/KelHostAPI.h"
 #include "host/KelStrings.h"
 #include "markup/MLBufferProducer.h"
@@ -342,23 +343,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool FileExists(const std::string& Path) {
-  std::error_code Ec;
-  return !Path.empty() && fs::is_regular_file(Path, Ec);
-}
-
-// The folder part with its separator; both separators count.
-std::string FolderOf(const std::string& Path) {
-  const size_t Sep = Path.find_last_of("/\\");
-  return Sep == std::string::npos ? std::string() : Path.substr(0, Sep + 1);
-}
-
-std::string UpperExtension(const std::string& Path) {
-  const size_t Sep = Path.find_last_of("/\\");
-  const size_t Dot = Path.rfind('.');
-  if (Dot == std::string::npos || (Sep != std::string::npos && Dot < Sep)) return "";
-  return UpperCase(Path.substr(Dot));
-}
+std::string UpperExtension(const std::string& Path) { return UpperCase(ExtractFileExt(Path)); }
 
 std::string CollapseSeparators(std::string Path) {
   for (size_t I; (I = Path.find("//")) != std::string::npos;) Path.erase(I, 1);
@@ -424,7 +409,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
     LoadXSD(HiddenRootNode.get(), nullptr, SchemaFile);
   }
 
-  const std::string Folder = FolderOf(Value);
+  const std::string Folder = ExtractFilePath(Value);
   if (IsASPEnabled) {
     std::vector<std::string> Parents;
     GetASPParentTags(Parents);
@@ -453,7 +438,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
       Parser->FCurrentTag->SetOffsetEnd(0);
     }
   }
-  for (const auto& Entry : std::vector<TTagBucket>(Tags.begin(), Tags.end())) {
+  for (const auto& Entry : Tags) {
     Entry.Tag->SetShowAttributes(false);
     Entry.Tag->AlphaSort();
   }
