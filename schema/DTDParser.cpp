@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 #include "host/KelFiles.h"
 #include "host/KelHostAPI.h"
