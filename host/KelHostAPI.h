@@ -140,7 +140,7 @@ class IKelSourceEditor : public IInterface {
   virtual std::string GetFileName() = 0;
 };
 
-// An edit position of a view, independent of the caret.
+// The edit position of a view: the caret, moved and read character-wise.
 class IKelEditPosition : public IInterface {
   KEL_INTERFACE(IKelEditPosition, IInterface, "{033A29A3-A46D-46B1-B8FB-D07AFBF6B217}")
   // Deletes Count bytes before the position (backspace).

@@ -91,7 +91,6 @@ int32_t TMemoryDocument::OffsetOf(int64_t Line, int64_t CharIndex, bool* Exact) 
 template <class F>
 void TMemoryDocument::ForEachMark(F&& Fn) {
   Fn(FMarks.Caret);
-  Fn(FMarks.Position);
   for (auto& M : FMarks.SavedPositions) Fn(M);
   // Unset block ends stay unset.
   auto Block = [&Fn](int32_t& M) {
@@ -219,7 +218,7 @@ class TMemoryEditPosition : public TKelInterfaced<IKelEditPosition> {
   }
 
  private:
-  int32_t& Pos() { return FDoc->Marks().Position; }
+  int32_t& Pos() { return FDoc->Marks().Caret; }
   bool MoveTo(int64_t Line, int64_t Column) {
     bool Exact = false;
     Pos() = FDoc->OffsetOf(Line, Column - 1, &Exact);
@@ -233,8 +232,8 @@ class TMemoryEditBlock : public TKelInterfaced<IKelEditBlock> {
  public:
   explicit TMemoryEditBlock(std::shared_ptr<TMemoryDocument> Doc) : FDoc(std::move(Doc)) {}
 
-  void BeginBlock() override { FDoc->Marks().BlockBegin = FDoc->Marks().Position; }
-  void EndBlock() override { FDoc->Marks().BlockEnd = FDoc->Marks().Position; }
+  void BeginBlock() override { FDoc->Marks().BlockBegin = FDoc->Marks().Caret; }
+  void EndBlock() override { FDoc->Marks().BlockEnd = FDoc->Marks().Caret; }
   std::string GetText() override {
     const auto& M = FDoc->Marks();
     if (M.BlockBegin < 0 || M.BlockEnd < 0) return {};
@@ -335,9 +334,7 @@ TMemoryEditView::TMemoryEditView(std::string Text, std::string FileName)
     : FDoc(std::make_shared<TMemoryDocument>(std::move(Text), std::move(FileName))),
       FPosition(MakeKel<TMemoryEditPosition>(FDoc)),
       FBlock(MakeKel<TMemoryEditBlock>(FDoc)),
-      FBuffer(MakeKel<TMemoryEditBuffer>(FDoc)) {
-  FDoc->Marks().Position = FDoc->Marks().Caret;
-}
+      FBuffer(MakeKel<TMemoryEditBuffer>(FDoc)) {}
 
 TKelEditPos TMemoryEditView::GetCursorPos() { return EditPosOf(FDoc->CharPosOf(FDoc->Marks().Caret)); }
 

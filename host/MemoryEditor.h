@@ -23,8 +23,9 @@ namespace kel {
 // moves it right, a deletion that covers one moves it to the deletion's start.
 // -1 marks a block end that is not set.
 struct TMemoryMarks {
+  // The view's edit position is the caret, as in the editors this mirrors:
+  // moving one moves the other.
   int32_t Caret = 0;
-  int32_t Position = 0;
   std::vector<int32_t> SavedPositions;
   int32_t BlockBegin = -1;
   int32_t BlockEnd = -1;

@@ -193,7 +193,7 @@ TEST(MemoryEditorEditPosition, MovesWithClamping) {
     EXPECT_EQ(PositionOffset(*View), C.Expected) << C.Name;
     EXPECT_EQ(R, C.Returns) << C.Name;
   }
-  EXPECT_EQ(View->CaretOffset(), 0) << "the caret is not the edit position";
+  EXPECT_EQ(View->CaretOffset(), PositionOffset(*View)) << "the edit position is the caret";
 }
 
 TEST(MemoryEditorEditPosition, SaveAndRestoreAreAStack) {
