@@ -69,7 +69,10 @@ class TMLSymbolManager {
   // The parser's current tag; the hidden root when there is none, or when it
   // is a name the schema does not know and no schema tag preceded it.
   TKelPtr<IKelMLTag> GetCurrentTag();
-  // Child Index of the tag whose children are offered at the caret.
+  // The tag whose children are offered at the caret: the fix-up tag inside a
+  // document-level name, else the fix-up parent, else the current tag.
+  TKelPtr<IKelMLTag> ListTag();
+  // Child Index of ListTag().
   TKelPtr<IKelMLTag> GetMLTag(int32_t Index);
   // For a closing tag among those children: the line of its start tag; else 0.
   int32_t GetLineNumber(int32_t Index);
@@ -151,7 +154,6 @@ class TMLSymbolManager {
 
  private:
   std::list<TTagBucket>::iterator FindBucket(const std::string& Name);
-  TKelPtr<IKelMLTag> ListTag();
   void InsertOptionalElements(IKelMLTag* Tag, IKelMLTag* Previous);
   void RemoveOptionalElements(IKelMLTag* Tag);
   void InsertXSLElements(IKelMLTag* Tag);

@@ -1,0 +1,766 @@
+#include "completion/HTMLCodCmplt.h"
+
+#include <algorithm>
+
+#include "host/KelFiles.h"
+#include "host/KelRegistry.h"
+#include "host/KelStrings.h"
+#include "markup/MLBufferProducer.h"
+#include "symbols/MLSymbolManager.h"
+
+namespace kel {
+
+namespace {
+
+TKelPtr<IKelMLCodeInsightManager> GManager;
+
+TKelCharSet CharSet(std::string_view Members, bool HighBytes = true) {
+  TKelCharSet S;
+  for (const char C : Members) Include(S, static_cast<unsigned char>(C));
+  if (HighBytes)
+    for (int B = 192; B <= 254; ++B) Include(S, static_cast<unsigned char>(B));
+  return S;
+}
+
+std::string Range(char From, char To) {
+  std::string S;
+  for (char C = From; C <= To; ++C) S += C;
+  return S;
+}
+
+const std::string IdentChars = "#-.:_" + Range('0', '9') + Range('A', 'Z') + Range('a', 'z');
+const TKelCharSet TokenSet = CharSet(IdentChars);
+const TKelCharSet TokenAndAmpSet = CharSet(IdentChars + "&");
+const TKelCharSet TagTextSet = CharSet(IdentChars + "%/<@");
+const TKelCharSet EntityRestSet = CharSet(IdentChars + ";");
+const TKelCharSet BlankSet = CharSet("\t ", false);
+const TKelCharSet CloseAngleSet = CharSet(">", false);
+
+bool IsBlank(char C) { return C == '\t' || C == ' '; }
+
+TMLSymbolManager& SM() { return MLSymbolManager(); }
+
+// The character before the edit position, read as a one-character block;
+// empty at the start of a line.
+std::string CharBefore(IKelEditView& View, int32_t Skip) {
+  const auto Pos = View.GetPosition();
+  const auto Block = View.GetBlock();
+  Pos->Save();
+  Block->Save();
+  std::string Text;
+  if (Pos->MoveRelative(0, -(Skip + 1))) {
+    Block->BeginBlock();
+    Pos->MoveRelative(0, 1);
+    Block->EndBlock();
+    Text = Block->GetText();
+  }
+  Block->Restore();
+  Pos->Restore();
+  return Text;
+}
+
+void SendInvokeCommand(IKelEditView& View) {
+  if (auto Commands = query<IKelEditViewCommands>(&View)) Commands->ExecuteCommand(kelCommandInvokeCodeCompletion);
+}
+
+}  // namespace
+
+TMLKibitzManager::TMLKibitzManager() = default;
+
+TMLParser& TMLKibitzManager::Parser() { return *SM().GetParser(); }
+
+// ---- Host manager operations -------------------------------------------------------
+
+TKelCharSet TMLKibitzManager::EditorTokenValidChars(bool PreValidating) {
+  TKelCharSet S = TokenSet;
+  if (PreValidating) Include(S, '<');
+  return S;
+}
+
+bool TMLKibitzManager::IsViewerBrowsable(int32_t Index) {
+  if (Parser().FInTag || !supports<IKelMLClosingTag>(SM().GetMLTag(Index))) return false;
+  const auto Dialogs = KelDialogServices();
+  return Dialogs && Dialogs->IsControlKeyDown();
+}
+
+void TMLKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {
+  if (FInserting && IsBlank(Key)) return;
+  Accept = std::string_view("\t &;=>\r").find(Key) != std::string_view::npos;
+  if (std::string_view("\t !%&<=>").find(Key) != std::string_view::npos) {
+    FCloseKey = Key;
+  } else if (const auto Tag = GetCurrentTag(); Tag && Tag->GetShowAttributes()) {
+    if (Key == '"' || Key == '\'') {
+      FCloseKey = Key;
+      Accept = true;
+    }
+  } else if (Key == '/' && SM().GetClosedTagsCount() == 1) {
+    FCloseKey = '/';
+    Accept = true;
+  } else {
+    FCloseKey = 0;
+  }
+  CloseViewer = Accept || Key == 27 || FCloseKey != 0;
+}
+
+bool TMLKibitzManager::HandlesFile(const std::string& AFileName) {
+  std::string Ext = UpperCase(ExtractFileExt(AFileName));
+  static const char* const Own[] = {".HTM", ".HTML", ".ASPX", ".ASCX", ".RESX", ".XSL", ".XSLT", ".WML"};
+  bool Handled = std::any_of(std::begin(Own), std::end(Own), [&](const char* E) { return Ext == E; });
+  const bool ASP = Ext == ".ASPX" || Ext == ".ASCX";
+  if (!Handled) {
+    TKelRegistry Registry;
+    const auto Host = KelHostServices();
+    if (Host && Registry.OpenKey(Host->GetBaseRegistryKey() + "\\Internet\\File Options\\HTML", true)) {
+      std::string List = Registry.ReadString("Extensions");
+      std::replace(List.begin(), List.end(), ';', '\n');
+      if (!Ext.empty()) Ext.erase(0, 1);
+      size_t From = 0;
+      while (!Handled && From <= List.size()) {
+        size_t To = List.find('\n', From);
+        if (To == std::string::npos) To = List.size();
+        Handled = SameText(List.substr(From, To - From), Ext);
+        From = To + 1;
+      }
+      Registry.CloseKey();
+    }
+  }
+  if (Handled) {
+    TKibitzMode Mode = TKibitzMode::kmHTML;
+    if (SameText(Ext, ".XSL") || SameText(Ext, ".XSLT"))
+      Mode = TKibitzMode::kmXSL;
+    else if (SameText(Ext, ".WML"))
+      Mode = TKibitzMode::kmWML;
+    else if (SameText(Ext, ".RESX"))
+      Mode = TKibitzMode::kmResX;
+    SM().SetKibitzMode(Mode);
+  }
+  SM().SetFileName(AFileName);
+  SetIsASPEnabled(ASP);
+  return Handled;
+}
+
+std::string TMLKibitzManager::GetLongestItem() { return FEntityMode ? "  " : sAttributeValueCaption; }
+
+void TMLKibitzManager::GetCodeInsightType(char AChar, int32_t AElement, TKelCodeInsightType& CodeInsightType,
+                                          TKelInvokeType& InvokeType) {
+  FTriggerChar = 0;
+  if (AElement == TKelElement::Comment || AElement == TKelElement::String) {
+    CodeInsightType = TKelCodeInsightType::citNone;
+    return;
+  }
+  InvokeType = TKelInvokeType::itManual;
+  if (AChar == 0) {
+    CodeInsightType = TKelCodeInsightType::citCodeInsight;
+  } else if (AChar == '&' || AChar == '<' || AChar == '=' || AChar == '>') {
+    if (AElement == TKelElement::Script) {
+      CodeInsightType = TKelCodeInsightType::citNone;
+    } else {
+      FTriggerChar = AChar;
+      CodeInsightType = TKelCodeInsightType::citCodeInsight;
+      InvokeType = TKelInvokeType::itTimer;
+    }
+  } else {
+    CodeInsightType = TKelCodeInsightType::citNone;
+  }
+}
+
+bool TMLKibitzManager::GotoDefinition(std::string& AFileName, int32_t& ALineNum, int32_t Index) {
+  if (Index < 0) {
+    AFileName.clear();
+    return false;
+  }
+  AFileName = SM().GetFileName();
+  ALineNum = SM().GetLineNumber(Index);
+  return true;
+}
+
+// ---- Own operations ------------------------------------------------------------------
+
+TKelPtr<IKelMLTag> TMLKibitzManager::GetCurrentTag() { return SM().GetCurrentTag(); }
+bool TMLKibitzManager::GetIsASPEnabled() { return SM().GetIsASPEnabled(); }
+void TMLKibitzManager::SetIsASPEnabled(bool Value) { SM().SetIsASPEnabled(Value); }
+bool TMLKibitzManager::GetIsUserControl() { return UpperCase(ExtractFileExt(SM().GetFileName())) == ".ASCX"; }
+TKelPtr<IKelMLTag> TMLKibitzManager::GetTagFromHashList(const std::string& Name) {
+  return SM().GetTagFromHashList(Name);
+}
+TTagCase TMLKibitzManager::GetTagCase() { return SM().GetTagCase(); }
+void TMLKibitzManager::SetTagCase(TTagCase Value) { SM().SetTagCase(Value); }
+int32_t TMLKibitzManager::GetHiddenAttrCount() { return SM().GetHiddenAttrCount(); }
+TKelPtr<IKelMLTagAttribute> TMLKibitzManager::GetHiddenAttrs(int32_t Index) { return SM().GetHiddenAttrs(Index); }
+int32_t TMLKibitzManager::GetCurrentTagAttrCount() { return Parser().GetCurrentTagAttrCount(); }
+std::u16string TMLKibitzManager::GetCurrentTagAttrValue(int32_t Index) {
+  return Parser().GetCurrentTagAttrValue(Index);
+}
+std::string TMLKibitzManager::GetCurrentTagAttrName(int32_t Index) { return Parser().GetCurrentTagAttrName(Index); }
+std::u16string TMLKibitzManager::GetCurrentTagAttrValueByName(const std::string& Name) {
+  return Parser().GetCurrentTagAttrValueByName(Name);
+}
+void TMLKibitzManager::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, IKelMLTag* RootTag) {
+  const TKelEditPos Copy = EditPos;
+  Parser().Parse(Copy, Producer, RootTag);
+}
+
+// ---- The list -----------------------------------------------------------------------
+
+TMLKibitzManager::TContext TMLKibitzManager::Context() {
+  if (FEntityMode) return TContext::Entity;
+  const TMLParser& P = Parser();
+  if (P.FInTag && !P.FCaretInTagName) return P.FCurrentAttr ? TContext::Value : TContext::Attribute;
+  return TContext::Content;
+}
+
+int32_t TMLKibitzManager::GetCount() {
+  const TMLParser& P = Parser();
+  switch (Context()) {
+    case TContext::Entity:
+      return SM().GetCharList().GetCount();
+    case TContext::Value:
+      return P.FCurrentAttr->GetCount();
+    case TContext::Attribute: {
+      const auto Tag = GetCurrentTag();
+      return P.FInClosingTag || !Tag ? 0 : Tag->GetAttributeCount();
+    }
+    case TContext::Content: {
+      const auto Tag = SM().ListTag();
+      return !GetCurrentTag() || P.FInClosingTag || !Tag ? 0 : Tag->GetTagCount();
+    }
+  }
+  return 0;
+}
+
+std::string TMLKibitzManager::GetSymbolText(int32_t Index) {
+  switch (Context()) {
+    case TContext::Entity:
+      return SM().GetCharList().GetItem(Index);
+    case TContext::Value:
+      return {};
+    case TContext::Attribute: {
+      const auto Tag = SM().ListTag();
+      const auto Attr = Tag ? Tag->GetAttribute(Index) : nullptr;
+      return Attr ? Attr->GetName() : std::string();
+    }
+    case TContext::Content: {
+      const auto Tag = SM().GetMLTag(Index);
+      return Tag ? Tag->GetName() : std::string();
+    }
+  }
+  return {};
+}
+
+std::string TMLKibitzManager::GetSymbolTypeText(int32_t Index) {
+  switch (Context()) {
+    case TContext::Entity:
+      return {};
+    case TContext::Value:
+      return " " + Parser().FCurrentAttr->GetValue(Index);
+    case TContext::Attribute:
+      return " ";
+    case TContext::Content:
+      if (supports<IKelMLClosingTag>(SM().GetMLTag(Index)))
+        return sLineCaption + std::to_string(SM().GetLineNumber(Index));
+      return {};
+  }
+  return {};
+}
+
+std::string TMLKibitzManager::GetSymbolClassText(int32_t) {
+  switch (Context()) {
+    case TContext::Entity:
+      return {};
+    case TContext::Value:
+      return sAttributeValueCaption;
+    case TContext::Attribute:
+      return sAttributeCaption;
+    case TContext::Content:
+      return sElementCaption;
+  }
+  return {};
+}
+
+bool TMLKibitzManager::GetSymbolIsAbstract(int32_t Index) {
+  if (FEntityMode || Parser().FCurrentAttr) return false;
+  return supports<IKelMLClosingTag>(SM().GetMLTag(Index));
+}
+
+int32_t TMLKibitzManager::GetViewerSymbolFlags(int32_t) { return Context() == TContext::Content ? 2 : 3; }
+
+void TMLKibitzManager::SetFilter(const std::string& FilterText) {
+  if (FEntityMode) {
+    SM().GetCharList().SetFilter(FilterText);
+  } else if (GetCurrentTag()) {
+    if (Context() == TContext::Value)
+      Parser().FCurrentAttr->SetFilter(FilterText);
+    else if (const auto Tag = SM().ListTag())
+      Tag->SetFilter(FilterText);
+  }
+}
+
+std::string TMLKibitzManager::GetFilter() {
+  if (FEntityMode) return SM().GetCharList().GetFilter();
+  if (!GetCurrentTag()) return {};
+  if (Context() == TContext::Value) return Parser().FCurrentAttr->GetFilter();
+  const auto Tag = SM().ListTag();
+  return Tag ? Tag->GetFilter() : std::string();
+}
+
+bool TMLKibitzManager::FindSymIndex(const std::string& Ident, int32_t& Index) {
+  Index = -1;
+  if (FEntityMode) {
+    Index = SM().GetCharList().FindIndex(Ident);
+    return false;
+  }
+  const auto Attr = Parser().FCurrentAttr;
+  int32_t Found = -1;
+  if (Attr) {
+    Found = Attr->FindSymbol(Ident);
+  } else if (const auto Tag = SM().ListTag(); Tag && GetCurrentTag()) {
+    Found = Tag->FindSymbol(Ident);
+  } else {
+    return false;
+  }
+  if (Found != -1) {
+    Index = Found;
+    return true;
+  }
+  if (GetCount() == 0 && !Attr) Index = 0;
+  return false;
+}
+
+int32_t TMLKibitzManager::FindIdent(const std::string& Ident) {
+  int32_t Index = -1;
+  return FindSymIndex(Ident, Index) ? Index : -1;
+}
+
+// ---- Painting entity rows ----------------------------------------------------------------
+
+void TMLKibitzManager::DrawText(TKelCanvas& Canvas, TKelRect& Rect, const std::u16string& Text, int Style,
+                                bool DrawingHintText, bool DoOutput) {
+  TKelRect R = Rect;
+  if (Canvas.GetFontColor() != kelColorHighlightText && !DrawingHintText) Canvas.SetFontColor(kelColorWindowText);
+  Canvas.SetFontStyle(Style);
+  Canvas.Refresh();
+  R = Canvas.MeasureText(Text, R);
+  if (DoOutput) Canvas.TextRect(R, R.Left, R.Top, Text);
+  Canvas.SetFontStyle(0);
+  Canvas.Refresh();
+  Rect.Left = R.Right;
+  Rect.Bottom = R.Bottom;
+  Rect.Right += R.Right - R.Left + 1;
+}
+
+void TMLKibitzManager::PaintItem(int32_t Index, TKelCanvas& Canvas, TKelRect& Rect, bool DrawingHintText,
+                                 bool DoOutput, bool& DefaultDraw) {
+  if (!FEntityMode) {
+    DefaultDraw = true;
+    return;
+  }
+  TAsciiCharList& Chars = SM().GetCharList();
+  if (!DrawingHintText) {
+    const std::string FontName = Canvas.GetFontName();
+    const TKelColor Color = Canvas.GetFontColor();
+    Canvas.SetFontName(Chars.GetFontName());
+    Canvas.SetFontColor(kelColorBlue);
+    const int32_t Code = Chars.GetAsciiVal(Index);
+    if (Code != 0)
+      DrawText(Canvas, Rect, std::u16string(1, static_cast<char16_t>(Code)), kelFontBold, DrawingHintText,
+               DoOutput);
+    Canvas.SetFontName(FontName);
+    Canvas.SetFontColor(Color);
+    Rect.Left = 30;
+  }
+  if (GetCount() > 0) DrawText(Canvas, Rect, Utf8ToUtf16(GetSymbolText(Index)), kelFontBold, DrawingHintText, DoOutput);
+}
+
+// ---- One completion ----------------------------------------------------------------------
+
+void TMLKibitzManager::ReadAutoCompletions() {
+  TKelRegistry Registry;
+  const auto Host = KelHostServices();
+  if (Host && Registry.OpenKey(Host->GetBaseRegistryKey() + "\\Code Insight", true)) {
+    FAutoCompletions = !SameText(Registry.ReadString("Auto Code Completions"), "False");
+    Registry.CloseKey();
+  }
+}
+
+bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::string& Str) {
+  ReadAutoCompletions();
+  FEntityMode = false;
+  const auto Services = GlobalKibitzManager();
+  const auto View = Services ? Services->GetCurrentEditView() : nullptr;
+  if (!View) return false;
+  if (!FRootTag && GetIsUserControl()) FRootTag = GetTagFromHashList("body");
+  if (FTriggerChar != '&') {
+    const auto Producer = MakeKel<TMLBufferProducer>(View.get());
+    Parser().Parse(View->GetCursorPos(), Producer.get(), FRootTag.get());
+  }
+  FCloseKey = 0;
+  if (SM().GetSchemaFile().empty()) return false;
+  TMLParser& P = Parser();
+  if (FTriggerChar == '<' && P.FInTag && (!P.FCurrentTag || !supports<IKelMLNamedTag>(P.FCurrentTag)))
+    return false;
+  FRootTag.reset();
+
+  const auto Pos = View->GetPosition();
+  Str = Pos->RipText(TokenSet, kelRipBackward);
+  FToken = Str;
+  bool Result = false;
+  if (!P.FInScript && !P.FInStyle && !P.GetInDocType()) {
+    Result = true;
+    const std::string Back = Pos->RipText(TokenAndAmpSet, kelRipBackward);
+    if (FTriggerChar == '&' ||
+        (!Back.empty() && Back.find('&') != std::string::npos && HowInvoked == TKelInvokeType::itManual)) {
+      if (P.FInTag || P.FCaretInTagName) return true;
+      FEntityMode = true;
+    } else if (P.FCurrentAttr) {
+      if (P.FCurrentAttr->GetCount() > 0 && FAutoCompletions && FInsertQuotes) {
+        Pos->Save();
+        if (P.FValuePos.Col > 0) Pos->Move(P.FValuePos.Line, P.FValuePos.Col);
+        const std::string Run = Pos->RipText(BlankSet, kelRipBackToBlank);
+        Pos->Restore();
+        const auto Q = Run.find_last_of("\"'");
+        const auto E = Run.find_last_of('=');
+        const long QPos = Q == std::string::npos ? -1 : static_cast<long>(Q);
+        const long EPos = E == std::string::npos ? -1 : static_cast<long>(E);
+        if (QPos < EPos) {
+          Services->InsertText("\"\"", false);
+          Pos->MoveRelative(0, -1);
+        }
+        View->Paint();
+      }
+    } else if (FTriggerChar == '=') {
+      Result = false;
+    } else if (FAutoCompletions && !P.FInTag && !P.FCaretInTagName) {
+      if (!P.FAutoClosePositions.empty()) AutoCloseChildless(*View, *Services);
+      if (FTriggerChar == '>') InsertClosingTag(*View, *Services);
+    }
+  }
+  if (const auto Tag = GetCurrentTag()) {
+    if (Tag != SM().GetHiddenRootNode() && !supports<IKelMLNamedTag>(Tag))
+      Tag->SetShowAttributes(P.FInTag && !P.FCaretInTagName);
+    if (Result) Tag->SetFilter(Str);
+  }
+  if (FTriggerChar == '>') Result = false;
+  return Result;
+}
+
+// Writes "/" (with a blank before it where none stands) into each childless
+// element before the caret, so that XML documents stay well-formed.
+void TMLKibitzManager::AutoCloseChildless(IKelEditView& View, IKelCodeInsightServices& Services) {
+  TMLParser& P = Parser();
+  const TKelEditPos Caret = View.GetCursorPos();
+  // The caret follows what was written before it on its line, one column per
+  // character, so that it stays after the "/>" it was after.
+  int32_t Shift = 0;
+  std::string Last;
+  const auto Positions = P.FAutoClosePositions;
+  for (auto It = Positions.rbegin(); It != Positions.rend(); ++It) {
+    View.SetCursorPos(*It);
+    Last = CharBefore(View, 0);
+    int32_t Written = 1;
+    if (Last.size() == 1 && !IsBlank(Last[0])) {
+      FInserting = true;
+      Services.InsertText(" ", false);
+      FInserting = false;
+      ++Written;
+    }
+    Services.InsertText("/", false);
+    if (It->Line == Caret.Line && It->Col <= Caret.Col) Shift += Written;
+  }
+  P.ClearAutoCloseTagPosStack();
+  View.SetCursorPos({static_cast<int16_t>(Caret.Col + Shift), Caret.Line});
+  if (FTriggerChar == '>' || (!Last.empty() && Last[0] == '>')) SendInvokeCommand(View);
+  View.Paint();
+}
+
+void TMLKibitzManager::InsertClosingTag(IKelEditView& View, IKelCodeInsightServices& Services) {
+  const auto Tag = GetCurrentTag();
+  if (!Tag || (!Tag->GetRequiresClosingTag() && Tag->GetEmpty())) return;
+  const std::string T = "</" + Tag->GetName() + ">";
+  for (int32_t I = SM().GetClosedTagsCount() - 1; I >= 0; --I) {
+    const auto Closed = SM().GetCloseTags(I);
+    if (!Closed || !SameText(Closed->GetName(), T)) continue;
+    Services.InsertText(T, false);
+    View.GetPosition()->MoveRelative(0, -static_cast<int32_t>(T.size()));
+    SM().DeleteClosedTag(I);
+    break;
+  }
+  View.Paint();
+}
+
+// ---- Writing the accepted candidate ----------------------------------------------------
+
+void TMLKibitzManager::Done(bool Accepted, bool& DisplayParams) {
+  DisplayParams = false;
+  const char K = FCloseKey;
+  const auto Services = GlobalKibitzManager();
+  const auto View = Services ? Services->GetCurrentEditView() : nullptr;
+  const auto List = Services ? Services->GetCompletionListView() : nullptr;
+  TMLParser& P = Parser();
+  if (View && K != 0 && !IsBlank(K) && K != '/') {
+    const auto Tag = GetCurrentTag();
+    if (K == '>' && Tag && !Tag->GetShowAttributes() && List && List->GetSelectedIndex() >= 0) {
+      const std::string S = View->GetPosition()->RipText(TagTextSet, kelRipBackward);
+      const bool Closing = S.size() >= 2 && S[1] == '/';
+      const size_t Lt = S.find('<');
+      const int32_t PCount = static_cast<int32_t>(S.size()) - (Lt == std::string::npos ? 0 : static_cast<int32_t>(Lt) + 1);
+      std::string N = (Closing ? "/" : "") + List->GetSelectedString();
+      if (Lt == std::string::npos) N = (List->GetSelectedString().starts_with("@") ? "<%" : "<") + N;
+      if (PCount > 0) View->GetPosition()->BackspaceDelete(PCount);
+      Services->InsertText(N, false);
+    }
+    Services->InsertText(std::string(1, K), false);
+  } else if (View && Accepted && List && List->GetSelectedIndex() >= 0) {
+    const TKelPtr<IKelMLTagAttribute> Attr = P.FCurrentAttr;
+    if (FEntityMode) {
+      const std::string R = View->GetPosition()->RipText(EntityRestSet, kelRipForward);
+      std::string E = SM().GetCharList().GetItem(List->GetSelectedIndex());
+      if (R.find(';') == std::string::npos) E += ";";
+      Services->InsertText(E, true);
+    } else if (Attr) {
+      const std::string A = Attr->GetName();
+      const auto Tag = GetCurrentTag();
+      InvokeAttributeEditor(A, View.get(), List->GetSelectedIndex(), Tag ? Tag->GetName() : std::string(),
+                            P.GetCurrentTagAttrValueByName(A), P.GetCurrentTagAttrStrType(A),
+                            P.GetCurrentTagAttrStrTypeEnd(A), Tag ? Tag->GetOffsetEnd() : 0, P.FContexts, true,
+                            false);
+    } else if (P.FInTag && !P.FCaretInTagName) {
+      DoneAttributeName(*View, *Services, *List, K);
+    } else {
+      DoneElement(*View, *Services, *List, K);
+    }
+  }
+  if (const auto Tag = GetCurrentTag()) SM().RemoveFixupElements(Tag.get());
+  if (View && IsBlank(K) && View->GetPosition()->RipText(CloseAngleSet, kelRipBackward).empty()) {
+    if (P.FInTag) {
+      FInserting = true;
+      View->GetPosition()->InsertCharacter(K);
+      FInserting = false;
+    }
+    SendInvokeCommand(*View);
+  }
+}
+
+void TMLKibitzManager::DoneAttributeName(IKelEditView& View, IKelCodeInsightServices& Services,
+                                         IKelCompletionListView& List, char Key) {
+  if (ExecuteCurrentTagEditor()) return;
+  const auto Tag = GetCurrentTag();
+  if (!Tag) return;
+  const std::string Filter = Tag->GetFilter();
+  const std::string Before = CharBefore(View, static_cast<int32_t>(Filter.size()));
+  const bool NeedSpace = !Before.empty() && !IsBlank(Before[0]);
+  const auto Attr = Tag->GetAttribute(List.GetSelectedIndex());
+  bool WithValue = Attr && Attr->GetCount() > 0;
+
+  const auto Pos = View.GetPosition();
+  const auto Block = View.GetBlock();
+  Pos->Save();
+  Block->Save();
+  Block->BeginBlock();
+  Pos->MoveEOL();
+  Block->EndBlock();
+  const std::string R = Block->GetText();
+  Block->Restore();
+  Pos->Restore();
+  if (WithValue && !R.empty()) {
+    size_t I = 0;
+    if (!IsBlank(R[0]) && InSet(TokenSet, R[0]))
+      while (I < R.size() && InSet(TokenSet, R[I])) ++I;
+    if (IsBlank(R[0]) || I > 0) {
+      while (I < R.size() && IsBlank(R[I])) ++I;
+      if (I < R.size() && R[I] == '=') WithValue = false;
+    }
+  }
+  std::string N = List.GetSelectedString();
+  if (WithValue) {
+    if (FInsertQuotes)
+      N += "=\"\"";
+    else if (IsBlank(Key))
+      N += "=";
+  }
+  if (NeedSpace && !IsBlank(Key)) N = " " + N;
+  Services.InsertText(N, true);
+  if (WithValue && FInsertQuotes) Pos->MoveRelative(0, -1);
+  View.Paint();
+}
+
+void TMLKibitzManager::DoneElement(IKelEditView& View, IKelCodeInsightServices& Services,
+                                   IKelCompletionListView& List, char Key) {
+  const int32_t Index = List.GetSelectedIndex();
+  if (supports<IKelMLClosingTag>(SM().GetMLTag(Index))) {
+    Services.InsertText(List.GetSelectedString(), false);
+    return;
+  }
+  if (ExecuteTagEditor(Index)) return;
+  std::string S = View.GetPosition()->RipText(TagTextSet, kelRipBackward);
+  const size_t Lt = S.rfind('<');
+  S = Lt == std::string::npos ? std::string() : S.substr(Lt);
+  const bool Closing = S.size() >= 2 && S[1] == '/';
+  const int32_t PCount = static_cast<int32_t>(S.size()) - 1;
+  const std::string Sel = List.GetSelectedString();
+  std::string N;
+  if (!S.empty())
+    N = Sel.starts_with("@") ? "%" + Sel : Sel;
+  else
+    N = (Sel.starts_with("@") ? "<%" : "<") + Sel;
+  const auto Tag = GetTagFromHashList(Sel);
+  if (!Tag) return;
+  if (!Parser().FCaretInTagName && !Closing) {
+    Tag->SetShowAttributes(true);
+    for (int32_t I = 0; I < Tag->GetAttributeCount(); ++I) {
+      const auto Attr = Tag->GetAttribute(I);
+      if (!Attr || !Attr->GetRequired() || SM().FindTagAttr(Attr.get())) continue;
+      N += " " + Attr->GetName();
+      if (Attr->GetCount() > 0) N += FInsertQuotes ? "=\"\"" : "=";
+    }
+    Tag->SetShowAttributes(false);
+  }
+  if (PCount > 0) {
+    View.GetPosition()->BackspaceDelete(PCount);
+  } else if (const std::string F = GetFilter(); !F.empty()) {
+    View.GetPosition()->BackspaceDelete(static_cast<int32_t>(F.size()));
+  }
+  if (Key == '/') N += " />";
+  if (Closing) N = "/" + N;
+  Services.InsertText(N, false);
+  View.Paint();
+}
+
+bool TMLKibitzManager::ExecuteTagEditor(int32_t Index) {
+  const auto Current = GetCurrentTag();
+  const auto Tag = Current ? Current->GetTags(Index) : nullptr;
+  const auto Editor = Tag ? SM().GetTagEditorFromHashList(Tag->GetName()) : nullptr;
+  if (!Editor || !Editor->Execute(Tag.get(), 0)) return false;
+  const auto Services = GlobalKibitzManager();
+  const auto View = Services ? Services->GetCurrentEditView() : nullptr;
+  if (!View) return false;
+  Services->InsertText(Editor->GetValue(), false);
+  View->GetPosition()->MoveRelative(0, Editor->RelativeMoveCaretPos());
+  View->Paint();
+  if (Editor->InvokeCodeCompletion()) SendInvokeCommand(*View);
+  return true;
+}
+
+bool TMLKibitzManager::ExecuteCurrentTagEditor() {
+  const auto Tag = GetCurrentTag();
+  const auto Editor = Tag ? SM().GetTagEditorFromHashList(Tag->GetName()) : nullptr;
+  if (!Editor || !Editor->Execute(Tag.get(), 0)) return false;
+  const auto Services = GlobalKibitzManager();
+  const auto View = Services ? Services->GetCurrentEditView() : nullptr;
+  if (!View) return false;
+  const auto Writer = View->GetBuffer()->CreateUndoableWriter();
+  Writer->CopyTo(Tag->GetOffsetStart());
+  Writer->DeleteTo(Tag->GetOffsetEnd());
+  Writer->Insert(Editor->GetValue().c_str());
+  return true;
+}
+
+bool TMLKibitzManager::InvokeAttributeEditor(const std::string& AttrName, IKelEditView* View, int32_t Index,
+                                             const std::string& TagName, const std::u16string& OldValue, char Quote,
+                                             char QuoteEnd, int32_t TagEnd, TParserContextSet Contexts,
+                                             bool AdjustForTyping, bool MoveCaret) {
+  TKelPtr<IKelMLTagAttribute> Attr;
+  TKelPtr<IKelMLEditor> Editor;
+  SM().GetAttributeEditorFromHashList(AttrName, Attr, Editor, TagName);
+  const bool SavedQuotes = FInsertQuotes;
+  FInsertQuotes = true;
+  bool Result = false;
+  try {
+    if (Editor && Attr && Editor->Execute(Attr.get(), Index))
+      Result = ReplaceAttributeValue(Attr->GetName(), Utf8ToUtf16(Editor->GetValue()), OldValue,
+                                     Attr->GetOffsetStart(), Attr->GetOffsetEnd(), TagEnd,
+                                     Attr->GetAttributeValueStartOffset(), View, Quote, QuoteEnd, Contexts,
+                                     AdjustForTyping, MoveCaret);
+  } catch (...) {
+    FInsertQuotes = SavedQuotes;
+    throw;
+  }
+  FInsertQuotes = SavedQuotes;
+  return Result;
+}
+
+bool TMLKibitzManager::ReplaceAttributeValue(const std::string& AttrName, const std::u16string& NewValue,
+                                             const std::u16string& OldValue, int32_t AttrStart, int32_t AttrEnd,
+                                             int32_t TagEnd, int32_t ValueStart, IKelEditView* View, char Quote,
+                                             char QuoteEnd, TParserContextSet Contexts, bool AdjustForTyping,
+                                             bool MoveCaret) {
+  if (NewValue == OldValue && !NewValue.empty()) return false;
+  if (!View) return false;
+  const std::string Value = Utf16ToUtf8(NewValue);
+  const std::string Old = Utf16ToUtf8(OldValue);
+  const auto Len = [](const std::string& S) { return static_cast<int32_t>(S.size()); };
+  int32_t Start = 0, End = 0, CaretOffset = 0;
+  std::string Text;
+  TParserContextSet OnlyNone;
+  OnlyNone.Reset();
+  bool OtherContext = false;
+  for (int C = 1; C <= static_cast<int>(TParserContexts::pcString); ++C)
+    OtherContext = OtherContext || Contexts.Contains(static_cast<TParserContexts>(C));
+  if (Value.empty()) {
+    Start = AttrStart;
+    End = AttrEnd;
+  } else if (OtherContext) {
+    Start = ValueStart;
+    End = Start + (Contexts.Contains(TParserContexts::pcString) ? 1 : 0) + (Quote ? 1 : 0) + (QuoteEnd ? 1 : 0);
+    Text = Quote ? std::string(1, Quote) : "\"";
+    CaretOffset = Start + Len(Text);
+    Text += Value + (QuoteEnd ? std::string(1, QuoteEnd) : "\"");
+  } else if (AttrStart == AttrEnd) {
+    Start = End = TagEnd;
+    const char Q = Value.find('"') != std::string::npos ? '\'' : '"';
+    Text = AttrName + "=" + Q + Value;
+    CaretOffset = Start + Len(Text);
+    Text += Q;
+  } else {
+    End = AttrEnd;
+    Start = End - Len(Old) - (Quote ? 1 : 0) - (Quote && QuoteEnd ? 1 : 0);
+    if (AdjustForTyping) {
+      const int32_t Typed = Len(GetFilter()) - Len(FToken);
+      if (Typed > 0) End += Typed;
+    }
+    const bool Quoting = Quote || QuoteEnd || FInsertQuotes || Value.empty() ||
+                         Value.find_first_of("\t ") != std::string::npos;
+    const std::string Open = Quoting ? std::string(1, Quote ? Quote : '"') : std::string();
+    const std::string Close = Quoting ? std::string(1, QuoteEnd ? QuoteEnd : '"') : std::string();
+    Text = Open + Value + Close;
+    CaretOffset = Start + Len(Open);
+  }
+  if (Start == End) {
+    const auto Reader = View->GetBuffer()->CreateReader();
+    char C = 0;
+    if (Start > 0 && Reader->GetText(Start - 1, &C, 1) == 1 && C != '\t' && C != ' ' && C != '=') {
+      Text = " " + Text;
+      ++CaretOffset;
+    }
+    if (Reader->GetText(End, &C, 1) == 1) {
+      if (C != '\t' && C != ' ' && C != '>') Text += " ";
+    } else {
+      Start = AttrStart;
+    }
+  }
+  if (Start == 0 || End == 0) return false;
+  {
+    const auto Writer = View->GetBuffer()->CreateUndoableWriter();
+    Writer->CopyTo(Start);
+    if (FForceReplace || Start != End) Writer->DeleteTo(End);
+    Writer->Insert(Text.c_str());
+  }
+  View->Paint();
+  if (MoveCaret && !Value.empty()) {
+    TKelEditPos EditPos;
+    TKelCharPos CharPos = View->PosToCharPos(CaretOffset);
+    View->ConvertPos(false, EditPos, CharPos);
+    View->SetCursorPos(EditPos);
+  }
+  return true;
+}
+
+// ---- The one manager ------------------------------------------------------------------------
+
+TKelPtr<IKelMLCodeInsightManager> MarkupLanguageManager() {
+  if (!GManager) GManager = MakeKel<TMLKibitzManager>();
+  return GManager;
+}
+
+void ReleaseMarkupLanguageManager() { GManager.reset(); }
+
+}  // namespace kel
