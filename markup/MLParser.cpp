@@ -769,7 +769,10 @@ void TMLParser::ParseMLDocument() {
       while (IsNameChar(static_cast<unsigned char>(*P))) StepChar(P);
       TagName = IsDirective ? "@ " + std::string(Name, P) : std::string(Name, P);
       const int32_t NameStartOffset = Offset(Name);
-      if (!IsBeforeCaret(P) && OpenedBeforeCaret) FCaretInTagName = true;
+      // A name that ends at the caret holds it, also at the very end of the text.
+      const bool NameEndsBeforeCaret =
+          FLine == FCaretPos.Line ? IsBeforeCaretAt(Offset(P), false) : FLine < FCaretPos.Line;
+      if (OpenedBeforeCaret && !NameEndsBeforeCaret) FCaretInTagName = true;
       if (IsDocType(TagName)) {
         FInDocType = true;
         if (IsBeforeCaretAt(NameStartOffset, false)) ++FDocTypeCount;

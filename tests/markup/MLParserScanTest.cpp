@@ -127,6 +127,8 @@ struct CaretCase {
 const CaretCase CaretCases[] = {
     {"InAttributeName", "<body><table bord|er>", "table", true, false, false, false},
     {"InTagName", "<body><tab|le>", "table", true, false, true, false},
+    {"NameAtTheEndOfTheText", "<body><tab|", "tab", true, false, true, false},
+    {"NameOnALaterLine", "<body>|\n<table>", "body", false, false, false, false},
     {"InQuotedValue", "<body><a href=\"x|\">", "a", true, false, false, true},
     {"InUnquotedValue", "<body><a href=ab|c>", "a", true, false, false, true},
     {"AfterAClosedValue", "<body><a href=\"x\" |name=y>", "a", true, false, false, false},

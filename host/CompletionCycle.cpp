@@ -1,0 +1,195 @@
+#include "host/CompletionCycle.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "host/KelStrings.h"
+
+namespace kel {
+
+namespace {
+
+bool At(const std::string& Text, size_t I, std::string_view What) {
+  return Text.size() - I >= What.size() && SameText(std::string_view(Text).substr(I, What.size()), What);
+}
+
+}  // namespace
+
+int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
+  enum { Content, Tag, String, Comment, Server, ScriptBody } State = Content;
+  char Quote = 0;
+  std::string Name;
+  bool NameDone = false;
+  const size_t End = std::min(Text.size(), static_cast<size_t>(std::max(Offset, 0)));
+  for (size_t I = 0; I < End; ++I) {
+    const char C = Text[I];
+    switch (State) {
+      case Content:
+        if (At(Text, I, "<!--")) {
+          State = Comment;
+          I += 3;
+        } else if (At(Text, I, "<%")) {
+          State = Server;
+          ++I;
+        } else if (C == '<') {
+          State = Tag;
+          Name.clear();
+          NameDone = false;
+        }
+        break;
+      case Tag:
+        if (C == '"' || C == '\'') {
+          Quote = C;
+          State = String;
+        } else if (C == '>') {
+          State = SameText(Name, "script") ? ScriptBody : Content;
+        } else if (!NameDone && !std::isspace(static_cast<unsigned char>(C)) && C != '/') {
+          Name += C;
+        } else if (!Name.empty()) {
+          NameDone = true;
+        }
+        break;
+      case String:
+        if (C == Quote) State = Tag;
+        break;
+      case Comment:
+        if (At(Text, I, "-->")) {
+          State = Content;
+          I += 2;
+        }
+        break;
+      case Server:
+        if (At(Text, I, "%>")) {
+          State = Content;
+          ++I;
+        }
+        break;
+      case ScriptBody:
+        if (At(Text, I, "</script")) {
+          State = Tag;
+          Name = "/script";
+          NameDone = true;
+          I += 7;
+        }
+        break;
+    }
+  }
+  switch (State) {
+    case Tag:
+      return TKelElement::Identifier;
+    case String:
+      return TKelElement::String;
+    case Comment:
+      return TKelElement::Comment;
+    case Server:
+    case ScriptBody:
+      return TKelElement::Script;
+    case Content:
+      break;
+  }
+  return TKelElement::WhiteSpace;
+}
+
+TCompletionCycle::TCompletionCycle(TMemoryHost& Host) : FHost(Host) {}
+
+TKelPtr<IKelCodeInsightManager> TCompletionCycle::ManagerFor(TMemoryHost& Host, const std::string& File) {
+  for (int32_t I = 0; I < Host.GetCodeInsightManagerCount(); ++I) {
+    auto M = Host.GetCodeInsightManager(I);
+    if (M && M->GetEnabled() && M->HandlesFile(File)) return M;
+  }
+  return nullptr;
+}
+
+bool TCompletionCycle::Type(char C) {
+  if (FList) {
+    Key(C);
+    return IsOpen();
+  }
+  const auto& View = FHost.CurrentView();
+  FInvoked = false;
+  if (!View || !FManager) return false;
+  FCommandsBefore = View->Commands().size();
+  const int32_t Element = MarkupElementAt(View->Text(), View->CaretOffset());
+  if (C) View->InsertText(std::string(1, C), false);
+  TKelCodeInsightType Kind = TKelCodeInsightType::citNone;
+  TKelInvokeType How = TKelInvokeType::itManual;
+  FManager->GetCodeInsightType(C, Element, Kind, How);
+  if (Kind != TKelCodeInsightType::citCodeInsight) return false;
+  FInvoked = true;
+  std::string Str;
+  if (!FManager->InvokeCodeCompletion(How, Str)) return false;
+  FToken = Str;
+  FList = FHost.OpenCompletionList();
+  Refresh(Str);
+  return true;
+}
+
+void TCompletionCycle::Key(char K) {
+  if (!FList || !FManager) return;
+  bool Close = false, Accept = false;
+  FManager->OnEditorKey(K, Close, Accept);
+  if (Close) {
+    bool DisplayParams = false;
+    FManager->Done(Accept, DisplayParams);
+    FHost.CloseCompletionList();
+    FList.reset();
+    return;
+  }
+  if (const auto& View = FHost.CurrentView()) View->InsertText(std::string(1, K), false);
+  Refresh(TypedToken());
+}
+
+std::string TCompletionCycle::TypedToken() {
+  const auto& View = FHost.CurrentView();
+  return View ? View->GetPosition()->RipText(FManager->EditorTokenValidChars(false), kelRipBackward)
+              : std::string();
+}
+
+void TCompletionCycle::Refresh(const std::string& Filter) {
+  const auto List = FManager->GetSymbolList();
+  if (!List) return;
+  List->SetFilter(Filter);
+  std::vector<std::string> Texts;
+  for (int32_t I = 0; I < List->GetCount(); ++I) Texts.push_back(List->GetSymbolText(I));
+  FList->SetItems(std::move(Texts));
+  int32_t Index = -1;
+  if (!List->FindSymIndex(Filter, Index) || Index < 0) Index = 0;
+  FList->Select(Index);
+}
+
+std::vector<TCompletionItem> TCompletionCycle::Items() {
+  std::vector<TCompletionItem> R;
+  const auto List = FManager ? FManager->GetSymbolList() : nullptr;
+  if (!List || !FList) return R;
+  for (int32_t I = 0; I < List->GetCount(); ++I)
+    R.push_back({List->GetSymbolText(I), List->GetSymbolTypeText(I), List->GetSymbolClassText(I),
+                 List->GetSymbolIsAbstract(I)});
+  return R;
+}
+
+bool TCompletionCycle::SelectIndex(int32_t Index) {
+  if (!FList || Index < 0 || Index >= static_cast<int32_t>(FList->Items().size())) return false;
+  FList->Select(Index);
+  return true;
+}
+
+bool TCompletionCycle::SelectText(const std::string& Text) {
+  if (!FList) return false;
+  const auto& Items = FList->Items();
+  auto It = std::find(Items.begin(), Items.end(), Text);
+  if (It == Items.end())
+    It = std::find_if(Items.begin(), Items.end(), [&](const std::string& S) { return SameText(S, Text); });
+  return It != Items.end() && SelectIndex(static_cast<int32_t>(It - Items.begin()));
+}
+
+int32_t TCompletionCycle::Selected() const { return FList ? FList->GetSelectedIndex() : -1; }
+
+bool TCompletionCycle::ReopenRequested() const {
+  const auto& View = FHost.CurrentView();
+  if (!View) return false;
+  const auto& C = View->Commands();
+  return std::find(C.begin() + static_cast<std::ptrdiff_t>(std::min(FCommandsBefore, C.size())), C.end(),
+                   kelCommandInvokeCodeCompletion) != C.end();
+}
+
+}  // namespace kel

@@ -1,0 +1,38 @@
+#include "tests/completion/CompletionTestSupport.h"
+
+#include "symbols/MLSymbolManager.h"
+#include "tests/support/Annotated.h"
+
+namespace kel::test {
+
+TCompletionTest::TCompletionTest() : Manager(MarkupLanguageManager()), Cycle(Test.Host()) {
+  Test.Host().SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+  Test.WriteOptions("[Code Insight]\nAuto Code Completions=True\n");
+  Manager->SetInsertQuotes(true);
+  Manager->SetTagCase(TTagCase::tcLowerCase);
+  Test.Host().AddCodeInsightManager(Manager.get());
+}
+
+TCompletionTest::~TCompletionTest() { Manager->SetRootTag(nullptr); }
+
+bool TCompletionTest::Run(const TRun& R) {
+  if (Cycle.IsOpen()) Cycle.Key(27);
+  View = Test.OpenView(R.Marked, R.File);
+  Cycle.SetManager(TCompletionCycle::ManagerFor(Test.Host(), R.File));
+  if (!Cycle.Manager()) return false;
+  if (!Cycle.Type(R.Typed)) return false;
+  for (const char C : R.Filter) Cycle.Key(C);
+  if (!R.Accept.empty()) Cycle.SelectText(R.Accept);
+  if (R.Key && Cycle.IsOpen()) Cycle.Key(R.Key);
+  return true;
+}
+
+std::string TCompletionTest::Result() const { return Mark(View->Text(), View->CaretOffset()); }
+
+std::vector<std::string> TCompletionTest::Texts() {
+  std::vector<std::string> R;
+  for (const auto& I : Cycle.Items()) R.push_back(I.Text);
+  return R;
+}
+
+}  // namespace kel::test

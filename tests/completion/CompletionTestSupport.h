@@ -1,0 +1,40 @@
+// Drives the markup manager through our host exactly as an editor does, on
+// caret-marked documents, with the real schemas of the build.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "completion/HTMLCodCmplt.h"
+#include "host/CompletionCycle.h"
+#include "tests/support/TestHost.h"
+
+namespace kel::test {
+
+struct TRun {
+  std::string Marked;        // the document with '|' at the caret
+  std::string File = "page.html";
+  char Typed = 0;            // typed before the list opens; 0: explicit request
+  std::string Filter;        // typed while the list is open
+  std::string Accept;        // entry to select; empty: keep the host's selection
+  char Key = '\r';           // closes the list; 0: leave it open
+};
+
+class TCompletionTest : public THostTest {
+ protected:
+  TCompletionTest();
+  ~TCompletionTest() override;
+
+  // Runs the cycle; returns whether the list opened.
+  bool Run(const TRun& R);
+  // The document with '|' at the caret.
+  std::string Result() const;
+  std::vector<std::string> Texts();
+  void Options(const std::string& Ini) { Test.WriteOptions(Ini); }
+
+  TKelPtr<IKelMLCodeInsightManager> Manager;
+  TKelPtr<TMemoryEditView> View;
+  TCompletionCycle Cycle;
+};
+
+}  // namespace kel::test
