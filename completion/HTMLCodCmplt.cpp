@@ -59,6 +59,27 @@ std::string CharBefore(IKelEditView& View, int32_t Skip) {
   return Text;
 }
 
+// Whether the '>' before the caret ends a start tag named Name; a '>' after a
+// closing tag, an empty element or text must not bring the enclosing
+// element's closing tag.
+bool ClosesStartTag(IKelEditView& View, const std::string& Name) {
+  TKelEditPos EditPos = View.GetCursorPos();
+  TKelCharPos CharPos;
+  View.ConvertPos(true, EditPos, CharPos);
+  const int32_t Caret = View.CharPosToPos(CharPos);
+  const int32_t Window = std::min<int32_t>(Caret, 8192);
+  std::string Before(static_cast<size_t>(Window), '\0');
+  const auto Reader = View.GetBuffer()->CreateReader();
+  Before.resize(static_cast<size_t>(std::max(0, Reader->GetText(Caret - Window, Before.data(), Window))));
+  if (Before.empty() || Before.back() != '>') return false;
+  const size_t Lt = Before.rfind('<');
+  if (Lt == std::string::npos || Before.find('>', Lt) + 1 != Before.size() || Before[Before.size() - 2] == '/')
+    return false;
+  size_t End = Lt + 1;
+  while (End < Before.size() && InSet(TokenSet, Before[End])) ++End;
+  return SameText(std::string_view(Before).substr(Lt + 1, End - Lt - 1), Name);
+}
+
 void SendInvokeCommand(IKelEditView& View) {
   if (auto Commands = query<IKelEditViewCommands>(&View)) Commands->ExecuteCommand(kelCommandInvokeCodeCompletion);
 }
@@ -389,10 +410,9 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
   const auto View = Services ? Services->GetCurrentEditView() : nullptr;
   if (!View) return false;
   if (!FRootTag && GetIsUserControl()) FRootTag = GetTagFromHashList("body");
-  if (FTriggerChar != '&') {
-    const auto Producer = MakeKel<TMLBufferProducer>(View.get());
-    Parser().Parse(View->GetCursorPos(), Producer.get(), FRootTag.get());
-  }
+  // After '&' the last parse still describes the caret, as long as it was a
+  // parse of this view with its schema loaded.
+  if (FTriggerChar != '&' || FParsedView != View.get() || SM().GetSchemaFile().empty()) ParseView(*View);
   FCloseKey = 0;
   if (SM().GetSchemaFile().empty()) return false;
   TMLParser& P = Parser();
@@ -421,9 +441,13 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
         const auto E = Run.find_last_of('=');
         const long QPos = Q == std::string::npos ? -1 : static_cast<long>(Q);
         const long EPos = E == std::string::npos ? -1 : static_cast<long>(E);
-        if (QPos < EPos) {
+        // Only an '=' that ends the run: a value typed after it stays unquoted.
+        if (QPos < EPos && EPos + 1 == static_cast<long>(Run.size())) {
           Services->InsertText("\"\"", false);
           Pos->MoveRelative(0, -1);
+          // The value is now a string at the caret: the accepted value must
+          // replace the quotes, not go in beside them.
+          ParseView(*View);
         }
         View->Paint();
       }
@@ -441,6 +465,12 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
   }
   if (FTriggerChar == '>') Result = false;
   return Result;
+}
+
+void TMLKibitzManager::ParseView(IKelEditView& View) {
+  const auto Producer = MakeKel<TMLBufferProducer>(&View);
+  Parser().Parse(View.GetCursorPos(), Producer.get(), FRootTag.get());
+  FParsedView = &View;
 }
 
 // Writes "/" (with a blank before it where none stands) into each childless
@@ -474,7 +504,9 @@ void TMLKibitzManager::AutoCloseChildless(IKelEditView& View, IKelCodeInsightSer
 
 void TMLKibitzManager::InsertClosingTag(IKelEditView& View, IKelCodeInsightServices& Services) {
   const auto Tag = GetCurrentTag();
-  if (!Tag || (!Tag->GetRequiresClosingTag() && Tag->GetEmpty())) return;
+  // An EMPTY element never gets a closing tag, even where the schema marks
+  // every end tag as required (XML).
+  if (!Tag || Tag->GetEmpty() || !ClosesStartTag(View, Tag->GetName())) return;
   const std::string T = "</" + Tag->GetName() + ">";
   for (int32_t I = SM().GetClosedTagsCount() - 1; I >= 0; --I) {
     const auto Closed = SM().GetCloseTags(I);
@@ -561,14 +593,13 @@ void TMLKibitzManager::DoneAttributeName(IKelEditView& View, IKelCodeInsightServ
   const std::string R = Block->GetText();
   Block->Restore();
   Pos->Restore();
-  if (WithValue && !R.empty()) {
+  // An attribute that already has a value keeps it: "= \"x\"" after the
+  // caret, or after the rest of the name being replaced.
+  if (WithValue) {
     size_t I = 0;
-    if (!IsBlank(R[0]) && InSet(TokenSet, R[0]))
-      while (I < R.size() && InSet(TokenSet, R[I])) ++I;
-    if (IsBlank(R[0]) || I > 0) {
-      while (I < R.size() && IsBlank(R[I])) ++I;
-      if (I < R.size() && R[I] == '=') WithValue = false;
-    }
+    while (I < R.size() && InSet(TokenSet, R[I])) ++I;
+    while (I < R.size() && IsBlank(R[I])) ++I;
+    if (I < R.size() && R[I] == '=') WithValue = false;
   }
   std::string N = List.GetSelectedString();
   if (WithValue) {
@@ -609,8 +640,8 @@ void TMLKibitzManager::DoneElement(IKelEditView& View, IKelCodeInsightServices& 
     for (int32_t I = 0; I < Tag->GetAttributeCount(); ++I) {
       const auto Attr = Tag->GetAttribute(I);
       if (!Attr || !Attr->GetRequired() || SM().FindTagAttr(Attr.get())) continue;
-      N += " " + Attr->GetName();
-      if (Attr->GetCount() > 0) N += FInsertQuotes ? "=\"\"" : "=";
+      // A required attribute needs a value, listed or not.
+      N += " " + Attr->GetName() + (FInsertQuotes ? "=\"\"" : "=");
     }
     Tag->SetShowAttributes(false);
   }
@@ -699,8 +730,10 @@ bool TMLKibitzManager::ReplaceAttributeValue(const std::string& AttrName, const 
     Start = AttrStart;
     End = AttrEnd;
   } else if (OtherContext) {
+    // The caret is in the value's string: it goes from the opening quote over
+    // what was read or typed of it, and the closing quote when there is one.
     Start = ValueStart;
-    End = Start + (Contexts.Contains(TParserContexts::pcString) ? 1 : 0) + (Quote ? 1 : 0) + (QuoteEnd ? 1 : 0);
+    End = Start + (Quote ? 1 : 0) + std::max(Len(Old), Len(GetFilter())) + (QuoteEnd ? 1 : 0);
     Text = Quote ? std::string(1, Quote) : "\"";
     CaretOffset = Start + Len(Text);
     Text += Value + (QuoteEnd ? std::string(1, QuoteEnd) : "\"");

@@ -158,6 +158,7 @@ class TMLKibitzManager
   TMLParser& Parser();
   std::string GetFilter();
   void ReadAutoCompletions();
+  void ParseView(IKelEditView& View);
   bool ExecuteTagEditor(int32_t Index);
   bool ExecuteCurrentTagEditor();
   void AutoCloseChildless(IKelEditView& View, IKelCodeInsightServices& Services);
@@ -179,6 +180,8 @@ class TMLKibitzManager
   TKelPtr<IKelMLTag> FRootTag;
   std::string FToken;
   bool FForceReplace = false;
+  // The view of the last parse; only compared, never used.
+  const IKelEditView* FParsedView = nullptr;
 };
 
 // The one markup manager, made on first use.

@@ -75,10 +75,10 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
     }
   }
   switch (State) {
+    // A quoted attribute value is where value lists are wanted: not a string.
     case Tag:
-      return TKelElement::Identifier;
     case String:
-      return TKelElement::String;
+      return TKelElement::Identifier;
     case Comment:
       return TKelElement::Comment;
     case Server:
@@ -121,7 +121,12 @@ bool TCompletionCycle::Type(char C) {
   FToken = Str;
   FList = FHost.OpenCompletionList();
   Refresh(Str);
-  return true;
+  // An empty list window is never shown.
+  if (FList->Items().empty()) {
+    FHost.CloseCompletionList();
+    FList.reset();
+  }
+  return IsOpen();
 }
 
 void TCompletionCycle::Key(char K) {
@@ -152,8 +157,10 @@ void TCompletionCycle::Refresh(const std::string& Filter) {
   std::vector<std::string> Texts;
   for (int32_t I = 0; I < List->GetCount(); ++I) Texts.push_back(List->GetSymbolText(I));
   FList->SetItems(std::move(Texts));
+  // The entity list answers an index without claiming a match.
   int32_t Index = -1;
-  if (!List->FindSymIndex(Filter, Index) || Index < 0) Index = 0;
+  List->FindSymIndex(Filter, Index);
+  if (Index < 0) Index = 0;
   FList->Select(Index);
 }
 
@@ -175,11 +182,15 @@ bool TCompletionCycle::SelectIndex(int32_t Index) {
 
 bool TCompletionCycle::SelectText(const std::string& Text) {
   if (!FList) return false;
-  const auto& Items = FList->Items();
-  auto It = std::find(Items.begin(), Items.end(), Text);
-  if (It == Items.end())
-    It = std::find_if(Items.begin(), Items.end(), [&](const std::string& S) { return SameText(S, Text); });
-  return It != Items.end() && SelectIndex(static_cast<int32_t>(It - Items.begin()));
+  const auto Rows = this->Items();
+  // Value rows show their value in the type column, after a blank.
+  const auto Shown = [](const TCompletionItem& I) {
+    return I.Text.empty() && I.Type.starts_with(" ") ? I.Type.substr(1) : I.Text;
+  };
+  auto It = std::find_if(Rows.begin(), Rows.end(), [&](const TCompletionItem& I) { return Shown(I) == Text; });
+  if (It == Rows.end())
+    It = std::find_if(Rows.begin(), Rows.end(), [&](const TCompletionItem& I) { return SameText(Shown(I), Text); });
+  return It != Rows.end() && SelectIndex(static_cast<int32_t>(It - Rows.begin()));
 }
 
 int32_t TCompletionCycle::Selected() const { return FList ? FList->GetSelectedIndex() : -1; }

@@ -28,8 +28,9 @@ struct TCompletionItem {
 };
 
 // The syntax element under the caret as our editors colour it: comment,
-// string (a quoted attribute value), script (inside <script> or <% %>, where
-// '<' is an operator), identifier (in a tag), white space (text).
+// script (inside <script> or <% %>, where '<' is an operator), identifier (in
+// a tag, quoted values included: they are where value lists open), white
+// space (text). Markup has no element that answers "string".
 int32_t MarkupElementAt(const std::string& Text, int32_t Offset);
 
 class TCompletionCycle {

@@ -492,7 +492,8 @@ bool TMLParser::GetTagAttrValue(const char*& P, bool IsQuoted, std::string& Valu
   for (;;) {
     const char C = *P;
     if (C == '\0') {
-      if (!NextChunk(P)) return false;  // the quote stays open
+      // A quote stays open; an unquoted value simply ends with the text.
+      if (!NextChunk(P)) return !IsQuoted;
       continue;
     }
     if ((C == '"' || C == '\'') && !Open) {
@@ -594,9 +595,14 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
       SameText(FOpenTags.front()->Tag->GetName(), Tag->GetName()))
     PopTag(Tag->GetName(), false, false);
 
-  if (FInTag && FCaretInTagName && !FInClosingTag && !FInScript && !FInStyle && IsSchemaTagPtr(FCurrentTag))
-    FFixupParent = FTagStack.empty() ? (FSymbolManager ? FSymbolManager->GetHiddenRootNode() : nullptr)
-                                     : FTagStack.front()->Tag;
+  if (FInTag && FCaretInTagName && !FInClosingTag && !FInScript && !FInStyle && IsSchemaTagPtr(FCurrentTag)) {
+    // The name being typed is on the stack itself when it already names a
+    // schema tag ("<tr|"): the list comes from the element around it.
+    auto Parent = FTagStack.begin();
+    if (Parent != FTagStack.end() && (*Parent)->Tag == FCurrentTag) ++Parent;
+    FFixupParent = Parent == FTagStack.end() ? (FSymbolManager ? FSymbolManager->GetHiddenRootNode() : nullptr)
+                                             : (*Parent)->Tag;
+  }
 
   if (FSymbolManager) {
     for (const auto& E : FOpenTags) {
@@ -830,7 +836,8 @@ void TMLParser::ParseMLDocument() {
         }
       }
       FInDocType = false;
-      const bool Childless = FInTag && Tag && !Tag->GetRequiresClosingTag() && Tag->GetEmpty();
+      // In XML every end tag is required, yet an EMPTY element has none.
+      const bool Childless = FInTag && Tag && Tag->GetEmpty() && (FIsXML || !Tag->GetRequiresClosingTag());
       if (FInTag && !CaretPassed) {
         SetTagOffsetEnd(FCurrentTag.get(), Offset(NameStart), IsBeforeCaret(P), Childless);
         if (!IsBeforeCaret(P)) CaretPassed = true;
@@ -880,14 +887,15 @@ void TMLParser::ParseMLDocument() {
       const char* NameBegin = P;
       while (IsNameChar(static_cast<unsigned char>(*P))) StepChar(P);
       const std::string AttrName(NameBegin, P);
-      const bool NameEndBeforeCaret = IsBeforeCaret(P);
+      // A name that ends at the caret holds it, also at the very end of the text.
+      const bool NameEndBeforeCaret = IsBeforeCaretAt(Offset(P), false);
       std::string Value;
       TKelPtr<IKelMLTagAttribute> Attr;
       if (!IsClosing) {
         if (FCurrentTag) Attr = FCurrentTag->FindAttribute(AttrName);
         if (!Attr) Attr = NewUnknownAttr(AttrName);
       }
-      if (IsBeforeCaretAt(AttrStartOffset - 1, false) && IsBeforeCaret(P) && !IsClosing) FCurrentAttr = Attr;
+      if (IsBeforeCaretAt(AttrStartOffset - 1, false) && NameEndBeforeCaret && !IsClosing) FCurrentAttr = Attr;
       SkipWhiteSpace(P);
       if (*P != '=') {
         // A Boolean attribute written without a value means true.
@@ -923,7 +931,10 @@ void TMLParser::ParseMLDocument() {
             break;
           }
         }
-        if (IsBeforeCaretAt(Offset(P) - 1, false) && *P != '/' && *P != '<' && *P != '>') {
+        // An unquoted value at the end of the text holds the caret there (a
+        // chunk cut here resets it at the next character before the caret).
+        const bool AtEnd = *P == '\0' && !IsQuoted;
+        if (IsBeforeCaretAt(Offset(P) - 1, false) && *P != '/' && *P != '<' && *P != '>' && !AtEnd) {
           FCurrentAttr.reset();
           FValuePos.Col = kUnknownColumn;
         }

@@ -12,12 +12,16 @@
 namespace kel::test {
 
 struct TRun {
-  std::string Marked;        // the document with '|' at the caret
-  std::string File = "page.html";
-  char Typed = 0;            // typed before the list opens; 0: explicit request
-  std::string Filter;        // typed while the list is open
-  std::string Accept;        // entry to select; empty: keep the host's selection
-  char Key = '\r';           // closes the list; 0: leave it open
+  TRun(std::string AMarked, std::string AFile = "page.html", char ATyped = 0, std::string AFilter = {},
+       std::string AAccept = {}, char AKey = '\r')
+      : Marked(std::move(AMarked)), File(std::move(AFile)), Typed(ATyped), Filter(std::move(AFilter)),
+        Accept(std::move(AAccept)), Key(AKey) {}
+  std::string Marked;  // the document with '|' at the caret
+  std::string File;
+  char Typed;          // typed before the list opens; 0: explicit request
+  std::string Filter;  // typed while the list is open
+  std::string Accept;  // entry to select; empty: keep the host's selection
+  char Key;            // closes the list; 0: leave it open
 };
 
 class TCompletionTest : public THostTest {

@@ -1,6 +1,13 @@
+// The markup manager driven through our host as an editor drives it: type,
+// invoke, filter, key, done; every result is the whole document with its caret.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "host/MemoryEditor.h"
+#include "symbols/MLSymbolManager.h"
 #include "tests/completion/CompletionTestSupport.h"
+#include "tests/support/Annotated.h"
 
 namespace kel {
 namespace {
@@ -9,20 +16,338 @@ using test::TRun;
 using Names = std::vector<std::string>;
 
 const std::string Strict = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
+const std::string XHtml =
+    "<?xml version=\"1.0\"?>\n<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n";
 
-class Markup : public test::TCompletionTest {};
+class Markup : public test::TCompletionTest {
+ protected:
+  bool Has(const std::string& Text) {
+    const Names T = Shown();
+    return std::find(T.begin(), T.end(), Text) != T.end();
+  }
+  // What a row shows: values stand in the type column.
+  Names Shown() {
+    Names R;
+    for (const auto& I : Cycle.Items()) R.push_back(I.Text.empty() && !I.Type.empty() ? I.Type.substr(1) : I.Text);
+    return R;
+  }
+};
 
-TEST_F(Markup, Explore) {
-  ASSERT_TRUE(Run({Strict + "<table>|", "page.html", 0, "", "", 0}));
-  for (auto& I : Cycle.Items()) std::cout << I.Text << "|" << I.Type << "|" << I.Class << "|" << I.Abstract << "\n";
-  ASSERT_TRUE(Run({Strict + "<a |", "page.html", 0, "", "", 0}));
-  for (auto& I : Cycle.Items()) std::cout << I.Text << "|" << I.Type << "|" << I.Class << "|" << I.Abstract << "\n";
-  ASSERT_TRUE(Run({Strict + "<a |", "page.html", 0, "", "href", '\r'}));
-  std::cout << Result() << "\n";
-  ASSERT_TRUE(Run({Strict + "<body><|", "page.html", 0, "", "", 0}));
-  std::cout << Texts().size() << "\n";
-  Run({Strict + "<body><table|", "page.html", '>', "", "", 0});
-  std::cout << Result() << "\n";
+struct TListCase {
+  const char* Name;
+  std::string Marked;
+  char Typed;
+  Names Present, Absent;
+  const char* Class;
+  const char* FirstType;
+};
+
+TEST_F(Markup, EachContextListsWhatTheSchemaAllows) {
+  const TListCase Cases[] = {
+      {"table children", Strict + "<body><table>|", 0,
+       {"caption", "colgroup", "thead", "tfoot", "tbody", "tr", "</table>"}, {"div", "td"}, "Element  ",
+       "line 2"},
+      {"attributes of a", Strict + "<body><p><a |", 0, {"href", "name", "title"}, {"src"}, "Attribute  ", " "},
+      {"written attributes are hidden", Strict + "<body><p><a href=x |", 0, {"name"}, {"href"}, "Attribute  ",
+       " "},
+      {"values of input type", Strict + "<body><input type=|", 0, {"TEXT", "RADIO", "CHECKBOX"}, {"href"},
+       "Attribute Value  ", " BUTTON"},
+      {"entities after &", Strict + "<body><p>|", '&', {"nbsp", "amp", "eacute"}, {"p"}, "", ""},
+      {"filtered while typing", Strict + "<body><table><t|", 0, {"tbody", "tfoot", "thead", "tr"},
+       {"caption", "col"}, "Element  ", ""},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    ASSERT_TRUE(Run({C.Marked, "page.html", C.Typed, "", "", 0}));
+    for (const auto& P : C.Present) EXPECT_TRUE(Has(P)) << P;
+    for (const auto& A : C.Absent) EXPECT_FALSE(Has(A)) << A;
+    const auto Items = Cycle.Items();
+    ASSERT_FALSE(Items.empty());
+    EXPECT_EQ(Items[0].Class, C.Class);
+    EXPECT_EQ(Items[0].Type, C.FirstType);
+  }
+}
+
+TEST_F(Markup, NoListWhereMarkupCompletionHasNothingToOffer) {
+  const std::string Cases[] = {
+      Strict + "<body><script>if (a |",
+      Strict + "<head><style>p { |",
+      "<!DOCTYPE HTML PUBLIC | \"-//W3C//DTD HTML 4.01//EN\">",
+  };
+  for (const auto& C : Cases) {
+    EXPECT_FALSE(Run({C, "page.html", 0, "", "", 0})) << C;
+    EXPECT_EQ(Result(), C) << "nothing is written";
+  }
+}
+
+struct TAcceptCase {
+  const char* Name;
+  TRun R;
+  bool Quotes;
+  std::string Expected;
+};
+
+TEST_F(Markup, AcceptingWritesTheCandidateAndWhatGoesWithIt) {
+  const std::string S = Strict;
+  const std::string X = XHtml;
+  const TAcceptCase Cases[] = {
+      {"attribute with quotes", {S + "<body><p><a |", "page.html", 0, "", "href"}, true, S + "<body><p><a href=\"|\""},
+      {"attribute without quotes", {S + "<body><p><a |", "page.html", 0, "", "href"}, false,
+       S + "<body><p><a href|"},
+      {"attribute closed with a blank", {S + "<body><p><a |", "page.html", 0, "", "href", ' '}, false,
+       S + "<body><p><a href= |"},
+      {"value already written after the caret",
+       {S + "<body><p><a |= \"x\">", "page.html", 0, "", "href"}, true, S + "<body><p><a href|= \"x\">"},
+      {"name without a blank before it", {S + "<body><p><a href=\"x\"|", "page.html", 0, "", "name"}, true,
+       S + "<body><p><a href=\"x\" name|"},
+      {"unterminated value", {S + "<body><td align=\"le|", "page.html", 0, "", ""}, true,
+       S + "<body><td align=\"left\"|"},
+      {"value typed after = is quoted when written", {S + "<body><td align=le|", "page.html", 0, "", ""}, true,
+       S + "<body><td align=\"left\"|"},
+      {"attribute prefix replaced", {S + "<body><p><a hr|", "page.html", 0, "", "href"}, true,
+       S + "<body><p><a href=\"|\""},
+      {"element after <", {S + "<body><|", "page.html", 0, "", "table"}, true, S + "<body><table|"},
+      {"element with the filter typed", {S + "<body><table><|", "page.html", 0, "tb", ""}, true,
+       S + "<body><table><tbody|"},
+      {"element without <", {S + "<body><table>|", "page.html", 0, "", "tbody"}, true,
+       S + "<body><table><tbody|"},
+      {"element closed with >", {S + "<body>|", "page.html", '<', "ta", "table", '>'}, true,
+       S + "<body><table>|"},
+      {"required attributes come with the element", {S + "<body><p>|", "page.html", 0, "", "img"}, true,
+       S + "<body><p><img alt=\"\" src=\"\"|"},
+      {"closing tag row", {S + "<body><p>|", "page.html", 0, "", "</p>"}, true, S + "<body><p></p>|"},
+      {"entity", {S + "<body><p>|", "page.html", '&', "nb"}, true, S + "<body><p>&nbsp;|"},
+      {"entity before a ;", {S + "<body><p>&nb|;"}, true, S + "<body><p>&nbsp|;"},
+      {"value", {S + "<body><input type=|", "page.html", 0, "", "RADIO"}, true,
+       S + "<body><input type=\"RADIO\"|"},
+      {"value after typed =", {S + "<body><td align|", "page.html", '=', "", "left"}, true,
+       S + "<body><td align=\"left\"|"},
+      {"value replacing a quoted prefix", {S + "<body><input type=\"te|\">", "page.html", 0, "", ""}, true,
+       S + "<body><input type=\"TEXT\"|>"},
+      {"childless XML element closed with /", {X + "<html>|", "page.html", 0, "", "body", '/'}, true,
+       X + "<html><body />|"},
+      {"escape cancels", {S + "<body><table>|", "page.html", 0, "tb", "", 27}, true, S + "<body><table>tb|"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Manager->SetInsertQuotes(C.Quotes);
+    ASSERT_TRUE(Run(C.R));
+    EXPECT_FALSE(Cycle.IsOpen());
+    EXPECT_EQ(Result(), C.Expected);
+  }
+}
+
+struct TTypedCase {
+  const char* Name;
+  std::string Marked;
+  char Typed;
+  bool Opens;
+  std::string Expected;
+};
+
+TEST_F(Markup, TypingATriggerMakesTheSmallEdits) {
+  const std::string S = Strict;
+  const std::string X = XHtml;
+  const TTypedCase Cases[] = {
+      {"= with listed values", S + "<body><td align|", '=', true, S + "<body><td align=\"|\""},
+      {"= before a quote", S + "<body><td align|\"left\">", '=', true, S + "<body><td align=|\"left\">"},
+      {"= without listed values", S + "<body><p title|", '=', false, S + "<body><p title=|"},
+      {"> after a start tag", S + "<body><table|", '>', false, S + "<body><table>|</table>"},
+      {"> after an EMPTY element", S + "<body><p><br|", '>', false, S + "<body><p><br>|"},
+      {"> after an attribute", S + "<body><table border=1|", '>', false, S + "<body><table border=1>|</table>"},
+      {"> after text", S + "<body><p>a|", '>', false, S + "<body><p>a>|"},
+      {"> after a closing tag", S + "<body><p>x</p|", '>', false, S + "<body><p>x</p>|"},
+      {"> in XML closes the childless element", X + "<html><body><p><br|", '>', false,
+       X + "<html><body><p><br />|"},
+      {"> in XML after a blank", X + "<html><body><p><br |", '>', false, X + "<html><body><p><br />|"},
+      {"< in a script", S + "<body><script>if (a |", '<', false, S + "<body><script>if (a <|"},
+      {"< in a comment", S + "<body><!-- |", '<', false, S + "<body><!-- <|"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    EXPECT_EQ(Run({C.Marked, "page.html", C.Typed, "", "", 0}), C.Opens);
+    EXPECT_EQ(Result(), C.Expected);
+  }
+}
+
+TEST_F(Markup, AcceptingAnElementWithABlankAsksForTheAttributes) {
+  ASSERT_TRUE(Run({Strict + "<body><p><a|", "page.html", 0, "", "a", ' '}));
+  EXPECT_EQ(Result(), Strict + "<body><p><a |");
+  EXPECT_TRUE(Cycle.ReopenRequested());
+  ASSERT_TRUE(Run({Strict + "<body><p><a|", "page.html", 0, "", "a", '\r'}));
+  EXPECT_FALSE(Cycle.ReopenRequested());
+}
+
+TEST_F(Markup, AnAmpersandReusesTheLastParseOfTheView) {
+  ASSERT_TRUE(Run({Strict + "<body><p>|", "page.html", 0, "", "", 0}));
+  Cycle.Key(27);
+  // The text changes behind the parser's back; the entity list still opens
+  // from the parse that was made before.
+  View->SetText(Strict + "<body><p>x");
+  View->SetCaretOffset(static_cast<int32_t>(View->Text().size()));
+  ASSERT_TRUE(Cycle.Type('&'));
+  EXPECT_TRUE(Has("nbsp"));
+  EXPECT_EQ(MLSymbolManager().GetParser()->FCurrentTag->GetName(), "p");
+}
+
+struct TFileCase {
+  const char* File;
+  bool Handled;
+  TKibitzMode Mode;
+  bool ASP;
+};
+
+TEST_F(Markup, HandlesFilesByExtensionAndThroughTheOptions) {
+  Options("[Internet\\File Options\\HTML]\nExtensions=htm;shtml;php\n");
+  const TFileCase Cases[] = {
+      {"page.Html", true, TKibitzMode::kmHTML, false},   {"a/b.xslt", true, TKibitzMode::kmXSL, false},
+      {"x.XSL", true, TKibitzMode::kmXSL, false},        {"deck.Wml", true, TKibitzMode::kmWML, false},
+      {"r.resx", true, TKibitzMode::kmResX, false},      {"c.ascx", true, TKibitzMode::kmHTML, true},
+      {"p.aspx", true, TKibitzMode::kmHTML, true},       {"INDEX.PHP", true, TKibitzMode::kmHTML, false},
+      {"s.shtml", true, TKibitzMode::kmHTML, false},     {"style.css", false, TKibitzMode::kmHTML, false},
+      {"noext", false, TKibitzMode::kmHTML, false},      {"dir.php/file", false, TKibitzMode::kmHTML, false},
+  };
+  for (const auto& C : Cases) {
+    MLSymbolManager().SetKibitzMode(TKibitzMode::kmHTML);
+    EXPECT_EQ(Manager->HandlesFile(C.File), C.Handled) << C.File;
+    EXPECT_EQ(MLSymbolManager().GetKibitzMode(), C.Mode) << C.File;
+    EXPECT_EQ(Manager->GetIsASPEnabled(), C.ASP) << C.File;
+    EXPECT_EQ(MLSymbolManager().GetFileName(), C.File);
+  }
+  Options("");
+  EXPECT_FALSE(Manager->HandlesFile("INDEX.PHP"));
+  Manager->SetIsASPEnabled(false);
+}
+
+TEST_F(Markup, AutoCompletionsOptionIsReadAtEachInvocation) {
+  const std::pair<const char*, bool> Cases[] = {
+      {"[Code Insight]\nAuto Code Completions=False\n", false},
+      {"[Code Insight]\nAuto Code Completions=FALSE\n", false},
+      {"[Code Insight]\nAuto Code Completions=no\n", true},
+      {"[Code Insight]\n", true},
+      {"", true},
+  };
+  for (const auto& [Ini, On] : Cases) {
+    Options(Ini);
+    Run({Strict + "<body><table|", "page.html", '>', "", "", 0});
+    EXPECT_EQ(static_cast<TMLKibitzManager*>(Manager.get())->GetAutoCompletions(), On) << Ini;
+    EXPECT_EQ(Result(), Strict + (On ? "<body><table>|</table>" : "<body><table>|")) << Ini;
+  }
+}
+
+struct TTypeCase {
+  char Char;
+  int32_t Element;
+  TKelCodeInsightType Kind;
+  TKelInvokeType How;
+  char Trigger;
+};
+
+TEST_F(Markup, GetCodeInsightTypeDecidesFromTheKeyAndTheElement) {
+  using K = TKelCodeInsightType;
+  using H = TKelInvokeType;
+  const TTypeCase Cases[] = {
+      {0, TKelElement::WhiteSpace, K::citCodeInsight, H::itManual, 0},
+      {'<', TKelElement::Identifier, K::citCodeInsight, H::itTimer, '<'},
+      {'&', TKelElement::WhiteSpace, K::citCodeInsight, H::itTimer, '&'},
+      {'=', TKelElement::Identifier, K::citCodeInsight, H::itTimer, '='},
+      {'>', TKelElement::Identifier, K::citCodeInsight, H::itTimer, '>'},
+      {'<', TKelElement::Script, K::citNone, H::itManual, 0},
+      {0, TKelElement::Script, K::citCodeInsight, H::itManual, 0},
+      {'a', TKelElement::WhiteSpace, K::citNone, H::itManual, 0},
+      {'<', TKelElement::Comment, K::citNone, H::itAuto, 0},
+      {0, TKelElement::String, K::citNone, H::itAuto, 0},
+  };
+  auto* M = static_cast<TMLKibitzManager*>(Manager.get());
+  for (const auto& C : Cases) {
+    K Kind = K::citHintCodeInsight;
+    H How = H::itAuto;
+    M->GetCodeInsightType(C.Char, C.Element, Kind, How);
+    EXPECT_EQ(Kind, C.Kind) << C.Char << " " << C.Element;
+    EXPECT_EQ(How, C.How) << C.Char << " " << C.Element;
+    EXPECT_EQ(M->GetTriggerChar(), C.Trigger) << C.Char << " " << C.Element;
+  }
+}
+
+struct TKeyCase {
+  const char* Name;
+  std::string Marked;
+  char Key;
+  bool Close, Accept;
+  char CloseKey;
+};
+
+TEST_F(Markup, KeysWhileTheListIsOpen) {
+  const std::string S = Strict;
+  const TKeyCase Cases[] = {
+      {"enter", S + "<body><|", '\r', true, true, 0},
+      {"tab", S + "<body><|", '\t', true, true, '\t'},
+      {"letter", S + "<body><|", 'x', false, false, 0},
+      {"escape", S + "<body><|", 27, true, false, 0},
+      {"!", S + "<body><|", '!', true, false, '!'},
+      {"% ", S + "<body><|", '%', true, false, '%'},
+      {"= accepts", S + "<body><|", '=', true, true, '='},
+      {"quote among attributes", S + "<body><p |", '"', true, true, '"'},
+      {"quote among elements", S + "<body><|", '"', false, false, 0},
+      {"/ with one tag to close", S + "<body>|", '/', true, true, '/'},
+      {"/ with two tags to close", S + "<body><p>|", '/', false, false, 0},
+  };
+  auto* M = static_cast<TMLKibitzManager*>(Manager.get());
+  for (const auto& C : Cases) {
+    ASSERT_TRUE(Run({C.Marked, "page.html", 0, "", "", 0})) << C.Name;
+    bool Close = false, Accept = false;
+    M->OnEditorKey(C.Key, Close, Accept);
+    EXPECT_EQ(Close, C.Close) << C.Name;
+    EXPECT_EQ(Accept, C.Accept) << C.Name;
+    EXPECT_EQ(M->GetCloseKey(), C.CloseKey) << C.Name;
+  }
+}
+
+TEST_F(Markup, FixedAnswersOfTheHostInterfaces) {
+  EXPECT_EQ(Manager->GetName(), "Markup Language");
+  EXPECT_EQ(Manager->GetIDString(), "Quorvel.CodeInsight.HTML");
+  const TKelCharSet Plain = Manager->EditorTokenValidChars(false);
+  const TKelCharSet Pre = Manager->EditorTokenValidChars(true);
+  for (const char C : std::string("#-.:_09AZaz")) EXPECT_TRUE(InSet(Plain, C)) << C;
+  for (const char C : std::string("<;& /=\"")) EXPECT_FALSE(InSet(Plain, C)) << C;
+  EXPECT_TRUE(InSet(Pre, '<'));
+  EXPECT_TRUE(Plain.test(192) && Plain.test(254));
+  EXPECT_FALSE(Plain.test(255) || Plain.test(191));
+  EXPECT_TRUE(supports<IKelMLCodeInsightManager>(Manager));
+  EXPECT_TRUE(supports<IKelCodeInsightItemPainter>(Manager));
+  EXPECT_EQ(Manager->GetSymbolList().get(), query<IKelCodeInsightSymbolList>(Manager).get());
+  ASSERT_TRUE(Run({Strict + "<body><p>|", "page.html", '&', "", "", 0}));
+  EXPECT_EQ(Manager->GetLongestItem(), "  ");
+  int32_t Index = -1;
+  EXPECT_FALSE(Manager->GetSymbolList()->FindSymIndex("nbsp", Index)) << "entities never claim a match";
+  EXPECT_GE(Index, 0);
+  EXPECT_EQ(Manager->GetSymbolList()->FindIdent("nbsp"), -1);
+  ASSERT_TRUE(Run({Strict + "<body><p>|", "page.html", 0, "", "", 0}));
+  EXPECT_EQ(Manager->GetLongestItem(), "Attribute Value  ");
+  EXPECT_EQ(Manager->GetSymbolList()->FindIdent("em"), Index = Manager->GetSymbolList()->FindIdent("em"));
+  EXPECT_GE(Index, 0);
+  EXPECT_EQ(Manager->GetSymbolList()->GetSymbolText(Index), "em");
+}
+
+TEST_F(Markup, ClosingTagRowsAreBrowsableWithControl) {
+  ASSERT_TRUE(Run({Strict + "<body>\n<p>|", "page.html", 0, "", "", 0}));
+  const auto Items = Cycle.Items();
+  ASSERT_GE(Items.size(), 2u);
+  EXPECT_EQ(Items[0].Text, "</body>");
+  EXPECT_EQ(Items[1].Type, "line 3");
+  EXPECT_TRUE(Items[0].Abstract);
+  EXPECT_FALSE(Manager->IsViewerBrowsable(1));
+  Test.Dialogs().ControlDown = true;
+  EXPECT_TRUE(Manager->IsViewerBrowsable(1));
+  EXPECT_FALSE(Manager->IsViewerBrowsable(2)) << "not a closing tag";
+  std::string File;
+  int32_t Line = 0;
+  EXPECT_TRUE(Manager->GotoDefinition(File, Line, 1));
+  EXPECT_EQ(File, "page.html");
+  EXPECT_EQ(Line, 3);
+  EXPECT_FALSE(Manager->GotoDefinition(File, Line, -1));
+  EXPECT_EQ(File, "");
 }
 
 }  // namespace
