@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "completion/HTMLCodCmplt.h"
+#include "completion/HTMReg.h"
+#include "completion/MLInsightPackage.h"
+#include "tests/support/TestHost.h"
+
+namespace kel {
+namespace {
+
+class Registration : public test::THostTest {
+ protected:
+  Registration() { MarkupManagerIndex = CSSManagerIndex = -1; }
+  int32_t Registered() {
+    int32_t N = 0;
+    for (int32_t I = 0; I < Test.Host().GetCodeInsightManagerCount(); ++I)
+      N += Test.Host().GetCodeInsightManager(I) ? 1 : 0;
+    return N;
+  }
+};
+
+TEST_F(Registration, LoadRegisterUnload) {
+  PackageLoad();
+  EXPECT_EQ(Registered(), 0) << "loading alone registers nothing";
+  IDERegister();
+  EXPECT_EQ(MarkupManagerIndex, 0);
+  ASSERT_EQ(Registered(), 1);
+  const auto M = Test.Host().GetCodeInsightManager(MarkupManagerIndex);
+  EXPECT_EQ(M->GetIDString(), "Quorvel.CodeInsight.HTML");
+  EXPECT_TRUE(supports<IKelMLCodeInsightManager>(M));
+  EXPECT_EQ(MarkupLanguageManager().get(), MarkupLanguageManager().get());
+  const IKelMLCodeInsightManager* Before = MarkupLanguageManager().get();
+  PackageUnload();
+  EXPECT_EQ(Registered(), 0);
+  EXPECT_NE(MarkupLanguageManager().get(), Before) << "unloading dropped the manager";
+}
+
+TEST_F(Registration, UnloadingWithoutRegisteringRemovesNothing) {
+  const auto Other = MarkupLanguageManager();
+  Test.Host().AddCodeInsightManager(Other.get());
+  PackageLoad();
+  PackageUnload();
+  EXPECT_EQ(Registered(), 1);
+}
+
+TEST_F(Registration, EachUnitStartsAndStopsOnce) {
+  PackageLoad();
+  PackageLoad();
+  IDERegister();
+  PackageUnload();
+  EXPECT_EQ(Registered(), 1) << "still loaded once";
+  PackageUnload();
+  EXPECT_EQ(Registered(), 0);
+}
+
+}  // namespace
+}  // namespace kel
