@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cli/TextPositions.h"
 #include "host/KelStrings.h"
 #include "host/MemoryEditor.h"
 #include "markup/MLBufferProducer.h"
@@ -44,26 +45,6 @@ class TEventPrinter : public TKelInterfaced<IKelMLElementCallback> {
 
 std::string Quote(char C) { return C ? std::string(1, C) : std::string(); }
 
-// The byte column of character column Column on line Line of Text.
-int32_t ByteColumn(const std::string& Text, int32_t Line, int32_t Column) {
-  size_t Pos = 0;
-  for (int32_t L = 1; L < Line && Pos < Text.size(); ++L) {
-    const size_t Break = Text.find_first_of("\r\n", Pos);
-    if (Break == std::string::npos) return Column;
-    Pos = Break + ((Text[Break] == '\r' && Break + 1 < Text.size() && Text[Break + 1] == '\n') ? 2 : 1);
-  }
-  int32_t Bytes = 0;
-  for (int32_t C = 1; C < Column && Pos + static_cast<size_t>(Bytes) < Text.size(); ++C) {
-    const auto B = static_cast<unsigned char>(Text[Pos + static_cast<size_t>(Bytes)]);
-    if (B == '\n' || B == '\r') return Bytes + 1 + (Column - C);
-    ++Bytes;
-    while (Pos + static_cast<size_t>(Bytes) < Text.size() &&
-           (static_cast<unsigned char>(Text[Pos + static_cast<size_t>(Bytes)]) & 0xC0) == 0x80)
-      ++Bytes;
-  }
-  return Bytes + 1;
-}
-
 const char* ContextName(TParserContexts C) {
   static const char* const Names[] = {"pcNone",   "pcHTMLComment",           "pcStyle",
                                       "pcScript", "pcProcessingInstruction", "pcServerSideScript",
@@ -92,13 +73,8 @@ bool ParseLineColumn(const std::string& Text, int32_t& Line, int32_t& Column) {
 }
 
 int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
-  std::ifstream In(R.FileName, std::ios::binary);
-  std::ostringstream Buffer;
-  if (!In || !(Buffer << In.rdbuf())) {
-    Err << "mlinsight: cannot read " << R.FileName << ": " << std::strerror(errno ? errno : EIO) << '\n';
-    return 1;
-  }
-  const std::string Text = Buffer.str();
+  std::string Text;
+  if (!ReadWholeFile(R.FileName, Text, Err)) return 1;
   auto View = MakeMemoryEditView(Text, R.FileName);
   View->SetCursorPos({static_cast<int16_t>(ByteColumn(Text, R.Line, R.Column)), R.Line});
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/CaretCommand.h"
+#include "cli/CompleteCommand.h"
 #include "cli/CliHost.h"
 #include "cli/DtdCommand.h"
 #include "cli/SchemaCommand.h"
@@ -127,6 +128,32 @@ int main(int argc, char** argv) {
   AddModeOption(SchemaCmd, ModeName);
   SchemaCmd->add_flag("--json", Schema.Json, "One JSON object");
 
+  TCompleteRequest Complete;
+  std::string CompletePosition;
+  auto* CompleteCmd = App.add_subcommand(
+      "complete", "Run one completion at LINE:COL: the list, and with --accept the text it writes");
+  CompleteCmd->add_option("file", Complete.FileName, "The document")->required();
+  CompleteCmd->add_option("position", CompletePosition, "LINE:COL, both from 1 (COL counts characters)")
+      ->required()
+      ->check([](const std::string& Text) {
+        int32_t L = 0, C = 0;
+        return ParseLineColumn(Text, L, C) ? std::string() : "expected LINE:COL, got " + Text;
+      });
+  CompleteCmd->add_option("--type", Complete.Type, "Type this character at the caret first (< & = > ...)");
+  CompleteCmd->add_option("--filter", Complete.Filter, "Then type these characters with the list open");
+  auto* AcceptOpt = CompleteCmd->add_option("--accept", Complete.Accept, "Accept the entry with this text");
+  CompleteCmd->add_option("--accept-index", Complete.AcceptIndex, "Accept the entry at this index (from 0)")
+      ->excludes(AcceptOpt);
+  CompleteCmd->add_option("--key", Complete.Key, "The key that accepts: enter (default), tab, space, > / \" ...");
+  CompleteCmd->add_flag("--cancel", Complete.Cancel, "Close the list with Escape");
+  CompleteCmd->add_option("--answer", Complete.Answers,
+                          "Answer a value editor's dialog: url=..., color=..., file=..., unit=12,px, cancel");
+  bool QuotesOn = false, QuotesOff = false;
+  auto* QuotesFlag = CompleteCmd->add_flag("--quotes", QuotesOn, "Write =\"\" after attribute names (the default)");
+  CompleteCmd->add_flag("--no-quotes", QuotesOff, "Write = alone after attribute names")->excludes(QuotesFlag);
+  CompleteCmd->add_flag("--json", Complete.Json, "One JSON object");
+  CompleteCmd->add_flag("--write", Complete.Write, "Write the result back to the file");
+
   // CLI11 reports a mistyped command as a missing one; name it instead.
   if (argc > 1 && argv[1][0] != '-' && !IsCommand(App, argv[1])) {
     std::cerr << "mlinsight: unknown command " << argv[1] << " (see mlinsight --help)\n";
@@ -161,6 +188,11 @@ int main(int argc, char** argv) {
     ParseLineColumn(Position, Caret.Line, Caret.Column);
     Caret.Mode = Mode;
     Status = RunCaret(Caret, std::cout, std::cerr);
+  }
+  if (*CompleteCmd) {
+    ParseLineColumn(CompletePosition, Complete.Line, Complete.Column);
+    if (QuotesOn || QuotesOff) Complete.Quotes = QuotesOn ? 1 : 0;
+    Status = RunComplete(Complete, Host.Host(), std::cout, std::cerr);
   }
   Host.FlushMessages(std::cerr);
   return Status;

@@ -230,6 +230,11 @@ TMLKibitzManager::TContext TMLKibitzManager::Context() {
   return TContext::Content;
 }
 
+const char* TMLKibitzManager::ContextName() {
+  static const char* const Names[] = {"entity", "value", "attribute", "element"};
+  return Names[static_cast<int>(Context())];
+}
+
 int32_t TMLKibitzManager::GetCount() {
   const TMLParser& P = Parser();
   switch (Context()) {
@@ -562,12 +567,12 @@ void TMLKibitzManager::Done(bool Accepted, bool& DisplayParams) {
     }
   }
   if (const auto Tag = GetCurrentTag()) SM().RemoveFixupElements(Tag.get());
+  // The blank that closed the list is typed, also after an element chosen
+  // from content, so that the attribute list that follows has its place.
   if (View && IsBlank(K) && View->GetPosition()->RipText(CloseAngleSet, kelRipBackward).empty()) {
-    if (P.FInTag) {
-      FInserting = true;
-      View->GetPosition()->InsertCharacter(K);
-      FInserting = false;
-    }
+    FInserting = true;
+    View->GetPosition()->InsertCharacter(K);
+    FInserting = false;
     SendInvokeCommand(*View);
   }
 }

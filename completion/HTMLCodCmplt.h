@@ -146,6 +146,8 @@ class TMLKibitzManager
                  bool& DefaultDraw) override;
 
   // For hosts and tests: what the last invocation left.
+  // "entity", "value", "attribute" or "element": which list is shown.
+  const char* ContextName();
   bool GetEntityMode() const { return FEntityMode; }
   bool GetAutoCompletions() const { return FAutoCompletions; }
   char GetCloseKey() const { return FCloseKey; }

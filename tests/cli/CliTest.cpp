@@ -34,7 +34,8 @@ std::string Slurp(const fs::path& P) {
 TRun RunTool(const std::vector<std::string>& Args) {
   const fs::path Dir = fs::temp_directory_path() / ("mlinsight-cli-" + std::to_string(::getpid()));
   fs::create_directories(Dir);
-  std::string Cmd = Quote(MLINSIGHT_EXE);
+  // The user's own options must not leak into the runs.
+  std::string Cmd = "XDG_CONFIG_HOME=" + Quote(Dir.string()) + " " + Quote(MLINSIGHT_EXE);
   for (const auto& A : Args) Cmd += " " + Quote(A);
   Cmd += " >" + Quote((Dir / "out").string()) + " 2>" + Quote((Dir / "err").string());
   TRun R;
@@ -266,6 +267,109 @@ TEST(Cli, VersionAndHelp) {
   EXPECT_EQ(H.Status, 0);
   EXPECT_NE(H.Out.find("schema-file"), std::string::npos);
   EXPECT_NE(H.Out.find("chunks"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+using nlohmann::json;
+
+const std::string Page = std::string(MLINSIGHT_SOURCE_DIR) + "/examples/index.html";
+const std::string XPage = std::string(MLINSIGHT_SOURCE_DIR) + "/examples/contact.html";
+
+json Complete(std::vector<std::string> Args) {
+  Args.insert(Args.begin(), "complete");
+  Args.push_back("--json");
+  const TRun R = RunTool(Args);
+  EXPECT_EQ(R.Status, 0) << R.Err;
+  return R.Status == 0 ? json::parse(R.Out) : json();
+}
+
+std::vector<std::string> Texts(const json& J) {
+  std::vector<std::string> R;
+  for (const auto& I : J["items"]) R.push_back(I["text"].get<std::string>().empty() ? I["type"].get<std::string>().substr(1) : I["text"].get<std::string>());
+  return R;
+}
+
+bool Has(const std::vector<std::string>& V, const std::string& S) { return std::find(V.begin(), V.end(), S) != V.end(); }
+
+TEST(CliComplete, ListsWhatTheSchemaAllowsAtTheCaret) {
+  struct TCase {
+    std::vector<std::string> Args;
+    std::string Context;
+    std::vector<std::string> Present, Absent;
+  } Cases[] = {
+      {{Page, "23:57"}, "element", {"caption", "colgroup", "thead", "tfoot", "tbody", "tr"}, {"div"}},
+      {{Page, "10:12"}, "attribute", {"name", "title"}, {"href"}},
+      {{Page, "41:22"}, "value", {"TEXT", "PASSWORD", "CHECKBOX"}, {}},
+      {{Page, "24:16", "--type", "&", "--filter", "md"}, "entity", {"mdash"}, {"nbsp"}},
+      {{XPage, "11:6"}, "element", {"br", "em", "a"}, {"p", "div"}},
+  };
+  for (const auto& C : Cases) {
+    const json J = Complete(C.Args);
+    EXPECT_EQ(J["manager"], "Markup Language");
+    EXPECT_EQ(J["context"], C.Context) << C.Args[1];
+    const auto T = Texts(J);
+    for (const auto& P : C.Present) EXPECT_TRUE(Has(T, P)) << C.Args[1] << " " << P;
+    for (const auto& A : C.Absent) EXPECT_FALSE(Has(T, A)) << C.Args[1] << " " << A;
+  }
+  EXPECT_EQ(Complete({Page, "10:12"})["items"][0]["class"], "Attribute  ");
+}
+
+TEST(CliComplete, AcceptingPrintsTheEditsAndTheCaret) {
+  const std::string Before = Slurp(Page);
+  json J = Complete({Page, "10:12", "--accept", "name"});
+  EXPECT_EQ(J["accepted"], "name");
+  EXPECT_EQ(J["edits"], json::parse(R"([{"start":[10,12],"end":[10,12],"newText":"name"}])"));
+  EXPECT_EQ(J["caret"], json::parse("[10,16]"));
+  J = Complete({Page, "23:57", "--accept", "tbody", "--key", "space"});
+  EXPECT_EQ(J["edits"][0]["newText"], "<tbody ");
+  EXPECT_TRUE(J["reopen"]);
+  J = Complete({Page, "41:15", "--type", ">"});
+  EXPECT_EQ(J["context"], "none");
+  EXPECT_EQ(J["edits"][0]["newText"], ">");
+  J = Complete({Page, "24:16", "--type", "&", "--filter", "md", "--accept", "mdash"});
+  EXPECT_EQ(J["edits"][0]["newText"], "&mdash;");
+  EXPECT_EQ(J["items"][0]["char"], "\u2014");
+  EXPECT_EQ(Slurp(Page), Before) << "the file changes only with --write";
+}
+
+TEST(CliComplete, WriteAppliesTheResult) {
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-write-" + std::to_string(::getpid()));
+  fs::create_directories(Dir);
+  const fs::path Copy = Dir / "contact.html";
+  fs::copy_file(XPage, Copy);
+  json J = Complete({Copy.string(), "11:6", "--accept", "br", "--write"});
+  EXPECT_EQ(J["caret"], json::parse("[11,9]"));
+  J = Complete({Copy.string(), "11:9", "--type", ">", "--write"});
+  EXPECT_EQ(J["edits"][0]["newText"], " />");
+  EXPECT_NE(Slurp(Copy).find("  <p><br /></p>\n"), std::string::npos);
+  fs::remove_all(Dir);
+}
+
+TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
+  const std::string Css = (fs::temp_directory_path() / "mlinsight-none.css").string();
+  std::ofstream(Css) << "a { color: red }";
+  struct TCase {
+    std::vector<std::string> Args;
+    int Status;
+    std::string Err;
+  } Cases[] = {
+      {{"complete", Css, "1:3"}, 2, "no completion manager handles"},
+      {{"complete", Page, "10:12", "--accept", "nosuch"}, 1, "no entry nosuch in the list"},
+      {{"complete", Page, "10:12", "--key", "f1"}, 1, "not a key: f1"},
+      {{"complete", Page, "10:12", "--answer", "size=3"}, 1, "--answer expects"},
+      {{"complete", "/nonexistent/x.html", "1:1"}, 1, "cannot read"},
+      {{"complete", Page, "0:1"}, 2, "expected LINE:COL"},
+  };
+  for (const auto& C : Cases) {
+    const TRun R = RunTool(C.Args);
+    EXPECT_EQ(R.Status, C.Status) << C.Args[1];
+    EXPECT_NE(R.Err.find(C.Err), std::string::npos) << R.Err;
+    EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), 1) << R.Err;
+  }
+  fs::remove(Css);
 }
 
 }  // namespace

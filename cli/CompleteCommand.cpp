@@ -1,0 +1,278 @@
+#include "cli/CompleteCommand.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "cli/TextPositions.h"
+#include "completion/HTMLCodCmplt.h"
+#include "completion/HTMReg.h"
+#include "completion/MLInsightPackage.h"
+#include "host/CompletionCycle.h"
+#include "host/KelRegistry.h"
+#include "host/KelStrings.h"
+#include "host/MemoryCanvas.h"
+
+namespace kel {
+
+namespace {
+
+using nlohmann::json;
+
+// Scripted answers first; when they run out, a terminal asks the user, and
+// anything else cancels.
+class TPromptDialogRunner : public TKelDialogRunner {
+ public:
+  TScriptedDialogRunner Script;
+
+  bool RunURLDialog(const TKelURLRequest& Request, std::string& URL) override {
+    if (!Script.URLAnswers.empty()) return Script.RunURLDialog(Request, URL);
+    return Ask("URL (relative to " + Request.InitialDir + ")", URL);
+  }
+  bool RunColorDialog(std::string& Color) override {
+    if (!Script.ColorAnswers.empty()) return Script.RunColorDialog(Color);
+    return Ask("Colour (#RRGGBB or a name)", Color);
+  }
+  bool RunFileOpenDialog(const TKelFileOpenRequest& Request, std::string& FileName) override {
+    if (!Script.FileAnswers.empty()) return Script.RunFileOpenDialog(Request, FileName);
+    return Ask(Request.Title.empty() ? "File" : Request.Title, FileName);
+  }
+  bool IsControlKeyDown() override { return false; }
+
+ private:
+  static bool Ask(const std::string& Prompt, std::string& Answer) {
+    if (!isatty(STDIN_FILENO)) return false;
+    std::cerr << Prompt << ": " << std::flush;
+    if (!std::getline(std::cin, Answer)) return false;
+    return !Answer.empty();
+  }
+};
+
+bool AddAnswer(TScriptedDialogRunner& Script, const std::string& Answer, std::ostream& Err) {
+  if (SameText(Answer, "cancel")) {
+    Script.URLAnswers.push_back({});
+    Script.ColorAnswers.push_back({});
+    Script.FileAnswers.push_back({});
+    return true;
+  }
+  const size_t Eq = Answer.find('=');
+  const std::string Name = LowerCase(Answer.substr(0, Eq));
+  const std::string Value = Eq == std::string::npos ? std::string() : Answer.substr(Eq + 1);
+  if (Eq != std::string::npos && Name == "url") {
+    Script.URLAnswers.push_back({true, Value});
+  } else if (Eq != std::string::npos && Name == "color") {
+    Script.ColorAnswers.push_back({true, Value});
+  } else if (Eq != std::string::npos && Name == "file") {
+    Script.FileAnswers.push_back({true, Value});
+  } else if (Eq != std::string::npos && Name == "unit") {
+    // Only style-sheet values ask for units; markup never does.
+  } else {
+    Err << "mlinsight: --answer expects url=, color=, file=, unit= or cancel, got " << Answer << '\n';
+    return false;
+  }
+  return true;
+}
+
+// Users expect ="" with the caret between the quotes; the options file can
+// turn it off ([Code Insight] Insert Quotes=False).
+bool InsertQuotesOption() {
+  TKelRegistry Registry;
+  const auto Host = KelHostServices();
+  if (!Host || !Registry.OpenKey(Host->GetBaseRegistryKey() + "\\Code Insight", true)) return true;
+  return !SameText(Registry.ReadString("Insert Quotes"), "False");
+}
+
+struct TEdit {
+  int32_t Start, OldEnd, NewEnd;
+};
+
+// The net change: what lies between the common start and the common end.
+TEdit NetEdit(const std::string& Old, const std::string& New) {
+  size_t P = 0;
+  while (P < Old.size() && P < New.size() && Old[P] == New[P]) ++P;
+  size_t S = 0;
+  while (S < Old.size() - P && S < New.size() - P && Old[Old.size() - 1 - S] == New[New.size() - 1 - S]) ++S;
+  return {static_cast<int32_t>(P), static_cast<int32_t>(Old.size() - S), static_cast<int32_t>(New.size() - S)};
+}
+
+json Position(const std::string& Text, int32_t Offset) {
+  const auto [L, C] = LineColumnOf(Text, Offset);
+  return {L, C};
+}
+
+// The character an entity row shows, as the manager paints it.
+std::u16string EntityGlyph(IKelCodeInsightManager& Manager, int32_t Index) {
+  const auto Painter = query<IKelCodeInsightItemPainter>(&Manager);
+  if (!Painter) return {};
+  TMemoryCanvas Canvas;
+  TKelRect Rect{0, 0, 400, 16};
+  bool Default = false;
+  Painter->PaintItem(Index, Canvas, Rect, false, true, Default);
+  return Default || Canvas.Draws().size() < 2 ? std::u16string() : Canvas.Draws().front().Text;
+}
+
+std::string LineWithCaret(const std::string& Text, int32_t Line, int32_t Caret) {
+  size_t Start = 0;
+  for (int32_t L = 1; L < Line; ++L) {
+    const size_t Break = Text.find_first_of("\r\n", Start);
+    if (Break == std::string::npos) break;
+    Start = Break + ((Text[Break] == '\r' && Break + 1 < Text.size() && Text[Break + 1] == '\n') ? 2 : 1);
+  }
+  size_t End = Text.find_first_of("\r\n", Start);
+  if (End == std::string::npos) End = Text.size();
+  std::string S = Text.substr(Start, End - Start);
+  if (Caret >= static_cast<int32_t>(Start) && Caret <= static_cast<int32_t>(End))
+    S.insert(static_cast<size_t>(Caret) - Start, "|");
+  return S;
+}
+
+}  // namespace
+
+int KeyCode(const std::string& Name) {
+  static const std::pair<const char*, int> Named[] = {
+      {"enter", '\r'}, {"return", '\r'}, {"tab", '\t'}, {"space", ' '}, {"escape", 27}, {"esc", 27}};
+  for (const auto& [N, C] : Named)
+    if (SameText(Name, N)) return C;
+  return Name.size() == 1 ? static_cast<unsigned char>(Name[0]) : -1;
+}
+
+int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out, std::ostream& Err) {
+  std::string Original;
+  if (!ReadWholeFile(R.FileName, Original, Err)) return 1;
+  const int Typed = R.Type.empty() ? 0 : KeyCode(R.Type);
+  const int Key = R.Cancel ? 27 : KeyCode(R.Key);
+  if (Typed < 0 || Key < 0) {
+    Err << "mlinsight: not a key: " << (Typed < 0 ? R.Type : R.Key) << '\n';
+    return 1;
+  }
+  auto Runner = std::make_shared<TPromptDialogRunner>();
+  for (const auto& A : R.Answers)
+    if (!AddAnswer(Runner->Script, A, Err)) return 1;
+  Host.SetDialogRunner(Runner);
+
+  auto View = MakeMemoryEditView(Original, R.FileName);
+  View->SetCursorPos({static_cast<int16_t>(ByteColumn(Original, R.Line, R.Column)), R.Line});
+  Host.SetCurrentEditView(View);
+
+  PackageLoad();
+  IDERegister();
+  struct TUnload {
+    ~TUnload() { PackageUnload(); }
+  } Unload;
+  const auto Manager = TCompletionCycle::ManagerFor(Host, R.FileName);
+  if (!Manager) {
+    Err << "mlinsight: no completion manager handles " << R.FileName << '\n';
+    return 2;
+  }
+  const auto Markup = query<IKelMLCodeInsightManager>(Manager);
+  if (Markup) Markup->SetInsertQuotes(R.Quotes < 0 ? InsertQuotesOption() : R.Quotes != 0);
+
+  TCompletionCycle Cycle(Host);
+  Cycle.SetManager(Manager);
+  Cycle.Type(static_cast<char>(Typed));
+  for (const char C : R.Filter) {
+    if (!Cycle.IsOpen()) break;
+    Cycle.Key(C);
+  }
+  const bool Invoked = Cycle.Invoked();
+  const bool Open = Cycle.IsOpen();
+  auto* Own = Markup ? static_cast<TMLKibitzManager*>(Markup.get()) : nullptr;
+  const std::string Context = Open && Own ? Own->ContextName() : "none";
+  const auto Items = Cycle.Items();
+  json JItems = json::array();
+  for (size_t I = 0; I < Items.size(); ++I) {
+    json Item{{"text", Items[I].Text},
+              {"type", Items[I].Type},
+              {"class", Items[I].Class},
+              {"abstract", Items[I].Abstract}};
+    if (Context == "entity") Item["char"] = Utf16ToUtf8(EntityGlyph(*Manager, static_cast<int32_t>(I)));
+    JItems.push_back(Item);
+  }
+  const std::string Token = Cycle.Token();
+
+  json Accepted = nullptr;
+  if (Open && (!R.Accept.empty() || R.AcceptIndex >= 0 || R.Cancel)) {
+    if (!R.Cancel) {
+      const bool Found = R.AcceptIndex >= 0 ? Cycle.SelectIndex(R.AcceptIndex) : Cycle.SelectText(R.Accept);
+      if (!Found) {
+        Err << "mlinsight: no entry " << (R.AcceptIndex >= 0 ? std::to_string(R.AcceptIndex) : R.Accept)
+            << " in the list\n";
+        Cycle.Key(27);
+        return 1;
+      }
+      const auto& Row = Items[static_cast<size_t>(Cycle.Selected())];
+      Accepted = Row.Text.empty() && Row.Type.starts_with(" ") ? Row.Type.substr(1) : Row.Text;
+    }
+    Cycle.Key(static_cast<char>(Key));
+  }
+  if (Cycle.IsOpen()) Cycle.Key(27);
+
+  const std::string& Final = View->Text();
+  const int32_t Caret = View->CaretOffset();
+  json Edits = json::array();
+  if (Final != Original) {
+    const TEdit E = NetEdit(Original, Final);
+    Edits.push_back({{"start", Position(Original, E.Start)},
+                     {"end", Position(Original, E.OldEnd)},
+                     {"newText", Final.substr(static_cast<size_t>(E.Start), static_cast<size_t>(E.NewEnd - E.Start))}});
+  }
+  if (R.Write && Final != Original) {
+    std::ofstream OutFile(R.FileName, std::ios::binary | std::ios::trunc);
+    if (!(OutFile << Final)) {
+      Err << "mlinsight: cannot write " << R.FileName << '\n';
+      return 1;
+    }
+  }
+
+  if (R.Json) {
+    Out << json{{"manager", Manager->GetName()},
+                {"invoked", Invoked},
+                {"context", Context},
+                {"token", Token},
+                {"items", JItems},
+                {"accepted", Accepted},
+                {"edits", Edits},
+                {"caret", Position(Final, Caret)},
+                {"reopen", Cycle.ReopenRequested()},
+                {"text", Final}}
+               .dump()
+        << '\n';
+    return 0;
+  }
+  Out << Manager->GetName() << ": ";
+  if (!Open)
+    Out << (Invoked ? "no list here" : "the key opens no list") << '\n';
+  else
+    Out << Context << " list, " << Items.size() << " entries" << (Token.empty() ? "" : ", token \"" + Token + "\"")
+        << '\n';
+  for (size_t I = 0; I < Items.size(); ++I) {
+    const auto& Row = Items[I];
+    std::string Text = Row.Text.empty() ? Row.Type.substr(Row.Type.empty() ? 0 : 1) : Row.Text;
+    if (Context == "entity") {
+      const std::u16string Glyph = Utf8ToUtf16(JItems[I]["char"].get<std::string>());
+      char Code[16] = "";
+      if (!Glyph.empty()) std::snprintf(Code, sizeof Code, "U+%04X", static_cast<unsigned>(Glyph[0]));
+      Text += std::string("  ") + Code + " " + JItems[I]["char"].get<std::string>();
+    }
+    std::string Type = Row.Text.empty() ? std::string() : Row.Type;
+    Out << "  " << Text;
+    if (Text.size() < 24) Out << std::string(24 - Text.size(), ' ');
+    Out << "  " << Type;
+    if (Type.size() < 10) Out << std::string(10 - Type.size(), ' ');
+    Out << "  " << Row.Class << '\n';
+  }
+  if (!Accepted.is_null()) Out << "accepted: " << Accepted.get<std::string>() << '\n';
+  if (Final != Original) {
+    const TEdit E = NetEdit(Original, Final);
+    const int32_t First = LineColumnOf(Final, E.Start).first;
+    const int32_t Last = std::max(LineColumnOf(Final, E.NewEnd).first, LineColumnOf(Final, Caret).first);
+    for (int32_t L = First; L <= Last; ++L) Out << L << " | " << LineWithCaret(Final, L, Caret) << '\n';
+  }
+  if (Cycle.ReopenRequested()) Out << "(completion opens again)\n";
+  return 0;
+}
+
+}  // namespace kel

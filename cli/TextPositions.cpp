@@ -1,0 +1,66 @@
+#include "cli/TextPositions.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace kel {
+
+namespace {
+
+bool IsContinuation(char C) { return (static_cast<unsigned char>(C) & 0xC0) == 0x80; }
+
+}  // namespace
+
+int32_t ByteColumn(const std::string& Text, int32_t Line, int32_t Column) {
+  size_t Pos = 0;
+  for (int32_t L = 1; L < Line && Pos < Text.size(); ++L) {
+    const size_t Break = Text.find_first_of("\r\n", Pos);
+    if (Break == std::string::npos) return Column;
+    Pos = Break + ((Text[Break] == '\r' && Break + 1 < Text.size() && Text[Break + 1] == '\n') ? 2 : 1);
+  }
+  int32_t Bytes = 0;
+  for (int32_t C = 1; C < Column && Pos + static_cast<size_t>(Bytes) < Text.size(); ++C) {
+    const auto B = static_cast<unsigned char>(Text[Pos + static_cast<size_t>(Bytes)]);
+    if (B == '\n' || B == '\r') return Bytes + 1 + (Column - C);
+    ++Bytes;
+    while (Pos + static_cast<size_t>(Bytes) < Text.size() && IsContinuation(Text[Pos + static_cast<size_t>(Bytes)]))
+      ++Bytes;
+  }
+  return Bytes + 1;
+}
+
+std::pair<int32_t, int32_t> LineColumnOf(const std::string& Text, int32_t Offset) {
+  int32_t Line = 1, Column = 1;
+  const size_t End = std::min(Text.size(), static_cast<size_t>(std::max(Offset, 0)));
+  for (size_t I = 0; I < End; ++I) {
+    const char C = Text[I];
+    if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') continue;
+    if (C == '\n' || C == '\r') {
+      ++Line;
+      Column = 1;
+    } else if (!IsContinuation(C)) {
+      ++Column;
+    }
+  }
+  return {Line, Column};
+}
+
+bool ReadWholeFile(const std::string& FileName, std::string& Text, std::ostream& Err) {
+  std::ifstream In(FileName, std::ios::binary);
+  std::ostringstream Buffer;
+  if (!In || !(Buffer << In.rdbuf())) {
+    // An empty file reads as no characters, which is not an error.
+    if (In && In.peek() == std::char_traits<char>::eof()) {
+      Text.clear();
+      return true;
+    }
+    Err << "mlinsight: cannot read " << FileName << ": " << std::strerror(errno ? errno : EIO) << '\n';
+    return false;
+  }
+  Text = Buffer.str();
+  return true;
+}
+
+}  // namespace kel

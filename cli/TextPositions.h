@@ -1,0 +1,24 @@
+// Positions as the command line gives them: LINE:COL from 1, COL counting
+// characters (code points) of the line, and their byte counterparts in the
+// host's positions.
+//
+// Example: in "é<a" ByteColumn(Text, 1, 2) is 3 (the 'é' takes two bytes),
+// and LineColumnOf(Text, 2) is {1, 2}.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <utility>
+
+namespace kel {
+
+// The 1-based byte column of character column Column on line Line; a column
+// past the line's end stays past it by as many bytes.
+int32_t ByteColumn(const std::string& Text, int32_t Line, int32_t Column);
+// Line and character column (both from 1) of a byte offset.
+std::pair<int32_t, int32_t> LineColumnOf(const std::string& Text, int32_t Offset);
+// The whole file; false with a message on Err when it cannot be read.
+bool ReadWholeFile(const std::string& FileName, std::string& Text, std::ostream& Err);
+
+}  // namespace kel
