@@ -18,12 +18,20 @@ build: deps $(BUILD)/build.ninja
 	@cmake --build $(BUILD)
 
 run: build
-	@echo '$$ mlinsight schema-file -- "-//W3C//DTD HTML 4.01//EN"'
-	@$(BUILD)/bin/mlinsight schema-file -- "-//W3C//DTD HTML 4.01//EN"
-	@echo '$$ mlinsight chunks $(EXAMPLE)'
-	@$(BUILD)/bin/mlinsight chunks $(EXAMPLE)
-	@echo '$$ mlinsight caret $(EXAMPLE) 10:19 --json'
-	@$(BUILD)/bin/mlinsight caret $(EXAMPLE) 10:19 --json
+	@echo '$$ mlinsight complete $(EXAMPLE) 23:57       # inside <table>'
+	@$(BUILD)/bin/mlinsight complete $(EXAMPLE) 23:57
+	@echo; echo '$$ mlinsight complete examples/typing.html 6:22 --accept href      # attributes of <a '
+	@$(BUILD)/bin/mlinsight complete examples/typing.html 6:22 --accept href | tail -4
+	@echo; echo '$$ mlinsight complete $(EXAMPLE) 41:22 --accept PASSWORD    # values of <input type='
+	@$(BUILD)/bin/mlinsight complete $(EXAMPLE) 41:22 --accept PASSWORD
+	@echo; echo "$$ mlinsight complete $(EXAMPLE) 24:16 --type '&' --filter md --accept mdash"
+	@$(BUILD)/bin/mlinsight complete $(EXAMPLE) 24:16 --type '&' --filter md --accept mdash
+	@echo; echo "$$ mlinsight complete examples/typing.html 7:7 --type '>'      # closing tag after >"
+	@$(BUILD)/bin/mlinsight complete examples/typing.html 7:7 --type '>'
+	@echo; echo '$$ mlinsight complete examples/contact.html 11:6 --accept br --write; ... 11:9 --type ">"   # XHTML'
+	@cp examples/contact.html $(BUILD)/contact.html
+	@$(BUILD)/bin/mlinsight complete $(BUILD)/contact.html 11:6 --accept br --write | tail -2
+	@$(BUILD)/bin/mlinsight complete $(BUILD)/contact.html 11:9 --type '>' --write
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j2

@@ -319,10 +319,13 @@ TEST(CliComplete, ListsWhatTheSchemaAllowsAtTheCaret) {
 
 TEST(CliComplete, AcceptingPrintsTheEditsAndTheCaret) {
   const std::string Before = Slurp(Page);
-  json J = Complete({Page, "10:12", "--accept", "name"});
-  EXPECT_EQ(J["accepted"], "name");
-  EXPECT_EQ(J["edits"], json::parse(R"([{"start":[10,12],"end":[10,12],"newText":"name"}])"));
-  EXPECT_EQ(J["caret"], json::parse("[10,16]"));
+  const std::string Typing = std::string(MLINSIGHT_SOURCE_DIR) + "/examples/typing.html";
+  json J = Complete({Typing, "6:22", "--accept", "href"});
+  EXPECT_EQ(J["accepted"], "href");
+  EXPECT_EQ(J["edits"], json::parse(R"([{"start":[6,22],"end":[6,22],"newText":"href=\"\""}])"));
+  EXPECT_EQ(J["caret"], json::parse("[6,28]"));
+  EXPECT_EQ(Complete({Typing, "6:22", "--accept", "href", "--no-quotes"})["edits"][0]["newText"], "href");
+  EXPECT_EQ(Complete({Typing, "7:7", "--type", ">"})["edits"][0]["newText"], "></table>");
   J = Complete({Page, "23:57", "--accept", "tbody", "--key", "space"});
   EXPECT_EQ(J["edits"][0]["newText"], "<tbody ");
   EXPECT_TRUE(J["reopen"]);
