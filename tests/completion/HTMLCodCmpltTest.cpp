@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "host/MemoryCanvas.h"
 #include "host/MemoryEditor.h"
 #include "symbols/MLSymbolManager.h"
 #include "tests/completion/CompletionTestSupport.h"
@@ -348,6 +349,69 @@ TEST_F(Markup, ClosingTagRowsAreBrowsableWithControl) {
   EXPECT_EQ(Line, 3);
   EXPECT_FALSE(Manager->GotoDefinition(File, Line, -1));
   EXPECT_EQ(File, "");
+}
+
+const std::string Loose = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n";
+
+struct TEditorCase {
+  const char* Name;
+  std::string Marked;
+  bool Confirmed;
+  std::string Answer;
+  std::string Expected;
+};
+
+TEST_F(Markup, ValueEditorsAnswerThroughTheHostsDialogs) {
+  const TEditorCase Cases[] = {
+      {"url", Strict + "<body><p><a href=|", true, "img/logo.png", Strict + "<body><p><a href=\"img/logo.png\"|"},
+      {"url cancelled", Strict + "<body><p><a href=|", false, "", Strict + "<body><p><a href=\"|\""},
+      {"url replacing a value", Strict + "<body><p><a href=\"old.html|\">", true, "new.html",
+       Strict + "<body><p><a href=\"new.html\"|>"},
+      {"colour", Loose + "<body bgcolor=|", true, "#FF0000", Loose + "<body bgcolor=\"#FF0000\"|"},
+      {"colour cancelled", Loose + "<body bgcolor=|", false, "", Loose + "<body bgcolor=\"|\""},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    auto& D = Test.Dialogs();
+    D.URLAnswers.assign(1, {C.Confirmed, C.Answer});
+    D.ColorAnswers.assign(1, {C.Confirmed, C.Answer});
+    ASSERT_TRUE(Run({C.Marked, "page.html", 0, "", "", '\r'}));
+    EXPECT_EQ(Result(), C.Expected);
+  }
+  EXPECT_EQ(Test.Dialogs().URLRequests.size(), 3u);
+  EXPECT_EQ(Test.Dialogs().ColorRequests, 2);
+}
+
+TEST_F(Markup, EntityRowsArePaintedWithTheirCharacter) {
+  ASSERT_TRUE(Run({Strict + "<body><p>|", "page.html", '&', "mdas", "", 0}));
+  auto Painter = query<IKelCodeInsightItemPainter>(Manager);
+  TMemoryCanvas Canvas(7, 16);
+  TKelRect Rect{2, 0, 300, 16};
+  bool Default = false;
+  Painter->PaintItem(0, Canvas, Rect, false, true, Default);
+  EXPECT_FALSE(Default);
+  ASSERT_EQ(Canvas.Draws().size(), 2u);
+  EXPECT_EQ(Canvas.Draws()[0].Text, u"\u2014");
+  EXPECT_EQ(Canvas.Draws()[0].FontName, "Tahoma");
+  EXPECT_EQ(Canvas.Draws()[0].Style, kelFontBold);
+  EXPECT_EQ(Canvas.Draws()[0].Clip, (TKelRect{2, 0, 9, 16}));
+  EXPECT_EQ(Canvas.Draws()[1].Text, u"mdash");
+  EXPECT_EQ(Canvas.Draws()[1].FontName, "Sans") << "the font is given back";
+  EXPECT_EQ(Canvas.Draws()[1].Clip, (TKelRect{30, 0, 65, 16}));
+  EXPECT_EQ(Rect.Left, 65);
+  EXPECT_EQ(Canvas.GetFontStyle(), 0);
+
+  TMemoryCanvas Hint;
+  Rect = {0, 0, 300, 16};
+  Painter->PaintItem(0, Hint, Rect, true, true, Default);
+  ASSERT_EQ(Hint.Draws().size(), 1u) << "a hint shows the name only";
+  EXPECT_EQ(Hint.Draws()[0].Text, u"mdash");
+
+  ASSERT_TRUE(Run({Strict + "<body><p>|", "page.html", 0, "", "", 0}));
+  TMemoryCanvas Plain;
+  Painter->PaintItem(0, Plain, Rect, false, true, Default);
+  EXPECT_TRUE(Default) << "other rows are the host's to paint";
+  EXPECT_TRUE(Plain.Draws().empty());
 }
 
 }  // namespace
