@@ -414,5 +414,26 @@ TEST_F(Markup, EntityRowsArePaintedWithTheirCharacter) {
   EXPECT_TRUE(Plain.Draws().empty());
 }
 
+TEST_F(Markup, DirectivesAreAlwaysWrittenAfterLessThanPercent) {
+  // A directive the schema offers at the top of a page.
+  ASSERT_TRUE(Run({Strict + "|", "page.html", 0, "", "", 27}));
+  TMLSymbolManager& SM = MLSymbolManager();
+  Manager->SetTagCase(TTagCase::tcNormal);
+  const auto Page = MakeKel<THTMLTag>("@ Page", &SM, -1);
+  SM.RegisterTag(Page.get());
+  SM.GetHiddenRootNode()->AddTag(Page.get());
+  SM.GetHiddenRootNode()->AlphaSort();
+  const std::pair<std::string, std::string> Cases[] = {
+      {Strict + "|", Strict + "<%@ Page|"},
+      {Strict + "<|", Strict + "<%@ Page|"},
+  };
+  for (const auto& [Marked, Expected] : Cases) {
+    EXPECT_TRUE(Run({Marked, "page.html", 0, "", "@ Page"})) << Marked;
+    EXPECT_EQ(Result(), Expected);
+  }
+  SM.GetHiddenRootNode()->RemoveTag(Page.get());
+  SM.UnRegisterTag(Page.get());
+}
+
 }  // namespace
 }  // namespace kel
