@@ -48,6 +48,7 @@ bench: build
 	@$(BUILD)/bin/tag_filter_bench
 	@$(BUILD)/bin/parser_bench
 	@$(BUILD)/bin/dtd_load_bench
+	@$(BUILD)/bin/completion_bench
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

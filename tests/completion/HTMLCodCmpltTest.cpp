@@ -102,6 +102,8 @@ TEST_F(Markup, AcceptingWritesTheCandidateAndWhatGoesWithIt) {
        {S + "<body><p><a |= \"x\">", "page.html", 0, "", "href"}, true, S + "<body><p><a href|= \"x\">"},
       {"name without a blank before it", {S + "<body><p><a href=\"x\"|", "page.html", 0, "", "name"}, true,
        S + "<body><p><a href=\"x\" name|"},
+      {"value over the filter typed after the list opened", {S + "<body><td align=|", "page.html", 0, "le", ""},
+       false, S + "<body><td align=\"left\"|"},
       {"unterminated value", {S + "<body><td align=\"le|", "page.html", 0, "", ""}, true,
        S + "<body><td align=\"left\"|"},
       {"value typed after = is quoted when written", {S + "<body><td align=le|", "page.html", 0, "", ""}, true,
