@@ -1,0 +1,274 @@
+#include "css/CSSImpl.h"
+
+#include <algorithm>
+
+#include "markup/MLParserUtils.h"
+
+namespace kel {
+
+// ---- TCSSStringList ------------------------------------------------------------------------
+
+bool TCSSStringList::Contains(const std::string& S) const {
+  return std::find(Items.begin(), Items.begin() + Count, S) != Items.begin() + Count;
+}
+
+void TCSSStringList::Add(const std::string& S) {
+  if (Contains(S)) return;
+  // The array grows by doubling from 8, as the list was designed to.
+  if (static_cast<size_t>(Count) == Items.capacity()) Items.reserve(Items.capacity() * 2);
+  Items.push_back(S);
+  ++Count;
+}
+
+void TCSSStringList::Remove(const std::string& S) {
+  const auto End = Items.begin() + Count;
+  const auto It = std::find(Items.begin(), End, S);
+  if (It == End) return;
+  *It = std::move(Items[static_cast<size_t>(Count) - 1]);
+  Items.pop_back();
+  --Count;
+}
+
+std::string TCSSStringList::GetItem(int32_t Index) const {
+  return Index >= 0 && Index < Count ? Items[static_cast<size_t>(Index)] : std::string();
+}
+
+// ---- Nodes -----------------------------------------------------------------------------------
+
+void FreeNodeChain(TCSSNode*& Chain) {
+  while (Chain) {
+    TCSSNode* Next = Chain->Next;
+    delete Chain;
+    Chain = Next;
+  }
+}
+
+TDeclaration::TDeclaration(TCSSNode*& Chain)
+    : TCSSNode(TNodeKind::nkDeclaration, Chain), Expr(new TNodeOp(FOwnChain)), FOwnExpr(Expr) {}
+
+TDeclaration::~TDeclaration() {
+  FOwnExpr = nullptr;
+  FreeNodeChain(FOwnChain);
+}
+
+// ---- Symbols ----------------------------------------------------------------------------------
+
+void TCSSProperty::AddValue(TCSSValue* Value) {
+  if (Value && std::find(Values.begin(), Values.end(), Value) == Values.end()) Values.push_back(Value);
+}
+
+void TCSSProperty::AddType(TCSSType* Type) {
+  if (Type && std::find(Types.begin(), Types.end(), Type) == Types.end()) Types.push_back(Type);
+}
+
+std::string TCSSProperty::GetKibitzValue(int32_t Index) const {
+  const int32_t At = KibitzFirst + Index;
+  if (At < 0 || At >= GetValueCount()) return {};
+  const TCSSValue* V = Values[static_cast<size_t>(At)];
+  return V->Kind == TCSSValueKind::cssVkType ? V->Name + "..." : V->Name;
+}
+
+// ---- Symbol table -----------------------------------------------------------------------------
+
+int CompareCSSNames(const std::string& A, const std::string& B) {
+  const auto Up = [](char C) {
+    const auto U = static_cast<unsigned char>(C);
+    return U >= 'a' && U <= 'z' ? static_cast<unsigned char>(U - 32) : U;
+  };
+  const size_t N = std::min(A.size(), B.size());
+  for (size_t I = 0; I < N; ++I) {
+    const unsigned char X = Up(A[I]), Y = Up(B[I]);
+    if (X != Y) return X < Y ? -1 : 1;
+  }
+  return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
+}
+
+TCSSSymbolTable::TCSSSymbolTable(const TKibitzPosSource* AParser) : Parser(AParser) {}
+
+TCSSSymbolTable::~TCSSSymbolTable() {
+  for (auto& S : Sections)
+    for (TCSSSymbol* Symbol : S.List) delete Symbol;
+}
+
+TKibitzPos TCSSSymbolTable::Pos() const { return Parser ? Parser->GetKibitzPos() : TKibitzPos::kpNone; }
+
+TCSSSymbol* TCSSSymbolTable::Lookup(int Section, const std::string& Name) const {
+  for (TCSSSymbol* S = Sections[static_cast<size_t>(Section)].Heads[Hash(Name)]; S; S = S->Next)
+    if (CompareCSSNames(S->Name, Name) == 0) return S;
+  return nullptr;
+}
+
+void TCSSSymbolTable::Push(int Section, TCSSSymbol* Symbol) {
+  TSection& S = Sections[static_cast<size_t>(Section)];
+  TCSSSymbol*& Head = S.Heads[Hash(Symbol->Name)];
+  Symbol->Next = Head;
+  Head = Symbol;
+  S.List.push_back(Symbol);
+  ++S.Count;
+}
+
+template <class T>
+T* TCSSSymbolTable::NewSymbol(int Section, const std::string& Name) {
+  if (TCSSSymbol* Found = Lookup(Section, Name)) return static_cast<T*>(Found);
+  T* Symbol = new T(Name);
+  Push(Section, Symbol);
+  return Symbol;
+}
+
+TCSSProperty* TCSSSymbolTable::NewProperty(const std::string& Name) {
+  const int32_t Before = Sections[Props].Count;
+  TCSSProperty* P = NewSymbol<TCSSProperty>(Props, Name);
+  if (Sections[Props].Count != Before) PropList.push_back(P);
+  return P;
+}
+TCSSType* TCSSSymbolTable::NewType(const std::string& Name) { return NewSymbol<TCSSType>(Types, Name); }
+TCSSValue* TCSSSymbolTable::NewValue(const std::string& Name) { return NewSymbol<TCSSValue>(Values, Name); }
+void TCSSSymbolTable::AddEditor(TCSSEditor* Editor) {
+  if (Editor) Push(Editors, Editor);
+}
+
+TCSSProperty* TCSSSymbolTable::LookupProperty(const std::string& Name) const {
+  return static_cast<TCSSProperty*>(Lookup(Props, Name));
+}
+TCSSType* TCSSSymbolTable::LookupType(const std::string& Name) const {
+  return static_cast<TCSSType*>(Lookup(Types, Name));
+}
+TCSSValue* TCSSSymbolTable::LookupValue(const std::string& Name) const {
+  return static_cast<TCSSValue*>(Lookup(Values, Name));
+}
+TCSSEditor* TCSSSymbolTable::LookupEditor(const std::string& Name) const {
+  return static_cast<TCSSEditor*>(Lookup(Editors, Name));
+}
+
+TCSSProperty* TCSSSymbolTable::GetProp(int32_t Index) const {
+  return Index >= 0 && Index < static_cast<int32_t>(PropList.size()) ? PropList[static_cast<size_t>(Index)] : nullptr;
+}
+TCSSType* TCSSSymbolTable::GetType(int32_t Index) const {
+  const auto& L = Sections[Types].List;
+  return Index >= 0 && Index < static_cast<int32_t>(L.size()) ? static_cast<TCSSType*>(L[static_cast<size_t>(Index)])
+                                                              : nullptr;
+}
+TCSSEditor* TCSSSymbolTable::GetEditor(int32_t Index) const {
+  const auto& L = Sections[Editors].List;
+  return Index >= 0 && Index < static_cast<int32_t>(L.size())
+             ? static_cast<TCSSEditor*>(L[static_cast<size_t>(Index)])
+             : nullptr;
+}
+
+void TCSSSymbolTable::AlphaSort() {
+  if (!PropList.empty()) QuickSort(PropList, 0, static_cast<int32_t>(PropList.size()) - 1);
+}
+
+void TCSSSymbolTable::SetKibitzProperty(TCSSProperty* Property) {
+  KibitzProperty = Property;
+  if (Property && !Property->Sorted) {
+    Property->Sorted = true;
+    if (!Property->Values.empty()) QuickSort(Property->Values, 0, Property->GetValueCount() - 1);
+  }
+}
+
+void TCSSSymbolTable::ResetKibitz() {
+  if (KibitzProperty) KibitzProperty->ResetKibitz();
+  KibitzProperty = nullptr;
+  KibitzFirst = 0;
+  KibitzLast = GetPropCount() - 1;
+}
+
+std::string TCSSSymbolTable::GetKibitzProp(int32_t Index) const {
+  const TCSSProperty* P = GetProp(KibitzFirst + Index);
+  return P ? P->Name : std::string();
+}
+
+int32_t TCSSSymbolTable::GetKibitzValueCount() const {
+  return KibitzProperty ? KibitzProperty->GetKibitzValueCount() : 0;
+}
+
+std::string TCSSSymbolTable::GetKibitzValue(int32_t Index) const {
+  return KibitzProperty ? KibitzProperty->GetKibitzValue(Index) : std::string();
+}
+
+namespace {
+
+// The names of the list in play, as one view over properties or values.
+struct TNames {
+  const std::vector<TCSSProperty*>* Props = nullptr;
+  const std::vector<TCSSValue*>* Values = nullptr;
+  explicit operator bool() const { return Props || Values; }
+  const std::string& operator[](int32_t I) const {
+    return Props ? (*Props)[static_cast<size_t>(I)]->Name : (*Values)[static_cast<size_t>(I)]->Name;
+  }
+};
+
+// The first position in [First, Last] whose name is not smaller than Key; -1 when none.
+int32_t FirstNotSmaller(const TNames& Names, int32_t First, int32_t Last, const std::string& Key) {
+  for (int32_t I = std::max(First, 0); I <= Last; ++I)
+    if (CompareCSSNames(Names[I], Key) >= 0) return I;
+  return -1;
+}
+
+}  // namespace
+
+int32_t TCSSSymbolTable::FindIdent(const std::string& S) const {
+  TNames Names;
+  int32_t First = 0, Last = -1;
+  if (Pos() == TKibitzPos::kpExpr && KibitzProperty) {
+    Names.Values = &KibitzProperty->Values;
+    First = KibitzProperty->KibitzFirst;
+    Last = std::min(KibitzProperty->KibitzLast, KibitzProperty->GetValueCount() - 1);
+  } else if (Pos() == TKibitzPos::kpProperty) {
+    Names.Props = &PropList;
+    First = KibitzFirst;
+    Last = std::min(KibitzLast, GetPropCount() - 1);
+  }
+  if (!Names || Last < First) return -1;
+  const int32_t P = FirstNotSmaller(Names, First, Last, S);
+  return P < 0 ? -1 : P - First;
+}
+
+void TCSSSymbolTable::SetFilter(const std::string& S) {
+  if (S.empty() || S.size() < Filter.size()) {
+    KibitzFirst = 0;
+    KibitzLast = GetPropCount() - 1;
+    if (KibitzProperty) KibitzProperty->ResetKibitz();
+  }
+  const TKibitzPos P = Pos();
+  TNames Names;
+  int32_t First = 0, Last = -1;
+  if (P == TKibitzPos::kpExpr && KibitzProperty) {
+    Names.Values = &KibitzProperty->Values;
+    First = KibitzProperty->KibitzFirst;
+    Last = std::min(KibitzProperty->KibitzLast, KibitzProperty->GetValueCount() - 1);
+  } else if (P == TKibitzPos::kpProperty) {
+    Names.Props = &PropList;
+    First = KibitzFirst;
+    Last = std::min(KibitzLast, GetPropCount() - 1);
+  }
+  Filter = S;
+  if (Names && !S.empty()) {
+    const int32_t Found = Last >= First ? FirstNotSmaller(Names, First, Last, S) : -1;
+    if (Found >= 0) {
+      First = Found;
+      std::string Bound = S;
+      char& C = Bound.back();
+      if (C == 'z') C = 'Z';
+      C = static_cast<char>(C + 1);
+      const int32_t Upper = FirstNotSmaller(Names, Found, Last, Bound);
+      if (Upper >= 0) Last = Upper - 1;
+      // The stored filter keeps a final z as Z.
+      C = static_cast<char>(C - 1);
+      Filter = Bound;
+    } else {
+      First = 1;
+      Last = 0;
+    }
+  }
+  if (P == TKibitzPos::kpExpr && KibitzProperty) {
+    KibitzProperty->KibitzFirst = First;
+    KibitzProperty->KibitzLast = Last;
+  } else if (P == TKibitzPos::kpProperty) {
+    KibitzFirst = First;
+    KibitzLast = Last;
+  }
+}
+
+}  // namespace kel

@@ -1,0 +1,92 @@
+// Reading a style sheet up to the caret. The scanner turns the chunks of a
+// buffer producer into the tokens of the CSS 2 grammar and stops at the
+// completion point: once the next token would begin at or after the caret's
+// offset it yields csstKibitz, again on every later call.
+//
+// Example: on "color: red" with the point at offset 5, GetToken() gives
+// csstIdent ("color"), then csstKibitz, and csstKibitz again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/KelObjects.h"
+#include "markup/MLParserUtils.h"
+
+namespace kel {
+
+// Token codes; a character that is a token by itself is its own code.
+inline constexpr uint8_t csstEof = 0;
+inline constexpr uint8_t csstKibitz = 1;
+inline constexpr uint8_t csstCDO = 128;
+inline constexpr uint8_t csstCDC = 129;
+inline constexpr uint8_t csstIncludes = 130;
+inline constexpr uint8_t csstDashMatch = 131;
+inline constexpr uint8_t csstString = 132;
+inline constexpr uint8_t csstIdent = 133;
+inline constexpr uint8_t csstHash = 134;
+inline constexpr uint8_t csstImport = 135;
+inline constexpr uint8_t csstPage = 136;
+inline constexpr uint8_t csstMedia = 137;
+inline constexpr uint8_t csstFontFace = 138;
+inline constexpr uint8_t csstCharset = 139;
+inline constexpr uint8_t csstAtKeyword = 140;
+inline constexpr uint8_t csstImportant = 141;
+inline constexpr uint8_t csstEms = 142;
+inline constexpr uint8_t csstExs = 143;
+inline constexpr uint8_t csstLength = 144;
+inline constexpr uint8_t csstAngle = 145;
+inline constexpr uint8_t csstTime = 146;
+inline constexpr uint8_t csstFreq = 147;
+inline constexpr uint8_t csstDimension = 148;
+inline constexpr uint8_t csstPercentage = 149;
+inline constexpr uint8_t csstNumber = 150;
+inline constexpr uint8_t csstURI = 151;
+inline constexpr uint8_t csstFunction = 152;
+inline constexpr uint8_t csstUnicodeRange = 153;
+
+class TStyleSheetScanner {
+ public:
+  TStyleSheetScanner() = default;
+  TStyleSheetScanner(const TStyleSheetScanner&) = delete;
+  TStyleSheetScanner& operator=(const TStyleSheetScanner&) = delete;
+
+  // Point: the buffer offset of the caret. Loads the first chunk.
+  void SetBufferAndPoint(IMLBufferProducer* Producer, int32_t Point);
+  uint8_t GetToken();
+  const std::string& GetTokenStr() const { return FTokenStr; }
+  uint8_t GetTokenCode() const { return FToken; }
+  // The zero-based column of the current position.
+  int32_t GetCharIndex() const { return static_cast<int32_t>(FCurrent - FLineStart); }
+  int32_t GetLine() const { return FLine; }
+  static std::string TokenToStr(uint8_t Token);
+  bool FillBuffer();
+
+ private:
+  char Cur() const { return *FCurrent; }
+  void SkipWhiteSpace();
+  // Steps over a line break at the current position, counting one line.
+  void StepLineBreak();
+  void ReadName();
+  // Reads a name from the current position; the token text is what it spans.
+  void ReadNameText();
+  void ReadNumber(const char* Start, bool Fraction);
+  void HandleString(char Quote);
+  void HandleComment();
+  void ReadURIBody();
+  uint8_t AtKeyword(const std::string& Name) const;
+  static uint8_t Unit(const std::string& Unit);
+
+  // An empty document reads as one empty chunk at offset 0.
+  char FEmpty[1] = {'\0'};
+  const char* FCurrent = FEmpty;
+  const char* FLineStart = FEmpty;
+  std::string FTokenStr;
+  TKelPtr<IMLBufferProducer> FProducer;
+  int32_t FLine = 0;
+  uint8_t FToken = csstEof;
+  int32_t FKibitzPoint = 0;
+  bool FHasBuffer = false;
+};
+
+}  // namespace kel

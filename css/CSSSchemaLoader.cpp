@@ -1,0 +1,184 @@
+#include "css/CSSSchemaLoader.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+
+#include "css/CSSUnitEditor.h"
+#include "host/KelFiles.h"
+#include "host/KelXMLDocument.h"
+
+namespace kel {
+
+std::vector<TFontFaceInfo> InstalledFonts() {
+  std::vector<TFontFaceInfo> Faces;
+  FcConfig* Config = FcInitLoadConfigAndFonts();
+  if (!Config) return Faces;
+  FcPattern* Pattern = FcPatternCreate();
+  FcObjectSet* Objects = FcObjectSetBuild(FC_FAMILY, FC_FULLNAME, FC_FONTFORMAT, nullptr);
+  if (FcFontSet* Set = Pattern && Objects ? FcFontList(Config, Pattern, Objects) : nullptr) {
+    for (int I = 0; I < Set->nfont; ++I) {
+      FcChar8* Family = nullptr;
+      FcChar8* Full = nullptr;
+      FcChar8* Format = nullptr;
+      if (FcPatternGetString(Set->fonts[I], FC_FAMILY, 0, &Family) != FcResultMatch || !Family) continue;
+      TFontFaceInfo Face;
+      Face.Family = reinterpret_cast<const char*>(Family);
+      if (FcPatternGetString(Set->fonts[I], FC_FULLNAME, 0, &Full) == FcResultMatch && Full)
+        Face.FullName = reinterpret_cast<const char*>(Full);
+      if (FcPatternGetString(Set->fonts[I], FC_FONTFORMAT, 0, &Format) == FcResultMatch && Format) {
+        const std::string F = reinterpret_cast<const char*>(Format);
+        Face.TrueType = F == "TrueType" || F == "CFF";
+      }
+      Faces.push_back(std::move(Face));
+    }
+    FcFontSetDestroy(Set);
+  }
+  if (Objects) FcObjectSetDestroy(Objects);
+  if (Pattern) FcPatternDestroy(Pattern);
+  FcConfigDestroy(Config);
+  return Faces;
+}
+
+std::vector<std::string> FontFamilyNames(const std::vector<TFontFaceInfo>& Faces) {
+  std::vector<std::string> Names;
+  for (const auto& F : Faces) {
+    std::string N = F.TrueType && !F.FullName.empty() ? F.FullName.substr(0, 64) : F.Family.substr(0, 32);
+    if (!N.empty() && std::find(Names.begin(), Names.end(), N) == Names.end()) Names.push_back(std::move(N));
+  }
+  return Names;
+}
+
+TCSSReader::TCSSReader(TCSSSymbolTable& SymbolTable, TFontSource Fonts)
+    : FTable(SymbolTable), FFonts(std::move(Fonts)) {}
+
+void TCSSReader::LoadFromFile(const std::string& FileName) {
+  if (!FileExists(FileName)) return;
+  TXMLDocument Doc;
+  Doc.LoadFromFile(FileName);
+  const TXMLNode Root = Doc.DocumentElement();
+  if (!Root.IsNull() && Root.NodeName() == "css") {
+    for (const TXMLNode& Node : Root.ChildNodes()) {
+      if (!Node.IsElement()) continue;
+      if (Node.NodeName() == "property")
+        AddProperty(Node);
+      else if (Node.NodeName() == "type")
+        AddType(Node);
+    }
+  }
+  Resolve();
+}
+
+void TCSSReader::AddProperty(const TXMLNode& Node) {
+  if (!Node.HasAttribute("name")) return;
+  TCSSProperty* P = FTable.NewProperty(Node.Attribute("name"));
+  if (Node.HasAttribute("inherited")) P->Inherited = Node.AttributeAsBoolean("inherited");
+  for (const TXMLNode& Child : Node.ChildNodes()) {
+    if (!Child.IsElement()) continue;
+    if (Child.NodeName() == "media") {
+      if (Child.HasAttribute("name")) P->Media.Add(Child.Attribute("name"));
+    } else if (Child.NodeName() == "value") {
+      LoadValues(Child, *P);
+    }
+  }
+}
+
+void TCSSReader::LoadValues(const TXMLNode& Node, TCSSProperty& Property) {
+  if (Node.HasAttribute("optional") || Node.HasAttribute("sequence")) {
+    for (const TXMLNode& Child : Node.ChildNodes())
+      if (Child.IsElement()) LoadValues(Child, Property);
+  } else if (Node.HasAttribute("name")) {
+    TCSSValue* V = FTable.NewValue(Node.Attribute("name"));
+    V->Kind = TCSSValueKind::cssVkName;
+    Property.AddValue(V);
+  } else if (Node.HasAttribute("type")) {
+    Property.AddType(FTable.NewType(Node.Attribute("type")));
+  }
+}
+
+void TCSSReader::AddType(const TXMLNode& Node) {
+  if (!Node.HasAttribute("name")) return;
+  TCSSType* T = FTable.NewType(Node.Attribute("name"));
+  if (Node.HasAttribute("editable")) T->Editable = Node.AttributeAsBoolean("editable");
+  for (const TXMLNode& Child : Node.ChildNodes()) {
+    if (!Child.IsElement() || Child.NodeName() != "value") continue;
+    if (Child.HasAttribute("name")) {
+      T->Values.Add(Child.Attribute("name"));
+    } else if (Child.HasAttribute("ref")) {
+      T->Refs.Add(Child.Attribute("ref"));
+    } else if (Child.HasAttribute("type")) {
+      const std::string Type = Child.Attribute("type");
+      if (Type == "font") {
+        if (FFonts)
+          for (const auto& Name : FontFamilyNames(FFonts())) T->Values.Add(Name);
+      } else {
+        T->IntrinsicTypes.Add(Type);
+      }
+    }
+  }
+}
+
+void TCSSReader::ResolveType(TCSSType& Type) {
+  if (Type.Resolved) return;
+  Type.Resolved = true;
+  for (int32_t I = 0; I < Type.GetRefCount(); ++I) {
+    TCSSType* Ref = FTable.LookupType(Type.Refs.GetItem(I));
+    if (!Ref) continue;
+    ResolveType(*Ref);
+    for (int32_t J = 0; J < Ref->GetValueCount(); ++J) Type.Values.Add(Ref->Values.GetItem(J));
+  }
+}
+
+void TCSSReader::Merge(TCSSProperty& Property, TCSSType& Type, int32_t Position) {
+  for (int32_t I = 0; I < Type.GetValueCount(); ++I) {
+    TCSSValue* V = FTable.NewValue(Type.Values.GetItem(I));
+    V->Kind = TCSSValueKind::cssVkName;
+    Property.AddValue(V);
+  }
+  if (Type.Editable) {
+    TCSSValue* V = FTable.NewValue(Type.Name);
+    V->Kind = TCSSValueKind::cssVkType;
+    Property.AddValue(V);
+    return;
+  }
+  // A type named after a property brings that property's values (shorthands).
+  const TCSSType* Own = Property.Types[static_cast<size_t>(Position)];
+  if (TCSSProperty* Part = FTable.LookupProperty(Own->Name); Part && Part != &Property) {
+    ResolveProp(*Part);
+    for (TCSSValue* V : Part->Values) Property.AddValue(V);
+  }
+}
+
+void TCSSReader::ResolveProp(TCSSProperty& Property) {
+  if (Property.Resolved) return;
+  Property.Resolved = true;
+  // Merging may resolve other properties, never this one's type list.
+  for (int32_t I = 0; I < Property.GetTypeCount(); ++I) {
+    TCSSType* T = Property.Types[static_cast<size_t>(I)];
+    Merge(Property, *T, I);
+    for (int32_t R = 0; R < T->GetRefCount(); ++R)
+      if (TCSSType* Ref = FTable.LookupType(T->Refs.GetItem(R))) Merge(Property, *Ref, I);
+  }
+}
+
+void TCSSReader::Resolve() {
+  for (int32_t I = 0; I < FTable.GetTypeCount(); ++I) ResolveType(*FTable.GetType(I));
+  for (int32_t I = 0; I < FTable.GetPropCount(); ++I) ResolveProp(*FTable.GetProp(I));
+  const auto Units = [this](TCSSUnitEditor* E, const char* Type) {
+    if (const TCSSType* T = FTable.LookupType(Type))
+      for (int32_t I = 0; I < T->GetIntrinsicCount(); ++I) E->GetUnitList().Add(T->IntrinsicTypes.GetItem(I));
+    return E;
+  };
+  FTable.AddEditor(new TCSSColorEditor);
+  FTable.AddEditor(new TCSSURIEditor);
+  FTable.AddEditor(Units(new TCSSAngleEditor, "angle"));
+  FTable.AddEditor(Units(new TCSSLengthEditor, "length"));
+  auto* Percentage = new TCSSPercentageEditor;
+  Percentage->GetUnitList().Add("%");
+  FTable.AddEditor(Percentage);
+  FTable.AddEditor(Units(new TCSSTimeEditor, "time"));
+  FTable.AddEditor(Units(new TCSSFrequencyEditor, "frequency"));
+  FTable.AddEditor(new TCSSFamilyNameEditor);
+}
+
+}  // namespace kel

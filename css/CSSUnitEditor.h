@@ -1,0 +1,67 @@
+// The value editors of style sheets: list entries such as "length..." or
+// "color..." that ask the user for a value instead of inserting their name.
+// Unit editors carry the units their dialog offers, in schema order.
+//
+// Example: a TCSSLengthEditor whose units are em, ex, px has the name
+// "length..." and GetUnitList().GetItem(2) == "px".
+#pragma once
+
+#include "css/CSSImpl.h"
+
+namespace kel {
+
+class TCSSColorEditor : public TCSSEditor {
+ public:
+  TCSSColorEditor() : TCSSEditor("color...") {}
+  // The host's web colour dialog.
+  bool Execute() override;
+};
+
+class TCSSURIEditor : public TCSSEditor {
+ public:
+  TCSSURIEditor() : TCSSEditor("uri...") {}
+  // A file-open dialog; the value is url(path), with file:/// before a drive letter.
+  bool Execute() override;
+};
+
+class TCSSFamilyNameEditor : public TCSSEditor {
+ public:
+  TCSSFamilyNameEditor() : TCSSEditor("family-name...") {}
+  // A family name is typed, not picked: nothing is produced.
+  bool Execute() override { return false; }
+};
+
+class TCSSUnitEditor : public TCSSEditor {
+ public:
+  TCSSUnitEditor() : TCSSEditor("") {}
+  TCSSStringList& GetUnitList() { return Units; }
+  // The unit dialog (value and unit) arrives with the style-sheet editors;
+  // until then nothing is produced.
+  bool Execute() override { return false; }
+
+ protected:
+  TCSSStringList Units;
+};
+
+class TCSSAngleEditor : public TCSSUnitEditor {
+ public:
+  TCSSAngleEditor() { Name = "angle..."; }
+};
+class TCSSLengthEditor : public TCSSUnitEditor {
+ public:
+  TCSSLengthEditor() { Name = "length..."; }
+};
+class TCSSPercentageEditor : public TCSSUnitEditor {
+ public:
+  TCSSPercentageEditor() { Name = "percentage..."; }
+};
+class TCSSTimeEditor : public TCSSUnitEditor {
+ public:
+  TCSSTimeEditor() { Name = "time..."; }
+};
+class TCSSFrequencyEditor : public TCSSUnitEditor {
+ public:
+  TCSSFrequencyEditor() { Name = "frequency..."; }
+};
+
+}  // namespace kel
