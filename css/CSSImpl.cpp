@@ -226,7 +226,9 @@ int32_t TCSSSymbolTable::FindIdent(const std::string& S) const {
 }
 
 void TCSSSymbolTable::SetFilter(const std::string& S) {
-  if (S.empty() || S.size() < Filter.size()) {
+  // Narrowing is sound only while the new filter extends the old one; any
+  // other text (shorter, or another word of the same length) starts over.
+  if (S.empty() || S.size() < Filter.size() || CompareCSSNames(S.substr(0, Filter.size()), Filter) != 0) {
     KibitzFirst = 0;
     KibitzLast = GetPropCount() - 1;
     if (KibitzProperty) KibitzProperty->ResetKibitz();

@@ -1,0 +1,127 @@
+// The string set, the node chain and the symbol table's sorting, filtering and lookup.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "css/CSSImpl.h"
+
+namespace kel {
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(CSSStringList, SetInInsertionOrder) {
+  TCSSStringList L;
+  for (const char* S : {"a", "b", "a", "B", "c"}) L.Add(S);
+  EXPECT_EQ(L.GetCount(), 4) << "exact duplicates only";
+  L.Remove("a");
+  EXPECT_EQ(L.GetItem(0), "c") << "the last item takes the removed place";
+  EXPECT_EQ(L.GetItem(1), "b");
+  EXPECT_EQ(L.GetCount(), 3);
+  EXPECT_EQ(L.GetItem(-1), "");
+  EXPECT_EQ(L.GetItem(3), "");
+  L.Remove("zz");
+  EXPECT_EQ(L.GetCount(), 3);
+  for (int I = 0; I < 40; ++I) L.Add("n" + std::to_string(I));
+  EXPECT_EQ(L.GetItem(42), "n39") << "grows past its first capacity";
+}
+
+TEST(CSSNodes, TheChainOwnsEveryNode) {
+  TCSSNode* Chain = nullptr;
+  auto* Sheet = new TStyleSheet(Chain);
+  auto* Rule = new TRuleSet(Chain);
+  auto* Decl = new TDeclaration(Chain);
+  Sheet->Add(Rule);
+  Sheet->Add(nullptr);
+  Rule->AddDecl(Decl);
+  auto* Sel = new TSimpleSelector(Chain);
+  Sel->AddValue(new TSimpleSelectorValue);
+  Sel->Values[0]->SetClass("x");
+  EXPECT_EQ(Sel->Values[0]->SelectorType, TSelectorType::stClass);
+  EXPECT_EQ(Sheet->Rules.size(), 1u);
+  EXPECT_EQ(Decl->Expr->Kind, TNodeKind::nkOp) << "a declaration starts with its own empty expression";
+  EXPECT_EQ(Chain, Sel);
+  EXPECT_EQ(Sel->Next, Decl);
+  Decl->Expr = new TNodeOp(Chain);  // the parsed expression replaces it; both are freed once
+  FreeNodeChain(Chain);
+  EXPECT_EQ(Chain, nullptr);
+}
+
+class FixedPos : public TKibitzPosSource {
+ public:
+  TKibitzPos Pos = TKibitzPos::kpProperty;
+  TKibitzPos GetKibitzPos() const override { return Pos; }
+};
+
+Names Visible(const TCSSSymbolTable& T) {
+  Names R;
+  for (int32_t I = 0; I < T.GetKibitzPropCount(); ++I) R.push_back(T.GetKibitzProp(I));
+  return R;
+}
+
+TEST(CSSSymbolTable, SortsAndLooksUpIgnoringCase) {
+  FixedPos P;
+  TCSSSymbolTable T(&P);
+  for (const char* N : {"margin", "Color", "border"}) T.NewProperty(N);
+  EXPECT_EQ(T.NewProperty("COLOR"), T.LookupProperty("color")) << "found, not made again";
+  T.AlphaSort();
+  T.ResetKibitz();
+  EXPECT_EQ(Visible(T), (Names{"border", "Color", "margin"}));
+  EXPECT_EQ(T.LookupProperty("COLOR")->Name, "Color");
+  EXPECT_EQ(T.LookupType("Color"), nullptr) << "sections are apart";
+  EXPECT_EQ(CompareCSSNames("a_", "A["), 1) << "only letters fold";
+  EXPECT_EQ(CompareCSSNames("ab", "AB"), 0);
+  EXPECT_LT(CompareCSSNames("ab", "abc"), 0);
+}
+
+TEST(CSSSymbolTable, FilterRangesNarrowAndReset) {
+  FixedPos P;
+  TCSSSymbolTable T(&P);
+  for (const char* N : {"cursor", "background", "color", "border", "zoom", "Z-index"}) T.NewProperty(N);
+  T.AlphaSort();
+  T.ResetKibitz();
+  const std::pair<const char*, Names> Steps[] = {
+      {"c", {"color", "cursor"}}, {"cu", {"cursor"}},        {"c", {"color", "cursor"}},
+      {"C", {"color", "cursor"}}, {"zz", {}},                {"z", {"Z-index", "zoom"}},
+      {"", {"background", "border", "color", "cursor", "Z-index", "zoom"}},
+      {"q", {}},                  {"b", {"background", "border"}},
+  };
+  for (const auto& [F, Expected] : Steps) {
+    T.SetFilter(F);
+    EXPECT_EQ(Visible(T), Expected) << F;
+  }
+  T.SetFilter("z");
+  EXPECT_EQ(T.GetFilter(), "Z") << "a final z is kept as Z";
+  T.SetFilter("c");
+  const std::pair<const char*, int32_t> Finds[] = {{"co", 0}, {"cp", 1}, {"zz", -1}, {"a", 0}};
+  for (const auto& [S, Index] : Finds) EXPECT_EQ(T.FindIdent(S), Index) << S;
+  P.Pos = TKibitzPos::kpRule;
+  EXPECT_EQ(T.FindIdent("co"), -1) << "no list outside names and values";
+}
+
+TEST(CSSSymbolTable, ValuesAreSortedOnFirstUseAndShowTheirEditors) {
+  FixedPos P;
+  P.Pos = TKibitzPos::kpExpr;
+  TCSSSymbolTable T(&P);
+  TCSSProperty* Width = T.NewProperty("width");
+  for (const char* N : {"inherit", "auto", "length"}) Width->AddValue(T.NewValue(N));
+  Width->AddValue(T.LookupValue("auto"));
+  T.LookupValue("length")->Kind = TCSSValueKind::cssVkType;
+  EXPECT_EQ(Width->GetValueCount(), 3) << "each value once";
+  EXPECT_EQ(T.GetKibitzValueCount(), 0) << "no property, no values";
+  T.SetKibitzProperty(Width);
+  T.SetFilter("");
+  Names V;
+  for (int32_t I = 0; I < T.GetKibitzValueCount(); ++I) V.push_back(T.GetKibitzValue(I));
+  EXPECT_EQ(V, (Names{"auto", "inherit", "length..."}));
+  T.SetFilter("in");
+  EXPECT_EQ(T.GetKibitzValueCount(), 1);
+  EXPECT_EQ(T.GetKibitzValue(0), "inherit");
+  T.ResetKibitz();
+  EXPECT_EQ(Width->GetKibitzValueCount(), 3) << "the property's range is full again";
+  EXPECT_EQ(T.GetKibitzProperty(), nullptr);
+}
+
+}  // namespace
+}  // namespace kel

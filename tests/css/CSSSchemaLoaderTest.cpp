@@ -1,0 +1,100 @@
+// css.xml into properties with flat value lists, and the editors with their units.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "css/CSSSchemaLoader.h"
+#include "css/CSSUnitEditor.h"
+#include "host/KelXMLDocument.h"
+
+namespace kel {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+class CSSReader : public ::testing::Test {
+ protected:
+  ~CSSReader() override { fs::remove(File); }
+  void Load(const std::string& Xml, TFontSource Fonts = nullptr) {
+    std::ofstream(File) << Xml;
+    TCSSReader(Table, std::move(Fonts)).LoadFromFile(File.string());
+  }
+  Names Values(const std::string& Property) {
+    Names R;
+    if (const TCSSProperty* P = Table.LookupProperty(Property))
+      for (const TCSSValue* V : P->Values) R.push_back(V->Name + (V->Kind == TCSSValueKind::cssVkType ? "..." : ""));
+    return R;
+  }
+  Names Units(const std::string& Editor) {
+    Names R;
+    if (auto* E = dynamic_cast<TCSSUnitEditor*>(Table.LookupEditor(Editor)))
+      for (int32_t I = 0; I < E->GetUnitList().GetCount(); ++I) R.push_back(E->GetUnitList().GetItem(I));
+    return R;
+  }
+
+  fs::path File = fs::temp_directory_path() / ("mlinsight-css-" + std::to_string(::getpid()) + ".xml");
+  TCSSSymbolTable Table{nullptr};
+};
+
+TEST_F(CSSReader, ResolvesTypesIntoFlatValueLists) {
+  Load(R"(<css>
+  <property name="width" inherited="false"><value name="auto"/><value type="length"/><value type="percentage"/></property>
+  <property name="border-style"><value type="border-style"/><media name="visual"/><media name="visual"/></property>
+  <property name="border"><value sequence="1"><value type="border-style"/><value optional="1"><value type="color"/></value></value></property>
+  <property name="width"><value name="inherit"/></property>
+  <property name="height"><value type="auto"/></property>
+  <type name="border-style"><value name="solid"/><value ref="more-styles"/></type>
+  <type name="more-styles"><value name="dotted"/><value ref="border-style"/></type>
+  <type name="length" editable="true"><value type="em"/><value type="px"/><value type="cm"/></type>
+  <type name="percentage" editable="true"/>
+  <type name="color" editable="true"><value name="red"/></type>
+  <type name="auto" editable="true"/>
+  <type><value name="nameless"/></type>
+  <other name="x"/>
+</css>)");
+  EXPECT_EQ(Values("width"), (Names{"auto...", "inherit", "length...", "percentage..."}))
+      << "a property written twice accumulates; keywords come when read, types when resolved";
+  EXPECT_EQ(Values("border-style"), (Names{"solid", "dotted"})) << "references resolved, also forward and in a cycle";
+  EXPECT_EQ(Values("border"), (Names{"solid", "dotted", "red", "color..."}))
+      << "groups flatten, and a type named after a property pulls its values";
+  EXPECT_EQ(Table.LookupProperty("border-style")->GetMediaCount(), 1);
+  EXPECT_EQ(Values("height"), (Names{"auto..."}));
+  EXPECT_EQ(Table.LookupValue("auto")->Kind, TCSSValueKind::cssVkType)
+      << "one shared value: the kind given last (height's editable type) wins";
+  EXPECT_EQ(Units("length..."), (Names{"em", "px", "cm"}));
+  EXPECT_EQ(Units("percentage..."), (Names{"%"}));
+  EXPECT_EQ(Units("angle..."), (Names{})) << "an undefined type gives no units";
+  Names Editors;
+  for (int32_t I = 0; I < Table.GetEditorCount(); ++I) Editors.push_back(Table.GetEditor(I)->Name);
+  EXPECT_EQ(Editors, (Names{"color...", "uri...", "angle...", "length...", "percentage...", "time...",
+                            "frequency...", "family-name..."}));
+  EXPECT_EQ(Table.LookupType("nameless"), nullptr);
+}
+
+TEST_F(CSSReader, FontTypeTakesTheInstalledFamilies) {
+  const TFontSource Fonts = [] {
+    return std::vector<TFontFaceInfo>{{"DejaVu Sans", "DejaVu Sans Bold", true},
+                                      {"DejaVu Sans", "DejaVu Sans Bold", true},
+                                      {"Fixed", "Fixed Medium", false},
+                                      {std::string(40, 'f'), "", false},
+                                      {"Long", std::string(70, 'L'), true}};
+  };
+  Load(R"(<css><property name="font-family"><value type="family-name"/></property>
+  <type name="family-name"><value type="font"/><value name="serif"/></type></css>)", Fonts);
+  EXPECT_EQ(Values("font-family"),
+            (Names{"DejaVu Sans Bold", "Fixed", std::string(32, 'f'), std::string(64, 'L'), "serif"}));
+}
+
+TEST_F(CSSReader, WhatIsMissingOrWrongLeavesWhatItShould) {
+  TCSSReader(Table).LoadFromFile("/nonexistent/css.xml");
+  EXPECT_EQ(Table.GetEditorCount(), 0) << "no file: nothing at all";
+  Load("<styles><property name=\"x\"/></styles>");
+  EXPECT_EQ(Table.GetPropCount(), 0);
+  EXPECT_EQ(Table.GetEditorCount(), 8) << "another root: only the editors";
+  EXPECT_THROW(Load("<css><property name='x'>"), EXMLDocumentError);
+}
+
+}  // namespace
+}  // namespace kel
