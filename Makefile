@@ -49,6 +49,7 @@ bench: build
 	@$(BUILD)/bin/parser_bench
 	@$(BUILD)/bin/dtd_load_bench
 	@$(BUILD)/bin/completion_bench
+	@$(BUILD)/bin/css_scanner_bench
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

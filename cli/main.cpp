@@ -15,6 +15,7 @@
 
 #include "cli/CaretCommand.h"
 #include "cli/CompleteCommand.h"
+#include "cli/CssCommand.h"
 #include "cli/CliHost.h"
 #include "cli/DtdCommand.h"
 #include "cli/SchemaCommand.h"
@@ -154,6 +155,17 @@ int main(int argc, char** argv) {
   CompleteCmd->add_flag("--json", Complete.Json, "One JSON object");
   CompleteCmd->add_flag("--write", Complete.Write, "Write the result back to the file");
 
+  std::string CssFile;
+  int32_t CssPoint = -1;
+  auto* CssTokens = App.add_subcommand("css-tokens", "Print the tokens of a style sheet up to a point or the end");
+  CssTokens->add_option("file", CssFile, "The style sheet")->required();
+  CssTokens->add_option("--point", CssPoint, "Stop at this byte offset (the caret)")->check(CLI::NonNegativeNumber);
+  std::string CssProperty;
+  bool CssJson = false;
+  auto* CssSchema = App.add_subcommand("css-schema", "Print what css.xml gives: properties, types, editors");
+  CssSchema->add_option("property", CssProperty, "Only this property's values");
+  CssSchema->add_flag("--json", CssJson, "One JSON object");
+
   // CLI11 reports a mistyped command as a missing one; name it instead.
   if (argc > 1 && argv[1][0] != '-' && !IsCommand(App, argv[1])) {
     std::cerr << "mlinsight: unknown command " << argv[1] << " (see mlinsight --help)\n";
@@ -189,6 +201,8 @@ int main(int argc, char** argv) {
     Caret.Mode = Mode;
     Status = RunCaret(Caret, std::cout, std::cerr);
   }
+  if (*CssTokens) Status = RunCssTokens(CssFile, CssPoint, std::cout, std::cerr);
+  if (*CssSchema) Status = RunCssSchema(CssProperty, CssJson, std::cout, std::cerr);
   if (*CompleteCmd) {
     ParseLineColumn(CompletePosition, Complete.Line, Complete.Column);
     if (QuotesOn || QuotesOff) Complete.Quotes = QuotesOn ? 1 : 0;

@@ -376,3 +376,55 @@ TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliCss, TokensUpToThePointOrTheEnd) {
+  const fs::path Css = fs::temp_directory_path() / ("mlinsight-tokens-" + std::to_string(::getpid()) + ".css");
+  std::ofstream(Css) << "a { color: red }\n@Media print { p { margin: 1px ! important } }";
+  TRun R = RunTool({"css-tokens", Css.string()});
+  EXPECT_EQ(R.Status, 0);
+  EXPECT_EQ(R.Out.substr(0, 20), "133 identifier a 1\n1");
+  EXPECT_NE(R.Out.find("137 media Media 2\n"), std::string::npos);
+  EXPECT_NE(R.Out.find("144 length 1px 2\n141 important important 2\n"), std::string::npos);
+  EXPECT_TRUE(R.Out.ends_with("0 End of file  2\n"));
+  R = RunTool({"css-tokens", Css.string(), "--point", "6"});
+  EXPECT_EQ(R.Out, "133 identifier a 1\n123 { { 1\n133 identifier color 1\n1 caret  1\n");
+  fs::remove(Css);
+}
+
+TEST(CliCss, SchemaCoversCss21AndTheCommonLaterProperties) {
+  const auto Lines = [](const std::string& Property) {
+    const TRun R = RunTool({"css-schema", Property});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    std::vector<std::string> L;
+    std::istringstream In(R.Out);
+    for (std::string S; std::getline(In, S);) L.push_back(S);
+    return L;
+  };
+  const std::pair<const char*, std::vector<std::string>> Cases[] = {
+      {"display", {"block", "inline", "list-item", "table-cell", "none", "flex", "inline-flex", "grid", "inline-grid"}},
+      {"width", {"auto", "length...", "percentage...", "inherit"}},
+      {"color", {"red", "transparent", "currentColor", "color..."}},
+      {"border", {"thin", "solid", "dotted", "color...", "length..."}},
+      {"background", {"no-repeat", "fixed", "uri...", "color..."}},
+      {"font-family", {"serif", "monospace", "family-name..."}},
+      {"transition-timing-function", {"ease-in-out", "cubic-bezier()"}},
+      {"justify-content", {"space-between", "center"}},
+  };
+  for (const auto& [Property, Present] : Cases) {
+    const auto L = Lines(Property);
+    for (const auto& P : Present) EXPECT_NE(std::find(L.begin(), L.end(), P), L.end()) << Property << " " << P;
+  }
+  const TRun R = RunTool({"css-schema", "--json"});
+  ASSERT_EQ(R.Status, 0);
+  const auto J = nlohmann::json::parse(R.Out);
+  EXPECT_GE(J["properties"].size(), 150u);
+  EXPECT_EQ(J["properties"][0]["name"], "align-content") << "table order";
+  ASSERT_EQ(J["editors"].size(), 8u);
+  EXPECT_EQ(J["editors"][3]["name"], "length...");
+  EXPECT_EQ(J["editors"][3]["units"][2], "px");
+  EXPECT_EQ(RunTool({"css-schema", "no-such-property"}).Status, 1);
+}
+
+}  // namespace

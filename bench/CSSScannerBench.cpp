@@ -1,0 +1,48 @@
+// Tokenising a 1 MB style sheet (the bundled site.css repeated) to its end,
+// as a completion request with the caret at the end reads it. Reports MB/s.
+#include <benchmark/benchmark.h>
+
+#include <climits>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "css/CSSParser.h"
+#include "host/KelStream.h"
+#include "markup/MLBufferProducer.h"
+
+namespace {
+
+using namespace kel;
+
+std::string Sheet(size_t Size) {
+  std::ifstream In(MLINSIGHT_SOURCE_DIR "/examples/style/site.css", std::ios::binary);
+  std::ostringstream S;
+  S << In.rdbuf();
+  const std::string One = S.str();
+  std::string Text;
+  while (Text.size() < Size) Text += One;
+  return Text;
+}
+
+void TokeniseSheet(benchmark::State& State) {
+  const std::string Text = Sheet(static_cast<size_t>(State.range(0)) << 20);
+  size_t Tokens = 0;
+  for (auto _ : State) {
+    TKelStringStream Stream(Text);
+    auto Producer = MakeKel<TMLBufferProducer>(&Stream);
+    TStyleSheetScanner Scanner;
+    Scanner.SetBufferAndPoint(Producer.get(), INT32_MAX);
+    Tokens = 0;
+    while (Scanner.GetToken() != csstEof) ++Tokens;
+    benchmark::DoNotOptimize(Tokens);
+  }
+  State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) * static_cast<int64_t>(Text.size()));
+  State.counters["tokens"] = static_cast<double>(Tokens);
+}
+
+BENCHMARK(TokeniseSheet)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

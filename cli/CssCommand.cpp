@@ -1,0 +1,121 @@
+#include "cli/CssCommand.h"
+
+#include <nlohmann/json.hpp>
+
+#include "cli/TextPositions.h"
+#include "css/CSSParser.h"
+#include "css/CSSSchemaLoader.h"
+#include "css/CSSUnitEditor.h"
+#include "host/KelFiles.h"
+#include "host/KelStream.h"
+#include "host/KelXMLDocument.h"
+#include "markup/MLBufferProducer.h"
+
+namespace kel {
+
+namespace {
+
+using nlohmann::json;
+
+json List(const TCSSStringList& L) {
+  json R = json::array();
+  for (int32_t I = 0; I < L.GetCount(); ++I) R.push_back(L.GetItem(I));
+  return R;
+}
+
+json Values(const TCSSProperty& P) {
+  json R = json::array();
+  for (const TCSSValue* V : P.Values) R.push_back(V->Kind == TCSSValueKind::cssVkType ? V->Name + "..." : V->Name);
+  return R;
+}
+
+std::string Joined(const json& A) {
+  std::string S;
+  for (const auto& V : A) S += (S.empty() ? "" : " ") + V.get<std::string>();
+  return S;
+}
+
+}  // namespace
+
+int RunCssTokens(const std::string& FileName, int32_t Point, std::ostream& Out, std::ostream& Err) {
+  std::string Text;
+  if (!ReadWholeFile(FileName, Text, Err)) return 1;
+  TKelStringStream Stream(Text);
+  auto Producer = MakeKel<TMLBufferProducer>(&Stream);
+  TStyleSheetScanner Scanner;
+  Scanner.SetBufferAndPoint(Producer.get(), Point < 0 ? INT32_MAX : Point);
+  for (;;) {
+    const uint8_t T = Scanner.GetToken();
+    const bool Last = T == csstEof || T == csstKibitz;
+    Out << static_cast<int>(T) << ' ' << (T == csstKibitz ? "caret" : TStyleSheetScanner::TokenToStr(T)) << ' '
+        << (Last ? "" : Scanner.GetTokenStr()) << ' ' << Scanner.GetLine() + 1 << '\n';
+    if (Last) return 0;
+  }
+}
+
+int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std::ostream& Err) {
+  const std::string File = GetSchemaFolder() + "css.xml";
+  if (!FileExists(File)) {
+    Err << "mlinsight: no style-sheet schema at " << File << '\n';
+    return 1;
+  }
+  TCSSSymbolTable Table(nullptr);
+  try {
+    TCSSReader(Table).LoadFromFile(File);
+  } catch (const EXMLDocumentError& E) {
+    Err << "mlinsight: " << E.what() << '\n';
+    return 1;
+  }
+  Table.AlphaSort();
+  if (!Property.empty()) {
+    const TCSSProperty* P = Table.LookupProperty(Property);
+    if (!P) {
+      Err << "mlinsight: css.xml has no property " << Property << '\n';
+      return 1;
+    }
+    if (Json)
+      Out << json{{"name", P->Name}, {"inherited", P->Inherited}, {"media", List(P->Media)}, {"values", Values(*P)}}
+                 .dump()
+          << '\n';
+    else
+      for (const auto& V : Values(*P)) Out << V.get<std::string>() << '\n';
+    return 0;
+  }
+  json Props = json::array(), Types = json::array(), Editors = json::array();
+  for (int32_t I = 0; I < Table.GetPropCount(); ++I) {
+    const TCSSProperty* P = Table.GetProp(I);
+    Props.push_back({{"name", P->Name}, {"inherited", P->Inherited}, {"media", List(P->Media)}, {"values", Values(*P)}});
+  }
+  for (int32_t I = 0; I < Table.GetTypeCount(); ++I) {
+    const TCSSType* T = Table.GetType(I);
+    Types.push_back({{"name", T->Name},
+                     {"editable", T->Editable},
+                     {"values", List(T->Values)},
+                     {"refs", List(T->Refs)},
+                     {"intrinsicTypes", List(T->IntrinsicTypes)}});
+  }
+  for (int32_t I = 0; I < Table.GetEditorCount(); ++I) {
+    TCSSEditor* E = Table.GetEditor(I);
+    auto* U = dynamic_cast<TCSSUnitEditor*>(E);
+    Editors.push_back({{"name", E->Name}, {"units", U ? List(U->GetUnitList()) : json::array()}});
+  }
+  if (Json) {
+    Out << json{{"properties", Props}, {"types", Types}, {"editors", Editors}}.dump() << '\n';
+    return 0;
+  }
+  for (const auto& P : Props) Out << P["name"].get<std::string>() << ": " << Joined(P["values"]) << '\n';
+  Out << "\ntypes:\n";
+  for (const auto& T : Types) {
+    Out << "  " << T["name"].get<std::string>() << (T["editable"].get<bool>() ? " (editable)" : "") << ":";
+    if (!T["values"].empty()) Out << " values " << Joined(T["values"]);
+    if (!T["refs"].empty()) Out << " refs " << Joined(T["refs"]);
+    if (!T["intrinsicTypes"].empty()) Out << " units " << Joined(T["intrinsicTypes"]);
+    Out << '\n';
+  }
+  Out << "\neditors:\n";
+  for (const auto& E : Editors)
+    Out << "  " << E["name"].get<std::string>() << (E["units"].empty() ? "" : " " + Joined(E["units"])) << '\n';
+  return 0;
+}
+
+}  // namespace kel
