@@ -44,12 +44,9 @@ void FreeNodeChain(TCSSNode*& Chain) {
 }
 
 TDeclaration::TDeclaration(TCSSNode*& Chain)
-    : TCSSNode(TNodeKind::nkDeclaration, Chain), Expr(new TNodeOp(FOwnChain)), FOwnExpr(Expr) {}
+    : TCSSNode(TNodeKind::nkDeclaration, Chain), Expr(new TNodeOp(FOwnChain)) {}
 
-TDeclaration::~TDeclaration() {
-  FOwnExpr = nullptr;
-  FreeNodeChain(FOwnChain);
-}
+TDeclaration::~TDeclaration() { FreeNodeChain(FOwnChain); }
 
 // ---- Symbols ----------------------------------------------------------------------------------
 

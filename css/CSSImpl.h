@@ -211,14 +211,16 @@ class TDeclaration : public TCSSNode {
  public:
   explicit TDeclaration(TCSSNode*& Chain);
   ~TDeclaration() override;
+
+ private:
+  // Holds the declaration's own expression; made before Expr.
+  TCSSNode* FOwnChain = nullptr;
+
+ public:
   std::string Property;
   // Starts as the declaration's own empty expression; the parser replaces it.
   TNodeOp* Expr;
   TCSSPriority Priority = TCSSPriority::cpNone;
-
- private:
-  TNodeOp* FOwnExpr;
-  TCSSNode* FOwnChain = nullptr;
 };
 
 class TCSSValueNode : public TCSSNode {
