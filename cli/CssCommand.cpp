@@ -1,6 +1,7 @@
 #include "cli/CssCommand.h"
 
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "cli/TextPositions.h"
 #include "css/CSSParser.h"
@@ -51,6 +52,31 @@ int RunCssTokens(const std::string& FileName, int32_t Point, std::ostream& Out, 
         << (Last ? "" : Scanner.GetTokenStr()) << ' ' << Scanner.GetLine() + 1 << '\n';
     if (Last) return 0;
   }
+}
+
+int RunCssPos(const std::string& FileName, int32_t Point, bool Errors, std::ostream& Out, std::ostream& Err) {
+  std::string Text;
+  if (!ReadWholeFile(FileName, Text, Err)) return 1;
+  TStyleSheetParser Parser;
+  const std::string Schema = GetSchemaFolder() + "css.xml";
+  try {
+    TCSSReader(Parser.GetSymbolTable()).LoadFromFile(Schema);
+  } catch (const EXMLDocumentError& E) {
+    Err << "mlinsight: " << E.what() << '\n';
+  }
+  Parser.GetSymbolTable().AlphaSort();
+  std::vector<std::string> Messages;
+  Parser.SetOnParseError([&Messages](void*, const std::string& Msg) { Messages.push_back(Msg); });
+  TKelStringStream Stream(Text);
+  auto Producer = MakeKel<TMLBufferProducer>(&Stream);
+  Parser.SetBufferAndPoint(Producer.get(), Point);
+  Parser.Parse();
+  static const char* const Names[] = {"kpNone", "kpExpr", "kpProperty", "kpRule", "kpComment"};
+  const TCSSProperty* P = Parser.GetSymbolTable().GetKibitzProperty();
+  Out << Names[static_cast<int>(Parser.GetKibitzPos())] << ' ' << (P ? P->Name : "none") << '\n';
+  if (Errors)
+    for (const auto& M : Messages) Out << M << '\n';
+  return 0;
 }
 
 int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std::ostream& Err) {

@@ -160,6 +160,13 @@ int main(int argc, char** argv) {
   auto* CssTokens = App.add_subcommand("css-tokens", "Print the tokens of a style sheet up to a point or the end");
   CssTokens->add_option("file", CssFile, "The style sheet")->required();
   CssTokens->add_option("--point", CssPoint, "Stop at this byte offset (the caret)")->check(CLI::NonNegativeNumber);
+  std::string CssPosFile;
+  int32_t CssPosOffset = 0;
+  bool CssPosErrors = false;
+  auto* CssPos = App.add_subcommand("css-pos", "Print where the caret stands in a style sheet, and for which property");
+  CssPos->add_option("file", CssPosFile, "The style sheet")->required();
+  CssPos->add_option("offset", CssPosOffset, "The caret's byte offset")->required()->check(CLI::NonNegativeNumber);
+  CssPos->add_flag("--errors", CssPosErrors, "Also every parse error, in order");
   std::string CssProperty;
   bool CssJson = false;
   auto* CssSchema = App.add_subcommand("css-schema", "Print what css.xml gives: properties, types, editors");
@@ -202,6 +209,7 @@ int main(int argc, char** argv) {
     Status = RunCaret(Caret, std::cout, std::cerr);
   }
   if (*CssTokens) Status = RunCssTokens(CssFile, CssPoint, std::cout, std::cerr);
+  if (*CssPos) Status = RunCssPos(CssPosFile, CssPosOffset, CssPosErrors, std::cout, std::cerr);
   if (*CssSchema) Status = RunCssSchema(CssProperty, CssJson, std::cout, std::cerr);
   if (*CompleteCmd) {
     ParseLineColumn(CompletePosition, Complete.Line, Complete.Column);

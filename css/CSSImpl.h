@@ -149,7 +149,8 @@ class TNodeOp : public TCSSNode {
   explicit TNodeOp(TCSSNode*& Chain, TNodeKind AKind = TNodeKind::nkOp) : TCSSNode(AKind, Chain) {}
   TOp Op = TOp::OpNone;
   TCSSNode* Left = nullptr;
-  TNodeOp* Right = nullptr;
+  // The next link of a chain; in an attribute condition, the value node.
+  TCSSNode* Right = nullptr;
 };
 
 class TSelector : public TNodeOp {

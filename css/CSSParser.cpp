@@ -23,6 +23,12 @@ bool IsPrintable(char C) {
 }  // namespace
 
 void TStyleSheetScanner::SetBufferAndPoint(IMLBufferProducer* Producer, int32_t Point) {
+  // A scanner read again from the start forgets the last text entirely; its
+  // lines count from this text's start, so error lines are this text's.
+  FCurrent = FLineStart = FEmpty;
+  FHasBuffer = false;
+  FToken = csstEof;
+  FLine = 0;
   FProducer = Producer;
   FKibitzPoint = Point;
   FillBuffer();
@@ -331,6 +337,722 @@ std::string TStyleSheetScanner::TokenToStr(uint8_t Token) {
   if (Token == csstEof) return "End of file";
   if (Token >= csstCDO && Token <= csstUnicodeRange) return Names[Token - csstCDO];
   return std::string(1, static_cast<char>(Token));
+}
+
+}  // namespace kel
+
+// ---- The parser -------------------------------------------------------------------------------
+
+namespace kel {
+
+namespace {
+
+bool StartsSimpleSelector(uint8_t T) {
+  return T == csstIdent || T == '*' || T == csstHash || T == '.' || T == '[' || T == ':';
+}
+
+}  // namespace
+
+TStyleSheetParser::TStyleSheetParser()
+    : Scanner(std::make_unique<TStyleSheetScanner>()), SymbolTable(std::make_unique<TCSSSymbolTable>(this)) {}
+
+TStyleSheetParser::~TStyleSheetParser() {
+  FreeNodeChain(KibitzNode);
+  SymbolTable.reset();
+  Scanner.reset();
+}
+
+void TStyleSheetParser::SetBufferAndPoint(IMLBufferProducer* Producer, int32_t Point) {
+  Scanner->SetBufferAndPoint(Producer, Point);
+}
+
+TStyleSheet* TStyleSheetParser::Parse() {
+  // Memory does not grow across requests: the last parse's nodes go now.
+  FreeNodeChain(KibitzNode);
+  KibitzPos = TKibitzPos::kpNone;
+  SymbolTable->ResetKibitz();
+  TStyleSheet* Sheet = ParseStyleSheet();
+  if (KibitzPos == TKibitzPos::kpExpr || KibitzPos == TKibitzPos::kpProperty) {
+    for (TCSSNode* N = KibitzNode; N; N = N->Next)
+      if (N->Kind == TNodeKind::nkDeclaration) {
+        SymbolTable->SetKibitzProperty(SymbolTable->LookupProperty(static_cast<TDeclaration*>(N)->Property));
+        break;
+      }
+  }
+  return Sheet;
+}
+
+void TStyleSheetParser::ParseError(TErrorKind Kind, const std::string& Msg, const std::vector<std::string>& Args) {
+  if (!OnParseError) return;
+  const char* Word = Kind == TErrorKind::ekError ? "Error" : Kind == TErrorKind::ekWarning ? "Warning" : "Invalid error kind";
+  // The message is formatted once; a '%' in what it quotes stays as it is.
+  OnParseError(this, std::string(Word) + " (line " + std::to_string(Scanner->GetLine() + 1) + "): " + Format(Msg, Args));
+}
+
+void TStyleSheetParser::ExpectFound(const std::string& Wanted) {
+  const std::string Found = Tok() == csstIdent ? Scanner->GetTokenStr() : TStyleSheetScanner::TokenToStr(Tok());
+  ParseError(TErrorKind::ekError, "Expected '%s' but found '%s'", {Wanted, Found});
+}
+
+bool TStyleSheetParser::Expect(uint8_t Token, int StopClass) {
+  if (Tok() == Token) {
+    Next();
+    return true;
+  }
+  ExpectFound(TStyleSheetScanner::TokenToStr(Token));
+  int Depth = 0;
+  while (Tok() != csstEof && Tok() != csstKibitz) {
+    const uint8_t T = Tok();
+    if (StopClass == 1 && T == ';') break;
+    if (StopClass == StopAtDeclarationEnd && Depth == 0 && (T == ';' || T == '}')) break;
+    if (StopClass == StopAfterBlock) {
+      if (T == '{') {
+        ++Depth;
+      } else if (T == '}' && Depth-- == 0) {
+        Next();
+        break;
+      }
+    }
+    Next();
+  }
+  return false;
+}
+
+TStyleSheet* TStyleSheetParser::ParseStyleSheet() {
+  auto* Sheet = new TStyleSheet(KibitzNode);
+  Next();
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return Sheet;
+  }
+  if (Tok() == csstCharset) {
+    Next();
+    if (AtPoint()) {
+      SetPos(TKibitzPos::kpExpr);
+      return Sheet;
+    }
+    Sheet->Charset = Scanner->GetTokenStr();
+    Expect(csstString, 2);
+    if (AtPoint()) {
+      SetPos(TKibitzPos::kpExpr);
+      return Sheet;
+    }
+    Expect(';', 2);
+  }
+  Sheet->Add(ParseSGMLComment());
+  while (Tok() == csstImport) {
+    Sheet->Add(ParseImport());
+    Sheet->Add(ParseSGMLComment());
+  }
+  for (;;) {
+    const uint8_t T = Tok();
+    if (StartsSimpleSelector(T))
+      Sheet->Add(ParseRuleSet());
+    else if (T == csstPage)
+      Sheet->Add(ParsePage());
+    else if (T == csstMedia)
+      Sheet->Add(ParseMedia());
+    else if (T == csstFontFace)
+      Sheet->Add(ParseFontFace());
+    else if (T == csstAtKeyword || T == '@' || T == csstImport || T == csstCharset)
+      SkipAtRule();
+    else
+      break;
+    Sheet->Add(ParseSGMLComment());
+  }
+  Sheet->Add(ParseSGMLComment());
+  return Sheet;
+}
+
+// An at-rule this grammar does not know (@keyframes, @supports, ...) or one
+// out of place is passed over, to its ';' or past its block, so that the
+// rules after it are read.
+void TStyleSheetParser::SkipAtRule() {
+  ParseError(TErrorKind::ekWarning, "Unknown at-rule '%s' skipped", {Scanner->GetTokenStr()});
+  int Depth = 0;
+  Next();
+  while (Tok() != csstEof && Tok() != csstKibitz) {
+    const uint8_t T = Tok();
+    Next();
+    if (T == ';' && Depth == 0) return;
+    if (T == '{') ++Depth;
+    if (T == '}' && --Depth <= 0) return;
+  }
+  SetPos(TKibitzPos::kpRule);
+}
+
+TSGMLComment* TStyleSheetParser::ParseSGMLComment() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpComment);
+    return nullptr;
+  }
+  if (Tok() != csstCDO) return nullptr;
+  auto* C = new TSGMLComment(KibitzNode);
+  for (;;) {
+    Next();
+    if (AtPoint()) {
+      SetPos(TKibitzPos::kpComment);
+      break;
+    }
+    if (Tok() == csstEof) break;
+    C->Text += Scanner->GetTokenStr();
+    if (Tok() == csstCDC) {
+      Next();
+      break;
+    }
+  }
+  return C;
+}
+
+TImport* TStyleSheetParser::ParseImport() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpRule);
+    return nullptr;
+  }
+  auto* I = new TImport(KibitzNode);
+  Expect(csstImport, 1);
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpRule);
+    return I;
+  }
+  if (Tok() == csstString || Tok() == csstURI) {
+    I->URI = Scanner->GetTokenStr();
+    Next();
+    if (AtPoint()) {
+      SetPos(TKibitzPos::kpExpr);
+      return I;
+    }
+  }
+  if (Tok() == csstIdent) {
+    I->Media.Add(ParseMedium());
+    while (Tok() == ',') {
+      Next();
+      I->Media.Add(ParseMedium());
+    }
+  }
+  if (AtPoint())
+    SetPos(TKibitzPos::kpExpr);
+  else
+    Expect(';', 2);
+  return I;
+}
+
+TMedia* TStyleSheetParser::ParseMedia() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return nullptr;
+  }
+  auto* M = new TMedia(KibitzNode);
+  Expect(csstMedia, 1);
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return M;
+  }
+  // Media queries of later levels ("screen and (max-width: 600px)") are
+  // passed over after their media type.
+  const auto SkipQuery = [this] {
+    while (!AtPoint() && Tok() != csstEof && Tok() != ',' && Tok() != '{' && Tok() != ';') Next();
+  };
+  M->Media.Add(ParseMedium());
+  SkipQuery();
+  while (Tok() == ',') {
+    Next();
+    M->Media.Add(ParseMedium());
+    SkipQuery();
+  }
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return M;
+  }
+  Expect('{', 2);
+  while (Tok() == csstIdent || Tok() == '.' || Tok() == csstHash || Tok() == '[' || Tok() == ':')
+    M->AddRule(ParseRuleSet());
+  if (AtPoint())
+    SetPos(TKibitzPos::kpExpr);
+  else
+    Expect('}', StopAfterBlock);
+  return M;
+}
+
+std::string TStyleSheetParser::ParseMedium() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return {};
+  }
+  if (Tok() == csstIdent) {
+    std::string Name = Scanner->GetTokenStr();
+    Next();
+    return Name;
+  }
+  Expect(csstIdent, 2);
+  return {};
+}
+
+TPage* TStyleSheetParser::ParsePage() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpRule);
+    return nullptr;
+  }
+  auto* P = new TPage(KibitzNode);
+  Expect(csstPage, 1);
+  if (Tok() == csstIdent) {
+    P->PageName = Scanner->GetTokenStr();
+    Next();
+  }
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpRule);
+    return P;
+  }
+  if (Tok() == ':') P->PseudoPage = ParsePseudoPage();
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpRule);
+    return P;
+  }
+  Expect('{', 2);
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return P;
+  }
+  P->AddDecl(ParseDeclaration());
+  while (Tok() == ';') {
+    Next();
+    P->AddDecl(ParseDeclaration());
+  }
+  if (AtPoint())
+    SetPos(TKibitzPos::kpExpr);
+  else
+    Expect('}', StopAfterBlock);
+  return P;
+}
+
+std::string TStyleSheetParser::ParsePseudoPage() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpRule);
+    return {};
+  }
+  Expect(':', 2);
+  if (Tok() == csstIdent) {
+    std::string Name = Scanner->GetTokenStr();
+    Next();
+    return Name;
+  }
+  if (AtPoint())
+    SetPos(TKibitzPos::kpRule);
+  else
+    Expect(csstIdent, 2);
+  return {};
+}
+
+TFontFace* TStyleSheetParser::ParseFontFace() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpRule);
+    return nullptr;
+  }
+  auto* F = new TFontFace(KibitzNode);
+  Expect(csstFontFace, 1);
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpRule);
+    return F;
+  }
+  Expect('{', 2);
+  F->AddDecl(ParseDeclaration());
+  while (Tok() == ';') {
+    Next();
+    F->AddDecl(ParseDeclaration());
+  }
+  if (AtPoint())
+    SetPos(TKibitzPos::kpProperty);
+  else
+    Expect('}', StopAfterBlock);
+  return F;
+}
+
+TRuleSet* TStyleSheetParser::ParseRuleSet() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpRule);
+    return nullptr;
+  }
+  auto* R = new TRuleSet(KibitzNode);
+  R->AddSelector(ParseSelector());
+  while (Tok() == ',') {
+    Next();
+    R->AddSelector(ParseSelector());
+  }
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpRule);
+    return R;
+  }
+  Expect('{', 2);
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return R;
+  }
+  R->AddDecl(ParseDeclaration());
+  for (;;) {
+    if (Tok() == ';') {
+      Next();
+      if (AtPoint()) break;
+      R->AddDecl(ParseDeclaration());
+      continue;
+    }
+    if (AtPoint()) break;
+    Expect('}', StopAfterBlock);
+    return R;
+  }
+  SetPos(TKibitzPos::kpProperty);
+  return R;
+}
+
+TSelector* TStyleSheetParser::ParseSelector() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return nullptr;
+  }
+  auto* S = new TSelector(KibitzNode);
+  S->Left = ParseSimpleSelector();
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return S;
+  }
+  TNodeOp* Link = S;
+  while (!AtPoint()) {
+    Link->Op = ParseCombinator();
+    if (AtPoint()) break;
+    auto* NextLink = new TNodeOp(KibitzNode);
+    Link->Right = NextLink;
+    if (!StartsSimpleSelector(Tok())) return S;
+    NextLink->Left = ParseSimpleSelector();
+    Link = NextLink;
+  }
+  SetPos(TKibitzPos::kpProperty);
+  return S;
+}
+
+TOp TStyleSheetParser::ParseCombinator() {
+  if (Tok() == '+' || Tok() == '>') {
+    const TOp Op = Tok() == '+' ? TOp::OpPlus : TOp::OpGreaterThan;
+    Next();
+    return Op;
+  }
+  if (AtPoint()) SetPos(TKibitzPos::kpExpr);
+  return TOp::OpNone;
+}
+
+TSimpleSelector* TStyleSheetParser::ParseSimpleSelector() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return nullptr;
+  }
+  auto* S = new TSimpleSelector(KibitzNode);
+  if (Tok() == csstIdent || Tok() == '*') S->ElementName = ParseElementName();
+  for (;;) {
+    const uint8_t T = Tok();
+    if (T != '.' && T != ':' && T != '[' && T != csstHash) break;
+    auto* V = new TSimpleSelectorValue;
+    S->AddValue(V);
+    if (T == '.') {
+      V->SetClass(ParseClass());
+    } else if (T == ':') {
+      V->SetPseudo(ParsePseudo());
+    } else if (T == '[') {
+      V->SetAttrib(ParseAttrib());
+    } else {
+      V->SetHash(Scanner->GetTokenStr());
+      Next();
+    }
+  }
+  return S;
+}
+
+std::string TStyleSheetParser::ParseElementName() {
+  if (Tok() == csstIdent || Tok() == '*') {
+    std::string Name = Scanner->GetTokenStr();
+    Next();
+    return Name;
+  }
+  if (AtPoint())
+    SetPos(TKibitzPos::kpProperty);
+  else
+    ExpectFound("identifier' or '*");
+  return {};
+}
+
+std::string TStyleSheetParser::ParseClass() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return {};
+  }
+  Expect('.', 2);
+  if (Tok() == csstIdent) {
+    std::string Name = Scanner->GetTokenStr();
+    Next();
+    return Name;
+  }
+  if (AtPoint())
+    SetPos(TKibitzPos::kpProperty);
+  else
+    Expect(csstIdent, 2);
+  return {};
+}
+
+std::string TStyleSheetParser::ParsePseudo() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return {};
+  }
+  Expect(':', 2);
+  // "::before": the second colon belongs to the name.
+  if (Tok() == ':') Next();
+  if (Tok() == csstIdent) {
+    std::string Name = Scanner->GetTokenStr();
+    Next();
+    return Name;
+  }
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return {};
+  }
+  if (Tok() == csstFunction) {
+    // ":not(...)", ":nth-child(2n+1)": the name, then the arguments are
+    // skipped to the matching ')' so that what follows keeps its place.
+    std::string Name = Scanner->GetTokenStr();
+    Next();
+    int Depth = 0;
+    while (!AtPoint() && Tok() != csstEof) {
+      if (Tok() == '(') {
+        ++Depth;
+      } else if (Tok() == ')' && --Depth <= 0) {
+        Next();
+        return Name;
+      }
+      Next();
+    }
+    if (AtPoint()) SetPos(TKibitzPos::kpProperty);
+    return Name;
+  }
+  Expect(csstIdent, 2);
+  return {};
+}
+
+TNodeOp* TStyleSheetParser::ParseAttrib() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return nullptr;
+  }
+  auto* Op = new TNodeOp(KibitzNode);
+  auto* Name = new TCSSValueNode(KibitzNode);
+  Expect('[', 1);
+  Name->ValueKind = TValueKind::vkIdent;
+  Name->Value = Scanner->GetTokenStr();
+  Op->Left = Name;
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return Op;
+  }
+  Expect(csstIdent, 1);
+  // The prefix, suffix and substring matches of later levels ("^=", "$=",
+  // "*=") are read as an equality, so that the selector parses on.
+  if ((Tok() == '^' || Tok() == '$' || Tok() == '*')) {
+    Next();
+    if (Tok() == '=') Next();
+    Op->Op = TOp::OpEquals;
+  } else if (Tok() == '=' || Tok() == csstIncludes || Tok() == csstDashMatch) {
+    Op->Op = Tok() == '=' ? TOp::OpEquals : Tok() == csstIncludes ? TOp::OpIncludes : TOp::OpDashMatch;
+    Next();
+  } else if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return Op;
+  }
+  if (Tok() == csstIdent || Tok() == csstString) {
+    auto* Value = new TCSSValueNode(KibitzNode);
+    Value->ValueKind = Tok() == csstIdent ? TValueKind::vkIdent : TValueKind::vkString;
+    Value->Value = Scanner->GetTokenStr();
+    Op->Right = Value;
+    Next();
+  } else if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return Op;
+  }
+  if (AtPoint())
+    SetPos(TKibitzPos::kpProperty);
+  else
+    Expect(']', 1);
+  return Op;
+}
+
+TDeclaration* TStyleSheetParser::ParseDeclaration() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return nullptr;
+  }
+  if (Tok() != csstIdent) return nullptr;
+  auto* D = new TDeclaration(KibitzNode);
+  D->Property = ParseProperty();
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpProperty);
+    return D;
+  }
+  if (!Expect(':', StopAtDeclarationEnd)) return D;
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return D;
+  }
+  if (TNodeOp* E = ParseExpr()) D->Expr = E;
+  if (Tok() == csstImportant) D->Priority = ParsePrio();
+  return D;
+}
+
+std::string TStyleSheetParser::ParseProperty() {
+  if (Tok() == csstIdent) {
+    std::string Name = Scanner->GetTokenStr();
+    Next();
+    return Name;
+  }
+  if (AtPoint())
+    SetPos(TKibitzPos::kpProperty);
+  else
+    Expect(csstIdent, 2);
+  return {};
+}
+
+TCSSPriority TStyleSheetParser::ParsePrio() {
+  if (Tok() == csstImportant) {
+    Next();
+    return TCSSPriority::cpImportant;
+  }
+  if (AtPoint())
+    SetPos(TKibitzPos::kpExpr);
+  else
+    Expect(csstImportant, 2);
+  return TCSSPriority::cpNone;
+}
+
+TNodeOp* TStyleSheetParser::ParseExpr() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return nullptr;
+  }
+  auto* First = new TNodeOp(KibitzNode);
+  First->Left = ParseTerm();
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return First;
+  }
+  TNodeOp* Link = First;
+  const auto Continues = [](uint8_t T) {
+    return T == '/' || T == ',' || T == csstString || T == csstIdent || T == csstHash || T == csstAtKeyword ||
+           (T >= csstEms && T <= csstUnicodeRange);
+  };
+  while (Continues(Tok())) {
+    Link->Op = ParseOperator();
+    if (AtPoint()) break;
+    auto* NextLink = new TNodeOp(KibitzNode);
+    Link->Right = NextLink;
+    NextLink->Left = ParseTerm();
+    Link = NextLink;
+    if (AtPoint()) break;
+  }
+  if (AtPoint()) SetPos(TKibitzPos::kpExpr);
+  return First;
+}
+
+TOp TStyleSheetParser::ParseOperator() {
+  if (Tok() == '/' || Tok() == ',') {
+    const TOp Op = Tok() == '/' ? TOp::OpSlash : TOp::OpComma;
+    Next();
+    return Op;
+  }
+  if (AtPoint()) SetPos(TKibitzPos::kpExpr);
+  return TOp::OpNone;
+}
+
+TCSSNode* TStyleSheetParser::ParseTerm() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return nullptr;
+  }
+  auto* Value = new TCSSValueNode(KibitzNode);
+  const uint8_t T = Tok();
+  if (T == csstString || T == csstIdent || T == csstURI || T == csstUnicodeRange) {
+    Value->ValueKind = T == csstString  ? TValueKind::vkString
+                       : T == csstIdent ? TValueKind::vkIdent
+                       : T == csstURI   ? TValueKind::vkURI
+                                        : TValueKind::vkUnicodeRange;
+    Value->Value = Scanner->GetTokenStr();
+    Next();
+    return Value;
+  }
+  if (T == csstHash) {
+    Value->ValueKind = TValueKind::vkHash;
+    Value->Value = ParseHexColor();
+    if (AtPoint()) {
+      SetPos(TKibitzPos::kpExpr);
+      return nullptr;
+    }
+    return Value;
+  }
+  auto* Op = new TNodeOp(KibitzNode);
+  if (T == '-' || T == '+') {
+    Op->Op = T == '-' ? TOp::OpMinus : TOp::OpPlus;
+    Next();
+  }
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return nullptr;
+  }
+  static const std::pair<uint8_t, TValueKind> Numbers[] = {
+      {csstEms, TValueKind::vkEms},       {csstExs, TValueKind::vkExs},
+      {csstLength, TValueKind::vkLength}, {csstAngle, TValueKind::vkAngle},
+      {csstTime, TValueKind::vkTime},     {csstFreq, TValueKind::vkFrequency},
+      {csstPercentage, TValueKind::vkPercentage}, {csstNumber, TValueKind::vkNumber}};
+  bool Done = false;
+  for (const auto& [Code, Kind] : Numbers)
+    if (Tok() == Code) {
+      Value->ValueKind = Kind;
+      Value->Value = Scanner->GetTokenStr();
+      Next();
+      Done = true;
+      break;
+    }
+  if (!Done) {
+    if (Tok() == csstFunction)
+      Op->Left = ParseFunction();
+    else if (Tok() != csstEof)
+      Next();
+  }
+  if (!Op->Left) Op->Left = Value;
+  return Op;
+}
+
+TNodeOp* TStyleSheetParser::ParseFunction() {
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return nullptr;
+  }
+  Expect(csstFunction, 2);
+  if (AtPoint()) {
+    SetPos(TKibitzPos::kpExpr);
+    return nullptr;
+  }
+  TNodeOp* Args = ParseExpr();
+  if (AtPoint())
+    SetPos(TKibitzPos::kpExpr);
+  else
+    Expect(')', 2);
+  return Args;
+}
+
+std::string TStyleSheetParser::ParseHexColor() {
+  if (Tok() == csstHash) {
+    std::string Text = Scanner->GetTokenStr();
+    Next();
+    return Text;
+  }
+  if (AtPoint())
+    SetPos(TKibitzPos::kpExpr);
+  else
+    Expect(csstHash, 2);
+  return {};
 }
 
 }  // namespace kel

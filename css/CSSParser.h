@@ -1,14 +1,22 @@
 // Reading a style sheet up to the caret. The scanner turns the chunks of a
 // buffer producer into the tokens of the CSS 2 grammar and stops at the
 // completion point: once the next token would begin at or after the caret's
-// offset it yields csstKibitz, again on every later call.
+// offset it yields csstKibitz, again on every later call. The parser reads
+// the sheet up to that point, builds its node tree and tells where the caret
+// stands (a property name, a value, between rules, in a comment) and for
+// which property.
 //
 // Example: on "color: red" with the point at offset 5, GetToken() gives
-// csstIdent ("color"), then csstKibitz, and csstKibitz again.
+// csstIdent ("color"), then csstKibitz, and csstKibitz again; parsing
+// "a { color: |}" leaves kpExpr with the kibitz property color.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+
+#include "css/CSSImpl.h"
 
 #include "host/KelObjects.h"
 #include "markup/MLParserUtils.h"
@@ -87,6 +95,78 @@ class TStyleSheetScanner {
   uint8_t FToken = csstEof;
   int32_t FKibitzPoint = 0;
   bool FHasBuffer = false;
+};
+
+enum class TErrorKind : uint8_t { ekError, ekWarning };
+// Sender is the parser; Msg the whole text of one error.
+using TOnParseErrorEvent = std::function<void(void* Sender, const std::string& Msg)>;
+
+class TStyleSheetParser : public TKibitzPosSource {
+ public:
+  TStyleSheetParser();
+  ~TStyleSheetParser() override;
+  TStyleSheetParser(const TStyleSheetParser&) = delete;
+  TStyleSheetParser& operator=(const TStyleSheetParser&) = delete;
+
+  void SetBufferAndPoint(IMLBufferProducer* Producer, int32_t Point);
+  // The nodes of the previous parse are freed first; the sheet lives until
+  // the next parse.
+  TStyleSheet* Parse();
+  TCSSNode* GetKibitzNode() const { return KibitzNode; }
+  TKibitzPos GetKibitzPos() const override { return KibitzPos; }
+  TCSSSymbolTable& GetSymbolTable() { return *SymbolTable; }
+  TStyleSheetScanner& GetScanner() { return *Scanner; }
+  void SetOnParseError(TOnParseErrorEvent Event) { OnParseError = std::move(Event); }
+
+ private:
+  uint8_t Tok() const { return Scanner->GetTokenCode(); }
+  bool AtPoint() const { return Tok() == csstKibitz; }
+  void Next() { Scanner->GetToken(); }
+  void SetPos(TKibitzPos Pos) {
+    if (KibitzPos == TKibitzPos::kpNone) KibitzPos = Pos;
+  }
+  // After an unexpected token the skip stops at the end or the point, and:
+  // StopClass 1 also at ';'; 2 nowhere else; StopAtDeclarationEnd at the ';'
+  // or '}' that ends the declaration; StopAfterBlock after the '}' that
+  // closes the block. The last two keep one error (a custom property, a
+  // vendor prefix, a negative second term) from hiding the rest of the sheet.
+  static constexpr int StopAtDeclarationEnd = 5;
+  static constexpr int StopAfterBlock = 6;
+  bool Expect(uint8_t Token, int StopClass);
+  void ExpectFound(const std::string& Wanted);
+  void ParseError(TErrorKind Kind, const std::string& Msg, const std::vector<std::string>& Args);
+
+  TStyleSheet* ParseStyleSheet();
+  void SkipAtRule();
+  TSGMLComment* ParseSGMLComment();
+  TImport* ParseImport();
+  TMedia* ParseMedia();
+  std::string ParseMedium();
+  TPage* ParsePage();
+  std::string ParsePseudoPage();
+  TFontFace* ParseFontFace();
+  TRuleSet* ParseRuleSet();
+  TSelector* ParseSelector();
+  TOp ParseCombinator();
+  TSimpleSelector* ParseSimpleSelector();
+  std::string ParseElementName();
+  std::string ParseClass();
+  std::string ParsePseudo();
+  TNodeOp* ParseAttrib();
+  TDeclaration* ParseDeclaration();
+  std::string ParseProperty();
+  TCSSPriority ParsePrio();
+  TNodeOp* ParseExpr();
+  TOp ParseOperator();
+  TCSSNode* ParseTerm();
+  TNodeOp* ParseFunction();
+  std::string ParseHexColor();
+
+  std::unique_ptr<TStyleSheetScanner> Scanner;
+  TOnParseErrorEvent OnParseError;
+  TCSSNode* KibitzNode = nullptr;
+  TKibitzPos KibitzPos = TKibitzPos::kpNone;
+  std::unique_ptr<TCSSSymbolTable> SymbolTable;
 };
 
 }  // namespace kel
