@@ -405,6 +405,19 @@ bool TStyleSheetParser::Expect(uint8_t Token, int StopClass) {
     const uint8_t T = Tok();
     if (StopClass == 1 && T == ';') break;
     if (StopClass == StopAtDeclarationEnd && Depth == 0 && (T == ';' || T == '}')) break;
+    if (StopClass == StopAfterBrace && T == '{') {
+      Next();
+      break;
+    }
+    if (StopClass == StopAfterParen) {
+      if (Depth == 0 && (T == ';' || T == '}')) break;
+      if (T == '(') {
+        ++Depth;
+      } else if (T == ')' && Depth-- == 0) {
+        Next();
+        break;
+      }
+    }
     if (StopClass == StopAfterBlock) {
       if (T == '{') {
         ++Depth;
@@ -553,12 +566,14 @@ TMedia* TStyleSheetParser::ParseMedia() {
   const auto SkipQuery = [this] {
     while (!AtPoint() && Tok() != csstEof && Tok() != ',' && Tok() != '{' && Tok() != ';') Next();
   };
-  M->Media.Add(ParseMedium());
-  SkipQuery();
+  const auto Medium = [&] {
+    if (Tok() != '(') M->Media.Add(ParseMedium());  // "(min-width: 576px)" names no medium
+    SkipQuery();
+  };
+  Medium();
   while (Tok() == ',') {
     Next();
-    M->Media.Add(ParseMedium());
-    SkipQuery();
+    Medium();
   }
   if (AtPoint()) {
     SetPos(TKibitzPos::kpExpr);
@@ -682,7 +697,7 @@ TRuleSet* TStyleSheetParser::ParseRuleSet() {
     SetPos(TKibitzPos::kpRule);
     return R;
   }
-  Expect('{', 2);
+  Expect('{', StopAfterBrace);
   if (AtPoint()) {
     SetPos(TKibitzPos::kpProperty);
     return R;
@@ -729,7 +744,8 @@ TSelector* TStyleSheetParser::ParseSelector() {
 }
 
 TOp TStyleSheetParser::ParseCombinator() {
-  if (Tok() == '+' || Tok() == '>') {
+  // The general sibling combinator of later levels ('~') reads as a sibling.
+  if (Tok() == '+' || Tok() == '>' || Tok() == '~') {
     const TOp Op = Tok() == '+' ? TOp::OpPlus : TOp::OpGreaterThan;
     Next();
     return Op;
@@ -803,8 +819,14 @@ std::string TStyleSheetParser::ParsePseudo() {
   Expect(':', 2);
   // "::before": the second colon belongs to the name.
   if (Tok() == ':') Next();
+  // A vendor prefix ("::-moz-focus-inner") is part of the name.
+  std::string Prefix;
+  if (Tok() == '-') {
+    Prefix = Scanner->GetTokenStr();
+    Next();
+  }
   if (Tok() == csstIdent) {
-    std::string Name = Scanner->GetTokenStr();
+    std::string Name = Prefix + Scanner->GetTokenStr();
     Next();
     return Name;
   }
@@ -885,9 +907,21 @@ TDeclaration* TStyleSheetParser::ParseDeclaration() {
     SetPos(TKibitzPos::kpProperty);
     return nullptr;
   }
-  if (Tok() != csstIdent) return nullptr;
+  // Vendor-prefixed and custom properties ("-webkit-appearance", "--tide")
+  // arrive as '-' or "--" and then the name.
+  std::string Prefix;
+  if (Tok() == '-') {
+    Prefix = Scanner->GetTokenStr();
+    Next();
+    if (AtPoint()) {
+      SetPos(TKibitzPos::kpProperty);
+      return nullptr;
+    }
+  } else if (Tok() != csstIdent) {
+    return nullptr;
+  }
   auto* D = new TDeclaration(KibitzNode);
-  D->Property = ParseProperty();
+  D->Property = Prefix + ParseProperty();
   if (AtPoint()) {
     SetPos(TKibitzPos::kpProperty);
     return D;
@@ -1038,7 +1072,7 @@ TNodeOp* TStyleSheetParser::ParseFunction() {
   if (AtPoint())
     SetPos(TKibitzPos::kpExpr);
   else
-    Expect(')', 2);
+    Expect(')', StopAfterParen);
   return Args;
 }
 

@@ -127,10 +127,14 @@ class TStyleSheetParser : public TKibitzPosSource {
   }
   // After an unexpected token the skip stops at the end or the point, and:
   // StopClass 1 also at ';'; 2 nowhere else; StopAtDeclarationEnd at the ';'
-  // or '}' that ends the declaration; StopAfterBlock after the '}' that
-  // closes the block. The last two keep one error (a custom property, a
-  // vendor prefix, a negative second term) from hiding the rest of the sheet.
+  // or '}' that ends the declaration; StopAfterParen after the ')' that
+  // closes the function (calc(1em + 2px)); StopAfterBlock after the '}' that
+  // closes the block. These keep one error (a custom property, a negative
+  // second term, an operator of later levels) from hiding the rest of the sheet.
   static constexpr int StopAtDeclarationEnd = 5;
+  static constexpr int StopAfterParen = 7;
+  // After a selector it does not understand, the block still counts.
+  static constexpr int StopAfterBrace = 8;
   static constexpr int StopAfterBlock = 6;
   bool Expect(uint8_t Token, int StopClass);
   void ExpectFound(const std::string& Wanted);
