@@ -50,6 +50,7 @@ bench: build
 	@$(BUILD)/bin/dtd_load_bench
 	@$(BUILD)/bin/completion_bench
 	@$(BUILD)/bin/css_scanner_bench
+	@$(BUILD)/bin/css_parser_bench
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

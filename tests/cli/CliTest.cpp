@@ -428,3 +428,26 @@ TEST(CliCss, SchemaCoversCss21AndTheCommonLaterProperties) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliCss, PosPrintsThePositionThePropertyAndTheErrors) {
+  const fs::path Css = fs::temp_directory_path() / ("mlinsight-pos-" + std::to_string(::getpid()) + ".css");
+  const std::string Text = "a { margin: 1px -2px; }\nb { color: ";
+  std::ofstream(Css) << Text;
+  const std::pair<std::vector<std::string>, std::string> Cases[] = {
+      {{"css-pos", Css.string(), std::to_string(Text.size())}, "kpExpr color\n"},
+      {{"css-pos", Css.string(), "6"}, "kpProperty margin\n"},
+      {{"css-pos", Css.string(), "0"}, "kpExpr none\n"},
+      {{"css-pos", Css.string(), std::to_string(Text.size()), "--errors"},
+       "kpExpr color\nError (line 1): Expected '}' but found '-'\n"},
+  };
+  for (const auto& [Args, Out] : Cases) {
+    const TRun R = RunTool(Args);
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(R.Out, Out) << Args[2];
+  }
+  fs::remove(Css);
+}
+
+}  // namespace
