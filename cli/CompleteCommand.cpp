@@ -11,6 +11,7 @@
 #include "completion/HTMLCodCmplt.h"
 #include "completion/HTMReg.h"
 #include "completion/MLInsightPackage.h"
+#include "css/CSSCodCmplt.h"
 #include "host/CompletionCycle.h"
 #include "host/KelRegistry.h"
 #include "host/KelStrings.h"
@@ -41,13 +42,33 @@ class TPromptDialogRunner : public TKelDialogRunner {
     return Ask(Request.Title.empty() ? "File" : Request.Title, FileName);
   }
   bool IsControlKeyDown() override { return false; }
+  bool RunUnitDialog(const TKelUnitRequest& Request, std::string& Value, int32_t& Unit) override {
+    if (!Script.UnitAnswers.empty()) return Script.RunUnitDialog(Request, Value, Unit);
+    if (!isatty(STDIN_FILENO)) return false;
+    std::string Text;
+    if (!Ask(Request.ValueLabel + " [" + Request.InitialValue + "]", Text, true)) return false;
+    Value = Text.empty() ? Request.InitialValue : Text;
+    Unit = Request.Selected;
+    if (Request.Units.empty()) return true;
+    for (size_t I = 0; I < Request.Units.size(); ++I) std::cerr << "  " << I + 1 << ") " << Request.Units[I] << '\n';
+    if (!Ask(Request.UnitsLabel + " [1]", Text, true)) return false;
+    if (Text.empty()) return true;
+    try {
+      const size_t N = std::stoul(Text);
+      if (N < 1 || N > Request.Units.size()) return false;
+      Unit = static_cast<int32_t>(N - 1);
+    } catch (const std::exception&) {
+      return false;
+    }
+    return true;
+  }
 
  private:
-  static bool Ask(const std::string& Prompt, std::string& Answer) {
+  static bool Ask(const std::string& Prompt, std::string& Answer, bool EmptyIsAnswer = false) {
     if (!isatty(STDIN_FILENO)) return false;
-    std::cerr << Prompt << ": " << std::flush;
+    std::cerr << Prompt << (Prompt.ends_with(":") || Prompt.ends_with("]") ? " " : ": ") << std::flush;
     if (!std::getline(std::cin, Answer)) return false;
-    return !Answer.empty();
+    return EmptyIsAnswer || !Answer.empty();
   }
 };
 
@@ -56,6 +77,7 @@ bool AddAnswer(TScriptedDialogRunner& Script, const std::string& Answer, std::os
     Script.URLAnswers.push_back({});
     Script.ColorAnswers.push_back({});
     Script.FileAnswers.push_back({});
+    Script.UnitAnswers.push_back({});
     return true;
   }
   const size_t Eq = Answer.find('=');
@@ -68,7 +90,7 @@ bool AddAnswer(TScriptedDialogRunner& Script, const std::string& Answer, std::os
   } else if (Eq != std::string::npos && Name == "file") {
     Script.FileAnswers.push_back({true, Value});
   } else if (Eq != std::string::npos && Name == "unit") {
-    // Only style-sheet values ask for units; markup never does.
+    Script.UnitAnswers.push_back({true, Value});
   } else {
     Err << "mlinsight: --answer expects url=, color=, file=, unit= or cancel, got " << Answer << '\n';
     return false;
@@ -172,6 +194,8 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
 
   TCompletionCycle Cycle(Host);
   Cycle.SetManager(Manager);
+  auto* Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get());
+  if (Sheet) Cycle.SetClassifier(StyleSheetElementAt);
   Cycle.Type(static_cast<char>(Typed));
   for (const char C : R.Filter) {
     if (!Cycle.IsOpen()) break;
@@ -180,7 +204,11 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   const bool Invoked = Cycle.Invoked();
   const bool Open = Cycle.IsOpen();
   auto* Own = Markup ? static_cast<TMLKibitzManager*>(Markup.get()) : nullptr;
-  const std::string Context = Open && Own ? Own->ContextName() : "none";
+  std::string Context = Open && Own ? Own->ContextName() : "none";
+  if (Open && Sheet)
+    Context = Sheet->GetKibitzPos() == TKibitzPos::kpExpr       ? "value"
+              : Sheet->GetKibitzPos() == TKibitzPos::kpProperty ? "property"
+                                                                : "none";
   const auto Items = Cycle.Items();
   json JItems = json::array();
   for (size_t I = 0; I < Items.size(); ++I) {

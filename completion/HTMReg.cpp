@@ -1,6 +1,7 @@
 #include "completion/HTMReg.h"
 
 #include "completion/HTMLCodCmplt.h"
+#include "css/CSSCodCmplt.h"
 #include "host/KelHostAPI.h"
 
 namespace kel {
@@ -15,7 +16,12 @@ void IDERegister() {
     if (!Services) return;
     MarkupManagerIndex = Services->AddCodeInsightManager(Manager.get());
   }
-  // The style-sheet manager registers here, after the markup manager.
+  {
+    const auto Manager = CSSLanguageManager();
+    const auto Services = GlobalKibitzManager();
+    if (!Services) return;
+    CSSManagerIndex = Services->AddCodeInsightManager(Manager.get());
+  }
 }
 
 void HTMRegFinalize() {

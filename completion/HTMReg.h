@@ -1,10 +1,10 @@
 // Registration of the completion managers with the host: the markup manager
-// first, then the style-sheet manager once it exists. Unloading removes what
+// first, then the style-sheet manager. Unloading removes what
 // was registered, by the indexes the host handed out.
 //
 // Example: after IDERegister() on a fresh host, MarkupManagerIndex is 0 and
 // GlobalKibitzManager()->GetCodeInsightManager(0)->GetIDString() is
-// "Quorvel.CodeInsight.HTML".
+// "Quorvel.CodeInsight.HTML"; CSSManagerIndex is 1, "Quorvel.CodeInsight.CSS".
 #pragma once
 
 #include <cstdint>

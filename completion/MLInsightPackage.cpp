@@ -5,6 +5,7 @@
 
 #include "completion/HTMLCodCmplt.h"
 #include "completion/HTMReg.h"
+#include "css/CSSCodCmplt.h"
 
 namespace kel {
 
@@ -28,6 +29,11 @@ const std::vector<TPackageUnit>& GetPackageInfoTable() {
       {"MLParser", Nothing, Nothing},
       // The symbol manager is never freed: it lives until the process ends.
       {"HTMLCodCmplt", Nothing, ReleaseMarkupLanguageManager},
+      {"CSSImpl", Nothing, Nothing},
+      {"CSSUnitEditor", Nothing, Nothing},
+      {"CSSSchemaLoader", Nothing, Nothing},
+      {"CSSParser", Nothing, Nothing},
+      {"CSSCodCmplt", Nothing, ReleaseCSSLanguageManager},
       {"HTMReg", Nothing, HTMRegFinalize},
   };
   return Units;

@@ -6,6 +6,9 @@
 // "length..." and GetUnitList().GetItem(2) == "px".
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "css/CSSImpl.h"
 
 namespace kel {
@@ -31,13 +34,24 @@ class TCSSFamilyNameEditor : public TCSSEditor {
   bool Execute() override { return false; }
 };
 
+// The unit dialog: "Value:" (a number field with a spinner, "0" at first)
+// and "Units:" (a drop-down list), OK and Cancel. The host shows it its way.
+class TUnitEditorForm {
+ public:
+  std::string Caption = "Unit";
+  std::string ValueEdit = "0";
+  std::vector<std::string> UnitCombo;
+  int32_t ItemIndex = -1;
+  // True on OK; ValueEdit and ItemIndex then hold what was chosen.
+  bool ShowModal();
+};
+
 class TCSSUnitEditor : public TCSSEditor {
  public:
   TCSSUnitEditor() : TCSSEditor("") {}
   TCSSStringList& GetUnitList() { return Units; }
-  // The unit dialog (value and unit) arrives with the style-sheet editors;
-  // until then nothing is produced.
-  bool Execute() override { return false; }
+  // The value followed directly by the chosen unit ("12px").
+  bool Execute() override;
 
  protected:
   TCSSStringList Units;

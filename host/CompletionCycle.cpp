@@ -109,7 +109,8 @@ bool TCompletionCycle::Type(char C) {
   FInvoked = false;
   if (!View || !FManager) return false;
   FCommandsBefore = View->Commands().size();
-  const int32_t Element = MarkupElementAt(View->Text(), View->CaretOffset());
+  const int32_t Element = FClassifier ? FClassifier(View->Text(), View->CaretOffset())
+                                      : MarkupElementAt(View->Text(), View->CaretOffset());
   if (C) View->InsertText(std::string(1, C), false);
   TKelCodeInsightType Kind = TKelCodeInsightType::citNone;
   TKelInvokeType How = TKelInvokeType::itManual;
@@ -118,6 +119,8 @@ bool TCompletionCycle::Type(char C) {
   FInvoked = true;
   std::string Str;
   if (!FManager->InvokeCodeCompletion(How, Str)) return false;
+  // A manager that leaves the token alone gets the word the editor sees.
+  if (Str.empty()) Str = TypedToken();
   FToken = Str;
   FList = FHost.OpenCompletionList();
   Refresh(Str);

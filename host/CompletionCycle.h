@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ class TCompletionCycle {
   static TKelPtr<IKelCodeInsightManager> ManagerFor(TMemoryHost& Host, const std::string& File);
   void SetManager(TKelPtr<IKelCodeInsightManager> Manager) { FManager = std::move(Manager); }
   const TKelPtr<IKelCodeInsightManager>& Manager() const { return FManager; }
+  // How the element code under the caret is found; markup by default.
+  using TClassifier = std::function<int32_t(const std::string& Text, int32_t Offset)>;
+  void SetClassifier(TClassifier Classifier) { FClassifier = std::move(Classifier); }
 
   // The user types C at the caret (0: an explicit request, nothing is typed).
   // Closed list: C goes into the buffer and the manager is asked whether the
@@ -68,6 +72,7 @@ class TCompletionCycle {
 
   TMemoryHost& FHost;
   TKelPtr<IKelCodeInsightManager> FManager;
+  TClassifier FClassifier;
   TKelPtr<TMemoryListView> FList;
   bool FInvoked = false;
   std::string FToken;

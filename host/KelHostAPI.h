@@ -14,6 +14,7 @@
 #include <bitset>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/KelObjects.h"
 
@@ -294,6 +295,15 @@ struct TKelURLRequest {
   std::string InitialDir;
   std::string ModuleFileName;
 };
+// The unit dialog's content: a value field and a drop-down list of units.
+struct TKelUnitRequest {
+  std::string Caption = "Unit";
+  std::string ValueLabel = "Value:";
+  std::string InitialValue = "0";
+  std::string UnitsLabel = "Units:";
+  std::vector<std::string> Units;
+  int32_t Selected = -1;  // the first unit when there is one
+};
 struct TKelFileOpenRequest {
   std::string InitialDir;
   std::string Filter;
@@ -309,6 +319,8 @@ class IKelDialogServices : public IInterface {
   virtual bool RunColorDialog(std::string& Color) = 0;
   virtual bool RunFileOpenDialog(const TKelFileOpenRequest& Request, std::string& FileName) = 0;
   virtual bool IsControlKeyDown() = 0;
+  // ours: the value's text and the index of the chosen unit (-1: none).
+  virtual bool RunUnitDialog(const TKelUnitRequest& Request, std::string& Value, int32_t& Unit) = 0;
 };
 
 // The host's global services object; queried for the services above.

@@ -31,6 +31,23 @@ bool TScriptedDialogRunner::RunFileOpenDialog(const TKelFileOpenRequest& Request
   return Take(FileAnswers, FileName);
 }
 
+bool TScriptedDialogRunner::RunUnitDialog(const TKelUnitRequest& Request, std::string& Value, int32_t& Unit) {
+  UnitRequests.push_back(Request);
+  std::string Answer;
+  if (!Take(UnitAnswers, Answer)) return false;
+  const size_t Comma = Answer.find(',');
+  Value = Answer.substr(0, Comma);
+  Unit = Request.Selected;
+  if (Comma == std::string::npos) return true;
+  const std::string Name = Answer.substr(Comma + 1);
+  for (size_t I = 0; I < Request.Units.size(); ++I)
+    if (Request.Units[I] == Name) {
+      Unit = static_cast<int32_t>(I);
+      return true;
+    }
+  return false;
+}
+
 std::string TMemoryListView::GetSelectedString() {
   return FSelected >= 0 ? FItems[static_cast<size_t>(FSelected)] : std::string();
 }
@@ -96,6 +113,9 @@ bool TMemoryHost::RunFileOpenDialog(const TKelFileOpenRequest& Request, std::str
 }
 
 bool TMemoryHost::IsControlKeyDown() { return FDialogs && FDialogs->IsControlKeyDown(); }
+bool TMemoryHost::RunUnitDialog(const TKelUnitRequest& Request, std::string& Value, int32_t& Unit) {
+  return FDialogs && FDialogs->RunUnitDialog(Request, Value, Unit);
+}
 
 TKelPtr<TMemoryListView> TMemoryHost::OpenCompletionList() {
   FList = MakeKel<TMemoryListView>();

@@ -34,6 +34,7 @@ class TKelDialogRunner {
   virtual bool RunColorDialog(std::string& Color) = 0;
   virtual bool RunFileOpenDialog(const TKelFileOpenRequest& Request, std::string& FileName) = 0;
   virtual bool IsControlKeyDown() = 0;
+  virtual bool RunUnitDialog(const TKelUnitRequest& Request, std::string& Value, int32_t& Unit) = 0;
 };
 
 // A runner that answers from a script: each queued answer is used once; an
@@ -44,7 +45,10 @@ class TScriptedDialogRunner : public TKelDialogRunner {
     bool Confirmed = false;
     std::string Text;
   };
-  std::vector<TAnswer> URLAnswers, ColorAnswers, FileAnswers;
+  // Unit answers read "VALUE,UNIT" ("12,px"); "VALUE" alone keeps the
+  // selected unit; a unit not in the list cancels.
+  std::vector<TAnswer> URLAnswers, ColorAnswers, FileAnswers, UnitAnswers;
+  std::vector<TKelUnitRequest> UnitRequests;
   bool ControlDown = false;
   std::vector<TKelURLRequest> URLRequests;
   std::vector<TKelFileOpenRequest> FileRequests;
@@ -54,6 +58,7 @@ class TScriptedDialogRunner : public TKelDialogRunner {
   bool RunColorDialog(std::string& Color) override;
   bool RunFileOpenDialog(const TKelFileOpenRequest& Request, std::string& FileName) override;
   bool IsControlKeyDown() override { return ControlDown; }
+  bool RunUnitDialog(const TKelUnitRequest& Request, std::string& Value, int32_t& Unit) override;
 };
 
 // The list window model: the rows the front end shows and the selection.
@@ -102,6 +107,7 @@ class TMemoryHost : public TKelInterfaced<IKelIDEServices, IKelCodeInsightServic
   bool RunColorDialog(std::string& Color) override;
   bool RunFileOpenDialog(const TKelFileOpenRequest& Request, std::string& FileName) override;
   bool IsControlKeyDown() override;
+  bool RunUnitDialog(const TKelUnitRequest& Request, std::string& Value, int32_t& Unit) override;
 
   // Set-up for front ends and tests.
   void SetCurrentEditView(TKelPtr<TMemoryEditView> View) { FView = std::move(View); }

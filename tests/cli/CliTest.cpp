@@ -352,7 +352,7 @@ TEST(CliComplete, WriteAppliesTheResult) {
 }
 
 TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
-  const std::string Css = (fs::temp_directory_path() / "mlinsight-none.css").string();
+  const std::string Css = (fs::temp_directory_path() / "mlinsight-none.txt").string();
   std::ofstream(Css) << "a { color: red }";
   struct TCase {
     std::vector<std::string> Args;

@@ -24,7 +24,9 @@ TEST_F(Registration, LoadRegisterUnload) {
   EXPECT_EQ(Registered(), 0) << "loading alone registers nothing";
   IDERegister();
   EXPECT_EQ(MarkupManagerIndex, 0);
-  ASSERT_EQ(Registered(), 1);
+  EXPECT_EQ(CSSManagerIndex, 1);
+  ASSERT_EQ(Registered(), 2);
+  EXPECT_EQ(Test.Host().GetCodeInsightManager(CSSManagerIndex)->GetIDString(), "Quorvel.CodeInsight.CSS");
   const auto M = Test.Host().GetCodeInsightManager(MarkupManagerIndex);
   EXPECT_EQ(M->GetIDString(), "Quorvel.CodeInsight.HTML");
   EXPECT_TRUE(supports<IKelMLCodeInsightManager>(M));
@@ -48,7 +50,7 @@ TEST_F(Registration, EachUnitStartsAndStopsOnce) {
   PackageLoad();
   IDERegister();
   PackageUnload();
-  EXPECT_EQ(Registered(), 1) << "still loaded once";
+  EXPECT_EQ(Registered(), 2) << "still loaded once";
   PackageUnload();
   EXPECT_EQ(Registered(), 0);
 }

@@ -1,0 +1,89 @@
+// The style-sheet completion manager: the object the host calls for files of
+// the style-sheet editor type. It parses the sheet to the caret, lists the
+// property names or the values of the property at the caret from css.xml,
+// runs a value editor for entries such as "length...", and writes the
+// accepted text with ':' after a property and ';' after a value.
+//
+// Example: on "a { co|" InvokeCodeCompletion is true, the list holds color,
+// column-count, ... with class "property", and accepting color with Enter
+// leaves "a { color:|".
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "css/CSSParser.h"
+#include "host/KelHostAPI.h"
+
+namespace kel {
+
+class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCodeInsightSymbolList> {
+ public:
+  TCSSKibitzManager();
+
+  // ---- IKelCodeInsightManager
+  std::string GetName() override { return "Style Sheet"; }
+  std::string GetIDString() override { return "Quorvel.CodeInsight.CSS"; }
+  bool GetEnabled() override { return Enabled; }
+  void SetEnabled(bool Value) override { Enabled = Value; }
+  TKelCharSet EditorTokenValidChars(bool PreValidating) override;
+  void AllowCodeInsight(bool&, char) override {}
+  bool PreValidateCodeInsight(const std::string&) override { return true; }
+  bool IsViewerBrowsable(int32_t) override { return false; }
+  bool GetMultiSelect() override { return false; }
+  TKelPtr<IKelCodeInsightSymbolList> GetSymbolList() override { return this; }
+  void OnEditorKey(char Key, bool& CloseViewer, bool& Accept) override;
+  bool HandlesFile(const std::string& AFileName) override;
+  std::string GetLongestItem() override { return "property "; }
+  TKelPtr<IKelCodeInsightParameterList> GetParameterList() override { return nullptr; }
+  void GetCodeInsightType(char AChar, int32_t AElement, TKelCodeInsightType& CodeInsightType,
+                          TKelInvokeType& InvokeType) override;
+  bool InvokeCodeCompletion(TKelInvokeType HowInvoked, std::string& Str) override;
+  bool InvokeParameterCodeInsight(TKelInvokeType, int32_t&) override { return false; }
+  void ParameterCodeInsightAnchorPos(TKelEditPos&) override {}
+  int32_t ParameterCodeInsightParamIndex(const TKelEditPos&) override { return 0; }
+  std::string GetHintText(int32_t, int32_t) override { return {}; }
+  bool GotoDefinition(std::string&, int32_t&, int32_t) override { return false; }
+  void Done(bool Accepted, bool& DisplayParams) override;
+
+  // ---- IKelCodeInsightSymbolList
+  void Clear() override { Parser->GetSymbolTable().ResetKibitz(); }
+  int32_t GetCount() override;
+  bool GetSymbolIsReadWrite(int32_t) override { return true; }
+  bool GetSymbolIsAbstract(int32_t) override { return false; }
+  int32_t GetViewerSymbolFlags(int32_t) override { return 1; }
+  int32_t GetViewerVisibilityFlags(int32_t) override { return 2; }
+  int32_t GetProcDispatchFlags(int32_t) override { return 0; }
+  void SetSortOrder(TKelSortOrder Value) override { SortOrder = Value; }
+  TKelSortOrder GetSortOrder() override { return SortOrder; }
+  int32_t FindIdent(const std::string& Ident) override { return Parser->GetSymbolTable().FindIdent(Ident); }
+  bool FindSymIndex(const std::string& Ident, int32_t& Index) override;
+  void SetFilter(const std::string& FilterText) override { Parser->GetSymbolTable().SetFilter(FilterText); }
+  std::string GetSymbolText(int32_t Index) override;
+  std::string GetSymbolTypeText(int32_t) override { return {}; }
+  std::string GetSymbolClassText(int32_t) override;
+
+  // Reads css.xml from the schemas folder; a missing or broken file leaves
+  // the table empty and says so in the message view.
+  void LoadSchema();
+  TKibitzPos GetKibitzPos() const { return KibitzPos; }
+  TStyleSheetParser& GetParser() { return *Parser; }
+
+ private:
+  TKelSortOrder SortOrder = TKelSortOrder::soAlpha;
+  bool Enabled = true;
+  bool SemicolonTyped = false;
+  std::unique_ptr<TStyleSheetParser> Parser;
+  TKibitzPos KibitzPos = TKibitzPos::kpNone;
+};
+
+// The one style-sheet manager, made (and its schema loaded) on first use.
+TKelPtr<IKelCodeInsightManager> CSSLanguageManager();
+// Drops the unit's reference (unloading).
+void ReleaseCSSLanguageManager();
+
+// The syntax element under the caret in a style sheet: 1 in a comment, 5 in
+// a string, 3 elsewhere.
+int32_t StyleSheetElementAt(const std::string& Text, int32_t Offset);
+
+}  // namespace kel

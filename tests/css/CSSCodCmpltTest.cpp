@@ -1,0 +1,186 @@
+// The style-sheet manager driven through our host as an editor drives it,
+// with the css.xml of the build; every result is the whole text with its caret.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "css/CSSCodCmplt.h"
+#include "host/CompletionCycle.h"
+#include "tests/support/Annotated.h"
+#include "tests/support/TestHost.h"
+
+namespace kel {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class Sheet : public test::THostTest {
+ protected:
+  Sheet() : Cycle(Test.Host()) {
+    Test.Host().SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+    Manager = MakeKel<TCSSKibitzManager>();
+    Cycle.SetManager(Manager.get());
+    Cycle.SetClassifier(StyleSheetElementAt);
+  }
+  // Types Typed (0: explicit), then Filter, selects Accept (if any) and closes with Key (0: stays open).
+  bool Run(const std::string& Marked, char Typed = 0, const std::string& Filter = "", const std::string& Accept = "",
+           char Key = '\r') {
+    if (Cycle.IsOpen()) Cycle.Key(27);
+    View = Test.OpenView(Marked, "site.css");
+    if (!Cycle.Type(Typed)) return false;
+    for (const char C : Filter) Cycle.Key(C);
+    if (!Accept.empty() && !Cycle.SelectText(Accept)) return false;
+    if (Key && Cycle.IsOpen()) Cycle.Key(Key);
+    return true;
+  }
+  std::string Result() const { return test::Mark(View->Text(), View->CaretOffset()); }
+  Names Texts() {
+    Names R;
+    for (const auto& I : Cycle.Items()) R.push_back(I.Text);
+    return R;
+  }
+  bool Has(const std::string& S) {
+    const Names T = Texts();
+    return std::find(T.begin(), T.end(), S) != T.end();
+  }
+
+  TKelPtr<TCSSKibitzManager> Manager;
+  TKelPtr<TMemoryEditView> View;
+  TCompletionCycle Cycle;
+};
+
+TEST_F(Sheet, PropertyAndValueListsAtTheCaret) {
+  ASSERT_TRUE(Run("a { co|", 0, "", "", 0));
+  EXPECT_TRUE(Has("color"));
+  EXPECT_TRUE(Has("column-count"));
+  EXPECT_FALSE(Has("margin"));
+  EXPECT_EQ(Cycle.Items()[0].Class, "property");
+  ASSERT_TRUE(Run("a { display: |", 0, "", "", 0));
+  for (const char* V : {"block", "inline", "flex", "grid", "none"}) EXPECT_TRUE(Has(V)) << V;
+  EXPECT_EQ(Cycle.Items()[0].Class, "value");
+  ASSERT_TRUE(Run("a { width: |", 0, "", "", 0));
+  EXPECT_TRUE(Has("length..."));
+  EXPECT_TRUE(Has("percentage..."));
+  EXPECT_FALSE(Run("a { no-such-property: |", 0, "", "", 0)) << "an unknown property gives an empty list";
+  EXPECT_FALSE(Run("a { color: red } |", 0, "", "", 0)) << "nothing between rules";
+  EXPECT_FALSE(Run("a { /* co| */ }", 0, "", "", 0)) << "comments open nothing";
+}
+
+struct TAcceptCase {
+  const char* Name;
+  const char* Marked;
+  char Typed;
+  const char* Filter;
+  const char* Accept;
+  char Key;
+  const char* Expected;
+};
+
+TEST_F(Sheet, AcceptingWritesTheTextAndItsTerminator) {
+  const TAcceptCase Cases[] = {
+      {"property", "a { co|", 0, "", "color", '\r', "a { color:|"},
+      {"property before a colon", "a { co| : red }", 0, "", "color", '\r', "a { color| : red }"},
+      {"value", "a { color: r|", 0, "", "red", '\r', "a { color: red;|"},
+      {"value before a semicolon", "a { color: r|; }", 0, "", "red", '\r', "a { color: red|; }"},
+      {"a prefix with - and digits", "a { font-weight: 10|", 0, "", "100", '\r', "a { font-weight: 100;|"},
+      {"a prefix with -", "a { font-we|", 0, "", "font-weight", '\r', "a { font-weight:|"},
+      {"filter typed with the list open", "a { |", 0, "disp", "", '\r', "a { display:|"},
+      {"; closes and accepts", "a { display: bl|", 0, "", "", ';', "a { display: block;|"},
+      {"escape cancels", "a { display: bl|", 0, "o", "", 27, "a { display: blo|"},
+      {"after a typed colon", "a { display|", ':', "", "block", '\r', "a { display:block;|"},
+  };
+  for (const auto& C : Cases) {
+    ASSERT_TRUE(Run(C.Marked, C.Typed, C.Filter, C.Accept, C.Key)) << C.Name;
+    EXPECT_EQ(Result(), C.Expected) << C.Name;
+  }
+}
+
+struct TEditorCase {
+  const char* Name;
+  const char* Marked;
+  const char* Entry;
+  bool Confirmed;
+  const char* Answer;
+  const char* Expected;
+};
+
+TEST_F(Sheet, ValueEditorsAnswerThroughTheHostsDialogs) {
+  const TEditorCase Cases[] = {
+      {"length", "a { width: |", "length...", true, "3,em", "a { width: 3em;|"},
+      {"length with the first unit", "a { width: |", "length...", true, "12", "a { width: 12em;|"},
+      {"percentage", "a { width: |", "percentage...", true, "0", "a { width: 0%;|"},
+      {"unit cancelled", "a { width: |", "length...", false, "", "a { width: |"},
+      {"colour", "a { color: |", "color...", true, "#FF0000", "a { color: #FF0000;|"},
+      {"colour cancelled", "a { color: |", "color...", false, "", "a { color: |"},
+      {"drive-letter path", "a { background: |", "uri...", true, "C:\\site\\a.png",
+       "a { background: url(file:///C:\\site\\a.png);|"},
+      {"UNC path", "a { background: |", "uri...", true, "\\\\server\\a.png", "a { background: url(\\\\server\\a.png);|"},
+      {"POSIX path", "a { background: |", "uri...", true, "/srv/a.png", "a { background: url(/srv/a.png);|"},
+      {"file dialog cancelled", "a { background: |", "uri...", false, "", "a { background: |"},
+      {"family-name", "a { font-family: |", "family-name...", true, "", "a { font-family: |"},
+  };
+  for (const auto& C : Cases) {
+    auto& D = Test.Dialogs();
+    D.UnitAnswers.assign(1, {C.Confirmed, C.Answer});
+    D.ColorAnswers.assign(1, {C.Confirmed, C.Answer});
+    D.FileAnswers.assign(1, {C.Confirmed, C.Answer});
+    ASSERT_TRUE(Run(C.Marked, 0, "", C.Entry)) << C.Name;
+    EXPECT_EQ(Result(), C.Expected) << C.Name;
+  }
+  const auto& Requests = Test.Dialogs().UnitRequests;
+  ASSERT_GE(Requests.size(), 3u);
+  EXPECT_EQ(Requests[0].Caption, "Unit");
+  EXPECT_EQ(Requests[0].InitialValue, "0");
+  EXPECT_EQ(Requests[0].Units, (Names{"em", "ex", "px", "cm", "mm", "in", "pt", "pc", "rem", "vw", "vh", "vmin",
+                                      "vmax", "ch"}))
+      << "units in css.xml order";
+  EXPECT_EQ(Requests[0].Selected, 0) << "the first is selected";
+  EXPECT_EQ(Requests[2].Units, Names{"%"});
+}
+
+TEST_F(Sheet, FilesOfTheStyleSheetType) {
+  EXPECT_TRUE(Manager->HandlesFile("site.css"));
+  EXPECT_TRUE(Manager->HandlesFile("a/Site.CSS"));
+  EXPECT_FALSE(Manager->HandlesFile("site.scss"));
+  Test.WriteOptions("[Editor Types]\nQuorvel.EditOptions.StyleSheet=css;scss\n");
+  EXPECT_TRUE(Manager->HandlesFile("site.scss"));
+  EXPECT_FALSE(Manager->HandlesFile("page.html"));
+}
+
+TEST_F(Sheet, KeysAndFixedAnswers) {
+  const std::tuple<char, int32_t, TKelCodeInsightType, TKelInvokeType> Types[] = {
+      {0, TKelElement::Identifier, TKelCodeInsightType::citCodeInsight, TKelInvokeType::itManual},
+      {':', TKelElement::Identifier, TKelCodeInsightType::citCodeInsight, TKelInvokeType::itTimer},
+      {';', TKelElement::WhiteSpace, TKelCodeInsightType::citCodeInsight, TKelInvokeType::itTimer},
+      {'a', TKelElement::Identifier, TKelCodeInsightType::citNone, TKelInvokeType::itManual},
+      {0, TKelElement::String, TKelCodeInsightType::citNone, TKelInvokeType::itAuto},
+      {':', TKelElement::Comment, TKelCodeInsightType::citNone, TKelInvokeType::itAuto},
+  };
+  for (const auto& [Char, Element, Kind, How] : Types) {
+    auto K = TKelCodeInsightType::citHintCodeInsight;
+    auto H = TKelInvokeType::itAuto;
+    Manager->GetCodeInsightType(Char, Element, K, H);
+    EXPECT_EQ(K, Kind) << Char << " " << Element;
+    EXPECT_EQ(H, How) << Char << " " << Element;
+  }
+  EXPECT_EQ(StyleSheetElementAt("a { /* x", 8), TKelElement::Comment);
+  EXPECT_EQ(StyleSheetElementAt("a { b: 'x", 9), TKelElement::String);
+  EXPECT_EQ(StyleSheetElementAt("a { b: 'x' }", 11), TKelElement::Identifier);
+  EXPECT_EQ(Manager->GetName(), "Style Sheet");
+  EXPECT_EQ(Manager->GetIDString(), "Quorvel.CodeInsight.CSS");
+  EXPECT_EQ(Manager->GetLongestItem(), "property ");
+  EXPECT_TRUE(InSet(Manager->EditorTokenValidChars(false), '-'));
+  EXPECT_FALSE(InSet(Manager->EditorTokenValidChars(true), '_'));
+}
+
+TEST_F(Sheet, AMissingSchemaLeavesAnEmptyTableAndAMessage) {
+  Test.Host().SetExecutableFileName((Test.Folder() / "bin" / "mlinsight").string());
+  const auto Empty = MakeKel<TCSSKibitzManager>();
+  ASSERT_EQ(Test.Host().Messages().size(), 1u);
+  EXPECT_NE(Test.Host().Messages()[0].Text.find("not found"), std::string::npos);
+  Cycle.SetManager(Empty.get());
+  EXPECT_FALSE(Run("a { co|", 0, "", "", 0));
+}
+
+}  // namespace
+}  // namespace kel
