@@ -1049,9 +1049,12 @@ TCSSNode* TStyleSheetParser::ParseTerm() {
       break;
     }
   if (!Done) {
-    if (Tok() == csstFunction)
+    // A missing value ("color: }") leaves the token that ends the
+    // declaration or the block for them.
+    const uint8_t T2 = Tok();
+    if (T2 == csstFunction)
       Op->Left = ParseFunction();
-    else if (Tok() != csstEof)
+    else if (T2 != csstEof && T2 != ';' && T2 != '}' && T2 != '{' && T2 != ')' && T2 != csstImportant)
       Next();
   }
   if (!Op->Left) Op->Left = Value;

@@ -451,3 +451,28 @@ TEST(CliCss, PosPrintsThePositionThePropertyAndTheErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliComplete, StyleSheets) {
+  const fs::path Css = fs::temp_directory_path() / ("mlinsight-complete-" + std::to_string(::getpid()) + ".css");
+  std::ofstream(Css) << "a { col\n}\nb { display: \n}\nc { width: \n}\n";
+  json J = Complete({Css.string(), "1:8"});
+  EXPECT_EQ(J["manager"], "Style Sheet");
+  EXPECT_EQ(J["context"], "property");
+  EXPECT_EQ(J["items"][0]["text"], "color");
+  EXPECT_EQ(J["items"][0]["class"], "property");
+  EXPECT_TRUE(Has(Texts(J), "column-count"));
+  EXPECT_EQ(Complete({Css.string(), "1:8", "--accept", "color"})["edits"][0]["newText"], "or:");
+  J = Complete({Css.string(), "3:14"});
+  EXPECT_EQ(J["context"], "value");
+  for (const char* V : {"block", "inline", "flex", "none"}) EXPECT_TRUE(Has(Texts(J), V)) << V;
+  EXPECT_EQ(Complete({Css.string(), "3:14", "--accept", "block"})["edits"][0]["newText"], "block;");
+  J = Complete({Css.string(), "5:12", "--accept", "length...", "--answer", "unit=12,px"});
+  EXPECT_EQ(J["edits"][0]["newText"], "12px;");
+  EXPECT_EQ(Complete({Css.string(), "5:12", "--accept", "length...", "--answer", "cancel"})["edits"].size(), 0u);
+  EXPECT_EQ(Complete({Css.string(), "2:2"})["context"], "none");
+  fs::remove(Css);
+}
+
+}  // namespace

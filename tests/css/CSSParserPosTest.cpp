@@ -90,6 +90,7 @@ TEST_F(CSSPos, PositionAndPropertyAtTheCaret) {
       {"a { /* x `", "P -"},
       {"a { unknown: ` }", "E -"},
       {"@foo x; a { color: ` }", "E color"},
+      {"a { color: }\nb { margin: ` }", "E margin"},
       {"a ~ b, c $ d { color: ` }", "E color"},
       {"a { margin: calc(1.5em + 2px) 0; color: ` }", "E color"},
       {"@media (min-width: 576px) { a { b: c } } d { margin: ` }", "E margin"},
