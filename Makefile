@@ -32,6 +32,12 @@ run: build
 	@cp examples/contact.html $(BUILD)/contact.html
 	@$(BUILD)/bin/mlinsight complete $(BUILD)/contact.html 11:6 --accept br --write | tail -2
 	@$(BUILD)/bin/mlinsight complete $(BUILD)/contact.html 11:9 --type '>' --write
+	@echo; echo '$$ mlinsight complete examples/style/typing.css 2:7      # properties after a { co'
+	@$(BUILD)/bin/mlinsight complete examples/style/typing.css 2:7 | head -6
+	@echo; echo '$$ mlinsight complete examples/style/typing.css 3:14 --accept block      # values of display'
+	@$(BUILD)/bin/mlinsight complete examples/style/typing.css 3:14 --accept block | sed -n '1,4p;/accepted/,$$p'
+	@echo; echo '$$ mlinsight complete examples/style/typing.css 4:14 --accept length... --answer unit=12,px'
+	@$(BUILD)/bin/mlinsight complete examples/style/typing.css 4:14 --accept length... --answer unit=12,px | tail -2
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j2
