@@ -792,6 +792,8 @@ void TMLParser::ParseMLDocument() {
         if (IsBeforeCaret(P)) FInScript = false;
         continue;
       }
+      // A directive the schema knows is a tag with attributes, not script.
+      if (IsDirective) FInScript = false;
       if (Hash(TagName) == FXSLTemplateHash && SameText(TagName, "xsl:template")) FInXSLTemplate = !IsClosing;
       if (!Tag) Tag = NewUnknownElement(TagName);
       if (BeforeCaret || OpenedBeforeCaret) FInTag = true;
