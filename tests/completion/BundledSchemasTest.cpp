@@ -1,0 +1,86 @@
+// The schemas we write, loaded by the real readers through a completion: the
+// facts a careless schema gets wrong, and no Failure or Error on the way.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "symbols/MLSymbolManager.h"
+#include "tests/completion/CompletionTestSupport.h"
+
+namespace kel {
+namespace {
+
+using test::TRun;
+using Names = std::vector<std::string>;
+
+class Bundled : public test::TCompletionTest {
+ protected:
+  Names Shown() {
+    Names R;
+    for (const auto& I : Cycle.Items()) R.push_back(I.Text.empty() && !I.Type.empty() ? I.Type.substr(1) : I.Text);
+    return R;
+  }
+  void ExpectClean() {
+    for (const auto& M : Test.Host().Messages())
+      EXPECT_TRUE(M.Prefix != "Failure" && M.Prefix != "Error") << M.Prefix << ": " << M.FileName << ": " << M.Text;
+  }
+};
+
+struct TFactCase {
+  const char* Name;
+  std::string Marked;
+  const char* File;
+  Names Present;
+  Names Absent;
+};
+
+const std::string Xsl =
+    "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
+const std::string Wml = "<?xml version=\"1.0\"?>\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.2//EN\" "
+                        "\"http://www.wapforum.org/DTD/wml12.dtd\">\n";
+const std::string Aspx = "<%@ Page Language=\"C#\" %>\n<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n";
+
+TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
+  Manager->SetTagCase(TTagCase::tcNormal);
+  const TFactCase Cases[] = {
+      {"xsl:template children", Xsl + "<xsl:template match=\"/\">|", "t.xsl",
+       {"xsl:apply-templates", "xsl:value-of", "xsl:for-each", "xsl:param", "TABLE", "P"}, {"xsl:template", "xsl:when"}},
+      {"xsl:stylesheet children", Xsl + "|", "t.xslt", {"xsl:template", "xsl:output", "xsl:key", "xsl:function"}, {"TABLE"}},
+      {"xsl:sort order", Xsl + "<xsl:template><xsl:for-each select=\"x\"><xsl:sort order=|", "t.xsl",
+       {"ascending", "descending"}, {}},
+      {"xsl:output method", Xsl + "<xsl:output method=|", "t.xsl", {"xml", "html", "text"}, {}},
+      {"xsl:choose children", Xsl + "<xsl:template><xsl:choose>|", "t.xsl", {"xsl:when", "xsl:otherwise"}, {"xsl:if"}},
+      {"wml card", Wml + "<wml>|", "deck.wml", {"card", "head", "template"}, {"p"}},
+      {"wml go method", Wml + "<wml><card><p><anchor><go method=|", "deck.wml", {"get", "post"}, {}},
+      {"wml onevent type", Wml + "<wml><card><onevent type=|", "deck.wml", {"onenterforward", "ontimer", "onpick"}, {}},
+      {"resx data attributes", "<root>\n<data |", "Strings.resx", {"name", "type", "mimetype", "xml:space"}, {"alias"}},
+      {"resx mime types", "<root>\n<data mimetype=|", "Strings.resx",
+       {"application/x-microsoft.net.object.binary.base64"}, {}},
+      {"page directive", Aspx.substr(0, 9) + "|", "default.aspx", {"AutoEventWireup", "CodeFile", "Inherits", "MasterPageFile"}, {}},
+      {"output cache location", "<%@ OutputCache Location=|", "default.aspx", {"Any", "Client", "ServerAndClient"}, {}},
+      {"server controls in body", Aspx + "<HTML><BODY><FORM>|", "default.aspx", {"asp:Button", "asp:TextBox", "asp:GridView"}, {}},
+      {"button events", Aspx + "<HTML><BODY><FORM><asp:Button |", "default.aspx", {"OnClick", "runat", "BackColor"}, {"NavigateUrl"}},
+      {"list items", Aspx + "<HTML><BODY><FORM><asp:DropDownList runat=\"server\">|", "default.aspx", {"asp:ListItem"}, {}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    ASSERT_TRUE(Run({C.Marked, C.File, 0, "", "", 0}));
+    const Names S = Shown();
+    for (const auto& P : C.Present) EXPECT_NE(std::find(S.begin(), S.end(), P), S.end()) << P;
+    for (const auto& A : C.Absent) EXPECT_EQ(std::find(S.begin(), S.end(), A), S.end()) << A;
+    ExpectClean();
+  }
+}
+
+TEST_F(Bundled, DirectivesAreWrittenAfterLessThanPercent) {
+  Manager->SetTagCase(TTagCase::tcNormal);
+  ASSERT_TRUE(Run({"<|", "default.aspx", 0, "", "@ Page"}));
+  EXPECT_EQ(Result(), "<%@ Page|");
+  ASSERT_TRUE(Run({"|", "default.aspx", 0, "", "@ Import"}));
+  EXPECT_EQ(Result(), "<%@ Import|") << "also with nothing typed";
+  ExpectClean();
+  Manager->SetIsASPEnabled(false);
+}
+
+}  // namespace
+}  // namespace kel
