@@ -13,7 +13,6 @@
 #include "completion/MLInsightPackage.h"
 #include "css/CSSCodCmplt.h"
 #include "host/CompletionCycle.h"
-#include "host/KelRegistry.h"
 #include "host/KelStrings.h"
 #include "host/MemoryCanvas.h"
 
@@ -96,15 +95,6 @@ bool AddAnswer(TScriptedDialogRunner& Script, const std::string& Answer, std::os
     return false;
   }
   return true;
-}
-
-// Users expect ="" with the caret between the quotes; the options file can
-// turn it off ([Code Insight] Insert Quotes=False).
-bool InsertQuotesOption() {
-  TKelRegistry Registry;
-  const auto Host = KelHostServices();
-  if (!Host || !Registry.OpenKey(Host->GetBaseRegistryKey() + "\\Code Insight", true)) return true;
-  return !SameText(Registry.ReadString("Insert Quotes"), "False");
 }
 
 struct TEdit {

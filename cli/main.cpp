@@ -16,6 +16,9 @@
 #include "cli/CaretCommand.h"
 #include "cli/CompleteCommand.h"
 #include "cli/CssCommand.h"
+#include "completion/HTMReg.h"
+#include "completion/MLInsightPackage.h"
+#include "lsp/LspServer.h"
 #include "cli/CliHost.h"
 #include "cli/DtdCommand.h"
 #include "cli/SchemaCommand.h"
@@ -173,6 +176,8 @@ int main(int argc, char** argv) {
   CssSchema->add_option("property", CssProperty, "Only this property's values");
   CssSchema->add_flag("--json", CssJson, "One JSON object");
 
+  auto* Lsp = App.add_subcommand("lsp", "Serve completion to an editor over the Language Server Protocol (stdio)");
+
   // CLI11 reports a mistyped command as a missing one; name it instead.
   if (argc > 1 && argv[1][0] != '-' && !IsCommand(App, argv[1])) {
     std::cerr << "mlinsight: unknown command " << argv[1] << " (see mlinsight --help)\n";
@@ -207,6 +212,16 @@ int main(int argc, char** argv) {
     ParseLineColumn(Position, Caret.Line, Caret.Column);
     Caret.Mode = Mode;
     Status = RunCaret(Caret, std::cout, std::cerr);
+  }
+  if (*Lsp) {
+    PackageLoad();
+    IDERegister();
+    TLspServer Server(Host.Host());
+    nlohmann::json Message;
+    while (!Server.Exited() && ReadLspMessage(std::cin, Message))
+      for (const auto& Out : Server.Handle(Message)) WriteLspMessage(std::cout, Out);
+    PackageUnload();
+    return Server.ExitCode();
   }
   if (*CssTokens) Status = RunCssTokens(CssFile, CssPoint, std::cout, std::cerr);
   if (*CssPos) Status = RunCssPos(CssPosFile, CssPosOffset, CssPosErrors, std::cout, std::cerr);

@@ -794,6 +794,13 @@ bool TMLKibitzManager::ReplaceAttributeValue(const std::string& AttrName, const 
 
 // ---- The one manager ------------------------------------------------------------------------
 
+bool InsertQuotesOption() {
+  TKelRegistry Registry;
+  const auto Host = KelHostServices();
+  if (!Host || !Registry.OpenKey(Host->GetBaseRegistryKey() + "\\Code Insight", true)) return true;
+  return !SameText(Registry.ReadString("Insert Quotes"), "False");
+}
+
 TKelPtr<IKelMLCodeInsightManager> MarkupLanguageManager() {
   if (!GManager) GManager = MakeKel<TMLKibitzManager>();
   return GManager;

@@ -186,6 +186,11 @@ class TMLKibitzManager
   const IKelEditView* FParsedView = nullptr;
 };
 
+// The front ends' setting for SetInsertQuotes: users expect ="" with the
+// caret between the quotes, so it is on unless the options file has
+// [Code Insight] Insert Quotes=False.
+bool InsertQuotesOption();
+
 // The one markup manager, made on first use.
 TKelPtr<IKelMLCodeInsightManager> MarkupLanguageManager();
 // Drops the unit's reference (unloading); the next call makes a new manager.

@@ -1,0 +1,244 @@
+#include "lsp/LspServer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "completion/HTMLCodCmplt.h"
+#include "css/CSSCodCmplt.h"
+#include "host/CompletionCycle.h"
+#include "host/KelStrings.h"
+
+namespace kel {
+
+namespace {
+
+using nlohmann::json;
+
+// Beyond this many rows the cost of one cycle per row is not worth it; the
+// rest insert their text as it stands.
+constexpr size_t MaxSimulated = 150;
+
+bool IsBreak(char C) { return C == '\n' || C == '\r'; }
+
+std::string SnippetEscape(const std::string& S) {
+  std::string R;
+  for (const char C : S) {
+    if (C == '$' || C == '}' || C == '\\') R += '\\';
+    R += C;
+  }
+  return R;
+}
+
+int ItemKind(const std::string& Class) {
+  const std::string C = LowerCase(Class);
+  if (C.starts_with("element")) return 10;  // Property is the closest shape for a tag
+  if (C.starts_with("attribute value") || C == "value") return 12;  // Value
+  if (C.starts_with("attribute")) return 5;  // Field
+  if (C == "property") return 10;
+  return 1;  // Text
+}
+
+}  // namespace
+
+bool ReadLspMessage(std::istream& In, json& Message) {
+  long Length = -1;
+  std::string Line;
+  while (std::getline(In, Line)) {
+    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+    if (Line.empty()) break;
+    if (StartsWithText(Line, "Content-Length:")) Length = std::strtol(Line.c_str() + 15, nullptr, 10);
+  }
+  if (!In || Length < 0) return false;
+  std::string Body(static_cast<size_t>(Length), '\0');
+  if (!In.read(Body.data(), Length)) return false;
+  Message = json::parse(Body, nullptr, false);
+  return !Message.is_discarded();
+}
+
+void WriteLspMessage(std::ostream& Out, const json& Message) {
+  const std::string Body = Message.dump(-1, ' ', false, json::error_handler_t::replace);
+  Out << "Content-Length: " << Body.size() << "\r\n\r\n" << Body << std::flush;
+}
+
+std::string LspUriToPath(const std::string& Uri) {
+  std::string S = StartsWithText(Uri, "file://") ? Uri.substr(7) : Uri;
+  std::string R;
+  for (size_t I = 0; I < S.size(); ++I) {
+    if (S[I] == '%' && I + 2 < S.size()) {
+      R += static_cast<char>(std::strtol(S.substr(I + 1, 2).c_str(), nullptr, 16));
+      I += 2;
+    } else {
+      R += S[I];
+    }
+  }
+  return R;
+}
+
+int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character) {
+  size_t Pos = 0;
+  for (int64_t L = 0; L < Line && Pos < Text.size(); ++L) {
+    while (Pos < Text.size() && !IsBreak(Text[Pos])) ++Pos;
+    if (Pos < Text.size()) Pos += Text[Pos] == '\r' && Pos + 1 < Text.size() && Text[Pos + 1] == '\n' ? 2 : 1;
+  }
+  size_t End = Pos;
+  while (End < Text.size() && !IsBreak(Text[End])) ++End;
+  // Characters count UTF-16 units; walk the line's code points.
+  int64_t Units = 0;
+  while (Pos < End && Units < Character) {
+    const auto B = static_cast<unsigned char>(Text[Pos]);
+    const int Len = B < 0x80 ? 1 : B < 0xE0 ? 2 : B < 0xF0 ? 3 : 4;
+    Units += Len == 4 ? 2 : 1;
+    Pos = std::min(End, Pos + static_cast<size_t>(Len));
+  }
+  return static_cast<int32_t>(Pos);
+}
+
+json LspPosition(const std::string& Text, int32_t Offset) {
+  int64_t Line = 0, Units = 0;
+  const size_t End = std::min(Text.size(), static_cast<size_t>(std::max(Offset, 0)));
+  for (size_t I = 0; I < End; ++I) {
+    const char C = Text[I];
+    if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') continue;
+    if (IsBreak(C)) {
+      ++Line;
+      Units = 0;
+    } else {
+      const auto B = static_cast<unsigned char>(C);
+      if ((B & 0xC0) != 0x80) Units += B >= 0xF0 ? 2 : 1;
+    }
+  }
+  return {{"line", Line}, {"character", Units}};
+}
+
+TLspServer::TLspServer(TMemoryHost& Host) : FHost(Host) {
+  // Value editors cannot ask anything here: every dialog is cancelled, so
+  // rows such as "uri..." simply write nothing.
+  FHost.SetDialogRunner(std::make_shared<TScriptedDialogRunner>());
+}
+
+std::vector<json> TLspServer::Handle(const json& Message) {
+  std::vector<json> Out;
+  const std::string Method = Message.value("method", "");
+  const bool Request = Message.contains("id");
+  const json Params = Message.value("params", json::object());
+  const auto Reply = [&](json Result) { Out.push_back({{"jsonrpc", "2.0"}, {"id", Message["id"]}, {"result", std::move(Result)}}); };
+
+  if (Method == "initialize") {
+    Reply({{"capabilities",
+            {{"textDocumentSync", 1},
+             {"completionProvider", {{"triggerCharacters", {"<", "&", "=", " ", ":", ";", "\""}}, {"resolveProvider", false}}}}},
+           {"serverInfo", {{"name", "mlinsight"}}}});
+  } else if (Method == "shutdown") {
+    FShutdown = true;
+    Reply(nullptr);
+  } else if (Method == "exit") {
+    FExited = true;
+  } else if (Method == "textDocument/didOpen") {
+    const json& Doc = Params["textDocument"];
+    FDocuments[Doc.value("uri", "")] = Doc.value("text", "");
+  } else if (Method == "textDocument/didChange") {
+    const json& Changes = Params["contentChanges"];
+    if (Changes.is_array() && !Changes.empty())
+      FDocuments[Params["textDocument"].value("uri", "")] = Changes.back().value("text", "");
+  } else if (Method == "textDocument/didClose") {
+    FDocuments.erase(Params["textDocument"].value("uri", ""));
+  } else if (Method == "textDocument/completion") {
+    Reply(Complete(Params));
+  } else if (Request) {
+    Out.push_back({{"jsonrpc", "2.0"},
+                   {"id", Message["id"]},
+                   {"error", {{"code", -32601}, {"message", "Method not found: " + Method}}}});
+  }
+  const auto& Messages = FHost.Messages();
+  if (FMessagesSent > Messages.size()) FMessagesSent = 0;
+  for (; FMessagesSent < Messages.size(); ++FMessagesSent) {
+    const auto& M = Messages[FMessagesSent];
+    Out.push_back({{"jsonrpc", "2.0"},
+                   {"method", "window/logMessage"},
+                   {"params", {{"type", M.Prefix == "Failure" || M.Prefix == "Error" ? 1 : 3},
+                               {"message", M.Prefix + ": " + M.FileName + ": " + M.Text}}}});
+  }
+  return Out;
+}
+
+json TLspServer::Complete(const json& Params) {
+  json Items = json::array();
+  const json Result{{"isIncomplete", false}, {"items", Items}};
+  const std::string Uri = Params["textDocument"].value("uri", "");
+  const auto Doc = FDocuments.find(Uri);
+  if (Doc == FDocuments.end()) return Result;
+  const std::string& Text = Doc->second;
+  const std::string Path = LspUriToPath(Uri);
+  const int32_t Caret =
+      LspOffset(Text, Params["position"].value("line", 0), Params["position"].value("character", 0));
+  const auto Manager = TCompletionCycle::ManagerFor(FHost, Path);
+  if (!Manager) return Result;
+  if (const auto Markup = query<IKelMLCodeInsightManager>(Manager)) Markup->SetInsertQuotes(InsertQuotesOption());
+  const bool Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get()) != nullptr;
+
+  // One cycle from the document as it stands: typed characters are already
+  // in it, so every request is an explicit one.
+  const auto Open = [&](TCompletionCycle& Cycle) {
+    auto View = MakeMemoryEditView(Text, Path);
+    View->SetCaretOffset(Caret);
+    FHost.SetCurrentEditView(View);
+    Cycle.SetManager(Manager);
+    if (Sheet) Cycle.SetClassifier(StyleSheetElementAt);
+    return Cycle.Type(0) ? View : nullptr;
+  };
+  TCompletionCycle First(FHost);
+  const auto FirstView = Open(First);
+  if (!FirstView) return Result;
+  const std::vector<TCompletionItem> Rows = First.Items();
+  const std::string Word = FirstView->GetPosition()->RipText(Manager->EditorTokenValidChars(false), kelRipBackward);
+  First.Key(27);
+
+  for (size_t I = 0; I < Rows.size(); ++I) {
+    const auto& Row = Rows[I];
+    const std::string Label = Row.Text.empty() && Row.Type.starts_with(" ") ? Row.Type.substr(1) : Row.Text;
+    if (Label.empty()) continue;
+    char Sort[24];
+    std::snprintf(Sort, sizeof Sort, "%05zu", I);
+    json Item{{"label", Label}, {"kind", ItemKind(Row.Class)}, {"sortText", Sort}, {"filterText", Label}};
+    if (!Row.Class.empty()) Item["detail"] = Row.Class.substr(0, Row.Class.find_last_not_of(' ') + 1);
+    if (I >= MaxSimulated) {
+      Items.push_back(Item);
+      continue;
+    }
+    TCompletionCycle Cycle(FHost);
+    const auto View = Open(Cycle);
+    if (!View || !Cycle.SelectIndex(static_cast<int32_t>(I))) continue;
+    Cycle.Key('\r');
+    const std::string& Final = View->Text();
+    if (Final == Text) continue;  // an editor that asked and was cancelled
+    // The net change, widened to cover the word being typed and the caret.
+    size_t P = 0;
+    while (P < Text.size() && P < Final.size() && Text[P] == Final[P]) ++P;
+    size_t S = 0;
+    while (S < Text.size() - P && S < Final.size() - P && Text[Text.size() - 1 - S] == Final[Final.size() - 1 - S]) ++S;
+    size_t Start = P, OldEnd = Text.size() - S, NewEnd = Final.size() - S;
+    const size_t WordStart = static_cast<size_t>(Caret) - std::min(Word.size(), static_cast<size_t>(Caret));
+    if (Start > WordStart) Start = WordStart;
+    if (OldEnd < static_cast<size_t>(Caret)) {
+      NewEnd += static_cast<size_t>(Caret) - OldEnd;
+      OldEnd = static_cast<size_t>(Caret);
+    }
+    const std::string Replaced = Text.substr(Start, OldEnd - Start);
+    if (Replaced.find_first_of("\r\n") != std::string::npos) continue;  // an edit must stay on one line
+    std::string NewText = Final.substr(Start, NewEnd - Start);
+    const size_t At = static_cast<size_t>(View->CaretOffset());
+    if (At >= Start && At < NewEnd)
+      NewText = SnippetEscape(NewText.substr(0, At - Start)) + "$0" + SnippetEscape(NewText.substr(At - Start));
+    else
+      NewText = SnippetEscape(NewText);
+    Item["insertTextFormat"] = 2;
+    Item["textEdit"] = {{"range", {{"start", LspPosition(Text, static_cast<int32_t>(Start))},
+                                   {"end", LspPosition(Text, static_cast<int32_t>(OldEnd))}}},
+                        {"newText", NewText}};
+    Items.push_back(Item);
+  }
+  FHost.SetCurrentEditView(nullptr);
+  return {{"isIncomplete", false}, {"items", Items}};
+}
+
+}  // namespace kel

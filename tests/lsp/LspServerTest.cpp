@@ -1,0 +1,115 @@
+// The language server as an editor talks to it: messages in, messages out.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "completion/HTMReg.h"
+#include "completion/MLInsightPackage.h"
+#include "lsp/LspServer.h"
+#include "tests/support/TestHost.h"
+
+namespace kel {
+namespace {
+
+using nlohmann::json;
+
+class Lsp : public test::THostTest {
+ protected:
+  Lsp() {
+    Test.Host().SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+    PackageLoad();
+    IDERegister();
+    Server = std::make_unique<TLspServer>(Test.Host());
+  }
+  ~Lsp() override {
+    Server.reset();
+    PackageUnload();
+  }
+  void Open(const std::string& Uri, const std::string& Text) {
+    Server->Handle({{"jsonrpc", "2.0"},
+                    {"method", "textDocument/didOpen"},
+                    {"params", {{"textDocument", {{"uri", Uri}, {"languageId", "html"}, {"version", 1}, {"text", Text}}}}}});
+  }
+  json Items(const std::string& Uri, int Line, int Character) {
+    const auto Out = Server->Handle({{"jsonrpc", "2.0"},
+                                     {"id", 7},
+                                     {"method", "textDocument/completion"},
+                                     {"params", {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", Line}, {"character", Character}}}}}});
+    for (const auto& M : Out)
+      if (M.contains("id")) return M["result"]["items"];
+    return json::array();
+  }
+  json Item(const json& Items, const std::string& Label) {
+    for (const auto& I : Items)
+      if (I["label"] == Label) return I;
+    return nullptr;
+  }
+  std::unique_ptr<TLspServer> Server;
+};
+
+const std::string Strict = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
+
+TEST_F(Lsp, InitializeAnnouncesCompletion) {
+  const auto Out = Server->Handle({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", json::object()}});
+  ASSERT_EQ(Out.size(), 1u);
+  EXPECT_EQ(Out[0]["id"], 1);
+  EXPECT_EQ(Out[0]["result"]["capabilities"]["textDocumentSync"], 1);
+  EXPECT_TRUE(Out[0]["result"]["capabilities"]["completionProvider"]["triggerCharacters"].is_array());
+  const auto Unknown = Server->Handle({{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/hover"}});
+  EXPECT_EQ(Unknown[0]["error"]["code"], -32601);
+  EXPECT_EQ(Server->Handle({{"jsonrpc", "2.0"}, {"id", 3}, {"method", "shutdown"}})[0]["result"], nullptr);
+  Server->Handle({{"jsonrpc", "2.0"}, {"method", "exit"}});
+  EXPECT_TRUE(Server->Exited());
+  EXPECT_EQ(Server->ExitCode(), 0);
+}
+
+TEST_F(Lsp, ItemsCarryTheEditsAcceptingMakes) {
+  Open("file:///tmp/page.html", Strict + "<body><p><a hr\n<table>\n");
+  const json A = Items("file:///tmp/page.html", 1, 14);
+  const json Href = Item(A, "href");
+  ASSERT_FALSE(Href.is_null()) << A.dump();
+  EXPECT_EQ(Href["detail"], "Attribute");
+  EXPECT_EQ(Href["insertTextFormat"], 2);
+  EXPECT_EQ(Href["textEdit"]["newText"], "href=\"$0\"");
+  EXPECT_EQ(Href["textEdit"]["range"], json::parse(R"({"start":{"line":1,"character":12},"end":{"line":1,"character":14}})"));
+  const json T = Items("file:///tmp/page.html", 2, 7);
+  EXPECT_FALSE(Item(T, "tbody").is_null());
+  EXPECT_TRUE(Item(T, "div").is_null());
+  EXPECT_EQ(Item(T, "tbody")["textEdit"]["newText"], "<tbody");
+}
+
+TEST_F(Lsp, StyleSheetsAndChanges) {
+  Open("file:///tmp/site.css", "a { co");
+  const json Color = Item(Items("file:///tmp/site.css", 0, 6), "color");
+  ASSERT_FALSE(Color.is_null());
+  EXPECT_EQ(Color["textEdit"]["newText"], "color:");
+  Server->Handle({{"jsonrpc", "2.0"},
+                  {"method", "textDocument/didChange"},
+                  {"params", {{"textDocument", {{"uri", "file:///tmp/site.css"}}}, {"contentChanges", {{{"text", "a { display: b"}}}}}}});
+  const json Block = Item(Items("file:///tmp/site.css", 0, 14), "block");
+  ASSERT_FALSE(Block.is_null());
+  EXPECT_EQ(Block["textEdit"]["newText"], "block;");
+  EXPECT_TRUE(Item(Items("file:///tmp/site.css", 0, 14), "length...").is_null()) << "editors cannot ask here";
+  EXPECT_TRUE(Items("file:///tmp/nothing.txt", 0, 0).empty());
+}
+
+TEST(LspFraming, RoundTripAndPositions) {
+  std::stringstream S;
+  WriteLspMessage(S, {{"a", "é"}});
+  WriteLspMessage(S, {{"b", 1}});
+  json M;
+  ASSERT_TRUE(ReadLspMessage(S, M));
+  EXPECT_EQ(M["a"], "é");
+  ASSERT_TRUE(ReadLspMessage(S, M));
+  EXPECT_EQ(M["b"], 1);
+  EXPECT_FALSE(ReadLspMessage(S, M));
+  const std::string Text = "a\n\xF0\x9F\x98\x80x\r\nz";  // an emoji is two UTF-16 units
+  EXPECT_EQ(LspOffset(Text, 1, 2), 6);
+  EXPECT_EQ(LspOffset(Text, 1, 3), 7);
+  EXPECT_EQ(LspOffset(Text, 2, 0), 9);
+  EXPECT_EQ(LspPosition(Text, 7), json::parse(R"({"line":1,"character":3})"));
+  EXPECT_EQ(LspUriToPath("file:///tmp/a%20b.html"), "/tmp/a b.html");
+}
+
+}  // namespace
+}  // namespace kel
