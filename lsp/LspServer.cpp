@@ -126,7 +126,7 @@ std::vector<json> TLspServer::Handle(const json& Message) {
   if (Method == "initialize") {
     Reply({{"capabilities",
             {{"textDocumentSync", 1},
-             {"completionProvider", {{"triggerCharacters", {"<", "&", "=", " ", ":", ";", "\""}}, {"resolveProvider", false}}}}},
+             {"completionProvider", {{"triggerCharacters", {"<", "&", "=", ":", ";"}}, {"resolveProvider", false}}}}},
            {"serverInfo", {{"name", "mlinsight"}}}});
   } else if (Method == "shutdown") {
     FShutdown = true;
@@ -175,6 +175,17 @@ json TLspServer::Complete(const json& Params) {
   if (!Manager) return Result;
   if (const auto Markup = query<IKelMLCodeInsightManager>(Manager)) Markup->SetInsertQuotes(InsertQuotesOption());
   const bool Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get()) != nullptr;
+  // A trigger character opens a list only where the manager says so, as it
+  // would for the key typed in our host ('<' in a style sheet does not).
+  const json Context = Params.value("context", json::object());
+  if (Context.value("triggerKind", 1) == 2 && Caret > 0) {
+    const std::string Trigger = Context.value("triggerCharacter", "");
+    const int32_t Element = Sheet ? StyleSheetElementAt(Text, Caret - 1) : MarkupElementAt(Text, Caret - 1);
+    TKelCodeInsightType Kind = TKelCodeInsightType::citNone;
+    TKelInvokeType How = TKelInvokeType::itManual;
+    Manager->GetCodeInsightType(Trigger.empty() ? '\0' : Trigger[0], Element, Kind, How);
+    if (Kind != TKelCodeInsightType::citCodeInsight) return Result;
+  }
 
   // One cycle from the document as it stands: typed characters are already
   // in it, so every request is an explicit one.

@@ -30,11 +30,11 @@ class Lsp : public test::THostTest {
                     {"method", "textDocument/didOpen"},
                     {"params", {{"textDocument", {{"uri", Uri}, {"languageId", "html"}, {"version", 1}, {"text", Text}}}}}});
   }
-  json Items(const std::string& Uri, int Line, int Character) {
-    const auto Out = Server->Handle({{"jsonrpc", "2.0"},
-                                     {"id", 7},
-                                     {"method", "textDocument/completion"},
-                                     {"params", {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", Line}, {"character", Character}}}}}});
+  json Items(const std::string& Uri, int Line, int Character, const std::string& Trigger = "") {
+    json Params{{"textDocument", {{"uri", Uri}}}, {"position", {{"line", Line}, {"character", Character}}}};
+    if (!Trigger.empty()) Params["context"] = {{"triggerKind", 2}, {"triggerCharacter", Trigger}};
+    const auto Out =
+        Server->Handle({{"jsonrpc", "2.0"}, {"id", 7}, {"method", "textDocument/completion"}, {"params", Params}});
     for (const auto& M : Out)
       if (M.contains("id")) return M["result"]["items"];
     return json::array();
@@ -76,6 +76,10 @@ TEST_F(Lsp, ItemsCarryTheEditsAcceptingMakes) {
   EXPECT_FALSE(Item(T, "tbody").is_null());
   EXPECT_TRUE(Item(T, "div").is_null());
   EXPECT_EQ(Item(T, "tbody")["textEdit"]["newText"], "<tbody");
+  Open("file:///tmp/q.html", Strict + "<body><p>a;");
+  EXPECT_TRUE(Items("file:///tmp/q.html", 1, 11, ";").empty()) << "';' opens nothing in a page";
+  Open("file:///tmp/r.html", Strict + "<body><!-- <");
+  EXPECT_TRUE(Items("file:///tmp/r.html", 1, 12, "<").empty()) << "nor '<' in a comment";
 }
 
 TEST_F(Lsp, StyleSheetsAndChanges) {
@@ -91,6 +95,10 @@ TEST_F(Lsp, StyleSheetsAndChanges) {
   EXPECT_EQ(Block["textEdit"]["newText"], "block;");
   EXPECT_TRUE(Item(Items("file:///tmp/site.css", 0, 14), "length...").is_null()) << "editors cannot ask here";
   EXPECT_TRUE(Items("file:///tmp/nothing.txt", 0, 0).empty());
+  Open("file:///tmp/b.css", "a { b: c } <");
+  EXPECT_TRUE(Items("file:///tmp/b.css", 0, 12, "<").empty()) << "'<' opens nothing in a style sheet";
+  Open("file:///tmp/c.css", "a { display:");
+  EXPECT_FALSE(Items("file:///tmp/c.css", 0, 12, ":").empty());
 }
 
 TEST(LspFraming, RoundTripAndPositions) {
