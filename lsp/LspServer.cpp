@@ -1,6 +1,7 @@
 #include "lsp/LspServer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "completion/HTMLCodCmplt.h"
@@ -14,9 +15,10 @@ namespace {
 
 using nlohmann::json;
 
-// Beyond this many rows the cost of one cycle per row is not worth it; the
-// rest insert their text as it stands.
+// One cycle per row costs a parse each: beyond this many rows, or this much
+// time on a large document, the rest insert their text as it stands.
 constexpr size_t MaxSimulated = 150;
+constexpr auto SimulationBudget = std::chrono::milliseconds(300);
 
 bool IsBreak(char C) { return C == '\n' || C == '\r'; }
 
@@ -204,6 +206,7 @@ json TLspServer::Complete(const json& Params) {
   const std::string Word = FirstView->GetPosition()->RipText(Manager->EditorTokenValidChars(false), kelRipBackward);
   First.Key(27);
 
+  const auto Started = std::chrono::steady_clock::now();
   for (size_t I = 0; I < Rows.size(); ++I) {
     const auto& Row = Rows[I];
     const std::string Label = Row.Text.empty() && Row.Type.starts_with(" ") ? Row.Type.substr(1) : Row.Text;
@@ -212,7 +215,7 @@ json TLspServer::Complete(const json& Params) {
     std::snprintf(Sort, sizeof Sort, "%05zu", I);
     json Item{{"label", Label}, {"kind", ItemKind(Row.Class)}, {"sortText", Sort}, {"filterText", Label}};
     if (!Row.Class.empty()) Item["detail"] = Row.Class.substr(0, Row.Class.find_last_not_of(' ') + 1);
-    if (I >= MaxSimulated) {
+    if (I >= MaxSimulated || std::chrono::steady_clock::now() - Started > SimulationBudget) {
       Items.push_back(Item);
       continue;
     }
