@@ -4,7 +4,7 @@ ASAN    ?= build-asan
 CMAKE_FLAGS ?=
 EXAMPLE ?= examples/index.html
 
-.PHONY: all deps configure build run test asan bench format clean
+.PHONY: all deps configure build run test asan bench fuzz format clean
 
 all: build
 
@@ -57,6 +57,13 @@ bench: build
 	@$(BUILD)/bin/completion_bench
 	@$(BUILD)/bin/css_scanner_bench
 	@$(BUILD)/bin/css_parser_bench
+
+# The fuzz drivers under the sanitizers: random pages and style sheets.
+fuzz: deps $(ASAN)/build.ninja
+	@cmake --build $(ASAN) --target fuzz_css_parser fuzz_markup_parser
+	@$(ASAN)/bin/fuzz_css_parser 100000
+	@$(ASAN)/bin/fuzz_markup_parser 100000
+	@echo "fuzz: no findings"
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
