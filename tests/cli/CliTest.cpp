@@ -476,3 +476,41 @@ TEST(CliComplete, StyleSheets) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliLsp, ServesCompletionOverStdio) {
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-lsp-" + std::to_string(::getpid()));
+  fs::create_directories(Dir);
+  const auto Frame = [](const nlohmann::json& M) {
+    const std::string B = M.dump();
+    return "Content-Length: " + std::to_string(B.size()) + "\r\n\r\n" + B;
+  };
+  const std::string Uri = "file://" + (Dir / "page.html").string();
+  std::ofstream(Dir / "in", std::ios::binary)
+      << Frame({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", nlohmann::json::object()}})
+      << Frame({{"jsonrpc", "2.0"},
+                {"method", "textDocument/didOpen"},
+                {"params",
+                 {{"textDocument",
+                   {{"uri", Uri}, {"languageId", "html"}, {"version", 1},
+                    {"text", "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<p><a "}}}}}})
+      << Frame({{"jsonrpc", "2.0"},
+                {"id", 2},
+                {"method", "textDocument/completion"},
+                {"params", {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", 1}, {"character", 6}}}}}})
+      << Frame({{"jsonrpc", "2.0"}, {"id", 3}, {"method", "shutdown"}}) << Frame({{"jsonrpc", "2.0"}, {"method", "exit"}});
+  const std::string Cmd = "XDG_CONFIG_HOME=" + Quote(Dir.string()) + " " + Quote(MLINSIGHT_EXE) + " lsp <" +
+                          Quote((Dir / "in").string()) + " >" + Quote((Dir / "out").string());
+  const int Raw = std::system(Cmd.c_str());
+  EXPECT_EQ(WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1, 0) << "exit after shutdown";
+  const std::string Out = Slurp(Dir / "out");
+  size_t Frames = 0;
+  for (size_t At = Out.find("Content-Length:"); At != std::string::npos; At = Out.find("Content-Length:", At + 1))
+    ++Frames;
+  EXPECT_EQ(Frames, 3u) << "one answer to each request";
+  EXPECT_NE(Out.find("\"href=\\\"$0\\\"\""), std::string::npos) << Out.substr(0, 300);
+  fs::remove_all(Dir);
+}
+
+}  // namespace
