@@ -384,6 +384,9 @@ void TMLParser::HandleString(const char*& P) {
   Text.append(Start, P);
   if (FInDocType) {
     FDocTypeIdentifier = Text;
+    // An XHTML page is XML even without an XML declaration: its childless
+    // elements close with " />".
+    if (UpperCase(Text).find("XHTML") != std::string::npos) FIsXML = true;
     const auto Node = NewUnknownAttr(std::string(1, Quote) + Text + Quote);
     Callback(Node->GetName(), Node.get(), TTagType::ttAttribute, QuoteOffset + 1, Offset(P));
   }

@@ -164,6 +164,8 @@ TEST_F(Markup, TypingATriggerMakesTheSmallEdits) {
       {"> in XML closes the childless element", X + "<html><body><p><br|", '>', false,
        X + "<html><body><p><br />|"},
       {"> in XML after a blank", X + "<html><body><p><br |", '>', false, X + "<html><body><p><br />|"},
+      {"> in XHTML without an XML declaration", X.substr(X.find('\n') + 1) + "<html><body><p><br|", '>', false,
+       X.substr(X.find('\n') + 1) + "<html><body><p><br />|"},
       {"< in a script", S + "<body><script>if (a |", '<', false, S + "<body><script>if (a <|"},
       {"< in a comment", S + "<body><!-- |", '<', false, S + "<body><!-- <|"},
   };
