@@ -394,6 +394,24 @@ void TStyleSheetParser::ExpectFound(const std::string& Wanted) {
   ParseError(TErrorKind::ekError, "Expected '%s' but found '%s'", {Wanted, Found});
 }
 
+bool TStyleSheetParser::StopAt(TKibitzPos Pos) {
+  if (!AtPoint()) return false;
+  SetPos(Pos);
+  return true;
+}
+
+void TStyleSheetParser::ExpectUnlessPoint(uint8_t Token, int StopClass, TKibitzPos Pos) {
+  if (!StopAt(Pos)) Expect(Token, StopClass);
+}
+
+std::string TStyleSheetParser::ReadIdent(TKibitzPos Pos) {
+  if (Tok() == csstIdent) {
+    return TakeText();
+  }
+  ExpectUnlessPoint(csstIdent, 2, Pos);
+  return {};
+}
+
 bool TStyleSheetParser::Expect(uint8_t Token, int StopClass) {
   if (Tok() == Token) {
     Next();
@@ -434,22 +452,13 @@ bool TStyleSheetParser::Expect(uint8_t Token, int StopClass) {
 TStyleSheet* TStyleSheetParser::ParseStyleSheet() {
   auto* Sheet = new TStyleSheet(KibitzNode);
   Next();
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return Sheet;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return Sheet;
   if (Tok() == csstCharset) {
     Next();
-    if (AtPoint()) {
-      SetPos(TKibitzPos::kpExpr);
-      return Sheet;
-    }
+    if (StopAt(TKibitzPos::kpExpr)) return Sheet;
     Sheet->Charset = Scanner->GetTokenStr();
     Expect(csstString, 2);
-    if (AtPoint()) {
-      SetPos(TKibitzPos::kpExpr);
-      return Sheet;
-    }
+    if (StopAt(TKibitzPos::kpExpr)) return Sheet;
     Expect(';', 2);
   }
   Sheet->Add(ParseSGMLComment());
@@ -495,18 +504,12 @@ void TStyleSheetParser::SkipAtRule() {
 }
 
 TSGMLComment* TStyleSheetParser::ParseSGMLComment() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpComment);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpComment)) return nullptr;
   if (Tok() != csstCDO) return nullptr;
   auto* C = new TSGMLComment(KibitzNode);
   for (;;) {
     Next();
-    if (AtPoint()) {
-      SetPos(TKibitzPos::kpComment);
-      break;
-    }
+    if (StopAt(TKibitzPos::kpComment)) break;
     if (Tok() == csstEof) break;
     C->Text += Scanner->GetTokenStr();
     if (Tok() == csstCDC) {
@@ -518,23 +521,13 @@ TSGMLComment* TStyleSheetParser::ParseSGMLComment() {
 }
 
 TImport* TStyleSheetParser::ParseImport() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpRule);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpRule)) return nullptr;
   auto* I = new TImport(KibitzNode);
   Expect(csstImport, 1);
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpRule);
-    return I;
-  }
+  if (StopAt(TKibitzPos::kpRule)) return I;
   if (Tok() == csstString || Tok() == csstURI) {
-    I->URI = Scanner->GetTokenStr();
-    Next();
-    if (AtPoint()) {
-      SetPos(TKibitzPos::kpExpr);
-      return I;
-    }
+    I->URI = TakeText();
+    if (StopAt(TKibitzPos::kpExpr)) return I;
   }
   if (Tok() == csstIdent) {
     I->Media.Add(ParseMedium());
@@ -543,24 +536,15 @@ TImport* TStyleSheetParser::ParseImport() {
       I->Media.Add(ParseMedium());
     }
   }
-  if (AtPoint())
-    SetPos(TKibitzPos::kpExpr);
-  else
-    Expect(';', 2);
+  ExpectUnlessPoint(';', 2, TKibitzPos::kpExpr);
   return I;
 }
 
 TMedia* TStyleSheetParser::ParseMedia() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return nullptr;
   auto* M = new TMedia(KibitzNode);
   Expect(csstMedia, 1);
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return M;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return M;
   // Media queries of later levels ("screen and (max-width: 600px)") are
   // passed over after their media type.
   const auto SkipQuery = [this] {
@@ -575,133 +559,71 @@ TMedia* TStyleSheetParser::ParseMedia() {
     Next();
     Medium();
   }
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return M;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return M;
   Expect('{', 2);
   while (Tok() == csstIdent || Tok() == '.' || Tok() == csstHash || Tok() == '[' || Tok() == ':')
     M->AddRule(ParseRuleSet());
-  if (AtPoint())
-    SetPos(TKibitzPos::kpExpr);
-  else
-    Expect('}', StopAfterBlock);
+  ExpectUnlessPoint('}', StopAfterBlock, TKibitzPos::kpExpr);
   return M;
 }
 
 std::string TStyleSheetParser::ParseMedium() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return {};
-  }
-  if (Tok() == csstIdent) {
-    std::string Name = Scanner->GetTokenStr();
-    Next();
-    return Name;
-  }
-  Expect(csstIdent, 2);
-  return {};
+  return ReadIdent(TKibitzPos::kpExpr);
 }
 
 TPage* TStyleSheetParser::ParsePage() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpRule);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpRule)) return nullptr;
   auto* P = new TPage(KibitzNode);
   Expect(csstPage, 1);
   if (Tok() == csstIdent) {
-    P->PageName = Scanner->GetTokenStr();
-    Next();
+    P->PageName = TakeText();
   }
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpRule);
-    return P;
-  }
+  if (StopAt(TKibitzPos::kpRule)) return P;
   if (Tok() == ':') P->PseudoPage = ParsePseudoPage();
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpRule);
-    return P;
-  }
+  if (StopAt(TKibitzPos::kpRule)) return P;
   Expect('{', 2);
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return P;
-  }
+  if (StopAt(TKibitzPos::kpProperty)) return P;
   P->AddDecl(ParseDeclaration());
   while (Tok() == ';') {
     Next();
     P->AddDecl(ParseDeclaration());
   }
-  if (AtPoint())
-    SetPos(TKibitzPos::kpExpr);
-  else
-    Expect('}', StopAfterBlock);
+  ExpectUnlessPoint('}', StopAfterBlock, TKibitzPos::kpExpr);
   return P;
 }
 
 std::string TStyleSheetParser::ParsePseudoPage() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpRule);
-    return {};
-  }
+  if (StopAt(TKibitzPos::kpRule)) return {};
   Expect(':', 2);
-  if (Tok() == csstIdent) {
-    std::string Name = Scanner->GetTokenStr();
-    Next();
-    return Name;
-  }
-  if (AtPoint())
-    SetPos(TKibitzPos::kpRule);
-  else
-    Expect(csstIdent, 2);
-  return {};
+  return ReadIdent(TKibitzPos::kpRule);
 }
 
 TFontFace* TStyleSheetParser::ParseFontFace() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpRule);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpRule)) return nullptr;
   auto* F = new TFontFace(KibitzNode);
   Expect(csstFontFace, 1);
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpRule);
-    return F;
-  }
+  if (StopAt(TKibitzPos::kpRule)) return F;
   Expect('{', 2);
   F->AddDecl(ParseDeclaration());
   while (Tok() == ';') {
     Next();
     F->AddDecl(ParseDeclaration());
   }
-  if (AtPoint())
-    SetPos(TKibitzPos::kpProperty);
-  else
-    Expect('}', StopAfterBlock);
+  ExpectUnlessPoint('}', StopAfterBlock, TKibitzPos::kpProperty);
   return F;
 }
 
 TRuleSet* TStyleSheetParser::ParseRuleSet() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpRule);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpRule)) return nullptr;
   auto* R = new TRuleSet(KibitzNode);
   R->AddSelector(ParseSelector());
   while (Tok() == ',') {
     Next();
     R->AddSelector(ParseSelector());
   }
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpRule);
-    return R;
-  }
+  if (StopAt(TKibitzPos::kpRule)) return R;
   Expect('{', StopAfterBrace);
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return R;
-  }
+  if (StopAt(TKibitzPos::kpProperty)) return R;
   R->AddDecl(ParseDeclaration());
   for (;;) {
     if (Tok() == ';') {
@@ -719,16 +641,10 @@ TRuleSet* TStyleSheetParser::ParseRuleSet() {
 }
 
 TSelector* TStyleSheetParser::ParseSelector() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpProperty)) return nullptr;
   auto* S = new TSelector(KibitzNode);
   S->Left = ParseSimpleSelector();
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return S;
-  }
+  if (StopAt(TKibitzPos::kpProperty)) return S;
   TNodeOp* Link = S;
   while (!AtPoint()) {
     Link->Op = ParseCombinator();
@@ -750,15 +666,12 @@ TOp TStyleSheetParser::ParseCombinator() {
     Next();
     return Op;
   }
-  if (AtPoint()) SetPos(TKibitzPos::kpExpr);
+  StopAt(TKibitzPos::kpExpr);
   return TOp::OpNone;
 }
 
 TSimpleSelector* TStyleSheetParser::ParseSimpleSelector() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpProperty)) return nullptr;
   auto* S = new TSimpleSelector(KibitzNode);
   if (Tok() == csstIdent || Tok() == '*') S->ElementName = ParseElementName();
   for (;;) {
@@ -773,72 +686,37 @@ TSimpleSelector* TStyleSheetParser::ParseSimpleSelector() {
     } else if (T == '[') {
       V->SetAttrib(ParseAttrib());
     } else {
-      V->SetHash(Scanner->GetTokenStr());
-      Next();
+      V->SetHash(TakeText());
     }
   }
   return S;
 }
 
 std::string TStyleSheetParser::ParseElementName() {
-  if (Tok() == csstIdent || Tok() == '*') {
-    std::string Name = Scanner->GetTokenStr();
-    Next();
-    return Name;
-  }
-  if (AtPoint())
-    SetPos(TKibitzPos::kpProperty);
-  else
-    ExpectFound("identifier' or '*");
+  if (Tok() == csstIdent || Tok() == '*') return TakeText();
+  if (!StopAt(TKibitzPos::kpProperty)) ExpectFound("identifier' or '*");
   return {};
 }
 
 std::string TStyleSheetParser::ParseClass() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return {};
-  }
+  if (StopAt(TKibitzPos::kpProperty)) return {};
   Expect('.', 2);
-  if (Tok() == csstIdent) {
-    std::string Name = Scanner->GetTokenStr();
-    Next();
-    return Name;
-  }
-  if (AtPoint())
-    SetPos(TKibitzPos::kpProperty);
-  else
-    Expect(csstIdent, 2);
-  return {};
+  return ReadIdent(TKibitzPos::kpProperty);
 }
 
 std::string TStyleSheetParser::ParsePseudo() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return {};
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return {};
   Expect(':', 2);
   // "::before": the second colon belongs to the name.
   if (Tok() == ':') Next();
   // A vendor prefix ("::-moz-focus-inner") is part of the name.
-  std::string Prefix;
-  if (Tok() == '-') {
-    Prefix = Scanner->GetTokenStr();
-    Next();
-  }
-  if (Tok() == csstIdent) {
-    std::string Name = Prefix + Scanner->GetTokenStr();
-    Next();
-    return Name;
-  }
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return {};
-  }
+  const std::string Prefix = Tok() == '-' ? TakeText() : std::string();
+  if (Tok() == csstIdent) return Prefix + TakeText();
+  if (StopAt(TKibitzPos::kpExpr)) return {};
   if (Tok() == csstFunction) {
     // ":not(...)", ":nth-child(2n+1)": the name, then the arguments are
     // skipped to the matching ')' so that what follows keeps its place.
-    std::string Name = Scanner->GetTokenStr();
-    Next();
+    std::string Name = TakeText();
     int Depth = 0;
     while (!AtPoint() && Tok() != csstEof) {
       if (Tok() == '(') {
@@ -849,7 +727,7 @@ std::string TStyleSheetParser::ParsePseudo() {
       }
       Next();
     }
-    if (AtPoint()) SetPos(TKibitzPos::kpProperty);
+    StopAt(TKibitzPos::kpProperty);
     return Name;
   }
   Expect(csstIdent, 2);
@@ -857,20 +735,14 @@ std::string TStyleSheetParser::ParsePseudo() {
 }
 
 TNodeOp* TStyleSheetParser::ParseAttrib() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpProperty)) return nullptr;
   auto* Op = new TNodeOp(KibitzNode);
   auto* Name = new TCSSValueNode(KibitzNode);
   Expect('[', 1);
   Name->ValueKind = TValueKind::vkIdent;
   Name->Value = Scanner->GetTokenStr();
   Op->Left = Name;
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return Op;
-  }
+  if (StopAt(TKibitzPos::kpProperty)) return Op;
   Expect(csstIdent, 1);
   // The prefix, suffix and substring matches of later levels ("^=", "$=",
   // "*=") are read as an equality, so that the selector parses on.
@@ -881,72 +753,40 @@ TNodeOp* TStyleSheetParser::ParseAttrib() {
   } else if (Tok() == '=' || Tok() == csstIncludes || Tok() == csstDashMatch) {
     Op->Op = Tok() == '=' ? TOp::OpEquals : Tok() == csstIncludes ? TOp::OpIncludes : TOp::OpDashMatch;
     Next();
-  } else if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return Op;
-  }
+  } else if (StopAt(TKibitzPos::kpProperty)) return Op;
   if (Tok() == csstIdent || Tok() == csstString) {
     auto* Value = new TCSSValueNode(KibitzNode);
     Value->ValueKind = Tok() == csstIdent ? TValueKind::vkIdent : TValueKind::vkString;
-    Value->Value = Scanner->GetTokenStr();
+    Value->Value = TakeText();
     Op->Right = Value;
-    Next();
-  } else if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return Op;
-  }
-  if (AtPoint())
-    SetPos(TKibitzPos::kpProperty);
-  else
-    Expect(']', 1);
+  } else if (StopAt(TKibitzPos::kpProperty)) return Op;
+  ExpectUnlessPoint(']', 1, TKibitzPos::kpProperty);
   return Op;
 }
 
 TDeclaration* TStyleSheetParser::ParseDeclaration() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpProperty)) return nullptr;
   // Vendor-prefixed and custom properties ("-webkit-appearance", "--tide")
   // arrive as '-' or "--" and then the name.
   std::string Prefix;
   if (Tok() == '-') {
-    Prefix = Scanner->GetTokenStr();
-    Next();
-    if (AtPoint()) {
-      SetPos(TKibitzPos::kpProperty);
-      return nullptr;
-    }
+    Prefix = TakeText();
+    if (StopAt(TKibitzPos::kpProperty)) return nullptr;
   } else if (Tok() != csstIdent) {
     return nullptr;
   }
   auto* D = new TDeclaration(KibitzNode);
   D->Property = Prefix + ParseProperty();
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpProperty);
-    return D;
-  }
+  if (StopAt(TKibitzPos::kpProperty)) return D;
   if (!Expect(':', StopAtDeclarationEnd)) return D;
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return D;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return D;
   if (TNodeOp* E = ParseExpr()) D->Expr = E;
   if (Tok() == csstImportant) D->Priority = ParsePrio();
   return D;
 }
 
 std::string TStyleSheetParser::ParseProperty() {
-  if (Tok() == csstIdent) {
-    std::string Name = Scanner->GetTokenStr();
-    Next();
-    return Name;
-  }
-  if (AtPoint())
-    SetPos(TKibitzPos::kpProperty);
-  else
-    Expect(csstIdent, 2);
-  return {};
+  return ReadIdent(TKibitzPos::kpProperty);
 }
 
 TCSSPriority TStyleSheetParser::ParsePrio() {
@@ -954,24 +794,15 @@ TCSSPriority TStyleSheetParser::ParsePrio() {
     Next();
     return TCSSPriority::cpImportant;
   }
-  if (AtPoint())
-    SetPos(TKibitzPos::kpExpr);
-  else
-    Expect(csstImportant, 2);
+  ExpectUnlessPoint(csstImportant, 2, TKibitzPos::kpExpr);
   return TCSSPriority::cpNone;
 }
 
 TNodeOp* TStyleSheetParser::ParseExpr() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return nullptr;
   auto* First = new TNodeOp(KibitzNode);
   First->Left = ParseTerm();
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return First;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return First;
   TNodeOp* Link = First;
   const auto Continues = [](uint8_t T) {
     return T == '/' || T == ',' || T == csstString || T == csstIdent || T == csstHash || T == csstAtKeyword ||
@@ -986,7 +817,7 @@ TNodeOp* TStyleSheetParser::ParseExpr() {
     Link = NextLink;
     if (AtPoint()) break;
   }
-  if (AtPoint()) SetPos(TKibitzPos::kpExpr);
+  StopAt(TKibitzPos::kpExpr);
   return First;
 }
 
@@ -996,15 +827,12 @@ TOp TStyleSheetParser::ParseOperator() {
     Next();
     return Op;
   }
-  if (AtPoint()) SetPos(TKibitzPos::kpExpr);
+  StopAt(TKibitzPos::kpExpr);
   return TOp::OpNone;
 }
 
 TCSSNode* TStyleSheetParser::ParseTerm() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return nullptr;
   auto* Value = new TCSSValueNode(KibitzNode);
   const uint8_t T = Tok();
   if (T == csstString || T == csstIdent || T == csstURI || T == csstUnicodeRange) {
@@ -1012,17 +840,13 @@ TCSSNode* TStyleSheetParser::ParseTerm() {
                        : T == csstIdent ? TValueKind::vkIdent
                        : T == csstURI   ? TValueKind::vkURI
                                         : TValueKind::vkUnicodeRange;
-    Value->Value = Scanner->GetTokenStr();
-    Next();
+    Value->Value = TakeText();
     return Value;
   }
   if (T == csstHash) {
     Value->ValueKind = TValueKind::vkHash;
     Value->Value = ParseHexColor();
-    if (AtPoint()) {
-      SetPos(TKibitzPos::kpExpr);
-      return nullptr;
-    }
+    if (StopAt(TKibitzPos::kpExpr)) return nullptr;
     return Value;
   }
   auto* Op = new TNodeOp(KibitzNode);
@@ -1030,10 +854,7 @@ TCSSNode* TStyleSheetParser::ParseTerm() {
     Op->Op = T == '-' ? TOp::OpMinus : TOp::OpPlus;
     Next();
   }
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return nullptr;
   static const std::pair<uint8_t, TValueKind> Numbers[] = {
       {csstEms, TValueKind::vkEms},       {csstExs, TValueKind::vkExs},
       {csstLength, TValueKind::vkLength}, {csstAngle, TValueKind::vkAngle},
@@ -1043,8 +864,7 @@ TCSSNode* TStyleSheetParser::ParseTerm() {
   for (const auto& [Code, Kind] : Numbers)
     if (Tok() == Code) {
       Value->ValueKind = Kind;
-      Value->Value = Scanner->GetTokenStr();
-      Next();
+      Value->Value = TakeText();
       Done = true;
       break;
     }
@@ -1062,33 +882,17 @@ TCSSNode* TStyleSheetParser::ParseTerm() {
 }
 
 TNodeOp* TStyleSheetParser::ParseFunction() {
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return nullptr;
   Expect(csstFunction, 2);
-  if (AtPoint()) {
-    SetPos(TKibitzPos::kpExpr);
-    return nullptr;
-  }
+  if (StopAt(TKibitzPos::kpExpr)) return nullptr;
   TNodeOp* Args = ParseExpr();
-  if (AtPoint())
-    SetPos(TKibitzPos::kpExpr);
-  else
-    Expect(')', StopAfterParen);
+  ExpectUnlessPoint(')', StopAfterParen, TKibitzPos::kpExpr);
   return Args;
 }
 
 std::string TStyleSheetParser::ParseHexColor() {
-  if (Tok() == csstHash) {
-    std::string Text = Scanner->GetTokenStr();
-    Next();
-    return Text;
-  }
-  if (AtPoint())
-    SetPos(TKibitzPos::kpExpr);
-  else
-    Expect(csstHash, 2);
+  if (Tok() == csstHash) return TakeText();
+  ExpectUnlessPoint(csstHash, 2, TKibitzPos::kpExpr);
   return {};
 }
 

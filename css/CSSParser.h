@@ -122,6 +122,12 @@ class TStyleSheetParser : public TKibitzPosSource {
   uint8_t Tok() const { return Scanner->GetTokenCode(); }
   bool AtPoint() const { return Tok() == csstKibitz; }
   void Next() { Scanner->GetToken(); }
+  // The current token's text; reads on.
+  std::string TakeText() {
+    std::string Text = Scanner->GetTokenStr();
+    Next();
+    return Text;
+  }
   void SetPos(TKibitzPos Pos) {
     if (KibitzPos == TKibitzPos::kpNone) KibitzPos = Pos;
   }
@@ -137,6 +143,11 @@ class TStyleSheetParser : public TKibitzPosSource {
   static constexpr int StopAfterBrace = 8;
   static constexpr int StopAfterBlock = 6;
   bool Expect(uint8_t Token, int StopClass);
+  // At the point: records Pos and answers true, so the caller returns.
+  bool StopAt(TKibitzPos Pos);
+  void ExpectUnlessPoint(uint8_t Token, int StopClass, TKibitzPos Pos);
+  // An identifier's text, read on; else the point's Pos or the error.
+  std::string ReadIdent(TKibitzPos Pos);
   void ExpectFound(const std::string& Wanted);
   void ParseError(TErrorKind Kind, const std::string& Msg, const std::vector<std::string>& Args);
 
