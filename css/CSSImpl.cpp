@@ -112,12 +112,7 @@ T* TCSSSymbolTable::NewSymbol(int Section, const std::string& Name) {
   return Symbol;
 }
 
-TCSSProperty* TCSSSymbolTable::NewProperty(const std::string& Name) {
-  const int32_t Before = Sections[Props].Count;
-  TCSSProperty* P = NewSymbol<TCSSProperty>(Props, Name);
-  if (Sections[Props].Count != Before) PropList.push_back(P);
-  return P;
-}
+TCSSProperty* TCSSSymbolTable::NewProperty(const std::string& Name) { return NewSymbol<TCSSProperty>(Props, Name); }
 TCSSType* TCSSSymbolTable::NewType(const std::string& Name) { return NewSymbol<TCSSType>(Types, Name); }
 TCSSValue* TCSSSymbolTable::NewValue(const std::string& Name) { return NewSymbol<TCSSValue>(Values, Name); }
 void TCSSSymbolTable::AddEditor(TCSSEditor* Editor) {
@@ -137,23 +132,17 @@ TCSSEditor* TCSSSymbolTable::LookupEditor(const std::string& Name) const {
   return static_cast<TCSSEditor*>(Lookup(Editors, Name));
 }
 
-TCSSProperty* TCSSSymbolTable::GetProp(int32_t Index) const {
-  return Index >= 0 && Index < static_cast<int32_t>(PropList.size()) ? PropList[static_cast<size_t>(Index)] : nullptr;
+TCSSSymbol* TCSSSymbolTable::At(int Section, int32_t Index) const {
+  const auto& L = Sections[static_cast<size_t>(Section)].List;
+  return Index >= 0 && Index < static_cast<int32_t>(L.size()) ? L[static_cast<size_t>(Index)] : nullptr;
 }
-TCSSType* TCSSSymbolTable::GetType(int32_t Index) const {
-  const auto& L = Sections[Types].List;
-  return Index >= 0 && Index < static_cast<int32_t>(L.size()) ? static_cast<TCSSType*>(L[static_cast<size_t>(Index)])
-                                                              : nullptr;
-}
-TCSSEditor* TCSSSymbolTable::GetEditor(int32_t Index) const {
-  const auto& L = Sections[Editors].List;
-  return Index >= 0 && Index < static_cast<int32_t>(L.size())
-             ? static_cast<TCSSEditor*>(L[static_cast<size_t>(Index)])
-             : nullptr;
-}
+TCSSProperty* TCSSSymbolTable::GetProp(int32_t Index) const { return static_cast<TCSSProperty*>(At(Props, Index)); }
+TCSSType* TCSSSymbolTable::GetType(int32_t Index) const { return static_cast<TCSSType*>(At(Types, Index)); }
+TCSSEditor* TCSSSymbolTable::GetEditor(int32_t Index) const { return static_cast<TCSSEditor*>(At(Editors, Index)); }
 
 void TCSSSymbolTable::AlphaSort() {
-  if (!PropList.empty()) QuickSort(PropList, 0, static_cast<int32_t>(PropList.size()) - 1);
+  auto& List = Sections[Props].List;
+  if (!List.empty()) QuickSort(List, 0, static_cast<int32_t>(List.size()) - 1);
 }
 
 void TCSSSymbolTable::SetKibitzProperty(TCSSProperty* Property) {
@@ -184,42 +173,36 @@ std::string TCSSSymbolTable::GetKibitzValue(int32_t Index) const {
   return KibitzProperty ? KibitzProperty->GetKibitzValue(Index) : std::string();
 }
 
-namespace {
+const std::string& TCSSSymbolTable::TInPlay::operator[](int32_t I) const {
+  return Props ? (*Props)[static_cast<size_t>(I)]->Name : (*Values)[static_cast<size_t>(I)]->Name;
+}
 
-// The names of the list in play, as one view over properties or values.
-struct TNames {
-  const std::vector<TCSSProperty*>* Props = nullptr;
-  const std::vector<TCSSValue*>* Values = nullptr;
-  explicit operator bool() const { return Props || Values; }
-  const std::string& operator[](int32_t I) const {
-    return Props ? (*Props)[static_cast<size_t>(I)]->Name : (*Values)[static_cast<size_t>(I)]->Name;
+TCSSSymbolTable::TInPlay TCSSSymbolTable::InPlay() const {
+  TInPlay L;
+  const TKibitzPos P = Pos();
+  if (P == TKibitzPos::kpExpr && KibitzProperty) {
+    L.Values = &KibitzProperty->Values;
+    L.First = KibitzProperty->KibitzFirst;
+    L.Last = std::min(KibitzProperty->KibitzLast, KibitzProperty->GetValueCount() - 1);
+  } else if (P == TKibitzPos::kpProperty) {
+    L.Props = &Sections[Props].List;
+    L.First = KibitzFirst;
+    L.Last = std::min(KibitzLast, GetPropCount() - 1);
   }
-};
+  return L;
+}
 
-// The first position in [First, Last] whose name is not smaller than Key; -1 when none.
-int32_t FirstNotSmaller(const TNames& Names, int32_t First, int32_t Last, const std::string& Key) {
-  for (int32_t I = std::max(First, 0); I <= Last; ++I)
-    if (CompareCSSNames(Names[I], Key) >= 0) return I;
+int32_t TCSSSymbolTable::TInPlay::FirstNotSmaller(int32_t From, const std::string& Key) const {
+  for (int32_t I = std::max(From, 0); I <= Last; ++I)
+    if (CompareCSSNames((*this)[I], Key) >= 0) return I;
   return -1;
 }
 
-}  // namespace
-
 int32_t TCSSSymbolTable::FindIdent(const std::string& S) const {
-  TNames Names;
-  int32_t First = 0, Last = -1;
-  if (Pos() == TKibitzPos::kpExpr && KibitzProperty) {
-    Names.Values = &KibitzProperty->Values;
-    First = KibitzProperty->KibitzFirst;
-    Last = std::min(KibitzProperty->KibitzLast, KibitzProperty->GetValueCount() - 1);
-  } else if (Pos() == TKibitzPos::kpProperty) {
-    Names.Props = &PropList;
-    First = KibitzFirst;
-    Last = std::min(KibitzLast, GetPropCount() - 1);
-  }
-  if (!Names || Last < First) return -1;
-  const int32_t P = FirstNotSmaller(Names, First, Last, S);
-  return P < 0 ? -1 : P - First;
+  const TInPlay L = InPlay();
+  if (!L || L.Last < L.First) return -1;
+  const int32_t P = L.FirstNotSmaller(L.First, S);
+  return P < 0 ? -1 : P - L.First;
 }
 
 void TCSSSymbolTable::SetFilter(const std::string& S) {
@@ -230,43 +213,32 @@ void TCSSSymbolTable::SetFilter(const std::string& S) {
     KibitzLast = GetPropCount() - 1;
     if (KibitzProperty) KibitzProperty->ResetKibitz();
   }
-  const TKibitzPos P = Pos();
-  TNames Names;
-  int32_t First = 0, Last = -1;
-  if (P == TKibitzPos::kpExpr && KibitzProperty) {
-    Names.Values = &KibitzProperty->Values;
-    First = KibitzProperty->KibitzFirst;
-    Last = std::min(KibitzProperty->KibitzLast, KibitzProperty->GetValueCount() - 1);
-  } else if (P == TKibitzPos::kpProperty) {
-    Names.Props = &PropList;
-    First = KibitzFirst;
-    Last = std::min(KibitzLast, GetPropCount() - 1);
-  }
+  TInPlay L = InPlay();
   Filter = S;
-  if (Names && !S.empty()) {
-    const int32_t Found = Last >= First ? FirstNotSmaller(Names, First, Last, S) : -1;
+  if (L && !S.empty()) {
+    const int32_t Found = L.Last >= L.First ? L.FirstNotSmaller(L.First, S) : -1;
     if (Found >= 0) {
-      First = Found;
+      L.First = Found;
       std::string Bound = S;
       char& C = Bound.back();
       if (C == 'z') C = 'Z';
       C = static_cast<char>(C + 1);
-      const int32_t Upper = FirstNotSmaller(Names, Found, Last, Bound);
-      if (Upper >= 0) Last = Upper - 1;
+      const int32_t Upper = L.FirstNotSmaller(Found, Bound);
+      if (Upper >= 0) L.Last = Upper - 1;
       // The stored filter keeps a final z as Z.
       C = static_cast<char>(C - 1);
       Filter = Bound;
     } else {
-      First = 1;
-      Last = 0;
+      L.First = 1;
+      L.Last = 0;
     }
   }
-  if (P == TKibitzPos::kpExpr && KibitzProperty) {
-    KibitzProperty->KibitzFirst = First;
-    KibitzProperty->KibitzLast = Last;
-  } else if (P == TKibitzPos::kpProperty) {
-    KibitzFirst = First;
-    KibitzLast = Last;
+  if (L.Values) {
+    KibitzProperty->KibitzFirst = L.First;
+    KibitzProperty->KibitzLast = L.Last;
+  } else if (L.Props) {
+    KibitzFirst = L.First;
+    KibitzLast = L.Last;
   }
 }
 

@@ -366,18 +366,28 @@ class TCSSSymbolTable {
     std::vector<TCSSSymbol*> List;
     int32_t Count = 0;
   };
+  // The list in play (property names or one property's values) and its range.
+  struct TInPlay {
+    const std::vector<TCSSSymbol*>* Props = nullptr;
+    const std::vector<TCSSValue*>* Values = nullptr;
+    int32_t First = 0, Last = -1;
+    explicit operator bool() const { return Props || Values; }
+    const std::string& operator[](int32_t I) const;
+    // The first position from From to Last whose name is not smaller than Key; -1 when none.
+    int32_t FirstNotSmaller(int32_t From, const std::string& Key) const;
+  };
+  TInPlay InPlay() const;
   template <class T>
   static void QuickSort(std::vector<T*>& List, int32_t L, int32_t R);
   TCSSSymbol* Lookup(int Section, const std::string& Name) const;
+  TCSSSymbol* At(int Section, int32_t Index) const;
   template <class T>
   T* NewSymbol(int Section, const std::string& Name);
   void Push(int Section, TCSSSymbol* Symbol);
   TKibitzPos Pos() const;
 
+  // The property section's list is the table order: AlphaSort sorts it.
   std::array<TSection, 4> Sections;
-  // Properties in table order (sorted by AlphaSort); the section's List
-  // keeps them too, in creation order.
-  std::vector<TCSSProperty*> PropList;
   const TKibitzPosSource* Parser;
   TCSSProperty* KibitzProperty = nullptr;
   std::string Filter;
