@@ -4,13 +4,11 @@
 // the peak resident set over repeated parses (each parse frees the last tree).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "css/CSSParser.h"
 #include "host/KelStream.h"
 #include "markup/MLBufferProducer.h"
@@ -19,24 +17,8 @@ namespace {
 
 using namespace kel;
 
-long PeakKiB() {
-  rusage U{};
-  getrusage(RUSAGE_SELF, &U);
-  return U.ru_maxrss;
-}
-
-std::string Sheet(size_t Size) {
-  std::ifstream In(MLINSIGHT_SOURCE_DIR "/examples/style/site.css", std::ios::binary);
-  std::ostringstream S;
-  S << In.rdbuf();
-  const std::string One = S.str();
-  std::string Text;
-  while (Text.size() < Size) Text += One;
-  return Text + "\na { color: ";
-}
-
 void ParseSheet(benchmark::State& State) {
-  const std::string Text = Sheet(static_cast<size_t>(State.range(0)) << 20);
+  const std::string Text = bench::LargeSheet(static_cast<size_t>(State.range(0)) << 20, "\na { color: ");
   TStyleSheetParser Parser;
   Parser.GetSymbolTable().NewProperty("color");
   long AfterFirst = 0;
@@ -49,12 +31,12 @@ void ParseSheet(benchmark::State& State) {
     benchmark::DoNotOptimize(Parser.Parse());
     // The first parse has no earlier tree to free: what it adds is its tree.
     if (!TreeBytes) TreeBytes = mallinfo2().uordblks - std::min(HeapBefore, mallinfo2().uordblks);
-    if (!AfterFirst) AfterFirst = PeakKiB();
+    if (!AfterFirst) AfterFirst = bench::PeakKiB();
   }
   if (Parser.GetKibitzPos() != TKibitzPos::kpExpr) State.SkipWithError("the caret is not in a value");
   State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) * static_cast<int64_t>(Text.size()));
   State.counters["tree_KiB"] = static_cast<double>(TreeBytes >> 10);
-  State.counters["peak_growth_after_KiB"] = static_cast<double>(PeakKiB() - AfterFirst);
+  State.counters["peak_growth_after_KiB"] = static_cast<double>(bench::PeakKiB() - AfterFirst);
 }
 
 BENCHMARK(ParseSheet)->Arg(1)->Unit(benchmark::kMillisecond);

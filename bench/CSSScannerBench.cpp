@@ -3,10 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include <climits>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "css/CSSParser.h"
 #include "host/KelStream.h"
 #include "markup/MLBufferProducer.h"
@@ -15,18 +14,8 @@ namespace {
 
 using namespace kel;
 
-std::string Sheet(size_t Size) {
-  std::ifstream In(MLINSIGHT_SOURCE_DIR "/examples/style/site.css", std::ios::binary);
-  std::ostringstream S;
-  S << In.rdbuf();
-  const std::string One = S.str();
-  std::string Text;
-  while (Text.size() < Size) Text += One;
-  return Text;
-}
-
 void TokeniseSheet(benchmark::State& State) {
-  const std::string Text = Sheet(static_cast<size_t>(State.range(0)) << 20);
+  const std::string Text = bench::LargeSheet(static_cast<size_t>(State.range(0)) << 20);
   size_t Tokens = 0;
   for (auto _ : State) {
     TKelStringStream Stream(Text);

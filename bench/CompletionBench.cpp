@@ -5,10 +5,9 @@
 // on a 1 MB style sheet.
 #include <benchmark/benchmark.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "completion/HTMLCodCmplt.h"
 #include "css/CSSCodCmplt.h"
 #include "host/CompletionCycle.h"
@@ -20,41 +19,31 @@ namespace {
 
 using namespace kel;
 
-std::string Page(size_t Size) {
-  std::ifstream In(MLINSIGHT_SOURCE_DIR "/examples/index.html", std::ios::binary);
-  std::ostringstream S;
-  S << In.rdbuf();
-  const std::string Example = S.str();
-  const size_t BodyStart = Example.find("<body>") + 6;
-  const size_t BodyEnd = Example.find("</body>");
-  const std::string Body = Example.substr(BodyStart, BodyEnd - BodyStart);
-  std::string Text = Example.substr(0, BodyStart);
-  while (Text.size() < Size) Text += Body;
-  return Text + "\n<div>";
-}
-
+// Our host with the build's schemas and a view on Text, the caret at its end.
 struct TSetup {
-  TSetup() : Host(MakeKel<TMemoryHost>()), View(MakeMemoryEditView(Page(1 << 20), "page.html")) {
+  TSetup(const std::string& Text, const std::string& File)
+      : Host(MakeKel<TMemoryHost>()), View(MakeMemoryEditView(Text, File)) {
     Host->SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
     Host->SetOptionsFileName("");
     SetQuorvelIDEServices(Host.get());
-    Manager = MarkupLanguageManager();
-    Manager->SetInsertQuotes(true);
-    Host->AddCodeInsightManager(Manager.get());
-    View->SetCaretOffset(static_cast<int32_t>(View->Text().size()));
+    View->SetCaretOffset(static_cast<int32_t>(Text.size()));
     Host->SetCurrentEditView(View);
-    Manager->HandlesFile("page.html");
   }
   ~TSetup() { SetQuorvelIDEServices(nullptr); }
   TKelPtr<TMemoryHost> Host;
   TKelPtr<TMemoryEditView> View;
+};
+
+struct TPageSetup : TSetup {
+  TPageSetup() : TSetup(bench::LargePage(1 << 20, "\n<div>"), "page.html"), Manager(MarkupLanguageManager()) {
+    Manager->SetInsertQuotes(true);
+    Manager->HandlesFile("page.html");
+  }
   TKelPtr<IKelMLCodeInsightManager> Manager;
 };
 
-void CompletionCycle(benchmark::State& State) {
-  TSetup S;
-  TCompletionCycle Cycle(*S.Host);
-  Cycle.SetManager(S.Manager);
+// Invoke, list, accept the first row, then undo outside the timing.
+void RunCycles(benchmark::State& State, TSetup& S, TCompletionCycle& Cycle) {
   size_t Rows = 0;
   for (auto _ : State) {
     if (!Cycle.Type(0)) State.SkipWithError("no list");
@@ -67,8 +56,15 @@ void CompletionCycle(benchmark::State& State) {
   State.counters["rows"] = static_cast<double>(Rows);
 }
 
+void CompletionCycle(benchmark::State& State) {
+  TPageSetup S;
+  TCompletionCycle Cycle(*S.Host);
+  Cycle.SetManager(S.Manager);
+  RunCycles(State, S, Cycle);
+}
+
 void ParseOnly(benchmark::State& State) {
-  TSetup S;
+  TPageSetup S;
   TMLParser& Parser = *MLSymbolManager().GetParser();
   for (auto _ : State) {
     auto Producer = MakeKel<TMLBufferProducer>(S.View.get());
@@ -79,34 +75,12 @@ void ParseOnly(benchmark::State& State) {
 
 // The same cycle in a 1 MB style sheet: values of display at its end.
 void StyleSheetCycle(benchmark::State& State) {
-  std::ifstream In(MLINSIGHT_SOURCE_DIR "/examples/style/site.css", std::ios::binary);
-  std::ostringstream S;
-  S << In.rdbuf();
-  std::string Text;
-  while (Text.size() < (1u << 20)) Text += S.str();
-  Text += "\np { display: ";
-  auto Host = MakeKel<TMemoryHost>();
-  Host->SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
-  Host->SetOptionsFileName("");
-  SetQuorvelIDEServices(Host.get());
-  auto View = MakeMemoryEditView(Text, "site.css");
-  View->SetCaretOffset(static_cast<int32_t>(Text.size()));
-  Host->SetCurrentEditView(View);
+  TSetup S(bench::LargeSheet(1 << 20, "\np { display: "), "site.css");
   const auto Manager = MakeKel<TCSSKibitzManager>();
-  TCompletionCycle Cycle(*Host);
+  TCompletionCycle Cycle(*S.Host);
   Cycle.SetManager(Manager.get());
   Cycle.SetClassifier(StyleSheetElementAt);
-  size_t Rows = 0;
-  for (auto _ : State) {
-    if (!Cycle.Type(0)) State.SkipWithError("no list");
-    Rows = Cycle.Items().size();
-    Cycle.Key('\r');
-    State.PauseTiming();
-    View->Undo();
-    State.ResumeTiming();
-  }
-  State.counters["rows"] = static_cast<double>(Rows);
-  SetQuorvelIDEServices(nullptr);
+  RunCycles(State, S, Cycle);
 }
 
 BENCHMARK(StyleSheetCycle)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
