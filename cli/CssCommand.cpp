@@ -7,9 +7,7 @@
 #include "css/CSSParser.h"
 #include "css/CSSSchemaLoader.h"
 #include "css/CSSUnitEditor.h"
-#include "host/KelFiles.h"
 #include "host/KelStream.h"
-#include "host/KelXMLDocument.h"
 #include "markup/MLBufferProducer.h"
 
 namespace kel {
@@ -58,13 +56,8 @@ int RunCssPos(const std::string& FileName, int32_t Point, bool Errors, std::ostr
   std::string Text;
   if (!ReadWholeFile(FileName, Text, Err)) return 1;
   TStyleSheetParser Parser;
-  const std::string Schema = GetSchemaFolder() + "css.xml";
-  try {
-    TCSSReader(Parser.GetSymbolTable()).LoadFromFile(Schema);
-  } catch (const EXMLDocumentError& E) {
-    Err << "mlinsight: " << E.what() << '\n';
-  }
-  Parser.GetSymbolTable().AlphaSort();
+  // Without the schema the position is still worth knowing; the property is not.
+  if (std::string Error; !LoadCSSSchema(Parser.GetSymbolTable(), Error)) Err << "mlinsight: " << Error << '\n';
   std::vector<std::string> Messages;
   Parser.SetOnParseError([&Messages](void*, const std::string& Msg) { Messages.push_back(Msg); });
   TKelStringStream Stream(Text);
@@ -80,19 +73,11 @@ int RunCssPos(const std::string& FileName, int32_t Point, bool Errors, std::ostr
 }
 
 int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std::ostream& Err) {
-  const std::string File = GetSchemaFolder() + "css.xml";
-  if (!FileExists(File)) {
-    Err << "mlinsight: no style-sheet schema at " << File << '\n';
-    return 1;
-  }
   TCSSSymbolTable Table(nullptr);
-  try {
-    TCSSReader(Table).LoadFromFile(File);
-  } catch (const EXMLDocumentError& E) {
-    Err << "mlinsight: " << E.what() << '\n';
+  if (std::string Error; !LoadCSSSchema(Table, Error)) {
+    Err << "mlinsight: " << Error << '\n';
     return 1;
   }
-  Table.AlphaSort();
   if (!Property.empty()) {
     const TCSSProperty* P = Table.LookupProperty(Property);
     if (!P) {

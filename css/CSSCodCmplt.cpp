@@ -4,8 +4,6 @@
 
 #include "css/CSSSchemaLoader.h"
 #include "host/KelEnvironmentOptions.h"
-#include "host/KelFiles.h"
-#include "host/KelXMLDocument.h"
 #include "markup/MLBufferProducer.h"
 
 namespace kel {
@@ -30,23 +28,12 @@ TKelCharSet NameChars() {
 TCSSKibitzManager::TCSSKibitzManager() : Parser(std::make_unique<TStyleSheetParser>()) { LoadSchema(); }
 
 void TCSSKibitzManager::LoadSchema() {
-  const std::string File = GetSchemaFolder() + "css.xml";
-  const auto Report = [&File](const std::string& Msg) {
-    if (const auto Messages = KelMessageServices()) {
-      Messages->ShowMessageView();
-      Messages->AddToolMessage(File, Msg, "Code Completion", 0, 0);
-    }
-  };
-  if (!FileExists(File)) {
-    Report("Style-sheet schema not found; style sheets get no completion");
-    return;
+  std::string Error;
+  if (LoadCSSSchema(Parser->GetSymbolTable(), Error)) return;
+  if (const auto Messages = KelMessageServices()) {
+    Messages->ShowMessageView();
+    Messages->AddToolMessage(CSSSchemaFileName(), Error + "; style sheets get no completion", "Code Completion", 0, 0);
   }
-  try {
-    TCSSReader(Parser->GetSymbolTable()).LoadFromFile(File);
-  } catch (const EXMLDocumentError& E) {
-    Report(E.what());
-  }
-  Parser->GetSymbolTable().AlphaSort();
 }
 
 TKelCharSet TCSSKibitzManager::EditorTokenValidChars(bool) { return NameChars(); }

@@ -7,6 +7,7 @@
 #include "css/CSSUnitEditor.h"
 #include "host/KelFiles.h"
 #include "host/KelXMLDocument.h"
+#include "markup/MLParserUtils.h"
 
 namespace kel {
 
@@ -47,6 +48,25 @@ std::vector<std::string> FontFamilyNames(const std::vector<TFontFaceInfo>& Faces
     if (!N.empty() && std::find(Names.begin(), Names.end(), N) == Names.end()) Names.push_back(std::move(N));
   }
   return Names;
+}
+
+std::string CSSSchemaFileName() { return GetSchemaFolder() + "css.xml"; }
+
+bool LoadCSSSchema(TCSSSymbolTable& Table, std::string& Error) {
+  const std::string File = CSSSchemaFileName();
+  bool Ok = FileExists(File);
+  if (!Ok) {
+    Error = "style-sheet schema not found: " + File;
+  } else {
+    try {
+      TCSSReader(Table).LoadFromFile(File);
+    } catch (const EXMLDocumentError& E) {
+      Error = E.what();
+      Ok = false;
+    }
+  }
+  Table.AlphaSort();
+  return Ok;
 }
 
 TCSSReader::TCSSReader(TCSSSymbolTable& SymbolTable, TFontSource Fonts)

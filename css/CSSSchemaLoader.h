@@ -31,6 +31,12 @@ std::vector<TFontFaceInfo> InstalledFonts();
 // a TrueType face, the family name (at most 32) otherwise, each once.
 std::vector<std::string> FontFamilyNames(const std::vector<TFontFaceInfo>& Faces);
 
+// css.xml in the schemas folder.
+std::string CSSSchemaFileName();
+// Loads css.xml into Table and sorts its properties; false with the reason
+// when the file is missing or not well-formed (what was read stays).
+bool LoadCSSSchema(TCSSSymbolTable& Table, std::string& Error);
+
 class TCSSReader {
  public:
   explicit TCSSReader(TCSSSymbolTable& SymbolTable, TFontSource Fonts = InstalledFonts);
