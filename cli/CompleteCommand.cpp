@@ -97,19 +97,6 @@ bool AddAnswer(TScriptedDialogRunner& Script, const std::string& Answer, std::os
   return true;
 }
 
-struct TEdit {
-  int32_t Start, OldEnd, NewEnd;
-};
-
-// The net change: what lies between the common start and the common end.
-TEdit NetEdit(const std::string& Old, const std::string& New) {
-  size_t P = 0;
-  while (P < Old.size() && P < New.size() && Old[P] == New[P]) ++P;
-  size_t S = 0;
-  while (S < Old.size() - P && S < New.size() - P && Old[Old.size() - 1 - S] == New[New.size() - 1 - S]) ++S;
-  return {static_cast<int32_t>(P), static_cast<int32_t>(Old.size() - S), static_cast<int32_t>(New.size() - S)};
-}
-
 json Position(const std::string& Text, int32_t Offset) {
   const auto [L, C] = LineColumnOf(Text, Offset);
   return {L, C};
@@ -222,7 +209,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
         return 1;
       }
       const auto& Row = Items[static_cast<size_t>(Cycle.Selected())];
-      Accepted = Row.Text.empty() && Row.Type.starts_with(" ") ? Row.Type.substr(1) : Row.Text;
+      Accepted = Row.Shown();
     }
     Cycle.Key(static_cast<char>(Key));
   }
@@ -232,7 +219,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   const int32_t Caret = View->CaretOffset();
   json Edits = json::array();
   if (Final != Original) {
-    const TEdit E = NetEdit(Original, Final);
+    const TTextChange E = NetChange(Original, Final);
     Edits.push_back({{"start", Position(Original, E.Start)},
                      {"end", Position(Original, E.OldEnd)},
                      {"newText", Final.substr(static_cast<size_t>(E.Start), static_cast<size_t>(E.NewEnd - E.Start))}});
@@ -268,7 +255,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
         << '\n';
   for (size_t I = 0; I < Items.size(); ++I) {
     const auto& Row = Items[I];
-    std::string Text = Row.Text.empty() ? Row.Type.substr(Row.Type.empty() ? 0 : 1) : Row.Text;
+    std::string Text = Row.Shown();
     if (Context == "entity") {
       const std::u16string Glyph = Utf8ToUtf16(JItems[I]["char"].get<std::string>());
       char Code[16] = "";
@@ -284,7 +271,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   }
   if (!Accepted.is_null()) Out << "accepted: " << Accepted.get<std::string>() << '\n';
   if (Final != Original) {
-    const TEdit E = NetEdit(Original, Final);
+    const TTextChange E = NetChange(Original, Final);
     const int32_t First = LineColumnOf(Final, E.Start).first;
     const int32_t Last = std::max(LineColumnOf(Final, E.NewEnd).first, LineColumnOf(Final, Caret).first);
     for (int32_t L = First; L <= Last; ++L) Out << L << " | " << LineWithCaret(Final, L, Caret) << '\n';

@@ -90,6 +90,14 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
   return TKelElement::WhiteSpace;
 }
 
+TTextChange NetChange(const std::string& Old, const std::string& New) {
+  size_t P = 0;
+  while (P < Old.size() && P < New.size() && Old[P] == New[P]) ++P;
+  size_t S = 0;
+  while (S < Old.size() - P && S < New.size() - P && Old[Old.size() - 1 - S] == New[New.size() - 1 - S]) ++S;
+  return {static_cast<int32_t>(P), static_cast<int32_t>(Old.size() - S), static_cast<int32_t>(New.size() - S)};
+}
+
 TCompletionCycle::TCompletionCycle(TMemoryHost& Host) : FHost(Host) {}
 
 TKelPtr<IKelCodeInsightManager> TCompletionCycle::ManagerFor(TMemoryHost& Host, const std::string& File) {
@@ -186,13 +194,9 @@ bool TCompletionCycle::SelectIndex(int32_t Index) {
 bool TCompletionCycle::SelectText(const std::string& Text) {
   if (!FList) return false;
   const auto Rows = this->Items();
-  // Value rows show their value in the type column, after a blank.
-  const auto Shown = [](const TCompletionItem& I) {
-    return I.Text.empty() && I.Type.starts_with(" ") ? I.Type.substr(1) : I.Text;
-  };
-  auto It = std::find_if(Rows.begin(), Rows.end(), [&](const TCompletionItem& I) { return Shown(I) == Text; });
+  auto It = std::find_if(Rows.begin(), Rows.end(), [&](const TCompletionItem& I) { return I.Shown() == Text; });
   if (It == Rows.end())
-    It = std::find_if(Rows.begin(), Rows.end(), [&](const TCompletionItem& I) { return SameText(Shown(I), Text); });
+    It = std::find_if(Rows.begin(), Rows.end(), [&](const TCompletionItem& I) { return SameText(I.Shown(), Text); });
   return It != Rows.end() && SelectIndex(static_cast<int32_t>(It - Rows.begin()));
 }
 

@@ -25,8 +25,17 @@ struct TCompletionItem {
   std::string Type;
   std::string Class;
   bool Abstract = false;
+  // What the row shows as its name: value rows show their value in the type
+  // column, after a blank.
+  std::string Shown() const { return Text.empty() && Type.starts_with(" ") ? Type.substr(1) : Text; }
   friend bool operator==(const TCompletionItem&, const TCompletionItem&) = default;
 };
+
+// The net change between two texts: Old[Start, OldEnd) became New[Start, NewEnd).
+struct TTextChange {
+  int32_t Start, OldEnd, NewEnd;
+};
+TTextChange NetChange(const std::string& Old, const std::string& New);
 
 // The syntax element under the caret as our editors colour it: comment,
 // script (inside <script> or <% %>, where '<' is an operator), identifier (in

@@ -209,7 +209,7 @@ json TLspServer::Complete(const json& Params) {
   const auto Started = std::chrono::steady_clock::now();
   for (size_t I = 0; I < Rows.size(); ++I) {
     const auto& Row = Rows[I];
-    const std::string Label = Row.Text.empty() && Row.Type.starts_with(" ") ? Row.Type.substr(1) : Row.Text;
+    const std::string Label = Row.Shown();
     if (Label.empty()) continue;
     char Sort[24];
     std::snprintf(Sort, sizeof Sort, "%05zu", I);
@@ -226,11 +226,9 @@ json TLspServer::Complete(const json& Params) {
     const std::string& Final = View->Text();
     if (Final == Text) continue;  // an editor that asked and was cancelled
     // The net change, widened to cover the word being typed and the caret.
-    size_t P = 0;
-    while (P < Text.size() && P < Final.size() && Text[P] == Final[P]) ++P;
-    size_t S = 0;
-    while (S < Text.size() - P && S < Final.size() - P && Text[Text.size() - 1 - S] == Final[Final.size() - 1 - S]) ++S;
-    size_t Start = P, OldEnd = Text.size() - S, NewEnd = Final.size() - S;
+    const TTextChange Change = NetChange(Text, Final);
+    size_t Start = static_cast<size_t>(Change.Start), OldEnd = static_cast<size_t>(Change.OldEnd),
+           NewEnd = static_cast<size_t>(Change.NewEnd);
     const size_t WordStart = static_cast<size_t>(Caret) - std::min(Word.size(), static_cast<size_t>(Caret));
     if (Start > WordStart) Start = WordStart;
     if (OldEnd < static_cast<size_t>(Caret)) {

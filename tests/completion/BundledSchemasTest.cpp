@@ -17,7 +17,7 @@ class Bundled : public test::TCompletionTest {
  protected:
   Names Shown() {
     Names R;
-    for (const auto& I : Cycle.Items()) R.push_back(I.Text.empty() && !I.Type.empty() ? I.Type.substr(1) : I.Text);
+    for (const auto& I : Cycle.Items()) R.push_back(I.Shown());
     return R;
   }
   void ExpectClean() {

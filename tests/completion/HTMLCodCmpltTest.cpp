@@ -30,7 +30,7 @@ class Markup : public test::TCompletionTest {
   // What a row shows: values stand in the type column.
   Names Shown() {
     Names R;
-    for (const auto& I : Cycle.Items()) R.push_back(I.Text.empty() && !I.Type.empty() ? I.Type.substr(1) : I.Text);
+    for (const auto& I : Cycle.Items()) R.push_back(I.Shown());
     return R;
   }
 };
