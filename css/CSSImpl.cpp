@@ -9,28 +9,22 @@ namespace kel {
 // ---- TCSSStringList ------------------------------------------------------------------------
 
 bool TCSSStringList::Contains(const std::string& S) const {
-  return std::find(Items.begin(), Items.begin() + Count, S) != Items.begin() + Count;
+  return std::find(Items.begin(), Items.end(), S) != Items.end();
 }
 
 void TCSSStringList::Add(const std::string& S) {
-  if (Contains(S)) return;
-  // The array grows by doubling from 8, as the list was designed to.
-  if (static_cast<size_t>(Count) == Items.capacity()) Items.reserve(Items.capacity() * 2);
-  Items.push_back(S);
-  ++Count;
+  if (!Contains(S)) Items.push_back(S);
 }
 
 void TCSSStringList::Remove(const std::string& S) {
-  const auto End = Items.begin() + Count;
-  const auto It = std::find(Items.begin(), End, S);
-  if (It == End) return;
-  *It = std::move(Items[static_cast<size_t>(Count) - 1]);
+  const auto It = std::find(Items.begin(), Items.end(), S);
+  if (It == Items.end()) return;
+  *It = std::move(Items.back());
   Items.pop_back();
-  --Count;
 }
 
 std::string TCSSStringList::GetItem(int32_t Index) const {
-  return Index >= 0 && Index < Count ? Items[static_cast<size_t>(Index)] : std::string();
+  return Index >= 0 && Index < GetCount() ? Items[static_cast<size_t>(Index)] : std::string();
 }
 
 // ---- Nodes -----------------------------------------------------------------------------------

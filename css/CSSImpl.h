@@ -64,12 +64,11 @@ class TCSSStringList {
   void Remove(const std::string& S);
   // Empty outside 0 .. Count - 1.
   std::string GetItem(int32_t Index) const;
-  int32_t GetCount() const { return Count; }
+  int32_t GetCount() const { return static_cast<int32_t>(Items.size()); }
   bool Contains(const std::string& S) const;
 
  private:
   std::vector<std::string> Items;
-  int32_t Count = 0;
 };
 
 // ---- The node tree -----------------------------------------------------------------------
