@@ -76,7 +76,7 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   std::string Text;
   if (!ReadWholeFile(R.FileName, Text, Err)) return 1;
   auto View = MakeMemoryEditView(Text, R.FileName);
-  View->SetCursorPos({static_cast<int16_t>(ByteColumn(Text, R.Line, R.Column)), R.Line});
+  View->SetCursorPos({ByteColumn(Text, R.Line, R.Column), R.Line});
 
   TMLSymbolManager Manager;
   Manager.SetFileName(R.FileName);
@@ -101,7 +101,7 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   S["inStyle"] = Parser.FInStyle;
   S["inDocType"] = Parser.GetInDocType();
   S["isXML"] = Parser.FIsXML;
-  S["valuePos"] = {static_cast<uint16_t>(Parser.FValuePos.Col), Parser.FValuePos.Line};
+  S["valuePos"] = {Parser.FValuePos.Col, Parser.FValuePos.Line};
   S["quote"] = Quote(Parser.FQuote);
   S["quoteEnd"] = Quote(Parser.FQuoteEnd);
   json Contexts = json::array();

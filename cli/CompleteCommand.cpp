@@ -153,7 +153,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   Host.SetDialogRunner(Runner);
 
   auto View = MakeMemoryEditView(Original, R.FileName);
-  View->SetCursorPos({static_cast<int16_t>(ByteColumn(Original, R.Line, R.Column)), R.Line});
+  View->SetCursorPos({ByteColumn(Original, R.Line, R.Column), R.Line});
   Host.SetCurrentEditView(View);
 
   PackageLoad();

@@ -502,7 +502,7 @@ void TMLKibitzManager::AutoCloseChildless(IKelEditView& View, IKelCodeInsightSer
     if (It->Line == Caret.Line && It->Col <= Caret.Col) Shift += Written;
   }
   P.ClearAutoCloseTagPosStack();
-  View.SetCursorPos({static_cast<int16_t>(Caret.Col + Shift), Caret.Line});
+  View.SetCursorPos({Caret.Col + Shift, Caret.Line});
   if (FTriggerChar == '>' || (!Last.empty() && Last[0] == '>')) SendInvokeCommand(View);
   View.Paint();
 }

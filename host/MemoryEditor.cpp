@@ -12,8 +12,7 @@ namespace {
 int32_t ClampTo(int64_t V, int64_t Lo, int64_t Hi) { return static_cast<int32_t>(std::clamp(V, Lo, Hi)); }
 
 TKelEditPos EditPosOf(const TKelCharPos& P) {
-  return {static_cast<int16_t>(std::min<int32_t>(P.CharIndex + 1, std::numeric_limits<int16_t>::max())),
-          P.Line};
+  return {P.CharIndex < std::numeric_limits<int32_t>::max() ? P.CharIndex + 1 : P.CharIndex, P.Line};
 }
 
 bool IsIdentifierByte(char C) {

@@ -1,6 +1,7 @@
 #include "markup/MLParser.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "host/KelStrings.h"
 #include "symbols/MLSymbolManager.h"
@@ -206,7 +207,7 @@ void TMLParser::SetTagOffsetEnd(IKelMLTag* Tag, int32_t Offset, bool Record, boo
 }
 
 void TMLParser::PushAutoCloseTagPos(const TKelEditPos& Pos) {
-  FAutoClosePositions.push_back({static_cast<int16_t>(Pos.Col - 1), Pos.Line});
+  FAutoClosePositions.push_back({Pos.Col - 1, Pos.Line});
 }
 
 TKelPtr<IKelMLTag> TMLParser::NewUnknownElement(const std::string& Name) {
@@ -249,7 +250,8 @@ namespace kel {
 
 namespace {
 
-constexpr int16_t kUnknownColumn = static_cast<int16_t>(65535);
+// No column yet: beyond any line's length.
+constexpr int32_t kUnknownColumn = std::numeric_limits<int32_t>::max();
 
 bool IsAsciiLetter(unsigned char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); }
 
@@ -851,7 +853,7 @@ void TMLParser::ParseMLDocument() {
       if (BeforeCaret) {
         if (Childless) {
           if (FIsXML)
-            PushAutoCloseTagPos({static_cast<int16_t>(After - FLineStartOffset + 1), FLine});
+            PushAutoCloseTagPos({After - FLineStartOffset + 1, FLine});
           else if (!IsClosing)
             PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
         }
@@ -916,7 +918,7 @@ void TMLParser::ParseMLDocument() {
         if (Attr) Attr->SetAttributeValueStartOffset(ValueStartOffset);
         const bool IsQuoted = *P == '"' || *P == '\'';
         if (NameEndBeforeCaret && FValuePos.Col == kUnknownColumn)
-          FValuePos.Col = IsQuoted ? static_cast<int16_t>(Offset(P) - FLineStartOffset + 2) : kUnknownColumn;
+          FValuePos.Col = IsQuoted ? Offset(P) - FLineStartOffset + 2 : kUnknownColumn;
         if (IsQuoted)
           FQuote = *P;
         else

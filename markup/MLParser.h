@@ -153,7 +153,7 @@ class TMLParser {
   bool FInXSLTemplate = false;
   TKelEditPos FCaretPos;
   const char* FLineStart = nullptr;
-  TKelEditPos FValuePos{static_cast<int16_t>(-1), 0};
+  TKelEditPos FValuePos{-1, 0};
   bool FCaretInTagName = false;
   TMLParserState FState = TMLParserState::mlpsNone;
   TTagEntryList FFreeEntries;

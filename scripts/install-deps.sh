@@ -10,6 +10,8 @@ packages=(
   libpugixml-dev nlohmann-json3-dev libfontconfig-dev libinih-dev
   libcli11-dev libutfcpp-dev w3c-sgml-lib
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # real pages, XSL files and style sheets that the tests read in place
+  docbook-xsl libjs-bootstrap4 libjs-underscore libxslt1-dev
 )
 if [[ "${1:-}" == "--tools" ]]; then
   packages+=(neovim hyperfine)

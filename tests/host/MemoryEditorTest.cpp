@@ -140,13 +140,14 @@ TEST(MemoryEditorPositions, CaretGetAndSet) {
   }
 }
 
-TEST(MemoryEditorPositions, ColumnsPastTheEditPositionRangeAreCapped) {
-  auto View = MakeMemoryEditView(std::string(40000, 'x'));
-  View->SetCaretOffset(40000);
-  EXPECT_EQ(View->GetCursorPos(), (TKelEditPos{32767, 1}));
-  // The edit position reports full columns.
-  PlacePosition(*View, 40000);
-  EXPECT_EQ(View->GetPosition()->GetColumn(), 40001);
+TEST(MemoryEditorPositions, ColumnsOfMinifiedLinesRoundTrip) {
+  auto View = MakeMemoryEditView("ab\n" + std::string(250000, 'x'));
+  View->SetCaretOffset(3 + 240000);
+  EXPECT_EQ(View->GetCursorPos(), (TKelEditPos{240001, 2}));
+  View->SetCursorPos({200000, 2});
+  EXPECT_EQ(View->CaretOffset(), 3 + 199999);
+  PlacePosition(*View, 3 + 250000);
+  EXPECT_EQ(View->GetPosition()->GetColumn(), 250001);
 }
 
 // ---- Edit position ---------------------------------------------------------------
