@@ -48,7 +48,7 @@ std::string Quote(char C) { return C ? std::string(1, C) : std::string(); }
 const char* ContextName(TParserContexts C) {
   static const char* const Names[] = {"pcNone",   "pcHTMLComment",           "pcStyle",
                                       "pcScript", "pcProcessingInstruction", "pcServerSideScript",
-                                      "pcString"};
+                                      "pcString", "pcCDATA"};
   return Names[static_cast<int>(C)];
 }
 
@@ -105,7 +105,7 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   S["quote"] = Quote(Parser.FQuote);
   S["quoteEnd"] = Quote(Parser.FQuoteEnd);
   json Contexts = json::array();
-  for (int C = 0; C <= static_cast<int>(TParserContexts::pcString); ++C)
+  for (int C = 0; C <= static_cast<int>(TParserContexts::pcLast); ++C)
     if (Parser.FContexts.Contains(static_cast<TParserContexts>(C)))
       Contexts.push_back(ContextName(static_cast<TParserContexts>(C)));
   S["contexts"] = Contexts;

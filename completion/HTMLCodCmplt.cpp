@@ -125,7 +125,8 @@ void TMLKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {
 
 bool TMLKibitzManager::HandlesFile(const std::string& AFileName) {
   std::string Ext = UpperCase(ExtractFileExt(AFileName));
-  static const char* const Own[] = {".HTM", ".HTML", ".ASPX", ".ASCX", ".RESX", ".XSL", ".XSLT", ".WML"};
+  static const char* const Own[] = {".HTM",  ".HTML", ".XHTML", ".XHT", ".ASPX",
+                                     ".ASCX", ".RESX", ".XSL",   ".XSLT", ".WML"};
   bool Handled = std::any_of(std::begin(Own), std::end(Own), [&](const char* E) { return Ext == E; });
   const bool ASP = Ext == ".ASPX" || Ext == ".ASCX";
   if (!Handled) {
@@ -429,7 +430,7 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
   Str = Pos->RipText(TokenSet, kelRipBackward);
   FToken = Str;
   bool Result = false;
-  if (!P.FInScript && !P.FInStyle && !P.GetInDocType()) {
+  if (!P.FInScript && !P.FInStyle && !P.FInCDATA && !P.GetInDocType()) {
     Result = true;
     const std::string Back = Pos->RipText(TokenAndAmpSet, kelRipBackward);
     if (FTriggerChar == '&' ||
@@ -478,31 +479,28 @@ void TMLKibitzManager::ParseView(IKelEditView& View) {
   FParsedView = &View;
 }
 
-// Writes "/" (with a blank before it where none stands) into each childless
-// element before the caret, so that XML documents stay well-formed.
+// Writes "/" (with a blank before it where none stands) into the childless
+// element whose ">" was just typed, so that XML documents stay well-formed.
+// Other tags are the user's: a request never rewrites text away from the caret.
 void TMLKibitzManager::AutoCloseChildless(IKelEditView& View, IKelCodeInsightServices& Services) {
   TMLParser& P = Parser();
   const TKelEditPos Caret = View.GetCursorPos();
-  // The caret follows what was written before it on its line, one column per
-  // character, so that it stays after the "/>" it was after.
-  int32_t Shift = 0;
-  std::string Last;
   const auto Positions = P.FAutoClosePositions;
-  for (auto It = Positions.rbegin(); It != Positions.rend(); ++It) {
-    View.SetCursorPos(*It);
-    Last = CharBefore(View, 0);
-    int32_t Written = 1;
-    if (Last.size() == 1 && !IsBlank(Last[0])) {
-      FInserting = true;
-      Services.InsertText(" ", false);
-      FInserting = false;
-      ++Written;
-    }
-    Services.InsertText("/", false);
-    if (It->Line == Caret.Line && It->Col <= Caret.Col) Shift += Written;
-  }
   P.ClearAutoCloseTagPosStack();
-  View.SetCursorPos({Caret.Col + Shift, Caret.Line});
+  // The stack holds the column of each ">"; the last one must end at the caret.
+  if (Positions.empty() || Positions.back().Line != Caret.Line || Positions.back().Col + 1 != Caret.Col) return;
+  View.SetCursorPos(Positions.back());
+  const std::string Last = CharBefore(View, 0);
+  int32_t Written = 1;
+  if (Last.size() == 1 && !IsBlank(Last[0])) {
+    FInserting = true;
+    Services.InsertText(" ", false);
+    FInserting = false;
+    ++Written;
+  }
+  Services.InsertText("/", false);
+  // The caret stays after the "/>" it was after.
+  View.SetCursorPos({Caret.Col + Written, Caret.Line});
   if (FTriggerChar == '>' || (!Last.empty() && Last[0] == '>')) SendInvokeCommand(View);
   View.Paint();
 }
@@ -729,7 +727,7 @@ bool TMLKibitzManager::ReplaceAttributeValue(const std::string& AttrName, const 
   TParserContextSet OnlyNone;
   OnlyNone.Reset();
   bool OtherContext = false;
-  for (int C = 1; C <= static_cast<int>(TParserContexts::pcString); ++C)
+  for (int C = 1; C <= static_cast<int>(TParserContexts::pcLast); ++C)
     OtherContext = OtherContext || Contexts.Contains(static_cast<TParserContexts>(C));
   if (Value.empty()) {
     Start = AttrStart;

@@ -16,7 +16,7 @@ bool At(const std::string& Text, size_t I, std::string_view What) {
 }  // namespace
 
 int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
-  enum { Content, Tag, String, Comment, Server, ScriptBody } State = Content;
+  enum { Content, Tag, String, Comment, CData, Server, ScriptBody } State = Content;
   char Quote = 0;
   std::string Name;
   bool NameDone = false;
@@ -28,6 +28,10 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
         if (At(Text, I, "<!--")) {
           State = Comment;
           I += 3;
+        } else if (At(Text, I, "<![CDATA[")) {
+          // Character data: as closed to completion as a comment.
+          State = CData;
+          I += 8;
         } else if (At(Text, I, "<%")) {
           State = Server;
           ++I;
@@ -42,7 +46,8 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
           Quote = C;
           State = String;
         } else if (C == '>') {
-          State = SameText(Name, "script") ? ScriptBody : Content;
+          // <script src="x" /> has no body.
+          State = SameText(Name, "script") && Text[I - 1] != '/' ? ScriptBody : Content;
         } else if (!NameDone && !std::isspace(static_cast<unsigned char>(C)) && C != '/') {
           Name += C;
         } else if (!Name.empty()) {
@@ -54,6 +59,12 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
         break;
       case Comment:
         if (At(Text, I, "-->")) {
+          State = Content;
+          I += 2;
+        }
+        break;
+      case CData:
+        if (At(Text, I, "]]>")) {
           State = Content;
           I += 2;
         }
@@ -80,6 +91,7 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
     case String:
       return TKelElement::Identifier;
     case Comment:
+    case CData:
       return TKelElement::Comment;
     case Server:
     case ScriptBody:

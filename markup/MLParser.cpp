@@ -492,6 +492,20 @@ void TMLParser::HandleBody(const char*& P, bool Script) {
   PopContextPos(Context);
 }
 
+void TMLParser::HandleCDATA(const char*& P) {
+  P += 8;
+  const bool StartBefore = IsBeforeCaret(P);
+  PushContextPos(TParserContexts::pcCDATA, Offset(P));
+  std::string Text;
+  const bool Closed =
+      ReadConstruct(P, Text, false, [](const char* Q) { return Q[0] == ']' && Q[1] == ']' && Q[2] == '>' ? 3 : 0; });
+  // Its characters are the text of the element around it.
+  if (StartBefore) FText += Text;
+  FTextStart = P;
+  if (StartBefore) FInCDATA = !Closed || !IsBeforeCaret(P - 1);
+  if (Closed) PopContextPos(TParserContexts::pcCDATA);
+}
+
 bool TMLParser::GetTagAttrValue(const char*& P, bool IsQuoted, std::string& Value) {
   char Open = 0;
   for (;;) {
@@ -557,8 +571,10 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   FLine = 1;
   FLineStart = nullptr;
   FLineStartOffset = 0;
-  FInScript = FInStyle = FInDocType = FInXSLTemplate = FInClosingTag = FCaretInTagName = FIsXML = FStopped =
+  FInScript = FInStyle = FInCDATA = FInDocType = FInXSLTemplate = FInClosingTag = FCaretInTagName = FStopped =
       false;
+  // XSL, WML, .resx, XHTML and SVG files are XML whatever their first line says.
+  FIsXML = FSymbolManager && FSymbolManager->IsXMLDocument();
   FDocTypeIdentifier.clear();
   FQuote = FQuoteEnd = 0;
   if (FSymbolManager) FSymbolManager->ClearClosedTags();
@@ -611,7 +627,8 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
 
   if (FSymbolManager) {
     for (const auto& E : FOpenTags) {
-      if (!E->Tag || (!E->Tag->GetRequiresClosingTag() && E->Tag->GetEmpty())) continue;
+      // An EMPTY element never has an end tag, whatever the schema says of it.
+      if (!E->Tag || E->Tag->GetEmpty()) continue;
       if (FCaretPos.Line < E->Line) continue;
       const auto Closing = MakeKel<TClosingTag>("</" + E->Tag->GetName() + ">", FSymbolManager, -1);
       Closing->SetLineNumber(E->Line);
@@ -666,7 +683,8 @@ void TMLParser::ParseMLDocument() {
     }
 
     if (C == '"' || C == '\'') {
-      if (FInTag || FInDocType || FInXSLTemplate)
+      // Template text is text: "Don't" opens no string.
+      if (FInTag || FInDocType)
         HandleString(P);
       else
         ++P;
@@ -688,6 +706,8 @@ void TMLParser::ParseMLDocument() {
     if (C == '/') {
       ++P;
       if (!(FInTag && *P == '>')) continue;
+      // <script src="x" /> has no body.
+      InScriptTag = InStyleTag = false;
       BeforeCaret = IsBeforeCaret(P);
       ++P;
       const int32_t After = Offset(P);
@@ -737,6 +757,10 @@ void TMLParser::ParseMLDocument() {
       if (BeforeCaret) FInClosingTag = IsClosing;
       if (IsClosing) ++P;
 
+      if (!IsClosing && AtEndTag(P, "![cdata[")) {
+        HandleCDATA(P);
+        continue;
+      }
       if (P[0] == '!' && P[1] == '-' && P[2] == '-') {
         P += 3;
         HandleHTMLComment(P, TagStartOffset);
@@ -851,11 +875,10 @@ void TMLParser::ParseMLDocument() {
       }
       if (IsClosing || IsDirective) PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
       if (BeforeCaret) {
-        if (Childless) {
-          if (FIsXML)
-            PushAutoCloseTagPos({After - FLineStartOffset + 1, FLine});
-          else if (!IsClosing)
-            PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
+        if (Childless && !IsClosing) {
+          // In XML the ">" is due a "/" but the element is closed all the same.
+          if (FIsXML) PushAutoCloseTagPos({After - FLineStartOffset + 1, FLine});
+          PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
         }
         TagName.clear();
         FInClosingTag = false;
@@ -881,7 +904,7 @@ void TMLParser::ParseMLDocument() {
     }
 
     if (IsAsciiLetter(C)) {
-      if (!((FInTag || FInDocType || FInXSLTemplate) && !CaretPassed)) {
+      if (!((FInTag || FInDocType) && !CaretPassed)) {
         while (IsAsciiLetter(static_cast<unsigned char>(*P))) ++P;
         continue;
       }

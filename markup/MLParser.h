@@ -50,7 +50,10 @@ enum class TParserContexts : uint8_t {
   pcScript,
   pcProcessingInstruction,
   pcServerSideScript,
-  pcString
+  pcString,
+  // <![CDATA[ ... ]]>: character data, never markup
+  pcCDATA,
+  pcLast = pcCDATA
 };
 
 // A set of TParserContexts in one byte; pcNone is always in it.
@@ -148,6 +151,8 @@ class TMLParser {
   TTagAttributeValueList* FAttrValues = nullptr;
   bool FInScript = false;
   bool FInStyle = false;
+  // The caret stands in a CDATA section: nothing may be written there.
+  bool FInCDATA = false;
   std::string FDocTypeIdentifier;
   bool FInDocType = false;
   bool FInXSLTemplate = false;
@@ -198,6 +203,7 @@ class TMLParser {
   void HandleProcessingInstruction(const char*& P, int32_t TagStart);
   void HandleServerSideScript(const char*& P, int32_t TagStart);
   void HandleBody(const char*& P, bool Script);
+  void HandleCDATA(const char*& P);
   // Reads an attribute value; false when the text ran out inside it.
   bool GetTagAttrValue(const char*& P, bool IsQuoted, std::string& Value);
   void ParseMLDocument();

@@ -344,6 +344,15 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string UpperExtension(const std::string& Path) { return UpperCase(ExtractFileExt(Path)); }
+}  // namespace
+
+bool TMLSymbolManager::IsXMLDocument() const {
+  if (KibitzMode != TKibitzMode::kmHTML) return true;
+  const std::string E = UpperExtension(FileName);
+  return E == ".XHTML" || E == ".XHT" || E == ".XML" || E == ".SVG" || E == ".XSL" || E == ".XSLT";
+}
+
+namespace {
 
 std::string CollapseSeparators(std::string Path) {
   for (size_t I; (I = Path.find("//")) != std::string::npos;) Path.erase(I, 1);

@@ -119,6 +119,8 @@ class TMLSymbolManager {
   void SetIsASPEnabled(bool Value);
 
   TKibitzMode GetKibitzMode() const { return KibitzMode; }
+  // XML by its mode or file type, before any declaration is read.
+  bool IsXMLDocument() const;
   // Only records the mode; the schema follows at the next SetSchemaFile.
   void SetKibitzMode(TKibitzMode Mode) { KibitzMode = Mode; }
 

@@ -14,12 +14,24 @@ using test::TRun;
 using Names = std::vector<std::string>;
 
 const std::string Strict = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
+// XHTML without an XML declaration: XML by its DOCTYPE alone.
+const std::string XHtml =
+    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n";
+const std::string Xsl =
+    "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" "
+    "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
 
 class MarkupReading : public test::TCompletionTest {
  protected:
   bool Has(const std::string& Text) {
     const auto T = Texts();
     return std::find(T.begin(), T.end(), Text) != T.end();
+  }
+  std::string Listed() {
+    std::string L;
+    for (const auto& T : Texts()) L += T + " ";
+    return L;
   }
 };
 
@@ -36,6 +48,74 @@ TEST_F(MarkupReading, CaretsFarAlongMinifiedLines) {
   EXPECT_EQ(Result(), Page + "<table><tbody|<p>after</p>");
   ASSERT_TRUE(Run({Page + "<td align=|", "page.html", 0, "", "center"}));
   EXPECT_EQ(Result(), Page + "<td align=\"center\"|");
+}
+
+struct TListCase {
+  const char* Name;
+  std::string Marked, File;
+  Names Present, Absent;
+};
+
+TEST_F(MarkupReading, ListsAfterConstructsThatAreNotElements) {
+  const std::string S = Strict, X = XHtml;
+  const TListCase Cases[] = {
+      {"childless XHTML element is closed", X + "<html><body><p>a<br>\n|", "page.html", {"</p>", "em"}, {"</br>"}},
+      {"childless meta in an .xhtml file", "<html><head><meta name=\"a\" content=\"b\">\n|", "page.xhtml",
+       {"title", "</head>"}, {"</meta>"}},
+      {"childless element in XSL", Xsl + "<xsl:template match=\"/\"><p><br>|", "t.xsl", {"</p>", "em"}, {"</br>"}},
+      {"CDATA opens nothing", X + "<html><body><p><![CDATA[ <div> ]]>|", "page.html", {"</p>"}, {"</div>"}},
+      {"apostrophe in XSL template text", Xsl + "<xsl:template match=\"/\"><p>Don't panic</p>\n|", "t.xsl",
+       {"xsl:value-of", "p", "</xsl:template>"}, {"</p>"}},
+      {"words in XSL template text", Xsl + "<xsl:template match=\"/\"><p>Hello world \n|", "t.xsl",
+       {"xsl:value-of", "</p>"}, {}},
+      {"self-closed script has no body", X + "<html><head><script src=\"a.js\" /><title>T</title>|", "page.html",
+       {"meta", "</head>"}, {}},
+      {"self-closed style has no body", X + "<html><head><style type=\"text/css\" /><title>T</title>|", "page.html",
+       {"meta", "</head>"}, {}},
+      {"HTML script body still is one", S + "<body><script>var a = '<p>';</script><p>|", "page.html", {"</p>"}, {}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    ASSERT_TRUE(Run({C.Marked, C.File, 0, "", "", 0}));
+    for (const auto& P : C.Present) EXPECT_TRUE(Has(P)) << P << " in " << Listed();
+    for (const auto& A : C.Absent) EXPECT_FALSE(Has(A)) << A << " in " << Listed();
+  }
+}
+
+struct TResultCase {
+  const char* Name;
+  TRun R;
+  bool Opens;
+  std::string Expected;
+};
+
+TEST_F(MarkupReading, WritesStayAtTheCaret) {
+  const std::string S = Strict, X = XHtml;
+  const std::string Head = X + "<html><head><meta name=\"a\" content=\"b\">\n<title>x</title></head>\n";
+  const TResultCase Cases[] = {
+      {"> fixes only the tag just closed", {Head + "<body><p><br|", "page.html", '>'}, false,
+       Head + "<body><p><br />|"},
+      {"> after a blank", {Head + "<body><p><br |", "page.html", '>'}, false, Head + "<body><p><br />|"},
+      {"< leaves an earlier childless tag alone", {Head + "<body><p><br>\n|", "page.html", '<'}, true,
+       Head + "<body><p><br>\n<|"},
+      {"> in an .xsl file", {Xsl + "<xsl:template match=\"/\"><p><img src=\"a\"|", "t.xsl", '>'}, false,
+       Xsl + "<xsl:template match=\"/\"><p><img src=\"a\" />|"},
+      {"> in an .xhtml file without DOCTYPE", {"<html><body><p><hr|", "page.xhtml", '>'}, false,
+       "<html><body><p><hr />|"},
+      {"> in HTML leaves the element as written", {S + "<body><p><br|", "page.html", '>'}, false,
+       S + "<body><p><br>|"},
+      {"< inside CDATA writes nothing", {X + "<html><body><p><![CDATA[ a |", "page.html", '<'}, false,
+       X + "<html><body><p><![CDATA[ a <|"},
+      {"> inside CDATA writes no closing tag", {X + "<html><body><p><![CDATA[ <b| ]]>", "page.html", '>'}, false,
+       X + "<html><body><p><![CDATA[ <b>| ]]>"},
+      {"> after CDATA closes the element", {X + "<html><body><p><![CDATA[ x ]]><b|", "page.html", '>'}, false,
+       X + "<html><body><p><![CDATA[ x ]]><b>|</b>"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    EXPECT_EQ(Run({C.R.Marked, C.R.File, C.R.Typed, "", "", 0}), C.Opens);
+    EXPECT_EQ(Result(), C.Expected);
+  }
 }
 
 }  // namespace
