@@ -17,7 +17,7 @@ TCompletionTest::~TCompletionTest() { Manager->SetRootTag(nullptr); }
 
 bool TCompletionTest::Run(const TRun& R) {
   if (Cycle.IsOpen()) Cycle.Key(27);
-  View = Test.OpenView(R.Marked, R.File);
+  View = Test.OpenView(R.Marked, R.File, R.Marker);
   Cycle.SetManager(TCompletionCycle::ManagerFor(Test.Host(), R.File));
   if (!Cycle.Manager()) return false;
   if (!Cycle.Type(R.Typed)) return false;

@@ -22,6 +22,7 @@ struct TRun {
   std::string Filter;  // typed while the list is open
   std::string Accept;  // entry to select; empty: keep the host's selection
   char Key;            // closes the list; 0: leave it open
+  char Marker = '|';   // for real files, whose text may hold a '|'
 };
 
 class TCompletionTest : public THostTest {

@@ -27,8 +27,9 @@ void TTestHost::WriteOptions(const std::string& Text) {
   std::ofstream(FFolder / "mlinsight.ini", std::ios::binary | std::ios::trunc) << Text;
 }
 
-TKelPtr<TMemoryEditView> TTestHost::OpenView(const std::string& Marked, const std::string& FileName) {
-  const auto A = Annotate(Marked);
+TKelPtr<TMemoryEditView> TTestHost::OpenView(const std::string& Marked, const std::string& FileName,
+                                             char Marker) {
+  const auto A = Annotate(Marked, Marker);
   auto View = MakeMemoryEditView(A.Text, FileName);
   if (A.Caret >= 0) View->SetCaretOffset(A.Caret);
   FHost->SetCurrentEditView(View);

@@ -25,7 +25,8 @@ class TTestHost {
   // Replaces the options file's text.
   void WriteOptions(const std::string& Text);
   // Sets the current edit view on a caret-marked text ("<a hr|ef>").
-  TKelPtr<TMemoryEditView> OpenView(const std::string& Marked, const std::string& FileName = "test.html");
+  TKelPtr<TMemoryEditView> OpenView(const std::string& Marked, const std::string& FileName = "test.html",
+                                    char Marker = '|');
   const std::filesystem::path& Folder() const { return FFolder; }
 
  private:
