@@ -47,7 +47,7 @@ bool TStyleSheetScanner::FillBuffer() {
 void TStyleSheetScanner::StepLineBreak() {
   const char C = Cur();
   ++FCurrent;
-  if ((C == '\n' && Cur() == '\r') || (C == '\r' && Cur() == '\n')) ++FCurrent;
+  if (C == '\r' && Cur() == '\n') ++FCurrent;
   ++FLine;
   FLineStart = FCurrent;
 }

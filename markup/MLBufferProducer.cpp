@@ -15,6 +15,27 @@ TMLBufferProducer::TMLBufferProducer(TKelStream* Stream) : FStream(Stream) {
   if (FStream) FStream->SetPosition(0);
 }
 
+int32_t TMLBufferProducer::CutPoint(const char* Chunk, int32_t Count) {
+  // A CR at the very end may be the first half of a CR LF pair: it goes on
+  // with the next chunk.
+  const int32_t End = Chunk[Count - 1] == '\r' && Count > 1 ? Count - 1 : Count;
+  for (int32_t I = End - 1; I >= 0; --I)
+    if (Chunk[I] == '\t' || Chunk[I] == '\n' || Chunk[I] == '\r' || Chunk[I] == ' ') return I + 1;
+  // Minified text: no token spans a tag or rule boundary either, so cut
+  // after the last ">", ";", "{" or "}", or before the last "<".
+  for (int32_t I = End - 1; I > 0; --I) {
+    const char C = Chunk[I];
+    if (C == '>' || C == ';' || C == '{' || C == '}') return I + 1;
+    if (C == '<') return I;
+  }
+  // One long value or text run: any cut will do that splits no character.
+  int32_t Lead = End - 1;
+  while (Lead > 0 && Lead > End - 4 && (static_cast<unsigned char>(Chunk[Lead]) & 0xC0) == 0x80) --Lead;
+  const auto B = static_cast<unsigned char>(Chunk[Lead]);
+  const int32_t Length = B >= 0xF0 && B <= 0xF7 ? 4 : B >= 0xE0 && B <= 0xEF ? 3 : B >= 0xC0 && B <= 0xDF ? 2 : 1;
+  return Lead + Length <= End || Lead == 0 ? End : Lead;
+}
+
 bool TMLBufferProducer::FillBuffer() {
   if (FReader)
     FCount = FReader->GetText(FPosition, FBuffer.data(), MLBufferSize);
@@ -25,13 +46,7 @@ bool TMLBufferProducer::FillBuffer() {
   if (FCount < 0 || FCount > MLBufferSize) FCount = 0;
 
   if (FCount == MLBufferSize) {
-    int32_t Last = FCount - 1;
-    while (Last >= 0 && FBuffer[Last] != '\t' && FBuffer[Last] != '\n' && FBuffer[Last] != '\r' &&
-           FBuffer[Last] != ' ')
-      --Last;
-    // A chunk without any whitespace goes whole: cutting nothing is the only
-    // way to advance, at the price of a token split at the chunk end.
-    const int32_t Tail = Last < 0 ? 0 : FCount - 1 - Last;
+    const int32_t Tail = FCount - CutPoint(FBuffer.data(), FCount);
     FCount -= Tail;
     if (FStream && Tail > 0) FStream->Seek(-Tail, TSeekOrigin::soCurrent);
   }

@@ -29,6 +29,10 @@ class TMLBufferProducer : public TKelInterfaced<IMLBufferProducerInternal> {
   const char* BufferAtOffset(int32_t Offset) override;
   TKelPtr<IKelEditView> GetEditView() override { return FEditView; }
 
+  // Length of the part of a full chunk that is delivered: up to its last
+  // whitespace, or in text without any, a boundary no token crosses.
+  static int32_t CutPoint(const char* Chunk, int32_t Count);
+
  private:
   bool FHasData = false;
   TKelPtr<IKelEditReader> FReader;

@@ -328,8 +328,9 @@ void TMLParser::NewLine(const char* P) {
 }
 
 void TMLParser::StepLineBreak(const char*& P) {
+  // LF CR is two breaks, as editors count it; only CR LF is one.
   const char First = *P++;
-  if ((First == '\r' && *P == '\n') || (First == '\n' && *P == '\r')) ++P;
+  if (First == '\r' && *P == '\n') ++P;
   NewLine(P);
 }
 

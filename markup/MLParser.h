@@ -186,7 +186,7 @@ class TMLParser {
   // Fills the next chunk; P moves to its start. False at the end of the text.
   bool NextChunk(const char*& P);
   void NewLine(const char* P);
-  // Steps over a line break at P (CR, LF, CR LF, LF CR), counting one line.
+  // Steps over a line break at P (CR, LF or CR LF), counting one line.
   void StepLineBreak(const char*& P);
   void GatherText(const char* From, const char* To);
   void PushContextPos(TParserContexts C, int32_t Offset);

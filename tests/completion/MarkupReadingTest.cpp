@@ -50,6 +50,38 @@ TEST_F(MarkupReading, CaretsFarAlongMinifiedLines) {
   EXPECT_EQ(Result(), Page + "<td align=\"center\"|");
 }
 
+// Pages whose chunk boundaries fall on a CR LF pair or inside a tag name:
+// the list at the end of the page is the list of a short page.
+TEST_F(MarkupReading, ChunkCutsSplitNoLineBreakAndNoName) {
+  // The first chunk is cut after the DOCTYPE's line break; the second has no
+  // whitespace for 16 KB and "<table>" straddles its end.
+  std::string Minified = Strict + "<body>";
+  while (Minified.size() < Strict.size() + MLBufferSize - 3 - 8) Minified += "<i>x</i>";
+  Minified.append(Strict.size() + MLBufferSize - 3 - Minified.size(), 'x');
+  Minified += "<table><tr><td>x</td></tr>";
+  // CR LF lines whose CR is the last byte of the first chunk.
+  std::string CrLf = Strict + "<body>\r\n";
+  while (CrLf.size() < MLBufferSize - 40) CrLf += "<p>line</p>\r\n";
+  CrLf.append(MLBufferSize - 1 - CrLf.size(), 'x');
+  CrLf += "\r\n<table>\r\n";
+  const struct {
+    const char* Name;
+    std::string Marked;
+  } Cases[] = {
+      {"name across the cut", Minified + "|"},
+      {"CR LF across the cut", CrLf + "|"},
+      {"LF CR is two lines", Strict + "<body>\n\r\n\r<table>\n\r|"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    ASSERT_TRUE(Run({C.Marked, "page.html", 0, "", "", 0}));
+    EXPECT_TRUE(Has("</table>")) << Listed();
+    EXPECT_TRUE(Has("tbody")) << Listed();
+    ASSERT_TRUE(Run({C.Marked, "page.html", 0, "", "tbody"}));
+    EXPECT_EQ(Result(), C.Marked.substr(0, C.Marked.size() - 1) + "<tbody|");
+  }
+}
+
 struct TListCase {
   const char* Name;
   std::string Marked, File;

@@ -91,10 +91,11 @@ TEST(CSSScanner, StopsAtTheCompletionPoint) {
   EXPECT_EQ(S.GetToken(), csstKibitz) << "and again on every later call";
 }
 
-TEST(CSSScanner, LineBreaksOfEachFormCountOnce) {
+TEST(CSSScanner, LineBreaksCountAsEditorsCountThem) {
   int32_t Lines = 0;
+  // CR LF is one break, LF CR two (an LF, then a CR).
   Scan("a\r\nb\n\rc\rd\ne", INT32_MAX, &Lines);
-  EXPECT_EQ(Lines, 4);
+  EXPECT_EQ(Lines, 5);
   Scan("/* 1\n2\r\n3 */ 'x\ny'", INT32_MAX, &Lines);
   EXPECT_EQ(Lines, 3) << "inside comments and strings too";
 }

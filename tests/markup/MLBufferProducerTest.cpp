@@ -79,7 +79,9 @@ TEST_P(Producer, ChunksJoinToTheDocumentAndEachFullChunkEndsOnWhitespace) {
     for (size_t I = 0; I < Chunks.size(); ++I) {
       EXPECT_EQ(Chunks[I].Offset, static_cast<int32_t>(Joined.size())) << Size;
       if (I + 1 < Chunks.size()) {
-        EXPECT_TRUE(std::strchr("\t\n\r ", Chunks[I].Text.back())) << Size;
+        EXPECT_TRUE(std::strchr("\t\n ", Chunks[I].Text.back())) << Size;
+        // A CR LF pair is never split.
+        EXPECT_FALSE(Chunks[I].Text.back() == '\r' && Chunks[I + 1].Text[0] == '\n') << Size;
       }
       Joined += Chunks[I].Text;
     }
@@ -130,6 +132,32 @@ TEST_P(Producer, FullChunkWithoutWhitespaceIsDeliveredWholeAndReadingAdvances) {
   EXPECT_EQ(Chunks[0].Text.size(), size_t(MLBufferSize));
   EXPECT_EQ(Chunks[1].Offset, MLBufferSize);
   EXPECT_EQ(Chunks[2].Text.size(), 40000u - 2 * MLBufferSize);
+}
+
+struct TCutCase {
+  const char* Name;
+  std::string Tail;  // the end of a full chunk of 'x'
+  int32_t Cut;       // how many characters of the tail are delivered
+};
+
+TEST(ProducerCut, FullChunksAreCutWhereNoTokenIsSplit) {
+  const TCutCase Cases[] = {
+      {"after the last whitespace", "ab cd", 3},
+      {"a final CR waits for its LF", "ab\r", 2},
+      {"a final CR after a blank", "a b\r", 2},
+      {"minified markup: before the last <", "<b>x</b><ta", 8},
+      {"minified markup: after the last >", "<b>x</b>ta", 8},
+      {"minified style sheet: after ; { }", "a{color:red}b{co", 14},
+      {"no boundary: the chunk whole", "abcdef", 6},
+      {"no boundary: a split character goes on", "ab\xE2\x80", 2},
+      {"no boundary: a whole character stays", "ab\xE2\x80\x94", 5},
+  };
+  for (const auto& C : Cases) {
+    std::string Chunk(MLBufferSize - C.Tail.size(), 'x');
+    Chunk += C.Tail;
+    const int32_t Kept = MLBufferSize - static_cast<int32_t>(C.Tail.size()) + C.Cut;
+    EXPECT_EQ(TMLBufferProducer::CutPoint(Chunk.data(), MLBufferSize), Kept) << C.Name;
+  }
 }
 
 TEST_P(Producer, ShortDocumentComesInOneFill) {
