@@ -137,9 +137,9 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   if (R.Events) S["events"] = Printer->Events;
 
   if (R.Json) {
-    Out << S.dump() << '\n';
+    Out << S.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
   } else {
-    for (const auto& [Key, Value] : S.items()) Out << Key << ": " << Value.dump() << '\n';
+    for (const auto& [Key, Value] : S.items()) Out << Key << ": " << Value.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
   }
   return 0;
 }

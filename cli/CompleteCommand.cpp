@@ -49,7 +49,8 @@ class TPromptDialogRunner : public TKelDialogRunner {
     Value = Text.empty() ? Request.InitialValue : Text;
     Unit = Request.Selected;
     if (Request.Units.empty()) return true;
-    for (size_t I = 0; I < Request.Units.size(); ++I) std::cerr << "  " << I + 1 << ") " << Request.Units[I] << '\n';
+    for (size_t I = 0; I < Request.Units.size(); ++I)
+      std::cerr << "  " << I + 1 << ") " << Request.Units[I] << '\n';
     if (!Ask(Request.UnitsLabel + " [1]", Text, true)) return false;
     if (Text.empty()) return true;
     try {
@@ -131,16 +132,17 @@ std::string LineWithCaret(const std::string& Text, int32_t Line, int32_t Caret) 
 }  // namespace
 
 int KeyCode(const std::string& Name) {
-  static const std::pair<const char*, int> Named[] = {
-      {"enter", '\r'}, {"return", '\r'}, {"tab", '\t'}, {"space", ' '}, {"escape", 27}, {"esc", 27}};
+  static const std::pair<const char*, int> Named[] = {{"enter", '\r'}, {"return", '\r'}, {"tab", '\t'},
+                                                      {"space", ' '},  {"escape", 27},   {"esc", 27}};
   for (const auto& [N, C] : Named)
     if (SameText(Name, N)) return C;
   return Name.size() == 1 ? static_cast<unsigned char>(Name[0]) : -1;
 }
 
 int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out, std::ostream& Err) {
-  std::string Original;
-  if (!ReadWholeFile(R.FileName, Original, Err)) return 1;
+  TDecodedDocument Document;
+  if (!ReadDocument(R.FileName, Document, Err)) return 1;
+  const std::string& Original = Document.Text;
   const int Typed = R.Type.empty() ? 0 : KeyCode(R.Type);
   const int Key = R.Cancel ? 27 : KeyCode(R.Key);
   if (Typed < 0 || Key < 0) {
@@ -220,17 +222,12 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   json Edits = json::array();
   if (Final != Original) {
     const TTextChange E = NetChange(Original, Final);
-    Edits.push_back({{"start", Position(Original, E.Start)},
-                     {"end", Position(Original, E.OldEnd)},
-                     {"newText", Final.substr(static_cast<size_t>(E.Start), static_cast<size_t>(E.NewEnd - E.Start))}});
+    Edits.push_back(
+        {{"start", Position(Original, E.Start)},
+         {"end", Position(Original, E.OldEnd)},
+         {"newText", Final.substr(static_cast<size_t>(E.Start), static_cast<size_t>(E.NewEnd - E.Start))}});
   }
-  if (R.Write && Final != Original) {
-    std::ofstream OutFile(R.FileName, std::ios::binary | std::ios::trunc);
-    if (!(OutFile << Final)) {
-      Err << "mlinsight: cannot write " << R.FileName << '\n';
-      return 1;
-    }
-  }
+  if (R.Write && Final != Original && !WriteDocument(R.FileName, Final, Document, Err)) return 1;
 
   if (R.Json) {
     Out << json{{"manager", Manager->GetName()},
@@ -243,7 +240,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
                 {"caret", Position(Final, Caret)},
                 {"reopen", Cycle.ReopenRequested()},
                 {"text", Final}}
-               .dump()
+               .dump(-1, ' ', false, json::error_handler_t::replace)
         << '\n';
     return 0;
   }
@@ -251,8 +248,8 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   if (!Open)
     Out << (Invoked ? "no list here" : "the key opens no list") << '\n';
   else
-    Out << Context << " list, " << Items.size() << " entries" << (Token.empty() ? "" : ", token \"" + Token + "\"")
-        << '\n';
+    Out << Context << " list, " << Items.size() << " entries"
+        << (Token.empty() ? "" : ", token \"" + Token + "\"") << '\n';
   for (size_t I = 0; I < Items.size(); ++I) {
     const auto& Row = Items[I];
     std::string Text = Row.Shown();

@@ -86,7 +86,7 @@ int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std:
     }
     if (Json)
       Out << json{{"name", P->Name}, {"inherited", P->Inherited}, {"media", List(P->Media)}, {"values", Values(*P)}}
-                 .dump()
+                 .dump(-1, ' ', false, json::error_handler_t::replace)
           << '\n';
     else
       for (const auto& V : Values(*P)) Out << V.get<std::string>() << '\n';
@@ -111,7 +111,7 @@ int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std:
     Editors.push_back({{"name", E->Name}, {"units", U ? List(U->GetUnitList()) : json::array()}});
   }
   if (Json) {
-    Out << json{{"properties", Props}, {"types", Types}, {"editors", Editors}}.dump() << '\n';
+    Out << json{{"properties", Props}, {"types", Types}, {"editors", Editors}}.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
     return 0;
   }
   for (const auto& P : Props) Out << P["name"].get<std::string>() << ": " << Joined(P["values"]) << '\n';

@@ -87,7 +87,7 @@ int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostrea
                 {"entities", Entities},
                 {"parameterEntities", Parameters},
                 {"messages", Messages}}
-               .dump()
+               .dump(-1, ' ', false, json::error_handler_t::replace)
         << '\n';
   } else {
     Out << FileName << ": " << Elements.size() << " elements, " << Entities.size() << " entities, "

@@ -97,7 +97,7 @@ int RunSchema(const TSchemaRequest& R, TMemoryHost& Host, std::ostream& Out, std
                 {"tags", Tags},
                 {"entities", Entities},
                 {"messages", Messages}}
-               .dump()
+               .dump(-1, ' ', false, json::error_handler_t::replace)
         << '\n';
   } else {
     Out << (M.GetSchemaFile().empty() ? "(no schema)" : M.GetSchemaFile()) << ": " << Tags.size() << " tags, "

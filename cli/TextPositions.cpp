@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -25,7 +26,8 @@ int32_t ByteColumn(const std::string& Text, int32_t Line, int32_t Column) {
     const auto B = static_cast<unsigned char>(Text[Pos + static_cast<size_t>(Bytes)]);
     if (B == '\n' || B == '\r') return Bytes + 1 + (Column - C);
     ++Bytes;
-    while (Pos + static_cast<size_t>(Bytes) < Text.size() && IsContinuation(Text[Pos + static_cast<size_t>(Bytes)]))
+    while (Pos + static_cast<size_t>(Bytes) < Text.size() &&
+           IsContinuation(Text[Pos + static_cast<size_t>(Bytes)]))
       ++Bytes;
   }
   return Bytes + 1;
@@ -47,19 +49,64 @@ std::pair<int32_t, int32_t> LineColumnOf(const std::string& Text, int32_t Offset
   return {Line, Column};
 }
 
-bool ReadWholeFile(const std::string& FileName, std::string& Text, std::ostream& Err) {
+bool ReadDocument(const std::string& FileName, TDecodedDocument& Doc, std::ostream& Err) {
+  std::error_code Ec;
+  if (std::filesystem::is_directory(FileName, Ec)) {
+    Err << "mlinsight: cannot read " << FileName << ": it is a folder\n";
+    return false;
+  }
   std::ifstream In(FileName, std::ios::binary);
   std::ostringstream Buffer;
   if (!In || !(Buffer << In.rdbuf())) {
     // An empty file reads as no characters, which is not an error.
     if (In && In.peek() == std::char_traits<char>::eof()) {
-      Text.clear();
+      Doc = {};
       return true;
     }
     Err << "mlinsight: cannot read " << FileName << ": " << std::strerror(errno ? errno : EIO) << '\n';
     return false;
   }
-  Text = Buffer.str();
+  Doc = DecodeDocument(Buffer.str());
+  return true;
+}
+
+bool ReadWholeFile(const std::string& FileName, std::string& Text, std::ostream& Err) {
+  TDecodedDocument Doc;
+  if (!ReadDocument(FileName, Doc, Err)) return false;
+  Text = std::move(Doc.Text);
+  return true;
+}
+
+bool WriteDocument(const std::string& FileName, const std::string& Text, const TDecodedDocument& As,
+                   std::ostream& Err) {
+  std::string Bytes;
+  if (!EncodeDocument(Text, As, Bytes)) {
+    Err << "mlinsight: cannot write " << FileName << ": the text has characters that " << As.Encoding
+        << " cannot hold\n";
+    return false;
+  }
+  // A new file beside the old one replaces it whole or not at all: a full
+  // disk leaves the page as it was.
+  namespace fs = std::filesystem;
+  const fs::path Target(FileName);
+  const fs::path Temp = Target.parent_path() / ("." + Target.filename().string() + ".mlinsight-tmp");
+  std::error_code Ec;
+  {
+    std::ofstream Out(Temp, std::ios::binary | std::ios::trunc);
+    if (!(Out << Bytes) || !Out.flush()) {
+      Out.close();
+      fs::remove(Temp, Ec);
+      Err << "mlinsight: cannot write " << FileName << '\n';
+      return false;
+    }
+  }
+  fs::permissions(Temp, fs::status(Target, Ec).permissions(), Ec);
+  fs::rename(Temp, Target, Ec);
+  if (Ec) {
+    fs::remove(Temp, Ec);
+    Err << "mlinsight: cannot write " << FileName << ": " << Ec.message() << '\n';
+    return false;
+  }
   return true;
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <utility>
 
+#include "host/KelEncoding.h"
+
 namespace kel {
 
 // The 1-based byte column of character column Column on line Line; a column
@@ -18,7 +20,13 @@ namespace kel {
 int32_t ByteColumn(const std::string& Text, int32_t Line, int32_t Column);
 // Line and character column (both from 1) of a byte offset.
 std::pair<int32_t, int32_t> LineColumnOf(const std::string& Text, int32_t Offset);
-// The whole file; false with a message on Err when it cannot be read.
+// The whole document in UTF-8, decoded from its own encoding; false with a
+// message on Err when it cannot be read.
+bool ReadDocument(const std::string& FileName, TDecodedDocument& Doc, std::ostream& Err);
 bool ReadWholeFile(const std::string& FileName, std::string& Text, std::ostream& Err);
+// Writes Text back in the document's encoding, through a temporary file
+// renamed over it; false with a message on Err, the file untouched.
+bool WriteDocument(const std::string& FileName, const std::string& Text, const TDecodedDocument& As,
+                   std::ostream& Err);
 
 }  // namespace kel

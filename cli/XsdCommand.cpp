@@ -109,7 +109,7 @@ int RunXsd(const std::string& FileName, bool Json, std::ostream& Out, std::ostre
                 {"attributeGroups", Groups},
                 {"simpleTypes", Simple},
                 {"messages", Messages}}
-               .dump()
+               .dump(-1, ' ', false, json::error_handler_t::replace)
         << '\n';
     return 0;
   }

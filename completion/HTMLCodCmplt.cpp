@@ -73,7 +73,8 @@ bool ClosesStartTag(IKelEditView& View, const std::string& Name) {
   Before.resize(static_cast<size_t>(std::max(0, Reader->GetText(Caret - Window, Before.data(), Window))));
   if (Before.empty() || Before.back() != '>') return false;
   const size_t Lt = Before.rfind('<');
-  if (Lt == std::string::npos || Before.find('>', Lt) + 1 != Before.size() || Before[Before.size() - 2] == '/')
+  if (Lt == std::string::npos || Before.find('>', Lt) + 1 != Before.size() ||
+      Before[Before.size() - 2] == '/')
     return false;
   size_t End = Lt + 1;
   while (End < Before.size() && InSet(TokenSet, Before[End])) ++End;
@@ -81,7 +82,8 @@ bool ClosesStartTag(IKelEditView& View, const std::string& Name) {
 }
 
 void SendInvokeCommand(IKelEditView& View) {
-  if (auto Commands = query<IKelEditViewCommands>(&View)) Commands->ExecuteCommand(kelCommandInvokeCodeCompletion);
+  if (auto Commands = query<IKelEditViewCommands>(&View))
+    Commands->ExecuteCommand(kelCommandInvokeCodeCompletion);
 }
 
 }  // namespace
@@ -125,8 +127,8 @@ void TMLKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {
 
 bool TMLKibitzManager::HandlesFile(const std::string& AFileName) {
   std::string Ext = UpperCase(ExtractFileExt(AFileName));
-  static const char* const Own[] = {".HTM",  ".HTML", ".XHTML", ".XHT", ".ASPX",
-                                     ".ASCX", ".RESX", ".XSL",   ".XSLT", ".WML"};
+  static const char* const Own[] = {".HTM",  ".HTML", ".XHTML", ".XHT",  ".ASPX",
+                                    ".ASCX", ".RESX", ".XSL",   ".XSLT", ".WML"};
   bool Handled = std::any_of(std::begin(Own), std::end(Own), [&](const char* E) { return Ext == E; });
   const bool ASP = Ext == ".ASPX" || Ext == ".ASCX";
   if (!Handled) {
@@ -208,12 +210,16 @@ TKelPtr<IKelMLTag> TMLKibitzManager::GetTagFromHashList(const std::string& Name)
 TTagCase TMLKibitzManager::GetTagCase() { return SM().GetTagCase(); }
 void TMLKibitzManager::SetTagCase(TTagCase Value) { SM().SetTagCase(Value); }
 int32_t TMLKibitzManager::GetHiddenAttrCount() { return SM().GetHiddenAttrCount(); }
-TKelPtr<IKelMLTagAttribute> TMLKibitzManager::GetHiddenAttrs(int32_t Index) { return SM().GetHiddenAttrs(Index); }
+TKelPtr<IKelMLTagAttribute> TMLKibitzManager::GetHiddenAttrs(int32_t Index) {
+  return SM().GetHiddenAttrs(Index);
+}
 int32_t TMLKibitzManager::GetCurrentTagAttrCount() { return Parser().GetCurrentTagAttrCount(); }
 std::u16string TMLKibitzManager::GetCurrentTagAttrValue(int32_t Index) {
   return Parser().GetCurrentTagAttrValue(Index);
 }
-std::string TMLKibitzManager::GetCurrentTagAttrName(int32_t Index) { return Parser().GetCurrentTagAttrName(Index); }
+std::string TMLKibitzManager::GetCurrentTagAttrName(int32_t Index) {
+  return Parser().GetCurrentTagAttrName(Index);
+}
 std::u16string TMLKibitzManager::GetCurrentTagAttrValueByName(const std::string& Name) {
   return Parser().GetCurrentTagAttrValueByName(Name);
 }
@@ -363,7 +369,8 @@ int32_t TMLKibitzManager::FindIdent(const std::string& Ident) {
 void TMLKibitzManager::DrawText(TKelCanvas& Canvas, TKelRect& Rect, const std::u16string& Text, int Style,
                                 bool DrawingHintText, bool DoOutput) {
   TKelRect R = Rect;
-  if (Canvas.GetFontColor() != kelColorHighlightText && !DrawingHintText) Canvas.SetFontColor(kelColorWindowText);
+  if (Canvas.GetFontColor() != kelColorHighlightText && !DrawingHintText)
+    Canvas.SetFontColor(kelColorWindowText);
   Canvas.SetFontStyle(Style);
   Canvas.Refresh();
   R = Canvas.MeasureText(Text, R);
@@ -395,7 +402,8 @@ void TMLKibitzManager::PaintItem(int32_t Index, TKelCanvas& Canvas, TKelRect& Re
     Canvas.SetFontColor(Color);
     Rect.Left = 30;
   }
-  if (GetCount() > 0) DrawText(Canvas, Rect, Utf8ToUtf16(GetSymbolText(Index)), kelFontBold, DrawingHintText, DoOutput);
+  if (GetCount() > 0)
+    DrawText(Canvas, Rect, Utf8ToUtf16(GetSymbolText(Index)), kelFontBold, DrawingHintText, DoOutput);
 }
 
 // ---- One completion ----------------------------------------------------------------------
@@ -488,7 +496,8 @@ void TMLKibitzManager::AutoCloseChildless(IKelEditView& View, IKelCodeInsightSer
   const auto Positions = P.FAutoClosePositions;
   P.ClearAutoCloseTagPosStack();
   // The stack holds the column of each ">"; the last one must end at the caret.
-  if (Positions.empty() || Positions.back().Line != Caret.Line || Positions.back().Col + 1 != Caret.Col) return;
+  if (Positions.empty() || Positions.back().Line != Caret.Line || Positions.back().Col + 1 != Caret.Col)
+    return;
   View.SetCursorPos(Positions.back());
   const std::string Last = CharBefore(View, 0);
   int32_t Written = 1;
@@ -537,7 +546,8 @@ void TMLKibitzManager::Done(bool Accepted, bool& DisplayParams) {
       const std::string S = View->GetPosition()->RipText(TagTextSet, kelRipBackward);
       const bool Closing = S.size() >= 2 && S[1] == '/';
       const size_t Lt = S.find('<');
-      const int32_t PCount = static_cast<int32_t>(S.size()) - (Lt == std::string::npos ? 0 : static_cast<int32_t>(Lt) + 1);
+      const int32_t PCount =
+          static_cast<int32_t>(S.size()) - (Lt == std::string::npos ? 0 : static_cast<int32_t>(Lt) + 1);
       std::string N = (Closing ? "/" : "") + List->GetSelectedString();
       if (Lt == std::string::npos) N = (List->GetSelectedString().starts_with("@") ? "<%" : "<") + N;
       if (PCount > 0) View->GetPosition()->BackspaceDelete(PCount);
@@ -556,8 +566,8 @@ void TMLKibitzManager::Done(bool Accepted, bool& DisplayParams) {
       const auto Tag = GetCurrentTag();
       InvokeAttributeEditor(A, View.get(), List->GetSelectedIndex(), Tag ? Tag->GetName() : std::string(),
                             P.GetCurrentTagAttrValueByName(A), P.GetCurrentTagAttrStrType(A),
-                            P.GetCurrentTagAttrStrTypeEnd(A), Tag ? Tag->GetOffsetEnd() : 0, P.FContexts, true,
-                            false);
+                            P.GetCurrentTagAttrStrTypeEnd(A), Tag ? Tag->GetOffsetEnd() : 0, P.FContexts,
+                            true, false);
     } else if (P.FInTag && !P.FCaretInTagName) {
       DoneAttributeName(*View, *Services, *List, K);
     } else {
@@ -689,9 +699,10 @@ bool TMLKibitzManager::ExecuteCurrentTagEditor() {
 }
 
 bool TMLKibitzManager::InvokeAttributeEditor(const std::string& AttrName, IKelEditView* View, int32_t Index,
-                                             const std::string& TagName, const std::u16string& OldValue, char Quote,
-                                             char QuoteEnd, int32_t TagEnd, TParserContextSet Contexts,
-                                             bool AdjustForTyping, bool MoveCaret) {
+                                             const std::string& TagName, const std::u16string& OldValue,
+                                             char Quote, char QuoteEnd, int32_t TagEnd,
+                                             TParserContextSet Contexts, bool AdjustForTyping,
+                                             bool MoveCaret) {
   TKelPtr<IKelMLTagAttribute> Attr;
   TKelPtr<IKelMLEditor> Editor;
   SM().GetAttributeEditorFromHashList(AttrName, Attr, Editor, TagName);
@@ -713,9 +724,10 @@ bool TMLKibitzManager::InvokeAttributeEditor(const std::string& AttrName, IKelEd
 }
 
 bool TMLKibitzManager::ReplaceAttributeValue(const std::string& AttrName, const std::u16string& NewValue,
-                                             const std::u16string& OldValue, int32_t AttrStart, int32_t AttrEnd,
-                                             int32_t TagEnd, int32_t ValueStart, IKelEditView* View, char Quote,
-                                             char QuoteEnd, TParserContextSet Contexts, bool AdjustForTyping,
+                                             const std::u16string& OldValue, int32_t AttrStart,
+                                             int32_t AttrEnd, int32_t TagEnd, int32_t ValueStart,
+                                             IKelEditView* View, char Quote, char QuoteEnd,
+                                             TParserContextSet Contexts, bool AdjustForTyping,
                                              bool MoveCaret) {
   if (NewValue == OldValue && !NewValue.empty()) return false;
   if (!View) return false;

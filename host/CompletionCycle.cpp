@@ -107,7 +107,8 @@ TTextChange NetChange(const std::string& Old, const std::string& New) {
   while (P < Old.size() && P < New.size() && Old[P] == New[P]) ++P;
   size_t S = 0;
   while (S < Old.size() - P && S < New.size() - P && Old[Old.size() - 1 - S] == New[New.size() - 1 - S]) ++S;
-  return {static_cast<int32_t>(P), static_cast<int32_t>(Old.size() - S), static_cast<int32_t>(New.size() - S)};
+  return {static_cast<int32_t>(P), static_cast<int32_t>(Old.size() - S),
+          static_cast<int32_t>(New.size() - S)};
 }
 
 TCompletionCycle::TCompletionCycle(TMemoryHost& Host) : FHost(Host) {}
@@ -206,9 +207,11 @@ bool TCompletionCycle::SelectIndex(int32_t Index) {
 bool TCompletionCycle::SelectText(const std::string& Text) {
   if (!FList) return false;
   const auto Rows = this->Items();
-  auto It = std::find_if(Rows.begin(), Rows.end(), [&](const TCompletionItem& I) { return I.Shown() == Text; });
+  auto It =
+      std::find_if(Rows.begin(), Rows.end(), [&](const TCompletionItem& I) { return I.Shown() == Text; });
   if (It == Rows.end())
-    It = std::find_if(Rows.begin(), Rows.end(), [&](const TCompletionItem& I) { return SameText(I.Shown(), Text); });
+    It = std::find_if(Rows.begin(), Rows.end(),
+                      [&](const TCompletionItem& I) { return SameText(I.Shown(), Text); });
   return It != Rows.end() && SelectIndex(static_cast<int32_t>(It - Rows.begin()));
 }
 

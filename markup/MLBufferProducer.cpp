@@ -32,7 +32,10 @@ int32_t TMLBufferProducer::CutPoint(const char* Chunk, int32_t Count) {
   int32_t Lead = End - 1;
   while (Lead > 0 && Lead > End - 4 && (static_cast<unsigned char>(Chunk[Lead]) & 0xC0) == 0x80) --Lead;
   const auto B = static_cast<unsigned char>(Chunk[Lead]);
-  const int32_t Length = B >= 0xF0 && B <= 0xF7 ? 4 : B >= 0xE0 && B <= 0xEF ? 3 : B >= 0xC0 && B <= 0xDF ? 2 : 1;
+  const int32_t Length = B >= 0xF0 && B <= 0xF7   ? 4
+                         : B >= 0xE0 && B <= 0xEF ? 3
+                         : B >= 0xC0 && B <= 0xDF ? 2
+                                                  : 1;
   return Lead + Length <= End || Lead == 0 ? End : Lead;
 }
 

@@ -498,8 +498,8 @@ void TMLParser::HandleCDATA(const char*& P) {
   const bool StartBefore = IsBeforeCaret(P);
   PushContextPos(TParserContexts::pcCDATA, Offset(P));
   std::string Text;
-  const bool Closed =
-      ReadConstruct(P, Text, false, [](const char* Q) { return Q[0] == ']' && Q[1] == ']' && Q[2] == '>' ? 3 : 0; });
+  const bool Closed = ReadConstruct(
+      P, Text, false, [](const char* Q) { return Q[0] == ']' && Q[1] == ']' && Q[2] == '>' ? 3 : 0; });
   // Its characters are the text of the element around it.
   if (StartBefore) FText += Text;
   FTextStart = P;
@@ -622,8 +622,9 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
     // schema tag ("<tr|"): the list comes from the element around it.
     auto Parent = FTagStack.begin();
     if (Parent != FTagStack.end() && (*Parent)->Tag == FCurrentTag) ++Parent;
-    FFixupParent = Parent == FTagStack.end() ? (FSymbolManager ? FSymbolManager->GetHiddenRootNode() : nullptr)
-                                             : (*Parent)->Tag;
+    FFixupParent = Parent == FTagStack.end()
+                       ? (FSymbolManager ? FSymbolManager->GetHiddenRootNode() : nullptr)
+                       : (*Parent)->Tag;
   }
 
   if (FSymbolManager) {
@@ -926,7 +927,8 @@ void TMLParser::ParseMLDocument() {
         if (FCurrentTag) Attr = FCurrentTag->FindAttribute(AttrName);
         if (!Attr) Attr = NewUnknownAttr(AttrName);
       }
-      if (IsBeforeCaretAt(AttrStartOffset - 1, false) && NameEndBeforeCaret && !IsClosing) FCurrentAttr = Attr;
+      if (IsBeforeCaretAt(AttrStartOffset - 1, false) && NameEndBeforeCaret && !IsClosing)
+        FCurrentAttr = Attr;
       SkipWhiteSpace(P);
       if (*P != '=') {
         // A Boolean attribute written without a value means true.

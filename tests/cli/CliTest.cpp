@@ -288,11 +288,15 @@ json Complete(std::vector<std::string> Args) {
 
 std::vector<std::string> Texts(const json& J) {
   std::vector<std::string> R;
-  for (const auto& I : J["items"]) R.push_back(I["text"].get<std::string>().empty() ? I["type"].get<std::string>().substr(1) : I["text"].get<std::string>());
+  for (const auto& I : J["items"])
+    R.push_back(I["text"].get<std::string>().empty() ? I["type"].get<std::string>().substr(1)
+                                                     : I["text"].get<std::string>());
   return R;
 }
 
-bool Has(const std::vector<std::string>& V, const std::string& S) { return std::find(V.begin(), V.end(), S) != V.end(); }
+bool Has(const std::vector<std::string>& V, const std::string& S) {
+  return std::find(V.begin(), V.end(), S) != V.end();
+}
 
 TEST(CliComplete, ListsWhatTheSchemaAllowsAtTheCaret) {
   struct TCase {
@@ -380,7 +384,8 @@ TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
 namespace {
 
 TEST(CliCss, TokensUpToThePointOrTheEnd) {
-  const fs::path Css = fs::temp_directory_path() / ("mlinsight-tokens-" + std::to_string(::getpid()) + ".css");
+  const fs::path Css =
+      fs::temp_directory_path() / ("mlinsight-tokens-" + std::to_string(::getpid()) + ".css");
   std::ofstream(Css) << "a { color: red }\n@Media print { p { margin: 1px ! important } }";
   TRun R = RunTool({"css-tokens", Css.string()});
   EXPECT_EQ(R.Status, 0);
@@ -403,7 +408,8 @@ TEST(CliCss, SchemaCoversCss21AndTheCommonLaterProperties) {
     return L;
   };
   const std::pair<const char*, std::vector<std::string>> Cases[] = {
-      {"display", {"block", "inline", "list-item", "table-cell", "none", "flex", "inline-flex", "grid", "inline-grid"}},
+      {"display",
+       {"block", "inline", "list-item", "table-cell", "none", "flex", "inline-flex", "grid", "inline-grid"}},
       {"width", {"auto", "length...", "percentage...", "inherit"}},
       {"color", {"red", "transparent", "currentColor", "color..."}},
       {"border", {"thin", "solid", "dotted", "color...", "length..."}},
@@ -414,7 +420,8 @@ TEST(CliCss, SchemaCoversCss21AndTheCommonLaterProperties) {
   };
   for (const auto& [Property, Present] : Cases) {
     const auto L = Lines(Property);
-    for (const auto& P : Present) EXPECT_NE(std::find(L.begin(), L.end(), P), L.end()) << Property << " " << P;
+    for (const auto& P : Present)
+      EXPECT_NE(std::find(L.begin(), L.end(), P), L.end()) << Property << " " << P;
   }
   const TRun R = RunTool({"css-schema", "--json"});
   ASSERT_EQ(R.Status, 0);
@@ -455,7 +462,8 @@ TEST(CliCss, PosPrintsThePositionThePropertyAndTheErrors) {
 namespace {
 
 TEST(CliComplete, StyleSheets) {
-  const fs::path Css = fs::temp_directory_path() / ("mlinsight-complete-" + std::to_string(::getpid()) + ".css");
+  const fs::path Css =
+      fs::temp_directory_path() / ("mlinsight-complete-" + std::to_string(::getpid()) + ".css");
   std::ofstream(Css) << "a { col\n}\nb { display: \n}\nc { width: \n}\n";
   json J = Complete({Css.string(), "1:8"});
   EXPECT_EQ(J["manager"], "Style Sheet");
@@ -470,7 +478,8 @@ TEST(CliComplete, StyleSheets) {
   EXPECT_EQ(Complete({Css.string(), "3:14", "--accept", "block"})["edits"][0]["newText"], "block;");
   J = Complete({Css.string(), "5:12", "--accept", "length...", "--answer", "unit=12,px"});
   EXPECT_EQ(J["edits"][0]["newText"], "12px;");
-  EXPECT_EQ(Complete({Css.string(), "5:12", "--accept", "length...", "--answer", "cancel"})["edits"].size(), 0u);
+  EXPECT_EQ(Complete({Css.string(), "5:12", "--accept", "length...", "--answer", "cancel"})["edits"].size(),
+            0u);
   EXPECT_EQ(Complete({Css.string(), "2:2"})["context"], "none");
   fs::remove(Css);
 }
@@ -488,25 +497,31 @@ TEST(CliLsp, ServesCompletionOverStdio) {
   };
   const std::string Uri = "file://" + (Dir / "page.html").string();
   std::ofstream(Dir / "in", std::ios::binary)
-      << Frame({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", nlohmann::json::object()}})
+      << Frame(
+             {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", nlohmann::json::object()}})
       << Frame({{"jsonrpc", "2.0"},
                 {"method", "textDocument/didOpen"},
                 {"params",
                  {{"textDocument",
-                   {{"uri", Uri}, {"languageId", "html"}, {"version", 1},
+                   {{"uri", Uri},
+                    {"languageId", "html"},
+                    {"version", 1},
                     {"text", "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<p><a "}}}}}})
-      << Frame({{"jsonrpc", "2.0"},
-                {"id", 2},
-                {"method", "textDocument/completion"},
-                {"params", {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", 1}, {"character", 6}}}}}})
-      << Frame({{"jsonrpc", "2.0"}, {"id", 3}, {"method", "shutdown"}}) << Frame({{"jsonrpc", "2.0"}, {"method", "exit"}});
+      << Frame(
+             {{"jsonrpc", "2.0"},
+              {"id", 2},
+              {"method", "textDocument/completion"},
+              {"params", {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", 1}, {"character", 6}}}}}})
+      << Frame({{"jsonrpc", "2.0"}, {"id", 3}, {"method", "shutdown"}})
+      << Frame({{"jsonrpc", "2.0"}, {"method", "exit"}});
   const std::string Cmd = "XDG_CONFIG_HOME=" + Quote(Dir.string()) + " " + Quote(MLINSIGHT_EXE) + " lsp <" +
                           Quote((Dir / "in").string()) + " >" + Quote((Dir / "out").string());
   const int Raw = std::system(Cmd.c_str());
   EXPECT_EQ(WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1, 0) << "exit after shutdown";
   const std::string Out = Slurp(Dir / "out");
   size_t Frames = 0;
-  for (size_t At = Out.find("Content-Length:"); At != std::string::npos; At = Out.find("Content-Length:", At + 1))
+  for (size_t At = Out.find("Content-Length:"); At != std::string::npos;
+       At = Out.find("Content-Length:", At + 1))
     ++Frames;
   EXPECT_EQ(Frames, 3u) << "one answer to each request";
   EXPECT_NE(Out.find("\"href=\\\"$0\\\"\""), std::string::npos) << Out.substr(0, 300);
@@ -514,3 +529,50 @@ TEST(CliLsp, ServesCompletionOverStdio) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Utf16Le(const std::string& Ascii) {
+  std::string S = "\xFF\xFE";
+  for (const char C : Ascii) S += std::string{C, '\0'};
+  return S;
+}
+
+}  // namespace
+
+// The page is read in its own encoding and written back in it; the caret's
+// column counts characters, and bytes no encoding defines never abort.
+TEST(CliComplete, PagesInTheirOwnEncodingReadAndWriteBack) {
+  const std::string Strict = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
+  const std::string Meta = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">\n";
+  struct TCase {
+    const char* Name;
+    std::string File, Bytes, Caret, Accept, Written;
+  } Cases[] = {
+      {"Latin-1 by <meta>", "l.html", Strict + Meta + "<p>caf\xE9 <td align=", "3:19", "center",
+       Strict + Meta + "<p>caf\xE9 <td align=\"center\""},
+      {"Windows-1252 by its bytes", "w.html", Strict + "<p>\x93q\x94\xE9<td align=", "2:18", "left",
+       Strict + "<p>\x93q\x94\xE9<td align=\"left\""},
+      {"XML declaration", "x.xsl",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<xsl:stylesheet version=\"1.0\" "
+       "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n<!-- \xA9 -->\n<xsl:output method=",
+       "4:20", "html",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<xsl:stylesheet version=\"1.0\" "
+       "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n<!-- \xA9 -->\n<xsl:output method=\"html\""},
+      {"UTF-16 with BOM", "u.html", Utf16Le(Strict + "<td align="), "2:11", "right",
+       Utf16Le(Strict + "<td align=\"right\"")},
+      {"UTF-8 characters before the caret", "e.html", Strict + "<p>\xC3\xA9\xE2\x80\x94<td align=", "2:16",
+       "center", Strict + "<p>\xC3\xA9\xE2\x80\x94<td align=\"center\""},
+  };
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-enc-" + std::to_string(::getpid()));
+  fs::create_directories(Dir);
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const fs::path F = Dir / C.File;
+    std::ofstream(F, std::ios::binary) << C.Bytes;
+    const json J = Complete({F.string(), C.Caret, "--accept", C.Accept, "--write"});
+    EXPECT_EQ(J["accepted"], C.Accept);
+    EXPECT_EQ(Slurp(F), C.Written);
+  }
+  fs::remove_all(Dir);
+}

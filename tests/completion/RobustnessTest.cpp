@@ -82,7 +82,8 @@ TEST_F(MarkupRobustness, RequestsWriteOnlyAroundTheCaretInRealFiles) {
       const std::string& Now = View->Text();
       const size_t Lt = Caret == 0 ? std::string::npos : Page.rfind('<', Caret - 1);
       const size_t Line = Caret == 0 ? std::string::npos : Page.find_last_of("\r\n", Caret - 1);
-      const size_t Before = std::min(Lt == std::string::npos ? 0 : Lt, Line == std::string::npos ? 0 : Line + 1);
+      const size_t Before =
+          std::min(Lt == std::string::npos ? 0 : Lt, Line == std::string::npos ? 0 : Line + 1);
       ASSERT_EQ(Now.compare(0, Before, Page, 0, Before), 0) << Name << " caret " << Caret;
       const size_t Boundary = Page.find_first_of("<>", Caret);
       if (Boundary == std::string::npos) continue;
