@@ -18,8 +18,8 @@ build: deps $(BUILD)/build.ninja
 	@cmake --build $(BUILD)
 
 run: build
-	@echo '$$ mlinsight complete $(EXAMPLE) 23:57       # inside <table>'
-	@$(BUILD)/bin/mlinsight complete $(EXAMPLE) 23:57
+	@echo '$$ mlinsight complete $(EXAMPLE) 23:56       # inside <table>'
+	@$(BUILD)/bin/mlinsight complete $(EXAMPLE) 23:56
 	@echo; echo '$$ mlinsight complete examples/typing.html 6:22 --accept href      # attributes of <a '
 	@$(BUILD)/bin/mlinsight complete examples/typing.html 6:22 --accept href | tail -4
 	@echo; echo '$$ mlinsight complete $(EXAMPLE) 41:22 --accept PASSWORD    # values of <input type='

@@ -46,9 +46,9 @@ class TEventPrinter : public TKelInterfaced<IKelMLElementCallback> {
 std::string Quote(char C) { return C ? std::string(1, C) : std::string(); }
 
 const char* ContextName(TParserContexts C) {
-  static const char* const Names[] = {"pcNone",   "pcHTMLComment",           "pcStyle",
-                                      "pcScript", "pcProcessingInstruction", "pcServerSideScript",
-                                      "pcString", "pcCDATA"};
+  static const char* const Names[] = {
+      "pcNone",   "pcHTMLComment", "pcStyle", "pcScript", "pcProcessingInstruction", "pcServerSideScript",
+      "pcString", "pcCDATA"};
   return Names[static_cast<int>(C)];
 }
 
@@ -63,7 +63,7 @@ bool ParseLineColumn(const std::string& Text, int32_t& Line, int32_t& Column) {
     if (Used != Colon) return false;
     const std::string Rest = Text.substr(Colon + 1);
     const long C = std::stol(Rest, &Used);
-    if (Used != Rest.size() || L < 1 || C < 1 || C > 32767 || L > 0x7FFFFFFF) return false;
+    if (Used != Rest.size() || L < 1 || C < 1 || C > 0x7FFFFFFF || L > 0x7FFFFFFF) return false;
     Line = static_cast<int32_t>(L);
     Column = static_cast<int32_t>(C);
     return true;
@@ -76,6 +76,10 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   std::string Text;
   if (!ReadWholeFile(R.FileName, Text, Err)) return 1;
   auto View = MakeMemoryEditView(Text, R.FileName);
+  if (const std::string Why = CaretOutside(Text, R.Line, R.Column); !Why.empty()) {
+    Err << "mlinsight: no " << R.Line << ':' << R.Column << " in " << R.FileName << ": " << Why << '\n';
+    return 2;
+  }
   View->SetCursorPos({ByteColumn(Text, R.Line, R.Column), R.Line});
 
   TMLSymbolManager Manager;
@@ -139,7 +143,8 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   if (R.Json) {
     Out << S.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
   } else {
-    for (const auto& [Key, Value] : S.items()) Out << Key << ": " << Value.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+    for (const auto& [Key, Value] : S.items())
+      Out << Key << ": " << Value.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
   }
   return 0;
 }

@@ -155,6 +155,10 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   Host.SetDialogRunner(Runner);
 
   auto View = MakeMemoryEditView(Original, R.FileName);
+  if (const std::string Why = CaretOutside(Original, R.Line, R.Column); !Why.empty()) {
+    Err << "mlinsight: no " << R.Line << ':' << R.Column << " in " << R.FileName << ": " << Why << '\n';
+    return 2;
+  }
   View->SetCursorPos({ByteColumn(Original, R.Line, R.Column), R.Line});
   Host.SetCurrentEditView(View);
 

@@ -24,7 +24,8 @@ json List(const TCSSStringList& L) {
 
 json Values(const TCSSProperty& P) {
   json R = json::array();
-  for (const TCSSValue* V : P.Values) R.push_back(V->Kind == TCSSValueKind::cssVkType ? V->Name + "..." : V->Name);
+  for (const TCSSValue* V : P.Values)
+    R.push_back(V->Kind == TCSSValueKind::cssVkType ? V->Name + "..." : V->Name);
   return R;
 }
 
@@ -46,8 +47,8 @@ int RunCssTokens(const std::string& FileName, int32_t Point, std::ostream& Out, 
   for (;;) {
     const uint8_t T = Scanner.GetToken();
     const bool Last = T == csstEof || T == csstKibitz;
-    Out << static_cast<int>(T) << ' ' << (T == csstKibitz ? "caret" : TStyleSheetScanner::TokenToStr(T)) << ' '
-        << (Last ? "" : Scanner.GetTokenStr()) << ' ' << Scanner.GetLine() + 1 << '\n';
+    Out << static_cast<int>(T) << ' ' << (T == csstKibitz ? "caret" : TStyleSheetScanner::TokenToStr(T))
+        << ' ' << (Last ? "" : Scanner.GetTokenStr()) << ' ' << Scanner.GetLine() + 1 << '\n';
     if (Last) return 0;
   }
 }
@@ -57,7 +58,8 @@ int RunCssPos(const std::string& FileName, int32_t Point, bool Errors, std::ostr
   if (!ReadWholeFile(FileName, Text, Err)) return 1;
   TStyleSheetParser Parser;
   // Without the schema the position is still worth knowing; the property is not.
-  if (std::string Error; !LoadCSSSchema(Parser.GetSymbolTable(), Error)) Err << "mlinsight: " << Error << '\n';
+  if (std::string Error; !LoadCSSSchema(Parser.GetSymbolTable(), Error))
+    Err << "mlinsight: " << Error << '\n';
   std::vector<std::string> Messages;
   Parser.SetOnParseError([&Messages](void*, const std::string& Msg) { Messages.push_back(Msg); });
   TKelStringStream Stream(Text);
@@ -85,7 +87,10 @@ int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std:
       return 1;
     }
     if (Json)
-      Out << json{{"name", P->Name}, {"inherited", P->Inherited}, {"media", List(P->Media)}, {"values", Values(*P)}}
+      Out << json{{"name", P->Name},
+                  {"inherited", P->Inherited},
+                  {"media", List(P->Media)},
+                  {"values", Values(*P)}}
                  .dump(-1, ' ', false, json::error_handler_t::replace)
           << '\n';
     else
@@ -95,7 +100,8 @@ int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std:
   json Props = json::array(), Types = json::array(), Editors = json::array();
   for (int32_t I = 0; I < Table.GetPropCount(); ++I) {
     const TCSSProperty* P = Table.GetProp(I);
-    Props.push_back({{"name", P->Name}, {"inherited", P->Inherited}, {"media", List(P->Media)}, {"values", Values(*P)}});
+    Props.push_back(
+        {{"name", P->Name}, {"inherited", P->Inherited}, {"media", List(P->Media)}, {"values", Values(*P)}});
   }
   for (int32_t I = 0; I < Table.GetTypeCount(); ++I) {
     const TCSSType* T = Table.GetType(I);
@@ -111,7 +117,9 @@ int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std:
     Editors.push_back({{"name", E->Name}, {"units", U ? List(U->GetUnitList()) : json::array()}});
   }
   if (Json) {
-    Out << json{{"properties", Props}, {"types", Types}, {"editors", Editors}}.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+    Out << json{{"properties", Props}, {"types", Types}, {"editors", Editors}}.dump(
+               -1, ' ', false, json::error_handler_t::replace)
+        << '\n';
     return 0;
   }
   for (const auto& P : Props) Out << P["name"].get<std::string>() << ": " << Joined(P["values"]) << '\n';
@@ -125,7 +133,8 @@ int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std:
   }
   Out << "\neditors:\n";
   for (const auto& E : Editors)
-    Out << "  " << E["name"].get<std::string>() << (E["units"].empty() ? "" : " " + Joined(E["units"])) << '\n';
+    Out << "  " << E["name"].get<std::string>() << (E["units"].empty() ? "" : " " + Joined(E["units"]))
+        << '\n';
   return 0;
 }
 

@@ -33,6 +33,23 @@ int32_t ByteColumn(const std::string& Text, int32_t Line, int32_t Column) {
   return Bytes + 1;
 }
 
+std::string CaretOutside(const std::string& Text, int32_t Line, int32_t Column) {
+  size_t Pos = 0;
+  int32_t L = 1;
+  for (; L < Line; ++L) {
+    const size_t Break = Text.find_first_of("\r\n", Pos);
+    if (Break == std::string::npos) break;
+    Pos = Break + ((Text[Break] == '\r' && Break + 1 < Text.size() && Text[Break + 1] == '\n') ? 2 : 1);
+  }
+  if (L < Line) return "the file has " + std::to_string(L) + " lines";
+  const size_t End = std::min(Text.find_first_of("\r\n", Pos), Text.size());
+  int64_t Characters = 0;
+  for (size_t I = Pos; I < End; ++I) Characters += IsContinuation(Text[I]) ? 0 : 1;
+  if (Column > Characters + 1)
+    return "line " + std::to_string(Line) + " has " + std::to_string(Characters) + " characters";
+  return {};
+}
+
 std::pair<int32_t, int32_t> LineColumnOf(const std::string& Text, int32_t Offset) {
   int32_t Line = 1, Column = 1;
   const size_t End = std::min(Text.size(), static_cast<size_t>(std::max(Offset, 0)));

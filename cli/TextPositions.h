@@ -18,6 +18,9 @@ namespace kel {
 // The 1-based byte column of character column Column on line Line; a column
 // past the line's end stays past it by as many bytes.
 int32_t ByteColumn(const std::string& Text, int32_t Line, int32_t Column);
+// Why LINE:COL is not a place in Text (past the last line, or more than one
+// past the line's last character); empty when it is one.
+std::string CaretOutside(const std::string& Text, int32_t Line, int32_t Column);
 // Line and character column (both from 1) of a byte offset.
 std::pair<int32_t, int32_t> LineColumnOf(const std::string& Text, int32_t Offset);
 // The whole document in UTF-8, decoded from its own encoding; false with a

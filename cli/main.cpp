@@ -14,17 +14,17 @@
 #include <vector>
 
 #include "cli/CaretCommand.h"
+#include "cli/CliHost.h"
 #include "cli/CompleteCommand.h"
 #include "cli/CssCommand.h"
-#include "completion/HTMReg.h"
-#include "completion/MLInsightPackage.h"
-#include "lsp/LspServer.h"
-#include "cli/CliHost.h"
 #include "cli/DtdCommand.h"
 #include "cli/SchemaCommand.h"
 #include "cli/XsdCommand.h"
+#include "completion/HTMReg.h"
+#include "completion/MLInsightPackage.h"
 #include "host/KelStream.h"
 #include "host/KelStrings.h"
+#include "lsp/LspServer.h"
 #include "markup/MLBufferProducer.h"
 #include "markup/MLParserUtils.h"
 
@@ -148,27 +148,35 @@ int main(int argc, char** argv) {
   auto* AcceptOpt = CompleteCmd->add_option("--accept", Complete.Accept, "Accept the entry with this text");
   CompleteCmd->add_option("--accept-index", Complete.AcceptIndex, "Accept the entry at this index (from 0)")
       ->excludes(AcceptOpt);
-  CompleteCmd->add_option("--key", Complete.Key, "The key that accepts: enter (default), tab, space, > / \" ...");
+  CompleteCmd->add_option("--key", Complete.Key,
+                          "The key that accepts: enter (default), tab, space, > / \" ...");
   CompleteCmd->add_flag("--cancel", Complete.Cancel, "Close the list with Escape");
   CompleteCmd->add_option("--answer", Complete.Answers,
                           "Answer a value editor's dialog: url=..., color=..., file=..., unit=12,px, cancel");
   bool QuotesOn = false, QuotesOff = false;
-  auto* QuotesFlag = CompleteCmd->add_flag("--quotes", QuotesOn, "Write =\"\" after attribute names (the default)");
-  CompleteCmd->add_flag("--no-quotes", QuotesOff, "Write = alone after attribute names")->excludes(QuotesFlag);
+  auto* QuotesFlag =
+      CompleteCmd->add_flag("--quotes", QuotesOn, "Write =\"\" after attribute names (the default)");
+  CompleteCmd->add_flag("--no-quotes", QuotesOff, "Write = alone after attribute names")
+      ->excludes(QuotesFlag);
   CompleteCmd->add_flag("--json", Complete.Json, "One JSON object");
   CompleteCmd->add_flag("--write", Complete.Write, "Write the result back to the file");
 
   std::string CssFile;
   int32_t CssPoint = -1;
-  auto* CssTokens = App.add_subcommand("css-tokens", "Print the tokens of a style sheet up to a point or the end");
+  auto* CssTokens =
+      App.add_subcommand("css-tokens", "Print the tokens of a style sheet up to a point or the end");
   CssTokens->add_option("file", CssFile, "The style sheet")->required();
-  CssTokens->add_option("--point", CssPoint, "Stop at this byte offset (the caret)")->check(CLI::NonNegativeNumber);
+  CssTokens->add_option("--point", CssPoint, "Stop at this byte offset (the caret)")
+      ->check(CLI::NonNegativeNumber);
   std::string CssPosFile;
   int32_t CssPosOffset = 0;
   bool CssPosErrors = false;
-  auto* CssPos = App.add_subcommand("css-pos", "Print where the caret stands in a style sheet, and for which property");
+  auto* CssPos =
+      App.add_subcommand("css-pos", "Print where the caret stands in a style sheet, and for which property");
   CssPos->add_option("file", CssPosFile, "The style sheet")->required();
-  CssPos->add_option("offset", CssPosOffset, "The caret's byte offset")->required()->check(CLI::NonNegativeNumber);
+  CssPos->add_option("offset", CssPosOffset, "The caret's byte offset")
+      ->required()
+      ->check(CLI::NonNegativeNumber);
   CssPos->add_flag("--errors", CssPosErrors, "Also every parse error, in order");
   std::string CssProperty;
   bool CssJson = false;
@@ -176,7 +184,8 @@ int main(int argc, char** argv) {
   CssSchema->add_option("property", CssProperty, "Only this property's values");
   CssSchema->add_flag("--json", CssJson, "One JSON object");
 
-  auto* Lsp = App.add_subcommand("lsp", "Serve completion to an editor over the Language Server Protocol (stdio)");
+  auto* Lsp =
+      App.add_subcommand("lsp", "Serve completion to an editor over the Language Server Protocol (stdio)");
 
   // CLI11 reports a mistyped command as a missing one; name it instead.
   if (argc > 1 && argv[1][0] != '-' && !IsCommand(App, argv[1])) {

@@ -1,5 +1,7 @@
 #include "markup/MLBufferProducer.h"
 
+#include <cstring>
+
 namespace kel {
 
 TMLBufferProducer::TMLBufferProducer(IKelEditView* EditView) : FEditView(EditView) {
@@ -48,6 +50,11 @@ bool TMLBufferProducer::FillBuffer() {
     FCount = 0;
   if (FCount < 0 || FCount > MLBufferSize) FCount = 0;
 
+  // The scanners take a zero byte for the chunk's end: a NUL in the text
+  // reads as a blank, so nothing after it is skipped.
+  for (char* Nul = FBuffer.data();
+       (Nul = static_cast<char*>(std::memchr(Nul, 0, static_cast<size_t>(FBuffer.data() + FCount - Nul))));)
+    *Nul = ' ';
   if (FCount == MLBufferSize) {
     const int32_t Tail = FCount - CutPoint(FBuffer.data(), FCount);
     FCount -= Tail;

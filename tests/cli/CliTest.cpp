@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -304,7 +305,7 @@ TEST(CliComplete, ListsWhatTheSchemaAllowsAtTheCaret) {
     std::string Context;
     std::vector<std::string> Present, Absent;
   } Cases[] = {
-      {{Page, "23:57"}, "element", {"caption", "colgroup", "thead", "tfoot", "tbody", "tr"}, {"div"}},
+      {{Page, "23:56"}, "element", {"caption", "colgroup", "thead", "tfoot", "tbody", "tr"}, {"div"}},
       {{Page, "10:12"}, "attribute", {"name", "title"}, {"href"}},
       {{Page, "41:22"}, "value", {"TEXT", "PASSWORD", "CHECKBOX"}, {}},
       {{Page, "24:16", "--type", "&", "--filter", "md"}, "entity", {"mdash"}, {"nbsp"}},
@@ -330,7 +331,7 @@ TEST(CliComplete, AcceptingPrintsTheEditsAndTheCaret) {
   EXPECT_EQ(J["caret"], json::parse("[6,28]"));
   EXPECT_EQ(Complete({Typing, "6:22", "--accept", "href", "--no-quotes"})["edits"][0]["newText"], "href");
   EXPECT_EQ(Complete({Typing, "7:7", "--type", ">"})["edits"][0]["newText"], "></table>");
-  J = Complete({Page, "23:57", "--accept", "tbody", "--key", "space"});
+  J = Complete({Page, "23:56", "--accept", "tbody", "--key", "space"});
   EXPECT_EQ(J["edits"][0]["newText"], "<tbody ");
   EXPECT_TRUE(J["reopen"]);
   J = Complete({Page, "41:15", "--type", ">"});
@@ -365,9 +366,12 @@ TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
   } Cases[] = {
       {{"complete", Css, "1:3"}, 2, "no completion manager handles"},
       {{"complete", Page, "10:12", "--accept", "nosuch"}, 1, "no entry nosuch in the list"},
+      {{"complete", Page, "23:57"}, 2, "no 23:57 in " + Page + ": line 23 has 55 characters"},
+      {{"complete", Page, "999:1"}, 2, "the file has 60 lines"},
       {{"complete", Page, "10:12", "--key", "f1"}, 1, "not a key: f1"},
       {{"complete", Page, "10:12", "--answer", "size=3"}, 1, "--answer expects"},
       {{"complete", "/nonexistent/x.html", "1:1"}, 1, "cannot read"},
+      {{"complete", MLINSIGHT_SOURCE_DIR "/examples", "1:1"}, 1, "it is a folder"},
       {{"complete", Page, "0:1"}, 2, "expected LINE:COL"},
   };
   for (const auto& C : Cases) {
@@ -575,4 +579,45 @@ TEST(CliComplete, PagesInTheirOwnEncodingReadAndWriteBack) {
     EXPECT_EQ(Slurp(F), C.Written);
   }
   fs::remove_all(Dir);
+}
+
+// Broken files answer like any other: status 0 and a list or "no list here".
+TEST(CliComplete, BrokenFilesAnswerWithAListOrNone) {
+  std::string Page = Slurp(MLINSIGHT_SOURCE_DIR "/examples/index.html");
+  std::mt19937 Random(5);
+  std::string Noise(3000, ' ');
+  for (char& C : Noise) C = static_cast<char>(Random() % 256);
+  std::string Nuls = Page;
+  for (size_t I = 0; I < Nuls.size(); I += 97) Nuls[I] = '\0';
+  std::string Mixed;
+  for (size_t I = 0; I < Page.size(); ++I)
+    Mixed += Page[I] == '\n' ? std::string(I % 3 ? "\r" : "\n\r") : std::string(1, Page[I]);
+  std::string OneLine = "<!DOCTYPE html><body>";
+  while (OneLine.size() < 1 << 20) OneLine += "<div class=\"c\"><a href=\"#\">x</a></div>";
+  const std::pair<const char*, std::string> Files[] = {
+      {"cut in a tag", Page.substr(0, Page.find("<table") + 4)},
+      {"cut in a value", Page.substr(0, Page.find("href=\"") + 7)},
+      {"random bytes", Noise},
+      {"NUL bytes", Nuls},
+      {"mixed line ends", Mixed},
+      {"1 MB on one line", OneLine + "<table>\n"},
+  };
+  const fs::path F = fs::temp_directory_path() / ("mlinsight-broken-" + std::to_string(::getpid()) + ".html");
+  for (const auto& [Name, Bytes] : Files) {
+    std::ofstream(F, std::ios::binary) << Bytes;
+    for (const std::string Caret : {"1:1", "2:1", "1:1000000"}) {
+      if (Caret == "1:1000000" && Name != std::string("1 MB on one line")) continue;
+      for (const bool Json : {false, true}) {
+        std::vector<std::string> Args = {"complete", F.string(), Caret};
+        if (Json) Args.push_back("--json");
+        const TRun R = RunTool(Args);
+        ASSERT_EQ(R.Status, 0) << Name << " at " << Caret << ": " << R.Err;
+        if (Json)
+          EXPECT_TRUE(json::accept(R.Out)) << Name;
+        else
+          EXPECT_TRUE(R.Out.rfind("Markup Language: ", 0) == 0) << Name << ": " << R.Out.substr(0, 80);
+      }
+    }
+  }
+  fs::remove(F);
 }
