@@ -323,8 +323,10 @@ void TMLKibitzManager::SetFilter(const std::string& FilterText) {
   } else if (GetCurrentTag()) {
     if (Context() == TContext::Value)
       Parser().FCurrentAttr->SetFilter(FilterText);
-    else if (const auto Tag = SM().ListTag())
+    else if (const auto Tag = SM().ListTag()) {
+      SM().Touch(Tag.get());
       Tag->SetFilter(FilterText);
+    }
   }
 }
 
@@ -473,8 +475,10 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
     }
   }
   if (const auto Tag = GetCurrentTag()) {
-    if (Tag != SM().GetHiddenRootNode() && !supports<IKelMLNamedTag>(Tag))
+    if (Tag != SM().GetHiddenRootNode() && !supports<IKelMLNamedTag>(Tag)) {
+      SM().Touch(Tag.get());
       Tag->SetShowAttributes(P.FInTag && !P.FCaretInTagName);
+    }
     if (Result) Tag->SetFilter(Str);
   }
   if (FTriggerChar == '>') Result = false;

@@ -564,7 +564,7 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
 
   if (FCurrentTag) FCurrentTag->SetFilter("");
   if (FCurrentAttr) FCurrentAttr->SetFilter("");
-  if (FSymbolManager && FFixedUpTag) FSymbolManager->RemoveFixupElements(FFixedUpTag.get());
+  if (FSymbolManager) FSymbolManager->RemoveFixupElements(FFixedUpTag.get());
   FFixedUpTag.reset();
   FCurrentTag = Tag;
   FInTag = false;

@@ -269,10 +269,26 @@ void TMLSymbolManager::InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous) 
   RemoveAlreadyExistingAttrs(Tag);
 }
 
+void TMLSymbolManager::Touch(IKelMLTag* Tag) {
+  if (!Tag || supports<IKelMLNamedTag>(Tag)) return;
+  for (const auto& T : TouchedTags)
+    if (T.get() == Tag) return;
+  TouchedTags.emplace_back(Tag);
+}
+
 void TMLSymbolManager::RemoveFixupElements(IKelMLTag* Tag) {
-  RemoveXSLElements(Tag);
-  RemoveOptionalElements(Tag);
+  Touch(Tag);
+  const TMLTagList Touched = std::move(TouchedTags);
+  TouchedTags.clear();
+  for (const auto& T : Touched) {
+    RemoveXSLElements(T.get());
+    RemoveOptionalElements(T.get());
+  }
   RepopulateAttrs(Tag);
+  for (const auto& T : Touched) {
+    if (T->GetShowAttributes()) T->SetShowAttributes(false);
+    if (!T->GetFilter().empty()) T->SetFilter("");
+  }
 }
 
 // Inside a table the rows of its omissible body are offered directly, and
@@ -280,6 +296,7 @@ void TMLSymbolManager::RemoveFixupElements(IKelMLTag* Tag) {
 void TMLSymbolManager::InsertOptionalElements(IKelMLTag* Tag, IKelMLTag* Previous) {
   if (!Tag || !Parser) return;
   if (Parser->FInTag && !supports<IKelMLNamedTag>(Tag) && !supports<IKelMLNamedTag>(Previous)) return;
+  Touch(Tag);
   for (IKelMLTag* Source : {Tag, Previous}) {
     if (!Source) continue;
     for (const auto& Child : AllChildren(Source)) {
@@ -310,6 +327,8 @@ void TMLSymbolManager::InsertXSLElements(IKelMLTag* Tag) {
     }
   }
   if (!Other) return;
+  Touch(Tag);
+  Touch(Other.get());
   Other->SetShowAttributes(false);
   for (const auto& Child : AllChildren(Other.get()))
     if (IsXSLName(Child->GetName()) != TagIsXSL) Tag->AddTag(MakeKel<TXSLTag>(*Child, this, -1).get());
@@ -325,16 +344,24 @@ void TMLSymbolManager::RemoveAlreadyExistingAttrs(IKelMLTag* Tag) {
   if (!Tag || !Parser) return;
   for (int32_t I = 0; I < Parser->GetCurrentTagAttrCount(); ++I) {
     const std::string Name = Parser->GetCurrentTagAttrName(I);
-    if (Tag->FindAttribute(Name)) HiddenAttrs.push_back(Tag->RemoveAttribute(Name));
+    if (!Tag->FindAttribute(Name)) continue;
+    HiddenAttrs.push_back(Tag->RemoveAttribute(Name));
+    HiddenAttrOwners.emplace_back(Tag);
   }
   Tag->AlphaSort();
 }
 
+// Each attribute goes back to the tag it was taken from, whichever tag the
+// caller names: the caret may have moved to another element since.
 void TMLSymbolManager::RepopulateAttrs(IKelMLTag* Tag) {
-  if (!Tag) return;
-  for (const auto& A : HiddenAttrs) Tag->AddAttribute(A.get());
+  for (size_t I = 0; I < HiddenAttrs.size(); ++I) {
+    IKelMLTag* Owner = I < HiddenAttrOwners.size() ? HiddenAttrOwners[I].get() : Tag;
+    if (Owner) Owner->AddAttribute(HiddenAttrs[I].get());
+  }
+  for (const auto& Owner : HiddenAttrOwners) Owner->AlphaSort();
+  if (Tag) Tag->AlphaSort();
   HiddenAttrs.clear();
-  Tag->AlphaSort();
+  HiddenAttrOwners.clear();
 }
 
 // ---- Choosing and loading the schema -------------------------------------------------------

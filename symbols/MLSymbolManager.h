@@ -100,11 +100,16 @@ class TMLSymbolManager {
   TKelPtr<IKelMLTagAttribute> FindHiddenAttr(const std::string& Name);
   void AddHiddenAttr(IKelMLTagAttribute* Attr) { HiddenAttrs.emplace_back(Attr); }
 
+  // A schema tag that this request changes (its list shown, filtered or
+  // fixed up): RemoveFixupElements gives it back as it was loaded.
+  void Touch(IKelMLTag* Tag);
+
   // ---- Fix-ups around one completion request (the parser calls them in pairs)
   // Offers the children of omissible children, the elements of the other
   // side of an XSL/output nesting, and hides the attributes already written.
   void InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous);
-  // Undoes InsertFixupElements, so schema tags are unchanged between requests.
+  // Undoes every change of the request on every tag it touched (Tag too),
+  // so that no answer depends on the requests before it.
   void RemoveFixupElements(IKelMLTag* Tag);
 
   // The full path of the loaded schema; empty when none is.
@@ -173,6 +178,9 @@ class TMLSymbolManager {
   std::array<std::list<TTagAttributeBucket>, 256> AttrEditorHash;
   TMLTagList ClosedTags;
   TMLAttributeList HiddenAttrs;
+  // The tag each hidden attribute was taken from.
+  TMLTagList HiddenAttrOwners;
+  TMLTagList TouchedTags;
   std::unique_ptr<TAsciiCharList> CharList;
   TTagCase TagCase = TTagCase::tcLowerCase;
   TKibitzMode KibitzMode = TKibitzMode::kmHTML;
