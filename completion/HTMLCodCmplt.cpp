@@ -81,6 +81,29 @@ bool ClosesStartTag(IKelEditView& View, const std::string& Name) {
   return SameText(std::string_view(Before).substr(Lt + 1, End - Lt - 1), Name);
 }
 
+// An accepted name replaces the whole word it was typed in: the part after
+// the caret goes too ("<ta|ble>" + table is "<table|>").
+void DeleteWordAfter(IKelEditView& View) {
+  const auto Pos = View.GetPosition();
+  const auto Rest = static_cast<int32_t>(Pos->RipText(TokenSet, kelRipForward).size());
+  if (Rest == 0) return;
+  Pos->MoveRelative(0, Rest);
+  Pos->BackspaceDelete(Rest);
+}
+
+// A flag of a DTD (checked, nowrap) is loaded as the values false and true:
+// HTML writes it bare. Server controls' true/false properties are not flags.
+bool IsFlag(IKelMLTagAttribute& Attr, const std::string& TagName) {
+  if (TagName.find(':') != std::string::npos) return false;
+  if (Attr.GetCount() == 1) return SameText(Attr.GetValue(0), Attr.GetName());
+  return Attr.GetCount() == 2 && Attr.GetValue(0) == "false" && Attr.GetValue(1) == "true";
+}
+
+// The name of a closing row, "</p>" -> "p".
+std::string ClosingName(const std::string& Row) {
+  return Row.size() > 3 && Row.starts_with("</") && Row.back() == '>' ? Row.substr(2, Row.size() - 3) : Row;
+}
+
 void SendInvokeCommand(IKelEditView& View) {
   if (auto Commands = query<IKelEditViewCommands>(&View))
     Commands->ExecuteCommand(kelCommandInvokeCodeCompletion);
@@ -106,19 +129,17 @@ bool TMLKibitzManager::IsViewerBrowsable(int32_t Index) {
   return Dialogs && Dialogs->IsControlKeyDown();
 }
 
+// A key that ends a name closes the list; Done decides whether it accepts
+// the selected entry first (a name key) or is only typed.
 void TMLKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {
   if (FInserting && IsBlank(Key)) return;
   Accept = std::string_view("\t &;=>\r").find(Key) != std::string_view::npos;
-  if (std::string_view("\t !%&<=>").find(Key) != std::string_view::npos) {
+  const TContext C = Context();
+  if (std::string_view("\t !%&<=>").find(Key) != std::string_view::npos ||
+      ((Key == '"' || Key == '\'') && C == TContext::Attribute) ||
+      (Key == '/' && (C == TContext::Content || C == TContext::Attribute || C == TContext::Closing))) {
     FCloseKey = Key;
-  } else if (const auto Tag = GetCurrentTag(); Tag && Tag->GetShowAttributes()) {
-    if (Key == '"' || Key == '\'') {
-      FCloseKey = Key;
-      Accept = true;
-    }
-  } else if (Key == '/' && SM().GetClosedTagsCount() == 1) {
-    FCloseKey = '/';
-    Accept = true;
+    Accept = Accept || Key == '"' || Key == '\'' || Key == '/';
   } else {
     FCloseKey = 0;
   }
@@ -175,7 +196,7 @@ void TMLKibitzManager::GetCodeInsightType(char AChar, int32_t AElement, TKelCode
   InvokeType = TKelInvokeType::itManual;
   if (AChar == 0) {
     CodeInsightType = TKelCodeInsightType::citCodeInsight;
-  } else if (AChar == '&' || AChar == '<' || AChar == '=' || AChar == '>') {
+  } else if (AChar == '&' || AChar == '<' || AChar == '=' || AChar == '>' || AChar == '/') {
     if (AElement == TKelElement::Script) {
       CodeInsightType = TKelCodeInsightType::citNone;
     } else {
@@ -233,12 +254,13 @@ void TMLKibitzManager::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Prod
 TMLKibitzManager::TContext TMLKibitzManager::Context() {
   if (FEntityMode) return TContext::Entity;
   const TMLParser& P = Parser();
+  if (P.FInTag && P.FInClosingTag) return TContext::Closing;
   if (P.FInTag && !P.FCaretInTagName) return P.FCurrentAttr ? TContext::Value : TContext::Attribute;
   return TContext::Content;
 }
 
 const char* TMLKibitzManager::ContextName() {
-  static const char* const Names[] = {"entity", "value", "attribute", "element"};
+  static const char* const Names[] = {"entity", "value", "attribute", "element", "closing"};
   return Names[static_cast<int>(Context())];
 }
 
@@ -257,6 +279,8 @@ int32_t TMLKibitzManager::GetCount() {
       const auto Tag = SM().ListTag();
       return !GetCurrentTag() || P.FInClosingTag || !Tag ? 0 : Tag->GetTagCount();
     }
+    case TContext::Closing:
+      return static_cast<int32_t>(FClosingRows.size());
   }
   return 0;
 }
@@ -276,8 +300,18 @@ std::string TMLKibitzManager::GetSymbolText(int32_t Index) {
       const auto Tag = SM().GetMLTag(Index);
       return Tag ? Tag->GetName() : std::string();
     }
+    case TContext::Closing: {
+      const auto Tag = ClosingRow(Index);
+      return Tag ? Tag->GetName() : std::string();
+    }
   }
   return {};
+}
+
+TKelPtr<IKelMLTag> TMLKibitzManager::ClosingRow(int32_t Index) {
+  return Index >= 0 && Index < static_cast<int32_t>(FClosingRows.size())
+             ? SM().GetCloseTags(FClosingRows[static_cast<size_t>(Index)])
+             : nullptr;
 }
 
 std::string TMLKibitzManager::GetSymbolTypeText(int32_t Index) {
@@ -292,6 +326,10 @@ std::string TMLKibitzManager::GetSymbolTypeText(int32_t Index) {
       if (supports<IKelMLClosingTag>(SM().GetMLTag(Index)))
         return sLineCaption + std::to_string(SM().GetLineNumber(Index));
       return {};
+    case TContext::Closing: {
+      const TKelPtr<IKelMLClosingTag> Row = query<IKelMLClosingTag>(ClosingRow(Index));
+      return Row ? sLineCaption + std::to_string(Row->GetLineNumber()) : std::string();
+    }
   }
   return {};
 }
@@ -305,6 +343,7 @@ std::string TMLKibitzManager::GetSymbolClassText(int32_t) {
     case TContext::Attribute:
       return sAttributeCaption;
     case TContext::Content:
+    case TContext::Closing:
       return sElementCaption;
   }
   return {};
@@ -312,14 +351,30 @@ std::string TMLKibitzManager::GetSymbolClassText(int32_t) {
 
 bool TMLKibitzManager::GetSymbolIsAbstract(int32_t Index) {
   if (FEntityMode || Parser().FCurrentAttr) return false;
+  if (Context() == TContext::Closing) return true;
   return supports<IKelMLClosingTag>(SM().GetMLTag(Index));
 }
 
-int32_t TMLKibitzManager::GetViewerSymbolFlags(int32_t) { return Context() == TContext::Content ? 2 : 3; }
+int32_t TMLKibitzManager::GetViewerSymbolFlags(int32_t) {
+  return Context() == TContext::Content || Context() == TContext::Closing ? 2 : 3;
+}
 
 void TMLKibitzManager::SetFilter(const std::string& FilterText) {
   if (FEntityMode) {
     SM().GetCharList().SetFilter(FilterText);
+  } else if (Context() == TContext::Closing) {
+    // Each open element once, innermost first, as far as its name is typed.
+    FClosingFilter = FilterText;
+    FClosingRows.clear();
+    std::vector<std::string> Seen;
+    for (int32_t I = 0; I < SM().GetClosedTagsCount(); ++I) {
+      const std::string Name = ClosingName(SM().GetCloseTags(I)->GetName());
+      if (!StartsWithText(Name, FilterText) ||
+          std::any_of(Seen.begin(), Seen.end(), [&](const std::string& N) { return SameText(N, Name); }))
+        continue;
+      Seen.push_back(Name);
+      FClosingRows.push_back(I);
+    }
   } else if (GetCurrentTag()) {
     if (Context() == TContext::Value)
       Parser().FCurrentAttr->SetFilter(FilterText);
@@ -332,6 +387,7 @@ void TMLKibitzManager::SetFilter(const std::string& FilterText) {
 
 std::string TMLKibitzManager::GetFilter() {
   if (FEntityMode) return SM().GetCharList().GetFilter();
+  if (Context() == TContext::Closing) return FClosingFilter;
   if (!GetCurrentTag()) return {};
   if (Context() == TContext::Value) return Parser().FCurrentAttr->GetFilter();
   const auto Tag = SM().ListTag();
@@ -343,6 +399,10 @@ bool TMLKibitzManager::FindSymIndex(const std::string& Ident, int32_t& Index) {
   if (FEntityMode) {
     Index = SM().GetCharList().FindIndex(Ident);
     return false;
+  }
+  if (Context() == TContext::Closing) {
+    Index = FClosingRows.empty() ? -1 : 0;
+    return !FClosingRows.empty();
   }
   const auto Attr = Parser().FCurrentAttr;
   int32_t Found = -1;
@@ -434,6 +494,8 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
   TMLParser& P = Parser();
   if (FTriggerChar == '<' && P.FInTag && (!P.FCurrentTag || !supports<IKelMLNamedTag>(P.FCurrentTag)))
     return false;
+  // "/" opens the closing tags only right after "<".
+  if (FTriggerChar == '/' && !(P.FInTag && P.FInClosingTag && P.FCaretInTagName)) return false;
   FRootTag.reset();
 
   const auto Pos = View->GetPosition();
@@ -482,6 +544,7 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
     if (Result) Tag->SetFilter(Str);
   }
   if (FTriggerChar == '>') Result = false;
+  if (Result && Context() == TContext::Closing) SetFilter(Str);
   return Result;
 }
 
@@ -544,27 +607,32 @@ void TMLKibitzManager::Done(bool Accepted, bool& DisplayParams) {
   const auto View = Services ? Services->GetCurrentEditView() : nullptr;
   const auto List = Services ? Services->GetCompletionListView() : nullptr;
   TMLParser& P = Parser();
-  if (View && K != 0 && !IsBlank(K) && K != '/') {
-    const auto Tag = GetCurrentTag();
-    if (K == '>' && Tag && !Tag->GetShowAttributes() && List && List->GetSelectedIndex() >= 0) {
-      const std::string S = View->GetPosition()->RipText(TagTextSet, kelRipBackward);
-      const bool Closing = S.size() >= 2 && S[1] == '/';
-      const size_t Lt = S.find('<');
-      const int32_t PCount =
-          static_cast<int32_t>(S.size()) - (Lt == std::string::npos ? 0 : static_cast<int32_t>(Lt) + 1);
-      std::string N = (Closing ? "/" : "") + List->GetSelectedString();
-      if (Lt == std::string::npos) N = (List->GetSelectedString().starts_with("@") ? "<%" : "<") + N;
-      if (PCount > 0) View->GetPosition()->BackspaceDelete(PCount);
-      Services->InsertText(N, false);
-    }
+  const TContext C = Context();
+  const bool Selected = View && List && List->GetSelectedIndex() >= 0;
+  // A key that ends a name accepts the entry whose name was being typed; in
+  // front of nothing typed, or what no entry begins with, it is only typed.
+  const std::string Typed = View ? View->GetPosition()->RipText(TokenSet, kelRipBackward) : std::string();
+  const bool NameKey =
+      Selected &&
+      (((C == TContext::Attribute) && std::string_view("=>\"'").find(K) != std::string_view::npos) ||
+       (C == TContext::Content && (K == '>' || K == '/') && !Typed.empty()) ||
+       // An entry picked in text, where no "<" waits for a name.
+       (C == TContext::Content && (K == '>' || K == '/') && Typed.empty() && !P.FCaretInTagName)) &&
+      StartsWithText(List->GetSelectedString(), Typed);
+  FNoBlank = false;
+  if (View && K != 0 && !IsBlank(K) && !NameKey) {
     Services->InsertText(std::string(1, K), false);
-  } else if (View && Accepted && List && List->GetSelectedIndex() >= 0) {
+    // "<" then "/": the list of the closing tags follows.
+    if (K == '/' && C == TContext::Content && Typed.empty() && P.FCaretInTagName) SendInvokeCommand(*View);
+  } else if (View && (Accepted || NameKey) && Selected) {
     const TKelPtr<IKelMLTagAttribute> Attr = P.FCurrentAttr;
     if (FEntityMode) {
       const std::string R = View->GetPosition()->RipText(EntityRestSet, kelRipForward);
       std::string E = SM().GetCharList().GetItem(List->GetSelectedIndex());
       if (R.find(';') == std::string::npos) E += ";";
       Services->InsertText(E, true);
+    } else if (C == TContext::Closing) {
+      DoneClosingTag(*View, *Services, List->GetSelectedString());
     } else if (Attr) {
       const std::string A = Attr->GetName();
       const auto Tag = GetCurrentTag();
@@ -580,8 +648,10 @@ void TMLKibitzManager::Done(bool Accepted, bool& DisplayParams) {
   }
   if (const auto Tag = GetCurrentTag()) SM().RemoveFixupElements(Tag.get());
   // The blank that closed the list is typed, also after an element chosen
-  // from content, so that the attribute list that follows has its place.
-  if (View && IsBlank(K) && View->GetPosition()->RipText(CloseAngleSet, kelRipBackward).empty()) {
+  // from content, so that the attribute list that follows has its place;
+  // never where the caret waits for a value.
+  if (View && IsBlank(K) && !FNoBlank &&
+      View->GetPosition()->RipText(CloseAngleSet, kelRipBackward).empty()) {
     FInserting = true;
     View->GetPosition()->InsertCharacter(K);
     FInserting = false;
@@ -589,16 +659,33 @@ void TMLKibitzManager::Done(bool Accepted, bool& DisplayParams) {
   }
 }
 
+void TMLKibitzManager::DoneClosingTag(IKelEditView& View, IKelCodeInsightServices& Services,
+                                      const std::string& Row) {
+  const auto Pos = View.GetPosition();
+  // Over "<", "</" and the part of the name typed before the caret.
+  const std::string Before = Pos->RipText(TagTextSet, kelRipBackward);
+  const size_t Lt = Before.rfind('<');
+  if (Lt != std::string::npos) Pos->BackspaceDelete(static_cast<int32_t>(Before.size() - Lt));
+  DeleteWordAfter(View);
+  // A ">" already after the caret closes the tag written.
+  const bool GreaterFollows = Pos->RipText(CloseAngleSet, kelRipForward).size() > 0;
+  Services.InsertText(GreaterFollows ? Row.substr(0, Row.size() - 1) : Row, false);
+  if (GreaterFollows) Pos->MoveRelative(0, 1);
+  View.Paint();
+}
+
 void TMLKibitzManager::DoneAttributeName(IKelEditView& View, IKelCodeInsightServices& Services,
                                          IKelCompletionListView& List, char Key) {
   if (ExecuteCurrentTagEditor()) return;
   const auto Tag = GetCurrentTag();
   if (!Tag) return;
+  DeleteWordAfter(View);
   const std::string Filter = Tag->GetFilter();
   const std::string Before = CharBefore(View, static_cast<int32_t>(Filter.size()));
   const bool NeedSpace = !Before.empty() && !IsBlank(Before[0]);
   const auto Attr = Tag->GetAttribute(List.GetSelectedIndex());
-  bool WithValue = Attr && Attr->GetCount() > 0;
+  // Every attribute takes a value but an HTML flag.
+  bool WithValue = Attr && !(IsFlag(*Attr, Tag->GetName()) && !Parser().FIsXML);
 
   const auto Pos = View.GetPosition();
   const auto Block = View.GetBlock();
@@ -610,38 +697,45 @@ void TMLKibitzManager::DoneAttributeName(IKelEditView& View, IKelCodeInsightServ
   const std::string R = Block->GetText();
   Block->Restore();
   Pos->Restore();
-  // An attribute that already has a value keeps it: "= \"x\"" after the
-  // caret, or after the rest of the name being replaced.
-  if (WithValue) {
-    size_t I = 0;
-    while (I < R.size() && InSet(TokenSet, R[I])) ++I;
-    while (I < R.size() && IsBlank(R[I])) ++I;
-    if (I < R.size() && R[I] == '=') WithValue = false;
-  }
+  // An attribute that already has a value keeps it: "= \"x\"" after the caret.
+  size_t I = 0;
+  while (I < R.size() && IsBlank(R[I])) ++I;
+  if (I < R.size() && R[I] == '=') WithValue = false;
+
   std::string N = List.GetSelectedString();
-  if (WithValue) {
-    if (FInsertQuotes)
-      N += "=\"\"";
-    else if (IsBlank(Key))
-      N += "=";
+  bool InQuotes = false;
+  if (Key == '>') {
+    N += ">";
+    WithValue = false;
+  } else if (Key == '"' || Key == '\'') {
+    N += std::string("=") + Key + Key;
+    InQuotes = WithValue = true;
+  } else if (Key == '=' || WithValue) {
+    N += FInsertQuotes ? "=\"\"" : "=";
+    InQuotes = FInsertQuotes;
+    WithValue = true;
   }
   if (NeedSpace && !IsBlank(Key)) N = " " + N;
   Services.InsertText(N, true);
-  if (WithValue && FInsertQuotes) Pos->MoveRelative(0, -1);
+  if (InQuotes) Pos->MoveRelative(0, -1);
+  FNoBlank = WithValue;
+  if (Key == '>') InsertClosingTag(View, Services);
+  // The value list opens where the caret waits for a listed value.
+  if (WithValue && Attr && Attr->GetCount() > 0 && !IsBlank(Key)) SendInvokeCommand(View);
   View.Paint();
 }
 
 void TMLKibitzManager::DoneElement(IKelEditView& View, IKelCodeInsightServices& Services,
                                    IKelCompletionListView& List, char Key) {
   const int32_t Index = List.GetSelectedIndex();
-  if (supports<IKelMLClosingTag>(SM().GetMLTag(Index))) {
-    Services.InsertText(List.GetSelectedString(), false);
-    return;
-  }
-  if (ExecuteTagEditor(Index)) return;
   std::string S = View.GetPosition()->RipText(TagTextSet, kelRipBackward);
   const size_t Lt = S.rfind('<');
   S = Lt == std::string::npos ? std::string() : S.substr(Lt);
+  if (supports<IKelMLClosingTag>(SM().GetMLTag(Index))) {
+    DoneClosingTag(View, Services, List.GetSelectedString());
+    return;
+  }
+  if (ExecuteTagEditor(Index)) return;
   const bool Closing = S.size() >= 2 && S[1] == '/';
   const int32_t PCount = static_cast<int32_t>(S.size()) - 1;
   const std::string Sel = List.GetSelectedString();
@@ -662,14 +756,25 @@ void TMLKibitzManager::DoneElement(IKelEditView& View, IKelCodeInsightServices& 
     }
     Tag->SetShowAttributes(false);
   }
+  // The name typed, and in a tag name the rest of the word, give way.
+  if (!S.empty()) DeleteWordAfter(View);
   if (PCount > 0) {
     View.GetPosition()->BackspaceDelete(PCount);
   } else if (const std::string F = GetFilter(); !F.empty()) {
     View.GetPosition()->BackspaceDelete(static_cast<int32_t>(F.size()));
   }
-  if (Key == '/') N += " />";
+  std::string After;
+  if (Key == '/') {
+    N += " />";
+  } else if (Key == '>' && !Closing) {
+    // The element closes at once where it can have no content.
+    const bool Childless = Tag->GetEmpty();
+    N += Childless && Parser().FIsXML ? " />" : ">";
+    if (!Childless) After = "</" + Tag->GetName() + ">";
+  }
   if (Closing) N = "/" + N;
-  Services.InsertText(N, false);
+  Services.InsertText(N + After, false);
+  if (!After.empty()) View.GetPosition()->MoveRelative(0, -static_cast<int32_t>(After.size()));
   View.Paint();
 }
 

@@ -104,12 +104,13 @@ class TMLKibitzManager
   TKelPtr<IKelMLTag> GetTagFromHashList(const std::string& Name) override;
   TTagCase GetTagCase() override;
   bool ReplaceAttributeValue(const std::string& AttrName, const std::u16string& NewValue,
-                             const std::u16string& OldValue, int32_t AttrStart, int32_t AttrEnd, int32_t TagEnd,
-                             int32_t ValueStart, IKelEditView* View, char Quote, char QuoteEnd,
-                             TParserContextSet Contexts, bool AdjustForTyping, bool MoveCaret) override;
+                             const std::u16string& OldValue, int32_t AttrStart, int32_t AttrEnd,
+                             int32_t TagEnd, int32_t ValueStart, IKelEditView* View, char Quote,
+                             char QuoteEnd, TParserContextSet Contexts, bool AdjustForTyping,
+                             bool MoveCaret) override;
   bool InvokeAttributeEditor(const std::string& AttrName, IKelEditView* View, int32_t Index,
-                             const std::string& TagName, const std::u16string& OldValue, char Quote, char QuoteEnd,
-                             int32_t TagEnd, TParserContextSet Contexts, bool AdjustForTyping,
+                             const std::string& TagName, const std::u16string& OldValue, char Quote,
+                             char QuoteEnd, int32_t TagEnd, TParserContextSet Contexts, bool AdjustForTyping,
                              bool MoveCaret) override;
   void SetTagCase(TTagCase Value) override;
   TKelPtr<IKelMLTag> GetRootTag() override { return FRootTag; }
@@ -146,7 +147,7 @@ class TMLKibitzManager
                  bool& DefaultDraw) override;
 
   // For hosts and tests: what the last invocation left.
-  // "entity", "value", "attribute" or "element": which list is shown.
+  // "entity", "value", "attribute", "element" or "closing": which list is shown.
   const char* ContextName();
   bool GetEntityMode() const { return FEntityMode; }
   bool GetAutoCompletions() const { return FAutoCompletions; }
@@ -155,7 +156,7 @@ class TMLKibitzManager
   const std::string& GetToken() const { return FToken; }
 
  private:
-  enum class TContext { Entity, Value, Attribute, Content };
+  enum class TContext { Entity, Value, Attribute, Content, Closing };
   TContext Context();
   TMLParser& Parser();
   std::string GetFilter();
@@ -169,8 +170,11 @@ class TMLKibitzManager
                          char Key);
   void DoneElement(IKelEditView& View, IKelCodeInsightServices& Services, IKelCompletionListView& List,
                    char Key);
-  void DrawText(TKelCanvas& Canvas, TKelRect& Rect, const std::u16string& Text, int Style, bool DrawingHintText,
-                bool DoOutput);
+  // Writes the closing row's tag over what was typed of it.
+  void DoneClosingTag(IKelEditView& View, IKelCodeInsightServices& Services, const std::string& Row);
+  TKelPtr<IKelMLTag> ClosingRow(int32_t Index);
+  void DrawText(TKelCanvas& Canvas, TKelRect& Rect, const std::u16string& Text, int Style,
+                bool DrawingHintText, bool DoOutput);
 
   bool FEnabled = true;
   char FCloseKey = 0;
@@ -182,6 +186,11 @@ class TMLKibitzManager
   TKelPtr<IKelMLTag> FRootTag;
   std::string FToken;
   bool FForceReplace = false;
+  // After "</": indexes into the closing tags, and the name typed so far.
+  std::vector<int32_t> FClosingRows;
+  std::string FClosingFilter;
+  // The accepted entry left the caret where a value goes: no blank follows.
+  bool FNoBlank = false;
   // The view of the last parse; only compared, never used.
   const IKelEditView* FParsedView = nullptr;
 };

@@ -628,10 +628,22 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   }
 
   if (FSymbolManager) {
-    for (const auto& E : FOpenTags) {
+    // The closing tags due at the caret: its ancestors that the rest of the
+    // document never closes, innermost first, each name once.
+    std::vector<std::string> Due;
+    for (const auto& E : FOpenTags)
+      if (E->Tag) Due.push_back(E->Name);
+    std::vector<std::string> Offered;
+    for (const auto& E : FTagStack) {
       // An EMPTY element never has an end tag, whatever the schema says of it.
-      if (!E->Tag || E->Tag->GetEmpty()) continue;
-      if (FCaretPos.Line < E->Line) continue;
+      if (!E->Tag || E->Tag->GetEmpty() || FCaretPos.Line < E->Line) continue;
+      const auto Open =
+          std::find_if(Due.begin(), Due.end(), [&](const auto& N) { return SameText(N, E->Name); });
+      if (Open == Due.end()) continue;
+      Due.erase(Open);
+      if (std::any_of(Offered.begin(), Offered.end(), [&](const auto& N) { return SameText(N, E->Name); }))
+        continue;
+      Offered.push_back(E->Name);
       const auto Closing = MakeKel<TClosingTag>("</" + E->Tag->GetName() + ">", FSymbolManager, -1);
       Closing->SetLineNumber(E->Line);
       FSymbolManager->AddClosedTag(Closing.get());

@@ -222,8 +222,8 @@ int32_t TMLSymbolManager::InsertCustomElements(TMLTagList& List, IKelMLTag& Tag)
   if (!Parser || Parser->FCaretInTagName || Parser->FState != TMLParserState::mlpsNone) return 0;
   const auto At =
       static_cast<size_t>(std::clamp<int32_t>(Tag.GetStartIndex(), 0, static_cast<int32_t>(List.size())));
-  // Each goes in at the same index, so they end up in reverse order.
-  for (const auto& Closing : ClosedTags) List.insert(List.begin() + static_cast<std::ptrdiff_t>(At), Closing);
+  // Innermost first, so that the default pick closes the innermost element.
+  List.insert(List.begin() + static_cast<std::ptrdiff_t>(At), ClosedTags.begin(), ClosedTags.end());
   return GetClosedTagsCount();
 }
 

@@ -329,7 +329,7 @@ TEST(CliComplete, AcceptingPrintsTheEditsAndTheCaret) {
   EXPECT_EQ(J["accepted"], "href");
   EXPECT_EQ(J["edits"], json::parse(R"([{"start":[6,22],"end":[6,22],"newText":"href=\"\""}])"));
   EXPECT_EQ(J["caret"], json::parse("[6,28]"));
-  EXPECT_EQ(Complete({Typing, "6:22", "--accept", "href", "--no-quotes"})["edits"][0]["newText"], "href");
+  EXPECT_EQ(Complete({Typing, "6:22", "--accept", "href", "--no-quotes"})["edits"][0]["newText"], "href=");
   EXPECT_EQ(Complete({Typing, "7:7", "--type", ">"})["edits"][0]["newText"], "></table>");
   J = Complete({Page, "23:56", "--accept", "tbody", "--key", "space"});
   EXPECT_EQ(J["edits"][0]["newText"], "<tbody ");

@@ -22,7 +22,8 @@ class Bundled : public test::TCompletionTest {
   }
   void ExpectClean() {
     for (const auto& M : Test.Host().Messages())
-      EXPECT_TRUE(M.Prefix != "Failure" && M.Prefix != "Error") << M.Prefix << ": " << M.FileName << ": " << M.Text;
+      EXPECT_TRUE(M.Prefix != "Failure" && M.Prefix != "Error")
+          << M.Prefix << ": " << M.FileName << ": " << M.Text;
   }
 };
 
@@ -35,32 +36,80 @@ struct TFactCase {
 };
 
 const std::string Xsl =
-    "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
-const std::string Wml = "<?xml version=\"1.0\"?>\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.2//EN\" "
-                        "\"http://www.wapforum.org/DTD/wml12.dtd\">\n";
-const std::string Aspx = "<%@ Page Language=\"C#\" %>\n<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n";
+    "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" "
+    "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
+const std::string Wml =
+    "<?xml version=\"1.0\"?>\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.2//EN\" "
+    "\"http://www.wapforum.org/DTD/wml12.dtd\">\n";
+const std::string Aspx =
+    "<%@ Page Language=\"C#\" %>\n<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n";
 
 TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
   Manager->SetTagCase(TTagCase::tcNormal);
   const TFactCase Cases[] = {
-      {"xsl:template children", Xsl + "<xsl:template match=\"/\">|", "t.xsl",
-       {"xsl:apply-templates", "xsl:value-of", "xsl:for-each", "xsl:param", "TABLE", "P"}, {"xsl:template", "xsl:when"}},
-      {"xsl:stylesheet children", Xsl + "|", "t.xslt", {"xsl:template", "xsl:output", "xsl:key", "xsl:function"}, {"TABLE"}},
-      {"xsl:sort order", Xsl + "<xsl:template><xsl:for-each select=\"x\"><xsl:sort order=|", "t.xsl",
-       {"ascending", "descending"}, {}},
+      {"xsl:template children",
+       Xsl + "<xsl:template match=\"/\">|",
+       "t.xsl",
+       {"xsl:apply-templates", "xsl:value-of", "xsl:for-each", "xsl:param", "TABLE", "P"},
+       {"xsl:template", "xsl:when"}},
+      {"xsl:stylesheet children",
+       Xsl + "|",
+       "t.xslt",
+       {"xsl:template", "xsl:output", "xsl:key", "xsl:function"},
+       {"TABLE"}},
+      {"xsl:sort order",
+       Xsl + "<xsl:template><xsl:for-each select=\"x\"><xsl:sort order=|",
+       "t.xsl",
+       {"ascending", "descending"},
+       {}},
       {"xsl:output method", Xsl + "<xsl:output method=|", "t.xsl", {"xml", "html", "text"}, {}},
-      {"xsl:choose children", Xsl + "<xsl:template><xsl:choose>|", "t.xsl", {"xsl:when", "xsl:otherwise"}, {"xsl:if"}},
+      {"xsl:choose children",
+       Xsl + "<xsl:template><xsl:choose>|",
+       "t.xsl",
+       {"xsl:when", "xsl:otherwise"},
+       {"xsl:if"}},
       {"wml card", Wml + "<wml>|", "deck.wml", {"card", "head", "template"}, {"p"}},
       {"wml go method", Wml + "<wml><card><p><anchor><go method=|", "deck.wml", {"get", "post"}, {}},
-      {"wml onevent type", Wml + "<wml><card><onevent type=|", "deck.wml", {"onenterforward", "ontimer", "onpick"}, {}},
-      {"resx data attributes", "<root>\n<data |", "Strings.resx", {"name", "type", "mimetype", "xml:space"}, {"alias"}},
-      {"resx mime types", "<root>\n<data mimetype=|", "Strings.resx",
-       {"application/x-microsoft.net.object.binary.base64"}, {}},
-      {"page directive", Aspx.substr(0, 9) + "|", "default.aspx", {"AutoEventWireup", "CodeFile", "Inherits", "MasterPageFile"}, {}},
-      {"output cache location", "<%@ OutputCache Location=|", "default.aspx", {"Any", "Client", "ServerAndClient"}, {}},
-      {"server controls in body", Aspx + "<HTML><BODY><FORM>|", "default.aspx", {"asp:Button", "asp:TextBox", "asp:GridView"}, {}},
-      {"button events", Aspx + "<HTML><BODY><FORM><asp:Button |", "default.aspx", {"OnClick", "runat", "BackColor"}, {"NavigateUrl"}},
-      {"list items", Aspx + "<HTML><BODY><FORM><asp:DropDownList runat=\"server\">|", "default.aspx", {"asp:ListItem"}, {}},
+      {"wml onevent type",
+       Wml + "<wml><card><onevent type=|",
+       "deck.wml",
+       {"onenterforward", "ontimer", "onpick"},
+       {}},
+      {"resx data attributes",
+       "<root>\n<data |",
+       "Strings.resx",
+       {"name", "type", "mimetype", "xml:space"},
+       {"alias"}},
+      {"resx mime types",
+       "<root>\n<data mimetype=|",
+       "Strings.resx",
+       {"application/x-microsoft.net.object.binary.base64"},
+       {}},
+      {"page directive",
+       Aspx.substr(0, 9) + "|",
+       "default.aspx",
+       {"AutoEventWireup", "CodeFile", "Inherits", "MasterPageFile"},
+       {}},
+      {"output cache location",
+       "<%@ OutputCache Location=|",
+       "default.aspx",
+       {"Any", "Client", "ServerAndClient"},
+       {}},
+      {"server controls in body",
+       Aspx + "<HTML><BODY><FORM>|",
+       "default.aspx",
+       {"asp:Button", "asp:TextBox", "asp:GridView"},
+       {}},
+      {"button events",
+       Aspx + "<HTML><BODY><FORM><asp:Button |",
+       "default.aspx",
+       {"OnClick", "runat", "BackColor"},
+       {"NavigateUrl"}},
+      {"list items",
+       Aspx + "<HTML><BODY><FORM><asp:DropDownList runat=\"server\">|",
+       "default.aspx",
+       {"asp:ListItem"},
+       {}},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);

@@ -46,17 +46,42 @@ struct TListCase {
 
 TEST_F(Markup, EachContextListsWhatTheSchemaAllows) {
   const TListCase Cases[] = {
-      {"table children", Strict + "<body><table>|", 0,
-       {"caption", "colgroup", "thead", "tfoot", "tbody", "tr", "</table>"}, {"div", "td"}, "Element  ",
+      {"table children",
+       Strict + "<body><table>|",
+       0,
+       {"caption", "colgroup", "thead", "tfoot", "tbody", "tr", "</table>"},
+       {"div", "td"},
+       "Element  ",
        "line 2"},
-      {"attributes of a", Strict + "<body><p><a |", 0, {"href", "name", "title"}, {"src"}, "Attribute  ", " "},
-      {"written attributes are hidden", Strict + "<body><p><a href=x |", 0, {"name"}, {"href"}, "Attribute  ",
+      {"attributes of a",
+       Strict + "<body><p><a |",
+       0,
+       {"href", "name", "title"},
+       {"src"},
+       "Attribute  ",
        " "},
-      {"values of input type", Strict + "<body><input type=|", 0, {"TEXT", "RADIO", "CHECKBOX"}, {"href"},
-       "Attribute Value  ", " BUTTON"},
+      {"written attributes are hidden",
+       Strict + "<body><p><a href=x |",
+       0,
+       {"name"},
+       {"href"},
+       "Attribute  ",
+       " "},
+      {"values of input type",
+       Strict + "<body><input type=|",
+       0,
+       {"TEXT", "RADIO", "CHECKBOX"},
+       {"href"},
+       "Attribute Value  ",
+       " BUTTON"},
       {"entities after &", Strict + "<body><p>|", '&', {"nbsp", "amp", "eacute"}, {"p"}, "", ""},
-      {"filtered while typing", Strict + "<body><table><t|", 0, {"tbody", "tfoot", "thead", "tr"},
-       {"caption", "col"}, "Element  ", ""},
+      {"filtered while typing",
+       Strict + "<body><table><t|",
+       0,
+       {"tbody", "tfoot", "thead", "tr"},
+       {"caption", "col"},
+       "Element  ",
+       ""},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -93,42 +118,77 @@ TEST_F(Markup, AcceptingWritesTheCandidateAndWhatGoesWithIt) {
   const std::string S = Strict;
   const std::string X = XHtml;
   const TAcceptCase Cases[] = {
-      {"attribute with quotes", {S + "<body><p><a |", "page.html", 0, "", "href"}, true, S + "<body><p><a href=\"|\""},
-      {"attribute without quotes", {S + "<body><p><a |", "page.html", 0, "", "href"}, false,
-       S + "<body><p><a href|"},
-      {"attribute closed with a blank", {S + "<body><p><a |", "page.html", 0, "", "href", ' '}, false,
-       S + "<body><p><a href= |"},
+      {"attribute with quotes",
+       {S + "<body><p><a |", "page.html", 0, "", "href"},
+       true,
+       S + "<body><p><a href=\"|\""},
+      {"attribute without quotes",
+       {S + "<body><p><a |", "page.html", 0, "", "href"},
+       false,
+       S + "<body><p><a href=|"},
+      {"attribute closed with a blank",
+       {S + "<body><p><a |", "page.html", 0, "", "href", ' '},
+       false,
+       S + "<body><p><a href=|"},
       {"value already written after the caret",
-       {S + "<body><p><a |= \"x\">", "page.html", 0, "", "href"}, true, S + "<body><p><a href|= \"x\">"},
-      {"name without a blank before it", {S + "<body><p><a href=\"x\"|", "page.html", 0, "", "name"}, true,
-       S + "<body><p><a href=\"x\" name|"},
-      {"value over the filter typed after the list opened", {S + "<body><td align=|", "page.html", 0, "le", ""},
-       false, S + "<body><td align=\"left\"|"},
-      {"unterminated value", {S + "<body><td align=\"le|", "page.html", 0, "", ""}, true,
+       {S + "<body><p><a |= \"x\">", "page.html", 0, "", "href"},
+       true,
+       S + "<body><p><a href|= \"x\">"},
+      {"name without a blank before it",
+       {S + "<body><p><a href=\"x\"|", "page.html", 0, "", "name"},
+       true,
+       S + "<body><p><a href=\"x\" name=\"|\""},
+      {"value over the filter typed after the list opened",
+       {S + "<body><td align=|", "page.html", 0, "le", ""},
+       false,
        S + "<body><td align=\"left\"|"},
-      {"value typed after = is quoted when written", {S + "<body><td align=le|", "page.html", 0, "", ""}, true,
+      {"unterminated value",
+       {S + "<body><td align=\"le|", "page.html", 0, "", ""},
+       true,
        S + "<body><td align=\"left\"|"},
-      {"attribute prefix replaced", {S + "<body><p><a hr|", "page.html", 0, "", "href"}, true,
+      {"value typed after = is quoted when written",
+       {S + "<body><td align=le|", "page.html", 0, "", ""},
+       true,
+       S + "<body><td align=\"left\"|"},
+      {"attribute prefix replaced",
+       {S + "<body><p><a hr|", "page.html", 0, "", "href"},
+       true,
        S + "<body><p><a href=\"|\""},
       {"element after <", {S + "<body><|", "page.html", 0, "", "table"}, true, S + "<body><table|"},
-      {"element with the filter typed", {S + "<body><table><|", "page.html", 0, "tb", ""}, true,
+      {"element with the filter typed",
+       {S + "<body><table><|", "page.html", 0, "tb", ""},
+       true,
        S + "<body><table><tbody|"},
-      {"element without <", {S + "<body><table>|", "page.html", 0, "", "tbody"}, true,
+      {"element without <",
+       {S + "<body><table>|", "page.html", 0, "", "tbody"},
+       true,
        S + "<body><table><tbody|"},
-      {"element closed with >", {S + "<body>|", "page.html", '<', "ta", "table", '>'}, true,
-       S + "<body><table>|"},
-      {"required attributes come with the element", {S + "<body><p>|", "page.html", 0, "", "img"}, true,
+      {"element closed with >",
+       {S + "<body>|", "page.html", '<', "ta", "table", '>'},
+       true,
+       S + "<body><table>|</table>"},
+      {"required attributes come with the element",
+       {S + "<body><p>|", "page.html", 0, "", "img"},
+       true,
        S + "<body><p><img alt=\"\" src=\"\"|"},
       {"closing tag row", {S + "<body><p>|", "page.html", 0, "", "</p>"}, true, S + "<body><p></p>|"},
       {"entity", {S + "<body><p>|", "page.html", '&', "nb"}, true, S + "<body><p>&nbsp;|"},
       {"entity before a ;", {S + "<body><p>&nb|;"}, true, S + "<body><p>&nbsp|;"},
-      {"value", {S + "<body><input type=|", "page.html", 0, "", "RADIO"}, true,
+      {"value",
+       {S + "<body><input type=|", "page.html", 0, "", "RADIO"},
+       true,
        S + "<body><input type=\"RADIO\"|"},
-      {"value after typed =", {S + "<body><td align|", "page.html", '=', "", "left"}, true,
+      {"value after typed =",
+       {S + "<body><td align|", "page.html", '=', "", "left"},
+       true,
        S + "<body><td align=\"left\"|"},
-      {"value replacing a quoted prefix", {S + "<body><input type=\"te|\">", "page.html", 0, "", ""}, true,
+      {"value replacing a quoted prefix",
+       {S + "<body><input type=\"te|\">", "page.html", 0, "", ""},
+       true,
        S + "<body><input type=\"TEXT\"|>"},
-      {"childless XML element closed with /", {X + "<html>|", "page.html", 0, "", "body", '/'}, true,
+      {"childless XML element closed with /",
+       {X + "<html>|", "page.html", 0, "", "body", '/'},
+       true,
        X + "<html><body />|"},
       {"escape cancels", {S + "<body><table>|", "page.html", 0, "tb", "", 27}, true, S + "<body><table>tb|"},
   };
@@ -158,14 +218,15 @@ TEST_F(Markup, TypingATriggerMakesTheSmallEdits) {
       {"= without listed values", S + "<body><p title|", '=', false, S + "<body><p title=|"},
       {"> after a start tag", S + "<body><table|", '>', false, S + "<body><table>|</table>"},
       {"> after an EMPTY element", S + "<body><p><br|", '>', false, S + "<body><p><br>|"},
-      {"> after an attribute", S + "<body><table border=1|", '>', false, S + "<body><table border=1>|</table>"},
+      {"> after an attribute", S + "<body><table border=1|", '>', false,
+       S + "<body><table border=1>|</table>"},
       {"> after text", S + "<body><p>a|", '>', false, S + "<body><p>a>|"},
       {"> after a closing tag", S + "<body><p>x</p|", '>', false, S + "<body><p>x</p>|"},
       {"> in XML closes the childless element", X + "<html><body><p><br|", '>', false,
        X + "<html><body><p><br />|"},
       {"> in XML after a blank", X + "<html><body><p><br |", '>', false, X + "<html><body><p><br />|"},
-      {"> in XHTML without an XML declaration", X.substr(X.find('\n') + 1) + "<html><body><p><br|", '>', false,
-       X.substr(X.find('\n') + 1) + "<html><body><p><br />|"},
+      {"> in XHTML without an XML declaration", X.substr(X.find('\n') + 1) + "<html><body><p><br|", '>',
+       false, X.substr(X.find('\n') + 1) + "<html><body><p><br />|"},
       {"< in a script", S + "<body><script>if (a |", '<', false, S + "<body><script>if (a <|"},
       {"< in a comment", S + "<body><!-- |", '<', false, S + "<body><!-- <|"},
   };
@@ -206,12 +267,12 @@ struct TFileCase {
 TEST_F(Markup, HandlesFilesByExtensionAndThroughTheOptions) {
   Options("[Internet\\File Options\\HTML]\nExtensions=htm;shtml;php\n");
   const TFileCase Cases[] = {
-      {"page.Html", true, TKibitzMode::kmHTML, false},   {"a/b.xslt", true, TKibitzMode::kmXSL, false},
-      {"x.XSL", true, TKibitzMode::kmXSL, false},        {"deck.Wml", true, TKibitzMode::kmWML, false},
-      {"r.resx", true, TKibitzMode::kmResX, false},      {"c.ascx", true, TKibitzMode::kmHTML, true},
-      {"p.aspx", true, TKibitzMode::kmHTML, true},       {"INDEX.PHP", true, TKibitzMode::kmHTML, false},
-      {"s.shtml", true, TKibitzMode::kmHTML, false},     {"style.css", false, TKibitzMode::kmHTML, false},
-      {"noext", false, TKibitzMode::kmHTML, false},      {"dir.php/file", false, TKibitzMode::kmHTML, false},
+      {"page.Html", true, TKibitzMode::kmHTML, false}, {"a/b.xslt", true, TKibitzMode::kmXSL, false},
+      {"x.XSL", true, TKibitzMode::kmXSL, false},      {"deck.Wml", true, TKibitzMode::kmWML, false},
+      {"r.resx", true, TKibitzMode::kmResX, false},    {"c.ascx", true, TKibitzMode::kmHTML, true},
+      {"p.aspx", true, TKibitzMode::kmHTML, true},     {"INDEX.PHP", true, TKibitzMode::kmHTML, false},
+      {"s.shtml", true, TKibitzMode::kmHTML, false},   {"style.css", false, TKibitzMode::kmHTML, false},
+      {"noext", false, TKibitzMode::kmHTML, false},    {"dir.php/file", false, TKibitzMode::kmHTML, false},
   };
   for (const auto& C : Cases) {
     MLSymbolManager().SetKibitzMode(TKibitzMode::kmHTML);
@@ -295,8 +356,9 @@ TEST_F(Markup, KeysWhileTheListIsOpen) {
       {"= accepts", S + "<body><|", '=', true, true, '='},
       {"quote among attributes", S + "<body><p |", '"', true, true, '"'},
       {"quote among elements", S + "<body><|", '"', false, false, 0},
-      {"/ with one tag to close", S + "<body>|", '/', true, true, '/'},
-      {"/ with two tags to close", S + "<body><p>|", '/', false, false, 0},
+      {"/ ends the element list", S + "<body>|", '/', true, true, '/'},
+      {"/ after <", S + "<body><p><|", '/', true, true, '/'},
+      {"/ among values", S + "<body><td align=|", '/', false, false, 0},
   };
   auto* M = static_cast<TMLKibitzManager*>(Manager.get());
   for (const auto& C : Cases) {
@@ -339,8 +401,9 @@ TEST_F(Markup, ClosingTagRowsAreBrowsableWithControl) {
   ASSERT_TRUE(Run({Strict + "<body>\n<p>|", "page.html", 0, "", "", 0}));
   const auto Items = Cycle.Items();
   ASSERT_GE(Items.size(), 2u);
-  EXPECT_EQ(Items[0].Text, "</body>");
-  EXPECT_EQ(Items[1].Type, "line 3");
+  EXPECT_EQ(Items[0].Text, "</p>");  // innermost first
+  EXPECT_EQ(Items[0].Type, "line 3");
+  EXPECT_EQ(Items[1].Text, "</body>");
   EXPECT_TRUE(Items[0].Abstract);
   EXPECT_FALSE(Manager->IsViewerBrowsable(1));
   Test.Dialogs().ControlDown = true;
@@ -348,7 +411,7 @@ TEST_F(Markup, ClosingTagRowsAreBrowsableWithControl) {
   EXPECT_FALSE(Manager->IsViewerBrowsable(2)) << "not a closing tag";
   std::string File;
   int32_t Line = 0;
-  EXPECT_TRUE(Manager->GotoDefinition(File, Line, 1));
+  EXPECT_TRUE(Manager->GotoDefinition(File, Line, 0));
   EXPECT_EQ(File, "page.html");
   EXPECT_EQ(Line, 3);
   EXPECT_FALSE(Manager->GotoDefinition(File, Line, -1));
@@ -367,7 +430,8 @@ struct TEditorCase {
 
 TEST_F(Markup, ValueEditorsAnswerThroughTheHostsDialogs) {
   const TEditorCase Cases[] = {
-      {"url", Strict + "<body><p><a href=|", true, "img/logo.png", Strict + "<body><p><a href=\"img/logo.png\"|"},
+      {"url", Strict + "<body><p><a href=|", true, "img/logo.png",
+       Strict + "<body><p><a href=\"img/logo.png\"|"},
       {"url cancelled", Strict + "<body><p><a href=|", false, "", Strict + "<body><p><a href=\"|\""},
       {"url replacing a value", Strict + "<body><p><a href=\"old.html|\">", true, "new.html",
        Strict + "<body><p><a href=\"new.html\"|>"},

@@ -140,7 +140,7 @@ TEST(Editors, AttributeEditorsBelongToTheAttributeOfOneTag) {
   EXPECT_FALSE(E);
 }
 
-TEST(ClosingTags, OfferedAtTheStartOfTheFilteredRangeInReverseOrder) {
+TEST(ClosingTags, OfferedAtTheStartOfTheFilteredRangeInnermostFirst) {
   TMLSymbolManager M;
   auto Tr = MakeKel<THTMLTag>("tr", &M, 1);
   for (const char* N : {"td", "th"}) Tr->AddTag(MakeKel<THTMLTag>(N, &M, 2).get());
@@ -149,14 +149,14 @@ TEST(ClosingTags, OfferedAtTheStartOfTheFilteredRangeInReverseOrder) {
   M.AddClosedTag(MakeKel<TClosingTag>("/table", &M, -1).get());
 
   Tr->SetFilter("");
-  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"/table", "/tr", "td", "th"}));
+  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"/tr", "/table", "td", "th"}));
   EXPECT_EQ(Tr->GetPureTagCount(), 2);
   Tr->SetFilter("th");
-  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"/table", "/tr", "th"}));
+  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"/tr", "/table", "th"}));
   EXPECT_EQ(Tr->GetPureTagCount(), 1);
   // No child matches: the closing tags alone stay visible.
   Tr->SetFilter("x");
-  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"/table", "/tr"}));
+  EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"/tr", "/table"}));
   EXPECT_EQ(Tr->GetPureTagCount(), 0);
 
   // In a tag name no closing tag is offered, and none stays from before.

@@ -1,0 +1,143 @@
+// Keys with the list open do what editors do: a key that ends a name
+// accepts the selected entry and then applies itself. Each case is the whole
+// resulting document with its caret.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/completion/CompletionTestSupport.h"
+
+namespace kel {
+namespace {
+
+using test::TRun;
+
+const std::string S = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
+const std::string X =
+    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n";
+
+class MarkupKeys : public test::TCompletionTest {};
+
+struct TKeyCase {
+  const char* Name;
+  TRun R;
+  bool Quotes;
+  std::string Expected;
+};
+
+TEST_F(MarkupKeys, KeysAcceptAndApplyThemselves) {
+  const TKeyCase Cases[] = {
+      {"= after an attribute name",
+       {S + "<body><p><a hr|", "page.html", 0, "", "href", '='},
+       true,
+       S + "<body><p><a href=\"|\""},
+      {"= without quote insertion",
+       {S + "<body><p><a hr|", "page.html", 0, "", "href", '='},
+       false,
+       S + "<body><p><a href=|"},
+      {"\" after an attribute name",
+       {S + "<body><p><a hr|", "page.html", 0, "", "href", '"'},
+       true,
+       S + "<body><p><a href=\"|\""},
+      {"> after an attribute name",
+       {S + "<body><p><a hr|", "page.html", 0, "", "href", '>'},
+       true,
+       S + "<body><p><a href>|</a>"},
+      {"> after an element name",
+       {S + "<body><di|", "page.html", 0, "", "div", '>'},
+       true,
+       S + "<body><div>|</div>"},
+      {"> after an element from content",
+       {S + "<body>|", "page.html", 0, "", "div", '>'},
+       true,
+       S + "<body><div>|</div>"},
+      {"> after an EMPTY element",
+       {S + "<body><p><b|", "page.html", 0, "", "br", '>'},
+       true,
+       S + "<body><p><br>|"},
+      {"> after a childless XML element",
+       {X + "<html><body><p><b|", "page.html", 0, "", "br", '>'},
+       true,
+       X + "<html><body><p><br />|"},
+      {"tab never types inside the quotes",
+       {S + "<body><p><a hr|", "page.html", 0, "", "href", '\t'},
+       true,
+       S + "<body><p><a href=\"|\""},
+      {"space never types inside the quotes",
+       {S + "<body><p><a hr|", "page.html", 0, "", "href", ' '},
+       true,
+       S + "<body><p><a href=\"|\""},
+      {"space without quote insertion",
+       {S + "<body><p><a hr|", "page.html", 0, "", "href", ' '},
+       false,
+       S + "<body><p><a href=|"},
+      {"space after a flag attribute",
+       {S + "<body><form><input dis|", "page.html", 0, "", "disabled", ' '},
+       true,
+       S + "<body><form><input disabled |"},
+      {"element inside a word",
+       {S + "<body><ta|ble>", "page.html", 0, "", "table"},
+       true,
+       S + "<body><table|>"},
+      {"attribute inside a word",
+       {S + "<body><p><a hr|ef=\"x\">", "page.html", 0, "", "hreflang"},
+       true,
+       S + "<body><p><a hreflang|=\"x\">"},
+      {"closing tag after </",
+       {S + "<body><div><p>x</|", "page.html", 0, "", "</p>"},
+       true,
+       S + "<body><div><p>x</p>|"},
+      {"closing tag after </ and a prefix",
+       {S + "<body><div><p>x</d|", "page.html", 0, "", "</div>"},
+       true,
+       S + "<body><div><p>x</div>|"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Manager->SetInsertQuotes(C.Quotes);
+    ASSERT_TRUE(Run(C.R));
+    EXPECT_FALSE(Cycle.IsOpen());
+    EXPECT_EQ(Result(), C.Expected);
+  }
+}
+
+TEST_F(MarkupKeys, SlashAfterLessThanListsTheClosingTagsInnermostFirst) {
+  ASSERT_TRUE(Run({S + "<body><div><p>x<|", "page.html", '/', "", "", 0}));
+  const auto T = Texts();
+  ASSERT_GE(T.size(), 2u);
+  EXPECT_EQ(T[0], "</p>");
+  EXPECT_EQ(T[1], "</div>");
+  EXPECT_EQ(std::count(T.begin(), T.end(), "</p>"), 1);
+  EXPECT_EQ(Cycle.Selected(), 0);
+  Cycle.Key('\r');
+  EXPECT_EQ(Result(), S + "<body><div><p>x</p>|");
+}
+
+TEST_F(MarkupKeys, ClosingRowsComeInnermostFirstEachOnce) {
+  const struct {
+    const char* Name;
+    std::string Marked;
+    std::vector<std::string> First;  // the list's first rows, in order
+    std::string Absent;
+  } Cases[] = {
+      {"nested", S + "<body><div><p>x|", {"</p>", "</div>", "</body>"}, "</html>"},
+      {"two unclosed items", S + "<body><ul><li>a<li>b\n|", {"</li>", "</ul>", "</body>"}, "</p>"},
+      {"an element opened after the caret", S + "<body><div>|<p>x", {"</div>", "</body>"}, "</p>"},
+      {"an ancestor closed after the caret", S + "<body><div><p>|</p>", {"</div>", "</body>"}, "</p>"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    ASSERT_TRUE(Run({C.Marked, "page.html", 0, "", "", 0}));
+    const auto T = Texts();
+    ASSERT_GE(T.size(), C.First.size());
+    EXPECT_EQ(std::vector<std::string>(T.begin(), T.begin() + static_cast<std::ptrdiff_t>(C.First.size())),
+              C.First);
+    EXPECT_EQ(std::count(T.begin(), T.end(), C.First[0]), 1);
+    EXPECT_EQ(std::count(T.begin(), T.end(), C.Absent), 0);
+    EXPECT_EQ(Cycle.Selected(), 0) << "the innermost is the default pick";
+  }
+}
+
+}  // namespace
+}  // namespace kel
