@@ -488,7 +488,14 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
   if (!FRootTag && GetIsUserControl()) FRootTag = GetTagFromHashList("body");
   // After '&' the last parse still describes the caret, as long as it was a
   // parse of this view with its schema loaded.
+  const std::string SchemaBefore = SM().GetSchemaFile();
   if (FTriggerChar != '&' || FParsedView != View.get() || SM().GetSchemaFile().empty()) ParseView(*View);
+  // A user control's text is body content: when the parse loaded another
+  // schema, its own body is the root.
+  if (GetIsUserControl() && SM().GetSchemaFile() != SchemaBefore) {
+    FRootTag = GetTagFromHashList("body");
+    if (FRootTag) ParseView(*View);
+  }
   FCloseKey = 0;
   if (SM().GetSchemaFile().empty()) return false;
   TMLParser& P = Parser();

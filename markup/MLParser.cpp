@@ -577,6 +577,7 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   // XSL, WML, .resx, XHTML and SVG files are XML whatever their first line says.
   FIsXML = FSymbolManager && FSymbolManager->IsXMLDocument();
   FDocTypeIdentifier.clear();
+  FCaretAttrName.clear();
   FQuote = FQuoteEnd = 0;
   if (FSymbolManager) FSymbolManager->ClearClosedTags();
   FContexts.Reset();
@@ -941,7 +942,13 @@ void TMLParser::ParseMLDocument() {
       }
       if (IsBeforeCaretAt(AttrStartOffset - 1, false) && NameEndBeforeCaret && !IsClosing)
         FCurrentAttr = Attr;
+      // The name the caret is in, or at the end of, is being typed: it is
+      // offered again, not hidden as written.
+      if (IsBeforeCaretAt(AttrStartOffset, false) && !NameEndBeforeCaret) FCaretAttrName = AttrName;
+      const int32_t NameEndOffset = Offset(P);
       SkipWhiteSpace(P);
+      // "<input disabled |": the caret stands between attributes.
+      if (*P != '=' && IsBeforeCaretAt(NameEndOffset, false)) FCurrentAttr.reset();
       if (*P != '=') {
         // A Boolean attribute written without a value means true.
         if (Attr && Attr->GetCount() == 2) {
@@ -979,7 +986,10 @@ void TMLParser::ParseMLDocument() {
         // An unquoted value at the end of the text holds the caret there (a
         // chunk cut here resets it at the next character before the caret).
         const bool AtEnd = *P == '\0' && !IsQuoted;
-        if (IsBeforeCaretAt(Offset(P) - 1, false) && *P != '/' && *P != '<' && *P != '>' && !AtEnd) {
+        // After a closing quote the value is over, whatever follows it.
+        const bool Closed = IsQuoted && FQuoteEnd != 0;
+        if (IsBeforeCaretAt(Offset(P) - 1, false) &&
+            (Closed || (*P != '/' && *P != '<' && *P != '>' && !AtEnd))) {
           FCurrentAttr.reset();
           FValuePos.Col = kUnknownColumn;
         }

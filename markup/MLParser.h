@@ -153,6 +153,8 @@ class TMLParser {
   bool FInStyle = false;
   // The caret stands in a CDATA section: nothing may be written there.
   bool FInCDATA = false;
+  // The attribute name the caret stands in or at the end of.
+  std::string FCaretAttrName;
   std::string FDocTypeIdentifier;
   bool FInDocType = false;
   bool FInXSLTemplate = false;

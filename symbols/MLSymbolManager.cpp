@@ -344,7 +344,7 @@ void TMLSymbolManager::RemoveAlreadyExistingAttrs(IKelMLTag* Tag) {
   if (!Tag || !Parser) return;
   for (int32_t I = 0; I < Parser->GetCurrentTagAttrCount(); ++I) {
     const std::string Name = Parser->GetCurrentTagAttrName(I);
-    if (!Tag->FindAttribute(Name)) continue;
+    if (!Tag->FindAttribute(Name) || SameText(Name, Parser->FCaretAttrName)) continue;
     HiddenAttrs.push_back(Tag->RemoveAttribute(Name));
     HiddenAttrOwners.emplace_back(Tag);
   }

@@ -114,6 +114,46 @@ TEST_F(MarkupKeys, SlashAfterLessThanListsTheClosingTagsInnermostFirst) {
   EXPECT_EQ(Result(), S + "<body><div><p>x</p>|");
 }
 
+TEST_F(MarkupKeys, ExplicitRequestsListWhatTheCaretAllows) {
+  const struct {
+    const char* Name;
+    std::string Marked, File;
+    std::vector<std::string> Present, Absent;
+  } Cases[] = {
+      {"right after a value", S + "<body><p><a id=\"x\"|>", "page.html", {"href", "name"}, {"id"}},
+      {"after a flag and a blank",
+       S + "<body><form><input disabled |",
+       "page.html",
+       {"name", "value"},
+       {"true", "false", "disabled"}},
+      {"on the attribute name under the caret",
+       S + "<body><p><a href|",
+       "page.html",
+       {"href", "hreflang"},
+       {}},
+      {"inside the attribute name", S + "<body><p><a hr|ef=\"x\">", "page.html", {"href", "hreflang"}, {}},
+      {"after a server script",
+       "<%@ Page Language=\"C#\" %>\n" + S + "<body><p><% x %>|",
+       "page.aspx",
+       {"</p>", "a", "em"},
+       {}},
+      {"top level of a user control",
+       "<%@ Control Language=\"C#\" %>\n|",
+       "part.ascx",
+       {"p", "div", "table"},
+       {"html", "body"}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    ASSERT_TRUE(Run({C.Marked, C.File, 0, "", "", 0}));
+    const auto T = Texts();
+    std::string All;
+    for (const auto& E : T) All += E + " ";
+    for (const auto& P : C.Present) EXPECT_EQ(std::count(T.begin(), T.end(), P), 1) << P << " in " << All;
+    for (const auto& A : C.Absent) EXPECT_EQ(std::count(T.begin(), T.end(), A), 0) << A;
+  }
+}
+
 TEST_F(MarkupKeys, ClosingRowsComeInnermostFirstEachOnce) {
   const struct {
     const char* Name;
