@@ -22,8 +22,8 @@ run: build
 	@$(BUILD)/bin/mlinsight complete $(EXAMPLE) 23:56
 	@echo; echo '$$ mlinsight complete examples/typing.html 6:22 --accept href      # attributes of <a '
 	@$(BUILD)/bin/mlinsight complete examples/typing.html 6:22 --accept href | tail -4
-	@echo; echo '$$ mlinsight complete $(EXAMPLE) 41:22 --accept PASSWORD    # values of <input type='
-	@$(BUILD)/bin/mlinsight complete $(EXAMPLE) 41:22 --accept PASSWORD
+	@echo; echo '$$ mlinsight complete $(EXAMPLE) 41:22 --accept password    # values of <input type='
+	@$(BUILD)/bin/mlinsight complete $(EXAMPLE) 41:22 --accept password
 	@echo; echo "$$ mlinsight complete $(EXAMPLE) 24:16 --type '&' --filter md --accept mdash"
 	@$(BUILD)/bin/mlinsight complete $(EXAMPLE) 24:16 --type '&' --filter md --accept mdash
 	@echo; echo "$$ mlinsight complete examples/typing.html 7:7 --type '>'      # closing tag after >"

@@ -229,7 +229,11 @@ TKelPtr<IKelMLTag> TMLKibitzManager::GetTagFromHashList(const std::string& Name)
   return SM().GetTagFromHashList(Name);
 }
 TTagCase TMLKibitzManager::GetTagCase() { return SM().GetTagCase(); }
-void TMLKibitzManager::SetTagCase(TTagCase Value) { SM().SetTagCase(Value); }
+void TMLKibitzManager::SetTagCase(TTagCase Value) {
+  // A host that sets the case keeps it; the page no longer decides.
+  FTagCaseSet = true;
+  SM().SetTagCase(Value);
+}
 int32_t TMLKibitzManager::GetHiddenAttrCount() { return SM().GetHiddenAttrCount(); }
 TKelPtr<IKelMLTagAttribute> TMLKibitzManager::GetHiddenAttrs(int32_t Index) {
   return SM().GetHiddenAttrs(Index);
@@ -319,7 +323,7 @@ std::string TMLKibitzManager::GetSymbolTypeText(int32_t Index) {
     case TContext::Entity:
       return {};
     case TContext::Value:
-      return " " + Parser().FCurrentAttr->GetValue(Index);
+      return " " + CaseValue(Parser().FCurrentAttr->GetValue(Index));
     case TContext::Attribute:
       return " ";
     case TContext::Content:
@@ -475,8 +479,44 @@ void TMLKibitzManager::ReadAutoCompletions() {
   const auto Host = KelHostServices();
   if (Host && Registry.OpenKey(Host->GetBaseRegistryKey() + "\\Code Insight", true)) {
     FAutoCompletions = !SameText(Registry.ReadString("Auto Code Completions"), "False");
+    FTagCaseOption = Registry.ReadString("Tag Case");
     Registry.CloseKey();
   }
+}
+
+// Names and listed values follow the page: the case of its last tag, lower
+// case on a page without one, unless the options fix it.
+void TMLKibitzManager::ChooseTagCase() {
+  if (SameText(FTagCaseOption, "Lower")) {
+    SM().SetTagCase(TTagCase::tcLowerCase);
+  } else if (SameText(FTagCaseOption, "Upper")) {
+    SM().SetTagCase(TTagCase::tcUpperCase);
+  } else if (SameText(FTagCaseOption, "As Declared")) {
+    SM().SetTagCase(TTagCase::tcNormal);
+  } else if (!FTagCaseSet) {
+    const std::string& Name = Parser().FLastWrittenName;
+    const bool Upper = !Name.empty() && Name == UpperCase(Name) && Name != LowerCase(Name);
+    SM().SetTagCase(Upper ? TTagCase::tcUpperCase : TTagCase::tcLowerCase);
+  }
+}
+
+// A value listed by an HTML DTD (TEXT, POST) in the case of the names; XML
+// values and server controls' values are case-sensitive and stay as declared.
+std::string TMLKibitzManager::CaseValue(const std::string& Value) {
+  const auto Tag = GetCurrentTag();
+  if (SM().GetKibitzMode() != TKibitzMode::kmHTML || Parser().FIsXML || Value.ends_with("...") ||
+      !SameText(ExtractFileExt(SM().GetSchemaFile()), ".dtd") ||
+      (Tag && (Tag->GetName().find(':') != std::string::npos || Tag->GetName().starts_with("@"))))
+    return Value;
+  switch (SM().GetTagCase()) {
+    case TTagCase::tcLowerCase:
+      return LowerCase(Value);
+    case TTagCase::tcUpperCase:
+      return UpperCase(Value);
+    case TTagCase::tcNormal:
+      break;
+  }
+  return Value;
 }
 
 bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::string& Str) {
@@ -496,6 +536,7 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
     FRootTag = GetTagFromHashList("body");
     if (FRootTag) ParseView(*View);
   }
+  ChooseTagCase();
   FCloseKey = 0;
   if (SM().GetSchemaFile().empty()) return false;
   TMLParser& P = Parser();
@@ -594,10 +635,11 @@ void TMLKibitzManager::InsertClosingTag(IKelEditView& View, IKelCodeInsightServi
   // every end tag as required (XML).
   if (!Tag || Tag->GetEmpty() || !ClosesStartTag(View, Tag->GetName())) return;
   const std::string T = "</" + Tag->GetName() + ">";
-  for (int32_t I = SM().GetClosedTagsCount() - 1; I >= 0; --I) {
+  for (int32_t I = 0; I < SM().GetClosedTagsCount(); ++I) {
     const auto Closed = SM().GetCloseTags(I);
     if (!Closed || !SameText(Closed->GetName(), T)) continue;
-    Services.InsertText(T, false);
+    // The closing tag as the page spells the start tag.
+    Services.InsertText(Closed->GetName(), false);
     View.GetPosition()->MoveRelative(0, -static_cast<int32_t>(T.size()));
     SM().DeleteClosedTag(I);
     break;
@@ -814,6 +856,12 @@ bool TMLKibitzManager::ExecuteCurrentTagEditor() {
   return true;
 }
 
+std::string TMLKibitzManager::ListedValue(IKelMLTagAttribute& Attr, const std::string& Value) {
+  for (int32_t I = 0; I < Attr.GetCount(); ++I)
+    if (SameText(Attr.GetValue(I), Value)) return CaseValue(Value);
+  return Value;
+}
+
 bool TMLKibitzManager::InvokeAttributeEditor(const std::string& AttrName, IKelEditView* View, int32_t Index,
                                              const std::string& TagName, const std::u16string& OldValue,
                                              char Quote, char QuoteEnd, int32_t TagEnd,
@@ -827,8 +875,8 @@ bool TMLKibitzManager::InvokeAttributeEditor(const std::string& AttrName, IKelEd
   bool Result = false;
   try {
     if (Editor && Attr && Editor->Execute(Attr.get(), Index))
-      Result = ReplaceAttributeValue(Attr->GetName(), Utf8ToUtf16(Editor->GetValue()), OldValue,
-                                     Attr->GetOffsetStart(), Attr->GetOffsetEnd(), TagEnd,
+      Result = ReplaceAttributeValue(Attr->GetName(), Utf8ToUtf16(ListedValue(*Attr, Editor->GetValue())),
+                                     OldValue, Attr->GetOffsetStart(), Attr->GetOffsetEnd(), TagEnd,
                                      Attr->GetAttributeValueStartOffset(), View, Quote, QuoteEnd, Contexts,
                                      AdjustForTyping, MoveCaret);
   } catch (...) {

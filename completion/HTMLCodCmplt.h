@@ -154,6 +154,8 @@ class TMLKibitzManager
   char GetCloseKey() const { return FCloseKey; }
   char GetTriggerChar() const { return FTriggerChar; }
   const std::string& GetToken() const { return FToken; }
+  // Names and values follow the page's case again (after SetTagCase).
+  void FollowPageCase() { FTagCaseSet = false; }
 
  private:
   enum class TContext { Entity, Value, Attribute, Content, Closing };
@@ -161,6 +163,10 @@ class TMLKibitzManager
   TMLParser& Parser();
   std::string GetFilter();
   void ReadAutoCompletions();
+  void ChooseTagCase();
+  std::string CaseValue(const std::string& Value);
+  // An editor's value in the case of the list when it is one of its values.
+  std::string ListedValue(IKelMLTagAttribute& Attr, const std::string& Value);
   void ParseView(IKelEditView& View);
   bool ExecuteTagEditor(int32_t Index);
   bool ExecuteCurrentTagEditor();
@@ -186,6 +192,9 @@ class TMLKibitzManager
   TKelPtr<IKelMLTag> FRootTag;
   std::string FToken;
   bool FForceReplace = false;
+  // [Code Insight] Tag Case: Page (empty), Lower, Upper or As Declared.
+  std::string FTagCaseOption;
+  bool FTagCaseSet = false;
   // After "</": indexes into the closing tags, and the name typed so far.
   std::vector<int32_t> FClosingRows;
   std::string FClosingFilter;

@@ -133,10 +133,11 @@ void TMLParser::DisposeTagEntry(TTagEntryList& List, TTagEntryList::iterator E, 
   FFreeEntries.splice(FFreeEntries.end(), List, E);
 }
 
-void TMLParser::PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret) {
+void TMLParser::PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret,
+                        const std::string& Written) {
   auto Open = NewTagEntry();
   Open->Tag = Tag;
-  const std::string Name = Tag ? Tag->GetName() : std::string();
+  const std::string Name = !Written.empty() ? Written : Tag ? Tag->GetName() : std::string();
   Open->Name = Name;
   TTagAttributeValueList* OpenValues = &Open->AttrValues;
   FOpenTags.push_front(std::move(Open));
@@ -578,6 +579,7 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   FIsXML = FSymbolManager && FSymbolManager->IsXMLDocument();
   FDocTypeIdentifier.clear();
   FCaretAttrName.clear();
+  FLastWrittenName.clear();
   FQuote = FQuoteEnd = 0;
   if (FSymbolManager) FSymbolManager->ClearClosedTags();
   FContexts.Reset();
@@ -645,7 +647,8 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
       if (std::any_of(Offered.begin(), Offered.end(), [&](const auto& N) { return SameText(N, E->Name); }))
         continue;
       Offered.push_back(E->Name);
-      const auto Closing = MakeKel<TClosingTag>("</" + E->Tag->GetName() + ">", FSymbolManager, -1);
+      // As the page spells the start tag: <TABLE> is closed by </TABLE>.
+      const auto Closing = MakeKel<TClosingTag>("</" + E->Name + ">", nullptr, -1);
       Closing->SetLineNumber(E->Line);
       FSymbolManager->AddClosedTag(Closing.get());
     }
@@ -843,7 +846,10 @@ void TMLParser::ParseMLDocument() {
       if (BeforeCaret || OpenedBeforeCaret) FInTag = true;
       if (!IsClosing) {
         if ((BeforeCaret && FInTag) || OpenedBeforeCaret) FCurrentTag = Tag;
-        PushTag(Tag.get(), OpenedBeforeCaret, BeforeCaret);
+        PushTag(Tag.get(), OpenedBeforeCaret, BeforeCaret, TagName);
+        // The page's letter case is the case of its last plain tag.
+        if (BeforeCaret && IsSchemaTagPtr(Tag) && TagName.find(':') == std::string::npos && !IsDirective)
+          FLastWrittenName = TagName;
       }
       if (!CaretPassed || OpenedBeforeCaret) {
         SetTagOffsetStart(Tag.get(), TagStartOffset, BeforeCaret, IsClosing);

@@ -114,7 +114,8 @@ class TMLParser {
   std::unique_ptr<TTagEntry> NewTagEntry();
   // Moves E from List to the free entries; its values go too when ClearAttrs.
   void DisposeTagEntry(TTagEntryList& List, TTagEntryList::iterator E, bool ClearAttrs);
-  void PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret);
+  // Written is the name as the page spells it (the tag's own name if empty).
+  void PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret, const std::string& Written = {});
   // Closes the element Name; inner elements that the schema lets stay open
   // (or any, in XML) stay in the stack.
   void PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBeforeCaret);
@@ -155,6 +156,8 @@ class TMLParser {
   bool FInCDATA = false;
   // The attribute name the caret stands in or at the end of.
   std::string FCaretAttrName;
+  // The last start tag of the schema before the caret, as the page spells it.
+  std::string FLastWrittenName;
   std::string FDocTypeIdentifier;
   bool FInDocType = false;
   bool FInXSLTemplate = false;

@@ -193,6 +193,9 @@ bool TMLSymbolManager::FindTagAttr(IKelMLTagAttribute* Attribute) {
 // ---- Letter case ------------------------------------------------------------------------
 
 std::string TMLSymbolManager::CaseTag(const std::string& Name) {
+  // Prefixed names (asp:Panel, xsl:value-of) and directives keep the
+  // schema's spelling: their case is part of the name.
+  if (Name.find(':') != std::string::npos || Name.starts_with("@")) return Name;
   switch (TagCase) {
     case TTagCase::tcNormal:
       return Name;

@@ -307,7 +307,7 @@ TEST(CliComplete, ListsWhatTheSchemaAllowsAtTheCaret) {
   } Cases[] = {
       {{Page, "23:56"}, "element", {"caption", "colgroup", "thead", "tfoot", "tbody", "tr"}, {"div"}},
       {{Page, "10:12"}, "attribute", {"name", "title"}, {"href"}},
-      {{Page, "41:22"}, "value", {"TEXT", "PASSWORD", "CHECKBOX"}, {}},
+      {{Page, "41:22"}, "value", {"text", "password", "checkbox"}, {}},
       {{Page, "24:16", "--type", "&", "--filter", "md"}, "entity", {"mdash"}, {"nbsp"}},
       {{XPage, "11:6"}, "element", {"br", "em", "a"}, {"p", "div"}},
   };

@@ -9,7 +9,7 @@ TCompletionTest::TCompletionTest() : Manager(MarkupLanguageManager()), Cycle(Tes
   Test.Host().SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
   Test.WriteOptions("[Code Insight]\nAuto Code Completions=True\n");
   Manager->SetInsertQuotes(true);
-  Manager->SetTagCase(TTagCase::tcLowerCase);
+  static_cast<TMLKibitzManager*>(Manager.get())->FollowPageCase();
   Test.Host().AddCodeInsightManager(Manager.get());
 }
 

@@ -154,6 +154,61 @@ TEST_F(MarkupKeys, ExplicitRequestsListWhatTheCaretAllows) {
   }
 }
 
+TEST_F(MarkupKeys, LetterCaseFollowsThePage) {
+  const std::string Aspx = "<%@ Page Language=\"C#\" %>\n" + S;
+  const struct {
+    const char* Name;
+    std::string Options;
+    TRun R;
+    std::string Expected;
+  } Cases[] = {
+      {"values on a lower-case page",
+       "",
+       {S + "<body><form><input type=|", "page.html", 0, "", "text"},
+       S + "<body><form><input type=\"text\"|"},
+      {"values on an upper-case page",
+       "",
+       {S + "<BODY><FORM><INPUT TYPE=|", "page.html", 0, "", "TEXT"},
+       S + "<BODY><FORM><INPUT TYPE=\"TEXT\"|"},
+      {"names on an upper-case page",
+       "",
+       {S + "<BODY><TABLE><TB|", "page.html", 0, "", "TBODY"},
+       S + "<BODY><TABLE><TBODY|"},
+      {"closing tag of an upper-case tag",
+       "",
+       {S + "<BODY><TABLE|", "page.html", '>'},
+       S + "<BODY><TABLE>|</TABLE>"},
+      {"closing tag of a mixed-case tag",
+       "",
+       {S + "<body><Table|", "page.html", '>'},
+       S + "<body><Table>|</Table>"},
+      {"server control keeps its case",
+       "",
+       {Aspx + "<body><form><asp:Panel runat=\"server\"|", "page.aspx", '>'},
+       Aspx + "<body><form><asp:Panel runat=\"server\">|</asp:Panel>"},
+      {"server control names as declared",
+       "",
+       {Aspx + "<body><form><asp:Bu|", "page.aspx", 0, "", "asp:Button"},
+       Aspx + "<body><form><asp:Button|"},
+      {"options force upper case",
+       "[Code Insight]\nTag Case=Upper\n",
+       {S + "<body><form><input type=|", "page.html", 0, "", "TEXT"},
+       S + "<body><form><input type=\"TEXT\"|"},
+      {"options keep the DTD's case",
+       "[Code Insight]\nTag Case=As Declared\n",
+       {S + "<body><table><tb|", "page.html", 0, "", "TBODY"},
+       S + "<body><table><TBODY|"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Options(C.Options);
+    Run(C.R);
+    if (Cycle.IsOpen()) Cycle.Key(27);
+    EXPECT_EQ(Result(), C.Expected);
+  }
+  Options("");
+}
+
 TEST_F(MarkupKeys, ClosingRowsComeInnermostFirstEachOnce) {
   const struct {
     const char* Name;
