@@ -59,32 +59,54 @@ std::string CharBefore(IKelEditView& View, int32_t Skip) {
   return Text;
 }
 
-// Whether the '>' before the caret ends a start tag named Name; a '>' after a
-// closing tag, an empty element or text must not bring the enclosing
-// element's closing tag.
-bool ClosesStartTag(IKelEditView& View, const std::string& Name) {
+// Whether the '>' before the caret ends a start tag named Name that begins
+// at TagStart; a '>' after a closing tag, an empty element, text or inside a
+// quoted value must not bring the enclosing element's closing tag.
+bool ClosesStartTag(IKelEditView& View, const std::string& Name, int32_t TagStart) {
   TKelEditPos EditPos = View.GetCursorPos();
   TKelCharPos CharPos;
   View.ConvertPos(true, EditPos, CharPos);
   const int32_t Caret = View.CharPosToPos(CharPos);
-  const int32_t Window = std::min<int32_t>(Caret, 8192);
-  std::string Before(static_cast<size_t>(Window), '\0');
+  // From the tag's start when the parse knows it: a start tag may be long.
+  const int32_t From = TagStart > 0 && TagStart < Caret ? TagStart : std::max<int32_t>(0, Caret - 8192);
+  std::string Before(static_cast<size_t>(Caret - From), '\0');
   const auto Reader = View.GetBuffer()->CreateReader();
-  Before.resize(static_cast<size_t>(std::max(0, Reader->GetText(Caret - Window, Before.data(), Window))));
+  Before.resize(static_cast<size_t>(std::max(0, Reader->GetText(From, Before.data(), Caret - From))));
   if (Before.empty() || Before.back() != '>') return false;
-  const size_t Lt = Before.rfind('<');
-  if (Lt == std::string::npos || Before.find('>', Lt) + 1 != Before.size() ||
-      Before[Before.size() - 2] == '/')
-    return false;
-  size_t End = Lt + 1;
-  while (End < Before.size() && InSet(TokenSet, Before[End])) ++End;
-  return SameText(std::string_view(Before).substr(Lt + 1, End - Lt - 1), Name);
+  const auto NameEnd = [&Before](size_t Lt) {
+    size_t End = Lt + 1;
+    while (End < Before.size() && InSet(TokenSet, Before[End])) ++End;
+    return End;
+  };
+  const auto Names = [&](size_t Lt) {
+    return Lt != std::string::npos && Before[Lt] == '<' &&
+           SameText(std::string_view(Before).substr(Lt + 1, NameEnd(Lt) - Lt - 1), Name);
+  };
+  // The parse's start of the tag, else the last '<' (a tag without quotes).
+  const size_t Lt = From == TagStart && Names(0) ? 0 : Before.rfind('<');
+  if (!Names(Lt) || Before[Before.size() - 2] == '/') return false;
+  const size_t End = NameEnd(Lt);
+  // The first '>' outside quoted values ends the tag: it must be the last.
+  char Quote = 0;
+  for (size_t I = End; I < Before.size(); ++I) {
+    const char C = Before[I];
+    if (Quote) {
+      if (C == Quote) Quote = 0;
+    } else if (C == '"' || C == '\'') {
+      Quote = C;
+    } else if (C == '>') {
+      return I + 1 == Before.size();
+    }
+  }
+  return false;
 }
 
 // An accepted name replaces the whole word it was typed in: the part after
-// the caret goes too ("<ta|ble>" + table is "<table|>").
+// the caret goes too ("<ta|ble>" + table is "<table|>"). Before a word with
+// nothing typed ("<a |class"), that word is another name and stays.
 void DeleteWordAfter(IKelEditView& View) {
   const auto Pos = View.GetPosition();
+  if (Pos->RipText(TokenSet, kelRipBackward).empty()) return;
   const auto Rest = static_cast<int32_t>(Pos->RipText(TokenSet, kelRipForward).size());
   if (Rest == 0) return;
   Pos->MoveRelative(0, Rest);
@@ -557,6 +579,9 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
         (!Back.empty() && Back.find('&') != std::string::npos && HowInvoked == TKelInvokeType::itManual)) {
       if (P.FInTag || P.FCaretInTagName) return true;
       FEntityMode = true;
+      // An XSL style sheet or a .resx file is XML without the HTML entities.
+      if (SM().GetKibitzMode() == TKibitzMode::kmXSL || SM().GetKibitzMode() == TKibitzMode::kmResX)
+        SM().UseXMLEntities();
     } else if (P.FCurrentAttr) {
       if (P.FCurrentAttr->GetCount() > 0 && FAutoCompletions && FInsertQuotes) {
         Pos->Save();
@@ -633,7 +658,7 @@ void TMLKibitzManager::InsertClosingTag(IKelEditView& View, IKelCodeInsightServi
   const auto Tag = GetCurrentTag();
   // An EMPTY element never gets a closing tag, even where the schema marks
   // every end tag as required (XML).
-  if (!Tag || Tag->GetEmpty() || !ClosesStartTag(View, Tag->GetName())) return;
+  if (!Tag || Tag->GetEmpty() || !ClosesStartTag(View, Tag->GetName(), Tag->GetOffsetStart())) return;
   const std::string T = "</" + Tag->GetName() + ">";
   for (int32_t I = 0; I < SM().GetClosedTagsCount(); ++I) {
     const auto Closed = SM().GetCloseTags(I);
@@ -765,7 +790,10 @@ void TMLKibitzManager::DoneAttributeName(IKelEditView& View, IKelCodeInsightServ
     WithValue = true;
   }
   if (NeedSpace && !IsBlank(Key)) N = " " + N;
-  Services.InsertText(N, true);
+  // A name right after the caret is the next attribute: a blank parts them.
+  const bool Parted = Key != '>' && !R.empty() && InSet(TokenSet, R[0]);
+  Services.InsertText(Parted ? N + " " : N, true);
+  if (Parted) Pos->MoveRelative(0, -1);
   if (InQuotes) Pos->MoveRelative(0, -1);
   FNoBlank = WithValue;
   if (Key == '>') InsertClosingTag(View, Services);

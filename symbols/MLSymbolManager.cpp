@@ -483,6 +483,15 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   }
 }
 
+void TMLSymbolManager::UseXMLEntities() {
+  if (CharList->GetCount() == 5 && CharList->FindIndex("apos") >= 0) return;
+  CharList->Clear();
+  for (const auto& [Name, Code] :
+       {std::pair<const char*, int32_t>{"amp", 38}, {"lt", 60}, {"gt", 62}, {"quot", 34}, {"apos", 39}})
+    CharList->AddEntity(Name, Code);
+  CharList->AlphaSort();
+}
+
 void TMLSymbolManager::SetIsASPEnabled(bool Value) {
   if (Value == IsASPEnabled) return;
   IsASPEnabled = Value;

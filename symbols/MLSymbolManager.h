@@ -124,6 +124,8 @@ class TMLSymbolManager {
   void SetIsASPEnabled(bool Value);
 
   TKibitzMode GetKibitzMode() const { return KibitzMode; }
+  // The entity list becomes XML's own five (amp, lt, gt, quot, apos).
+  void UseXMLEntities();
   // XML by its mode or file type, before any declaration is read.
   bool IsXMLDocument() const;
   // Only records the mode; the schema follows at the next SetSchemaFile.

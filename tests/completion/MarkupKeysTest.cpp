@@ -209,6 +209,53 @@ TEST_F(MarkupKeys, LetterCaseFollowsThePage) {
   Options("");
 }
 
+TEST_F(MarkupKeys, ValuesAndClosingTagsWhereverTheyAreDue) {
+  const std::string Long(9000, 'x');
+  const TKeyCase Cases[] = {
+      {"value quotes before the next attribute",
+       {S + "<body><p><a | title=\"x\">", "page.html", 0, "", "href"},
+       true,
+       S + "<body><p><a href=\"|\" title=\"x\">"},
+      {"value quotes right before a name",
+       {S + "<body><p><a |title=\"x\">", "page.html", 0, "", "href"},
+       true,
+       S + "<body><p><a href=\"|\" title=\"x\">"},
+      {"value quotes for an attribute without listed values",
+       {S + "<body><p title|", "page.html", 0, "", "title"},
+       true,
+       S + "<body><p title=\"|\""},
+      {"> in a quoted value",
+       {S + "<body><div title=\"a>b\"|", "page.html", '>', "", "", 0},
+       true,
+       S + "<body><div title=\"a>b\">|</div>"},
+      {"> after a start tag of 9 KB",
+       {S + "<body><div title=\"" + Long + "\"|", "page.html", '>', "", "", 0},
+       true,
+       S + "<body><div title=\"" + Long + "\">|</div>"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Manager->SetInsertQuotes(C.Quotes);
+    Run(C.R);
+    if (Cycle.IsOpen()) Cycle.Key(27);
+    EXPECT_EQ(Result(), C.Expected);
+  }
+}
+
+TEST_F(MarkupKeys, XmlFilesOfferXmlsOwnEntities) {
+  const std::string Xsl =
+      "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" "
+      "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n<xsl:template match=\"/\"><p>|";
+  const std::vector<std::string> Five = {"amp", "apos", "gt", "lt", "quot"};
+  ASSERT_TRUE(Run({Xsl, "t.xsl", '&', "", "", 0}));
+  EXPECT_EQ(Texts(), Five);
+  ASSERT_TRUE(
+      Run({"<?xml version=\"1.0\"?>\n<root><data name=\"a\"><value>|", "Strings.resx", '&', "", "", 0}));
+  EXPECT_EQ(Texts(), Five);
+  ASSERT_TRUE(Run({S + "<body><p>|", "page.html", '&', "", "", 0}));
+  EXPECT_GT(Texts().size(), 200u) << "HTML keeps its entities";
+}
+
 TEST_F(MarkupKeys, ClosingRowsComeInnermostFirstEachOnce) {
   const struct {
     const char* Name;
