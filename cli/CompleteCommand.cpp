@@ -195,9 +195,12 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   const auto Items = Cycle.Items();
   json JItems = json::array();
   for (size_t I = 0; I < Items.size(); ++I) {
-    json Item{{"text", Items[I].Text},
+    // The text a row writes (a value's too) and its class without padding.
+    std::string Class = Items[I].Class;
+    while (!Class.empty() && Class.back() == ' ') Class.pop_back();
+    json Item{{"text", Items[I].Shown()},
               {"type", Items[I].Type},
-              {"class", Items[I].Class},
+              {"class", Class},
               {"abstract", Items[I].Abstract}};
     if (Context == "entity") Item["char"] = Utf16ToUtf8(EntityGlyph(*Manager, static_cast<int32_t>(I)));
     JItems.push_back(Item);

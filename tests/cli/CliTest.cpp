@@ -319,7 +319,10 @@ TEST(CliComplete, ListsWhatTheSchemaAllowsAtTheCaret) {
     for (const auto& P : C.Present) EXPECT_TRUE(Has(T, P)) << C.Args[1] << " " << P;
     for (const auto& A : C.Absent) EXPECT_FALSE(Has(T, A)) << C.Args[1] << " " << A;
   }
-  EXPECT_EQ(Complete({Page, "10:12"})["items"][0]["class"], "Attribute  ");
+  EXPECT_EQ(Complete({Page, "10:12"})["items"][0]["class"], "Attribute");
+  const json Values = Complete({Page, "41:22"});
+  EXPECT_EQ(Values["items"][0]["text"], "button") << "a value row carries its text";
+  EXPECT_EQ(Values["items"][0]["class"], "Attribute Value");
 }
 
 TEST(CliComplete, AcceptingPrintsTheEditsAndTheCaret) {

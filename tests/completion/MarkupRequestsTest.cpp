@@ -142,7 +142,7 @@ TEST_F(MarkupRequests, ARandomSequenceAnswersAsFreshProcessesDo) {
     for (const char C : R.Filter)
       if (Cycle.IsOpen()) Cycle.Key(C);
     std::string Answer;
-    for (const auto& I : Cycle.Items()) Answer += I.Text + I.Type + "\n";
+    for (const auto& I : Cycle.Items()) Answer += I.Shown() + I.Type + "\n";
     if (R.Accept && Cycle.IsOpen() && Cycle.SelectIndex(0)) Cycle.Key('\r');
     if (Cycle.IsOpen()) Cycle.Key(27);
     Answer += "--\n" + View->Text();
