@@ -185,7 +185,8 @@ bool TMLKibitzManager::HandlesFile(const std::string& AFileName) {
       while (!Handled && From <= List.size()) {
         size_t To = List.find('\n', From);
         if (To == std::string::npos) To = List.size();
-        Handled = SameText(List.substr(From, To - From), Ext);
+        // An empty entry (or an empty list) names no file type.
+        Handled = To > From && SameText(List.substr(From, To - From), Ext);
         From = To + 1;
       }
       Registry.CloseKey();

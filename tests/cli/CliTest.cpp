@@ -362,12 +362,15 @@ TEST(CliComplete, WriteAppliesTheResult) {
 TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
   const std::string Css = (fs::temp_directory_path() / "mlinsight-none.txt").string();
   std::ofstream(Css) << "a { color: red }";
+  const std::string NoExtension = (fs::temp_directory_path() / "mlinsight-noextension").string();
+  std::ofstream(NoExtension) << "<p>";
   struct TCase {
     std::vector<std::string> Args;
     int Status;
     std::string Err;
   } Cases[] = {
       {{"complete", Css, "1:3"}, 2, "no completion manager handles"},
+      {{"complete", NoExtension, "1:3"}, 2, "no completion manager handles"},
       {{"complete", Page, "10:12", "--accept", "nosuch"}, 1, "no entry nosuch in the list"},
       {{"complete", Page, "23:57"}, 2, "no 23:57 in " + Page + ": line 23 has 55 characters"},
       {{"complete", Page, "999:1"}, 2, "the file has 60 lines"},
