@@ -25,6 +25,8 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
     const char C = Text[I];
     switch (State) {
       case Content:
+        // Everything that leaves text begins with '<'.
+        if (C != '<') break;
         if (At(Text, I, "<!--")) {
           State = Comment;
           I += 3;
@@ -47,7 +49,7 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
           State = String;
         } else if (C == '>') {
           // <script src="x" /> has no body.
-          State = SameText(Name, "script") && Text[I - 1] != '/' ? ScriptBody : Content;
+          State = Name.size() == 6 && SameText(Name, "script") && Text[I - 1] != '/' ? ScriptBody : Content;
         } else if (!NameDone && !std::isspace(static_cast<unsigned char>(C)) && C != '/') {
           Name += C;
         } else if (!Name.empty()) {
@@ -58,25 +60,25 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
         if (C == Quote) State = Tag;
         break;
       case Comment:
-        if (At(Text, I, "-->")) {
+        if (C == '-' && At(Text, I, "-->")) {
           State = Content;
           I += 2;
         }
         break;
       case CData:
-        if (At(Text, I, "]]>")) {
+        if (C == ']' && At(Text, I, "]]>")) {
           State = Content;
           I += 2;
         }
         break;
       case Server:
-        if (At(Text, I, "%>")) {
+        if (C == '%' && At(Text, I, "%>")) {
           State = Content;
           ++I;
         }
         break;
       case ScriptBody:
-        if (At(Text, I, "</script")) {
+        if (C == '<' && At(Text, I, "</script")) {
           State = Tag;
           Name = "/script";
           NameDone = true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_map>
 
 #include "host/KelStrings.h"
 #include "symbols/MLSymbolManager.h"
@@ -633,20 +634,17 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   if (FSymbolManager) {
     // The closing tags due at the caret: its ancestors that the rest of the
     // document never closes, innermost first, each name once.
-    std::vector<std::string> Due;
+    // Names fold case; a count per name keeps this linear on long pages.
+    std::unordered_map<std::string, int32_t> Due;
     for (const auto& E : FOpenTags)
-      if (E->Tag) Due.push_back(E->Name);
-    std::vector<std::string> Offered;
+      if (E->Tag) ++Due[LowerCase(E->Name)];
     for (const auto& E : FTagStack) {
       // An EMPTY element never has an end tag, whatever the schema says of it.
       if (!E->Tag || E->Tag->GetEmpty() || FCaretPos.Line < E->Line) continue;
-      const auto Open =
-          std::find_if(Due.begin(), Due.end(), [&](const auto& N) { return SameText(N, E->Name); });
-      if (Open == Due.end()) continue;
-      Due.erase(Open);
-      if (std::any_of(Offered.begin(), Offered.end(), [&](const auto& N) { return SameText(N, E->Name); }))
-        continue;
-      Offered.push_back(E->Name);
+      const auto Open = Due.find(LowerCase(E->Name));
+      if (Open == Due.end() || Open->second == 0) continue;
+      // Once offered, a name is not offered again.
+      Open->second = 0;
       // As the page spells the start tag: <TABLE> is closed by </TABLE>.
       const auto Closing = MakeKel<TClosingTag>("</" + E->Name + ">", nullptr, -1);
       Closing->SetLineNumber(E->Line);
