@@ -188,10 +188,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   const bool Open = Cycle.IsOpen();
   auto* Own = Markup ? static_cast<TMLKibitzManager*>(Markup.get()) : nullptr;
   std::string Context = Open && Own ? Own->ContextName() : "none";
-  if (Open && Sheet)
-    Context = Sheet->GetKibitzPos() == TKibitzPos::kpExpr       ? "value"
-              : Sheet->GetKibitzPos() == TKibitzPos::kpProperty ? "property"
-                                                                : "none";
+  if (Open && Sheet) Context = Sheet->PlaceName();
   const auto Items = Cycle.Items();
   json JItems = json::array();
   for (size_t I = 0; I < Items.size(); ++I) {

@@ -4,6 +4,7 @@
 
 #include "css/CSSSchemaLoader.h"
 #include "host/KelEnvironmentOptions.h"
+#include "host/KelStrings.h"
 #include "markup/MLBufferProducer.h"
 
 namespace kel {
@@ -32,16 +33,20 @@ void TCSSKibitzManager::LoadSchema() {
   if (LoadCSSSchema(Parser->GetSymbolTable(), Error)) return;
   if (const auto Messages = KelMessageServices()) {
     Messages->ShowMessageView();
-    Messages->AddToolMessage(CSSSchemaFileName(), Error + "; style sheets get no completion", "Code Completion", 0, 0);
+    Messages->AddToolMessage(CSSSchemaFileName(), Error + "; style sheets get no completion",
+                             "Code Completion", 0, 0);
   }
 }
 
 TKelCharSet TCSSKibitzManager::EditorTokenValidChars(bool) { return NameChars(); }
 
 void TCSSKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {
+  LastKey = Key;
+  // Digits, "#", "(", "%", "." and "-" keep typing; a blank or ";" accepts
+  // only what was typed of the selected entry (Done decides).
   Accept = Key == '\t' || Key == ' ' || Key == ';' || Key == '\r';
   if (Key == ';') SemicolonTyped = true;
-  CloseViewer = Accept || Key == 27 || SemicolonTyped;
+  CloseViewer = Accept || Key == 27;
 }
 
 bool TCSSKibitzManager::HandlesFile(const std::string& AFileName) {
@@ -69,20 +74,102 @@ void TCSSKibitzManager::GetCodeInsightType(char AChar, int32_t AElement, TKelCod
 bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   SemicolonTyped = false;
   KibitzPos = TKibitzPos::kpNone;
+  OwnList = false;
+  Context = {};
+  TCSSSymbolTable& Table = Parser->GetSymbolTable();
+  Table.ResetKibitz();
   const auto Services = GlobalKibitzManager();
   const auto View = Services ? Services->GetCurrentEditView() : nullptr;
   if (!View) return false;
-  const auto Producer = MakeKel<TMLBufferProducer>(View.get());
   TKelEditPos EditPos = View->GetCursorPos();
   TKelCharPos CharPos;
   View->ConvertPos(true, EditPos, CharPos);
-  Parser->SetBufferAndPoint(Producer.get(), View->CharPosToPos(CharPos));
-  Parser->Parse();
-  KibitzPos = Parser->GetKibitzPos();
+  const int32_t Caret = View->CharPosToPos(CharPos);
+  std::string Text(static_cast<size_t>(std::max(Caret, 0)), '\0');
+  const auto Reader = View->GetBuffer()->CreateReader();
+  Text.resize(static_cast<size_t>(std::max(0, Reader->GetText(0, Text.data(), Caret))));
+  Context = FindCSSContext(Text, [&Table](std::string_view Name) {
+    return Table.LookupProperty(LowerCase(std::string(Name))) != nullptr;
+  });
+  const auto UseOwn = [this](const std::vector<std::string>& Names) {
+    Own = Names;
+    std::sort(Own.begin(), Own.end(), [](const auto& A, const auto& B) { return CompareText(A, B) < 0; });
+    OwnList = true;
+    OwnShown = Own;
+  };
+  const auto Position = [this](TKibitzPos P) {
+    KibitzPos = P;
+    Parser->SetKibitzPos(P);
+  };
+  Position(TKibitzPos::kpNone);
+  switch (Context.Place) {
+    case TCSSPlace::Property:
+      Position(TKibitzPos::kpProperty);
+      break;
+    case TCSSPlace::Value:
+      if (Context.Function == "var") {
+        UseOwn(Context.CustomProperties);
+      } else if (Context.Function == "calc" || Context.Function == "min" || Context.Function == "max" ||
+                 Context.Function == "clamp") {
+        // Arithmetic takes numbers and var(): no keyword is written there.
+        UseOwn({"var()"});
+      } else if (TCSSProperty* P = Table.LookupProperty(Context.Property)) {
+        Position(TKibitzPos::kpExpr);
+        Table.SetKibitzProperty(P);
+      }
+      break;
+    case TCSSPlace::Important:
+      UseOwn({"important"});
+      break;
+    case TCSSPlace::Element:
+      UseOwn(CSSElementNames());
+      break;
+    case TCSSPlace::PseudoClass:
+      UseOwn(CSSPseudoClasses());
+      break;
+    case TCSSPlace::PseudoElement:
+      UseOwn(CSSPseudoElements());
+      break;
+    case TCSSPlace::AtRule:
+      UseOwn(CSSAtRules());
+      break;
+    case TCSSPlace::MediaQuery:
+      UseOwn(CSSMediaWords());
+      break;
+    case TCSSPlace::Keyframe:
+      UseOwn({"from", "to"});
+      break;
+    case TCSSPlace::None:
+      break;
+  }
   return true;
 }
 
+const char* TCSSKibitzManager::PlaceName() const {
+  static const char* const Names[] = {"none",  "element",  "pseudo-class", "pseudo-element", "at-rule",
+                                      "media", "keyframe", "property",     "value",          "important"};
+  return Names[static_cast<int>(Context.Place)];
+}
+
+void TCSSKibitzManager::SetFilter(const std::string& FilterText) {
+  if (!OwnList) {
+    Parser->GetSymbolTable().SetFilter(FilterText);
+    return;
+  }
+  OwnShown.clear();
+  for (const auto& N : Own)
+    if (StartsWithText(N, FilterText)) OwnShown.push_back(N);
+}
+
+int32_t TCSSKibitzManager::FindIdent(const std::string& Ident) {
+  if (!OwnList) return Parser->GetSymbolTable().FindIdent(Ident);
+  for (size_t I = 0; I < OwnShown.size(); ++I)
+    if (StartsWithText(OwnShown[I], Ident)) return static_cast<int32_t>(I);
+  return -1;
+}
+
 int32_t TCSSKibitzManager::GetCount() {
+  if (OwnList) return static_cast<int32_t>(OwnShown.size());
   const TCSSSymbolTable& T = Parser->GetSymbolTable();
   if (KibitzPos == TKibitzPos::kpExpr) return T.GetKibitzValueCount();
   if (KibitzPos == TKibitzPos::kpProperty) return T.GetKibitzPropCount();
@@ -97,6 +184,7 @@ bool TCSSKibitzManager::FindSymIndex(const std::string& Ident, int32_t& Index) {
 }
 
 std::string TCSSKibitzManager::GetSymbolText(int32_t Index) {
+  if (OwnList) return Index >= 0 && Index < GetCount() ? OwnShown[static_cast<size_t>(Index)] : std::string();
   const TCSSSymbolTable& T = Parser->GetSymbolTable();
   if (KibitzPos == TKibitzPos::kpExpr) return T.GetKibitzValue(Index);
   if (KibitzPos == TKibitzPos::kpProperty) return T.GetKibitzProp(Index);
@@ -104,28 +192,49 @@ std::string TCSSKibitzManager::GetSymbolText(int32_t Index) {
 }
 
 std::string TCSSKibitzManager::GetSymbolClassText(int32_t) {
-  static const char* const Names[] = {"none", "value", "property", "rule", "comment"};
-  return Names[static_cast<int>(KibitzPos)];
+  if (Context.Place == TCSSPlace::Value || Context.Place == TCSSPlace::Important) return "value";
+  return PlaceName();
 }
 
 void TCSSKibitzManager::Done(bool Accepted, bool& DisplayParams) {
   DisplayParams = false;
-  if (!Accepted) return;
+  const char Key = LastKey;
+  LastKey = 0;
   const auto Services = GlobalKibitzManager();
-  const auto List = Services ? Services->GetCompletionListView() : nullptr;
-  if (!List || List->GetSelectedIndex() < 0) return;
-  const auto View = Services->GetCurrentEditView();
+  const auto View = Services ? Services->GetCurrentEditView() : nullptr;
   if (!View) return;
+  const auto List = Services->GetCompletionListView();
+  const auto Pos = View->GetPosition();
+  const std::string Typed = Pos->RipText(NameChars(), kelRipBackward);
+  const bool Selected = List && List->GetSelectedIndex() >= 0 && GetCount() > 0;
+  // A blank or ";" accepts only the entry whose name is being typed; else it
+  // is typed as it is ("margin: 10px;" keeps its ";").
+  const bool Typing = Key == ';' || Key == ' ';
+  if (!Accepted || !Selected ||
+      (Typing && (Typed.empty() || !StartsWithText(List->GetSelectedString(), Typed)))) {
+    if (Accepted && Typing) Services->InsertText(std::string(1, Key), false);
+    return;
+  }
   std::string S = List->GetSelectedString();
-  if (TCSSEditor* Editor = Parser->GetSymbolTable().LookupEditor(S); Editor && KibitzPos == TKibitzPos::kpExpr) {
+  if (TCSSEditor* Editor = Parser->GetSymbolTable().LookupEditor(S);
+      Editor && KibitzPos == TKibitzPos::kpExpr) {
     if (!Editor->Execute()) return;
     S = Editor->Value;
   }
-  const auto Pos = View->GetPosition();
-  const std::string Typed = Pos->RipText(NameChars(), kelRipBackward);
+  // The whole word under the caret gives way to the entry.
   if (!Typed.empty()) Pos->BackspaceDelete(static_cast<int32_t>(Typed.size()));
-  if (KibitzPos == TKibitzPos::kpExpr || KibitzPos == TKibitzPos::kpProperty) {
-    const char Terminator = KibitzPos == TKibitzPos::kpProperty ? ':' : ';';
+  if (const auto Rest = static_cast<int32_t>(Pos->RipText(NameChars(), kelRipForward).size()); Rest > 0) {
+    Pos->MoveRelative(0, Rest);
+    Pos->BackspaceDelete(Rest);
+  }
+  const bool Function = S.size() > 2 && S.ends_with("()");
+  char Terminator = 0;
+  if (Context.Place == TCSSPlace::Property)
+    Terminator = ':';
+  else if ((Context.Place == TCSSPlace::Value || Context.Place == TCSSPlace::Important) &&
+           Context.Function.empty() && !Function)
+    Terminator = ';';
+  if (Terminator) {
     TKelCharSet Ahead;
     Ahead.set('\t');
     Ahead.set(' ');
@@ -133,6 +242,8 @@ void TCSSKibitzManager::Done(bool Accepted, bool& DisplayParams) {
     if (Pos->RipText(Ahead, kelRipForward).find(Terminator) == std::string::npos) S += Terminator;
   }
   Services->InsertText(S, false);
+  // A function's arguments go between its parentheses.
+  if (Function) Pos->MoveRelative(0, -1);
 }
 
 TKelPtr<IKelCodeInsightManager> CSSLanguageManager() {
@@ -167,7 +278,9 @@ int32_t StyleSheetElementAt(const std::string& Text, int32_t Offset) {
       State = Code;
     }
   }
-  return State == Comment ? TKelElement::Comment : State == String ? TKelElement::String : TKelElement::Identifier;
+  return State == Comment  ? TKelElement::Comment
+         : State == String ? TKelElement::String
+                           : TKelElement::Identifier;
 }
 
 }  // namespace kel

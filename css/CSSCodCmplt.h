@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "css/CSSContext.h"
 #include "css/CSSParser.h"
 #include "host/KelHostAPI.h"
 
@@ -47,7 +48,7 @@ class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCode
   void Done(bool Accepted, bool& DisplayParams) override;
 
   // ---- IKelCodeInsightSymbolList
-  void Clear() override { Parser->GetSymbolTable().ResetKibitz(); }
+  void Clear() override { SetFilter(""); }
   int32_t GetCount() override;
   bool GetSymbolIsReadWrite(int32_t) override { return true; }
   bool GetSymbolIsAbstract(int32_t) override { return false; }
@@ -56,9 +57,9 @@ class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCode
   int32_t GetProcDispatchFlags(int32_t) override { return 0; }
   void SetSortOrder(TKelSortOrder Value) override { SortOrder = Value; }
   TKelSortOrder GetSortOrder() override { return SortOrder; }
-  int32_t FindIdent(const std::string& Ident) override { return Parser->GetSymbolTable().FindIdent(Ident); }
+  int32_t FindIdent(const std::string& Ident) override;
   bool FindSymIndex(const std::string& Ident, int32_t& Index) override;
-  void SetFilter(const std::string& FilterText) override { Parser->GetSymbolTable().SetFilter(FilterText); }
+  void SetFilter(const std::string& FilterText) override;
   std::string GetSymbolText(int32_t Index) override;
   std::string GetSymbolTypeText(int32_t) override { return {}; }
   std::string GetSymbolClassText(int32_t) override;
@@ -67,6 +68,9 @@ class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCode
   // the table empty and says so in the message view.
   void LoadSchema();
   TKibitzPos GetKibitzPos() const { return KibitzPos; }
+  // Where the last invocation found the caret ("property", "value",
+  // "element", "pseudo-class", ... or "none").
+  const char* PlaceName() const;
   TStyleSheetParser& GetParser() { return *Parser; }
 
  private:
@@ -75,6 +79,13 @@ class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCode
   bool SemicolonTyped = false;
   std::unique_ptr<TStyleSheetParser> Parser;
   TKibitzPos KibitzPos = TKibitzPos::kpNone;
+  TCSSContext Context;
+  // Lists that are not css.xml's properties or values: the names, sorted,
+  // and the part that begins with the filter.
+  std::vector<std::string> Own;
+  std::vector<std::string> OwnShown;
+  bool OwnList = false;
+  char LastKey = 0;
 };
 
 // The one style-sheet manager, made (and its schema loaded) on first use.

@@ -106,7 +106,9 @@ T* TCSSSymbolTable::NewSymbol(int Section, const std::string& Name) {
   return Symbol;
 }
 
-TCSSProperty* TCSSSymbolTable::NewProperty(const std::string& Name) { return NewSymbol<TCSSProperty>(Props, Name); }
+TCSSProperty* TCSSSymbolTable::NewProperty(const std::string& Name) {
+  return NewSymbol<TCSSProperty>(Props, Name);
+}
 TCSSType* TCSSSymbolTable::NewType(const std::string& Name) { return NewSymbol<TCSSType>(Types, Name); }
 TCSSValue* TCSSSymbolTable::NewValue(const std::string& Name) { return NewSymbol<TCSSValue>(Values, Name); }
 void TCSSSymbolTable::AddEditor(TCSSEditor* Editor) {
@@ -130,9 +132,13 @@ TCSSSymbol* TCSSSymbolTable::At(int Section, int32_t Index) const {
   const auto& L = Sections[static_cast<size_t>(Section)].List;
   return Index >= 0 && Index < static_cast<int32_t>(L.size()) ? L[static_cast<size_t>(Index)] : nullptr;
 }
-TCSSProperty* TCSSSymbolTable::GetProp(int32_t Index) const { return static_cast<TCSSProperty*>(At(Props, Index)); }
+TCSSProperty* TCSSSymbolTable::GetProp(int32_t Index) const {
+  return static_cast<TCSSProperty*>(At(Props, Index));
+}
 TCSSType* TCSSSymbolTable::GetType(int32_t Index) const { return static_cast<TCSSType*>(At(Types, Index)); }
-TCSSEditor* TCSSSymbolTable::GetEditor(int32_t Index) const { return static_cast<TCSSEditor*>(At(Editors, Index)); }
+TCSSEditor* TCSSSymbolTable::GetEditor(int32_t Index) const {
+  return static_cast<TCSSEditor*>(At(Editors, Index));
+}
 
 void TCSSSymbolTable::AlphaSort() {
   auto& List = Sections[Props].List;
@@ -140,16 +146,22 @@ void TCSSSymbolTable::AlphaSort() {
 }
 
 void TCSSSymbolTable::SetKibitzProperty(TCSSProperty* Property) {
+  // Values put in play start whole: a range left by an earlier request
+  // would hide what the next one types.
+  if (KibitzProperty && KibitzProperty != Property) KibitzProperty->ResetKibitz();
+  Filter.clear();
   KibitzProperty = Property;
   if (Property && !Property->Sorted) {
     Property->Sorted = true;
     if (!Property->Values.empty()) QuickSort(Property->Values, 0, Property->GetValueCount() - 1);
   }
+  if (Property) Property->ResetKibitz();
 }
 
 void TCSSSymbolTable::ResetKibitz() {
   if (KibitzProperty) KibitzProperty->ResetKibitz();
   KibitzProperty = nullptr;
+  Filter.clear();
   KibitzFirst = 0;
   KibitzLast = GetPropCount() - 1;
 }

@@ -17,7 +17,6 @@
 #include <string>
 
 #include "css/CSSImpl.h"
-
 #include "host/KelObjects.h"
 #include "markup/MLParserUtils.h"
 
@@ -114,6 +113,9 @@ class TStyleSheetParser : public TKibitzPosSource {
   TStyleSheet* Parse();
   TCSSNode* GetKibitzNode() const { return KibitzNode; }
   TKibitzPos GetKibitzPos() const override { return KibitzPos; }
+  // The position found without a parse (the completion manager's own scan),
+  // for the symbol table's list in play.
+  void SetKibitzPos(TKibitzPos Pos) { KibitzPos = Pos; }
   TCSSSymbolTable& GetSymbolTable() { return *SymbolTable; }
   TStyleSheetScanner& GetScanner() { return *Scanner; }
   void SetOnParseError(TOnParseErrorEvent Event) { OnParseError = std::move(Event); }

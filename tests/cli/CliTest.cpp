@@ -490,7 +490,7 @@ TEST(CliComplete, StyleSheets) {
   EXPECT_EQ(J["edits"][0]["newText"], "12px;");
   EXPECT_EQ(Complete({Css.string(), "5:12", "--accept", "length...", "--answer", "cancel"})["edits"].size(),
             0u);
-  EXPECT_EQ(Complete({Css.string(), "2:2"})["context"], "none");
+  EXPECT_EQ(Complete({Css.string(), "2:2"})["context"], "element") << "a selector starts after a rule";
   fs::remove(Css);
 }
 

@@ -23,8 +23,8 @@ class Sheet : public test::THostTest {
     Cycle.SetClassifier(StyleSheetElementAt);
   }
   // Types Typed (0: explicit), then Filter, selects Accept (if any) and closes with Key (0: stays open).
-  bool Run(const std::string& Marked, char Typed = 0, const std::string& Filter = "", const std::string& Accept = "",
-           char Key = '\r') {
+  bool Run(const std::string& Marked, char Typed = 0, const std::string& Filter = "",
+           const std::string& Accept = "", char Key = '\r') {
     if (Cycle.IsOpen()) Cycle.Key(27);
     View = Test.OpenView(Marked, "site.css");
     if (!Cycle.Type(Typed)) return false;
@@ -62,7 +62,9 @@ TEST_F(Sheet, PropertyAndValueListsAtTheCaret) {
   EXPECT_TRUE(Has("length..."));
   EXPECT_TRUE(Has("percentage..."));
   EXPECT_FALSE(Run("a { no-such-property: |", 0, "", "", 0)) << "an unknown property gives an empty list";
-  EXPECT_FALSE(Run("a { color: red } |", 0, "", "", 0)) << "nothing between rules";
+  ASSERT_TRUE(Run("a { color: red } |", 0, "", "", 0)) << "a selector between rules";
+  EXPECT_TRUE(Has("div"));
+  EXPECT_FALSE(Has("color"));
   EXPECT_FALSE(Run("a { /* co| */ }", 0, "", "", 0)) << "comments open nothing";
 }
 
@@ -114,7 +116,8 @@ TEST_F(Sheet, ValueEditorsAnswerThroughTheHostsDialogs) {
       {"colour cancelled", "a { color: |", "color...", false, "", "a { color: |"},
       {"drive-letter path", "a { background: |", "uri...", true, "C:\\site\\a.png",
        "a { background: url(file:///C:\\site\\a.png);|"},
-      {"UNC path", "a { background: |", "uri...", true, "\\\\server\\a.png", "a { background: url(\\\\server\\a.png);|"},
+      {"UNC path", "a { background: |", "uri...", true, "\\\\server\\a.png",
+       "a { background: url(\\\\server\\a.png);|"},
       {"POSIX path", "a { background: |", "uri...", true, "/srv/a.png", "a { background: url(/srv/a.png);|"},
       {"file dialog cancelled", "a { background: |", "uri...", false, "", "a { background: |"},
       {"family-name", "a { font-family: |", "family-name...", true, "", "a { font-family: |"},
@@ -131,8 +134,8 @@ TEST_F(Sheet, ValueEditorsAnswerThroughTheHostsDialogs) {
   ASSERT_GE(Requests.size(), 3u);
   EXPECT_EQ(Requests[0].Caption, "Unit");
   EXPECT_EQ(Requests[0].InitialValue, "0");
-  EXPECT_EQ(Requests[0].Units, (Names{"em", "ex", "px", "cm", "mm", "in", "pt", "pc", "rem", "vw", "vh", "vmin",
-                                      "vmax", "ch"}))
+  EXPECT_EQ(Requests[0].Units,
+            (Names{"em", "ex", "px", "cm", "mm", "in", "pt", "pc", "rem", "vw", "vh", "vmin", "vmax", "ch"}))
       << "units in css.xml order";
   EXPECT_EQ(Requests[0].Selected, 0) << "the first is selected";
   EXPECT_EQ(Requests[2].Units, Names{"%"});

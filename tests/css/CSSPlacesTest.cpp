@@ -1,0 +1,177 @@
+// Style-sheet completion at every place people type in today's CSS: values
+// half typed, selectors, at-rules, nested and conditional blocks, functions.
+// Each case is the whole resulting text with its caret.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "css/CSSCodCmplt.h"
+#include "host/CompletionCycle.h"
+#include "tests/support/Annotated.h"
+#include "tests/support/TestHost.h"
+
+namespace kel {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class SheetPlaces : public test::THostTest {
+ protected:
+  SheetPlaces() : Cycle(Test.Host()) {
+    Test.Host().SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+    Manager = MakeKel<TCSSKibitzManager>();
+    Cycle.SetManager(Manager.get());
+    Cycle.SetClassifier(StyleSheetElementAt);
+  }
+  bool Open(const std::string& Marked, char Typed = 0) {
+    if (Cycle.IsOpen()) Cycle.Key(27);
+    View = Test.OpenView(Marked, "site.css");
+    return Cycle.Type(Typed);
+  }
+  std::string Result() const { return test::Mark(View->Text(), View->CaretOffset()); }
+  Names Texts() {
+    Names R;
+    for (const auto& I : Cycle.Items()) R.push_back(I.Text);
+    return R;
+  }
+  bool Has(const std::string& S) {
+    const Names T = Texts();
+    return std::find(T.begin(), T.end(), S) != T.end();
+  }
+
+  TKelPtr<TCSSKibitzManager> Manager;
+  TKelPtr<TMemoryEditView> View;
+  TCompletionCycle Cycle;
+};
+
+TEST_F(SheetPlaces, EachPlaceListsItsOwnNames) {
+  const struct {
+    const char* Name;
+    std::string Marked;
+    std::string Place;
+    Names Present, Absent;
+  } Cases[] = {
+      {"half-typed value", "a { color: r| }", "value", {"red"}, {"blue", "color"}},
+      {"second value of a shorthand", "a { border: 1px s| }", "value", {"solid"}, {"dotted"}},
+      {"after a comma", "a { font-family: Arial, s| }", "value", {"serif", "sans-serif"}, {}},
+      {"minified", "b{color:r|}", "value", {"red"}, {}},
+      {"at the end of the file", "a { color: r|", "value", {"red"}, {}},
+      {"after a negative value", "a { margin: 0 -15px; co| }", "property", {"color"}, {"margin"}},
+      {"element at a selector start", "ul |", "element", {"li", "div"}, {"color"}},
+      {"element after a class", ".nav li|", "element", {"li", "link"}, {"line-height"}},
+      {"pseudo-class", "a:ho|", "pseudo-class", {"hover"}, {"color"}},
+      {"pseudo-element", "p::be|", "pseudo-element", {"before"}, {"hover"}},
+      {"at-rule", "@me|", "at-rule", {"media"}, {}},
+      {"media feature", "@media (prefers-|", "media", {"prefers-color-scheme"}, {}},
+      {"in @media", "@media screen { a { co| } }", "property", {"color"}, {}},
+      {"in @supports", "@supports (display: grid) { a { dis| } }", "property", {"display"}, {}},
+      {"in @layer", "@layer base { a { co| } }", "property", {"color"}, {}},
+      {"in @container", "@container (min-width: 4em) { a { co| } }", "property", {"color"}, {}},
+      {"a keyframe selector", "@keyframes spin { f| }", "keyframe", {"from"}, {}},
+      {"in a keyframe", "@keyframes spin { from { tra| } }", "property", {"transform"}, {}},
+      {"in @font-face", "@font-face { font-fam| }", "property", {"font-family"}, {}},
+      {"nested with &", "a { &:hover { co| } }", "property", {"color"}, {}},
+      {"value in a nested rule", ".a { b { color: | } }", "value", {"red"}, {"color"}},
+      {"nested selector", ".a { &:fo| }", "pseudo-class", {"focus"}, {}},
+      {"custom properties in var()",
+       ":root { --brand: red; --gap: 1px } a { color: var(|) }",
+       "value",
+       {"--brand", "--gap"},
+       {"red"}},
+      {"after !", "a { color: red !imp| }", "important", {"important"}, {}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    ASSERT_TRUE(Open(C.Marked));
+    EXPECT_EQ(Manager->PlaceName(), C.Place);
+    for (const auto& P : C.Present) EXPECT_TRUE(Has(P)) << P;
+    for (const auto& A : C.Absent) EXPECT_FALSE(Has(A)) << A;
+  }
+}
+
+TEST_F(SheetPlaces, NoListWhereNothingIsWritten) {
+  for (const std::string Marked :
+       {"a { background: url(im| }", "a { content: \"co| }", "/* a { co| */", ".na|", "#ma|"}) {
+    EXPECT_FALSE(Open(Marked)) << Marked;
+    EXPECT_EQ(Result(), Marked) << "nothing written";
+  }
+}
+
+TEST_F(SheetPlaces, AcceptingWritesTheEntryAndItsTerminator) {
+  const struct {
+    const char* Name;
+    std::string Marked, Filter, Accept;
+    char Key;
+    std::string Expected;
+  } Cases[] = {
+      {"half-typed value", "a { color: r| }", "", "red", '\r', "a { color: red;| }"},
+      {"a function puts the caret inside", "a { color: r| }", "", "rgb()", '\r', "a { color: rgb(|) }"},
+      {"no ; inside a function", "a { color: rgb(0 0 0 / var(--a|)) }", "", "", '\r',
+       "a { color: rgb(0 0 0 / var(--a|)) }"},
+      {"a word under the caret is replaced", "a { co|lor: red }", "", "color", '\r', "a { color|: red }"},
+      {"an existing value is not doubled", "a { cursor: |pointer; }", "", "pointer", '\r',
+       "a { cursor: pointer|; }"},
+      {"element in a selector", ".nav l|", "", "li", '\r', ".nav li|"},
+      {"pseudo-class", "a:ho|", "", "hover", '\r', "a:hover|"},
+      {"; after digits stays typed", "a { margin: 10px| }", "", "", ';', "a { margin: 10px;| }"},
+      {"# keeps typing", "a { color: |", "#fff", "", ';', "a { color: #fff;|"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Open(C.Marked);
+    for (const char K : C.Filter) Cycle.Key(K);
+    if (!C.Accept.empty()) {
+      ASSERT_TRUE(Cycle.SelectText(C.Accept));
+    }
+    if (Cycle.IsOpen())
+      Cycle.Key(C.Key);
+    else if (C.Key == ';')
+      View->InsertText(";", false);
+    EXPECT_EQ(Result(), C.Expected);
+  }
+}
+
+// On real sheets: inside a selector or at a value the list is never the
+// property list, and whatever is accepted goes in at the caret.
+TEST_F(SheetPlaces, RealSheetsNeverGetPropertiesInSelectorsOrValues) {
+  std::ifstream In("/usr/share/javascript/bootstrap4/css/bootstrap.css", std::ios::binary);
+  std::ostringstream S;
+  S << In.rdbuf();
+  const std::string Sheet = S.str();
+  ASSERT_FALSE(Sheet.empty()) << "installed by scripts/install-deps.sh";
+  std::mt19937 Random(9);
+  int Checked = 0;
+  for (int Round = 0; Round < 300; ++Round) {
+    const size_t Caret = Random() % Sheet.size();
+    std::string Marked = Sheet;
+    Marked.insert(Caret, "\x01");
+    if (Cycle.IsOpen()) Cycle.Key(27);
+    View = Test.OpenView(Marked, "site.css", '\x01');
+    if (!Cycle.Type(0)) continue;
+    // Where the caret really is: the last '{' or '}' or ';' before it.
+    const size_t Mark = Sheet.find_last_of("{};", Caret == 0 ? 0 : Caret - 1);
+    const bool InBlock = Mark != std::string::npos && Sheet[Mark] != '}';
+    const std::string Tail = Sheet.substr(Mark == std::string::npos ? 0 : Mark + 1, Caret - (Mark + 1));
+    const bool InValue = InBlock && Tail.find(':') != std::string::npos;
+    if (!InBlock || InValue) {
+      EXPECT_NE(Manager->PlaceName(), std::string("property")) << Tail;
+    }
+    ++Checked;
+    Cycle.Key('\r');
+    const std::string& Now = View->Text();
+    const size_t Line = Sheet.rfind('\n', Caret == 0 ? 0 : Caret - 1);
+    const size_t Before = Line == std::string::npos ? 0 : Line;
+    ASSERT_EQ(Now.compare(0, Before, Sheet, 0, Before), 0) << "caret " << Caret;
+    const size_t After = Sheet.find('\n', Caret);
+    if (After != std::string::npos) {
+      ASSERT_EQ(Now.compare(Now.size() - (Sheet.size() - After), Sheet.size() - After, Sheet, After), 0);
+    }
+  }
+  EXPECT_GT(Checked, 100);
+}
+
+}  // namespace
+}  // namespace kel
