@@ -58,11 +58,12 @@ bench: build
 	@$(BUILD)/bin/css_scanner_bench
 	@$(BUILD)/bin/css_parser_bench
 
-# The fuzz drivers under the sanitizers: random pages and style sheets.
+# The fuzz drivers under the sanitizers: random pages, style sheets and server messages.
 fuzz: deps $(ASAN)/build.ninja
-	@cmake --build $(ASAN) --target fuzz_css_parser fuzz_markup_parser
+	@cmake --build $(ASAN) --target fuzz_css_parser fuzz_markup_parser fuzz_lsp_server
 	@$(ASAN)/bin/fuzz_css_parser 100000
 	@$(ASAN)/bin/fuzz_markup_parser 100000
+	@$(ASAN)/bin/fuzz_lsp_server 2000
 	@echo "fuzz: no findings"
 
 format:

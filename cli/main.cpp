@@ -226,9 +226,7 @@ int main(int argc, char** argv) {
     PackageLoad();
     IDERegister();
     TLspServer Server(Host.Host());
-    nlohmann::json Message;
-    while (!Server.Exited() && ReadLspMessage(std::cin, Message))
-      for (const auto& Out : Server.Handle(Message)) WriteLspMessage(std::cout, Out);
+    Server.Serve(std::cin, std::cout);
     PackageUnload();
     return Server.ExitCode();
   }

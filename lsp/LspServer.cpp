@@ -8,6 +8,7 @@
 #include "css/CSSCodCmplt.h"
 #include "host/CompletionCycle.h"
 #include "host/KelStrings.h"
+#include "lsp/LspProtocol.h"
 
 namespace kel {
 
@@ -33,29 +34,14 @@ std::string SnippetEscape(const std::string& S) {
 
 int ItemKind(const std::string& Class) {
   const std::string C = LowerCase(Class);
-  if (C.starts_with("element")) return 10;  // Property is the closest shape for a tag
+  if (C.starts_with("element")) return 10;                          // Property is the closest shape for a tag
   if (C.starts_with("attribute value") || C == "value") return 12;  // Value
-  if (C.starts_with("attribute")) return 5;  // Field
+  if (C.starts_with("attribute")) return 5;                         // Field
   if (C == "property") return 10;
   return 1;  // Text
 }
 
 }  // namespace
-
-bool ReadLspMessage(std::istream& In, json& Message) {
-  long Length = -1;
-  std::string Line;
-  while (std::getline(In, Line)) {
-    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
-    if (Line.empty()) break;
-    if (StartsWithText(Line, "Content-Length:")) Length = std::strtol(Line.c_str() + 15, nullptr, 10);
-  }
-  if (!In || Length < 0) return false;
-  std::string Body(static_cast<size_t>(Length), '\0');
-  if (!In.read(Body.data(), Length)) return false;
-  Message = json::parse(Body, nullptr, false);
-  return !Message.is_discarded();
-}
 
 void WriteLspMessage(std::ostream& Out, const json& Message) {
   const std::string Body = Message.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -118,38 +104,69 @@ TLspServer::TLspServer(TMemoryHost& Host) : FHost(Host) {
   FHost.SetDialogRunner(std::make_shared<TScriptedDialogRunner>());
 }
 
-std::vector<json> TLspServer::Handle(const json& Message) {
-  std::vector<json> Out;
-  const std::string Method = Message.value("method", "");
-  const bool Request = Message.contains("id");
-  const json Params = Message.value("params", json::object());
-  const auto Reply = [&](json Result) { Out.push_back({{"jsonrpc", "2.0"}, {"id", Message["id"]}, {"result", std::move(Result)}}); };
+void TLspServer::Serve(std::istream& In, std::ostream& Out) {
+  std::string Body;
+  while (!FExited) {
+    const TLspFrame Frame = ReadLspFrame(In, Body);
+    if (Frame == TLspFrame::End) break;
+    std::vector<json> Answers;
+    if (Frame == TLspFrame::Body)
+      Answers = HandleText(Body);
+    else
+      Answers.push_back(LspErrorAnswer(
+          nullptr, LspError::ParseError,
+          Frame == TLspFrame::TooLarge ? "Message too large" : "No usable Content-Length header"));
+    for (const auto& A : Answers) WriteLspMessage(Out, A);
+  }
+}
 
-  if (Method == "initialize") {
-    Reply({{"capabilities",
-            {{"textDocumentSync", 1},
-             {"completionProvider", {{"triggerCharacters", {"<", "&", "=", ":", ";"}}, {"resolveProvider", false}}}}},
-           {"serverInfo", {{"name", "mlinsight"}}}});
-  } else if (Method == "shutdown") {
-    FShutdown = true;
-    Reply(nullptr);
-  } else if (Method == "exit") {
+std::vector<json> TLspServer::HandleText(const std::string& Body) {
+  const json Message = json::parse(Body, nullptr, false);
+  if (Message.is_discarded()) return {LspErrorAnswer(nullptr, LspError::ParseError, "Invalid JSON")};
+  return Handle(Message);
+}
+
+std::vector<json> TLspServer::Handle(const json& Message) {
+  if (!Message.is_object())
+    return {LspErrorAnswer(nullptr, LspError::InvalidRequest, "Not a request object")};
+  const auto IdField = Message.find("id");
+  const bool HasId = IdField != Message.end();
+  const json Id = HasId ? *IdField : json();
+  const bool IdValid = !HasId || Id.is_string() || Id.is_number_integer() || Id.is_null();
+  const auto MethodField = Message.find("method");
+  if (MethodField == Message.end()) {
+    // A response to a request of ours (we send none): never answered.
+    if (Message.contains("result") || Message.contains("error")) return {};
+    return {LspErrorAnswer(IdValid ? Id : json(), LspError::InvalidRequest, "No method")};
+  }
+  if (!MethodField->is_string() || !IdValid)
+    return {LspErrorAnswer(IdValid ? Id : json(), LspError::InvalidRequest, "Malformed request")};
+  const std::string Method = MethodField->get<std::string>();
+  const bool Request = HasId;
+  const auto ParamsField = Message.find("params");
+  if (ParamsField != Message.end() && !ParamsField->is_object() && !ParamsField->is_array() &&
+      !ParamsField->is_null())
+    return Request
+               ? std::vector<json>{LspErrorAnswer(Id, LspError::InvalidParams, "params must be structured")}
+               : std::vector<json>{};
+  const json Params =
+      ParamsField != Message.end() && ParamsField->is_object() ? *ParamsField : json::object();
+
+  std::vector<json> Out;
+  if (Method == "exit") {
     FExited = true;
-  } else if (Method == "textDocument/didOpen") {
-    const json& Doc = Params["textDocument"];
-    FDocuments[Doc.value("uri", "")] = Doc.value("text", "");
-  } else if (Method == "textDocument/didChange") {
-    const json& Changes = Params["contentChanges"];
-    if (Changes.is_array() && !Changes.empty())
-      FDocuments[Params["textDocument"].value("uri", "")] = Changes.back().value("text", "");
-  } else if (Method == "textDocument/didClose") {
-    FDocuments.erase(Params["textDocument"].value("uri", ""));
-  } else if (Method == "textDocument/completion") {
-    Reply(Complete(Params));
-  } else if (Request) {
-    Out.push_back({{"jsonrpc", "2.0"},
-                   {"id", Message["id"]},
-                   {"error", {{"code", -32601}, {"message", "Method not found: " + Method}}}});
+    return Out;
+  }
+  if (!FInitialized && Method != "initialize")
+    return Request ? std::vector<json>{LspErrorAnswer(Id, LspError::ServerNotInitialized, "Not initialized")}
+                   : Out;
+  if (FShutdown && Request) return {LspErrorAnswer(Id, LspError::InvalidRequest, "Shut down")};
+  try {
+    Dispatch(Method, Request, Id, Params, Out);
+  } catch (const std::exception& E) {
+    // A field of an unexpected shape deep in the params: the message is
+    // refused, the server goes on.
+    if (Request) Out.push_back(LspErrorAnswer(Id, LspError::InvalidParams, E.what()));
   }
   const auto& Messages = FHost.Messages();
   if (FMessagesSent > Messages.size()) FMessagesSent = 0;
@@ -157,31 +174,79 @@ std::vector<json> TLspServer::Handle(const json& Message) {
     const auto& M = Messages[FMessagesSent];
     Out.push_back({{"jsonrpc", "2.0"},
                    {"method", "window/logMessage"},
-                   {"params", {{"type", M.Prefix == "Failure" || M.Prefix == "Error" ? 1 : 3},
-                               {"message", M.Prefix + ": " + M.FileName + ": " + M.Text}}}});
+                   {"params",
+                    {{"type", M.Prefix == "Failure" || M.Prefix == "Error" ? 1 : 3},
+                     {"message", M.Prefix + ": " + M.FileName + ": " + M.Text}}}});
   }
   return Out;
 }
 
-json TLspServer::Complete(const json& Params) {
+void TLspServer::Dispatch(const std::string& Method, bool Request, const json& Id, const json& Params,
+                          std::vector<json>& Out) {
+  const auto Reply = [&](json Result) {
+    Out.push_back({{"jsonrpc", "2.0"}, {"id", Id}, {"result", std::move(Result)}});
+  };
+  const auto Invalid = [&](const char* Why) {
+    if (Request) Out.push_back(LspErrorAnswer(Id, LspError::InvalidParams, Why));
+  };
+  const json* Doc = LspObject(Params, "textDocument");
+  const auto Uri = Doc ? LspString(*Doc, "uri") : std::nullopt;
+  static const char* const Notifications[] = {"textDocument/didOpen", "textDocument/didChange",
+                                              "textDocument/didClose", "initialized", "$/cancelRequest"};
+  const bool IsNotification = std::any_of(std::begin(Notifications), std::end(Notifications),
+                                          [&](const char* N) { return Method == N; });
+  if (Request && IsNotification) {
+    Out.push_back(LspErrorAnswer(Id, LspError::MethodNotFound, Method + " is a notification"));
+  } else if (Method == "initialize") {
+    if (!Request) return;
+    FInitialized = true;
+    Reply({{"capabilities",
+            {{"textDocumentSync", 1},
+             {"completionProvider",
+              {{"triggerCharacters", {"<", "&", "=", ":", ";", "/"}}, {"resolveProvider", false}}}}},
+           {"serverInfo", {{"name", "mlinsight"}}}});
+  } else if (Method == "shutdown") {
+    FShutdown = true;
+    if (Request) Reply(nullptr);
+  } else if (Method == "textDocument/didOpen") {
+    const auto Text = Doc ? LspString(*Doc, "text") : std::nullopt;
+    if (Uri && Text) FDocuments[*Uri] = *Text;
+  } else if (Method == "textDocument/didChange") {
+    const auto Changes = Params.find("contentChanges");
+    if (!Uri || Changes == Params.end() || !Changes->is_array() || Changes->empty()) return;
+    if (const auto Text = LspString(Changes->back(), "text")) FDocuments[*Uri] = *Text;
+  } else if (Method == "textDocument/didClose") {
+    if (Uri) FDocuments.erase(*Uri);
+  } else if (Method == "textDocument/completion") {
+    const json* Position = LspObject(Params, "position");
+    const auto Line = Position ? LspInteger(*Position, "line") : std::nullopt;
+    const auto Character = Position ? LspInteger(*Position, "character") : std::nullopt;
+    if (!Uri || !Line || !Character)
+      return Invalid("textDocument/completion needs a textDocument uri and a position");
+    if (Request) Reply(Complete(*Uri, *Line, *Character, Params));
+  } else if (Request) {
+    Out.push_back(LspErrorAnswer(Id, LspError::MethodNotFound, "Method not found: " + Method));
+  }
+}
+
+json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Character, const json& Params) {
   json Items = json::array();
   const json Result{{"isIncomplete", false}, {"items", Items}};
-  const std::string Uri = Params["textDocument"].value("uri", "");
   const auto Doc = FDocuments.find(Uri);
   if (Doc == FDocuments.end()) return Result;
   const std::string& Text = Doc->second;
   const std::string Path = LspUriToPath(Uri);
-  const int32_t Caret =
-      LspOffset(Text, Params["position"].value("line", 0), Params["position"].value("character", 0));
+  const int32_t Caret = LspOffset(Text, Line, Character);
   const auto Manager = TCompletionCycle::ManagerFor(FHost, Path);
   if (!Manager) return Result;
-  if (const auto Markup = query<IKelMLCodeInsightManager>(Manager)) Markup->SetInsertQuotes(InsertQuotesOption());
+  if (const auto Markup = query<IKelMLCodeInsightManager>(Manager))
+    Markup->SetInsertQuotes(InsertQuotesOption());
   const bool Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get()) != nullptr;
   // A trigger character opens a list only where the manager says so, as it
   // would for the key typed in our host ('<' in a style sheet does not).
-  const json Context = Params.value("context", json::object());
-  if (Context.value("triggerKind", 1) == 2 && Caret > 0) {
-    const std::string Trigger = Context.value("triggerCharacter", "");
+  const json* Context = LspObject(Params, "context");
+  if (Context && LspInteger(*Context, "triggerKind").value_or(1) == 2 && Caret > 0) {
+    const std::string Trigger = LspString(*Context, "triggerCharacter").value_or("");
     const int32_t Element = Sheet ? StyleSheetElementAt(Text, Caret - 1) : MarkupElementAt(Text, Caret - 1);
     TKelCodeInsightType Kind = TKelCodeInsightType::citNone;
     TKelInvokeType How = TKelInvokeType::itManual;
@@ -203,7 +268,8 @@ json TLspServer::Complete(const json& Params) {
   const auto FirstView = Open(First);
   if (!FirstView) return Result;
   const std::vector<TCompletionItem> Rows = First.Items();
-  const std::string Word = FirstView->GetPosition()->RipText(Manager->EditorTokenValidChars(false), kelRipBackward);
+  const std::string Word =
+      FirstView->GetPosition()->RipText(Manager->EditorTokenValidChars(false), kelRipBackward);
   First.Key(27);
 
   const auto Started = std::chrono::steady_clock::now();
@@ -240,12 +306,14 @@ json TLspServer::Complete(const json& Params) {
     std::string NewText = Final.substr(Start, NewEnd - Start);
     const size_t At = static_cast<size_t>(View->CaretOffset());
     if (At >= Start && At < NewEnd)
-      NewText = SnippetEscape(NewText.substr(0, At - Start)) + "$0" + SnippetEscape(NewText.substr(At - Start));
+      NewText =
+          SnippetEscape(NewText.substr(0, At - Start)) + "$0" + SnippetEscape(NewText.substr(At - Start));
     else
       NewText = SnippetEscape(NewText);
     Item["insertTextFormat"] = 2;
-    Item["textEdit"] = {{"range", {{"start", LspPosition(Text, static_cast<int32_t>(Start))},
-                                   {"end", LspPosition(Text, static_cast<int32_t>(OldEnd))}}},
+    Item["textEdit"] = {{"range",
+                         {{"start", LspPosition(Text, static_cast<int32_t>(Start))},
+                          {"end", LspPosition(Text, static_cast<int32_t>(OldEnd))}}},
                         {"newText", NewText}};
     Items.push_back(Item);
   }

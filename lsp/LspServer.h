@@ -20,25 +20,30 @@
 
 namespace kel {
 
-// Reads one message framed with Content-Length; false at the end of input
-// or on a frame that cannot be read.
-bool ReadLspMessage(std::istream& In, nlohmann::json& Message);
 void WriteLspMessage(std::ostream& Out, const nlohmann::json& Message);
 
 class TLspServer {
  public:
   explicit TLspServer(TMemoryHost& Host);
-  // The responses and notifications one message gives.
+  // Answers the framed messages of In on Out until exit or the end of In.
+  void Serve(std::istream& In, std::ostream& Out);
+  // The responses and notifications one message gives; any message, however
+  // malformed, gets the protocol's answer.
   std::vector<nlohmann::json> Handle(const nlohmann::json& Message);
+  std::vector<nlohmann::json> HandleText(const std::string& Body);
   bool Exited() const { return FExited; }
   int ExitCode() const { return FShutdown ? 0 : 1; }
 
  private:
-  nlohmann::json Complete(const nlohmann::json& Params);
+  void Dispatch(const std::string& Method, bool Request, const nlohmann::json& Id,
+                const nlohmann::json& Params, std::vector<nlohmann::json>& Out);
+  nlohmann::json Complete(const std::string& Uri, int64_t Line, int64_t Character,
+                          const nlohmann::json& Params);
 
   TMemoryHost& FHost;
   std::map<std::string, std::string> FDocuments;
   bool FShutdown = false;
+  bool FInitialized = false;
   bool FExited = false;
   size_t FMessagesSent = 0;
 };

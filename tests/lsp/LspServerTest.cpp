@@ -5,6 +5,7 @@
 
 #include "completion/HTMReg.h"
 #include "completion/MLInsightPackage.h"
+#include "lsp/LspProtocol.h"
 #include "lsp/LspServer.h"
 #include "tests/support/TestHost.h"
 
@@ -20,21 +21,24 @@ class Lsp : public test::THostTest {
     PackageLoad();
     IDERegister();
     Server = std::make_unique<TLspServer>(Test.Host());
+    Server->Handle({{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"}, {"params", json::object()}});
   }
   ~Lsp() override {
     Server.reset();
     PackageUnload();
   }
   void Open(const std::string& Uri, const std::string& Text) {
-    Server->Handle({{"jsonrpc", "2.0"},
-                    {"method", "textDocument/didOpen"},
-                    {"params", {{"textDocument", {{"uri", Uri}, {"languageId", "html"}, {"version", 1}, {"text", Text}}}}}});
+    Server->Handle(
+        {{"jsonrpc", "2.0"},
+         {"method", "textDocument/didOpen"},
+         {"params",
+          {{"textDocument", {{"uri", Uri}, {"languageId", "html"}, {"version", 1}, {"text", Text}}}}}});
   }
   json Items(const std::string& Uri, int Line, int Character, const std::string& Trigger = "") {
     json Params{{"textDocument", {{"uri", Uri}}}, {"position", {{"line", Line}, {"character", Character}}}};
     if (!Trigger.empty()) Params["context"] = {{"triggerKind", 2}, {"triggerCharacter", Trigger}};
-    const auto Out =
-        Server->Handle({{"jsonrpc", "2.0"}, {"id", 7}, {"method", "textDocument/completion"}, {"params", Params}});
+    const auto Out = Server->Handle(
+        {{"jsonrpc", "2.0"}, {"id", 7}, {"method", "textDocument/completion"}, {"params", Params}});
     for (const auto& M : Out)
       if (M.contains("id")) return M["result"]["items"];
     return json::array();
@@ -50,7 +54,13 @@ class Lsp : public test::THostTest {
 const std::string Strict = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
 
 TEST_F(Lsp, InitializeAnnouncesCompletion) {
-  const auto Out = Server->Handle({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", json::object()}});
+  TLspServer Fresh(Test.Host());
+  EXPECT_EQ(Fresh.Handle(
+                {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "textDocument/completion"}})[0]["error"]["code"],
+            -32002)
+      << "before initialize";
+  const auto Out =
+      Server->Handle({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", json::object()}});
   ASSERT_EQ(Out.size(), 1u);
   EXPECT_EQ(Out[0]["id"], 1);
   EXPECT_EQ(Out[0]["result"]["capabilities"]["textDocumentSync"], 1);
@@ -71,7 +81,8 @@ TEST_F(Lsp, ItemsCarryTheEditsAcceptingMakes) {
   EXPECT_EQ(Href["detail"], "Attribute");
   EXPECT_EQ(Href["insertTextFormat"], 2);
   EXPECT_EQ(Href["textEdit"]["newText"], "href=\"$0\"");
-  EXPECT_EQ(Href["textEdit"]["range"], json::parse(R"({"start":{"line":1,"character":12},"end":{"line":1,"character":14}})"));
+  EXPECT_EQ(Href["textEdit"]["range"],
+            json::parse(R"({"start":{"line":1,"character":12},"end":{"line":1,"character":14}})"));
   const json T = Items("file:///tmp/page.html", 2, 7);
   EXPECT_FALSE(Item(T, "tbody").is_null());
   EXPECT_TRUE(Item(T, "div").is_null());
@@ -89,7 +100,9 @@ TEST_F(Lsp, StyleSheetsAndChanges) {
   EXPECT_EQ(Color["textEdit"]["newText"], "color:");
   Server->Handle({{"jsonrpc", "2.0"},
                   {"method", "textDocument/didChange"},
-                  {"params", {{"textDocument", {{"uri", "file:///tmp/site.css"}}}, {"contentChanges", {{{"text", "a { display: b"}}}}}}});
+                  {"params",
+                   {{"textDocument", {{"uri", "file:///tmp/site.css"}}},
+                    {"contentChanges", {{{"text", "a { display: b"}}}}}}});
   const json Block = Item(Items("file:///tmp/site.css", 0, 14), "block");
   ASSERT_FALSE(Block.is_null());
   EXPECT_EQ(Block["textEdit"]["newText"], "block;");
@@ -101,16 +114,92 @@ TEST_F(Lsp, StyleSheetsAndChanges) {
   EXPECT_FALSE(Items("file:///tmp/c.css", 0, 12, ":").empty());
 }
 
+std::string Frame(const std::string& Body) {
+  return "Content-Length: " + std::to_string(Body.size()) + "\r\n\r\n" + Body;
+}
+
+// Every malformed message gets the protocol's answer, and the server then
+// still answers a valid completion.
+TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
+  Open("file:///tmp/page.html", Strict + "<body><table>");
+  const std::string Valid = Frame(
+      R"({"jsonrpc":"2.0","id":99,"method":"textDocument/completion","params":{"textDocument":{"uri":"file:///tmp/page.html"},"position":{"line":1,"character":13}}})");
+  const struct {
+    const char* Name;
+    std::string Input;
+    int Code;  // 0: no answer
+  } Cases[] = {
+      {"invalid JSON", Frame("{\"jsonrpc\":"), -32700},
+      {"no Content-Length", "Content-Type: x\r\n\r\n", -32700},
+      {"negative Content-Length", "Content-Length: -5\r\n\r\n", -32700},
+      {"huge Content-Length", "Content-Length: 99999999999999999999\r\n\r\n", -32700},
+      {"an array", Frame("[1,2]"), -32600},
+      {"a number", Frame("7"), -32600},
+      {"no method", Frame(R"({"jsonrpc":"2.0","id":1})"), -32600},
+      {"method not a string", Frame(R"({"jsonrpc":"2.0","id":1,"method":5})"), -32600},
+      {"id an object", Frame(R"({"jsonrpc":"2.0","id":{},"method":"shutdown"})"), -32600},
+      {"a response", Frame(R"({"jsonrpc":"2.0","id":1,"result":null})"), 0},
+      {"unknown method", Frame(R"({"jsonrpc":"2.0","id":1,"method":"x/y"})"), -32601},
+      {"params a string",
+       Frame(R"({"jsonrpc":"2.0","id":1,"method":"textDocument/completion","params":"x"})"), -32602},
+      {"missing position",
+       Frame(
+           R"({"jsonrpc":"2.0","id":1,"method":"textDocument/completion","params":{"textDocument":{"uri":"a"}}})"),
+       -32602},
+      {"position out of range",
+       Frame(
+           R"({"jsonrpc":"2.0","id":1,"method":"textDocument/completion","params":{"textDocument":{"uri":"a"},"position":{"line":1e300,"character":-1}}})"),
+       -32602},
+      {"null trigger character",
+       Frame(
+           R"({"jsonrpc":"2.0","id":1,"method":"textDocument/completion","params":{"textDocument":{"uri":"file:///tmp/page.html"},"position":{"line":1,"character":13},"context":{"triggerKind":2,"triggerCharacter":null}}})"),
+       0},
+      {"a notification with an id",
+       Frame(
+           R"({"jsonrpc":"2.0","id":1,"method":"textDocument/didClose","params":{"textDocument":{"uri":"x"}}})"),
+       -32601},
+      {"a notification with bad params",
+       Frame(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"textDocument":7}})"), 0},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    std::stringstream In(C.Input + Valid), Out;
+    Server->Serve(In, Out);
+    std::vector<json> Answers;
+    std::string Body;
+    while (ReadLspFrame(Out, Body) == TLspFrame::Body) Answers.push_back(json::parse(Body));
+    ASSERT_FALSE(Answers.empty());
+    if (C.Code != 0) {
+      EXPECT_EQ(Answers.front()["error"]["code"], C.Code) << Answers.front().dump();
+    }
+    const json& Last = Answers.back();
+    EXPECT_EQ(Last["id"], 99) << Last.dump();
+    EXPECT_FALSE(Last["result"]["items"].empty()) << "the valid request is still answered";
+  }
+  // After shutdown a request is refused, and exit ends the loop.
+  std::stringstream In(Frame(R"({"jsonrpc":"2.0","id":5,"method":"shutdown"})") + Valid +
+                       Frame(R"({"jsonrpc":"2.0","method":"exit"})") + Valid),
+      Out;
+  Server->Serve(In, Out);
+  std::string Body;
+  ASSERT_EQ(ReadLspFrame(Out, Body), TLspFrame::Body);
+  EXPECT_EQ(json::parse(Body)["result"], nullptr);
+  ASSERT_EQ(ReadLspFrame(Out, Body), TLspFrame::Body);
+  EXPECT_EQ(json::parse(Body)["error"]["code"], -32600);
+  EXPECT_EQ(ReadLspFrame(Out, Body), TLspFrame::End) << "nothing after exit";
+  EXPECT_TRUE(Server->Exited());
+}
+
 TEST(LspFraming, RoundTripAndPositions) {
   std::stringstream S;
   WriteLspMessage(S, {{"a", "é"}});
   WriteLspMessage(S, {{"b", 1}});
-  json M;
-  ASSERT_TRUE(ReadLspMessage(S, M));
-  EXPECT_EQ(M["a"], "é");
-  ASSERT_TRUE(ReadLspMessage(S, M));
-  EXPECT_EQ(M["b"], 1);
-  EXPECT_FALSE(ReadLspMessage(S, M));
+  std::string Body;
+  ASSERT_EQ(ReadLspFrame(S, Body), TLspFrame::Body);
+  EXPECT_EQ(json::parse(Body)["a"], "é");
+  ASSERT_EQ(ReadLspFrame(S, Body), TLspFrame::Body);
+  EXPECT_EQ(json::parse(Body)["b"], 1);
+  EXPECT_EQ(ReadLspFrame(S, Body), TLspFrame::End);
   const std::string Text = "a\n\xF0\x9F\x98\x80x\r\nz";  // an emoji is two UTF-16 units
   EXPECT_EQ(LspOffset(Text, 1, 2), 6);
   EXPECT_EQ(LspOffset(Text, 1, 3), 7);

@@ -1,0 +1,46 @@
+// The JSON-RPC side of the language server: frames read from a stream with
+// their Content-Length, and the checks that turn any message into either a
+// request or notification to serve or the error answer the protocol gives.
+// Nothing a client sends can stop the server.
+//
+// Example: the frame "Content-Length: 9\r\n\r\n[1,2,3,4]" reads as a body
+// that Classify answers with -32600 (an array is no request).
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+namespace kel {
+
+// A body above this is refused unread: no client sends a 64 MiB document.
+inline constexpr int64_t MaxLspBody = 64ll << 20;
+
+enum class TLspFrame {
+  Body,      // Body holds one message
+  End,       // no more input
+  Garbled,   // a header without a usable Content-Length: answer a parse error, read on
+  TooLarge,  // the body was skipped unread: answer a parse error, read on
+};
+
+TLspFrame ReadLspFrame(std::istream& In, std::string& Body);
+
+namespace LspError {
+inline constexpr int ParseError = -32700;
+inline constexpr int InvalidRequest = -32600;
+inline constexpr int MethodNotFound = -32601;
+inline constexpr int InvalidParams = -32602;
+inline constexpr int InternalError = -32603;
+inline constexpr int ServerNotInitialized = -32002;
+}  // namespace LspError
+
+nlohmann::json LspErrorAnswer(const nlohmann::json& Id, int Code, const std::string& Message);
+
+// A field of an object, when it is there with the expected type.
+std::optional<std::string> LspString(const nlohmann::json& Object, const char* Key);
+std::optional<int64_t> LspInteger(const nlohmann::json& Object, const char* Key, int64_t Max = INT32_MAX);
+const nlohmann::json* LspObject(const nlohmann::json& Object, const char* Key);
+
+}  // namespace kel
