@@ -113,12 +113,45 @@ void DeleteWordAfter(IKelEditView& View) {
   Pos->BackspaceDelete(Rest);
 }
 
-// A flag of a DTD (checked, nowrap) is loaded as the values false and true:
-// HTML writes it bare. Server controls' true/false properties are not flags.
+// HTML's boolean attributes are written bare; every other attribute takes a
+// value, aria-busy="true" and server controls' Enabled="true" too.
 bool IsFlag(IKelMLTagAttribute& Attr, const std::string& TagName) {
   if (TagName.find(':') != std::string::npos) return false;
-  if (Attr.GetCount() == 1) return SameText(Attr.GetValue(0), Attr.GetName());
-  return Attr.GetCount() == 2 && Attr.GetValue(0) == "false" && Attr.GetValue(1) == "true";
+  static const char* const Flags[] = {"allowfullscreen",
+                                      "async",
+                                      "autofocus",
+                                      "autoplay",
+                                      "checked",
+                                      "compact",
+                                      "controls",
+                                      "declare",
+                                      "default",
+                                      "defer",
+                                      "disabled",
+                                      "formnovalidate",
+                                      "inert",
+                                      "ismap",
+                                      "itemscope",
+                                      "loop",
+                                      "multiple",
+                                      "muted",
+                                      "nohref",
+                                      "nomodule",
+                                      "noresize",
+                                      "noshade",
+                                      "novalidate",
+                                      "nowrap",
+                                      "open",
+                                      "playsinline",
+                                      "readonly",
+                                      "required",
+                                      "reversed",
+                                      "selected",
+                                      "shadowrootclonable",
+                                      "shadowrootdelegatesfocus",
+                                      "shadowrootserializable"};
+  const std::string Name = Attr.GetName();
+  return std::any_of(std::begin(Flags), std::end(Flags), [&](const char* F) { return SameText(Name, F); });
 }
 
 // The name of a closing row, "</p>" -> "p".
@@ -755,7 +788,8 @@ void TMLKibitzManager::DoneAttributeName(IKelEditView& View, IKelCodeInsightServ
   const auto Tag = GetCurrentTag();
   if (!Tag) return;
   DeleteWordAfter(View);
-  const std::string Filter = Tag->GetFilter();
+  // The name typed so far, "-" included (aria-hi): the host's own word stops there.
+  const std::string Filter = View.GetPosition()->RipText(TokenSet, kelRipBackward);
   const std::string Before = CharBefore(View, static_cast<int32_t>(Filter.size()));
   const bool NeedSpace = !Before.empty() && !IsBlank(Before[0]);
   const auto Attr = Tag->GetAttribute(List.GetSelectedIndex());
@@ -793,7 +827,8 @@ void TMLKibitzManager::DoneAttributeName(IKelEditView& View, IKelCodeInsightServ
   if (NeedSpace && !IsBlank(Key)) N = " " + N;
   // A name right after the caret is the next attribute: a blank parts them.
   const bool Parted = Key != '>' && !R.empty() && InSet(TokenSet, R[0]);
-  Services.InsertText(Parted ? N + " " : N, true);
+  if (!Filter.empty()) Pos->BackspaceDelete(static_cast<int32_t>(Filter.size()));
+  Services.InsertText(Parted ? N + " " : N, false);
   if (Parted) Pos->MoveRelative(0, -1);
   if (InQuotes) Pos->MoveRelative(0, -1);
   FNoBlank = WithValue;

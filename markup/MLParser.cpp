@@ -580,6 +580,7 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   FIsXML = FSymbolManager && FSymbolManager->IsXMLDocument();
   FDocTypeIdentifier.clear();
   FCaretAttrName.clear();
+  FSawDocType = false;
   FLastWrittenName.clear();
   FQuote = FQuoteEnd = 0;
   if (FSymbolManager) FSymbolManager->ClearClosedTags();
@@ -653,15 +654,21 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   }
 
   if (FValuePos.Col == kUnknownColumn) FValuePos.Col = FCaretPos.Col;
-  if (FSymbolManager) FSymbolManager->SetSchemaFile(FDocTypeIdentifier);
+  if (FSymbolManager) FSymbolManager->SetSchemaFile(SchemaIdentifier());
   FProducer.reset();
   FProducerInternal.reset();
   FEditView.reset();
 }
 
+std::string TMLParser::SchemaIdentifier() const {
+  // <!DOCTYPE html> names no identifier: it is HTML as the living standard
+  // defines it.
+  return FDocTypeIdentifier.empty() && FSawDocType ? "html" : FDocTypeIdentifier;
+}
+
 void TMLParser::BootStrapDTD(IMLBufferProducer* Producer) {
   Parse(TKelEditPos{0, 0}, Producer, nullptr);
-  if (FSymbolManager) FSymbolManager->SetSchemaFile(FDocTypeIdentifier);
+  if (FSymbolManager) FSymbolManager->SetSchemaFile(SchemaIdentifier());
 }
 
 void TMLParser::ParseMLDocument() {
@@ -826,6 +833,7 @@ void TMLParser::ParseMLDocument() {
       if (OpenedBeforeCaret && !NameEndsBeforeCaret) FCaretInTagName = true;
       if (IsDocType(TagName)) {
         FInDocType = true;
+        FSawDocType = true;
         if (IsBeforeCaretAt(NameStartOffset, false)) ++FDocTypeCount;
         continue;
       }

@@ -154,6 +154,9 @@ class TMLParser {
   bool FInStyle = false;
   // The caret stands in a CDATA section: nothing may be written there.
   bool FInCDATA = false;
+  // The identifier that selects the schema ("html" for a DOCTYPE without one).
+  std::string SchemaIdentifier() const;
+  bool FSawDocType = false;
   // The attribute name the caret stands in or at the end of.
   std::string FCaretAttrName;
   // The last start tag of the schema before the caret, as the page spells it.

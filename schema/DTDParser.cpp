@@ -773,6 +773,13 @@ void TDTDParser::ParseEntity() {
       if (Parameter->PublicId.empty()) Parameter->PublicId = Public;
       if (Parameter->SystemId.empty()) Parameter->SystemId = HasSystem ? System : Public;
     }
+  } else if (Token() == TTokenKind::tkIdentifier && Scanner->TokenText == "SYSTEM") {
+    // <!ENTITY % x SYSTEM "file">: an external entity without a public name.
+    Next();
+    if (Token() == TTokenKind::tkStringLiteral) {
+      if (Parameter && Parameter->SystemId.empty()) Parameter->SystemId = Scanner->TokenText;
+      Next();
+    }
   } else if (Parameter) {
     if (Token() == TTokenKind::tkStringLiteral) {
       if (Parameter->Text.empty()) Parameter->Text = Scanner->TokenText;

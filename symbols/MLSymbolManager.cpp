@@ -6,6 +6,7 @@
 
 #include "host/KelFiles.h"
 #include "host/KelHostAPI.h"
+#include "host/KelRegistry.h"
 #include "host/KelStrings.h"
 #include "markup/MLBufferProducer.h"
 #include "schema/DTDParser.h"
@@ -376,6 +377,18 @@ namespace fs = std::filesystem;
 std::string UpperExtension(const std::string& Path) { return UpperCase(ExtractFileExt(Path)); }
 }  // namespace
 
+std::string TMLSymbolManager::DefaultHTMLSchema() const {
+  // Pages without a DOCTYPE are today's HTML unless the options keep them
+  // on a legacy schema: [Code Insight] Default Schema=loose.dtd.
+  TKelRegistry Registry;
+  const auto Host = KelHostServices();
+  if (Host && Registry.OpenKey(Host->GetBaseRegistryKey() + "\\Code Insight", true)) {
+    const std::string Option = Registry.ReadString("Default Schema");
+    if (!Option.empty()) return Option;
+  }
+  return "html5.dtd";
+}
+
 bool TMLSymbolManager::IsXMLDocument() const {
   if (KibitzMode != TKibitzMode::kmHTML) return true;
   const std::string E = UpperExtension(FileName);
@@ -394,7 +407,45 @@ std::string CollapseSeparators(std::string Path) {
 void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   if (Loading) return;
   std::string Value = AValue;
-  const std::string Resolved = GetSchemaFileName(Value, KibitzMode);
+  // Said after the load, which clears the messages of the schema before.
+  std::string Hint;
+  struct THint {
+    TMLSymbolManager& M;
+    const std::string& Text;
+    ~THint() {
+      if (!Text.empty()) M.Error(M.FileName, Text, "Hint", 1, 1);
+    }
+  } SayHint{*this, Hint};
+  if (KibitzMode == TKibitzMode::kmXSL || KibitzMode == TKibitzMode::kmResX) {
+    // A DOCTYPE there declares entities; the file's own schema stays.
+    Value.clear();
+  }
+  // Today's HTML where the page asks for it or says nothing, when the
+  // schemas folder has it; else the classic default.
+  const std::string Modern = KibitzMode == TKibitzMode::kmHTML
+                                 ? (Value.empty() ? DefaultHTMLSchema() : std::string("html5.dtd"))
+                                 : std::string();
+  const bool ModernExists = !Modern.empty() && FileExists(GetSchemaFileName(Modern, KibitzMode));
+  if (KibitzMode == TKibitzMode::kmHTML &&
+      (Value.empty() || SameText(Value, "html") || SameText(Value, "about:legacy-compat")))
+    Value = ModernExists ? Modern : std::string();
+  std::string Resolved = GetSchemaFileName(Value, KibitzMode);
+  const std::string Fallback = ModernExists ? GetSchemaFileName("html5.dtd", KibitzMode)
+                                            : GetSchemaFileName(std::string(), KibitzMode);
+  // A public identifier of no known HTML reaches the classic default by the
+  // table's rule; a page that names one is no HTML 4.01 Transitional page.
+  const bool UnknownPublic = KibitzMode == TKibitzMode::kmHTML && ModernExists && Value.starts_with("-") &&
+                             Resolved == GetSchemaFileName(std::string(), KibitzMode) &&
+                             UpperCase(Value).find("TRANSITIONAL") == std::string::npos;
+  if ((UnknownPublic || !FileExists(Resolved)) && !Value.empty() && FileExists(Fallback)) {
+    // An identifier we have no schema for: the family's default serves,
+    // and the user hears of it once for the document.
+    if (UnknownIdentifierReported != FileName + "\n" + Value) {
+      UnknownIdentifierReported = FileName + "\n" + Value;
+      Hint = Format("No schema for \"%s\"; the default one serves", {Value});
+    }
+    Resolved = Fallback;
+  }
   if (FileExists(Resolved)) Value = Resolved;
   if (Value == SchemaFile) {
     const bool XSLPending = KibitzMode == TKibitzMode::kmXSL && XSLOutputSchema != "loose.dtd";
@@ -657,7 +708,9 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
       if (Root) Root->AddTag(Tag.get());
       Made.emplace_back(E, Tag);
     } else if (auto* G = dynamic_cast<TDTDEntity*>(S)) {
-      CharList->AddEntity(G->Name, G->GetValues(0));
+      // XML entity sets escape markup characters twice ("&#38;#60;" is "<").
+      const bool Escaped = G->ValueCount() == 2 && G->GetValues(0) == 38;
+      CharList->AddEntity(G->Name, G->GetValues(Escaped ? 1 : 0));
     }
   }
   CharList->AlphaSort();

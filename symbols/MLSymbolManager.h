@@ -126,6 +126,8 @@ class TMLSymbolManager {
   TKibitzMode GetKibitzMode() const { return KibitzMode; }
   // The entity list becomes XML's own five (amp, lt, gt, quot, apos).
   void UseXMLEntities();
+  // The schema of a page without a DOCTYPE.
+  std::string DefaultHTMLSchema() const;
   // XML by its mode or file type, before any declaration is read.
   bool IsXMLDocument() const;
   // Only records the mode; the schema follows at the next SetSchemaFile.
@@ -183,6 +185,8 @@ class TMLSymbolManager {
   // The tag each hidden attribute was taken from.
   TMLTagList HiddenAttrOwners;
   TMLTagList TouchedTags;
+  // The document and identifier last told that no schema exists for it.
+  std::string UnknownIdentifierReported;
   std::unique_ptr<TAsciiCharList> CharList;
   TTagCase TagCase = TTagCase::tcLowerCase;
   TKibitzMode KibitzMode = TKibitzMode::kmHTML;

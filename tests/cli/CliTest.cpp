@@ -154,8 +154,8 @@ TEST(Cli, CaretPrintsTheParsersStateAsJson) {
         << C.Position;
     EXPECT_EQ(J["inTag"], C.InTag) << C.Position;
     EXPECT_EQ(J["docTypeIdentifier"], "-//X//Y");
-    // An unknown public identifier takes the default HTML schema.
-    EXPECT_EQ(fs::path(J["schemaFile"].get<std::string>()).filename(), "loose.dtd");
+    // An unknown public identifier takes today's HTML.
+    EXPECT_EQ(fs::path(J["schemaFile"].get<std::string>()).filename(), "html5.dtd");
   }
   const TRun Example = RunTool({"caret", MLINSIGHT_SOURCE_DIR "/examples/index.html", "10:19", "--json"});
   EXPECT_EQ(fs::path(nlohmann::json::parse(Example.Out)["schemaFile"].get<std::string>()).filename(),

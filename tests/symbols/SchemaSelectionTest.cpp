@@ -90,15 +90,20 @@ TEST_F(SchemaSelection, AnyTakesEveryElementAndEmptyNone) {
   EXPECT_EQ(Children(""), (Names{"LINE", "ROOT"}));
 }
 
-TEST_F(SchemaSelection, MissingFilesAreReportedEveryTime) {
+TEST_F(SchemaSelection, AnUnknownIdentifierFallsBackToTheDefaultWithOneHint) {
   Write("loose.dtd", SmallHtml);
   M.SetSchemaFile("");
   M.SetSchemaFile("nothing.dtd");
-  EXPECT_EQ(M.GetSchemaFile(), "");
-  EXPECT_EQ(M.GetRegisteredCount(), 0);  // the old schema is gone too
+  EXPECT_EQ(M.GetSchemaFile(), Schemas() + "loose.dtd") << "completion goes on";
+  EXPECT_GT(M.GetRegisteredCount(), 0);
   M.SetSchemaFile("nothing.dtd");
-  EXPECT_EQ(Messages(), (Names{"Code Completion||Invalid schema file \"nothing.dtd\"|1:1",
-                               "Code Completion||Invalid schema file \"nothing.dtd\"|1:1"}));
+  EXPECT_EQ(Messages(), (Names{"Hint||No schema for \"nothing.dtd\"; the default one serves|1:1"}))
+      << "once for the document, not per request";
+  // With no default to fall back on, the file is reported missing.
+  std::filesystem::remove(Schemas() + "loose.dtd");
+  M.SetSchemaFile("nothing.dtd");
+  EXPECT_EQ(M.GetSchemaFile(), "");
+  EXPECT_EQ(Messages().back(), "Code Completion||Invalid schema file \"nothing.dtd\"|1:1");
 }
 
 TEST_F(SchemaSelection, TheExtensionChoosesTheReader) {
@@ -162,7 +167,8 @@ TEST_F(SchemaSelection, AspSchemasFollowTheSwitchAndTheDocument) {
 
   // A server page gets the directives without the switch.
   M.SetFileName("/site/Control.AsCx");
-  M.SetSchemaFile("-//W3C//DTD HTML 4.01//EN");  // no such file here: nothing loads
+  Write("other.dtd", SmallHtml);
+  M.SetSchemaFile("other.dtd");
   M.SetSchemaFile("");
   EXPECT_TRUE(M.GetTagFromHashList("Page"));
   EXPECT_FALSE(M.GetTagFromHashList("asp:Button"));
