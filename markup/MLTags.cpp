@@ -272,10 +272,12 @@ void TMLValueList::SetValue(int32_t Index, const std::string& Value) {
 
 void TMLValueList::AddValue(const std::string& Value) {
   if (std::find(FValues.begin(), FValues.end(), Value) != FValues.end()) return;
-  FValues.push_back(Value);
+  // In its sorted place, after names that compare equal: the list stays as
+  // a stable sort would leave it, without sorting per value.
+  const auto At = std::upper_bound(FValues.begin(), FValues.end(), Value,
+                                   [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
+  FValues.insert(At, Value);
   ++FEndIndex;
-  std::stable_sort(FValues.begin(), FValues.end(),
-                   [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
 }
 
 int32_t TMLValueList::FindSymbol(const std::string& Prefix) const {
