@@ -332,7 +332,7 @@ int32_t TMLKibitzManager::GetCount() {
     case TContext::Value:
       return P.FCurrentAttr->GetCount();
     case TContext::Attribute: {
-      const auto Tag = GetCurrentTag();
+      const auto Tag = SM().ListTag();
       return P.FInClosingTag || !Tag ? 0 : Tag->GetAttributeCount();
     }
     case TContext::Content: {
@@ -643,7 +643,7 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
       if (FTriggerChar == '>') InsertClosingTag(*View, *Services);
     }
   }
-  if (const auto Tag = GetCurrentTag()) {
+  if (const auto Tag = P.FInTag && !P.FCaretInTagName ? SM().ListTag() : GetCurrentTag()) {
     if (Tag != SM().GetHiddenRootNode() && !supports<IKelMLNamedTag>(Tag)) {
       SM().Touch(Tag.get());
       Tag->SetShowAttributes(P.FInTag && !P.FCaretInTagName);
@@ -785,7 +785,7 @@ void TMLKibitzManager::DoneClosingTag(IKelEditView& View, IKelCodeInsightService
 void TMLKibitzManager::DoneAttributeName(IKelEditView& View, IKelCodeInsightServices& Services,
                                          IKelCompletionListView& List, char Key) {
   if (ExecuteCurrentTagEditor()) return;
-  const auto Tag = GetCurrentTag();
+  const auto Tag = SM().ListTag();
   if (!Tag) return;
   DeleteWordAfter(View);
   // The name typed so far, "-" included (aria-hi): the host's own word stops there.

@@ -170,6 +170,11 @@ TKelPtr<IKelMLTag> TMLSymbolManager::GetCurrentTag() {
 TKelPtr<IKelMLTag> TMLSymbolManager::ListTag() {
   const TKelPtr<IKelMLTag> Current = GetCurrentTag();
   if (!Current || !Parser) return Current;
+  // A custom element (<my-widget>) takes the global attributes: those of
+  // span, which has no others.
+  if (Parser->FInTag && !Parser->FCaretInTagName && supports<IKelMLNamedTag>(Current) &&
+      Current->GetName().find('-') != std::string::npos && KibitzMode == TKibitzMode::kmHTML)
+    if (const auto Span = GetTagFromHashList("span")) return Span;
   if (IsDocumentTag(Current) && Parser->FFixupTag) return Parser->FFixupTag;
   if (Parser->FFixupParent) return Parser->FFixupParent;
   return Current;
