@@ -7,6 +7,7 @@
 #include "completion/HTMLCodCmplt.h"
 #include "css/CSSCodCmplt.h"
 #include "host/CompletionCycle.h"
+#include "host/KelFiles.h"
 #include "host/KelStrings.h"
 #include "lsp/LspProtocol.h"
 
@@ -48,6 +49,22 @@ void WriteLspMessage(std::ostream& Out, const json& Message) {
   Out << "Content-Length: " << Body.size() << "\r\n\r\n" << Body << std::flush;
 }
 
+std::string LspDocumentPath(const std::string& Path, const std::string& LanguageId) {
+  // The client's language wins over the file's name: an "html" buffer named
+  // index.php is a page. Unknown languages leave the name to decide.
+  static const std::pair<const char*, const char*> Languages[] = {
+      {"html", ".html"}, {"xhtml", ".xhtml"},          {"xsl", ".xsl"}, {"xslt", ".xslt"}, {"css", ".css"},
+      {"aspx", ".aspx"}, {"aspnetcorerazor", ".aspx"}, {"wml", ".wml"}, {"resx", ".resx"}};
+  const std::string Ext = LowerCase(ExtractFileExt(Path));
+  for (const auto& [Id, Wanted] : Languages) {
+    if (!SameText(LanguageId, Id)) continue;
+    const bool Same = Ext == Wanted || (Ext == ".htm" && std::string(Wanted) == ".html") ||
+                      (Ext == ".ascx" && std::string(Wanted) == ".aspx");
+    return Same ? Path : Path + Wanted;
+  }
+  return Path;
+}
+
 std::string LspUriToPath(const std::string& Uri) {
   std::string S = StartsWithText(Uri, "file://") ? Uri.substr(7) : Uri;
   std::string R;
@@ -62,7 +79,7 @@ std::string LspUriToPath(const std::string& Uri) {
   return R;
 }
 
-int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character) {
+int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character, bool Utf8) {
   size_t Pos = 0;
   for (int64_t L = 0; L < Line && Pos < Text.size(); ++L) {
     while (Pos < Text.size() && !IsBreak(Text[Pos])) ++Pos;
@@ -70,6 +87,8 @@ int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character) {
   }
   size_t End = Pos;
   while (End < Text.size() && !IsBreak(Text[End])) ++End;
+  if (Utf8)
+    return static_cast<int32_t>(std::min(End, Pos + static_cast<size_t>(std::max<int64_t>(Character, 0))));
   // Characters count UTF-16 units; walk the line's code points.
   int64_t Units = 0;
   while (Pos < End && Units < Character) {
@@ -81,7 +100,7 @@ int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character) {
   return static_cast<int32_t>(Pos);
 }
 
-json LspPosition(const std::string& Text, int32_t Offset) {
+json LspPosition(const std::string& Text, int32_t Offset, bool Utf8) {
   int64_t Line = 0, Units = 0;
   const size_t End = std::min(Text.size(), static_cast<size_t>(std::max(Offset, 0)));
   for (size_t I = 0; I < End; ++I) {
@@ -92,7 +111,10 @@ json LspPosition(const std::string& Text, int32_t Offset) {
       Units = 0;
     } else {
       const auto B = static_cast<unsigned char>(C);
-      if ((B & 0xC0) != 0x80) Units += B >= 0xF0 ? 2 : 1;
+      if (Utf8)
+        ++Units;
+      else if ((B & 0xC0) != 0x80)
+        Units += B >= 0xF0 ? 2 : 1;
     }
   }
   return {{"line", Line}, {"character", Units}};
@@ -200,8 +222,18 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
   } else if (Method == "initialize") {
     if (!Request) return;
     FInitialized = true;
+    // UTF-8 positions when the client can take them: no conversion at all.
+    FUtf8 = false;
+    if (const json* Caps = LspObject(Params, "capabilities"))
+      if (const json* General = LspObject(*Caps, "general")) {
+        const auto Encodings = General->find("positionEncodings");
+        if (Encodings != General->end() && Encodings->is_array())
+          for (const auto& E : *Encodings)
+            FUtf8 = FUtf8 || (E.is_string() && E.get<std::string>() == "utf-8");
+      }
     Reply({{"capabilities",
-            {{"textDocumentSync", 1},
+            {{"positionEncoding", FUtf8 ? "utf-8" : "utf-16"},
+             {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
              {"completionProvider",
               {{"triggerCharacters", {"<", "&", "=", ":", ";", "/"}}, {"resolveProvider", false}}}}},
            {"serverInfo", {{"name", "mlinsight"}}}});
@@ -210,11 +242,30 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     if (Request) Reply(nullptr);
   } else if (Method == "textDocument/didOpen") {
     const auto Text = Doc ? LspString(*Doc, "text") : std::nullopt;
-    if (Uri && Text) FDocuments[*Uri] = *Text;
+    if (Uri && Text) FDocuments[*Uri] = {*Text, LspString(*Doc, "languageId").value_or("")};
   } else if (Method == "textDocument/didChange") {
     const auto Changes = Params.find("contentChanges");
-    if (!Uri || Changes == Params.end() || !Changes->is_array() || Changes->empty()) return;
-    if (const auto Text = LspString(Changes->back(), "text")) FDocuments[*Uri] = *Text;
+    const auto Open = Uri ? FDocuments.find(*Uri) : FDocuments.end();
+    if (Open == FDocuments.end() || Changes == Params.end() || !Changes->is_array()) return;
+    for (const auto& Change : *Changes) {
+      const auto Text = LspString(Change, "text");
+      if (!Text) continue;
+      const json* Range = LspObject(Change, "range");
+      const json* From = Range ? LspObject(*Range, "start") : nullptr;
+      const json* To = Range ? LspObject(*Range, "end") : nullptr;
+      if (!From || !To) {
+        Open->second.Text = *Text;  // the whole document
+        continue;
+      }
+      std::string& T = Open->second.Text;
+      // Edited in place: the document is not copied per change.
+      const auto At = [&](const json& P) {
+        return static_cast<size_t>(
+            LspOffset(T, LspInteger(P, "line").value_or(0), LspInteger(P, "character").value_or(0), FUtf8));
+      };
+      const size_t Start = At(*From), End = std::max(Start, At(*To));
+      T.replace(Start, End - Start, *Text);
+    }
   } else if (Method == "textDocument/didClose") {
     if (Uri) FDocuments.erase(*Uri);
   } else if (Method == "textDocument/completion") {
@@ -234,9 +285,9 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
   const json Result{{"isIncomplete", false}, {"items", Items}};
   const auto Doc = FDocuments.find(Uri);
   if (Doc == FDocuments.end()) return Result;
-  const std::string& Text = Doc->second;
-  const std::string Path = LspUriToPath(Uri);
-  const int32_t Caret = LspOffset(Text, Line, Character);
+  const std::string& Text = Doc->second.Text;
+  const std::string Path = LspDocumentPath(LspUriToPath(Uri), Doc->second.LanguageId);
+  const int32_t Caret = LspOffset(Text, Line, Character, FUtf8);
   const auto Manager = TCompletionCycle::ManagerFor(FHost, Path);
   if (!Manager) return Result;
   if (const auto Markup = query<IKelMLCodeInsightManager>(Manager))
@@ -312,8 +363,8 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
       NewText = SnippetEscape(NewText);
     Item["insertTextFormat"] = 2;
     Item["textEdit"] = {{"range",
-                         {{"start", LspPosition(Text, static_cast<int32_t>(Start))},
-                          {"end", LspPosition(Text, static_cast<int32_t>(OldEnd))}}},
+                         {{"start", LspPosition(Text, static_cast<int32_t>(Start), FUtf8)},
+                          {"end", LspPosition(Text, static_cast<int32_t>(OldEnd), FUtf8)}}},
                         {"newText", NewText}};
     Items.push_back(Item);
   }

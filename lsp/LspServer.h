@@ -41,7 +41,13 @@ class TLspServer {
                           const nlohmann::json& Params);
 
   TMemoryHost& FHost;
-  std::map<std::string, std::string> FDocuments;
+  struct TDocument {
+    std::string Text;
+    std::string LanguageId;
+  };
+  std::map<std::string, TDocument> FDocuments;
+  // Positions count UTF-8 bytes (negotiated) rather than UTF-16 units.
+  bool FUtf8 = false;
   bool FShutdown = false;
   bool FInitialized = false;
   bool FExited = false;
@@ -51,8 +57,11 @@ class TLspServer {
 // The file path of a file:// URI (percent escapes decoded).
 std::string LspUriToPath(const std::string& Uri);
 // The byte offset of an LSP position (line from 0, character in UTF-16 units).
-int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character);
+int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character, bool Utf8 = false);
 // The LSP position of a byte offset.
-nlohmann::json LspPosition(const std::string& Text, int32_t Offset);
+nlohmann::json LspPosition(const std::string& Text, int32_t Offset, bool Utf8 = false);
+// The name a document is served under: its path, or its path with the
+// extension of the client's languageId when the name says otherwise.
+std::string LspDocumentPath(const std::string& Path, const std::string& LanguageId);
 
 }  // namespace kel

@@ -65,7 +65,9 @@ TEST_F(Html5, ListsOfTheLivingStandard) {
        {}},
       {"roles", H5 + "<body><div role=|", {"navigation", "button", "dialog", "tablist"}, {}},
       {"loading", H5 + "<body><img loading=|", {"lazy", "eager"}, {}},
-      {"attributes of a custom element", H5 + "<body><my-widget |", {"class", "hidden", "aria-label", "slot"},
+      {"attributes of a custom element",
+       H5 + "<body><my-widget |",
+       {"class", "hidden", "aria-label", "slot"},
        {"href"}},
   };
   for (const auto& C : Cases) {
@@ -109,7 +111,8 @@ TEST_F(Html5, AcceptingWritesFlagsBareAndOtherAttributesWithAValue) {
       {"a void element closed by >",
        {H5 + "<body><p><im|", "page.html", 0, "", "img", '>'},
        H5 + "<body><p><img>|"},
-      {"custom element attribute", {H5 + "<body><my-widget cl|", "page.html", 0, "", "class"},
+      {"custom element attribute",
+       {H5 + "<body><my-widget cl|", "page.html", 0, "", "class"},
        H5 + "<body><my-widget class=\"|\""},
       {"an element with content",
        {H5 + "<body><sec|", "page.html", 0, "", "section", '>'},

@@ -27,12 +27,13 @@ class Lsp : public test::THostTest {
     Server.reset();
     PackageUnload();
   }
-  void Open(const std::string& Uri, const std::string& Text) {
+  void Open(const std::string& Uri, const std::string& Text, std::string Language = "") {
+    if (Language.empty()) Language = Uri.ends_with(".css") ? "css" : "html";
     Server->Handle(
         {{"jsonrpc", "2.0"},
          {"method", "textDocument/didOpen"},
          {"params",
-          {{"textDocument", {{"uri", Uri}, {"languageId", "html"}, {"version", 1}, {"text", Text}}}}}});
+          {{"textDocument", {{"uri", Uri}, {"languageId", Language}, {"version", 1}, {"text", Text}}}}}});
   }
   json Items(const std::string& Uri, int Line, int Character, const std::string& Trigger = "") {
     json Params{{"textDocument", {{"uri", Uri}}}, {"position", {{"line", Line}, {"character", Character}}}};
@@ -63,7 +64,8 @@ TEST_F(Lsp, InitializeAnnouncesCompletion) {
       Server->Handle({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", json::object()}});
   ASSERT_EQ(Out.size(), 1u);
   EXPECT_EQ(Out[0]["id"], 1);
-  EXPECT_EQ(Out[0]["result"]["capabilities"]["textDocumentSync"], 1);
+  EXPECT_EQ(Out[0]["result"]["capabilities"]["textDocumentSync"]["change"], 2) << "incremental";
+  EXPECT_EQ(Out[0]["result"]["capabilities"]["positionEncoding"], "utf-16");
   EXPECT_TRUE(Out[0]["result"]["capabilities"]["completionProvider"]["triggerCharacters"].is_array());
   const auto Unknown = Server->Handle({{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/hover"}});
   EXPECT_EQ(Unknown[0]["error"]["code"], -32601);
@@ -188,6 +190,54 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
   EXPECT_EQ(json::parse(Body)["error"]["code"], -32600);
   EXPECT_EQ(ReadLspFrame(Out, Body), TLspFrame::End) << "nothing after exit";
   EXPECT_TRUE(Server->Exited());
+}
+
+TEST_F(Lsp, IncrementalChangesLanguagesAndEncodings) {
+  Open("file:///tmp/inc.html", Strict + "<body>\n<p>x</p>\n");
+  const auto Change = [&](int L1, int C1, int L2, int C2, const std::string& Text) {
+    Server->Handle(
+        {{"jsonrpc", "2.0"},
+         {"method", "textDocument/didChange"},
+         {"params",
+          {{"textDocument", {{"uri", "file:///tmp/inc.html"}, {"version", 2}}},
+           {"contentChanges",
+            {{{"range",
+               {{"start", {{"line", L1}, {"character", C1}}}, {"end", {{"line", L2}, {"character", C2}}}}},
+              {"text", Text}}}}}}});
+  };
+  Change(2, 0, 2, 8, "<table>");  // replaces "<p>x</p>"
+  EXPECT_FALSE(Item(Items("file:///tmp/inc.html", 2, 7), "tbody").is_null());
+  Change(2, 7, 2, 7, "<t");  // types at the end
+  EXPECT_FALSE(Item(Items("file:///tmp/inc.html", 2, 9), "tbody").is_null());
+  // The client's language decides over the file's name.
+  Open("file:///tmp/page.php", Strict + "<body><table>", "html");
+  EXPECT_FALSE(Item(Items("file:///tmp/page.php", 1, 13), "tbody").is_null());
+  Open("file:///tmp/notes.txt", "a { co", "css");
+  EXPECT_FALSE(Item(Items("file:///tmp/notes.txt", 0, 6), "color").is_null());
+  // UTF-8 positions when the client offers them: bytes, not UTF-16 units.
+  TLspServer Utf8(Test.Host());
+  const auto Init = Utf8.Handle(
+      {{"jsonrpc", "2.0"},
+       {"id", 1},
+       {"method", "initialize"},
+       {"params", {{"capabilities", {{"general", {{"positionEncodings", {"utf-8", "utf-16"}}}}}}}}});
+  EXPECT_EQ(Init[0]["result"]["capabilities"]["positionEncoding"], "utf-8");
+  Utf8.Handle(
+      {{"jsonrpc", "2.0"},
+       {"method", "textDocument/didOpen"},
+       {"params",
+        {{"textDocument",
+          {{"uri", "file:///tmp/u.html"}, {"languageId", "html"}, {"text", Strict + "<p>\xC3\xA9<a hr"}}}}}});
+  const auto Out = Utf8.Handle({{"jsonrpc", "2.0"},
+                                {"id", 2},
+                                {"method", "textDocument/completion"},
+                                {"params",
+                                 {{"textDocument", {{"uri", "file:///tmp/u.html"}}},
+                                  {"position", {{"line", 1}, {"character", 10}}}}}});
+  const json Href = Item(Out[0]["result"]["items"], "href");
+  ASSERT_FALSE(Href.is_null()) << Out[0].dump();
+  EXPECT_EQ(Href["textEdit"]["range"]["start"]["character"], 8)
+      << "a byte offset after the two-byte character";
 }
 
 TEST(LspFraming, RoundTripAndPositions) {
