@@ -270,6 +270,17 @@ void TDTDScanner::PushIncludeFile(const std::string& Name) {
 void TDTDScanner::PushParameterizedEntity(TDTDParameterizedEntity* Entity) {
   if (!Entity || Entity->Text.empty()) return;
   const std::string& Text = Entity->Text;
+  constexpr int64_t MaxExpansions = 200000, MaxExpandedBytes = 32ll << 20;
+  if (ExpansionStopped || ++Expansions > MaxExpansions ||
+      (ExpandedBytes += static_cast<int64_t>(Text.size())) > MaxExpandedBytes) {
+    // Real DTDs expand a few thousand times; the rest of the file is read
+    // without this entity's text.
+    if (!ExpansionStopped)
+      ParseError(TParseError::peError, "Parameter entity %s expands without end; its text is left out",
+                 {Entity->Name});
+    ExpansionStopped = true;
+    return;
+  }
   if (!InEntity) {
     if (Text.size() >= static_cast<size_t>(MLBufferSize)) {
       ParseError(TParseError::peFailure, "Parameterized entity too long", {});

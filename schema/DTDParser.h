@@ -246,6 +246,11 @@ class TDTDScanner {
   int32_t EntityLength = 0;
   const char* SavedPosition = nullptr;
   bool InEntity = false;
+  // Expansions of parameter entities in this load: an entity that names
+  // itself, or doubles at each level, must not run forever.
+  int64_t Expansions = 0;
+  int64_t ExpandedBytes = 0;
+  bool ExpansionStopped = false;
 };
 
 using TParserErrorEvent = std::function<void(TDTDParser* Sender, TParseError Error, const std::string& Msg,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -171,6 +172,37 @@ TEST(DTDParser, SectionsAndErrors) {
   ASSERT_FALSE(U.Errors.empty());
   EXPECT_EQ(U.Errors.front(), "Expected > but found <!ELEMENT @2");
   EXPECT_TRUE(U.Element("bad"));
+}
+
+// Entities that name themselves, each other, or double at every level stop
+// with one message naming the entity; the declarations after them load.
+TEST(DTDParser, UnboundedEntityExpansionStops) {
+  std::string Doubling = "<!ENTITY % e0 \"x\">\n";
+  for (int I = 1; I <= 30; ++I)
+    Doubling += "<!ENTITY % e" + std::to_string(I) + " \"%e" + std::to_string(I - 1) + "; | %e" +
+                std::to_string(I - 1) + ";\">\n";
+  Doubling += "<!ELEMENT html - - (%e30;)>\n";
+  const struct {
+    const char* Name;
+    std::string Text;
+    const char* Entity;
+  } Cases[] = {
+      {"names itself", "<!ENTITY % a \"%a;\">\n%a;\n", "a"},
+      {"name each other", "<!ENTITY % a \"%b;\">\n<!ENTITY % b \"%a;\">\n%a;\n", "a"},
+      {"doubles 30 times", Doubling, "e0"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    auto R = ParseText(C.Text + "<!ELEMENT after - - ANY>\n");
+    ASSERT_FALSE(R.Errors.empty());
+    EXPECT_NE(R.Errors.front().find(std::string("Parameter entity ") + C.Entity + " expands without end"),
+              std::string::npos)
+        << R.Errors.front();
+    EXPECT_EQ(std::count_if(R.Errors.begin(), R.Errors.end(),
+                            [](const std::string& E) { return E.find("expands") != std::string::npos; }),
+              1);
+    EXPECT_TRUE(R.Element("after"));
+  }
 }
 
 class RealDTDs : public test::THostTest {
