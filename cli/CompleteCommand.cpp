@@ -167,7 +167,8 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   struct TUnload {
     ~TUnload() { PackageUnload(); }
   } Unload;
-  const auto Manager = TCompletionCycle::ManagerFor(Host, R.FileName);
+  // In a page's <style> body or style attribute, the style-sheet manager serves.
+  const auto Manager = TCompletionCycle::ManagerAt(Host, R.FileName, Original, View->CaretOffset());
   if (!Manager) {
     Err << "mlinsight: no completion manager handles " << R.FileName << '\n';
     return 2;
@@ -178,7 +179,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   TCompletionCycle Cycle(Host);
   Cycle.SetManager(Manager);
   auto* Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get());
-  if (Sheet) Cycle.SetClassifier(StyleSheetElementAt);
+  if (Sheet && Sheet->HandlesFile(R.FileName)) Cycle.SetClassifier(StyleSheetElementAt);
   Cycle.Type(static_cast<char>(Typed));
   for (const char C : R.Filter) {
     if (!Cycle.IsOpen()) break;

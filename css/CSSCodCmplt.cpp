@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "css/CSSSchemaLoader.h"
+#include "host/CompletionCycle.h"
 #include "host/KelEnvironmentOptions.h"
 #include "host/KelStrings.h"
 #include "markup/MLBufferProducer.h"
@@ -88,6 +89,13 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   std::string Text(static_cast<size_t>(std::max(Caret, 0)), '\0');
   const auto Reader = View->GetBuffer()->CreateReader();
   Text.resize(static_cast<size_t>(std::max(0, Reader->GetText(0, Text.data(), Caret))));
+  // A sheet inside a page begins at its <style> body or style="…" value;
+  // an attribute holds declarations as a rule's block does.
+  if (const auto Buffer = View->GetBuffer(); Buffer && !HandlesFile(Buffer->GetFileName())) {
+    const TEmbeddedStyle Embedded = EmbeddedStyleAt(Text, static_cast<int32_t>(Text.size()));
+    if (!Embedded.In) return false;
+    Text = (Embedded.Declarations ? "x{" : "") + Text.substr(static_cast<size_t>(Embedded.Start));
+  }
   Context = FindCSSContext(Text, [&Table](std::string_view Name) {
     return Table.LookupProperty(LowerCase(std::string(Name))) != nullptr;
   });

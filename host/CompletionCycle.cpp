@@ -115,6 +115,72 @@ TTextChange NetChange(const std::string& Old, const std::string& New) {
 
 TCompletionCycle::TCompletionCycle(TMemoryHost& Host) : FHost(Host) {}
 
+TEmbeddedStyle EmbeddedStyleAt(const std::string& Text, int32_t Offset) {
+  TEmbeddedStyle R;
+  const size_t End = std::min(Text.size(), static_cast<size_t>(std::max(Offset, 0)));
+  const std::string_view T(Text.data(), End);
+  const size_t Lt = T.rfind('<');
+  if (Lt == std::string_view::npos) return R;
+  // In a tag: a style attribute's quoted value holding the caret.
+  if (T.find('>', Lt) == std::string_view::npos ||
+      T.substr(Lt).find_first_of("\"'") != std::string_view::npos) {
+    char Quote = 0;
+    size_t ValueStart = 0;
+    std::string Name, Attr;
+    bool InTag = true;
+    for (size_t I = Lt + 1; I < End; ++I) {
+      const char C = T[I];
+      if (Quote) {
+        if (C == Quote) Quote = 0;
+        continue;
+      }
+      if (C == '"' || C == '\'') {
+        Quote = C;
+        ValueStart = I + 1;
+        Attr = Name;
+      } else if (C == '>') {
+        InTag = false;
+        break;
+      } else if (C == '=' || std::isspace(static_cast<unsigned char>(C))) {
+        if (C == '=' || !Name.empty()) Attr = Name.empty() ? Attr : Name;
+        if (C != '=') Name.clear();
+      } else {
+        if (!Name.empty() && (T[I - 1] == '=' || std::isspace(static_cast<unsigned char>(T[I - 1]))))
+          Name.clear();
+        Name += C;
+      }
+    }
+    if (InTag && Quote && SameText(Attr, "style")) {
+      R.In = R.Declarations = true;
+      R.Start = static_cast<int32_t>(ValueStart);
+      return R;
+    }
+    if (InTag) return R;
+  }
+  // In a <style> body: after the '>' of the last <style> start tag, with no
+  // end tag since.
+  std::string Lower(T);
+  for (char& C : Lower) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+  const size_t Open = Lower.rfind("<style");
+  if (Open == std::string::npos || Lower.find("</style", Open) != std::string::npos) return R;
+  const size_t Gt = Lower.find('>', Open);
+  if (Gt == std::string::npos || Lower[Gt - 1] == '/') return R;
+  R.In = true;
+  R.Start = static_cast<int32_t>(Gt + 1);
+  return R;
+}
+
+TKelPtr<IKelCodeInsightManager> TCompletionCycle::ManagerAt(TMemoryHost& Host, const std::string& File,
+                                                            const std::string& Text, int32_t Offset) {
+  auto M = ManagerFor(Host, File);
+  if (!M || M->GetIDString() != "Quorvel.CodeInsight.HTML" || !EmbeddedStyleAt(Text, Offset).In) return M;
+  for (int32_t I = 0; I < Host.GetCodeInsightManagerCount(); ++I) {
+    auto S = Host.GetCodeInsightManager(I);
+    if (S && S->GetEnabled() && S->GetIDString() == "Quorvel.CodeInsight.CSS") return S;
+  }
+  return M;
+}
+
 TKelPtr<IKelCodeInsightManager> TCompletionCycle::ManagerFor(TMemoryHost& Host, const std::string& File) {
   for (int32_t I = 0; I < Host.GetCodeInsightManagerCount(); ++I) {
     auto M = Host.GetCodeInsightManager(I);

@@ -288,11 +288,12 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
   const std::string& Text = Doc->second.Text;
   const std::string Path = LspDocumentPath(LspUriToPath(Uri), Doc->second.LanguageId);
   const int32_t Caret = LspOffset(Text, Line, Character, FUtf8);
-  const auto Manager = TCompletionCycle::ManagerFor(FHost, Path);
+  const auto Manager = TCompletionCycle::ManagerAt(FHost, Path, Text, Caret);
   if (!Manager) return Result;
   if (const auto Markup = query<IKelMLCodeInsightManager>(Manager))
     Markup->SetInsertQuotes(InsertQuotesOption());
-  const bool Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get()) != nullptr;
+  // A style sheet of its own; one inside a page is classified as the page.
+  const bool Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get()) != nullptr && Manager->HandlesFile(Path);
   // A trigger character opens a list only where the manager says so, as it
   // would for the key typed in our host ('<' in a style sheet does not).
   const json* Context = LspObject(Params, "context");

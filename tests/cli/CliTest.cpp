@@ -627,3 +627,42 @@ TEST(CliComplete, BrokenFilesAnswerWithAListOrNone) {
   }
   fs::remove(F);
 }
+
+namespace {
+
+// Style sheets inside pages: a <style> body and a style attribute are served
+// by the style-sheet manager, and what it writes lands in the page.
+TEST(CliComplete, StyleSheetsInsidePages) {
+  const fs::path F = fs::temp_directory_path() / ("mlinsight-style-" + std::to_string(::getpid()) + ".html");
+  std::ofstream(F)
+      << "<!DOCTYPE html>\n<head><style>\na { color: r\n@media print { p { dis } }\n</style></head>\n"
+         "<body><p style=\"margin: 0; co\">x</p>\n<p title=\"co\">\n";
+  const struct {
+    const char* Name;
+    std::string Caret, Accept;
+    std::string Manager, Context, NewText;
+  } Cases[] = {
+      {"value in a <style> body", "3:13", "red", "Style Sheet", "value", "ed;"},
+      {"property in @media", "4:22", "display", "Style Sheet", "property", "play:"},
+      {"property in a style attribute", "6:28", "color", "Style Sheet", "property", "lor:"},
+      {"another attribute stays markup", "7:14", "", "Markup Language", "", ""},
+      {"after the style body", "6:7", "", "Markup Language", "element", ""},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    std::vector<std::string> Args = {F.string(), C.Caret};
+    if (!C.Accept.empty()) Args.insert(Args.end(), {"--accept", C.Accept});
+    const json J = Complete(Args);
+    EXPECT_EQ(J["manager"], C.Manager);
+    if (!C.Context.empty()) {
+      EXPECT_EQ(J["context"], C.Context);
+    }
+    if (!C.NewText.empty()) {
+      ASSERT_FALSE(J["edits"].empty());
+      EXPECT_EQ(J["edits"][0]["newText"], C.NewText);
+    }
+  }
+  fs::remove(F);
+}
+
+}  // namespace
