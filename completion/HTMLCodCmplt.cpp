@@ -531,6 +531,9 @@ void TMLKibitzManager::PaintItem(int32_t Index, TKelCanvas& Canvas, TKelRect& Re
 // ---- One completion ----------------------------------------------------------------------
 
 void TMLKibitzManager::ReadAutoCompletions() {
+  // On unless the options say False, also without an options file.
+  FAutoCompletions = true;
+  FTagCaseOption.clear();
   TKelRegistry Registry;
   const auto Host = KelHostServices();
   if (Host && Registry.OpenKey(Host->GetBaseRegistryKey() + "\\Code Insight", true)) {

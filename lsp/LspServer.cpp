@@ -235,7 +235,10 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
             {{"positionEncoding", FUtf8 ? "utf-8" : "utf-16"},
              {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
              {"completionProvider",
-              {{"triggerCharacters", {"<", "&", "=", ":", ";", "/"}}, {"resolveProvider", false}}}}},
+              {{"triggerCharacters", {"<", "&", "=", ":", ";", "/"}}, {"resolveProvider", false}}},
+             // The edits typing makes in the engine (closing tag, ="", " />").
+             {"documentOnTypeFormattingProvider",
+              {{"firstTriggerCharacter", ">"}, {"moreTriggerCharacter", {"="}}}}}},
            {"serverInfo", {{"name", "mlinsight"}}}});
   } else if (Method == "shutdown") {
     FShutdown = true;
@@ -268,6 +271,14 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     }
   } else if (Method == "textDocument/didClose") {
     if (Uri) FDocuments.erase(*Uri);
+  } else if (Method == "textDocument/onTypeFormatting") {
+    const json* Position = LspObject(Params, "position");
+    const auto Line = Position ? LspInteger(*Position, "line") : std::nullopt;
+    const auto Character = Position ? LspInteger(*Position, "character") : std::nullopt;
+    const auto Typed = LspString(Params, "ch");
+    if (!Uri || !Line || !Character || !Typed || Typed->size() != 1)
+      return Invalid("textDocument/onTypeFormatting needs a textDocument uri, a position and ch");
+    if (Request) Reply(TypeFormatting(*Uri, *Line, *Character, (*Typed)[0]));
   } else if (Method == "textDocument/completion") {
     const json* Position = LspObject(Params, "position");
     const auto Line = Position ? LspInteger(*Position, "line") : std::nullopt;
@@ -278,6 +289,42 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
   } else if (Request) {
     Out.push_back(LspErrorAnswer(Id, LspError::MethodNotFound, "Method not found: " + Method));
   }
+}
+
+json TLspServer::TypeFormatting(const std::string& Uri, int64_t Line, int64_t Character, char Typed) {
+  json Edits = json::array();
+  const auto Doc = FDocuments.find(Uri);
+  if (Doc == FDocuments.end()) return Edits;
+  const std::string& Text = Doc->second.Text;
+  const int32_t Caret = LspOffset(Text, Line, Character, FUtf8);
+  // The client typed the key already: our host types it again on the text
+  // before it, and what the engine adds is the edit.
+  if (Caret <= 0 || Text[static_cast<size_t>(Caret) - 1] != Typed) return Edits;
+  const std::string Path = LspDocumentPath(LspUriToPath(Uri), Doc->second.LanguageId);
+  std::string Before = Text;
+  Before.erase(static_cast<size_t>(Caret) - 1, 1);
+  const auto Manager = TCompletionCycle::ManagerAt(FHost, Path, Before, Caret - 1);
+  const auto Markup = query<IKelMLCodeInsightManager>(Manager);
+  if (!Markup) return Edits;
+  Markup->SetInsertQuotes(InsertQuotesOption());
+  Manager->HandlesFile(Path);
+  auto View = MakeMemoryEditView(Before, Path);
+  View->SetCaretOffset(Caret - 1);
+  FHost.SetCurrentEditView(View);
+  TCompletionCycle Cycle(FHost);
+  Cycle.SetManager(Manager);
+  Cycle.Type(Typed);
+  if (Cycle.IsOpen()) Cycle.Key(27);
+  FHost.SetCurrentEditView(nullptr);
+  const std::string& Final = View->Text();
+  if (Final == Text) return Edits;
+  const TTextChange Change = NetChange(Text, Final);
+  Edits.push_back({{"range",
+                    {{"start", LspPosition(Text, Change.Start, FUtf8)},
+                     {"end", LspPosition(Text, Change.OldEnd, FUtf8)}}},
+                   {"newText", Final.substr(static_cast<size_t>(Change.Start),
+                                            static_cast<size_t>(Change.NewEnd - Change.Start))}});
+  return Edits;
 }
 
 json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Character, const json& Params) {

@@ -37,6 +37,7 @@ class TLspServer {
  private:
   void Dispatch(const std::string& Method, bool Request, const nlohmann::json& Id,
                 const nlohmann::json& Params, std::vector<nlohmann::json>& Out);
+  nlohmann::json TypeFormatting(const std::string& Uri, int64_t Line, int64_t Character, char Typed);
   nlohmann::json Complete(const std::string& Uri, int64_t Line, int64_t Character,
                           const nlohmann::json& Params);
 

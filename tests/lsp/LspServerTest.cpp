@@ -240,6 +240,48 @@ TEST_F(Lsp, IncrementalChangesLanguagesAndEncodings) {
       << "a byte offset after the two-byte character";
 }
 
+// What typing '>' or '=' makes in the engine reaches the client as edits.
+TEST_F(Lsp, TypingBringsTheEnginesEdits) {
+  const struct {
+    const char* Name;
+    std::string Text;  // the client's text, the key already typed
+    int Line, Character;
+    const char* Key;
+    std::string Expected;  // the text after the edits; empty: no edit
+  } Cases[] = {
+      {"closing tag", Strict + "<body><div>", 1, 11, ">", Strict + "<body><div></div>"},
+      {"value quotes", Strict + "<body><td align=", 1, 16, "=", Strict + "<body><td align=\"\""},
+      {"no edit after text", Strict + "<body><p>a>", 1, 11, ">", ""},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Open("file:///tmp/type.html", C.Text);
+    const auto Out = Server->Handle({{"jsonrpc", "2.0"},
+                                     {"id", 4},
+                                     {"method", "textDocument/onTypeFormatting"},
+                                     {"params",
+                                      {{"textDocument", {{"uri", "file:///tmp/type.html"}}},
+                                       {"position", {{"line", C.Line}, {"character", C.Character}}},
+                                       {"ch", C.Key},
+                                       {"options", {{"tabSize", 2}, {"insertSpaces", true}}}}}});
+    ASSERT_FALSE(Out.empty());
+    const json& Edits = Out[0]["result"];
+    if (C.Expected.empty()) {
+      EXPECT_TRUE(Edits.empty()) << Edits.dump();
+      continue;
+    }
+    ASSERT_EQ(Edits.size(), 1u) << Out[0].dump();
+    const int32_t Start =
+        LspOffset(C.Text, Edits[0]["range"]["start"]["line"], Edits[0]["range"]["start"]["character"]);
+    const int32_t End =
+        LspOffset(C.Text, Edits[0]["range"]["end"]["line"], Edits[0]["range"]["end"]["character"]);
+    std::string After = C.Text;
+    After.replace(static_cast<size_t>(Start), static_cast<size_t>(End - Start),
+                  Edits[0]["newText"].get<std::string>());
+    EXPECT_EQ(After, C.Expected);
+  }
+}
+
 TEST(LspFraming, RoundTripAndPositions) {
   std::stringstream S;
   WriteLspMessage(S, {{"a", "é"}});
