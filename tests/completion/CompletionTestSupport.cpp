@@ -1,5 +1,7 @@
 #include "tests/completion/CompletionTestSupport.h"
 
+#include <algorithm>
+
 #include "symbols/MLSymbolManager.h"
 #include "tests/support/Annotated.h"
 
@@ -33,6 +35,17 @@ std::vector<std::string> TCompletionTest::Texts() {
   std::vector<std::string> R;
   for (const auto& I : Cycle.Items()) R.push_back(I.Text);
   return R;
+}
+
+bool TCompletionTest::Has(const std::string& Text) {
+  const auto T = Texts();
+  return std::find(T.begin(), T.end(), Text) != T.end();
+}
+
+std::string TCompletionTest::Listed() {
+  std::string L;
+  for (const auto& T : Texts()) L += T + " ";
+  return L;
 }
 
 }  // namespace kel::test

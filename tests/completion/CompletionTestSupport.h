@@ -14,8 +14,12 @@ namespace kel::test {
 struct TRun {
   TRun(std::string AMarked, std::string AFile = "page.html", char ATyped = 0, std::string AFilter = {},
        std::string AAccept = {}, char AKey = '\r')
-      : Marked(std::move(AMarked)), File(std::move(AFile)), Typed(ATyped), Filter(std::move(AFilter)),
-        Accept(std::move(AAccept)), Key(AKey) {}
+      : Marked(std::move(AMarked)),
+        File(std::move(AFile)),
+        Typed(ATyped),
+        Filter(std::move(AFilter)),
+        Accept(std::move(AAccept)),
+        Key(AKey) {}
   std::string Marked;  // the document with '|' at the caret
   std::string File;
   char Typed;          // typed before the list opens; 0: explicit request
@@ -35,6 +39,9 @@ class TCompletionTest : public THostTest {
   // The document with '|' at the caret.
   std::string Result() const;
   std::vector<std::string> Texts();
+  // Whether a row's text is Text; all rows' texts in one line, for messages.
+  bool Has(const std::string& Text);
+  std::string Listed();
   void Options(const std::string& Ini) { Test.WriteOptions(Ini); }
 
   TKelPtr<IKelMLCodeInsightManager> Manager;

@@ -22,18 +22,7 @@ const std::string Xsl =
     "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" "
     "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
 
-class MarkupReading : public test::TCompletionTest {
- protected:
-  bool Has(const std::string& Text) {
-    const auto T = Texts();
-    return std::find(T.begin(), T.end(), Text) != T.end();
-  }
-  std::string Listed() {
-    std::string L;
-    for (const auto& T : Texts()) L += T + " ";
-    return L;
-  }
-};
+class MarkupReading : public test::TCompletionTest {};
 
 TEST_F(MarkupReading, CaretsFarAlongMinifiedLines) {
   // One line of 120,000 characters: columns past 65,535 are still columns.

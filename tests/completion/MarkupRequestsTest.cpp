@@ -21,13 +21,7 @@ using test::TRun;
 
 const std::string Strict = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
 
-class MarkupRequests : public test::TCompletionTest {
- protected:
-  bool Has(const std::string& Text) {
-    const auto T = Texts();
-    return std::find(T.begin(), T.end(), Text) != T.end();
-  }
-};
+class MarkupRequests : public test::TCompletionTest {};
 
 TEST_F(MarkupRequests, AnEarlierRequestLeavesNoTraceInTheNext) {
   const std::string S = Strict;

@@ -6,6 +6,7 @@
 
 #include "css/CSSCodCmplt.h"
 #include "host/CompletionCycle.h"
+#include "tests/css/SheetTestSupport.h"
 #include "tests/support/Annotated.h"
 #include "tests/support/TestHost.h"
 
@@ -14,39 +15,17 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class Sheet : public test::THostTest {
+class Sheet : public test::TSheetTest {
  protected:
-  Sheet() : Cycle(Test.Host()) {
-    Test.Host().SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
-    Manager = MakeKel<TCSSKibitzManager>();
-    Cycle.SetManager(Manager.get());
-    Cycle.SetClassifier(StyleSheetElementAt);
-  }
   // Types Typed (0: explicit), then Filter, selects Accept (if any) and closes with Key (0: stays open).
   bool Run(const std::string& Marked, char Typed = 0, const std::string& Filter = "",
            const std::string& Accept = "", char Key = '\r') {
-    if (Cycle.IsOpen()) Cycle.Key(27);
-    View = Test.OpenView(Marked, "site.css");
-    if (!Cycle.Type(Typed)) return false;
+    if (!Open(Marked, Typed)) return false;
     for (const char C : Filter) Cycle.Key(C);
     if (!Accept.empty() && !Cycle.SelectText(Accept)) return false;
     if (Key && Cycle.IsOpen()) Cycle.Key(Key);
     return true;
   }
-  std::string Result() const { return test::Mark(View->Text(), View->CaretOffset()); }
-  Names Texts() {
-    Names R;
-    for (const auto& I : Cycle.Items()) R.push_back(I.Text);
-    return R;
-  }
-  bool Has(const std::string& S) {
-    const Names T = Texts();
-    return std::find(T.begin(), T.end(), S) != T.end();
-  }
-
-  TKelPtr<TCSSKibitzManager> Manager;
-  TKelPtr<TMemoryEditView> View;
-  TCompletionCycle Cycle;
 };
 
 TEST_F(Sheet, PropertyAndValueListsAtTheCaret) {

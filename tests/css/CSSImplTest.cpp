@@ -82,10 +82,15 @@ TEST(CSSSymbolTable, FilterRangesNarrowAndReset) {
   T.AlphaSort();
   T.ResetKibitz();
   const std::pair<const char*, Names> Steps[] = {
-      {"c", {"color", "cursor"}}, {"cu", {"cursor"}},        {"c", {"color", "cursor"}},
-      {"C", {"color", "cursor"}}, {"zz", {}},                {"z", {"Z-index", "zoom"}},
+      {"c", {"color", "cursor"}},
+      {"cu", {"cursor"}},
+      {"c", {"color", "cursor"}},
+      {"C", {"color", "cursor"}},
+      {"zz", {}},
+      {"z", {"Z-index", "zoom"}},
       {"", {"background", "border", "color", "cursor", "Z-index", "zoom"}},
-      {"q", {}},                  {"b", {"background", "border"}},
+      {"q", {}},
+      {"b", {"background", "border"}},
   };
   for (const auto& [F, Expected] : Steps) {
     T.SetFilter(F);

@@ -14,11 +14,16 @@ namespace {
 
 char Code(TKibitzPos P) {
   switch (P) {
-    case TKibitzPos::kpNone: return 'N';
-    case TKibitzPos::kpExpr: return 'E';
-    case TKibitzPos::kpProperty: return 'P';
-    case TKibitzPos::kpRule: return 'R';
-    case TKibitzPos::kpComment: return 'C';
+    case TKibitzPos::kpNone:
+      return 'N';
+    case TKibitzPos::kpExpr:
+      return 'E';
+    case TKibitzPos::kpProperty:
+      return 'P';
+    case TKibitzPos::kpRule:
+      return 'R';
+    case TKibitzPos::kpComment:
+      return 'C';
   }
   return '?';
 }

@@ -10,6 +10,7 @@
 
 #include "css/CSSCodCmplt.h"
 #include "host/CompletionCycle.h"
+#include "tests/css/SheetTestSupport.h"
 #include "tests/support/Annotated.h"
 #include "tests/support/TestHost.h"
 
@@ -18,34 +19,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class SheetPlaces : public test::THostTest {
- protected:
-  SheetPlaces() : Cycle(Test.Host()) {
-    Test.Host().SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
-    Manager = MakeKel<TCSSKibitzManager>();
-    Cycle.SetManager(Manager.get());
-    Cycle.SetClassifier(StyleSheetElementAt);
-  }
-  bool Open(const std::string& Marked, char Typed = 0) {
-    if (Cycle.IsOpen()) Cycle.Key(27);
-    View = Test.OpenView(Marked, "site.css");
-    return Cycle.Type(Typed);
-  }
-  std::string Result() const { return test::Mark(View->Text(), View->CaretOffset()); }
-  Names Texts() {
-    Names R;
-    for (const auto& I : Cycle.Items()) R.push_back(I.Text);
-    return R;
-  }
-  bool Has(const std::string& S) {
-    const Names T = Texts();
-    return std::find(T.begin(), T.end(), S) != T.end();
-  }
-
-  TKelPtr<TCSSKibitzManager> Manager;
-  TKelPtr<TMemoryEditView> View;
-  TCompletionCycle Cycle;
-};
+class SheetPlaces : public test::TSheetTest {};
 
 TEST_F(SheetPlaces, EachPlaceListsItsOwnNames) {
   const struct {

@@ -38,8 +38,7 @@ TEST(CSSRobustness, EveryPrefixAndRandomMutationsParse) {
   const std::string Alphabet = "{}()[];:,.#@!<>-+*/\\'\"\n =~|%0aZ_\x80\xff";
   for (int Round = 0; Round < 300; ++Round) {
     std::string T = Sheet;
-    for (int K = 0; K < 20; ++K)
-      T[Random() % T.size()] = Alphabet[Random() % Alphabet.size()];
+    for (int K = 0; K < 20; ++K) T[Random() % T.size()] = Alphabet[Random() % Alphabet.size()];
     ParseAt(Parser, T, static_cast<int32_t>(Random() % (T.size() + 1)));
     EXPECT_LE(static_cast<int>(Parser.GetKibitzPos()), static_cast<int>(TKibitzPos::kpComment));
   }

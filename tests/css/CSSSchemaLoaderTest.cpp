@@ -24,7 +24,8 @@ class CSSReader : public ::testing::Test {
   Names Values(const std::string& Property) {
     Names R;
     if (const TCSSProperty* P = Table.LookupProperty(Property))
-      for (const TCSSValue* V : P->Values) R.push_back(V->Name + (V->Kind == TCSSValueKind::cssVkType ? "..." : ""));
+      for (const TCSSValue* V : P->Values)
+        R.push_back(V->Name + (V->Kind == TCSSValueKind::cssVkType ? "..." : ""));
     return R;
   }
   Names Units(const std::string& Editor) {
@@ -56,7 +57,8 @@ TEST_F(CSSReader, ResolvesTypesIntoFlatValueLists) {
 </css>)");
   EXPECT_EQ(Values("width"), (Names{"auto...", "inherit", "length...", "percentage..."}))
       << "a property written twice accumulates; keywords come when read, types when resolved";
-  EXPECT_EQ(Values("border-style"), (Names{"solid", "dotted"})) << "references resolved, also forward and in a cycle";
+  EXPECT_EQ(Values("border-style"), (Names{"solid", "dotted"}))
+      << "references resolved, also forward and in a cycle";
   EXPECT_EQ(Values("border"), (Names{"solid", "dotted", "red", "color..."}))
       << "groups flatten, and a type named after a property pulls its values";
   EXPECT_EQ(Table.LookupProperty("border-style")->GetMediaCount(), 1);
@@ -82,7 +84,8 @@ TEST_F(CSSReader, FontTypeTakesTheInstalledFamilies) {
                                       {"Long", std::string(70, 'L'), true}};
   };
   Load(R"(<css><property name="font-family"><value type="family-name"/></property>
-  <type name="family-name"><value type="font"/><value name="serif"/></type></css>)", Fonts);
+  <type name="family-name"><value type="font"/><value name="serif"/></type></css>)",
+       Fonts);
   EXPECT_EQ(Values("font-family"),
             (Names{"DejaVu Sans Bold", "Fixed", std::string(32, 'f'), std::string(64, 'L'), "serif"}));
 }
