@@ -796,8 +796,10 @@ void TMLKibitzManager::DoneAttributeName(IKelEditView& View, IKelCodeInsightServ
   const std::string Before = CharBefore(View, static_cast<int32_t>(Filter.size()));
   const bool NeedSpace = !Before.empty() && !IsBlank(Before[0]);
   const auto Attr = Tag->GetAttribute(List.GetSelectedIndex());
-  // Every attribute takes a value but an HTML flag.
-  bool WithValue = Attr && !(IsFlag(*Attr, Tag->GetName()) && !Parser().FIsXML);
+  // Every attribute takes a value but an HTML flag; "data-" waits for the
+  // rest of its name.
+  const bool Prefix = Attr && Attr->GetName().ends_with("-");
+  bool WithValue = Attr && !Prefix && !(IsFlag(*Attr, Tag->GetName()) && !Parser().FIsXML);
 
   const auto Pos = View.GetPosition();
   const auto Block = View.GetBlock();

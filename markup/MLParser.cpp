@@ -581,6 +581,7 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   FDocTypeIdentifier.clear();
   FCaretAttrName.clear();
   FSawDocType = false;
+  FDataAttrNames.clear();
   FLastWrittenName.clear();
   FQuote = FQuoteEnd = 0;
   if (FSymbolManager) FSymbolManager->ClearClosedTags();
@@ -944,6 +945,10 @@ void TMLParser::ParseMLDocument() {
       const char* NameBegin = P;
       while (IsNameChar(static_cast<unsigned char>(*P))) StepChar(P);
       const std::string AttrName(NameBegin, P);
+      if (AttrName.size() > 5 && StartsWithText(AttrName, "data-") &&
+          std::find(FDataAttrNames.begin(), FDataAttrNames.end(), AttrName) == FDataAttrNames.end() &&
+          FDataAttrNames.size() < 64)
+        FDataAttrNames.push_back(AttrName);
       // A name that ends at the caret holds it, also at the very end of the text.
       const bool NameEndBeforeCaret = IsBeforeCaretAt(Offset(P), false);
       std::string Value;

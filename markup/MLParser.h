@@ -157,6 +157,8 @@ class TMLParser {
   // The identifier that selects the schema ("html" for a DOCTYPE without one).
   std::string SchemaIdentifier() const;
   bool FSawDocType = false;
+  // The data-* attribute names the page uses (the first 64).
+  std::vector<std::string> FDataAttrNames;
   // The attribute name the caret stands in or at the end of.
   std::string FCaretAttrName;
   // The last start tag of the schema before the caret, as the page spells it.

@@ -275,7 +275,25 @@ void RemoveChildrenOffering(IKelMLTag* Tag) {
 void TMLSymbolManager::InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous) {
   InsertOptionalElements(Tag, Previous);
   InsertXSLElements(Tag);
+  InsertDataAttrs(Tag);
   RemoveAlreadyExistingAttrs(Tag);
+}
+
+// In today's HTML any element takes data-* attributes: "data-" starts one,
+// and the data-* names the page already uses are offered as they are.
+void TMLSymbolManager::InsertDataAttrs(IKelMLTag* Tag) {
+  if (!Tag || !Parser || !Parser->FInTag || Parser->FCaretInTagName || supports<IKelMLNamedTag>(Tag) ||
+      !SchemaFile.ends_with("html5.dtd"))
+    return;
+  std::vector<std::string> Names{"data-"};
+  Names.insert(Names.end(), Parser->FDataAttrNames.begin(), Parser->FDataAttrNames.end());
+  for (const auto& Name : Names) {
+    if (Tag->FindAttribute(Name)) continue;
+    Tag->AddAttribute(MakeKel<THTMLAttribute>(Name, -1).get());
+    AddedAttrs.emplace_back(TKelPtr<IKelMLTag>(Tag), Name);
+  }
+  Touch(Tag);
+  Tag->AlphaSort();
 }
 
 void TMLSymbolManager::Touch(IKelMLTag* Tag) {
@@ -294,6 +312,8 @@ void TMLSymbolManager::RemoveFixupElements(IKelMLTag* Tag) {
     RemoveOptionalElements(T.get());
   }
   RepopulateAttrs(Tag);
+  for (const auto& [Owner, Name] : AddedAttrs) Owner->RemoveAttribute(Name);
+  AddedAttrs.clear();
   for (const auto& T : Touched) {
     if (T->GetShowAttributes()) T->SetShowAttributes(false);
     if (!T->GetFilter().empty()) T->SetFilter("");

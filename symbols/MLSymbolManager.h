@@ -111,6 +111,7 @@ class TMLSymbolManager {
   // Undoes every change of the request on every tag it touched (Tag too),
   // so that no answer depends on the requests before it.
   void RemoveFixupElements(IKelMLTag* Tag);
+  void InsertDataAttrs(IKelMLTag* Tag);
 
   // The full path of the loaded schema; empty when none is.
   const std::string& GetSchemaFile() const { return SchemaFile; }
@@ -185,6 +186,8 @@ class TMLSymbolManager {
   // The tag each hidden attribute was taken from.
   TMLTagList HiddenAttrOwners;
   TMLTagList TouchedTags;
+  // Attributes a request added to a tag (data-*), taken out again after it.
+  std::vector<std::pair<TKelPtr<IKelMLTag>, std::string>> AddedAttrs;
   // The document and identifier last told that no schema exists for it.
   std::string UnknownIdentifierReported;
   std::unique_ptr<TAsciiCharList> CharList;
