@@ -2,6 +2,7 @@
 
 #include <ini.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -58,7 +59,11 @@ bool TKelRegistry::OpenKey(const std::string& Key, bool CanCreate) {
   CloseKey();
   TSectionValues S{LowerCase(SectionFor(Key)), false, &FValues};
   std::string Text;
-  if (!FOptionsFileName.empty()) {
+  // Only a regular file of sane size is read: a FIFO or /dev/zero named as the
+  // options file must not hang every request.
+  std::error_code Ec;
+  if (!FOptionsFileName.empty() && std::filesystem::is_regular_file(FOptionsFileName, Ec) &&
+      std::filesystem::file_size(FOptionsFileName, Ec) <= (4u << 20) && !Ec) {
     std::ifstream In(FOptionsFileName, std::ios::binary);
     std::ostringstream Buf;
     Buf << In.rdbuf();

@@ -814,17 +814,20 @@ void TDTDParser::ParseCharRefs(TDTDEntity& Entity, const std::string& Text) {
   for (size_t I = 0; I < Text.size();) {
     const char C = Text[I];
     if (IsDigit(static_cast<unsigned char>(C))) {
-      int32_t V = 0;
+      // Beyond Unicode's last code point a number is no character: it stops
+      // growing there instead of overflowing.
+      int64_t V = 0;
       for (; I < Text.size() && IsDigit(static_cast<unsigned char>(Text[I])); ++I)
-        V = V * 10 + (Text[I] - '0');
-      Entity.AddValue(V);
+        V = std::min<int64_t>(V * 10 + (Text[I] - '0'), 0x110000);
+      Entity.AddValue(static_cast<int32_t>(V));
     } else if ((C == 'x' || C == 'X') && I + 1 < Text.size() && Hex(Text[I + 1])) {
-      int32_t V = 0;
+      int64_t V = 0;
       for (++I; I < Text.size() && Hex(Text[I]); ++I) {
         const char D = Text[I];
-        V = V * 16 + (IsDigit(static_cast<unsigned char>(D)) ? D - '0' : (D | 32) - 'a' + 10);
+        V = std::min<int64_t>(
+            V * 16 + (IsDigit(static_cast<unsigned char>(D)) ? D - '0' : (D | 32) - 'a' + 10), 0x110000);
       }
-      Entity.AddValue(V);
+      Entity.AddValue(static_cast<int32_t>(V));
     } else {
       // Anything else separates numbers, a hexadecimal letter without its x too.
       ++I;

@@ -1,8 +1,9 @@
-#include "host/KelRegistry.h"
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "host/KelEnvironmentOptions.h"
+#include "host/KelRegistry.h"
 #include "tests/support/TestHost.h"
 
 namespace kel {
@@ -95,20 +96,36 @@ TEST(EnvironmentOptions, MatchExtensions) {
     const char* List;
     bool Match;
   } Cases[] = {
-      {"site/main.css", "css", true},
-      {"C:\\site\\MAIN.CSS", "css", true},
-      {"a.scss", "css;scss", true},
-      {"a.scss", " css ; scss ", true},
-      {"a.css", "*.css", true},
-      {"a.css", ".css", true},
-      {"a.cs", "css", false},
-      {"css", "css", false},            // no extension at all
-      {"dir.css/file", "css", false},   // the dot belongs to a folder
-      {"a.css", "", false},
-      {"a.", "css;", false},
+      {"site/main.css", "css", true}, {"C:\\site\\MAIN.CSS", "css", true},
+      {"a.scss", "css;scss", true},   {"a.scss", " css ; scss ", true},
+      {"a.css", "*.css", true},       {"a.css", ".css", true},
+      {"a.cs", "css", false},         {"css", "css", false},  // no extension at all
+      {"dir.css/file", "css", false},                         // the dot belongs to a folder
+      {"a.css", "", false},           {"a.", "css;", false},
   };
   for (const auto& C : Cases)
     EXPECT_EQ(TEnvironmentOptions::MatchExtensions(C.File, C.List), C.Match) << C.File << " in " << C.List;
+}
+
+}  // namespace
+}  // namespace kel
+
+namespace kel {
+namespace {
+
+// A FIFO or a device named as the options file reads as no options instead
+// of blocking every request.
+TEST(KelRegistryFiles, OnlyRegularFilesAreRead) {
+  const std::string Fifo = "/tmp/mlinsight-options-fifo-" + std::to_string(::getpid());
+  ::unlink(Fifo.c_str());
+  ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+  for (const std::string& File : {Fifo, std::string("/dev/zero")}) {
+    TKelRegistry Reg(File, "\\Base");
+    EXPECT_FALSE(Reg.OpenKey("\\Base\\Code Insight", false)) << File;
+    EXPECT_TRUE(Reg.OpenKey("\\Base\\Code Insight", true)) << File;
+    EXPECT_EQ(Reg.ReadString("Insert Quotes"), "") << File;
+  }
+  ::unlink(Fifo.c_str());
 }
 
 }  // namespace

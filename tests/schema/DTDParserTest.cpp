@@ -205,6 +205,16 @@ TEST(DTDParser, UnboundedEntityExpansionStops) {
   }
 }
 
+TEST(DTDParser, HugeCharacterNumbersStopGrowing) {
+  auto R = ParseText(
+      "<!ENTITY big CDATA \"&#999999999999999999999;\">\n<!ENTITY hex CDATA \"&#xFFFFFFFFFFFFFF;\">\n");
+  auto* Big = dynamic_cast<TDTDEntity*>(R.P->LookupSymbol("big", TDeclType::dtEntity));
+  auto* Hex = dynamic_cast<TDTDEntity*>(R.P->LookupSymbol("hex", TDeclType::dtEntity));
+  ASSERT_TRUE(Big && Hex);
+  EXPECT_EQ(Big->GetValues(0), 0x110000);
+  EXPECT_EQ(Hex->GetValues(0), 0x110000);
+}
+
 class RealDTDs : public test::THostTest {
  protected:
   // The schemas folder of the test host, holding the DTD files under their plain names.
