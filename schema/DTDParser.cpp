@@ -611,8 +611,27 @@ TDTDExprNode* TDTDParser::ParseExprBody() {
     } else if (T == TTokenKind::tkPound) {
       ParseAttribute(nullptr);  // #PCDATA: consumed, no symbol
     } else if (T == TTokenKind::tkLParen) {
-      // The group hangs below the node it stands in, so all of its names stay reachable.
-      Current->SubExpr = ParseExpr();
+      if (ExprDepth >= MaxExprDepth) {
+        // Deeper than any real content model: read over the group, without
+        // recursion, so that no DTD can exhaust the stack.
+        if (!DepthReported) ParseError(TParseError::peError, "Content model nested too deeply", {});
+        DepthReported = true;
+        for (int32_t Open = 0;;) {
+          const TTokenKind K = Token();
+          if (K == TTokenKind::tkEof || K == TTokenKind::tkGreaterThan) break;
+          if (K == TTokenKind::tkLParen) ++Open;
+          if ((K == TTokenKind::tkRParen || K == TTokenKind::tkRParenPlus) && --Open == 0) {
+            Next();
+            break;
+          }
+          Next();
+        }
+      } else {
+        // The group hangs below the node it stands in, so all of its names stay reachable.
+        ++ExprDepth;
+        Current->SubExpr = ParseExpr();
+        --ExprDepth;
+      }
     }
     switch (Token()) {
       case TTokenKind::tkPlus:

@@ -288,6 +288,10 @@ class TDTDParser {
   std::unique_ptr<TDTDScanner> Scanner;
 
  private:
+  // Groups within groups: real DTDs nest a handful deep.
+  static constexpr int32_t MaxExprDepth = 200;
+  int32_t ExprDepth = 0;
+  bool DepthReported = false;
   void Parse();
   void ParseDocument();
   void ParseElement();

@@ -205,6 +205,20 @@ TEST(DTDParser, UnboundedEntityExpansionStops) {
   }
 }
 
+TEST(DTDParser, DeeplyNestedGroupsStopAtALimit) {
+  std::string Open, Close;
+  for (int I = 0; I < 200; ++I) {
+    Open += std::string(1000, '(') + "\n";
+    Close += std::string(1000, ')') + "\n";
+  }
+  const std::string Deep = "<!ELEMENT deep - - " + Open + "a" + Close + ">\n";
+  auto R = ParseText(Deep + "<!ELEMENT after - - (b)>\n");
+  ASSERT_FALSE(R.Errors.empty());
+  EXPECT_NE(R.Errors.front().find("Content model nested too deeply"), std::string::npos) << R.Errors.front();
+  EXPECT_TRUE(R.Element("deep"));
+  EXPECT_EQ(R.Content("after"), std::vector<std::string>{"b"});
+}
+
 TEST(DTDParser, HugeCharacterNumbersStopGrowing) {
   auto R = ParseText(
       "<!ENTITY big CDATA \"&#999999999999999999999;\">\n<!ENTITY hex CDATA \"&#xFFFFFFFFFFFFFF;\">\n");
