@@ -34,6 +34,25 @@ void ParsePage(benchmark::State& State) {
 
 BENCHMARK(ParsePage)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
+// A hostile page: 50,000 unclosed elements, then 16,000 end tags of an
+// element never opened, the caret at the end. Each end tag must cost O(1).
+void ParseUnmatchedEndTags(benchmark::State& State) {
+  std::string Text = "<body>";
+  for (int I = 0; I < 50000; ++I) Text += "<div>";
+  for (int I = 0; I < 16000; ++I) Text += "</span>";
+  auto View = MakeMemoryEditView(Text, "page.html");
+  View->SetCaretOffset(static_cast<int32_t>(Text.size()));
+  TMLSymbolManager Manager;
+  TMLParser& Parser = *Manager.GetParser();
+  for (auto _ : State) {
+    auto Producer = MakeKel<TMLBufferProducer>(View.get());
+    Parser.Parse(View->GetCursorPos(), Producer.get(), nullptr);
+    benchmark::DoNotOptimize(Parser.FCurrentTag.get());
+  }
+}
+
+BENCHMARK(ParseUnmatchedEndTags)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -125,6 +125,7 @@ std::unique_ptr<TTagEntry> TMLParser::NewTagEntry() {
 }
 
 void TMLParser::DisposeTagEntry(TTagEntryList& List, TTagEntryList::iterator E, bool ClearAttrs) {
+  if ((*E)->Tag) --(&List == &FTagStack ? FStackNames : FOpenNames)[Hash((*E)->Name)];
   (*E)->Tag.reset();
   (*E)->Unclosed = false;
   if (ClearAttrs) {
@@ -141,12 +142,15 @@ void TMLParser::PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret
   const std::string Name = !Written.empty() ? Written : Tag ? Tag->GetName() : std::string();
   Open->Name = Name;
   TTagAttributeValueList* OpenValues = &Open->AttrValues;
+  const uint8_t Key = Hash(Name);
+  if (Tag) ++FOpenNames[Key];
   FOpenTags.push_front(std::move(Open));
   if (BeforeCaret) {
     auto Stacked = NewTagEntry();
     Stacked->Tag = Tag;
     Stacked->Name = Name;
     FAttrValues = &Stacked->AttrValues;
+    if (Tag) ++FStackNames[Key];
     FTagStack.push_front(std::move(Stacked));
   } else if (OpenedBeforeCaret) {
     FAttrValues = OpenValues;
@@ -156,7 +160,10 @@ void TMLParser::PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret
 void TMLParser::PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBeforeCaret) {
   (void)OpenedBeforeCaret;
   const auto Named = [&Name](const auto& E) { return E->Tag && SameText(E->Name, Name); };
-  if (BeforeCaret && std::any_of(FTagStack.begin(), FTagStack.end(), Named)) {
+  // Counts per name keep an end tag whose element is not open O(1), however
+  // many elements are.
+  const uint8_t Key = Hash(Name);
+  if (BeforeCaret && FStackNames[Key] > 0) {
     const TKelPtr<IKelMLTag> Def = FindTag(Name);
     for (auto It = FTagStack.begin(); It != FTagStack.end();) {
       const auto Next = std::next(It);
@@ -177,6 +184,7 @@ void TMLParser::PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBef
     FCurrentTag = FTagStack.empty() ? nullptr : FTagStack.front()->Tag;
     FInTag = static_cast<bool>(FCurrentTag);
   }
+  if (FOpenNames[Key] <= 0) return;
   const auto Open = std::find_if(FOpenTags.begin(), FOpenTags.end(), Named);
   if (Open != FOpenTags.end()) DisposeTagEntry(FOpenTags, Open, false);
 }

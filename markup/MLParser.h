@@ -10,6 +10,7 @@
 // work; what stands here is its data model and the queries over it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -172,6 +173,9 @@ class TMLParser {
   bool FCaretInTagName = false;
   TMLParserState FState = TMLParserState::mlpsNone;
   TTagEntryList FFreeEntries;
+  // How many entries of each name hash the two lists hold: an end tag whose
+  // element is open nowhere is known at once, however many elements are.
+  std::array<int32_t, 256> FStackNames{}, FOpenNames{};
   uint8_t FDocTypeHash;
   uint8_t FXSLTemplateHash;
   char FQuote = 0;
