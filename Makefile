@@ -63,7 +63,7 @@ fuzz: deps $(ASAN)/build.ninja
 	@cmake --build $(ASAN) --target fuzz_css_parser fuzz_markup_parser fuzz_lsp_server
 	@$(ASAN)/bin/fuzz_css_parser 100000
 	@$(ASAN)/bin/fuzz_markup_parser 100000
-	@$(ASAN)/bin/fuzz_lsp_server 2000
+	@$(ASAN)/bin/fuzz_lsp_server 300
 	@echo "fuzz: no findings"
 
 format:
