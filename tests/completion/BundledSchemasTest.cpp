@@ -35,9 +35,7 @@ struct TFactCase {
   Names Absent;
 };
 
-const std::string Xsl =
-    "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" "
-    "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
+const std::string& Xsl = test::XslHead;
 const std::string Wml =
     "<?xml version=\"1.0\"?>\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.2//EN\" "
     "\"http://www.wapforum.org/DTD/wml12.dtd\">\n";

@@ -11,6 +11,16 @@
 
 namespace kel::test {
 
+// The first lines of the pages the tests type into.
+inline const std::string StrictHead = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
+// XHTML without an XML declaration: XML by its DOCTYPE alone.
+inline const std::string XhtmlHead =
+    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n";
+inline const std::string XslHead =
+    "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" "
+    "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
+
 struct TRun {
   TRun(std::string AMarked, std::string AFile = "page.html", char ATyped = 0, std::string AFilter = {},
        std::string AAccept = {}, char AKey = '\r')

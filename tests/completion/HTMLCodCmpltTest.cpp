@@ -16,7 +16,7 @@ namespace {
 using test::TRun;
 using Names = std::vector<std::string>;
 
-const std::string Strict = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
+const std::string& Strict = test::StrictHead;
 const std::string XHtml =
     "<?xml version=\"1.0\"?>\n<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
     "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n";

@@ -12,10 +12,8 @@ namespace {
 
 using test::TRun;
 
-const std::string S = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
-const std::string X =
-    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
-    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n";
+const std::string& S = test::StrictHead;
+const std::string& X = test::XhtmlHead;
 
 class MarkupKeys : public test::TCompletionTest {};
 

@@ -13,14 +13,9 @@ namespace {
 using test::TRun;
 using Names = std::vector<std::string>;
 
-const std::string Strict = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
-// XHTML without an XML declaration: XML by its DOCTYPE alone.
-const std::string XHtml =
-    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
-    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n";
-const std::string Xsl =
-    "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" "
-    "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
+const std::string& Strict = test::StrictHead;
+const std::string& XHtml = test::XhtmlHead;
+const std::string& Xsl = test::XslHead;
 
 class MarkupReading : public test::TCompletionTest {};
 

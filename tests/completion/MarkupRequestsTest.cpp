@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::TRun;
 
-const std::string Strict = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
+const std::string& Strict = test::StrictHead;
 
 class MarkupRequests : public test::TCompletionTest {};
 
