@@ -21,7 +21,6 @@ json Names(const TDTDExprNode* Node) {
 json ElementJson(TDTDElement& E) {
   json Attributes = json::array();
   json Content = json::array();
-  bool HaveContent = false;
   if (E.HasExprList()) {
     for (int32_t I = 0; I < E.GetExprList().Count(); ++I) {
       const TDTDExprNode* Node = E.GetExprList().GetExpr(I);
@@ -32,12 +31,10 @@ json ElementJson(TDTDElement& E) {
                               {"fixed", A->Attributes && A->Attributes->Fixed},
                               {"fixedValue", A->Attributes ? A->Attributes->FixedValue : ""},
                               {"editor", A->Editor}});
-      } else if (!HaveContent) {
-        Content = Names(Node);
-        HaveContent = true;
       }
     }
   }
+  if (E.Content) Content = Names(E.Content);
   return {{"name", E.Name},
           {"startTagRequired", E.StartTagRequired},
           {"endTagRequired", E.EndTagRequired},

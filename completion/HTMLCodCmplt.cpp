@@ -203,8 +203,8 @@ void TMLKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {
 
 bool TMLKibitzManager::HandlesFile(const std::string& AFileName) {
   std::string Ext = UpperCase(ExtractFileExt(AFileName));
-  static const char* const Own[] = {".HTM",  ".HTML", ".XHTML", ".XHT",  ".ASPX",
-                                    ".ASCX", ".RESX", ".XSL",   ".XSLT", ".WML"};
+  static const char* const Own[] = {".HTM",  ".HTML", ".XHTML", ".XHT", ".ASPX", ".ASCX",
+                                    ".RESX", ".XSL",  ".XSLT",  ".WML", ".SVG",  ".MML"};
   bool Handled = std::any_of(std::begin(Own), std::end(Own), [&](const char* E) { return Ext == E; });
   const bool ASP = Ext == ".ASPX" || Ext == ".ASCX";
   if (!Handled) {

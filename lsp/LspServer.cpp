@@ -54,7 +54,7 @@ std::string LspDocumentPath(const std::string& Path, const std::string& Language
   // index.php is a page. Unknown languages leave the name to decide.
   static const std::pair<const char*, const char*> Languages[] = {
       {"html", ".html"}, {"xhtml", ".xhtml"},          {"xsl", ".xsl"}, {"xslt", ".xslt"}, {"css", ".css"},
-      {"aspx", ".aspx"}, {"aspnetcorerazor", ".aspx"}, {"wml", ".wml"}, {"resx", ".resx"}};
+      {"aspx", ".aspx"}, {"aspnetcorerazor", ".aspx"}, {"wml", ".wml"}, {"resx", ".resx"}, {"svg", ".svg"}};
   const std::string Ext = LowerCase(ExtractFileExt(Path));
   for (const auto& [Id, Wanted] : Languages) {
     if (!SameText(LanguageId, Id)) continue;

@@ -396,7 +396,9 @@ void TMLParser::HandleString(const char*& P) {
   }
   Text.append(Start, P);
   if (FInDocType) {
-    FDocTypeIdentifier = Text;
+    // A public identifier we know names the schema better than a system
+    // address that only a newer or older revision of the same DTD uses.
+    if (!IsKnownPublicIdentifier(FDocTypeIdentifier)) FDocTypeIdentifier = Text;
     // An XHTML page is XML even without an XML declaration: its childless
     // elements close with " />".
     if (UpperCase(Text).find("XHTML") != std::string::npos) FIsXML = true;

@@ -1,5 +1,7 @@
 #include "markup/MLParserUtils.h"
 
+#include <algorithm>
+#include <iterator>
 #include <span>
 #include <string_view>
 
@@ -76,6 +78,27 @@ constexpr TPublicSchema PublicSchemas[] = {
     {"-//IETF//DTD HTML 2.0//EN", "HTML2.dtd"},
     {"-//W3C//DTD HTML 4.01//EN", "strict.dtd"},
     {"-//W3C//DTD HTML 4.01 Frameset//EN", "frameset.dtd"},
+    {"-//W3C//DTD HTML 4.0//EN", "strict.dtd"},
+    {"-//W3C//DTD HTML 4.0 Frameset//EN", "frameset.dtd"},
+    {"-//W3C//DTD XHTML 1.1//EN", "xhtml11.dtd"},
+    {"-//W3C//DTD XHTML Basic 1.0//EN", "xhtml-basic10.dtd"},
+    {"-//W3C//DTD XHTML Basic 1.1//EN", "xhtml-basic11.dtd"},
+    {"-//W3C//DTD XHTML+RDFa 1.0//EN", "xhtml-rdfa-1.dtd"},
+    // No DTD of RDFa 1.1 was published beyond a draft; 1.0's serves.
+    {"-//W3C//DTD XHTML+RDFa 1.1//EN", "xhtml-rdfa-1.dtd"},
+    {"-//W3C//DTD XHTML 1.1 plus MathML 2.0//EN", "xhtml-math11-f.dtd"},
+    {"-//W3C//DTD XHTML 1.1 plus MathML 2.0 plus SVG 1.1//EN", "xhtml-math-svg.dtd"},
+    {"-//W3C//DTD SVG 20010904//EN", "svg10.dtd"},
+    {"-//W3C//DTD SVG 1.0//EN", "svg10.dtd"},
+    {"-//W3C//DTD SVG 1.1//EN", "svg11.dtd"},
+    {"-//W3C//DTD SVG 1.1 Basic//EN", "svg11-basic.dtd"},
+    {"-//W3C//DTD SVG 1.1 Tiny//EN", "svg11-tiny.dtd"},
+    {"-//W3C//DTD MathML 2.0//EN", "mathml2.dtd"},
+    {"-//W3C//DTD MathML 3.0//EN", "mathml3.dtd"},
+    // Decks of WML 1.1 and 1.3 are served by our WML 1.2 schema.
+    {"-//WAPFORUM//DTD WML 1.1//EN", "wml12.dtd"},
+    {"-//WAPFORUM//DTD WML 1.2//EN", "wml12.dtd"},
+    {"-//WAPFORUM//DTD WML 1.3//EN", "wml12.dtd"},
     {"-//W3C//ENTITIES Latin1//EN//HTML", "HTMLlat1.ent"},
     {"-//W3C//ENTITIES Symbols//EN//HTML", "HTMLsymbol.ent"},
     {"-//W3C//ENTITIES Special//EN//HTML", "HTMLspecial.ent"},
@@ -96,6 +119,11 @@ std::string_view DefaultSchema(TKibitzMode Mode) {
 }
 
 }  // namespace
+
+bool IsKnownPublicIdentifier(const std::string& Identifier) {
+  return std::any_of(std::begin(PublicSchemas), std::end(PublicSchemas),
+                     [&Identifier](const TPublicSchema& S) { return Identifier == S.PublicID; });
+}
 
 std::string GetSchemaFileName(const std::string& Identifier, TKibitzMode Mode) {
   const std::string Folder = GetSchemaFolder();

@@ -241,6 +241,8 @@ bool IdentIsAttributeEditor(const std::string& Ident);
 
 // Full path of the schema file for a DOCTYPE public or system identifier.
 std::string GetSchemaFileName(const std::string& Identifier, TKibitzMode Mode);
+// Whether the table of public identifiers names a schema for this one.
+bool IsKnownPublicIdentifier(const std::string& Identifier);
 
 // The folder "schemas" beside the executable's folder, with a trailing separator.
 std::string GetSchemaFolder();

@@ -77,10 +77,17 @@ int32_t RangeCount(int32_t Start, int32_t End, int32_t Count) {
   return std::max(0, std::min(End - Start + 1, Count));
 }
 
+// Each name is spelled once, not once per comparison: spelling goes through
+// the letter-case option.
 template <class List>
 void SortByName(List& L) {
-  std::stable_sort(L.begin(), L.end(),
-                   [](const auto& A, const auto& B) { return CompareText(A->GetName(), B->GetName()) < 0; });
+  if (L.size() < 2) return;
+  std::vector<std::pair<std::string, typename List::value_type>> Named;
+  Named.reserve(L.size());
+  for (auto& Item : L) Named.emplace_back(Item->GetName(), std::move(Item));
+  std::stable_sort(Named.begin(), Named.end(),
+                   [](const auto& A, const auto& B) { return CompareText(A.first, B.first) < 0; });
+  for (size_t I = 0; I < L.size(); ++I) L[I] = std::move(Named[I].second);
 }
 
 }  // namespace
@@ -274,8 +281,9 @@ void TMLValueList::AddValue(const std::string& Value) {
   if (std::find(FValues.begin(), FValues.end(), Value) != FValues.end()) return;
   // In its sorted place, after names that compare equal: the list stays as
   // a stable sort would leave it, without sorting per value.
-  const auto At = std::upper_bound(FValues.begin(), FValues.end(), Value,
-                                   [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
+  const auto At =
+      std::upper_bound(FValues.begin(), FValues.end(), Value,
+                       [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
   FValues.insert(At, Value);
   ++FEndIndex;
 }

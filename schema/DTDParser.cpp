@@ -156,7 +156,9 @@ std::string TDTDScanner::HandleString(char Quote) {
       ++Current;
       return Text;
     } else if (C == '\n' || C == '\r') {
+      // A literal that spans lines keeps its words apart.
       LineBreak();
+      Text += ' ';
     } else {
       Text += C;
       ++Current;
@@ -270,10 +272,11 @@ void TDTDScanner::PushIncludeFile(const std::string& Name) {
 void TDTDScanner::PushParameterizedEntity(TDTDParameterizedEntity* Entity) {
   if (!Entity || Entity->Text.empty()) return;
   const std::string& Text = Entity->Text;
-  constexpr int64_t MaxExpansions = 200000, MaxExpandedBytes = 32ll << 20;
+  constexpr int64_t MaxExpansions = 200000, MaxExpandedBytes = 4ll << 20;
   if (ExpansionStopped || ++Expansions > MaxExpansions ||
       (ExpandedBytes += static_cast<int64_t>(Text.size())) > MaxExpandedBytes) {
-    // Real DTDs expand a few thousand times; the rest of the file is read
+    // Real DTDs expand a few thousand times, 1.2 MB at most (HTML with SVG
+    // and MathML); the rest of the file is read
     // without this entity's text.
     if (!ExpansionStopped)
       ParseError(TParseError::peError, "Parameter entity %s expands without end; its text is left out",
@@ -339,6 +342,11 @@ void TDTDScanner::GetToken() {
     switch (C) {
       case '<':
         Token = TTokenKind::tkLessThan;
+        if (*Current == '?') {
+          // Processing instructions (documentation markup in the modular DTDs) say nothing to us.
+          SkipPast("?>");
+          continue;
+        }
         if (*Current == '!') {
           ++Current;
           if (IsLetter(static_cast<unsigned char>(*Current))) {
@@ -567,6 +575,11 @@ void TDTDParser::ParseDocument() {
         break;
       }
       default:
+        if (Token() == TTokenKind::tkIdentifier && Scanner->TokenText.starts_with("<!")) {
+          // <!NOTATION, <!SHORTREF, <!USEMAP: declarations that offer nothing to complete.
+          while (Token() != TTokenKind::tkGreaterThan && Token() != TTokenKind::tkEof) Next();
+          break;
+        }
         ParseErrorExpected("<!ELEMENT, <!ATTLIST, <!ENTITY");
         break;
     }
@@ -712,6 +725,7 @@ void TDTDParser::ParseElement() {
     E->StartTagRequired = StartRequired;
     E->EndTagRequired = EndRequired;
     E->GetExprList().AddExpr(Content);
+    if (!E->Content) E->Content = Content;
     if (Inclusions) E->Inclusions = Inclusions;
     if (Exclusions) E->Exclusions = Exclusions;
   }
@@ -801,18 +815,18 @@ void TDTDParser::ParseEntity() {
     }
     if (Parameter) {
       if (Parameter->PublicId.empty()) Parameter->PublicId = Public;
-      if (Parameter->SystemId.empty()) Parameter->SystemId = HasSystem ? System : Public;
+      if (Parameter->SystemId.empty()) Parameter->SystemId = ExpandDeclared(HasSystem ? System : Public);
     }
   } else if (Token() == TTokenKind::tkIdentifier && Scanner->TokenText == "SYSTEM") {
     // <!ENTITY % x SYSTEM "file">: an external entity without a public name.
     Next();
     if (Token() == TTokenKind::tkStringLiteral) {
-      if (Parameter && Parameter->SystemId.empty()) Parameter->SystemId = Scanner->TokenText;
+      if (Parameter && Parameter->SystemId.empty()) Parameter->SystemId = ExpandDeclared(Scanner->TokenText);
       Next();
     }
   } else if (Parameter) {
     if (Token() == TTokenKind::tkStringLiteral) {
-      if (Parameter->Text.empty()) Parameter->Text = Scanner->TokenText;
+      if (Parameter->Text.empty()) Parameter->Text = ExpandDeclared(Scanner->TokenText);
       Next();
     }
   } else if (General) {
@@ -824,6 +838,33 @@ void TDTDParser::ParseEntity() {
   } else if (Token() == TTokenKind::tkStringLiteral) {
     Next();
   }
+}
+
+// References in an entity's literal take the text their entities have when
+// it is declared, so "xmlns:%X.prefix;" stays one name. Those not declared
+// yet, external ones, and any that would make the text too long for the
+// scanner are left for expansion where the entity is used.
+std::string TDTDParser::ExpandDeclared(const std::string& Literal) const {
+  if (Literal.find('%') == std::string::npos) return Literal;
+  std::string Text;
+  for (size_t I = 0; I < Literal.size();) {
+    size_t End = I + 1;
+    if (Literal[I] == '%')
+      while (End < Literal.size() && IsNameChar(static_cast<unsigned char>(Literal[End]))) ++End;
+    const auto* Entity = End > I + 1
+                             ? dynamic_cast<const TDTDParameterizedEntity*>(LookupSymbol(
+                                   Literal.substr(I + 1, End - I - 1), TDeclType::dtParameterizedEntity))
+                             : nullptr;
+    if (Entity && Entity->SystemId.empty() && !Entity->Text.empty() &&
+        Text.size() + Entity->Text.size() + Literal.size() < static_cast<size_t>(MLBufferSize) / 2) {
+      Text += Entity->Text;
+      I = End < Literal.size() && Literal[End] == ';' ? End + 1 : End;
+    } else {
+      Text.append(Literal, I, End - I);
+      I = End;
+    }
+  }
+  return Text;
 }
 
 void TDTDParser::ParseCharRefs(TDTDEntity& Entity, const std::string& Text) {

@@ -157,6 +157,9 @@ class TDTDElement : public TDTDSymbol {
   bool EndTagRequired = true;
   bool Empty = false;
   bool Any = false;
+  // The content model of the first declaration; XML DTDs may list the
+  // attributes before it.
+  TDTDExprNode* Content = nullptr;
   TDTDExprNode* Exclusions = nullptr;
   TDTDExprNode* Inclusions = nullptr;
 
@@ -299,6 +302,7 @@ class TDTDParser {
   void ParseAttribute(TDTDSymbol* Attribute);
   void ParseEntity();
   static void ParseCharRefs(TDTDEntity& Entity, const std::string& Text);
+  std::string ExpandDeclared(const std::string& Literal) const;
   TDTDExprNode* ParseExpr();
   TDTDExprNode* ParseExprBody();
   void MakeSymArray();

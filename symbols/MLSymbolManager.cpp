@@ -1,8 +1,10 @@
 #include "symbols/MLSymbolManager.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
+#include <unordered_set>
 
 #include "host/KelFiles.h"
 #include "host/KelHostAPI.h"
@@ -202,6 +204,11 @@ std::string TMLSymbolManager::CaseTag(const std::string& Name) {
   // Prefixed names (asp:Panel, xsl:value-of) and directives keep the
   // schema's spelling: their case is part of the name.
   if (Name.find(':') != std::string::npos || Name.starts_with("@")) return Name;
+  // So do camel-case names (SVG's foreignObject, linearGradient).
+  for (size_t I = 1; I < Name.size(); ++I)
+    if (std::islower(static_cast<unsigned char>(Name[I - 1])) &&
+        std::isupper(static_cast<unsigned char>(Name[I])))
+      return Name;
   switch (TagCase) {
     case TTagCase::tcNormal:
       return Name;
@@ -447,9 +454,13 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   }
   // Today's HTML where the page asks for it or says nothing, when the
   // schemas folder has it; else the classic default.
-  const std::string Modern = KibitzMode == TKibitzMode::kmHTML
-                                 ? (Value.empty() ? DefaultHTMLSchema() : std::string("html5.dtd"))
-                                 : std::string();
+  // Drawings and formulas without a DOCTYPE are SVG and MathML.
+  const std::string Extension = UpperExtension(FileName);
+  const std::string Modern = KibitzMode != TKibitzMode::kmHTML ? std::string()
+                             : !Value.empty()                  ? std::string("html5.dtd")
+                             : Extension == ".SVG"             ? std::string("svg11.dtd")
+                             : Extension == ".MML"             ? std::string("mathml3.dtd")
+                                                               : DefaultHTMLSchema();
   const bool ModernExists = !Modern.empty() && FileExists(GetSchemaFileName(Modern, KibitzMode));
   if (KibitzMode == TKibitzMode::kmHTML &&
       (Value.empty() || SameText(Value, "html") || SameText(Value, "about:legacy-compat")))
@@ -484,7 +495,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   } Done{Loading};
 
   ReloadPending = false;
-  const std::string Extension = UpperExtension(Value);
+  const std::string SchemaExtension = UpperExtension(Value);
   SchemaFile = Value;
   ClearTags();
   CharList->Clear();
@@ -498,7 +509,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   }
   SetHiddenRootNode(MakeKel<THTMLTag>("<!--root-->", this, -1).get());
 
-  if (Extension == ".DTD") {
+  if (SchemaExtension == ".DTD") {
     // A DTD that breaks off ("Line too long") leaves this schema empty; the
     // user learns why, and editing goes on.
     try {
@@ -520,7 +531,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
         }
       }
     }
-  } else if (Extension == ".XSD") {
+  } else if (SchemaExtension == ".XSD") {
     LoadXSD(HiddenRootNode.get(), nullptr, SchemaFile);
   }
 
@@ -768,17 +779,15 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
           if (Root) Root->RemoveTag(Child.get());
           // The children of an omissible start tag may stand here directly.
           TDTDElement* ChildElement = ElementOf(Symbol->Name);
-          if (!Child->GetRequiresOpeningTag() && ChildElement && ChildElement->HasExprList() &&
-              ChildElement->GetExprList().Count() > 0)
-            Children(ChildElement->GetExprList().GetExpr(0));
+          if (!Child->GetRequiresOpeningTag() && ChildElement && ChildElement->Content)
+            Children(ChildElement->Content);
         }
       };
-      if (Element->HasExprList() && Element->GetExprList().Count() > 0)
-        Children(Element->GetExprList().GetExpr(0));
+      if (Element->Content) Children(Element->Content);
       Children(Element->Inclusions);
     }
     if (!Element->HasExprList()) continue;
-    for (int32_t I = 1; I < Element->GetExprList().Count(); ++I) {
+    for (int32_t I = 0; I < Element->GetExprList().Count(); ++I) {
       const TDTDExprNode* Entry = Element->GetExprList().GetExpr(I);
       auto* A = dynamic_cast<TDTDAttribute*>(Entry->Symbol);
       if (!A) continue;
@@ -819,6 +828,53 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
         Attribute->SetFixedValue(A->Attributes->FixedValue);
       }
       Tag->AddAttribute(Attribute.get());
+    }
+  }
+  InheritInclusions(Made, Parser);
+}
+
+// An element's inclusions (SGML's "+(INS|DEL)" on BODY) may stand anywhere
+// inside it: every element below it that holds elements takes them too,
+// unless it or an element between excludes them. Tags are shared by every
+// place they stand, so the walk stays out of the included elements: HEAD's
+// OBJECT would otherwise carry META into every TABLE.
+void TMLSymbolManager::InheritInclusions(const std::vector<std::pair<TDTDElement*, TKelPtr<THTMLTag>>>& Made,
+                                         const TDTDParser& Parser) {
+  const auto Excluded = [&Parser](const std::string& Name) {
+    std::vector<std::string> R;
+    if (auto* E = dynamic_cast<TDTDElement*>(Parser.LookupSymbol(Name, TDeclType::dtElement)))
+      for (TDTDSymbol* S : SymbolsOf(E->Exclusions)) R.push_back(S->Name);
+    return R;
+  };
+  for (const auto& [Element, Tag] : Made) {
+    if (!Element->Inclusions) continue;
+    std::vector<TKelPtr<IKelMLTag>> Included;
+    for (TDTDSymbol* S : SymbolsOf(Element->Inclusions))
+      if (auto T = GetTagFromHashList(S->Name)) Included.push_back(T);
+    struct TStep {
+      IKelMLTag* Tag;
+      std::vector<std::string> Excluded;
+    };
+    std::vector<TStep> Todo{{Tag.get(), Excluded(Tag->GetName())}};
+    std::unordered_set<IKelMLTag*> Seen{Tag.get()};
+    for (const auto& I : Included) Seen.insert(I.get());
+    while (!Todo.empty()) {
+      const TStep Step = std::move(Todo.back());
+      Todo.pop_back();
+      for (const auto& Child : AllChildren(Step.Tag)) {
+        if (!Seen.insert(Child.get()).second || Child->GetEmpty() || Child->GetAny() ||
+            AllChildren(Child.get()).empty())
+          continue;
+        TStep Next{Child.get(), Step.Excluded};
+        const auto Own = Excluded(Child->GetName());
+        Next.Excluded.insert(Next.Excluded.end(), Own.begin(), Own.end());
+        for (const auto& I : Included)
+          if (!Child->LookupTag(I->GetName()) &&
+              std::find(Next.Excluded.begin(), Next.Excluded.end(), I->GetName()) == Next.Excluded.end())
+            Child->AddTag(I.get());
+        Child->AlphaSort();
+        Todo.push_back(std::move(Next));
+      }
     }
   }
 }

@@ -13,6 +13,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "markup/MLParser.h"
@@ -32,6 +33,9 @@ struct TTagAttributeBucket {
   TKelPtr<IKelMLTagAttribute> Attribute;
   TKelPtr<IKelMLEditor> Editor;
 };
+
+class TDTDElement;
+class TDTDParser;
 
 class TMLSymbolManager {
  public:
@@ -145,6 +149,8 @@ class TMLSymbolManager {
   // the content models, attributes with their values and value editors,
   // the entity list.
   void LoadDTD(IKelMLTag* Root, const std::string& DTDFileName);
+  void InheritInclusions(const std::vector<std::pair<TDTDElement*, TKelPtr<THTMLTag>>>& Made,
+                         const TDTDParser& Parser);
 
   // Builds schema tags from an XSD: one per element, prefixed with the
   // schema's namespace; top-level ones become children of Root and of the
