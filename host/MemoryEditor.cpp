@@ -103,11 +103,41 @@ void TMemoryDocument::ForEachMark(F&& Fn) {
   }
 }
 
+// Only the lines from the one before the edit to the first that starts two
+// bytes after it are read again (a CR LF may straddle either end); the rest
+// move by the size difference. An edit costs the lines, not the bytes.
+void TMemoryDocument::UpdateLines(int32_t Offset, int32_t Count, int32_t Added) {
+  const size_t A = static_cast<size_t>(LineOf(std::max(Offset - 1, 0)) - 1);
+  const size_t B = static_cast<size_t>(
+      std::lower_bound(FLineStarts.begin(), FLineStarts.end(), Offset + Count + 2) - FLineStarts.begin());
+  const int32_t Delta = Added - Count;
+  const int32_t N = Size();
+  const bool Tail = B < FLineStarts.size();
+  const int32_t ScanEnd = Tail ? FLineStarts[B] + Delta : N;
+  std::vector<int32_t> Starts(FLineStarts.begin(), FLineStarts.begin() + static_cast<std::ptrdiff_t>(A) + 1);
+  std::vector<int32_t> Ends(FLineEnds.begin(), FLineEnds.begin() + static_cast<std::ptrdiff_t>(A));
+  for (int32_t I = Starts.back(); I < ScanEnd; ++I) {
+    const char C = FText[static_cast<size_t>(I)];
+    if (C != '\r' && C != '\n') continue;
+    Ends.push_back(I);
+    if (C == '\r' && I + 1 < N && FText[static_cast<size_t>(I) + 1] == '\n') ++I;
+    Starts.push_back(I + 1);
+  }
+  if (Tail) {
+    for (size_t L = B + 1; L < FLineStarts.size(); ++L) Starts.push_back(FLineStarts[L] + Delta);
+    for (size_t L = B; L < FLineEnds.size(); ++L) Ends.push_back(FLineEnds[L] + Delta);
+  } else {
+    Ends.push_back(N);
+  }
+  FLineStarts = std::move(Starts);
+  FLineEnds = std::move(Ends);
+}
+
 void TMemoryDocument::Apply(int32_t Offset, int32_t Count, std::string_view Inserted) {
   FText.replace(static_cast<size_t>(Offset), static_cast<size_t>(Count), Inserted);
-  RebuildLines();
-  ++FRevision;
   const int32_t Added = static_cast<int32_t>(Inserted.size());
+  UpdateLines(Offset, Count, Added);
+  ++FRevision;
   ForEachMark([&](int32_t& M) {
     if (M < Offset) return;
     M = M <= Offset + Count ? Offset + Added : M - Count + Added;

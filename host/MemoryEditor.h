@@ -89,6 +89,7 @@ class TMemoryDocument {
 
   void Apply(int32_t Offset, int32_t Count, std::string_view Inserted);
   void RebuildLines();
+  void UpdateLines(int32_t Offset, int32_t Count, int32_t Added);
   void FlushStep();
   template <class F>
   void ForEachMark(F&& Fn);

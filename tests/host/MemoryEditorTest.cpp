@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,34 @@ TEST(MemoryEditorPositions, OffsetToCharPosAndBack) {
     const TKelCharPos P = View->PosToCharPos(C.Offset);
     EXPECT_EQ(P, C.Expected) << "offset " << C.Offset;
     EXPECT_EQ(View->CharPosToPos(P), C.BackTo) << "offset " << C.Offset;
+  }
+}
+
+// Edits update the line table in place; after any edit, breaks included
+// (CR LF split or joined at either end), every offset has the position a
+// view made from the text afresh gives it.
+TEST(MemoryEditorPositions, EditsKeepTheLinesOfTheTextAfresh) {
+  std::mt19937 Random(7);
+  const std::string Pieces[] = {"", "a", "\r", "\n", "\r\n", "x\ry", "\n\n", "\r\r\n", "long line text"};
+  auto View = MakeMemoryEditView(Mixed);
+  for (int Step = 0; Step < 400; ++Step) {
+    const int32_t Size = static_cast<int32_t>(View->Text().size());
+    const int32_t At = static_cast<int32_t>(Random() % static_cast<unsigned>(Size + 1));
+    const int32_t Count = std::min<int32_t>(static_cast<int32_t>(Random() % 4), Size - At);
+    const std::string& Piece = Pieces[Random() % std::size(Pieces)];
+    {
+      auto W = View->GetBuffer()->CreateUndoableWriter();
+      W->CopyTo(At);
+      W->DeleteTo(At + Count);
+      W->Insert(Piece.c_str());
+    }
+    if (Step % 5 == 4) View->Undo();
+    const auto Fresh = MakeMemoryEditView(View->Text());
+    for (int32_t O = 0; O <= static_cast<int32_t>(View->Text().size()); ++O) {
+      const TKelCharPos Got = View->PosToCharPos(O), Want = Fresh->PosToCharPos(O);
+      ASSERT_TRUE(Got.Line == Want.Line && Got.CharIndex == Want.CharIndex)
+          << "step " << Step << " offset " << O << " in " << testing::PrintToString(View->Text());
+    }
   }
 }
 
