@@ -703,7 +703,7 @@ void TMLKibitzManager::InsertClosingTag(IKelEditView& View, IKelCodeInsightServi
     // The closing tag as the page spells the start tag.
     Services.InsertText(Closed->GetName(), false);
     View.GetPosition()->MoveRelative(0, -static_cast<int32_t>(T.size()));
-    SM().DeleteClosedTag(I);
+    if (!FPlanning) SM().DeleteClosedTag(I);
     break;
   }
   View.Paint();
@@ -757,7 +757,7 @@ void TMLKibitzManager::Done(bool Accepted, bool& DisplayParams) {
       DoneElement(*View, *Services, *List, K);
     }
   }
-  if (const auto Tag = GetCurrentTag()) SM().RemoveFixupElements(Tag.get());
+  if (const auto Tag = GetCurrentTag(); Tag && !FPlanning) SM().RemoveFixupElements(Tag.get());
   // The blank that closed the list is typed, also after an element chosen
   // from content, so that the attribute list that follows has its place;
   // never where the caret waits for a value.
@@ -865,14 +865,11 @@ void TMLKibitzManager::DoneElement(IKelEditView& View, IKelCodeInsightServices& 
   const auto Tag = GetTagFromHashList(Sel);
   if (!Tag) return;
   if (!Parser().FCaretInTagName && !Closing) {
-    Tag->SetShowAttributes(true);
-    for (int32_t I = 0; I < Tag->GetAttributeCount(); ++I) {
-      const auto Attr = Tag->GetAttribute(I);
+    for (const auto& Attr : AllAttributes(Tag.get())) {
       if (!Attr || !Attr->GetRequired() || SM().FindTagAttr(Attr.get())) continue;
       // A required attribute needs a value, listed or not.
       N += " " + Attr->GetName() + (FInsertQuotes ? "=\"\"" : "=");
     }
-    Tag->SetShowAttributes(false);
   }
   // The name typed, and in a tag name the rest of the word, give way.
   if (!S.empty()) DeleteWordAfter(View);

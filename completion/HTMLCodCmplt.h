@@ -65,9 +65,13 @@ inline constexpr const char* sAttributeValueCaption = "Attribute Value  ";
 inline constexpr const char* sLineCaption = "line ";
 
 class TMLKibitzManager
-    : public TKelInterfaced<IKelMLCodeInsightManager, IKelCodeInsightSymbolList, IKelCodeInsightItemPainter> {
+    : public TKelInterfaced<IKelMLCodeInsightManager, IKelCodeInsightSymbolList, IKelCodeInsightItemPainter,
+                            IKelCodeInsightPlanning> {
  public:
   TMLKibitzManager();
+
+  // ---- IKelCodeInsightPlanning
+  void SetPlanning(bool Value) override { FPlanning = Value; }
 
   // ---- IKelCodeInsightManager
   std::string GetName() override { return "Markup Language"; }
@@ -189,6 +193,7 @@ class TMLKibitzManager
   bool FEntityMode = false;
   bool FAutoCompletions = false;
   bool FInserting = false;
+  bool FPlanning = false;
   TKelPtr<IKelMLTag> FRootTag;
   std::string FToken;
   bool FForceReplace = false;

@@ -236,6 +236,39 @@ void TCompletionCycle::Key(char K) {
   Refresh(TypedToken());
 }
 
+std::optional<TMemoryTrial> TCompletionCycle::Plan(int32_t Index, char K) {
+  const auto& View = FHost.CurrentView();
+  if (!FList || !FManager || !View) return std::nullopt;
+  const int32_t Selected = FList->GetSelectedIndex();
+  if (!SelectIndex(Index)) return std::nullopt;
+  const auto Planning = query<IKelCodeInsightPlanning>(FManager);
+  View->BeginTrial();
+  struct TEnd {
+    const TKelPtr<TMemoryEditView>& View;
+    const TKelPtr<IKelCodeInsightPlanning>& Planning;
+
+    ~TEnd() {
+      if (Planning) Planning->SetPlanning(false);
+      if (View) View->EndTrial();
+    }
+  };
+  std::optional<TMemoryTrial> Result;
+  {
+    TEnd End{View, Planning};
+    bool Close = false, Accept = false;
+    FManager->OnEditorKey(K, Close, Accept);
+    if (Close) {
+      if (Planning) Planning->SetPlanning(true);
+      bool DisplayParams = false;
+      FManager->Done(Accept, DisplayParams);
+      if (Planning) Planning->SetPlanning(false);
+      Result = View->EndTrial();
+    }
+  }
+  FList->Select(Selected);
+  return Result;
+}
+
 std::string TCompletionCycle::TypedToken() {
   const auto& View = FHost.CurrentView();
   return View ? View->GetPosition()->RipText(FManager->EditorTokenValidChars(false), kelRipBackward)

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,11 @@ class TCompletionCycle {
   // cycle (Done) without being typed, any other is typed and narrows the list.
   void Key(char K);
   bool IsOpen() const { return static_cast<bool>(FList); }
+  // What closing the open list with K on row Index would write, without
+  // closing it: the manager's own Done writes it on the view, which takes it
+  // back. Every row is planned from the one parse that opened the list.
+  // Nothing for a key that would be typed, or a row out of range.
+  std::optional<TMemoryTrial> Plan(int32_t Index, char K = '\r');
   // Whether the last Type(…) invoked the manager.
   bool Invoked() const { return FInvoked; }
   const std::string& Token() const { return FToken; }

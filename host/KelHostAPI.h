@@ -243,6 +243,15 @@ class IKelCodeInsightManager : public IInterface {
   virtual void Done(bool Accepted, bool& DisplayParams) = 0;
 };
 
+// ours: a manager whose Done can be tried. While planning, Done writes what
+// accepting the row writes, but keeps the state of the open list (fix-ups,
+// closing tags due) for the next row; the host takes the text back. One
+// parse then tells every row's edit.
+class IKelCodeInsightPlanning : public IInterface {
+  KEL_INTERFACE(IKelCodeInsightPlanning, IInterface, "{AFE4F722-EF02-46E7-9934-8067A84EDFF2}")
+  virtual void SetPlanning(bool Value) = 0;
+};
+
 class IKelCodeInsightItemPainter : public IInterface {
   KEL_INTERFACE(IKelCodeInsightItemPainter, IInterface, "{32CA7B43-9AFC-49CF-ABC9-7ECD772488D9}")
   virtual void PaintItem(int32_t Index, TKelCanvas& Canvas, TKelRect& Rect, bool DrawingHintText, bool DoOutput,

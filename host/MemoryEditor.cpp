@@ -134,6 +134,9 @@ void TMemoryDocument::UpdateLines(int32_t Offset, int32_t Count, int32_t Added) 
 }
 
 void TMemoryDocument::Apply(int32_t Offset, int32_t Count, std::string_view Inserted) {
+  if (FTrial.Active)
+    FTrial.Edits.push_back({Offset, FText.substr(static_cast<size_t>(Offset), static_cast<size_t>(Count)),
+                            std::string(Inserted)});
   FText.replace(static_cast<size_t>(Offset), static_cast<size_t>(Count), Inserted);
   const int32_t Added = static_cast<int32_t>(Inserted.size());
   UpdateLines(Offset, Count, Added);
@@ -178,6 +181,59 @@ bool TMemoryDocument::Undo() {
     Apply(It->Offset, static_cast<int32_t>(It->Inserted.size()), It->Removed);
   FMarks.Caret = ClampOffset(Step.CaretBefore);
   return true;
+}
+
+void TMemoryDocument::BeginTrial() {
+  FTrial = {true,         {},        FMarks,           FUndo.size(), FPending,
+            FPendingStep, FRevision, FCommands.size(), FRepaintCount};
+}
+
+TMemoryTrial TMemoryDocument::EndTrial() {
+  TMemoryTrial R;
+  if (!FTrial.Active) return R;
+  FTrial.Active = false;
+  // The window that holds every edit, in the text as it is now (Start, End)
+  // and as it was (Start, OldEnd): what lies outside it never moved.
+  int32_t Start = 0, End = 0, OldEnd = 0;
+  for (size_t I = 0; I < FTrial.Edits.size(); ++I) {
+    const TEdit& E = FTrial.Edits[I];
+    const auto Removed = static_cast<int32_t>(E.Removed.size());
+    const auto Inserted = static_cast<int32_t>(E.Inserted.size());
+    if (I == 0) {
+      Start = E.Offset;
+      End = E.Offset + Inserted;
+      OldEnd = E.Offset + Removed;
+      continue;
+    }
+    const int32_t Low = std::min(Start, E.Offset), High = std::max(End, E.Offset + Removed);
+    OldEnd += High - End;
+    Start = Low;
+    End = High + Inserted - Removed;
+  }
+  if (!FTrial.Edits.empty()) {
+    R.Start = Start;
+    R.OldEnd = OldEnd;
+    R.NewText = FText.substr(static_cast<size_t>(Start), static_cast<size_t>(End - Start));
+  }
+  R.Caret = FMarks.Caret;
+  R.Commands.assign(FCommands.begin() + static_cast<std::ptrdiff_t>(FTrial.Commands), FCommands.end());
+  for (auto It = FTrial.Edits.rbegin(); It != FTrial.Edits.rend(); ++It) {
+    FText.replace(static_cast<size_t>(It->Offset), It->Inserted.size(), It->Removed);
+    UpdateLines(It->Offset, static_cast<int32_t>(It->Inserted.size()),
+                static_cast<int32_t>(It->Removed.size()));
+  }
+  R.Changed = !FTrial.Edits.empty() &&
+              R.NewText != std::string_view(FText).substr(static_cast<size_t>(Start),
+                                                          static_cast<size_t>(OldEnd - Start));
+  FMarks = std::move(FTrial.Marks);
+  if (FUndo.size() > FTrial.UndoSize) FUndo.resize(FTrial.UndoSize);
+  FPending = std::move(FTrial.Pending);
+  FPendingStep = FTrial.PendingStep;
+  FRevision = FTrial.Revision;
+  FCommands.resize(FTrial.Commands);
+  FRepaintCount = FTrial.Repaints;
+  FTrial = {};
+  return R;
 }
 
 int32_t TMemoryDocument::UndoCount() const {

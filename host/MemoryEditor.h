@@ -32,6 +32,17 @@ struct TMemoryMarks {
   std::vector<std::pair<int32_t, int32_t>> SavedBlocks;
 };
 
+// What a trial wrote: the old text's [Start, OldEnd) became NewText, and the
+// caret stood at Caret (an offset of the text as the trial left it).
+struct TMemoryTrial {
+  bool Changed = false;
+  int32_t Start = 0;
+  int32_t OldEnd = 0;
+  std::string NewText;
+  int32_t Caret = 0;
+  std::vector<int32_t> Commands;  // executed during the trial
+};
+
 // What the view and all its interface objects share. Offsets are bytes from 0;
 // line numbers are from 1. Every offset argument is clamped, never trusted.
 class TMemoryDocument {
@@ -76,6 +87,12 @@ class TMemoryDocument {
   void AddCommand(int32_t Command) { FCommands.push_back(Command); }
   const std::vector<int32_t>& Commands() const { return FCommands; }
 
+  // Edits from BeginTrial on are tried: EndTrial tells their net change, found
+  // from the edits themselves, and puts the text, the marks, the undo steps
+  // and the commands back as they were. A trial does not undo.
+  void BeginTrial();
+  TMemoryTrial EndTrial();
+
  private:
   struct TEdit {
     int32_t Offset = 0;
@@ -106,6 +123,17 @@ class TMemoryDocument {
   uint64_t FRevision = 0;
   int32_t FRepaintCount = 0;
   std::vector<int32_t> FCommands;
+  struct TTrial {
+    bool Active = false;
+    std::vector<TEdit> Edits;
+    TMemoryMarks Marks;
+    size_t UndoSize = 0;
+    TStep Pending;
+    int64_t PendingStep = 0;
+    uint64_t Revision = 0;
+    size_t Commands = 0;
+    int32_t Repaints = 0;
+  } FTrial;
 };
 
 class TMemoryEditView : public TKelInterfaced<IKelEditView, IKelEditViewCommands> {
@@ -141,6 +169,8 @@ class TMemoryEditView : public TKelInterfaced<IKelEditView, IKelEditViewCommands
   int32_t RepaintCount() const { return FDoc->RepaintCount(); }
   const std::vector<int32_t>& Commands() const { return FDoc->Commands(); }
   const std::string& FileName() const { return FDoc->FileName(); }
+  void BeginTrial() { FDoc->BeginTrial(); }
+  TMemoryTrial EndTrial() { return FDoc->EndTrial(); }
 
  private:
   std::shared_ptr<TMemoryDocument> FDoc;

@@ -264,6 +264,18 @@ TMLTagList AllChildren(IKelMLTag* Tag) {
   return R;
 }
 
+TMLAttributeList AllAttributes(IKelMLTag* Tag) {
+  if (auto* Schema = dynamic_cast<THTMLTag*>(Tag)) return Schema->AllAttrs();
+  TMLAttributeList R;
+  if (Tag) {
+    const bool Shown = Tag->GetShowAttributes();
+    Tag->SetShowAttributes(true);
+    for (int32_t I = 0; I < Tag->GetAttributeCount(); ++I) R.push_back(Tag->GetAttribute(I));
+    Tag->SetShowAttributes(Shown);
+  }
+  return R;
+}
+
 // ---- Attribute values -------------------------------------------------------------
 
 int32_t TMLValueList::GetCount() const { return RangeCount(FStartIndex, FEndIndex, Size()); }

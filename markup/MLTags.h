@@ -200,6 +200,7 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   const std::string& DeclaredName() const { return FName; }
   // Every child, whatever the range.
   const TMLTagList& AllTags() const { return FTags; }
+  const TMLAttributeList& AllAttrs() const { return FAttrs; }
 
  private:
   int32_t ChosenSize() const;
@@ -227,6 +228,8 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
 
 // Every child of a tag, whatever its range (a copy: callers change the tag).
 TMLTagList AllChildren(IKelMLTag* Tag);
+// Every attribute of a tag, whatever its range, without switching its list.
+TMLAttributeList AllAttributes(IKelMLTag* Tag);
 
 // ---- Schema attributes ------------------------------------------------------------
 
