@@ -17,11 +17,6 @@ namespace {
 
 using nlohmann::json;
 
-// One cycle per row costs a parse each: beyond this many rows, or this much
-// time on a large document, the rest insert their text as it stands.
-constexpr size_t MaxSimulated = 150;
-constexpr auto SimulationBudget = std::chrono::milliseconds(300);
-
 bool IsBreak(char C) { return C == '\n' || C == '\r'; }
 
 std::string SnippetEscape(const std::string& S) {
@@ -58,8 +53,12 @@ std::string LspDocumentPath(const std::string& Path, const std::string& Language
   const std::string Ext = LowerCase(ExtractFileExt(Path));
   for (const auto& [Id, Wanted] : Languages) {
     if (!SameText(LanguageId, Id)) continue;
-    const bool Same = Ext == Wanted || (Ext == ".htm" && std::string(Wanted) == ".html") ||
-                      (Ext == ".ascx" && std::string(Wanted) == ".aspx");
+    // Server pages and XHTML are HTML too: clients without a language of
+    // their own for them say "html", and the file's name tells more.
+    const std::string W = Wanted;
+    const bool Same = Ext == W || (Ext == ".ascx" && W == ".aspx") ||
+                      (W == ".html" && (Ext == ".htm" || Ext == ".aspx" || Ext == ".ascx" || Ext == ".xhtml" ||
+                                        Ext == ".xht"));
     return Same ? Path : Path + Wanted;
   }
   return Path;
@@ -224,13 +223,20 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     FInitialized = true;
     // UTF-8 positions when the client can take them: no conversion at all.
     FUtf8 = false;
-    if (const json* Caps = LspObject(Params, "capabilities"))
+    FSnippets = false;
+    if (const json* Caps = LspObject(Params, "capabilities")) {
       if (const json* General = LspObject(*Caps, "general")) {
         const auto Encodings = General->find("positionEncodings");
         if (Encodings != General->end() && Encodings->is_array())
           for (const auto& E : *Encodings)
             FUtf8 = FUtf8 || (E.is_string() && E.get<std::string>() == "utf-8");
       }
+      const json* Text = LspObject(*Caps, "textDocument");
+      const json* Completion = Text ? LspObject(*Text, "completion") : nullptr;
+      const json* Item = Completion ? LspObject(*Completion, "completionItem") : nullptr;
+      const auto Snippets = Item ? Item->find("snippetSupport") : json::const_iterator();
+      FSnippets = Item && Snippets != Item->end() && Snippets->is_boolean() && Snippets->get<bool>();
+    }
     Reply({{"capabilities",
             {{"positionEncoding", FUtf8 ? "utf-8" : "utf-16"},
              {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
@@ -354,69 +360,76 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
   }
 
   // One cycle from the document as it stands: typed characters are already
-  // in it, so every request is an explicit one.
-  const auto Open = [&](TCompletionCycle& Cycle) {
-    auto View = MakeMemoryEditView(Text, Path);
-    View->SetCaretOffset(Caret);
-    FHost.SetCurrentEditView(View);
-    Cycle.SetManager(Manager);
-    if (Sheet) Cycle.SetClassifier(StyleSheetElementAt);
-    return Cycle.Type(0) ? View : nullptr;
-  };
-  TCompletionCycle First(FHost);
-  const auto FirstView = Open(First);
-  if (!FirstView) return Result;
-  const std::vector<TCompletionItem> Rows = First.Items();
+  // in it, so every request is an explicit one. Each row's edit is planned
+  // from the list this one parse opened.
+  auto View = MakeMemoryEditView(Text, Path);
+  View->SetCaretOffset(Caret);
+  FHost.SetCurrentEditView(View);
+  struct TRelease {
+    TMemoryHost& Host;
+    ~TRelease() { Host.SetCurrentEditView(nullptr); }
+  } Release{FHost};
+  TCompletionCycle Cycle(FHost);
+  Cycle.SetManager(Manager);
+  if (Sheet) Cycle.SetClassifier(StyleSheetElementAt);
+  if (!Cycle.Type(0)) return Result;
+  const std::vector<TCompletionItem> Rows = Cycle.Items();
   const std::string Word =
-      FirstView->GetPosition()->RipText(Manager->EditorTokenValidChars(false), kelRipBackward);
-  First.Key(27);
+      View->GetPosition()->RipText(Manager->EditorTokenValidChars(false), kelRipBackward);
+  const auto WordStart = static_cast<size_t>(Caret) - std::min(Word.size(), static_cast<size_t>(Caret));
 
-  const auto Started = std::chrono::steady_clock::now();
   for (size_t I = 0; I < Rows.size(); ++I) {
     const auto& Row = Rows[I];
     const std::string Label = Row.Shown();
     if (Label.empty()) continue;
     char Sort[24];
     std::snprintf(Sort, sizeof Sort, "%05zu", I);
-    json Item{{"label", Label}, {"kind", ItemKind(Row.Class)}, {"sortText", Sort}, {"filterText", Label}};
+    json Item{{"label", Label}, {"kind", ItemKind(Row.Class)}, {"sortText", Sort}};
     if (!Row.Class.empty()) Item["detail"] = Row.Class.substr(0, Row.Class.find_last_not_of(' ') + 1);
-    if (I >= MaxSimulated || std::chrono::steady_clock::now() - Started > SimulationBudget) {
+    const auto Plan = Cycle.Plan(static_cast<int32_t>(I));
+    // A row whose editor would ask (uri..., length...) writes nothing here;
+    // one that writes what stands inserts its label.
+    if (!Plan || !Plan->Changed) {
+      if (!Label.ends_with("...")) Items.push_back(Item);
+      continue;
+    }
+    // Over the word being typed and up to the caret at least.
+    auto Start = static_cast<size_t>(Plan->Start), OldEnd = static_cast<size_t>(Plan->OldEnd);
+    std::string NewText = Plan->NewText;
+    auto CaretIn = static_cast<size_t>(std::max(Plan->Caret - Plan->Start, 0));
+    if (Start > WordStart) {
+      NewText.insert(0, Text, WordStart, Start - WordStart);
+      CaretIn += Start - WordStart;
+      Start = WordStart;
+    }
+    if (OldEnd < static_cast<size_t>(Caret)) {
+      NewText.append(Text, OldEnd, static_cast<size_t>(Caret) - OldEnd);
+      OldEnd = static_cast<size_t>(Caret);
+    }
+    // An edit must stay on one line.
+    if (Text.find_first_of("\r\n", Start) < OldEnd) {
       Items.push_back(Item);
       continue;
     }
-    TCompletionCycle Cycle(FHost);
-    const auto View = Open(Cycle);
-    if (!View || !Cycle.SelectIndex(static_cast<int32_t>(I))) continue;
-    Cycle.Key('\r');
-    const std::string& Final = View->Text();
-    if (Final == Text) continue;  // an editor that asked and was cancelled
-    // The net change, widened to cover the word being typed and the caret.
-    const TTextChange Change = NetChange(Text, Final);
-    size_t Start = static_cast<size_t>(Change.Start), OldEnd = static_cast<size_t>(Change.OldEnd),
-           NewEnd = static_cast<size_t>(Change.NewEnd);
-    const size_t WordStart = static_cast<size_t>(Caret) - std::min(Word.size(), static_cast<size_t>(Caret));
-    if (Start > WordStart) Start = WordStart;
-    if (OldEnd < static_cast<size_t>(Caret)) {
-      NewEnd += static_cast<size_t>(Caret) - OldEnd;
-      OldEnd = static_cast<size_t>(Caret);
+    // Clients filter by the text from the edit's start to the caret.
+    const std::string Typed = Text.substr(Start, static_cast<size_t>(Caret) - Start);
+    if (!StartsWithText(Label, Typed)) Item["filterText"] = Text.substr(Start, WordStart - Start) + Label;
+    const bool CaretInside = Plan->Caret >= Plan->Start && CaretIn < NewText.size();
+    if (FSnippets) {
+      Item["insertTextFormat"] = 2;
+      NewText = CaretInside ? SnippetEscape(NewText.substr(0, CaretIn)) + "$0" +
+                                  SnippetEscape(NewText.substr(CaretIn))
+                            : SnippetEscape(NewText);
     }
-    const std::string Replaced = Text.substr(Start, OldEnd - Start);
-    if (Replaced.find_first_of("\r\n") != std::string::npos) continue;  // an edit must stay on one line
-    std::string NewText = Final.substr(Start, NewEnd - Start);
-    const size_t At = static_cast<size_t>(View->CaretOffset());
-    if (At >= Start && At < NewEnd)
-      NewText =
-          SnippetEscape(NewText.substr(0, At - Start)) + "$0" + SnippetEscape(NewText.substr(At - Start));
-    else
-      NewText = SnippetEscape(NewText);
-    Item["insertTextFormat"] = 2;
     Item["textEdit"] = {{"range",
                          {{"start", LspPosition(Text, static_cast<int32_t>(Start), FUtf8)},
                           {"end", LspPosition(Text, static_cast<int32_t>(OldEnd), FUtf8)}}},
                         {"newText", NewText}};
+    // The engine opens the next list itself (values after an attribute).
+    if (!Plan->Commands.empty())
+      Item["command"] = {{"title", "Suggest"}, {"command", "editor.action.triggerSuggest"}};
     Items.push_back(Item);
   }
-  FHost.SetCurrentEditView(nullptr);
   return {{"isIncomplete", false}, {"items", Items}};
 }
 

@@ -49,6 +49,7 @@ class TLspServer {
   std::map<std::string, TDocument> FDocuments;
   // Positions count UTF-8 bytes (negotiated) rather than UTF-16 units.
   bool FUtf8 = false;
+  bool FSnippets = false;
   bool FShutdown = false;
   bool FInitialized = false;
   bool FExited = false;

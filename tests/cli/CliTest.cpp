@@ -507,8 +507,12 @@ TEST(CliLsp, ServesCompletionOverStdio) {
   };
   const std::string Uri = "file://" + (Dir / "page.html").string();
   std::ofstream(Dir / "in", std::ios::binary)
-      << Frame(
-             {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", nlohmann::json::object()}})
+      << Frame({{"jsonrpc", "2.0"},
+                {"id", 1},
+                {"method", "initialize"},
+                {"params",
+                 nlohmann::json::parse(R"({"capabilities":{"textDocument":{"completion":{"completionItem":)"
+                                       R"({"snippetSupport":true}}}}})")}})
       << Frame({{"jsonrpc", "2.0"},
                 {"method", "textDocument/didOpen"},
                 {"params",

@@ -21,7 +21,16 @@ class Lsp : public test::THostTest {
     PackageLoad();
     IDERegister();
     Server = std::make_unique<TLspServer>(Test.Host());
-    Server->Handle({{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"}, {"params", json::object()}});
+    Initialize(true);
+  }
+  void Initialize(bool Snippets) {
+    Server->Handle(
+        {{"jsonrpc", "2.0"},
+         {"id", 0},
+         {"method", "initialize"},
+         {"params",
+          {{"capabilities",
+            {{"textDocument", {{"completion", {{"completionItem", {{"snippetSupport", Snippets}}}}}}}}}}}});
   }
   ~Lsp() override {
     Server.reset();
@@ -85,14 +94,77 @@ TEST_F(Lsp, ItemsCarryTheEditsAcceptingMakes) {
   EXPECT_EQ(Href["textEdit"]["newText"], "href=\"$0\"");
   EXPECT_EQ(Href["textEdit"]["range"],
             json::parse(R"({"start":{"line":1,"character":12},"end":{"line":1,"character":14}})"));
+  EXPECT_FALSE(Href.contains("filterText")) << "the label filters";
+  EXPECT_EQ(Href["command"]["command"], "editor.action.triggerSuggest") << "its values open";
+  EXPECT_FALSE(Item(A, "title").contains("command")) << "no values listed for title";
   const json T = Items("file:///tmp/page.html", 2, 7);
   EXPECT_FALSE(Item(T, "tbody").is_null());
   EXPECT_TRUE(Item(T, "div").is_null());
   EXPECT_EQ(Item(T, "tbody")["textEdit"]["newText"], "<tbody");
+  // A client without snippets gets plain text.
+  Initialize(false);
+  const json Plain = Item(Items("file:///tmp/page.html", 1, 14), "href");
+  EXPECT_FALSE(Plain.contains("insertTextFormat"));
+  EXPECT_EQ(Plain["textEdit"]["newText"], "href=\"\"");
+  Initialize(true);
   Open("file:///tmp/q.html", Strict + "<body><p>a;");
   EXPECT_TRUE(Items("file:///tmp/q.html", 1, 11, ";").empty()) << "';' opens nothing in a page";
   Open("file:///tmp/r.html", Strict + "<body><!-- <");
   EXPECT_TRUE(Items("file:///tmp/r.html", 1, 12, "<").empty()) << "nor '<' in a comment";
+}
+
+// The item's edit applied as a client applies it: the range replaced by the
+// new text, the caret ("|") at "$0" or after the text.
+std::string Applied(const std::string& Text, const json& Item) {
+  if (!Item.contains("textEdit")) return Text + "|" + Item["label"].get<std::string>();
+  const auto& R = Item["textEdit"]["range"];
+  const auto Offset = [&Text](const json& P) {
+    size_t At = 0;
+    for (int L = 0; L < P["line"].get<int>(); ++L) At = Text.find('\n', At) + 1;
+    return At + P["character"].get<size_t>();
+  };
+  std::string New = Item["textEdit"]["newText"];
+  const size_t Mark = New.find("$0");
+  if (Mark != std::string::npos)
+    New.replace(Mark, 2, "|");
+  else
+    New += "|";
+  const size_t Start = Offset(R["start"]), End = Offset(R["end"]);
+  return Text.substr(0, Start) + New + Text.substr(End);
+}
+
+TEST_F(Lsp, AcceptedItemsWriteWhatTheEngineWrites) {
+  const struct {
+    const char* Name;
+    std::string Marked;
+    const char* Uri;
+    const char* Label;
+    std::string Expected;
+  } Cases[] = {
+      {"an element before a <", Strict + "<body><p><|<span>", "file:///tmp/a.html", "br",
+       Strict + "<body><p><br|<span>"},
+      {"a server control after <asp:", "<%@ Page %>\n<html><body><form><asp:|", "file:///tmp/a.aspx",
+       "asp:Label", "<%@ Page %>\n<html><body><form><asp:Label|"},
+      {"an entity", Strict + "<body><p>&yu|", "file:///tmp/e.html", "yuml", Strict + "<body><p>&yuml;|"},
+      {"an element in text", Strict + "<body><p>a |", "file:///tmp/t.html", "em", Strict + "<body><p>a <em|"},
+      {"a value", Strict + "<body><form method=|", "file:///tmp/v.html", "post",
+       Strict + "<body><form method=\"post\"|"},
+      {"a closing tag", Strict + "<body><p><b>x</|", "file:///tmp/c.html", "</b>",
+       Strict + "<body><p><b>x</b>|"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const size_t Caret = C.Marked.find('|');
+    const std::string Text = C.Marked.substr(0, Caret) + C.Marked.substr(Caret + 1);
+    Open(C.Uri, Text);
+    const size_t LineStart = Text.rfind('\n', Caret - 1);
+    const int Line =
+        static_cast<int>(std::count(Text.begin(), Text.begin() + static_cast<long>(Caret), '\n'));
+    const int Column = static_cast<int>(Caret - (LineStart == std::string::npos ? 0 : LineStart + 1));
+    const json Got = Item(Items(C.Uri, Line, Column), C.Label);
+    ASSERT_FALSE(Got.is_null()) << Items(C.Uri, Line, Column).dump().substr(0, 400);
+    EXPECT_EQ(Applied(Text, Got), C.Expected) << Got.dump();
+  }
 }
 
 TEST_F(Lsp, StyleSheetsAndChanges) {
