@@ -57,6 +57,7 @@ bench: build
 	@$(BUILD)/bin/completion_bench
 	@$(BUILD)/bin/css_scanner_bench
 	@$(BUILD)/bin/css_parser_bench
+	@$(BUILD)/bin/lsp_bench
 
 # The fuzz drivers under the sanitizers: random pages, style sheets and server messages.
 fuzz: deps $(ASAN)/build.ninja

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "host/KelStrings.h"
 
@@ -21,7 +22,33 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
   std::string Name;
   bool NameDone = false;
   const size_t End = std::min(Text.size(), static_cast<size_t>(std::max(Offset, 0)));
+  // Outside tags only one character can change the state: skip to it.
+  const auto Skip = [&Text, End](size_t From, char Wanted) {
+    const void* Found = std::memchr(Text.data() + From, Wanted, End - From);
+    return Found ? static_cast<size_t>(static_cast<const char*>(Found) - Text.data()) : End;
+  };
   for (size_t I = 0; I < End; ++I) {
+    switch (State) {
+      case Content:
+      case ScriptBody:
+        I = Skip(I, '<');
+        break;
+      case String:
+        I = Skip(I, Quote);
+        break;
+      case Comment:
+        I = Skip(I, '-');
+        break;
+      case CData:
+        I = Skip(I, ']');
+        break;
+      case Server:
+        I = Skip(I, '%');
+        break;
+      case Tag:
+        break;
+    }
+    if (I >= End) break;
     const char C = Text[I];
     switch (State) {
       case Content:

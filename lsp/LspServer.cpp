@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "completion/HTMLCodCmplt.h"
 #include "css/CSSCodCmplt.h"
@@ -57,8 +58,8 @@ std::string LspDocumentPath(const std::string& Path, const std::string& Language
     // their own for them say "html", and the file's name tells more.
     const std::string W = Wanted;
     const bool Same = Ext == W || (Ext == ".ascx" && W == ".aspx") ||
-                      (W == ".html" && (Ext == ".htm" || Ext == ".aspx" || Ext == ".ascx" || Ext == ".xhtml" ||
-                                        Ext == ".xht"));
+                      (W == ".html" && (Ext == ".htm" || Ext == ".aspx" || Ext == ".ascx" ||
+                                        Ext == ".xhtml" || Ext == ".xht"));
     return Same ? Path : Path + Wanted;
   }
   return Path;
@@ -78,12 +79,55 @@ std::string LspUriToPath(const std::string& Uri) {
   return R;
 }
 
-int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character, bool Utf8) {
+namespace {
+
+// Where a line starts, and which line that is (fewer when the text ends first).
+std::pair<size_t, int64_t> LineStart(const std::string& Text, int64_t Line) {
   size_t Pos = 0;
-  for (int64_t L = 0; L < Line && Pos < Text.size(); ++L) {
-    while (Pos < Text.size() && !IsBreak(Text[Pos])) ++Pos;
-    if (Pos < Text.size()) Pos += Text[Pos] == '\r' && Pos + 1 < Text.size() && Text[Pos + 1] == '\n' ? 2 : 1;
+  int64_t L = 0;
+  // Pages break lines with LF or CR LF: count LFs at memchr's pace while no
+  // CR stands alone before them.
+  const char* Data = Text.data();
+  size_t Checked = 0;
+  while (L < Line) {
+    const void* Lf = std::memchr(Data + Pos, '\n', Text.size() - Pos);
+    if (!Lf) break;
+    const auto Next = static_cast<size_t>(static_cast<const char*>(Lf) - Data);
+    bool LoneCR = false;
+    for (const void* Cr; !LoneCR && (Cr = std::memchr(Data + Checked, '\r', Next - Checked));) {
+      const auto At = static_cast<size_t>(static_cast<const char*>(Cr) - Data);
+      LoneCR = At + 1 != Next;
+      Checked = At + 1;
+    }
+    if (LoneCR) break;
+    Checked = Pos = Next + 1;
+    ++L;
   }
+  for (; L < Line && Pos < Text.size(); ++L) {
+    while (Pos < Text.size() && !IsBreak(Text[Pos])) ++Pos;
+    if (Pos >= Text.size()) break;
+    Pos += Text[Pos] == '\r' && Pos + 1 < Text.size() && Text[Pos + 1] == '\n' ? 2 : 1;
+  }
+  return {Pos, L};
+}
+
+// The position of Offset on the line that starts at Start.
+json PositionOnLine(const std::string& Text, size_t Start, int64_t Line, size_t Offset, bool Utf8) {
+  int64_t Units = 0;
+  for (size_t I = Start; I < Offset && I < Text.size(); ++I) {
+    const auto B = static_cast<unsigned char>(Text[I]);
+    if (Utf8)
+      ++Units;
+    else if ((B & 0xC0) != 0x80)
+      Units += B >= 0xF0 ? 2 : 1;
+  }
+  return {{"line", Line}, {"character", Units}};
+}
+
+}  // namespace
+
+int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character, bool Utf8) {
+  size_t Pos = LineStart(Text, Line).first;
   size_t End = Pos;
   while (End < Text.size() && !IsBreak(Text[End])) ++End;
   if (Utf8)
@@ -341,6 +385,11 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
   const std::string& Text = Doc->second.Text;
   const std::string Path = LspDocumentPath(LspUriToPath(Uri), Doc->second.LanguageId);
   const int32_t Caret = LspOffset(Text, Line, Character, FUtf8);
+  // Every edit lies on the caret's line: its positions count from its start.
+  const auto [CaretLineStart, CaretLine] = LineStart(Text, Line);
+  const auto Position = [&, CaretLineStart = CaretLineStart, CaretLine = CaretLine](size_t Offset) {
+    return PositionOnLine(Text, CaretLineStart, CaretLine, Offset, FUtf8);
+  };
   const auto Manager = TCompletionCycle::ManagerAt(FHost, Path, Text, Caret);
   if (!Manager) return Result;
   if (const auto Markup = query<IKelMLCodeInsightManager>(Manager))
@@ -387,16 +436,14 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
     json Item{{"label", Label}, {"kind", ItemKind(Row.Class)}, {"sortText", Sort}};
     if (!Row.Class.empty()) Item["detail"] = Row.Class.substr(0, Row.Class.find_last_not_of(' ') + 1);
     const auto Plan = Cycle.Plan(static_cast<int32_t>(I));
-    // A row whose editor would ask (uri..., length...) writes nothing here;
-    // one that writes what stands inserts its label.
-    if (!Plan || !Plan->Changed) {
-      if (!Label.ends_with("...")) Items.push_back(Item);
-      continue;
-    }
-    // Over the word being typed and up to the caret at least.
-    auto Start = static_cast<size_t>(Plan->Start), OldEnd = static_cast<size_t>(Plan->OldEnd);
-    std::string NewText = Plan->NewText;
-    auto CaretIn = static_cast<size_t>(std::max(Plan->Caret - Plan->Start, 0));
+    // A row whose editor would ask (uri..., length...) writes nothing here.
+    if (!Plan || (!Plan->Changed && Label.ends_with("..."))) continue;
+    // Over the word being typed and up to the caret at least; a row that
+    // writes what stands keeps the word.
+    auto Start = static_cast<size_t>(Plan->Changed ? Plan->Start : Caret);
+    auto OldEnd = static_cast<size_t>(Plan->Changed ? Plan->OldEnd : Caret);
+    std::string NewText = Plan->Changed ? Plan->NewText : std::string();
+    auto CaretIn = static_cast<size_t>(Plan->Changed ? std::max(Plan->Caret - Plan->Start, 0) : 0);
     if (Start > WordStart) {
       NewText.insert(0, Text, WordStart, Start - WordStart);
       CaretIn += Start - WordStart;
@@ -421,9 +468,7 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
                                   SnippetEscape(NewText.substr(CaretIn))
                             : SnippetEscape(NewText);
     }
-    Item["textEdit"] = {{"range",
-                         {{"start", LspPosition(Text, static_cast<int32_t>(Start), FUtf8)},
-                          {"end", LspPosition(Text, static_cast<int32_t>(OldEnd), FUtf8)}}},
+    Item["textEdit"] = {{"range", {{"start", Position(Start)}, {"end", Position(OldEnd)}}},
                         {"newText", NewText}};
     // The engine opens the next list itself (values after an attribute).
     if (!Plan->Commands.empty())

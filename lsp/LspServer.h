@@ -1,9 +1,9 @@
 // The language server: the engine behind any editor that speaks the
 // Language Server Protocol over standard input and output. It keeps the open
-// documents, and answers a completion request by running the completion cycle
-// of our host on the document at the position once per candidate, so that
-// every item carries the exact edit accepting it makes (="" with the cursor
-// between the quotes, the closing tag, ':' or ';').
+// documents, and answers a completion request with one completion cycle of
+// our host on the document at the position; each candidate's edit is planned
+// from that cycle's list, so every item carries the exact edit accepting it
+// makes (="" with the cursor between the quotes, the closing tag, ':' or ';').
 //
 // Example: after didOpen of page.html holding "<a " and a completion request
 // at line 0, character 3, the items hold "href" with the edit 'href="$0"'.

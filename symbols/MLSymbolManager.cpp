@@ -38,14 +38,14 @@ TMLSymbolManager::~TMLSymbolManager() {
 
 std::list<TTagBucket>::iterator TMLSymbolManager::FindBucket(const std::string& Name) {
   for (const auto& Entry : TagHash[Hash(Name)])
-    if (SameText(Entry->Tag->GetName(), Name)) return Entry;
+    if (SameText(Entry->Name, Name)) return Entry;
   return Tags.end();
 }
 
 void TMLSymbolManager::AddElement(IKelMLTag* Tag) {
   if (!Tag) return;
-  Tags.push_back({TKelPtr<IKelMLTag>(Tag), nullptr});
-  if (!IsClosingTag(Tag)) TagHash[Hash(Tag->GetName())].push_front(std::prev(Tags.end()));
+  Tags.push_back({TKelPtr<IKelMLTag>(Tag), nullptr, Tag->GetName()});
+  if (!IsClosingTag(Tag)) TagHash[Hash(Tags.back().Name)].push_front(std::prev(Tags.end()));
 }
 
 void TMLSymbolManager::RemoveElement(IKelMLTag* Tag) {

@@ -27,6 +27,9 @@ namespace kel {
 struct TTagBucket {
   TKelPtr<IKelMLTag> Tag;
   TKelPtr<IKelMLEditor> Editor;
+  // The name as registered: lookups ignore case, so the letter-case option
+  // need not spell it again for every comparison.
+  std::string Name;
 };
 
 struct TTagAttributeBucket {

@@ -1,0 +1,109 @@
+// The language server as an editor drives it: open a 1 MB page, then type
+// one character at a time near its end (an incremental change) and ask for
+// completion after each, as editors do while typing. Reports the median and
+// 95th percentile of a change plus its completion, the items of the last
+// answer (each with its edit) and the process's peak resident set.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "bench/BenchSupport.h"
+#include "completion/HTMReg.h"
+#include "completion/MLInsightPackage.h"
+#include "lsp/LspServer.h"
+
+namespace {
+
+using namespace kel;
+using nlohmann::json;
+
+void EditAndComplete(benchmark::State& State) {
+  const auto Host = MakeKel<TMemoryHost>();
+  Host->SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+  Host->SetOptionsFileName("");
+  SetQuorvelIDEServices(Host.get());
+  PackageLoad();
+  IDERegister();
+  {
+    TLspServer Server(*Host);
+    Server.Handle(
+        json::parse(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"capabilities":{)"
+                    R"("general":{"positionEncodings":["utf-8"]},)"
+                    R"("textDocument":{"completion":{"completionItem":{"snippetSupport":true}}}}}})"));
+    std::string Text = bench::LargePage(1 << 20, "\n<div>\n<");
+    const std::string Uri = "file:///bench/page.html";
+    Server.Handle(
+        {{"jsonrpc", "2.0"},
+         {"method", "textDocument/didOpen"},
+         {"params",
+          {{"textDocument", {{"uri", Uri}, {"languageId", "html"}, {"version", 1}, {"text", Text}}}}}});
+    const int Line = static_cast<int>(std::count(Text.begin(), Text.end(), '\n'));
+    // Typing "table" after the last "<", then starting over.
+    const std::string Word = "table";
+    std::vector<double> Times;
+    size_t Items = 0, WithEdits = 0;
+    int Typed = 0, Version = 1;
+    for (auto _ : State) {
+      const auto Started = std::chrono::steady_clock::now();
+      const int Column = 1 + Typed;
+      Server.Handle({{"jsonrpc", "2.0"},
+                     {"method", "textDocument/didChange"},
+                     {"params",
+                      {{"textDocument", {{"uri", Uri}, {"version", ++Version}}},
+                       {"contentChanges",
+                        {{{"range",
+                           {{"start", {{"line", Line}, {"character", Column}}},
+                            {"end", {{"line", Line}, {"character", Column}}}}},
+                          {"text", std::string(1, Word[static_cast<size_t>(Typed)])}}}}}}});
+      const auto Out = Server.Handle(
+          {{"jsonrpc", "2.0"},
+           {"id", Version},
+           {"method", "textDocument/completion"},
+           {"params",
+            {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", Line}, {"character", Column + 1}}}}}});
+      const auto Elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
+      State.SetIterationTime(Elapsed);
+      Times.push_back(Elapsed * 1000);
+      const json& List = Out.empty() ? json() : Out[0]["result"]["items"];
+      Items = List.is_array() ? List.size() : 0;
+      WithEdits = 0;
+      if (List.is_array())
+        for (const auto& I : List) WithEdits += I.contains("textEdit") ? 1 : 0;
+      if (++Typed == static_cast<int>(Word.size())) {
+        // Back to "<": delete what was typed.
+        State.PauseTiming();
+        Server.Handle({{"jsonrpc", "2.0"},
+                       {"method", "textDocument/didChange"},
+                       {"params",
+                        {{"textDocument", {{"uri", Uri}, {"version", ++Version}}},
+                         {"contentChanges",
+                          {{{"range",
+                             {{"start", {{"line", Line}, {"character", 1}}},
+                              {"end", {{"line", Line}, {"character", 1 + Typed}}}}},
+                            {"text", ""}}}}}}});
+        Typed = 0;
+        State.ResumeTiming();
+      }
+    }
+    std::sort(Times.begin(), Times.end());
+    const auto At = [&Times](double Q) {
+      return Times[static_cast<size_t>(Q * static_cast<double>(Times.size() - 1))];
+    };
+    State.counters["p50_ms"] = At(0.5);
+    State.counters["p95_ms"] = At(0.95);
+    State.counters["items"] = static_cast<double>(Items);
+    State.counters["with_edits"] = static_cast<double>(WithEdits);
+    State.counters["peak_KiB"] = static_cast<double>(bench::PeakKiB());
+  }
+  PackageUnload();
+  SetQuorvelIDEServices(nullptr);
+}
+
+BENCHMARK(EditAndComplete)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
+
+}  // namespace
+
+BENCHMARK_MAIN();
