@@ -88,19 +88,18 @@ std::pair<size_t, int64_t> LineStart(const std::string& Text, int64_t Line) {
   // Pages break lines with LF or CR LF: count LFs at memchr's pace while no
   // CR stands alone before them.
   const char* Data = Text.data();
-  size_t Checked = 0;
-  while (L < Line) {
-    const void* Lf = std::memchr(Data + Pos, '\n', Text.size() - Pos);
-    if (!Lf) break;
-    const auto Next = static_cast<size_t>(static_cast<const char*>(Lf) - Data);
-    bool LoneCR = false;
-    for (const void* Cr; !LoneCR && (Cr = std::memchr(Data + Checked, '\r', Next - Checked));) {
-      const auto At = static_cast<size_t>(static_cast<const char*>(Cr) - Data);
-      LoneCR = At + 1 != Next;
-      Checked = At + 1;
-    }
+  const auto Find = [&Text, Data](char C, size_t From) {
+    const void* P = From < Text.size() ? std::memchr(Data + From, C, Text.size() - From) : nullptr;
+    return P ? static_cast<size_t>(static_cast<const char*>(P) - Data) : Text.size();
+  };
+  size_t Cr = Find('\r', 0);
+  bool LoneCR = false;
+  while (L < Line && !LoneCR) {
+    const size_t Lf = Find('\n', Pos);
+    if (Lf == Text.size()) break;
+    for (; Cr < Lf && !LoneCR; Cr = Find('\r', Cr + 1)) LoneCR = Cr + 1 != Lf;
     if (LoneCR) break;
-    Checked = Pos = Next + 1;
+    Pos = Lf + 1;
     ++L;
   }
   for (; L < Line && Pos < Text.size(); ++L) {

@@ -372,5 +372,21 @@ TEST(LspFraming, RoundTripAndPositions) {
   EXPECT_EQ(LspUriToPath("file:///tmp/a%20b.html"), "/tmp/a b.html");
 }
 
+// Every line start found from a line number is where the position of that
+// offset says the line starts, whatever mix of LF, CR LF, lone CR and LF CR.
+TEST(LspFraming, LineStartsOverEveryKindOfBreak) {
+  for (const std::string Text : {"a\nb\r\nc\rd\n\re\r\r\nf", "\r\n\r\n\rx", "x\n\n\ny", "only\r", "\n\r"}) {
+    int64_t Line = 0;
+    for (size_t I = 0; I <= Text.size(); ++I) {
+      const json P = LspPosition(Text, static_cast<int32_t>(I));
+      if (P["character"] != 0 || P["line"] != Line) continue;
+      EXPECT_EQ(LspOffset(Text, Line, 0), static_cast<int32_t>(I))
+          << testing::PrintToString(Text) << " line " << Line;
+      ++Line;
+    }
+    EXPECT_EQ(LspOffset(Text, Line + 5, 0), static_cast<int32_t>(Text.size())) << "past the end";
+  }
+}
+
 }  // namespace
 }  // namespace kel
