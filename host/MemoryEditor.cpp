@@ -42,15 +42,25 @@ void TMemoryDocument::SetText(std::string Text) {
 void TMemoryDocument::RebuildLines() {
   FLineStarts.assign(1, 0);
   FLineEnds.clear();
-  const int32_t N = Size();
-  for (int32_t I = 0; I < N; ++I) {
-    const char C = FText[static_cast<size_t>(I)];
-    if (C != '\r' && C != '\n') continue;
-    FLineEnds.push_back(I);
-    if (C == '\r' && I + 1 < N && FText[static_cast<size_t>(I) + 1] == '\n') ++I;
-    FLineStarts.push_back(I + 1);
+  // From break to break at memchr's pace: a new view of a large page is
+  // made for every request of the language server.
+  const char* Data = FText.data();
+  const size_t N = FText.size();
+  const auto Find = [Data, N](char C, size_t From) {
+    const void* P = From < N ? std::memchr(Data + From, C, N - From) : nullptr;
+    return P ? static_cast<size_t>(static_cast<const char*>(P) - Data) : N;
+  };
+  size_t Lf = Find('\n', 0), Cr = Find('\r', 0);
+  for (;;) {
+    size_t I = std::min(Lf, Cr);
+    if (I >= N) break;
+    FLineEnds.push_back(static_cast<int32_t>(I));
+    if (I == Cr && I + 1 < N && Data[I + 1] == '\n') ++I;
+    FLineStarts.push_back(static_cast<int32_t>(I + 1));
+    if (Lf <= I) Lf = Find('\n', I + 1);
+    if (Cr <= I) Cr = Find('\r', I + 1);
   }
-  FLineEnds.push_back(N);
+  FLineEnds.push_back(static_cast<int32_t>(N));
 }
 
 int32_t TMemoryDocument::LineStart(int32_t Line) const {
@@ -134,9 +144,9 @@ void TMemoryDocument::UpdateLines(int32_t Offset, int32_t Count, int32_t Added) 
 }
 
 void TMemoryDocument::Apply(int32_t Offset, int32_t Count, std::string_view Inserted) {
-  if (FTrial.Active)
-    FTrial.Edits.push_back({Offset, FText.substr(static_cast<size_t>(Offset), static_cast<size_t>(Count)),
-                            std::string(Inserted)});
+  if (!FTrials.empty())
+    FJournal.push_back({Offset, FText.substr(static_cast<size_t>(Offset), static_cast<size_t>(Count)),
+                        std::string(Inserted)});
   FText.replace(static_cast<size_t>(Offset), static_cast<size_t>(Count), Inserted);
   const int32_t Added = static_cast<int32_t>(Inserted.size());
   UpdateLines(Offset, Count, Added);
@@ -162,6 +172,12 @@ void TMemoryDocument::Replace(int64_t Step, int32_t Offset, int32_t Count, std::
   Apply(At, N, Inserted);
 }
 
+void TMemoryDocument::Edit(int32_t Offset, int32_t Count, std::string_view Inserted) {
+  const int32_t At = ClampTo(Offset, 0, Size());
+  const int32_t N = ClampTo(Count, 0, Size() - At);
+  if (N > 0 || !Inserted.empty()) Apply(At, N, Inserted);
+}
+
 void TMemoryDocument::FlushStep() {
   if (!FPending.Edits.empty()) FUndo.push_back(std::move(FPending));
   FPending = {};
@@ -184,19 +200,20 @@ bool TMemoryDocument::Undo() {
 }
 
 void TMemoryDocument::BeginTrial() {
-  FTrial = {true,         {},        FMarks,           FUndo.size(), FPending,
-            FPendingStep, FRevision, FCommands.size(), FRepaintCount};
+  FTrials.push_back({FJournal.size(), FMarks, FUndo.size(), FPending, FPendingStep, FRevision,
+                     FCommands.size(), FRepaintCount});
 }
 
 TMemoryTrial TMemoryDocument::EndTrial() {
   TMemoryTrial R;
-  if (!FTrial.Active) return R;
-  FTrial.Active = false;
+  if (FTrials.empty()) return R;
+  TTrial Trial = std::move(FTrials.back());
+  FTrials.pop_back();
   // The window that holds every edit, in the text as it is now (Start, End)
   // and as it was (Start, OldEnd): what lies outside it never moved.
   int32_t Start = 0, End = 0, OldEnd = 0;
-  for (size_t I = 0; I < FTrial.Edits.size(); ++I) {
-    const TEdit& E = FTrial.Edits[I];
+  for (size_t I = 0; I < FJournal.size(); ++I) {
+    const TEdit& E = FJournal[I];
     const auto Removed = static_cast<int32_t>(E.Removed.size());
     const auto Inserted = static_cast<int32_t>(E.Inserted.size());
     if (I == 0) {
@@ -210,29 +227,30 @@ TMemoryTrial TMemoryDocument::EndTrial() {
     Start = Low;
     End = High + Inserted - Removed;
   }
-  if (!FTrial.Edits.empty()) {
-    R.Start = Start;
-    R.OldEnd = OldEnd;
-    R.NewText = FText.substr(static_cast<size_t>(Start), static_cast<size_t>(End - Start));
-  }
+  R.Start = Start;
+  R.OldEnd = OldEnd;
+  R.NewText = FText.substr(static_cast<size_t>(Start), static_cast<size_t>(End - Start));
   R.Caret = FMarks.Caret;
-  R.Commands.assign(FCommands.begin() + static_cast<std::ptrdiff_t>(FTrial.Commands), FCommands.end());
-  for (auto It = FTrial.Edits.rbegin(); It != FTrial.Edits.rend(); ++It) {
-    FText.replace(static_cast<size_t>(It->Offset), It->Inserted.size(), It->Removed);
-    UpdateLines(It->Offset, static_cast<int32_t>(It->Inserted.size()),
-                static_cast<int32_t>(It->Removed.size()));
+  R.Commands.assign(FCommands.begin() + static_cast<std::ptrdiff_t>(Trial.Commands), FCommands.end());
+  for (size_t I = FJournal.size(); I-- > Trial.Journal;) {
+    const TEdit& E = FJournal[I];
+    FText.replace(static_cast<size_t>(E.Offset), E.Inserted.size(), E.Removed);
+    UpdateLines(E.Offset, static_cast<int32_t>(E.Inserted.size()), static_cast<int32_t>(E.Removed.size()));
   }
-  R.Changed = !FTrial.Edits.empty() &&
-              R.NewText != std::string_view(FText).substr(static_cast<size_t>(Start),
-                                                          static_cast<size_t>(OldEnd - Start));
-  FMarks = std::move(FTrial.Marks);
-  if (FUndo.size() > FTrial.UndoSize) FUndo.resize(FTrial.UndoSize);
-  FPending = std::move(FTrial.Pending);
-  FPendingStep = FTrial.PendingStep;
-  FRevision = FTrial.Revision;
-  FCommands.resize(FTrial.Commands);
-  FRepaintCount = FTrial.Repaints;
-  FTrial = {};
+  // Edits that wrote what stood change nothing; once an outer trial wrote
+  // something (the list's opening), every row's edit carries it.
+  R.Changed =
+      Trial.Journal > 0 ||
+      (!FJournal.empty() && R.NewText != std::string_view(FText).substr(static_cast<size_t>(Start),
+                                                                        static_cast<size_t>(OldEnd - Start)));
+  FJournal.resize(Trial.Journal);
+  FMarks = std::move(Trial.Marks);
+  if (FUndo.size() > Trial.UndoSize) FUndo.resize(Trial.UndoSize);
+  FPending = std::move(Trial.Pending);
+  FPendingStep = Trial.PendingStep;
+  FRevision = Trial.Revision;
+  FCommands.resize(Trial.Commands);
+  FRepaintCount = Trial.Repaints;
   return R;
 }
 

@@ -73,6 +73,8 @@ class TMemoryDocument {
   void CloseStep(int64_t Step);
   // Replaces Count bytes at Offset with Inserted (both clamped to the text).
   void Replace(int64_t Step, int32_t Offset, int32_t Count, std::string_view Inserted);
+  // The same, as a change made elsewhere (a client's): nothing to undo.
+  void Edit(int32_t Offset, int32_t Count, std::string_view Inserted);
   // Reverts the last step and puts the caret back where it stood before it.
   bool Undo();
   int32_t UndoCount() const;
@@ -89,7 +91,10 @@ class TMemoryDocument {
 
   // Edits from BeginTrial on are tried: EndTrial tells their net change, found
   // from the edits themselves, and puts the text, the marks, the undo steps
-  // and the commands back as they were. A trial does not undo.
+  // and the commands back as they were at its BeginTrial. Trials nest: the
+  // net change an inner one tells counts from where the outermost began, so
+  // what opening a list wrote and what a row writes make one edit of the
+  // text before both. A trial does not undo.
   void BeginTrial();
   TMemoryTrial EndTrial();
 
@@ -124,8 +129,7 @@ class TMemoryDocument {
   int32_t FRepaintCount = 0;
   std::vector<int32_t> FCommands;
   struct TTrial {
-    bool Active = false;
-    std::vector<TEdit> Edits;
+    size_t Journal = 0;  // edits before this trial
     TMemoryMarks Marks;
     size_t UndoSize = 0;
     TStep Pending;
@@ -133,7 +137,10 @@ class TMemoryDocument {
     uint64_t Revision = 0;
     size_t Commands = 0;
     int32_t Repaints = 0;
-  } FTrial;
+  };
+  std::vector<TTrial> FTrials;
+  // Every edit since the outermost trial began.
+  std::vector<TEdit> FJournal;
 };
 
 class TMemoryEditView : public TKelInterfaced<IKelEditView, IKelEditViewCommands> {
@@ -169,6 +176,7 @@ class TMemoryEditView : public TKelInterfaced<IKelEditView, IKelEditViewCommands
   int32_t RepaintCount() const { return FDoc->RepaintCount(); }
   const std::vector<int32_t>& Commands() const { return FDoc->Commands(); }
   const std::string& FileName() const { return FDoc->FileName(); }
+  void Edit(int32_t Offset, int32_t Count, std::string_view Inserted) { FDoc->Edit(Offset, Count, Inserted); }
   void BeginTrial() { FDoc->BeginTrial(); }
   TMemoryTrial EndTrial() { return FDoc->EndTrial(); }
 

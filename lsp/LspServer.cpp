@@ -125,8 +125,10 @@ json PositionOnLine(const std::string& Text, size_t Start, int64_t Line, size_t 
 
 }  // namespace
 
-int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character, bool Utf8) {
-  size_t Pos = LineStart(Text, Line).first;
+namespace {
+
+// The offset of Character on the line that starts at Pos.
+int32_t OffsetOnLine(const std::string& Text, size_t Pos, int64_t Character, bool Utf8) {
   size_t End = Pos;
   while (End < Text.size() && !IsBreak(Text[End])) ++End;
   if (Utf8)
@@ -140,6 +142,12 @@ int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character, bool
     Pos = std::min(End, Pos + static_cast<size_t>(Len));
   }
   return static_cast<int32_t>(Pos);
+}
+
+}  // namespace
+
+int32_t LspOffset(const std::string& Text, int64_t Line, int64_t Character, bool Utf8) {
+  return OffsetOnLine(Text, LineStart(Text, Line).first, Character, Utf8);
 }
 
 json LspPosition(const std::string& Text, int32_t Offset, bool Utf8) {
@@ -294,7 +302,11 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     if (Request) Reply(nullptr);
   } else if (Method == "textDocument/didOpen") {
     const auto Text = Doc ? LspString(*Doc, "text") : std::nullopt;
-    if (Uri && Text) FDocuments[*Uri] = {*Text, LspString(*Doc, "languageId").value_or("")};
+    if (Uri && Text) {
+      const std::string Language = LspString(*Doc, "languageId").value_or("");
+      const std::string Path = LspDocumentPath(LspUriToPath(*Uri), Language);
+      FDocuments[*Uri] = {MakeMemoryEditView(*Text, Path), Language, Path};
+    }
   } else if (Method == "textDocument/didChange") {
     const auto Changes = Params.find("contentChanges");
     const auto Open = Uri ? FDocuments.find(*Uri) : FDocuments.end();
@@ -306,17 +318,21 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
       const json* From = Range ? LspObject(*Range, "start") : nullptr;
       const json* To = Range ? LspObject(*Range, "end") : nullptr;
       if (!From || !To) {
-        Open->second.Text = *Text;  // the whole document
+        Open->second.View->SetText(*Text);  // the whole document
         continue;
       }
-      std::string& T = Open->second.Text;
-      // Edited in place: the document is not copied per change.
-      const auto At = [&](const json& P) {
-        return static_cast<size_t>(
-            LspOffset(T, LspInteger(P, "line").value_or(0), LspInteger(P, "character").value_or(0), FUtf8));
-      };
-      const size_t Start = At(*From), End = std::max(Start, At(*To));
-      T.replace(Start, End - Start, *Text);
+      const std::string& T = Open->second.Text();
+      // Edited in place: the document is not copied per change. A change
+      // within one line finds that line once.
+      const int64_t FromLine = LspInteger(*From, "line").value_or(0),
+                    ToLine = LspInteger(*To, "line").value_or(0);
+      const size_t FromStart = LineStart(T, FromLine).first;
+      const size_t ToStart = ToLine == FromLine ? FromStart : LineStart(T, ToLine).first;
+      const auto Start =
+          static_cast<size_t>(OffsetOnLine(T, FromStart, LspInteger(*From, "character").value_or(0), FUtf8));
+      const size_t End = std::max(Start, static_cast<size_t>(OffsetOnLine(
+                                             T, ToStart, LspInteger(*To, "character").value_or(0), FUtf8)));
+      Open->second.View->Edit(static_cast<int32_t>(Start), static_cast<int32_t>(End - Start), *Text);
     }
   } else if (Method == "textDocument/didClose") {
     if (Uri) FDocuments.erase(*Uri);
@@ -344,12 +360,12 @@ json TLspServer::TypeFormatting(const std::string& Uri, int64_t Line, int64_t Ch
   json Edits = json::array();
   const auto Doc = FDocuments.find(Uri);
   if (Doc == FDocuments.end()) return Edits;
-  const std::string& Text = Doc->second.Text;
+  const std::string& Text = Doc->second.Text();
   const int32_t Caret = LspOffset(Text, Line, Character, FUtf8);
   // The client typed the key already: our host types it again on the text
   // before it, and what the engine adds is the edit.
   if (Caret <= 0 || Text[static_cast<size_t>(Caret) - 1] != Typed) return Edits;
-  const std::string Path = LspDocumentPath(LspUriToPath(Uri), Doc->second.LanguageId);
+  const std::string& Path = Doc->second.Path;
   std::string Before = Text;
   Before.erase(static_cast<size_t>(Caret) - 1, 1);
   const auto Manager = TCompletionCycle::ManagerAt(FHost, Path, Before, Caret - 1);
@@ -381,11 +397,11 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
   const json Result{{"isIncomplete", false}, {"items", Items}};
   const auto Doc = FDocuments.find(Uri);
   if (Doc == FDocuments.end()) return Result;
-  const std::string& Text = Doc->second.Text;
-  const std::string Path = LspDocumentPath(LspUriToPath(Uri), Doc->second.LanguageId);
-  const int32_t Caret = LspOffset(Text, Line, Character, FUtf8);
+  const std::string& Text = Doc->second.Text();
+  const std::string& Path = Doc->second.Path;
   // Every edit lies on the caret's line: its positions count from its start.
   const auto [CaretLineStart, CaretLine] = LineStart(Text, Line);
+  const int32_t Caret = OffsetOnLine(Text, CaretLineStart, Character, FUtf8);
   const auto Position = [&, CaretLineStart = CaretLineStart, CaretLine = CaretLine](size_t Offset) {
     return PositionOnLine(Text, CaretLineStart, CaretLine, Offset, FUtf8);
   };
@@ -410,21 +426,32 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
   // One cycle from the document as it stands: typed characters are already
   // in it, so every request is an explicit one. Each row's edit is planned
   // from the list this one parse opened.
-  auto View = MakeMemoryEditView(Text, Path);
+  const auto& View = Doc->second.View;
   View->SetCaretOffset(Caret);
   FHost.SetCurrentEditView(View);
+  const std::string Word =
+      View->GetPosition()->RipText(Manager->EditorTokenValidChars(false), kelRipBackward);
+  const auto WordStart = static_cast<size_t>(Caret) - std::min(Word.size(), static_cast<size_t>(Caret));
+  // What opening the list writes (="" before a value list) is tried with
+  // each row: every item's edit counts from the client's text.
+  View->BeginTrial();
+  TCompletionCycle Cycle(FHost);
+  // Escape ends the cycle as an editor's would (the manager gives back what
+  // it changed for the list); the text goes back to the client's.
   struct TRelease {
     TMemoryHost& Host;
-    ~TRelease() { Host.SetCurrentEditView(nullptr); }
-  } Release{FHost};
-  TCompletionCycle Cycle(FHost);
+    TCompletionCycle& Cycle;
+    const TKelPtr<TMemoryEditView>& View;
+    ~TRelease() {
+      if (Cycle.IsOpen()) Cycle.Key(27);
+      View->EndTrial();
+      Host.SetCurrentEditView(nullptr);
+    }
+  } Release{FHost, Cycle, View};
   Cycle.SetManager(Manager);
   if (Sheet) Cycle.SetClassifier(StyleSheetElementAt);
   if (!Cycle.Type(0)) return Result;
   const std::vector<TCompletionItem> Rows = Cycle.Items();
-  const std::string Word =
-      View->GetPosition()->RipText(Manager->EditorTokenValidChars(false), kelRipBackward);
-  const auto WordStart = static_cast<size_t>(Caret) - std::min(Word.size(), static_cast<size_t>(Caret));
 
   for (size_t I = 0; I < Rows.size(); ++I) {
     const auto& Row = Rows[I];

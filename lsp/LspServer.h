@@ -42,9 +42,13 @@ class TLspServer {
                           const nlohmann::json& Params);
 
   TMemoryHost& FHost;
+  // The client's text is the view every request runs on: changes edit it
+  // in place, and completion plans its rows on it and takes them back.
   struct TDocument {
-    std::string Text;
+    TKelPtr<TMemoryEditView> View;
     std::string LanguageId;
+    std::string Path;  // the file type the engine sees
+    const std::string& Text() const { return View->Text(); }
   };
   std::map<std::string, TDocument> FDocuments;
   // Positions count UTF-8 bytes (negotiated) rather than UTF-16 units.

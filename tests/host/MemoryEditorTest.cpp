@@ -568,6 +568,59 @@ TEST(MemoryEditorMarks, BlockEndsAndSavedPositionsFollowToo) {
 
 // ---- View ------------------------------------------------------------------------------
 
+// A trial's net change comes from its edits, counted from the text before
+// the outermost trial; the text, the caret and the undo steps come back.
+TEST(MemoryEditorView, TrialsTellTheirNetChangeAndTakeItBack) {
+  struct TStepEdit {
+    int32_t At, Count;
+    const char* Text;
+  };
+  const struct {
+    const char* Name;
+    std::vector<TStepEdit> Outer, Inner;
+    const char* Expected;  // the text with the net change in [brackets]
+    bool Changed;
+  } Cases[] = {
+      {"one insertion", {}, {{3, 0, "XY"}}, "abc[XY]defgh", true},
+      {"edits apart join into one window", {}, {{1, 1, ""}, {5, 0, "Z"}}, "a[cdefZ]gh", true},
+      {"an edit before an earlier one", {}, {{5, 0, "Z"}, {1, 0, "Q"}}, "a[QbcdeZ]fgh", true},
+      {"writing what stood", {}, {{2, 2, "cd"}}, "ab[cd]efgh", false},
+      {"the opening's edit is part of the row's", {{4, 0, "\"\""}}, {{5, 0, "v"}}, "abcd[\"v\"]efgh", true},
+      {"a row that writes nothing still carries the opening", {{4, 0, "="}}, {}, "abcd[=]efgh", true},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    auto View = MakeMemoryEditView("abcdefgh");
+    View->SetCaretOffset(2);
+    const auto Apply = [&View](const std::vector<TStepEdit>& Edits) {
+      for (const auto& E : Edits) {
+        auto W = View->GetBuffer()->CreateUndoableWriter();
+        W->CopyTo(E.At);
+        W->DeleteTo(E.At + E.Count);
+        W->Insert(E.Text);
+      }
+    };
+    View->BeginTrial();
+    Apply(C.Outer);
+    const std::string Opened = View->Text();
+    View->BeginTrial();
+    Apply(C.Inner);
+    const TMemoryTrial T = View->EndTrial();
+    EXPECT_EQ(View->Text(), Opened) << "the inner trial goes back to the opened text";
+    View->EndTrial();
+    EXPECT_EQ(View->Text(), "abcdefgh");
+    EXPECT_EQ(View->CaretOffset(), 2);
+    EXPECT_EQ(View->UndoCount(), 0);
+    EXPECT_EQ(T.Changed, C.Changed);
+    if (T.Changed || !C.Inner.empty()) {
+      std::string Marked = "abcdefgh";
+      Marked.replace(static_cast<size_t>(T.Start), static_cast<size_t>(T.OldEnd - T.Start),
+                     "[" + T.NewText + "]");
+      EXPECT_EQ(Marked, C.Expected);
+    }
+  }
+}
+
 TEST(MemoryEditorView, InsertText) {
   struct TCase {
     const char* Marked;
