@@ -2,7 +2,7 @@
 # Installs the Debian packages mlinsight builds, tests and runs with — only those
 # that are missing, so a second run costs one dpkg query per package.
 #   scripts/install-deps.sh          build and test dependencies
-#   scripts/install-deps.sh --tools  also the end-to-end and timing tools
+#   scripts/install-deps.sh --tools  also the timing tools
 set -euo pipefail
 
 packages=(
@@ -12,9 +12,11 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # real pages, XSL files and style sheets that the tests read in place
   docbook-xsl libjs-bootstrap4 libjs-underscore libxslt1-dev
+  # the editor whose language-server client the end-to-end tests drive
+  neovim
 )
 if [[ "${1:-}" == "--tools" ]]; then
-  packages+=(neovim hyperfine)
+  packages+=(hyperfine)
 fi
 
 missing=()

@@ -1,0 +1,97 @@
+// The language server in Neovim's own client (headless): attached as the
+// README says, asked for completion, the chosen item applied as Neovim
+// applies it. Each case is the buffer before ('|' the cursor) and after.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& S) { return "'" + S + "'"; }
+
+std::string Slurp(const fs::path& P) {
+  std::ifstream In(P, std::ios::binary);
+  std::ostringstream S;
+  S << In.rdbuf();
+  return S.str();
+}
+
+struct TNeovim {
+  int Status = -1;
+  std::string Buffer, Err;
+};
+
+// Opens Marked (without its '|') as File in Neovim, completes at the '|' and
+// applies the item called Label.
+TNeovim CompleteInNeovim(const std::string& Marked, const std::string& File, const std::string& Label) {
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-nvim-" + std::to_string(::getpid()));
+  fs::create_directories(Dir);
+  const size_t Caret = Marked.find('|');
+  const std::string Text = Marked.substr(0, Caret) + Marked.substr(Caret + 1);
+  std::ofstream(Dir / File, std::ios::binary) << Text;
+  const size_t LineStart = Text.rfind('\n', Caret == 0 ? 0 : Caret - 1);
+  const size_t Line =
+      static_cast<size_t>(std::count(Text.begin(), Text.begin() + static_cast<long>(Caret), '\n'));
+  const size_t Column = Caret - (LineStart == std::string::npos || Caret == 0 ? 0 : LineStart + 1);
+  const std::string Cmd =
+      "cd " + Quote(Dir.string()) + " && XDG_CONFIG_HOME=" + Quote(Dir.string()) +
+      " MLI_EXE=" + Quote(MLINSIGHT_EXE) + " MLI_FILE=" + Quote(File) + " MLI_LINE=" + std::to_string(Line) +
+      " MLI_COL=" + std::to_string(Column) + " MLI_LABEL=" + Quote(Label) +
+      " MLI_OUT=out timeout 60 nvim --headless -u NONE -i NONE -n" + " -c " +
+      Quote("luafile " MLINSIGHT_SOURCE_DIR "/tests/lsp/nvim/complete.lua") + " >/dev/null 2>err";
+  const int Raw = std::system(Cmd.c_str());
+  TNeovim R;
+  R.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+  R.Buffer = Slurp(Dir / "out");
+  R.Err = Slurp(Dir / "err");
+  fs::remove_all(Dir);
+  return R;
+}
+
+std::string Page500K() {
+  std::string Body;
+  while (Body.size() < 500 * 1024)
+    Body +=
+        "<div class=\"row\"><p>Text with <em>some</em> words &amp; a <a href=\"#x\">link</a>.</p></div>\n";
+  return "<!DOCTYPE html>\n<html><head><title>t</title></head><body>\n" + Body;
+}
+
+TEST(Neovim, AcceptedItemsLeaveTheBufferAsTheEngineWritesIt) {
+  const std::string H5 = "<!DOCTYPE html>\n<html><body>";
+  const struct {
+    const char* Name;
+    std::string Marked;
+    const char* File;
+    const char* Label;
+    std::string Expected;
+  } Cases[] = {
+      {"element", H5 + "<sec|", "page.html", "section", H5 + "<section"},
+      {"attribute", H5 + "<p><a hr|", "page.html", "href", H5 + "<p><a href=\"\""},
+      {"value", H5 + "<input type=|", "page.html", "email", H5 + "<input type=\"email\""},
+      {"entity", H5 + "<p>&nbs|", "page.html", "nbsp", H5 + "<p>&nbsp;"},
+      {"closing tag", H5 + "<div><span>x</|", "page.html", "</span>", H5 + "<div><span>x</span>"},
+      {"style sheet property", "a { colo|", "site.css", "color", "a { color:"},
+      {"style inside a page", H5 + "<p style=\"colo|\">", "page.html", "color", H5 + "<p style=\"color:\">"},
+      {"an element before a <", H5 + "<p>|<span>x</span>", "page.html", "br", H5 + "<p><br<span>x</span>"},
+      {"a server control after <asp:", "<%@ Page %>\n<html><body><form><asp:|", "default.aspx", "asp:Label",
+       "<%@ Page %>\n<html><body><form><asp:Label"},
+      {"a 500 KB page", Page500K() + "<p><a hr|", "large.html", "href", Page500K() + "<p><a href=\"\""},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const TNeovim R = CompleteInNeovim(C.Marked, C.File, C.Label);
+    ASSERT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(R.Buffer, C.Expected);
+  }
+}
+
+}  // namespace
