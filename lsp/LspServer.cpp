@@ -295,7 +295,7 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
               {{"triggerCharacters", {"<", "&", "=", ":", ";", "/"}}, {"resolveProvider", false}}},
              // The edits typing makes in the engine (closing tag, ="", " />").
              {"documentOnTypeFormattingProvider",
-              {{"firstTriggerCharacter", ">"}, {"moreTriggerCharacter", {"="}}}}}},
+              {{"firstTriggerCharacter", ">"}, {"moreTriggerCharacter", {"=", "/"}}}}}},
            {"serverInfo", {{"name", "mlinsight"}}}});
   } else if (Method == "shutdown") {
     FShutdown = true;
@@ -344,6 +344,14 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     if (!Uri || !Line || !Character || !Typed || Typed->size() != 1)
       return Invalid("textDocument/onTypeFormatting needs a textDocument uri, a position and ch");
     if (Request) Reply(TypeFormatting(*Uri, *Line, *Character, (*Typed)[0]));
+  } else if (Method == "html/autoInsert") {
+    const json* Position = LspObject(Params, "position");
+    const auto Line = Position ? LspInteger(*Position, "line") : std::nullopt;
+    const auto Character = Position ? LspInteger(*Position, "character") : std::nullopt;
+    const auto Kind = LspString(Params, "kind");
+    if (!Uri || !Line || !Character || !Kind)
+      return Invalid("html/autoInsert needs a textDocument uri, a position and kind");
+    if (Request) Reply(AutoInsert(*Uri, *Line, *Character, *Kind));
   } else if (Method == "textDocument/completion") {
     const json* Position = LspObject(Params, "position");
     const auto Line = Position ? LspInteger(*Position, "line") : std::nullopt;
@@ -356,40 +364,66 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
   }
 }
 
+// The client typed the key already: on a trial of the document our host
+// takes it back and types it again, and the net change is the key and what
+// the engine writes with it. Nothing when the key is not before the caret.
+std::optional<TMemoryTrial> TLspServer::Retype(TDocument& Doc, int32_t Caret, char Typed) {
+  const std::string& Text = Doc.Text();
+  if (Caret <= 0 || Caret > static_cast<int32_t>(Text.size()) ||
+      Text[static_cast<size_t>(Caret) - 1] != Typed)
+    return std::nullopt;
+  const auto Manager = TCompletionCycle::ManagerAt(FHost, Doc.Path, Text, Caret - 1);
+  const auto Markup = query<IKelMLCodeInsightManager>(Manager);
+  if (!Markup) return std::nullopt;
+  Markup->SetInsertQuotes(InsertQuotesOption());
+  Manager->HandlesFile(Doc.Path);
+  const auto& View = Doc.View;
+  View->BeginTrial();
+  View->Edit(Caret - 1, 1, "");
+  View->SetCaretOffset(Caret - 1);
+  FHost.SetCurrentEditView(View);
+  {
+    TCompletionCycle Cycle(FHost);
+    Cycle.SetManager(Manager);
+    Cycle.Type(Typed);
+    if (Cycle.IsOpen()) Cycle.Key(27);
+  }
+  FHost.SetCurrentEditView(nullptr);
+  return View->EndTrial();
+}
+
 json TLspServer::TypeFormatting(const std::string& Uri, int64_t Line, int64_t Character, char Typed) {
   json Edits = json::array();
   const auto Doc = FDocuments.find(Uri);
   if (Doc == FDocuments.end()) return Edits;
   const std::string& Text = Doc->second.Text();
   const int32_t Caret = LspOffset(Text, Line, Character, FUtf8);
-  // The client typed the key already: our host types it again on the text
-  // before it, and what the engine adds is the edit.
-  if (Caret <= 0 || Text[static_cast<size_t>(Caret) - 1] != Typed) return Edits;
-  const std::string& Path = Doc->second.Path;
-  std::string Before = Text;
-  Before.erase(static_cast<size_t>(Caret) - 1, 1);
-  const auto Manager = TCompletionCycle::ManagerAt(FHost, Path, Before, Caret - 1);
-  const auto Markup = query<IKelMLCodeInsightManager>(Manager);
-  if (!Markup) return Edits;
-  Markup->SetInsertQuotes(InsertQuotesOption());
-  Manager->HandlesFile(Path);
-  auto View = MakeMemoryEditView(Before, Path);
-  View->SetCaretOffset(Caret - 1);
-  FHost.SetCurrentEditView(View);
-  TCompletionCycle Cycle(FHost);
-  Cycle.SetManager(Manager);
-  Cycle.Type(Typed);
-  if (Cycle.IsOpen()) Cycle.Key(27);
-  FHost.SetCurrentEditView(nullptr);
-  const std::string& Final = View->Text();
-  if (Final == Text) return Edits;
-  const TTextChange Change = NetChange(Text, Final);
+  const auto Trial = Retype(Doc->second, Caret, Typed);
+  if (!Trial || !Trial->Changed) return Edits;
   Edits.push_back({{"range",
-                    {{"start", LspPosition(Text, Change.Start, FUtf8)},
-                     {"end", LspPosition(Text, Change.OldEnd, FUtf8)}}},
-                   {"newText", Final.substr(static_cast<size_t>(Change.Start),
-                                            static_cast<size_t>(Change.NewEnd - Change.Start))}});
+                    {{"start", LspPosition(Text, Trial->Start, FUtf8)},
+                     {"end", LspPosition(Text, Trial->OldEnd, FUtf8)}}},
+                   {"newText", Trial->NewText}});
   return Edits;
+}
+
+// VS Code's HTML client asks after "=" (autoQuote) and ">" (autoClose) for
+// the text to insert at the position, as a snippet.
+json TLspServer::AutoInsert(const std::string& Uri, int64_t Line, int64_t Character,
+                            const std::string& Kind) {
+  const auto Doc = FDocuments.find(Uri);
+  if (Doc == FDocuments.end() || (Kind != "autoQuote" && Kind != "autoClose")) return nullptr;
+  const std::string& Text = Doc->second.Text();
+  const int32_t Caret = LspOffset(Text, Line, Character, FUtf8);
+  const auto Trial = Retype(Doc->second, Caret, Kind == "autoQuote" ? '=' : '>');
+  // Only an insertion after the key is what the client can take.
+  if (!Trial || !Trial->Changed || Trial->Start != Caret - 1 || Trial->OldEnd != Caret ||
+      Trial->NewText.empty() || Trial->NewText[0] != Text[static_cast<size_t>(Caret) - 1])
+    return nullptr;
+  const std::string Added = Trial->NewText.substr(1);
+  const auto At =
+      static_cast<size_t>(std::clamp(Trial->Caret - Caret, 0, static_cast<int32_t>(Added.size())));
+  return SnippetEscape(Added.substr(0, At)) + "$0" + SnippetEscape(Added.substr(At));
 }
 
 json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Character, const json& Params) {

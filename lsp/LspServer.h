@@ -12,6 +12,7 @@
 #include <istream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -35,13 +36,6 @@ class TLspServer {
   int ExitCode() const { return FShutdown ? 0 : 1; }
 
  private:
-  void Dispatch(const std::string& Method, bool Request, const nlohmann::json& Id,
-                const nlohmann::json& Params, std::vector<nlohmann::json>& Out);
-  nlohmann::json TypeFormatting(const std::string& Uri, int64_t Line, int64_t Character, char Typed);
-  nlohmann::json Complete(const std::string& Uri, int64_t Line, int64_t Character,
-                          const nlohmann::json& Params);
-
-  TMemoryHost& FHost;
   // The client's text is the view every request runs on: changes edit it
   // in place, and completion plans its rows on it and takes them back.
   struct TDocument {
@@ -50,6 +44,15 @@ class TLspServer {
     std::string Path;  // the file type the engine sees
     const std::string& Text() const { return View->Text(); }
   };
+  std::optional<TMemoryTrial> Retype(TDocument& Doc, int32_t Caret, char Typed);
+  void Dispatch(const std::string& Method, bool Request, const nlohmann::json& Id,
+                const nlohmann::json& Params, std::vector<nlohmann::json>& Out);
+  nlohmann::json TypeFormatting(const std::string& Uri, int64_t Line, int64_t Character, char Typed);
+  nlohmann::json AutoInsert(const std::string& Uri, int64_t Line, int64_t Character, const std::string& Kind);
+  nlohmann::json Complete(const std::string& Uri, int64_t Line, int64_t Character,
+                          const nlohmann::json& Params);
+
+  TMemoryHost& FHost;
   std::map<std::string, TDocument> FDocuments;
   // Positions count UTF-8 bytes (negotiated) rather than UTF-16 units.
   bool FUtf8 = false;

@@ -62,6 +62,9 @@ class Lsp : public test::THostTest {
 };
 
 const std::string Strict = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n";
+const std::string XHtml =
+    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n";
 
 TEST_F(Lsp, InitializeAnnouncesCompletion) {
   TLspServer Fresh(Test.Host());
@@ -312,7 +315,8 @@ TEST_F(Lsp, IncrementalChangesLanguagesAndEncodings) {
       << "a byte offset after the two-byte character";
 }
 
-// What typing '>' or '=' makes in the engine reaches the client as edits.
+// What typing '>' or '=' makes in the engine reaches the client as edits,
+// and as the snippet VS Code's HTML client asks for (html/autoInsert).
 TEST_F(Lsp, TypingBringsTheEnginesEdits) {
   const struct {
     const char* Name;
@@ -320,10 +324,13 @@ TEST_F(Lsp, TypingBringsTheEnginesEdits) {
     int Line, Character;
     const char* Key;
     std::string Expected;  // the text after the edits; empty: no edit
+    json AutoInsert;       // the answer to html/autoInsert
   } Cases[] = {
-      {"closing tag", Strict + "<body><div>", 1, 11, ">", Strict + "<body><div></div>"},
-      {"value quotes", Strict + "<body><td align=", 1, 16, "=", Strict + "<body><td align=\"\""},
-      {"no edit after text", Strict + "<body><p>a>", 1, 11, ">", ""},
+      {"closing tag", Strict + "<body><div>", 1, 11, ">", Strict + "<body><div></div>", "$0</div>"},
+      {"value quotes", Strict + "<body><td align=", 1, 16, "=", Strict + "<body><td align=\"\"", "\"$0\""},
+      {"no edit after text", Strict + "<body><p>a>", 1, 11, ">", "", nullptr},
+      {"XHTML childless element: not an insertion after the key", XHtml + "<html><body><p><br>", 1, 19, ">",
+       XHtml + "<html><body><p><br />", nullptr},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -337,6 +344,15 @@ TEST_F(Lsp, TypingBringsTheEnginesEdits) {
                                        {"ch", C.Key},
                                        {"options", {{"tabSize", 2}, {"insertSpaces", true}}}}}});
     ASSERT_FALSE(Out.empty());
+    const auto Auto = Server->Handle({{"jsonrpc", "2.0"},
+                                      {"id", 5},
+                                      {"method", "html/autoInsert"},
+                                      {"params",
+                                       {{"textDocument", {{"uri", "file:///tmp/type.html"}}},
+                                        {"position", {{"line", C.Line}, {"character", C.Character}}},
+                                        {"kind", std::string(C.Key) == "=" ? "autoQuote" : "autoClose"}}}});
+    ASSERT_EQ(Auto.size(), 1u);
+    EXPECT_EQ(Auto[0]["result"], C.AutoInsert) << Auto[0].dump();
     const json& Edits = Out[0]["result"];
     if (C.Expected.empty()) {
       EXPECT_TRUE(Edits.empty()) << Edits.dump();
