@@ -4,6 +4,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string_view>
 
 #include "completion/HTMLCodCmplt.h"
 #include "css/CSSCodCmplt.h"
@@ -27,6 +30,41 @@ std::string SnippetEscape(const std::string& S) {
     R += C;
   }
   return R;
+}
+
+// A "uri..." row in a server: the files beside the document, in the folder
+// the value typed so far names (relative to the document), each replacing
+// the name after the last '/'. Addresses with a scheme or a fragment and
+// root-relative paths name nothing on this disk.
+void AddPathItems(json& Items, const std::string& Text, size_t Caret, size_t LineStart,
+                  const std::string& Document, const std::function<json(size_t)>& Position) {
+  size_t Begin = Caret;
+  while (Begin > LineStart && std::string_view("\"'=( \t").find(Text[Begin - 1]) == std::string_view::npos)
+    --Begin;
+  const std::string Typed = Text.substr(Begin, Caret - Begin);
+  if (Typed.find(':') != std::string::npos || Typed.starts_with("#") || Typed.starts_with("/")) return;
+  const size_t Slash = Typed.rfind('/');
+  const std::string Folder = Slash == std::string::npos ? std::string() : Typed.substr(0, Slash + 1);
+  const size_t NameStart = Caret - (Slash == std::string::npos ? Typed.size() : Typed.size() - Slash - 1);
+  namespace fs = std::filesystem;
+  std::error_code Error;
+  const fs::path Dir = fs::path(Document).parent_path() / Folder;
+  std::vector<std::pair<std::string, bool>> Entries;
+  for (fs::directory_iterator It(Dir, Error), End; !Error && It != End && Entries.size() < 1000;
+       It.increment(Error))
+    Entries.emplace_back(It->path().filename().string(), It->is_directory(Error));
+  std::sort(Entries.begin(), Entries.end());
+  for (const auto& [Name, IsFolder] : Entries) {
+    if (Name.starts_with(".") && !Text.substr(NameStart, Caret - NameStart).starts_with(".")) continue;
+    json Item{{"label", IsFolder ? Name + "/" : Name},
+              {"kind", IsFolder ? 19 : 17},
+              {"sortText", (IsFolder ? "0" : "1") + Name},
+              {"textEdit",
+               {{"range", {{"start", Position(NameStart)}, {"end", Position(Caret)}}},
+                {"newText", IsFolder ? Name + "/" : Name}}}};
+    if (IsFolder) Item["command"] = {{"title", "Suggest"}, {"command", "editor.action.triggerSuggest"}};
+    Items.push_back(Item);
+  }
 }
 
 int ItemKind(const std::string& Class) {
@@ -170,10 +208,18 @@ json LspPosition(const std::string& Text, int32_t Offset, bool Utf8) {
   return {{"line", Line}, {"character", Units}};
 }
 
+bool TLspDialogRunner::RunUnitDialog(const TKelUnitRequest& Request, std::string& Value, int32_t& Unit) {
+  if (!AnswerUnits || Request.Units.empty()) return false;
+  Units = Request.Units;
+  Value = std::string(1, ValueMark);
+  Unit = 0;
+  return true;
+}
+
 TLspServer::TLspServer(TMemoryHost& Host) : FHost(Host) {
   // Value editors cannot ask anything here: every dialog is cancelled, so
   // rows such as "uri..." simply write nothing.
-  FHost.SetDialogRunner(std::make_shared<TScriptedDialogRunner>());
+  FHost.SetDialogRunner(FDialogs);
 }
 
 void TLspServer::Serve(std::istream& In, std::ostream& Out) {
@@ -495,9 +541,31 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
     std::snprintf(Sort, sizeof Sort, "%05zu", I);
     json Item{{"label", Label}, {"kind", ItemKind(Row.Class)}, {"sortText", Sort}};
     if (!Row.Class.empty()) Item["detail"] = Row.Class.substr(0, Row.Class.find_last_not_of(' ') + 1);
-    const auto Plan = Cycle.Plan(static_cast<int32_t>(I));
-    // A row whose editor would ask (uri..., length...) writes nothing here.
+    if (SameText(Label, "uri...")) {
+      AddPathItems(Items, Text, static_cast<size_t>(Caret), CaretLineStart, Path, Position);
+      continue;
+    }
+    FDialogs->AnswerUnits = true;
+    FDialogs->Units.clear();
+    auto Plan = Cycle.Plan(static_cast<int32_t>(I));
+    FDialogs->AnswerUnits = false;
+    // A row whose editor would ask (color..., family-name...) writes nothing here.
     if (!Plan || (!Plan->Changed && Label.ends_with("..."))) continue;
+    // A unit row: a number and a choice of its units.
+    const size_t Mark = Plan->NewText.find(TLspDialogRunner::ValueMark);
+    std::string Choice;
+    if (Mark != std::string::npos && !FDialogs->Units.empty()) {
+      std::string Plain = Plan->NewText;
+      Plain.replace(Mark, 1 + FDialogs->Units[0].size(), "0" + FDialogs->Units[0]);
+      Choice = SnippetEscape(Plan->NewText.substr(0, Mark)) + "${1:0}${2|";
+      for (size_t U = 0; U < FDialogs->Units.size(); ++U) Choice += (U ? "," : "") + FDialogs->Units[U];
+      Choice += "|}" + SnippetEscape(Plan->NewText.substr(Mark + 1 + FDialogs->Units[0].size()));
+      Item["label"] = Label.substr(0, Label.size() - 3);
+      Item["detail"] = "a number and its unit";
+      Item["filterText"] = Label.substr(0, Label.size() - 3);
+      if (!FSnippets) Choice.clear();
+      Plan->NewText = Plain;
+    }
     // Over the word being typed and up to the caret at least; a row that
     // writes what stands keeps the word.
     auto Start = static_cast<size_t>(Plan->Changed ? Plan->Start : Caret);
@@ -522,7 +590,13 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
     const std::string Typed = Text.substr(Start, static_cast<size_t>(Caret) - Start);
     if (!StartsWithText(Label, Typed)) Item["filterText"] = Text.substr(Start, WordStart - Start) + Label;
     const bool CaretInside = Plan->Caret >= Plan->Start && CaretIn < NewText.size();
-    if (FSnippets) {
+    if (!Choice.empty()) {
+      // The unit row's text stands alone between the word's start and the caret's end.
+      Item["insertTextFormat"] = 2;
+      NewText = SnippetEscape(Text.substr(Start, static_cast<size_t>(Plan->Start) - Start)) + Choice +
+                SnippetEscape(Text.substr(static_cast<size_t>(Plan->OldEnd),
+                                          OldEnd - static_cast<size_t>(Plan->OldEnd)));
+    } else if (FSnippets) {
       Item["insertTextFormat"] = 2;
       NewText = CaretInside ? SnippetEscape(NewText.substr(0, CaretIn)) + "$0" +
                                   SnippetEscape(NewText.substr(CaretIn))

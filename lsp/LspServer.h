@@ -23,6 +23,23 @@ namespace kel {
 
 void WriteLspMessage(std::ostream& Out, const nlohmann::json& Message);
 
+// The dialogs of the engine's value editors, in a server: nothing can ask
+// the user, so every dialog is cancelled, except the unit dialog while a
+// row is planned: it answers a marker value and the first unit, so that the
+// row's edit shows where the number and the unit go (a snippet then offers
+// them as placeholders).
+class TLspDialogRunner : public TKelDialogRunner {
+ public:
+  static constexpr char ValueMark = '\x02';
+  bool RunURLDialog(const TKelURLRequest&, std::string&) override { return false; }
+  bool RunColorDialog(std::string&) override { return false; }
+  bool RunFileOpenDialog(const TKelFileOpenRequest&, std::string&) override { return false; }
+  bool IsControlKeyDown() override { return false; }
+  bool RunUnitDialog(const TKelUnitRequest& Request, std::string& Value, int32_t& Unit) override;
+  bool AnswerUnits = false;
+  std::vector<std::string> Units;  // of the last unit dialog answered
+};
+
 class TLspServer {
  public:
   explicit TLspServer(TMemoryHost& Host);
@@ -53,6 +70,7 @@ class TLspServer {
                           const nlohmann::json& Params);
 
   TMemoryHost& FHost;
+  std::shared_ptr<TLspDialogRunner> FDialogs = std::make_shared<TLspDialogRunner>();
   std::map<std::string, TDocument> FDocuments;
   // Positions count UTF-8 bytes (negotiated) rather than UTF-16 units.
   bool FUtf8 = false;

@@ -1,6 +1,10 @@
 // The language server as an editor talks to it: messages in, messages out.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "completion/HTMReg.h"
@@ -13,6 +17,7 @@ namespace kel {
 namespace {
 
 using nlohmann::json;
+namespace fs = std::filesystem;
 
 class Lsp : public test::THostTest {
  protected:
@@ -168,6 +173,41 @@ TEST_F(Lsp, AcceptedItemsWriteWhatTheEngineWrites) {
     ASSERT_FALSE(Got.is_null()) << Items(C.Uri, Line, Column).dump().substr(0, 400);
     EXPECT_EQ(Applied(Text, Got), C.Expected) << Got.dump();
   }
+}
+
+// Rows whose editor would open a dialog: a unit row becomes a number and a
+// choice of its units; "uri..." the files beside the document.
+TEST_F(Lsp, DialogRowsBecomeSnippetsAndPaths) {
+  Open("file:///tmp/unit.css", "a { width: ");
+  const json Length = Item(Items("file:///tmp/unit.css", 0, 11), "length");
+  ASSERT_FALSE(Length.is_null()) << Items("file:///tmp/unit.css", 0, 11).dump().substr(0, 300);
+  EXPECT_EQ(Length["insertTextFormat"], 2);
+  EXPECT_THAT(Length["textEdit"]["newText"].get<std::string>(),
+              testing::MatchesRegex(R"(\$\{1:0\}\$\{2\|(em|px),.*px.*\|\};)"));
+  Initialize(false);
+  EXPECT_THAT(Item(Items("file:///tmp/unit.css", 0, 11), "length")["textEdit"]["newText"].get<std::string>(),
+              testing::MatchesRegex("0[a-z]+;"))
+      << "plain text: a number and the first unit";
+  Initialize(true);
+
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-paths-" + std::to_string(::getpid()));
+  fs::create_directories(Dir / "img");
+  std::ofstream(Dir / "img" / "logo.png") << "x";
+  std::ofstream(Dir / "site.css") << "x";
+  std::ofstream(Dir / ".hidden") << "x";
+  const std::string Uri = "file://" + (Dir / "page.html").string();
+  const std::string Page = Strict + "<body><a href=\"\"><img src=\"img/lo\">";
+  Open(Uri, Page);
+  const json Here = Items(Uri, 1, 15);
+  EXPECT_FALSE(Item(Here, "img/").is_null()) << Here.dump().substr(0, 300);
+  EXPECT_EQ(Item(Here, "img/")["command"]["command"], "editor.action.triggerSuggest");
+  EXPECT_FALSE(Item(Here, "site.css").is_null());
+  EXPECT_TRUE(Item(Here, ".hidden").is_null());
+  EXPECT_TRUE(Item(Here, "uri...").is_null());
+  const json Logo = Item(Items(Uri, 1, 33), "logo.png");
+  ASSERT_FALSE(Logo.is_null());
+  EXPECT_EQ(Logo["textEdit"]["range"]["start"]["character"], 31) << "the name after the last /";
+  fs::remove_all(Dir);
 }
 
 TEST_F(Lsp, StyleSheetsAndChanges) {
