@@ -13,6 +13,7 @@
 #include "host/CompletionCycle.h"
 #include "host/KelFiles.h"
 #include "host/KelStrings.h"
+#include "lsp/LspColors.h"
 #include "lsp/LspProtocol.h"
 
 namespace kel {
@@ -340,6 +341,7 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
              {"completionProvider",
               {{"triggerCharacters", {"<", "&", "=", ":", ";", "/"}}, {"resolveProvider", false}}},
              // The edits typing makes in the engine (closing tag, ="", " />").
+             {"colorProvider", true},
              {"documentOnTypeFormattingProvider",
               {{"firstTriggerCharacter", ">"}, {"moreTriggerCharacter", {"=", "/"}}}}}},
            {"serverInfo", {{"name", "mlinsight"}}}});
@@ -390,6 +392,23 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     if (!Uri || !Line || !Character || !Typed || Typed->size() != 1)
       return Invalid("textDocument/onTypeFormatting needs a textDocument uri, a position and ch");
     if (Request) Reply(TypeFormatting(*Uri, *Line, *Character, (*Typed)[0]));
+  } else if (Method == "textDocument/documentColor") {
+    if (!Uri) return Invalid("textDocument/documentColor needs a textDocument uri");
+    if (Request) Reply(DocumentColors(*Uri));
+  } else if (Method == "textDocument/colorPresentation") {
+    const json* Color = LspObject(Params, "color");
+    const json* Range = LspObject(Params, "range");
+    if (!Uri || !Color || !Range)
+      return Invalid("textDocument/colorPresentation needs a uri, a color and a range");
+    const auto Part = [Color](const char* Key) {
+      const auto It = Color->find(Key);
+      return It != Color->end() && It->is_number() ? std::clamp(It->get<double>(), 0.0, 1.0) : 0.0;
+    };
+    json Answer = json::array();
+    for (const auto& Label : ColorPresentations(Part("red"), Part("green"), Part("blue"),
+                                                Color->contains("alpha") ? Part("alpha") : 1.0))
+      Answer.push_back({{"label", Label}, {"textEdit", {{"range", *Range}, {"newText", Label}}}});
+    if (Request) Reply(Answer);
   } else if (Method == "html/autoInsert") {
     const json* Position = LspObject(Params, "position");
     const auto Line = Position ? LspInteger(*Position, "line") : std::nullopt;
@@ -451,6 +470,40 @@ json TLspServer::TypeFormatting(const std::string& Uri, int64_t Line, int64_t Ch
                      {"end", LspPosition(Text, Trial->OldEnd, FUtf8)}}},
                    {"newText", Trial->NewText}});
   return Edits;
+}
+
+json TLspServer::DocumentColors(const std::string& Uri) {
+  json Answer = json::array();
+  const auto Doc = FDocuments.find(Uri);
+  if (Doc == FDocuments.end()) return Answer;
+  const std::string& Text = Doc->second.Text();
+  const auto Manager = TCompletionCycle::ManagerFor(FHost, Doc->second.Path);
+  const bool Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get()) != nullptr;
+  // One walk over the text gives every position: the colours come in order.
+  int64_t Line = 0, Units = 0;
+  size_t At = 0;
+  const auto PositionOf = [&](size_t Offset) {
+    for (; At < Offset && At < Text.size(); ++At) {
+      const char C = Text[At];
+      if (C == '\r' && At + 1 < Text.size() && Text[At + 1] == '\n') continue;
+      if (IsBreak(C)) {
+        ++Line;
+        Units = 0;
+      } else if (const auto B = static_cast<unsigned char>(C); FUtf8) {
+        ++Units;
+      } else if ((B & 0xC0) != 0x80) {
+        Units += B >= 0xF0 ? 2 : 1;
+      }
+    }
+    return json{{"line", Line}, {"character", Units}};
+  };
+  for (const TColorAt& C : FindColors(Text, Sheet)) {
+    json Start = PositionOf(static_cast<size_t>(C.Start));
+    json End = PositionOf(static_cast<size_t>(C.End));
+    Answer.push_back({{"range", {{"start", Start}, {"end", End}}},
+                      {"color", {{"red", C.Red}, {"green", C.Green}, {"blue", C.Blue}, {"alpha", C.Alpha}}}});
+  }
+  return Answer;
 }
 
 // VS Code's HTML client asks after "=" (autoQuote) and ">" (autoClose) for

@@ -210,6 +210,32 @@ TEST_F(Lsp, DialogRowsBecomeSnippetsAndPaths) {
   fs::remove_all(Dir);
 }
 
+TEST_F(Lsp, ColoursAreProvidedWithTheirPresentations) {
+  Open("file:///tmp/c.html", Strict + "<body bgcolor=\"#ff0000\">\n<p style=\"color: rgb(0, 0, 255)\">");
+  const auto Out = Server->Handle({{"jsonrpc", "2.0"},
+                                   {"id", 8},
+                                   {"method", "textDocument/documentColor"},
+                                   {"params", {{"textDocument", {{"uri", "file:///tmp/c.html"}}}}}});
+  ASSERT_EQ(Out.size(), 1u);
+  const json& Colors = Out[0]["result"];
+  ASSERT_EQ(Colors.size(), 2u) << Colors.dump();
+  EXPECT_EQ(Colors[0]["range"],
+            json::parse(R"({"start":{"line":1,"character":15},"end":{"line":1,"character":22}})"));
+  EXPECT_EQ(Colors[0]["color"]["red"], 1.0);
+  EXPECT_EQ(Colors[1]["range"]["start"], json::parse(R"({"line":2,"character":17})"));
+  EXPECT_EQ(Colors[1]["color"]["blue"], 1.0);
+  const auto Shown = Server->Handle({{"jsonrpc", "2.0"},
+                                     {"id", 9},
+                                     {"method", "textDocument/colorPresentation"},
+                                     {"params",
+                                      {{"textDocument", {{"uri", "file:///tmp/c.html"}}},
+                                       {"color", {{"red", 0}, {"green", 1}, {"blue", 0}, {"alpha", 1}}},
+                                       {"range", Colors[0]["range"]}}}});
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0]["result"][0]["label"], "#00ff00");
+  EXPECT_EQ(Shown[0]["result"][0]["textEdit"]["range"], Colors[0]["range"]);
+}
+
 TEST_F(Lsp, StyleSheetsAndChanges) {
   Open("file:///tmp/site.css", "a { co");
   const json Color = Item(Items("file:///tmp/site.css", 0, 6), "color");

@@ -1,0 +1,28 @@
+// The colours a document writes, for the colour provider of the language
+// server: hex colours and rgb()/rgba() in style sheet values (a sheet, a
+// <style> body, a style attribute) and hex values of the HTML colour
+// attributes (bgcolor, color, text, link, vlink, alink); and the ways of
+// writing a colour the client may choose from.
+//
+// Example: FindColors("a { color: #f00 }", true) gives one colour over
+// "#f00" with Red 1, Green 0, Blue 0, Alpha 1; ColorPresentations(1, 0, 0, 1)
+// gives "#ff0000" and "rgb(255, 0, 0)".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kel {
+
+struct TColorAt {
+  int32_t Start = 0, End = 0;  // byte offsets of the colour's text
+  double Red = 0, Green = 0, Blue = 0, Alpha = 1;
+};
+
+// Sheet: the whole text is a style sheet; else a page.
+std::vector<TColorAt> FindColors(const std::string& Text, bool Sheet);
+
+std::vector<std::string> ColorPresentations(double Red, double Green, double Blue, double Alpha);
+
+}  // namespace kel

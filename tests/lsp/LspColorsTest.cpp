@@ -1,0 +1,72 @@
+// The colours the colour provider finds: in style sheet values only, never in
+// selectors, comments, scripts or links; with their red, green, blue, alpha.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lsp/LspColors.h"
+
+namespace kel {
+namespace {
+
+struct TFound {
+  std::string Text;
+  int R, G, B;
+  double A;
+  friend bool operator==(const TFound&, const TFound&) = default;
+};
+
+std::vector<TFound> Found(const std::string& Text, bool Sheet) {
+  std::vector<TFound> R;
+  for (const auto& C : FindColors(Text, Sheet))
+    R.push_back({Text.substr(static_cast<size_t>(C.Start), static_cast<size_t>(C.End - C.Start)),
+                 static_cast<int>(C.Red * 255 + 0.5), static_cast<int>(C.Green * 255 + 0.5),
+                 static_cast<int>(C.Blue * 255 + 0.5), C.Alpha});
+  return R;
+}
+
+TEST(LspColors, FoundWhereValuesAreWritten) {
+  const struct {
+    const char* Name;
+    std::string Text;
+    bool Sheet;
+    std::vector<TFound> Expected;
+  } Cases[] = {
+      {"hex and rgba in a sheet",
+       "a { color: #f00; background: rgba(0, 128, 255, 0.5) }",
+       true,
+       {{"#f00", 255, 0, 0, 1}, {"rgba(0, 128, 255, 0.5)", 0, 128, 255, 0.5}}},
+      {"long hex with alpha, space syntax",
+       "b{border-color:#00ff0080;color:rgb(100% 0% 0% / 25%)}",
+       true,
+       {{"#00ff0080", 0, 255, 0, 128 / 255.0}, {"rgb(100% 0% 0% / 25%)", 255, 0, 0, 0.25}}},
+      {"not a selector, a comment or a string",
+       "#abc, .x:hover { content: \"#fff\"; } /* #000 */ p { color: #123456 }",
+       true,
+       {{"#123456", 0x12, 0x34, 0x56, 1}}},
+      {"not five digits nor a longer name", "a { color: #12345; b: #fffx }", true, {}},
+      {"colour attributes and style in a page, not links",
+       "<body bgcolor=\"#ffffff\" style=\"color: #000\"><a href=\"#add\">x</a>",
+       false,
+       {{"#ffffff", 255, 255, 255, 1}, {"#000", 0, 0, 0, 1}}},
+      {"a style body, not a script",
+       "<style>p { color: #0f0 }</style><script>c = { a: \"#fff\" }</script>",
+       false,
+       {{"#0f0", 0, 255, 0, 1}}},
+      {"not in a comment", "<!-- <p style=\"color: #f00\"> -->", false, {}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    EXPECT_EQ(Found(C.Text, C.Sheet), C.Expected);
+  }
+}
+
+TEST(LspColors, PresentationsAsHexAndRgb) {
+  EXPECT_EQ(ColorPresentations(1, 0, 0, 1), (std::vector<std::string>{"#ff0000", "rgb(255, 0, 0)"}));
+  EXPECT_EQ(ColorPresentations(0, 0.5, 1, 0.5),
+            (std::vector<std::string>{"#0080ff80", "rgba(0, 128, 255, 0.5)"}));
+}
+
+}  // namespace
+}  // namespace kel
