@@ -540,11 +540,20 @@ void CollectSymbols(const TDTDExprNode* Node, std::vector<TDTDSymbol*>& Out) {
 
 void TDTDParser::ParseDocument() {
   Next();
+  // INCLUDE sections open and close without recursion: any nesting depth
+  // costs a counter, not the stack.
+  int64_t OpenSections = 0;
   for (;;) {
     switch (Token()) {
       case TTokenKind::tkEof:
-      case TTokenKind::tkConditionalSectionEnd:
+        if (OpenSections > 0) ParseErrorExpected("]]>");
         return;
+      case TTokenKind::tkConditionalSectionEnd:
+        // One that closes no section ends the document, as it always has.
+        if (OpenSections == 0) return;
+        --OpenSections;
+        Next();
+        continue;
       case TTokenKind::tkElement:
         ParseElement();
         break;
@@ -566,8 +575,7 @@ void TDTDParser::ParseDocument() {
           continue;
         }
         if (Token() == TTokenKind::tkLBracket) {
-          ParseDocument();
-          if (Token() != TTokenKind::tkConditionalSectionEnd) ParseErrorExpected("]]>");
+          ++OpenSections;
           Next();
           continue;
         }

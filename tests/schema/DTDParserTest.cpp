@@ -257,6 +257,18 @@ TEST(DTDParser, UnboundedEntityExpansionStops) {
   }
 }
 
+// Any depth of INCLUDE sections reads without recursion.
+TEST(DTDParser, SectionsNestToAnyDepth) {
+  std::string Deep;
+  for (int I = 0; I < 100000; ++I) Deep += "<![ INCLUDE [\n";
+  Deep += "<!ELEMENT inner - - ANY>\n";
+  for (int I = 0; I < 100000; ++I) Deep += "]]>\n";
+  auto R = ParseText(Deep + "<!ELEMENT after - - ANY>\n");
+  EXPECT_TRUE(R.Errors.empty()) << R.Errors.front();
+  EXPECT_TRUE(R.Element("inner"));
+  EXPECT_TRUE(R.Element("after"));
+}
+
 TEST(DTDParser, DeeplyNestedGroupsStopAtALimit) {
   std::string Open, Close;
   for (int I = 0; I < 200; ++I) {
