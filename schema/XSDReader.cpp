@@ -130,6 +130,8 @@ void TXSDReader::LoadFromFile(const std::string& AFileName) {
   if (!FileExists(AFileName)) return;
   FileName = AFileName;
   Level = 0;
+  Depth = 0;
+  DepthReported = false;
   try {
     TXMLDocument Doc;
     Doc.LoadFromFile(AFileName);
@@ -158,6 +160,17 @@ void TXSDReader::LoadFromFile(const std::string& AFileName) {
 }
 
 TXSDElement* TXSDReader::AddElement(const TXMLNode& Node, const std::string& ParentName) {
+  constexpr int32_t MaxDepth = 200;
+  if (Depth >= MaxDepth) {
+    if (!DepthReported) Error("Elements nested too deeply; the deeper ones are left out");
+    DepthReported = true;
+    return nullptr;
+  }
+  struct TNest {
+    int32_t& Depth;
+    explicit TNest(int32_t& D) : Depth(++D) {}
+    ~TNest() { --Depth; }
+  } Nest(Depth);
   const std::string Name = Node.Attribute("name");
   if (LookupElement(Name, ParentName, Level, false)) {
     Error(Format("Element %s already exists", {Name}));

@@ -205,6 +205,10 @@ class TXSDReader {
   TXSDClassEntry* FFreeEntries = nullptr;
   std::string NamespacePrefix;
   int32_t Level = 0;
+  // Elements declared inside elements: deeper than any real schema nests,
+  // the rest is left out (one message) so that no file exhausts the stack.
+  int32_t Depth = 0;
+  bool DepthReported = false;
   bool DefaultQualified = false;
   std::string FileName;
   // Every declaration, whichever lists it sits in.

@@ -679,18 +679,24 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
     }
   }
 
-  // Non-browseable elements stand for their own children.
-  std::function<void(IKelMLTag*, const TXSDType*, int)> AddChildren = [&](IKelMLTag* Tag,
-                                                                          const TXSDType* Type, int Depth) {
-    if (!Type || Depth > 64) return;
-    for (int32_t I = 0; I < Type->GetChildCount(); ++I) {
-      const TXSDElement* Child = Type->GetChild(I);
-      if (!Child->Ref.empty()) Child = Reader.LookupElement(Child->Ref, "", -1, true);
-      if (!Child) continue;
-      if (Child->NonBrowseable) {
-        AddChildren(Tag, TypeOf(Reader, Child), Depth + 1);
-      } else if (const TKelPtr<IKelMLTag> C = GetTagFromHashList(TagNameOf(Reader, Child))) {
-        Tag->AddTag(C.get());
+  // Non-browseable elements stand for their own children. Each type is
+  // opened once per tag, however many non-browseable elements have it (a
+  // type holding three of itself would otherwise take 3^depth steps).
+  const auto AddChildren = [&](IKelMLTag* Tag, const TXSDType* First) {
+    std::vector<const TXSDType*> Todo{First};
+    std::unordered_set<const TXSDType*> Opened;
+    while (!Todo.empty()) {
+      const TXSDType* Type = Todo.back();
+      Todo.pop_back();
+      if (!Type || !Opened.insert(Type).second) continue;
+      for (int32_t I = 0; I < Type->GetChildCount(); ++I) {
+        const TXSDElement* Child = Type->GetChild(I);
+        if (Child && !Child->Ref.empty()) Child = Reader.LookupElement(Child->Ref, "", -1, true);
+        if (!Child) continue;
+        if (Child->NonBrowseable)
+          Todo.push_back(TypeOf(Reader, Child));
+        else if (const TKelPtr<IKelMLTag> C = GetTagFromHashList(TagNameOf(Reader, Child)))
+          Tag->AddTag(C.get());
       }
     }
   };
@@ -698,7 +704,7 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
     const TXSDElement* Element = TXSDReader::ElementOf(Entry);
     const TKelPtr<IKelMLTag> Tag = GetTagFromHashList(TagNameOf(Reader, Element));
     if (!Tag) continue;
-    AddChildren(Tag.get(), TypeOf(Reader, Element), 0);
+    AddChildren(Tag.get(), TypeOf(Reader, Element));
     Tag->AlphaSort();
   }
   if (ParentTags)

@@ -265,6 +265,21 @@ TEST_F(XSDReaderTest, MalformedAndMissingFiles) {
   EXPECT_EQ(Elements(), (V{"kept//0"}));
 }
 
+// 20,000 elements each declared inside the one before: the first 200 are
+// read, one message says the rest is left out, and the stack holds.
+TEST_F(XSDReaderTest, DeepNestingStopsAtALimit) {
+  std::string Open, Close;
+  for (int I = 0; I < 20000; ++I) {
+    Open += "<xsd:element name='e" + std::to_string(I) + "'><xsd:complexType><xsd:sequence>\n";
+    Close += "</xsd:sequence></xsd:complexType></xsd:element>\n";
+  }
+  Load(Open + Close + "<xsd:element name='after'/>");
+  EXPECT_EQ(Messages, V{"test.xsd: Elements nested too deeply; the deeper ones are left out"});
+  const V E = Elements();
+  EXPECT_EQ(E.size(), 201u);
+  EXPECT_EQ(E.back(), "after//0");
+}
+
 TEST_F(XSDReaderTest, ClearForgetsAndReloadsCleanly) {
   const std::string Body = "<xsd:element name='a'/><xsd:complexType name='T'/>";
   Load(Body, "asp.xsd");

@@ -212,6 +212,21 @@ TEST_F(SchemaSelection, XsdTagsTakeTypesChildrenValuesAndEditors) {
   }
 }
 
+// Non-browseable children of a type that holds three of itself: each type
+// is opened once per tag, so the load ends at once with the leaf found.
+TEST_F(SchemaSelection, NonBrowseableChildrenOpenEachTypeOnce) {
+  std::string Choice;
+  for (int I = 0; I < 3; ++I)
+    Choice += "<xsd:element name='hidden" + std::to_string(I) + "' type='T' vs:nonbrowseable='true'/>";
+  Write("breadth.xsd", std::string(Xsd) +
+                           "<xsd:element name='root' type='T'/>\n<xsd:complexType name='T'><xsd:choice>" +
+                           Choice +
+                           "<xsd:element ref='leaf'/></xsd:choice></xsd:complexType>\n"
+                           "<xsd:element name='leaf'/>\n</xsd:schema>");
+  M.SetSchemaFile("breadth.xsd");
+  EXPECT_EQ(Children("root"), (Names{"leaf"}));
+}
+
 TEST_F(SchemaSelection, ProblemsOfTheSchemaBecomeMessagesAndTheLoadGoesOn) {
   Write("bad.xsd", std::string(Xsd) + "<xsd:element name='a'/><xsd:element name='a'/></xsd:schema>");
   Write("long.dtd", "<!ELEMENT A - - EMPTY>\n<!-- " + std::string(20000, 'x') + " -->\n");
