@@ -1,6 +1,7 @@
 #include "markup/MLParserUtils.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 #include <span>
 #include <string_view>
@@ -119,6 +120,24 @@ std::string_view DefaultSchema(TKibitzMode Mode) {
 }
 
 }  // namespace
+
+std::string LocalSchemaFile(const std::string& Identifier, const std::string& Folder) {
+  namespace fs = std::filesystem;
+  if (Identifier.empty() || Folder.empty() || Identifier[0] == '/' || Identifier[0] == '\\' ||
+      Identifier.find(':') != std::string::npos)
+    return {};
+  const fs::path Relative(Identifier);
+  for (const auto& Part : Relative)
+    if (Part == "..") return {};
+  std::error_code Error;
+  const fs::path Base = fs::weakly_canonical(fs::path(Folder), Error);
+  if (Error) return {};
+  const fs::path File = fs::weakly_canonical(Base / Relative, Error);
+  if (Error || !fs::is_regular_file(File, Error)) return {};
+  // Inside Base, links resolved.
+  const auto [B, F] = std::mismatch(Base.begin(), Base.end(), File.begin(), File.end());
+  return B == Base.end() ? File.string() : std::string();
+}
 
 bool IsKnownPublicIdentifier(const std::string& Identifier) {
   return std::any_of(std::begin(PublicSchemas), std::end(PublicSchemas),

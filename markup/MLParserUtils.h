@@ -241,6 +241,11 @@ bool IdentIsAttributeEditor(const std::string& Ident);
 
 // Full path of the schema file for a DOCTYPE public or system identifier.
 std::string GetSchemaFileName(const std::string& Identifier, TKibitzMode Mode);
+// A DTD a document names by a relative path, in Folder (the document's own)
+// or below it: no absolute path, no "..", no scheme, nothing that leaves
+// Folder through a link. Empty when there is no such regular file.
+std::string LocalSchemaFile(const std::string& Identifier, const std::string& Folder);
+
 // Whether the table of public identifiers names a schema for this one.
 bool IsKnownPublicIdentifier(const std::string& Identifier);
 

@@ -230,7 +230,11 @@ void TDTDScanner::PushIncludeFile(const std::string& Name) {
     ParseError(TParseError::peFailure, "Invalid file %s", {""});
     return;
   }
-  const std::string Resolved = GetSchemaFileName(Name, Parser ? Parser->KibitzMode : TKibitzMode::kmHTML);
+  std::string Resolved = GetSchemaFileName(Name, Parser ? Parser->KibitzMode : TKibitzMode::kmHTML);
+  // A page's own DTD includes files beside it or below it.
+  if (!FileExists(Resolved) && !FileName.starts_with(GetSchemaFolder()))
+    if (std::string Local = LocalSchemaFile(Name, ExtractFilePath(FileName)); !Local.empty())
+      Resolved = Local;
   if (!FileExists(Resolved)) {
     ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});
     return;

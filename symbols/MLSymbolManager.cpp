@@ -466,6 +466,10 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
       (Value.empty() || SameText(Value, "html") || SameText(Value, "about:legacy-compat")))
     Value = ModernExists ? Modern : std::string();
   std::string Resolved = GetSchemaFileName(Value, KibitzMode);
+  // A DTD of the page's own, beside it or below it.
+  if (!FileExists(Resolved) && !Value.empty() && Value[0] != '-')
+    if (std::string Local = LocalSchemaFile(Value, ExtractFilePath(FileName)); !Local.empty())
+      Resolved = Local;
   const std::string Fallback = ModernExists ? GetSchemaFileName("html5.dtd", KibitzMode)
                                             : GetSchemaFileName(std::string(), KibitzMode);
   // A public identifier of no known HTML reaches the classic default by the
@@ -535,7 +539,8 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
     LoadXSD(HiddenRootNode.get(), nullptr, SchemaFile);
   }
 
-  const std::string Folder = ExtractFilePath(Value);
+  // The server controls and directives come from the schemas folder only.
+  const std::string Folder = GetSchemaFolder();
   if (IsASPEnabled) {
     std::vector<std::string> Parents;
     GetASPParentTags(Parents);

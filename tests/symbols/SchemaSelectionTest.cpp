@@ -212,6 +212,38 @@ TEST_F(SchemaSelection, XsdTagsTakeTypesChildrenValuesAndEditors) {
   }
 }
 
+// A DOCTYPE opens schema files from the schemas folder, and a page's own DTD
+// beside the page or below it (with what that DTD includes there); nothing
+// above it, at an absolute path, or reached through a link that leaves it.
+TEST_F(SchemaSelection, APagesOwnDtdComesFromItsFolderOrBelowOnly) {
+  Write("loose.dtd", SmallHtml);
+  const fs::path Site = Test.Folder() / "site";
+  fs::create_directories(Site / "sub");
+  const auto Put = [](const fs::path& P, const std::string& Element) {
+    std::ofstream(P) << "<!ELEMENT " + Element + " - - ANY>\n";
+  };
+  Put(Site / "sub" / "deep.dtd", "DEEP");
+  Put(Test.Folder() / "evil.dtd", "EVIL");
+  std::ofstream(Site / "own.dtd") << "<!ENTITY % part SYSTEM \"part.ent\">\n%part;\n<!ELEMENT OWN - - ANY>\n";
+  Put(Site / "part.ent", "PART");
+  fs::create_symlink(Test.Folder() / "evil.dtd", Site / "link.dtd");
+  M.SetFileName((Site / "page.html").string());
+  const struct {
+    std::string Identifier;
+    Names Present;
+  } Cases[] = {
+      {"own.dtd", {"OWN", "PART"}}, {"sub/deep.dtd", {"DEEP"}},
+      {"../evil.dtd", {"HTML"}},    {(Test.Folder() / "evil.dtd").string(), {"HTML"}},
+      {"link.dtd", {"HTML"}},       {"file:../evil.dtd", {"HTML"}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Identifier);
+    M.SetSchemaFile(C.Identifier);
+    for (const auto& P : C.Present) EXPECT_TRUE(M.GetTagFromHashList(P)) << P;
+    EXPECT_FALSE(M.GetTagFromHashList("EVIL"));
+  }
+}
+
 // Non-browseable children of a type that holds three of itself: each type
 // is opened once per tag, so the load ends at once with the leaf found.
 TEST_F(SchemaSelection, NonBrowseableChildrenOpenEachTypeOnce) {
