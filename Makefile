@@ -1,6 +1,8 @@
 # Thin wrapper over CMake; every target installs what is missing first.
 BUILD   ?= build
 ASAN    ?= build-asan
+FUZZ    ?= build-fuzz
+FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 EXAMPLE ?= examples/index.html
 
@@ -60,12 +62,13 @@ bench: build
 	@$(BUILD)/bin/lsp_bench
 
 # The fuzz drivers under the sanitizers: random pages, style sheets and server messages.
-fuzz: deps $(ASAN)/build.ninja
-	@cmake --build $(ASAN) --target fuzz_css_parser fuzz_markup_parser fuzz_lsp_server
-	@$(ASAN)/bin/fuzz_css_parser 100000
-	@$(ASAN)/bin/fuzz_markup_parser 100000
-	@$(ASAN)/bin/fuzz_lsp_server 300
-	@echo "fuzz: no findings"
+$(FUZZ)/build.ninja: | deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMLINSIGHT_LIBFUZZER=ON $(CMAKE_FLAGS) >/dev/null
+
+# Coverage-guided fuzzing (libFuzzer, ASan, UBSan): each target for FUZZ_SECONDS.
+fuzz: deps $(FUZZ)/build.ninja
+	@cmake --build $(FUZZ) --target fuzz_markup_parser fuzz_css_parser fuzz_dtd_reader fuzz_xsd_reader fuzz_lsp_server
+	@scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,23 +1,53 @@
 // Fuzz target: a page parsed by the markup parser with the caret at a few
-// places, through the edit-view producer, without a schema.
+// places, then a completion at a caret the input chooses (its first bytes),
+// with the page's schema: the list, the plan of a few rows, and Enter.
 #include <string>
 
+#include "completion/HTMReg.h"
+#include "completion/MLInsightPackage.h"
 #include "fuzz/FuzzMain.h"
+#include "host/CompletionCycle.h"
 #include "host/MemoryEditor.h"
+#include "host/MemoryHost.h"
 #include "markup/MLBufferProducer.h"
 #include "markup/MLParser.h"
 #include "symbols/MLSymbolManager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   using namespace kel;
-  const std::string Text(reinterpret_cast<const char*>(Data), Size);
-  static TMLSymbolManager Manager;
+  static const auto Host = [] {
+    auto H = MakeKel<TMemoryHost>();
+    H->SetOptionsFileName("");
+    SetQuorvelIDEServices(H.get());
+    PackageLoad();
+    IDERegister();
+    return H;
+  }();
+  // No DOCTYPE: each would load its schema again (the DTD target reads
+  // schemas); pages get today's HTML.
+  std::string Text(reinterpret_cast<const char*>(Data), Size);
+  for (size_t At = 0; (At = Text.find("DOCTYPE", At)) != std::string::npos;) Text[At + 6] = 'X';
+  for (size_t At = 0; (At = Text.find("doctype", At)) != std::string::npos;) Text[At + 6] = 'x';
+  TMLSymbolManager& Manager = MLSymbolManager();
   auto View = MakeMemoryEditView(Text, "fuzz.html");
   for (const size_t Caret : {Size, Size / 2, size_t{0}}) {
     View->SetCaretOffset(static_cast<int32_t>(Caret));
     auto Producer = MakeKel<TMLBufferProducer>(View.get());
     Manager.GetParser()->Parse(View->GetCursorPos(), Producer.get(), nullptr);
   }
+  const size_t Caret = Size < 2 ? Size : (Data[0] | (Data[1] << 8)) % (Size + 1);
+  const std::string File = "fuzz.html";
+  View = MakeMemoryEditView(Text, File);
+  View->SetCaretOffset(static_cast<int32_t>(Caret));
+  Host->SetCurrentEditView(View);
+  TCompletionCycle Cycle(*Host);
+  Cycle.SetManager(TCompletionCycle::ManagerAt(*Host, File, Text, static_cast<int32_t>(Caret)));
+  if (Cycle.Manager() && Cycle.Type(Size % 7 == 0 ? '<' : 0)) {
+    const auto Rows = Cycle.Items().size();
+    for (size_t I = 0; I < Rows && I < 4; ++I) Cycle.Plan(static_cast<int32_t>((I * 7919) % Rows));
+    Cycle.Key(Size % 2 ? '\r' : '>');
+  }
+  Host->SetCurrentEditView(nullptr);
   return 0;
 }
 

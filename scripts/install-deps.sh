@@ -14,6 +14,8 @@ packages=(
   docbook-xsl libjs-bootstrap4 libjs-underscore libxslt1-dev
   # the editor whose language-server client the end-to-end tests drive
   neovim
+  # coverage-guided fuzzing: clang with libFuzzer
+  clang libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--tools" ]]; then
   packages+=(hyperfine)

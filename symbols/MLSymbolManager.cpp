@@ -769,7 +769,9 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
   const auto ElementOf = [&Parser](const std::string& Name) {
     return dynamic_cast<TDTDElement*>(Parser.LookupSymbol(Name, TDeclType::dtElement));
   };
-  for (auto& [Element, Tag] : Made) {
+  for (auto& Entry : Made) {
+    TDTDElement* Element = Entry.first;
+    const TKelPtr<THTMLTag>& Tag = Entry.second;
     if (Tag->GetAny()) {
       for (auto& Other : Made) Tag->AddTag(Other.second.get());
     } else if (!Tag->GetEmpty()) {

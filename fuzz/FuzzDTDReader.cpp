@@ -1,0 +1,46 @@
+// Fuzz target: a DTD read by the DTD reader and built into tags by the
+// symbol manager. What follows a line "%%%" in the input is the text of
+// fuzz-include.ent in the schemas folder, which the DTD may include
+// (<!ENTITY % i SYSTEM "fuzz-include.ent"> %i;); the linked W3C files can
+// be included too.
+#include <fstream>
+#include <string>
+
+#include "fuzz/FuzzMain.h"
+#include "host/KelStream.h"
+#include "host/MemoryHost.h"
+#include "markup/MLParserUtils.h"
+#include "schema/DTDParser.h"
+#include "symbols/MLSymbolManager.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  using namespace kel;
+  static const auto Host = [] {
+    auto H = MakeKel<TMemoryHost>();
+    H->SetOptionsFileName("");
+    SetQuorvelIDEServices(H.get());
+    return H;
+  }();
+  const std::string Input(reinterpret_cast<const char*>(Data), Size);
+  const size_t Split = Input.find("\n%%%\n");
+  const std::string Main = Input.substr(0, Split);
+  const std::string Include = Split == std::string::npos ? std::string() : Input.substr(Split + 5);
+  std::ofstream(GetSchemaFolder() + "fuzz-include.ent", std::ios::binary) << Include;
+  std::ofstream(GetSchemaFolder() + "fuzz-main.dtd", std::ios::binary) << Main;
+  try {
+    TDTDParser Parser;
+    TKelStringStream Stream(Main);
+    Parser.LoadFromStream(&Stream);
+  } catch (const EDTDParserError&) {
+    // "Line too long": the one way a DTD is refused, reported to the user.
+  }
+  static TMLSymbolManager Manager;
+  // Two names in turn: a name loaded already is not read again.
+  Manager.SetSchemaFile("fuzz-main.dtd");
+  Manager.SetSchemaFile("fuzz-include.ent");
+  return 0;
+}
+
+#ifndef MLINSIGHT_FUZZING_ENGINE
+int main(int argc, char** argv) { return FuzzMain(argc, argv); }
+#endif

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Runs every libFuzzer target of a fuzz build for a bounded time, each on a
+# working corpus made from fuzz/corpus/<target> and the real files the tests
+# read (installed by scripts/install-deps.sh). A finding stops the run with
+# the target's report and a non-zero status.
+#   scripts/fuzz.sh BUILD_DIR SECONDS
+# FUZZ_SEED fixes libFuzzer's random seed (CI: 1, so that a run repeats);
+# 0 or unset: a new one each run.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+seconds=$2
+root=$(cd "$(dirname "$0")/.." && pwd)
+dtd=/usr/share/xml/w3c-sgml-lib/schema/dtd
+
+seed() {  # seed NAME FILES...: the working corpus of a target
+  local dir="$build/corpus/$1"
+  shift
+  mkdir -p "$dir"
+  cp -n "$root/fuzz/corpus/$(basename "$dir")"/* "$dir"/ 2>/dev/null || true
+  for f in "$@"; do [[ -f $f ]] && cp -n "$f" "$dir/real-$(basename "$f")"; done
+  echo "$dir"
+}
+
+run() {  # run TARGET CORPUS MAX_LEN
+  local log="$build/fuzz-$1.log"
+  echo "fuzz: $1 for ${seconds}s"
+  if ! (cd "$build" && "bin/$1" -max_total_time="$seconds" -seed="${FUZZ_SEED:-0}" -rss_limit_mb=2048 -max_len="$3" \
+        -print_final_stats=1 "$2" >"$log" 2>&1); then
+    tail -60 "$log"
+    echo "fuzz: $1 found a problem (log: $log)" >&2
+    exit 1
+  fi
+  grep -E "^stat::number_of_executed_units" "$log" | sed "s/^/  /"
+}
+
+run fuzz_markup_parser "$(seed markup /usr/share/doc/libjs-underscore/index.html \
+  /usr/share/doc/libxslt1-dev/html/APIchunk0.html "$root/examples/contact.html")" 20000
+run fuzz_css_parser "$(seed css "$root/examples/style/site.css")" 20000
+run fuzz_dtd_reader "$(seed dtd "$dtd/REC-html401-19991224/strict.dtd" "$dtd/REC-xhtml11-20101123/xhtml11.dtd" \
+  "$dtd/REC-SVG-20010904/svg10.dtd")" 40000
+run fuzz_xsd_reader "$(seed xsd "$root/schemas/resxschema.xsd" "$root/schemas/asp_directives.xsd")" 40000
+run fuzz_lsp_server "$(seed lsp)" 4096
+echo "fuzz: no findings"
