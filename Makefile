@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 EXAMPLE ?= examples/index.html
 
-.PHONY: all deps configure build run test asan bench fuzz format clean
+.PHONY: all deps configure build run test asan bench fuzz format clean css-schema
 
 all: build
 
@@ -75,3 +75,9 @@ format:
 
 clean:
 	@rm -rf $(BUILD) $(ASAN)
+
+# Regenerates schemas/css.xml from the @webref/css version pinned in
+# tools/package.json (and its lock file); needs Node.js and the npm registry.
+css-schema:
+	@cd tools && npm ci --silent --no-audit --no-fund
+	@node tools/gen-css-schema.mjs tools/node_modules/@webref/css schemas/css.xml

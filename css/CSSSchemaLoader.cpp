@@ -198,6 +198,8 @@ void TCSSReader::Resolve() {
   FTable.AddEditor(Percentage);
   FTable.AddEditor(Units(new TCSSTimeEditor, "time"));
   FTable.AddEditor(Units(new TCSSFrequencyEditor, "frequency"));
+  FTable.AddEditor(Units(new TCSSResolutionEditor, "resolution"));
+  FTable.AddEditor(Units(new TCSSFractionEditor, "fraction"));
   FTable.AddEditor(new TCSSFamilyNameEditor);
 }
 

@@ -77,5 +77,14 @@ class TCSSFrequencyEditor : public TCSSUnitEditor {
  public:
   TCSSFrequencyEditor() { Name = "frequency..."; }
 };
+class TCSSResolutionEditor : public TCSSUnitEditor {
+ public:
+  TCSSResolutionEditor() { Name = "resolution..."; }
+};
+// A share of a grid's free space (fr).
+class TCSSFractionEditor : public TCSSUnitEditor {
+ public:
+  TCSSFractionEditor() { Name = "fraction..."; }
+};
 
 }  // namespace kel

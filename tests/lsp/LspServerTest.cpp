@@ -183,7 +183,7 @@ TEST_F(Lsp, DialogRowsBecomeSnippetsAndPaths) {
   ASSERT_FALSE(Length.is_null()) << Items("file:///tmp/unit.css", 0, 11).dump().substr(0, 300);
   EXPECT_EQ(Length["insertTextFormat"], 2);
   EXPECT_THAT(Length["textEdit"]["newText"].get<std::string>(),
-              testing::MatchesRegex(R"(\$\{1:0\}\$\{2\|(em|px),.*px.*\|\};)"));
+              testing::MatchesRegex(R"(\$\{1:0\}\$\{2\|px,em,rem,.*,pc\|\};)"));
   Initialize(false);
   EXPECT_THAT(Item(Items("file:///tmp/unit.css", 0, 11), "length")["textEdit"]["newText"].get<std::string>(),
               testing::MatchesRegex("0[a-z]+;"))
