@@ -7,6 +7,7 @@
 #include "css/CSSUnitEditor.h"
 #include "host/KelFiles.h"
 #include "host/KelXMLDocument.h"
+#include "host/KelStrings.h"
 #include "markup/MLParserUtils.h"
 
 namespace kel {
@@ -41,11 +42,45 @@ std::vector<TFontFaceInfo> InstalledFonts() {
   return Faces;
 }
 
+namespace {
+
+// A family name goes unquoted when it is a sequence of identifiers that is
+// no keyword of font-family; else it is written as a string.
+std::string FamilyValue(const std::string& Family) {
+  static const char* const Keywords[] = {"serif",     "sans-serif", "monospace", "cursive",  "fantasy",
+                                         "system-ui", "math",       "emoji",     "fangsong", "inherit",
+                                         "initial",   "unset",      "revert",    "default"};
+  bool Plain = std::none_of(std::begin(Keywords), std::end(Keywords),
+                            [&Family](const char* K) { return SameText(Family, K); });
+  bool WordStart = true;
+  for (const char C : Family) {
+    const auto U = static_cast<unsigned char>(C);
+    if (C == ' ') {
+      Plain = Plain && !WordStart;
+      WordStart = true;
+      continue;
+    }
+    const bool Letter = (U >= 'a' && U <= 'z') || (U >= 'A' && U <= 'Z') || C == '_';
+    const bool Digit = U >= '0' && U <= '9';
+    if (!Letter && !Digit && C != '-') Plain = false;
+    if (WordStart && (Digit || C == '-')) Plain = false;
+    WordStart = false;
+  }
+  if (Plain && !WordStart) return Family;
+  std::string Quoted = "\"";
+  for (const char C : Family) Quoted += C == '"' ? std::string("\\\"") : std::string(1, C);
+  return Quoted + "\"";
+}
+
+}  // namespace
+
+// Families, not faces: "DejaVu Sans", never "DejaVu Sans Bold".
 std::vector<std::string> FontFamilyNames(const std::vector<TFontFaceInfo>& Faces) {
   std::vector<std::string> Names;
   for (const auto& F : Faces) {
-    std::string N = F.TrueType && !F.FullName.empty() ? F.FullName.substr(0, 64) : F.Family.substr(0, 32);
-    if (!N.empty() && std::find(Names.begin(), Names.end(), N) == Names.end()) Names.push_back(std::move(N));
+    if (F.Family.empty()) continue;
+    std::string N = FamilyValue(F.Family);
+    if (std::find(Names.begin(), Names.end(), N) == Names.end()) Names.push_back(std::move(N));
   }
   return Names;
 }

@@ -75,19 +75,25 @@ TEST_F(CSSReader, ResolvesTypesIntoFlatValueLists) {
   EXPECT_EQ(Table.LookupType("nameless"), nullptr);
 }
 
+// Installed families by family name, once each, quoted where CSS needs it
+// (a word that is no identifier, a keyword of font-family).
 TEST_F(CSSReader, FontTypeTakesTheInstalledFamilies) {
   const TFontSource Fonts = [] {
     return std::vector<TFontFaceInfo>{{"DejaVu Sans", "DejaVu Sans Bold", true},
-                                      {"DejaVu Sans", "DejaVu Sans Bold", true},
+                                      {"DejaVu Sans", "DejaVu Sans Oblique", true},
                                       {"Fixed", "Fixed Medium", false},
                                       {std::string(40, 'f'), "", false},
-                                      {"Long", std::string(70, 'L'), true}};
+                                      {"Font Awesome 5 Free", "Font Awesome 5 Free Solid", true},
+                                      {"Serif", "Serif", true},
+                                      {"Noto Sans CJK JP", "", true},
+                                      {"Ma\"rk", "", true}};
   };
   Load(R"(<css><property name="font-family"><value type="family-name"/></property>
   <type name="family-name"><value type="font"/><value name="serif"/></type></css>)",
        Fonts);
   EXPECT_EQ(Values("font-family"),
-            (Names{"DejaVu Sans Bold", "Fixed", std::string(32, 'f'), std::string(64, 'L'), "serif"}));
+            (Names{"DejaVu Sans", "Fixed", std::string(40, 'f'), "\"Font Awesome 5 Free\"", "\"Serif\"",
+                   "Noto Sans CJK JP", "\"Ma\\\"rk\"", "serif"}));
 }
 
 TEST_F(CSSReader, WhatIsMissingOrWrongLeavesWhatItShould) {
