@@ -52,6 +52,19 @@ std::string Slurp(const std::string& Path) {
   return S.str();
 }
 
+// 100,000 elements left open, then a request after them: the open-element
+// lists count per name, so the request is one pass, and the closing tag due
+// is offered once.
+TEST_F(MarkupRobustness, AHundredThousandUnclosedElements) {
+  std::string Page = "<!DOCTYPE html>\n<html><body>\n";
+  for (int I = 0; I < 100000; ++I) Page += "<div>";
+  ASSERT_TRUE(Run({Page + "\n</|", "deep.html", 0, "", "", 0}));
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"</div>", "</body>", "</html>"}));
+  Page += "\n";
+  for (int I = 0; I < 16000; ++I) Page += "</section>";
+  ASSERT_TRUE(Run({Page + "\n<|", "deep.html", 0, "", "", 0})) << "16,000 end tags of elements never opened";
+}
+
 // Whatever one request writes lies between the start of the tag the caret is
 // in (or its line) and the next tag boundary after it: the rest of the file is
 // byte-identical, on real pages and XSL files nobody here wrote.
