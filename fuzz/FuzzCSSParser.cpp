@@ -13,12 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   using namespace kel;
-  static const auto Host = [] {
-    auto H = MakeKel<TMemoryHost>();
-    H->SetOptionsFileName("");
-    SetQuorvelIDEServices(H.get());
-    return H;
-  }();
+  TMemoryHost* Host = &FuzzHost();
   static const auto Manager = MakeKel<TCSSKibitzManager>();
   const std::string Text(reinterpret_cast<const char*>(Data), Size);
   static TStyleSheetParser Parser;

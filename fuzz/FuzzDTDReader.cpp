@@ -15,12 +15,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   using namespace kel;
-  static const auto Host = [] {
-    auto H = MakeKel<TMemoryHost>();
-    H->SetOptionsFileName("");
-    SetQuorvelIDEServices(H.get());
-    return H;
-  }();
+  FuzzHost();
   const std::string Input(reinterpret_cast<const char*>(Data), Size);
   const size_t Split = Input.find("\n%%%\n");
   const std::string Main = Input.substr(0, Split);

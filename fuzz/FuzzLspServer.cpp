@@ -3,22 +3,13 @@
 #include <sstream>
 #include <string>
 
-#include "completion/HTMReg.h"
-#include "completion/MLInsightPackage.h"
 #include "fuzz/FuzzMain.h"
 #include "host/MemoryHost.h"
 #include "lsp/LspServer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   using namespace kel;
-  static const auto Host = [] {
-    auto H = MakeKel<TMemoryHost>();
-    H->SetOptionsFileName("");
-    SetQuorvelIDEServices(H.get());
-    PackageLoad();
-    IDERegister();
-    return H;
-  }();
+  TMemoryHost* Host = &FuzzHost(true);
   const std::string Input(reinterpret_cast<const char*>(Data), Size);
   TLspServer Server(*Host);
   Server.Handle({{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"}});

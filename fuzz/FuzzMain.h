@@ -13,7 +13,13 @@
 #include <sstream>
 #include <string>
 
+#include "host/MemoryHost.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size);
+
+// Our host, installed once per process, without an options file; with the
+// package (the markup manager and its registration) when asked.
+kel::TMemoryHost& FuzzHost(bool WithPackage = false);
 
 inline int FuzzMain(int argc, char** argv) {
   long Rounds = 20000;

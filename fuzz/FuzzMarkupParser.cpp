@@ -3,8 +3,6 @@
 // with the page's schema: the list, the plan of a few rows, and Enter.
 #include <string>
 
-#include "completion/HTMReg.h"
-#include "completion/MLInsightPackage.h"
 #include "fuzz/FuzzMain.h"
 #include "host/CompletionCycle.h"
 #include "host/MemoryEditor.h"
@@ -15,14 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   using namespace kel;
-  static const auto Host = [] {
-    auto H = MakeKel<TMemoryHost>();
-    H->SetOptionsFileName("");
-    SetQuorvelIDEServices(H.get());
-    PackageLoad();
-    IDERegister();
-    return H;
-  }();
+  TMemoryHost* Host = &FuzzHost(true);
   // No DOCTYPE: each would load its schema again (the DTD target reads
   // schemas); pages get today's HTML.
   std::string Text(reinterpret_cast<const char*>(Data), Size);

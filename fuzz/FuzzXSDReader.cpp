@@ -13,12 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   using namespace kel;
-  static const auto Host = [] {
-    auto H = MakeKel<TMemoryHost>();
-    H->SetOptionsFileName("");
-    SetQuorvelIDEServices(H.get());
-    return H;
-  }();
+  FuzzHost();
   static const std::string File = "/tmp/mlinsight-fuzz-" + std::to_string(::getpid()) + ".xsd";
   std::ofstream(File, std::ios::binary) << std::string(reinterpret_cast<const char*>(Data), Size);
   TXSDReader Reader;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target of a fuzz build for a bounded time, each on a
-# working corpus made from fuzz/corpus/<target> and the real files the tests
+# working corpus made from fuzz/corpus/<target> (seeds written for fuzzing),
+# our examples and schemas, and the real files the tests
 # read (installed by scripts/install-deps.sh). A finding stops the run with
 # the target's report and a non-zero status.
 #   scripts/fuzz.sh BUILD_DIR SECONDS
@@ -33,11 +34,14 @@ run() {  # run TARGET CORPUS MAX_LEN
   grep -E "^stat::number_of_executed_units" "$log" | sed "s/^/  /"
 }
 
+ex="$root/examples"
 run fuzz_markup_parser "$(seed markup /usr/share/doc/libjs-underscore/index.html \
-  /usr/share/doc/libxslt1-dev/html/APIchunk0.html "$root/examples/contact.html")" 20000
-run fuzz_css_parser "$(seed css "$root/examples/style/site.css")" 20000
+  /usr/share/doc/libxslt1-dev/html/APIchunk0.html "$ex/contact.html" "$ex/index.html" "$ex/typing.html" \
+  "$ex/default.aspx" "$ex/deck.wml" "$ex/report.xsl")" 20000
+run fuzz_css_parser "$(seed css "$ex/style/site.css" "$ex/style/typing.css")" 20000
 run fuzz_dtd_reader "$(seed dtd "$dtd/REC-html401-19991224/strict.dtd" "$dtd/REC-xhtml11-20101123/xhtml11.dtd" \
   "$dtd/REC-SVG-20010904/svg10.dtd")" 40000
-run fuzz_xsd_reader "$(seed xsd "$root/schemas/resxschema.xsd" "$root/schemas/asp_directives.xsd")" 40000
+run fuzz_xsd_reader "$(seed xsd "$root/schemas/resxschema.xsd" "$root/schemas/asp_directives.xsd" \
+  "$ex/xsd/asp.xsd")" 40000
 run fuzz_lsp_server "$(seed lsp)" 4096
 echo "fuzz: no findings"
