@@ -133,16 +133,16 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
       UseOwn(CSSElementNames());
       break;
     case TCSSPlace::PseudoClass:
-      UseOwn(CSSPseudoClasses());
+      UseOwn(Table.PseudoClasses.empty() ? CSSPseudoClasses() : Table.PseudoClasses);
       break;
     case TCSSPlace::PseudoElement:
-      UseOwn(CSSPseudoElements());
+      UseOwn(Table.PseudoElements.empty() ? CSSPseudoElements() : Table.PseudoElements);
       break;
     case TCSSPlace::AtRule:
-      UseOwn(CSSAtRules());
+      UseOwn(Table.AtRules.empty() ? CSSAtRules() : Table.AtRules);
       break;
     case TCSSPlace::MediaQuery:
-      UseOwn(CSSMediaWords());
+      UseOwn(Table.MediaWords.empty() ? CSSMediaWords() : Table.MediaWords);
       break;
     case TCSSPlace::Keyframe:
       UseOwn({"from", "to"});

@@ -324,6 +324,10 @@ class TCSSSymbolTable {
   TCSSSymbolTable(const TCSSSymbolTable&) = delete;
   TCSSSymbolTable& operator=(const TCSSSymbolTable&) = delete;
 
+  // The names offered outside declarations, from css.xml (the manager's
+  // own lists serve where the schema names none).
+  std::vector<std::string> AtRules, PseudoClasses, PseudoElements, MediaWords;
+
   TCSSProperty* NewProperty(const std::string& Name);
   TCSSType* NewType(const std::string& Name);
   TCSSValue* NewValue(const std::string& Name);

@@ -115,10 +115,19 @@ void TCSSReader::LoadFromFile(const std::string& FileName) {
   if (!Root.IsNull() && Root.NodeName() == "css") {
     for (const TXMLNode& Node : Root.ChildNodes()) {
       if (!Node.IsElement()) continue;
-      if (Node.NodeName() == "property")
+      const std::string Kind = Node.NodeName();
+      if (Kind == "property")
         AddProperty(Node);
-      else if (Node.NodeName() == "type")
+      else if (Kind == "type")
         AddType(Node);
+      else if (Kind == "at-rule" && Node.HasAttribute("name"))
+        FTable.AtRules.push_back(Node.Attribute("name"));
+      else if (Kind == "pseudo-class" && Node.HasAttribute("name"))
+        FTable.PseudoClasses.push_back(Node.Attribute("name"));
+      else if (Kind == "pseudo-element" && Node.HasAttribute("name"))
+        FTable.PseudoElements.push_back(Node.Attribute("name"));
+      else if (Kind == "media-feature" && Node.HasAttribute("name"))
+        FTable.MediaWords.push_back(Node.Attribute("name"));
     }
   }
   Resolve();

@@ -115,6 +115,20 @@ list("blend-mode", false, functions("blend-mode"));
 list("basic-shape", false, functions("basic-shape"));
 list("global", false, names("inherit", "initial", "unset", "revert", "revert-layer", "var()", "calc()", "min()",
   "max()", "clamp()", "env()"));
+// The names the style-sheet lists offer outside declarations.
+const bare = (n) => !n.replace(/^[@:]+/, "").startsWith("-");
+const sorted = (a) => [...new Set(a)].sort();
+for (const n of sorted(data.atrules.map((a) => a.name).filter(bare)))
+  lines.push(`  <at-rule name="${esc(n.slice(1))}"/>`);
+for (const n of sorted(data.selectors.map((s) => s.name).filter((n) => /^:[^:]/.test(n) && bare(n))))
+  lines.push(`  <pseudo-class name="${esc(n.slice(1))}"/>`);
+for (const n of sorted(data.selectors.map((s) => s.name).filter((n) => n.startsWith("::") && bare(n))))
+  lines.push(`  <pseudo-element name="${esc(n.slice(2))}"/>`);
+const media = data.atrules.find((a) => a.name === "@media")?.descriptors ?? [];
+const features = media.filter((f) => bare(f.name)).flatMap((f) =>
+  f.type === "range" ? [f.name, `min-${f.name}`, `max-${f.name}`] : [f.name]);
+for (const n of sorted([...features, "all", "print", "screen", "and", "not", "only", "or"]))
+  lines.push(`  <media-feature name="${esc(n)}"/>`);
 lines.push("</css>");
 writeFileSync(output, lines.join("\n") + "\n");
 console.log(`css.xml: ${properties.length} properties from @webref/css ${version}`);
