@@ -76,8 +76,9 @@ format:
 clean:
 	@rm -rf $(BUILD) $(ASAN)
 
-# Regenerates schemas/css.xml from the @webref/css version pinned in
+# Regenerates schemas/css.xml from the @webref/css (and @vscode/web-custom-data) versions pinned in
 # tools/package.json (and its lock file); needs Node.js and the npm registry.
 css-schema:
 	@cd tools && npm ci --silent --no-audit --no-fund
-	@node tools/gen-css-schema.mjs tools/node_modules/@webref/css schemas/css.xml
+	@node tools/gen-css-schema.mjs tools/node_modules/@webref/css schemas/css.xml \
+	  tools/node_modules/@vscode/web-custom-data

@@ -39,6 +39,11 @@ void TCSSKibitzManager::LoadSchema() {
   }
 }
 
+std::string TCSSKibitzManager::Describe(const std::string& Property) const {
+  const TCSSProperty* P = Parser->GetSymbolTable().LookupProperty(LowerCase(Property));
+  return P ? P->Description : std::string();
+}
+
 TKelCharSet TCSSKibitzManager::EditorTokenValidChars(bool) { return NameChars(); }
 
 void TCSSKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {

@@ -21,6 +21,9 @@ namespace kel {
 class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCodeInsightSymbolList> {
  public:
   TCSSKibitzManager();
+  // The schema's one line on a property (hover, item documentation); empty
+  // for a name that is no property or has none.
+  std::string Describe(const std::string& Property) const;
 
   // ---- IKelCodeInsightManager
   std::string GetName() override { return "Style Sheet"; }

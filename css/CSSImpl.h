@@ -34,7 +34,17 @@ enum class TNodeKind : uint8_t {
 };
 enum class TSelectorType : uint8_t { stHash, stClass, stAttribute, stPseudo };
 enum class TCSSPriority : uint8_t { cpNone, cpImportant };
-enum class TOp : uint8_t { OpNone, OpSlash, OpComma, OpPlus, OpGreaterThan, OpMinus, OpEquals, OpIncludes, OpDashMatch };
+enum class TOp : uint8_t {
+  OpNone,
+  OpSlash,
+  OpComma,
+  OpPlus,
+  OpGreaterThan,
+  OpMinus,
+  OpEquals,
+  OpIncludes,
+  OpDashMatch
+};
 enum class TValueKind : uint8_t {
   vkString,
   vkIdent,
@@ -287,6 +297,8 @@ class TCSSProperty : public TCSSSymbol {
   std::string GetKibitzValue(int32_t Index) const;
 
   bool Inherited = false;
+  // One line for hover and item documentation; empty when the schema has none.
+  std::string Description;
   TCSSStringList Media;
   std::vector<TCSSValue*> Values;  // not owned
   std::vector<TCSSType*> Types;    // not owned

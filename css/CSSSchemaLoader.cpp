@@ -6,8 +6,8 @@
 
 #include "css/CSSUnitEditor.h"
 #include "host/KelFiles.h"
-#include "host/KelXMLDocument.h"
 #include "host/KelStrings.h"
+#include "host/KelXMLDocument.h"
 #include "markup/MLParserUtils.h"
 
 namespace kel {
@@ -137,6 +137,7 @@ void TCSSReader::AddProperty(const TXMLNode& Node) {
   if (!Node.HasAttribute("name")) return;
   TCSSProperty* P = FTable.NewProperty(Node.Attribute("name"));
   if (Node.HasAttribute("inherited")) P->Inherited = Node.AttributeAsBoolean("inherited");
+  if (Node.HasAttribute("description")) P->Description = Node.Attribute("description");
   for (const TXMLNode& Child : Node.ChildNodes()) {
     if (!Child.IsElement()) continue;
     if (Child.NodeName() == "media") {

@@ -1,6 +1,7 @@
 #include "lsp/LspServer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -342,6 +343,7 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
               {{"triggerCharacters", {"<", "&", "=", ":", ";", "/"}}, {"resolveProvider", false}}},
              // The edits typing makes in the engine (closing tag, ="", " />").
              {"colorProvider", true},
+             {"hoverProvider", true},
              {"documentOnTypeFormattingProvider",
               {{"firstTriggerCharacter", ">"}, {"moreTriggerCharacter", {"=", "/"}}}}}},
            {"serverInfo", {{"name", "mlinsight"}}}});
@@ -392,6 +394,13 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     if (!Uri || !Line || !Character || !Typed || Typed->size() != 1)
       return Invalid("textDocument/onTypeFormatting needs a textDocument uri, a position and ch");
     if (Request) Reply(TypeFormatting(*Uri, *Line, *Character, (*Typed)[0]));
+  } else if (Method == "textDocument/hover") {
+    const json* Position = LspObject(Params, "position");
+    const auto Line = Position ? LspInteger(*Position, "line") : std::nullopt;
+    const auto Character = Position ? LspInteger(*Position, "character") : std::nullopt;
+    if (!Uri || !Line || !Character)
+      return Invalid("textDocument/hover needs a textDocument uri and a position");
+    if (Request) Reply(Hover(*Uri, *Line, *Character));
   } else if (Method == "textDocument/documentColor") {
     if (!Uri) return Invalid("textDocument/documentColor needs a textDocument uri");
     if (Request) Reply(DocumentColors(*Uri));
@@ -470,6 +479,29 @@ json TLspServer::TypeFormatting(const std::string& Uri, int64_t Line, int64_t Ch
                      {"end", LspPosition(Text, Trial->OldEnd, FUtf8)}}},
                    {"newText", Trial->NewText}});
   return Edits;
+}
+
+// A property name in a style sheet (or style inside a page): its one line.
+json TLspServer::Hover(const std::string& Uri, int64_t Line, int64_t Character) {
+  const auto Doc = FDocuments.find(Uri);
+  if (Doc == FDocuments.end()) return nullptr;
+  const std::string& Text = Doc->second.Text();
+  const auto [Start, L] = LineStart(Text, Line);
+  const auto Caret = static_cast<size_t>(OffsetOnLine(Text, Start, Character, FUtf8));
+  const auto Name = [](char C) { return std::isalnum(static_cast<unsigned char>(C)) || C == '-'; };
+  size_t From = Caret, To = Caret;
+  while (From > Start && Name(Text[From - 1])) --From;
+  while (To < Text.size() && Name(Text[To])) ++To;
+  if (From == To) return nullptr;
+  const auto Manager = TCompletionCycle::ManagerAt(FHost, Doc->second.Path, Text, static_cast<int32_t>(From));
+  const auto* Css = dynamic_cast<const TCSSKibitzManager*>(Manager.get());
+  const std::string Word = Text.substr(From, To - From);
+  const std::string About = Css ? Css->Describe(Word) : std::string();
+  if (About.empty()) return nullptr;
+  return {{"contents", {{"kind", "plaintext"}, {"value", Word + ": " + About}}},
+          {"range",
+           {{"start", PositionOnLine(Text, Start, L, From, FUtf8)},
+            {"end", PositionOnLine(Text, Start, L, To, FUtf8)}}}};
 }
 
 json TLspServer::DocumentColors(const std::string& Uri) {
@@ -594,6 +626,9 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
     std::snprintf(Sort, sizeof Sort, "%05zu", I);
     json Item{{"label", Label}, {"kind", ItemKind(Row.Class)}, {"sortText", Sort}};
     if (!Row.Class.empty()) Item["detail"] = Row.Class.substr(0, Row.Class.find_last_not_of(' ') + 1);
+    if (const auto* Css = dynamic_cast<const TCSSKibitzManager*>(Manager.get());
+        Css && Row.Class == "property")
+      if (const std::string About = Css->Describe(Label); !About.empty()) Item["documentation"] = About;
     if (SameText(Label, "uri...")) {
       AddPathItems(Items, Text, static_cast<size_t>(Caret), CaretLineStart, Path, Position);
       continue;

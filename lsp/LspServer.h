@@ -66,6 +66,7 @@ class TLspServer {
                 const nlohmann::json& Params, std::vector<nlohmann::json>& Out);
   nlohmann::json TypeFormatting(const std::string& Uri, int64_t Line, int64_t Character, char Typed);
   nlohmann::json DocumentColors(const std::string& Uri);
+  nlohmann::json Hover(const std::string& Uri, int64_t Line, int64_t Character);
   nlohmann::json AutoInsert(const std::string& Uri, int64_t Line, int64_t Character, const std::string& Kind);
   nlohmann::json Complete(const std::string& Uri, int64_t Line, int64_t Character,
                           const nlohmann::json& Params);

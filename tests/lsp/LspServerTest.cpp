@@ -84,7 +84,7 @@ TEST_F(Lsp, InitializeAnnouncesCompletion) {
   EXPECT_EQ(Out[0]["result"]["capabilities"]["textDocumentSync"]["change"], 2) << "incremental";
   EXPECT_EQ(Out[0]["result"]["capabilities"]["positionEncoding"], "utf-16");
   EXPECT_TRUE(Out[0]["result"]["capabilities"]["completionProvider"]["triggerCharacters"].is_array());
-  const auto Unknown = Server->Handle({{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/hover"}});
+  const auto Unknown = Server->Handle({{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/definition"}});
   EXPECT_EQ(Unknown[0]["error"]["code"], -32601);
   EXPECT_EQ(Server->Handle({{"jsonrpc", "2.0"}, {"id", 3}, {"method", "shutdown"}})[0]["result"], nullptr);
   Server->Handle({{"jsonrpc", "2.0"}, {"method", "exit"}});
@@ -234,6 +234,32 @@ TEST_F(Lsp, ColoursAreProvidedWithTheirPresentations) {
   ASSERT_EQ(Shown.size(), 1u);
   EXPECT_EQ(Shown[0]["result"][0]["label"], "#00ff00");
   EXPECT_EQ(Shown[0]["result"][0]["textEdit"]["range"], Colors[0]["range"]);
+}
+
+// A property's one line from css.xml: on hover over its name (in a sheet and
+// in a style attribute) and as the documentation of its item.
+TEST_F(Lsp, PropertiesCarryTheirOneLine) {
+  const auto HoverAt = [this](const std::string& Uri, int Line, int Character) {
+    const auto Out = Server->Handle(
+        {{"jsonrpc", "2.0"},
+         {"id", 11},
+         {"method", "textDocument/hover"},
+         {"params",
+          {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", Line}, {"character", Character}}}}}});
+    return Out.empty() ? json() : Out[0]["result"];
+  };
+  Open("file:///tmp/h.css", "a { display: block }");
+  const json H = HoverAt("file:///tmp/h.css", 0, 6);
+  ASSERT_FALSE(H.is_null());
+  EXPECT_THAT(H["contents"]["value"].get<std::string>(), testing::StartsWith("display: "));
+  EXPECT_EQ(H["range"], json::parse(R"({"start":{"line":0,"character":4},"end":{"line":0,"character":11}})"));
+  EXPECT_TRUE(HoverAt("file:///tmp/h.css", 0, 15).is_null()) << "a value has none";
+  Open("file:///tmp/h.html", Strict + "<p style=\"display: none\">");
+  EXPECT_FALSE(HoverAt("file:///tmp/h.html", 1, 12).is_null());
+  EXPECT_TRUE(HoverAt("file:///tmp/h.html", 1, 1).is_null()) << "markup has none";
+  Open("file:///tmp/i.css", "a { disp");
+  const json Display = Item(Items("file:///tmp/i.css", 0, 8), "display");
+  EXPECT_EQ(Display["documentation"], H["contents"]["value"].get<std::string>().substr(9));
 }
 
 TEST_F(Lsp, StyleSheetsAndChanges) {
