@@ -451,6 +451,15 @@ TEST(CliCss, SchemaCoversTheCssOfTheSpecifications) {
   EXPECT_EQ(J["editors"][3]["units"][0], "px");
   EXPECT_EQ(J["editors"][3]["units"].size(), 49u) << "the lengths of CSS Values 4";
   EXPECT_EQ(J["editors"][8]["name"], "fraction...");
+  size_t Named = 0, Functions = 0;
+  for (const auto& T : J["types"])
+    if (T["name"] == "color")
+      for (const auto& V : T["values"]) {
+        const std::string S = V;
+        (S.ends_with("()") ? Functions : Named) += S != "transparent" && S != "currentColor";
+      }
+  EXPECT_EQ(Named, 148u) << "the named colours of CSS Color 4";
+  EXPECT_EQ(Functions, 12u) << "rgb() to light-dark()";
   EXPECT_EQ(RunTool({"css-schema", "no-such-property"}).Status, 1);
 }
 
@@ -646,37 +655,45 @@ namespace {
 
 // Style sheets inside pages: a <style> body and a style attribute are served
 // by the style-sheet manager, and what it writes lands in the page.
+// The same in an HTML5 page and in an XHTML file (XML, its own DTD).
 TEST(CliComplete, StyleSheetsInsidePages) {
-  const fs::path F = fs::temp_directory_path() / ("mlinsight-style-" + std::to_string(::getpid()) + ".html");
-  std::ofstream(F)
-      << "<!DOCTYPE html>\n<head><style>\na { color: r\n@media print { p { dis } }\n</style></head>\n"
-         "<body><p style=\"margin: 0; co\">x</p>\n<p title=\"co\">\n";
-  const struct {
-    const char* Name;
-    std::string Caret, Accept;
-    std::string Manager, Context, NewText;
-  } Cases[] = {
-      {"value in a <style> body", "3:13", "red", "Style Sheet", "value", "ed;"},
-      {"property in @media", "4:22", "display", "Style Sheet", "property", "play:"},
-      {"property in a style attribute", "6:28", "color", "Style Sheet", "property", "lor:"},
-      {"another attribute stays markup", "7:14", "", "Markup Language", "", ""},
-      {"after the style body", "6:7", "", "Markup Language", "element", ""},
-  };
-  for (const auto& C : Cases) {
-    SCOPED_TRACE(C.Name);
-    std::vector<std::string> Args = {F.string(), C.Caret};
-    if (!C.Accept.empty()) Args.insert(Args.end(), {"--accept", C.Accept});
-    const json J = Complete(Args);
-    EXPECT_EQ(J["manager"], C.Manager);
-    if (!C.Context.empty()) {
-      EXPECT_EQ(J["context"], C.Context);
+  for (const auto& [Extension, Head] : {std::pair<std::string, std::string>{".html", "<!DOCTYPE html>"},
+                                        {".xhtml",
+                                         "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+                                         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">"}}) {
+    SCOPED_TRACE(Extension);
+    const fs::path F =
+        fs::temp_directory_path() / ("mlinsight-style-" + std::to_string(::getpid()) + Extension);
+    std::ofstream(F) << Head +
+                            "\n<head><style>\na { color: r\n@media print { p { dis } }\n</style></head>\n"
+                            "<body><p style=\"margin: 0; co\">x</p>\n<p title=\"co\">\n";
+    const struct {
+      const char* Name;
+      std::string Caret, Accept;
+      std::string Manager, Context, NewText;
+    } Cases[] = {
+        {"value in a <style> body", "3:13", "red", "Style Sheet", "value", "ed;"},
+        {"property in @media", "4:22", "display", "Style Sheet", "property", "play:"},
+        {"property in a style attribute", "6:28", "color", "Style Sheet", "property", "lor:"},
+        {"another attribute stays markup", "7:14", "", "Markup Language", "", ""},
+        {"after the style body", "6:7", "", "Markup Language", "element", ""},
+    };
+    for (const auto& C : Cases) {
+      SCOPED_TRACE(C.Name);
+      std::vector<std::string> Args = {F.string(), C.Caret};
+      if (!C.Accept.empty()) Args.insert(Args.end(), {"--accept", C.Accept});
+      const json J = Complete(Args);
+      EXPECT_EQ(J["manager"], C.Manager);
+      if (!C.Context.empty()) {
+        EXPECT_EQ(J["context"], C.Context);
+      }
+      if (!C.NewText.empty()) {
+        ASSERT_FALSE(J["edits"].empty());
+        EXPECT_EQ(J["edits"][0]["newText"], C.NewText);
+      }
     }
-    if (!C.NewText.empty()) {
-      ASSERT_FALSE(J["edits"].empty());
-      EXPECT_EQ(J["edits"][0]["newText"], C.NewText);
-    }
+    fs::remove(F);
   }
-  fs::remove(F);
 }
 
 }  // namespace
