@@ -43,21 +43,25 @@ void EditAndComplete(benchmark::State& State) {
     const int Line = static_cast<int>(std::count(Text.begin(), Text.end(), '\n'));
     // Typing "table" after the last "<", then starting over.
     const std::string Word = "table";
-    std::vector<double> Times;
-    size_t Items = 0, WithEdits = 0;
     int Typed = 0, Version = 1;
-    for (auto _ : State) {
-      const auto Started = std::chrono::steady_clock::now();
-      const int Column = 1 + Typed;
+    // One incremental change on the last line: [From, To) becomes Text.
+    const auto Change = [&](int From, int To, const std::string& Text) {
       Server.Handle({{"jsonrpc", "2.0"},
                      {"method", "textDocument/didChange"},
                      {"params",
                       {{"textDocument", {{"uri", Uri}, {"version", ++Version}}},
                        {"contentChanges",
                         {{{"range",
-                           {{"start", {{"line", Line}, {"character", Column}}},
-                            {"end", {{"line", Line}, {"character", Column}}}}},
-                          {"text", std::string(1, Word[static_cast<size_t>(Typed)])}}}}}}});
+                           {{"start", {{"line", Line}, {"character", From}}},
+                            {"end", {{"line", Line}, {"character", To}}}}},
+                          {"text", Text}}}}}}});
+    };
+    std::vector<double> Times;
+    size_t Items = 0, WithEdits = 0;
+    for (auto _ : State) {
+      const auto Started = std::chrono::steady_clock::now();
+      const int Column = 1 + Typed;
+      Change(Column, Column, std::string(1, Word[static_cast<size_t>(Typed)]));
       const auto Out = Server.Handle(
           {{"jsonrpc", "2.0"},
            {"id", Version},
@@ -75,15 +79,7 @@ void EditAndComplete(benchmark::State& State) {
       if (++Typed == static_cast<int>(Word.size())) {
         // Back to "<": delete what was typed.
         State.PauseTiming();
-        Server.Handle({{"jsonrpc", "2.0"},
-                       {"method", "textDocument/didChange"},
-                       {"params",
-                        {{"textDocument", {{"uri", Uri}, {"version", ++Version}}},
-                         {"contentChanges",
-                          {{{"range",
-                             {{"start", {{"line", Line}, {"character", 1}}},
-                              {"end", {{"line", Line}, {"character", 1 + Typed}}}}},
-                            {"text", ""}}}}}}});
+        Change(1, 1 + Typed, "");
         Typed = 0;
         State.ResumeTiming();
       }
