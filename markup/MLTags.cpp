@@ -189,9 +189,12 @@ int32_t THTMLTag::FindSymbol(const std::string& Prefix) {
   return -1;
 }
 
+// Removing keeps the order: only lists added to since are sorted again,
+// which spares each request re-sorting hundreds of names.
 void THTMLTag::AlphaSort() {
-  SortByName(FTags);
-  SortByName(FAttrs);
+  if (FTagsUnsorted) SortByName(FTags);
+  if (FAttrsUnsorted) SortByName(FAttrs);
+  FTagsUnsorted = FAttrsUnsorted = false;
 }
 
 void THTMLTag::AddTag(IKelMLTag* Tag) {
@@ -200,6 +203,7 @@ void THTMLTag::AddTag(IKelMLTag* Tag) {
   if (LookupTag(Name)) return;
   const int32_t Old = Size(FTags);
   FTags.emplace_back(Tag);
+  FTagsUnsorted = true;
   FTagHash[Hash(Name)].push_front({TKelPtr<IKelMLTag>(Tag)});
   ListResized(false, Old);
 }
@@ -224,6 +228,7 @@ void THTMLTag::AddAttribute(IKelMLTagAttribute* Attr) {
   if (FindAttribute(Name)) return;
   const int32_t Old = Size(FAttrs);
   FAttrs.emplace_back(Attr);
+  FAttrsUnsorted = true;
   FAttrHash[Hash(Name)].push_front({TKelPtr<IKelMLTagAttribute>(Attr)});
   ListResized(true, Old);
 }

@@ -216,6 +216,8 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   bool FAny = false;
   TMLTagList FTags;
   TMLAttributeList FAttrs;
+  bool FTagsUnsorted = false;
+  bool FAttrsUnsorted = false;
   std::array<std::list<TTagHash>, 256> FTagHash;
   std::array<std::list<TAttrHash>, 256> FAttrHash;
   bool FIsChild = false;

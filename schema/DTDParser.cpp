@@ -523,6 +523,11 @@ void TDTDParser::Parse() {
   Scanner->FillBuffer();
   ParseDocument();
   MakeSymArray();
+  if (MessagesLeftOut > 0 && OnError)
+    OnError(this, TParseError::peHint, Format("%s more messages left out", {std::to_string(MessagesLeftOut)}),
+            Scanner->LineNumber, Scanner->FileName);
+  MessagesShown = 0;
+  MessagesLeftOut = 0;
 }
 
 void TDTDParser::MakeSymArray() {
@@ -947,6 +952,11 @@ TDTDSymbol* TDTDParser::LookupSymbol(const std::string& Name, TDeclType DeclType
 void TDTDParser::ParseError(TParseError Severity, const std::string& Pattern,
                             const std::vector<std::string>& Args) {
   if (!OnError) return;
+  if (MessagesShown >= MaxMessages) {
+    ++MessagesLeftOut;
+    return;
+  }
+  ++MessagesShown;
   std::string Msg = Format(Pattern, Args);
   OnError(this, Severity, Msg, Scanner->LineNumber, Scanner->FileName);
 }

@@ -276,6 +276,10 @@ class TDTDParser {
   // Formats Pattern (each %s takes the next argument) and fires OnError.
   void ParseError(TParseError Severity, const std::string& Pattern, const std::vector<std::string>& Args);
   void ParseErrorExpected(const std::string& Expected) {
+    if (MessagesShown >= MaxMessages) {
+      ++MessagesLeftOut;
+      return;
+    }
     ParseError(TParseError::peError, "Expected %s but found %s", {Expected, Scanner->TokenText});
   }
   // Every symbol once, the one created last first.
@@ -293,6 +297,11 @@ class TDTDParser {
  private:
   // Groups within groups: real DTDs nest a handful deep.
   static constexpr int32_t MaxExprDepth = 200;
+  // A file of garbage would say something on every token; the first ones
+  // tell the user what is wrong, a count says how much more.
+  static constexpr int32_t MaxMessages = 100;
+  int32_t MessagesShown = 0;
+  int64_t MessagesLeftOut = 0;
   int32_t ExprDepth = 0;
   bool DepthReported = false;
   void Parse();

@@ -122,6 +122,14 @@ TXSDSimpleType* TXSDReader::LookupSimpleType(const std::string& Name) const {
 }
 
 void TXSDReader::Error(const std::string& Msg) {
+  // A generated file can repeat one fault thousands of times: the first ones
+  // tell what is wrong, a count says how much more.
+  constexpr int32_t MaxMessages = 100;
+  if (MessagesShown >= MaxMessages) {
+    ++MessagesLeftOut;
+    return;
+  }
+  ++MessagesShown;
   if (OnError) OnError(this, FileName, Msg);
 }
 
@@ -132,6 +140,8 @@ void TXSDReader::LoadFromFile(const std::string& AFileName) {
   Level = 0;
   Depth = 0;
   DepthReported = false;
+  MessagesShown = 0;
+  MessagesLeftOut = 0;
   try {
     TXMLDocument Doc;
     Doc.LoadFromFile(AFileName);
@@ -157,6 +167,8 @@ void TXSDReader::LoadFromFile(const std::string& AFileName) {
   } catch (const std::exception& E) {
     Error(E.what());
   }
+  if (MessagesLeftOut > 0 && OnError)
+    OnError(this, FileName, Format("%s more messages left out", {std::to_string(MessagesLeftOut)}));
 }
 
 TXSDElement* TXSDReader::AddElement(const TXMLNode& Node, const std::string& ParentName) {

@@ -209,6 +209,8 @@ class TXSDReader {
   // the rest is left out (one message) so that no file exhausts the stack.
   int32_t Depth = 0;
   bool DepthReported = false;
+  int32_t MessagesShown = 0;
+  int64_t MessagesLeftOut = 0;
   bool DefaultQualified = false;
   std::string FileName;
   // Every declaration, whichever lists it sits in.

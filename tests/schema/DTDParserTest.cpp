@@ -293,6 +293,23 @@ TEST(DTDParser, HugeCharacterNumbersStopGrowing) {
   EXPECT_EQ(Hex->GetValues(0), 0x110000);
 }
 
+TEST(DTDParser, GarbageSaysAHundredThingsAndACount) {
+  std::string Garbage;
+  for (int I = 0; I < 20000; ++I) Garbage += "<!ELEMENT ( | x >\n";
+  auto R = ParseText(Garbage + "<!ELEMENT after - - (b)>\n");
+  ASSERT_EQ(R.Errors.size(), 101u);
+  EXPECT_THAT(R.Errors.back(), testing::MatchesRegex("[0-9]+ more messages left out @.*"));
+  EXPECT_EQ(R.Content("after"), std::vector<std::string>{"b"});
+  // The next load of the same parser is counted afresh.
+  R.P->OnError = [&R](TDTDParser*, TParseError, const std::string& Msg, int32_t, const std::string&) {
+    R.Errors.push_back(Msg);
+  };
+  R.Errors.clear();
+  TKelStringStream Stream("<!ELEMENT ( >\n");
+  R.P->LoadFromStream(&Stream);
+  EXPECT_EQ(R.Errors.size(), 1u);
+}
+
 class RealDTDs : public test::THostTest {
  protected:
   // The schemas folder of the test host, holding the DTD files under their plain names.

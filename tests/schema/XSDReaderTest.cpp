@@ -280,6 +280,17 @@ TEST_F(XSDReaderTest, DeepNestingStopsAtALimit) {
   EXPECT_EQ(E.back(), "after//0");
 }
 
+TEST_F(XSDReaderTest, RepeatedFaultsSayAHundredThingsAndACount) {
+  std::string Body = "<xsd:element name='a'/>";
+  for (int I = 0; I < 5000; ++I) Body += "<xsd:element name='a'/>\n";
+  Load(Body);
+  ASSERT_EQ(Messages.size(), 101u);
+  EXPECT_EQ(Messages.back(), "test.xsd: 4900 more messages left out");
+  Messages.clear();
+  Load("<xsd:element name='b'/><xsd:element name='b'/>", "again.xsd");
+  EXPECT_EQ(Messages, V{"again.xsd: Element b already exists"});
+}
+
 TEST_F(XSDReaderTest, ClearForgetsAndReloadsCleanly) {
   const std::string Body = "<xsd:element name='a'/><xsd:complexType name='T'/>";
   Load(Body, "asp.xsd");
