@@ -395,7 +395,7 @@ void TMLParser::HandleString(const char*& P) {
     }
   }
   Text.append(Start, P);
-  if (FInDocType) {
+  if (FInDocType && !FInDocTypeSubset) {
     // A public identifier we know names the schema better than a system
     // address that only a newer or older revision of the same DTD uses.
     if (!IsKnownPublicIdentifier(FDocTypeIdentifier)) FDocTypeIdentifier = Text;
@@ -716,6 +716,13 @@ void TMLParser::ParseMLDocument() {
       continue;
     }
 
+    if (C == '[' && FInDocType) {
+      // The internal subset's literals are entity texts, not identifiers.
+      FInDocTypeSubset = true;
+      ++P;
+      continue;
+    }
+
     if (C == '"' || C == '\'') {
       // Template text is text: "Don't" opens no string.
       if (FInTag || FInDocType)
@@ -844,6 +851,7 @@ void TMLParser::ParseMLDocument() {
       if (OpenedBeforeCaret && !NameEndsBeforeCaret) FCaretInTagName = true;
       if (IsDocType(TagName)) {
         FInDocType = true;
+        FInDocTypeSubset = false;
         FSawDocType = true;
         if (IsBeforeCaretAt(NameStartOffset, false)) ++FDocTypeCount;
         continue;

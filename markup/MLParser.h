@@ -166,6 +166,7 @@ class TMLParser {
   std::string FLastWrittenName;
   std::string FDocTypeIdentifier;
   bool FInDocType = false;
+  bool FInDocTypeSubset = false;
   bool FInXSLTemplate = false;
   TKelEditPos FCaretPos;
   const char* FLineStart = nullptr;

@@ -227,6 +227,15 @@ TEST_F(Scan, DocTypeIdentifierAndPosition) {
   EXPECT_EQ(P().FDocTypeIdentifier, "-//W3C//DTD HTML 4.01//EN");
 }
 
+TEST_F(Scan, InternalSubsetLiteralsAreNoIdentifiers) {
+  for (const char* Page : {"<!DOCTYPE html [ <!ENTITY a \"x.dtd\"> ]>\n<p>|",
+                           "<!DOCTYPE r SYSTEM \"r.dtd\" [ <!ENTITY % e \"y\"> ]>\n<p>|"}) {
+    Run(Page);
+    EXPECT_EQ(P().FDocTypeIdentifier, std::string(Page).find("r.dtd") != std::string::npos ? "r.dtd" : "")
+        << Page;
+  }
+}
+
 TEST_F(Scan, TextEndingInsideTheDocTypeIdentifier) {
   Run("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HT|");
   EXPECT_TRUE(P().FContexts.Contains(TParserContexts::pcString));
