@@ -20,6 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   std::ostringstream Out;
   Server.Serve(In, Out);
   Server.HandleText(Input);
+  // A completion plans every row (~10 ms under the sanitizers): one input in
+  // eight asks for one, so that the message handling runs at full speed.
+  if (Size % 8 != 0) return 0;
   Server.Handle({{"jsonrpc", "2.0"},
                  {"id", 1},
                  {"method", "textDocument/completion"},
