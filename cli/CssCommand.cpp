@@ -88,6 +88,7 @@ int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std:
     }
     if (Json)
       Out << json{{"name", P->Name},
+                  {"description", P->Description},
                   {"inherited", P->Inherited},
                   {"media", List(P->Media)},
                   {"values", Values(*P)}}
@@ -100,8 +101,11 @@ int RunCssSchema(const std::string& Property, bool Json, std::ostream& Out, std:
   json Props = json::array(), Types = json::array(), Editors = json::array();
   for (int32_t I = 0; I < Table.GetPropCount(); ++I) {
     const TCSSProperty* P = Table.GetProp(I);
-    Props.push_back(
-        {{"name", P->Name}, {"inherited", P->Inherited}, {"media", List(P->Media)}, {"values", Values(*P)}});
+    Props.push_back({{"name", P->Name},
+                     {"description", P->Description},
+                     {"inherited", P->Inherited},
+                     {"media", List(P->Media)},
+                     {"values", Values(*P)}});
   }
   for (int32_t I = 0; I < Table.GetTypeCount(); ++I) {
     const TCSSType* T = Table.GetType(I);

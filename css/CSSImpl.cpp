@@ -151,11 +151,22 @@ void TCSSSymbolTable::SetKibitzProperty(TCSSProperty* Property) {
   if (KibitzProperty && KibitzProperty != Property) KibitzProperty->ResetKibitz();
   Filter.clear();
   KibitzProperty = Property;
-  if (Property && !Property->Sorted) {
-    Property->Sorted = true;
-    if (!Property->Values.empty()) QuickSort(Property->Values, 0, Property->GetValueCount() - 1);
-  }
+  if (Property) Arrange(*Property, false);
   if (Property) Property->ResetKibitz();
+}
+
+void TCSSSymbolTable::Arrange(TCSSProperty& Property, bool Filtered) {
+  const bool LeadFirst = !Filtered && !Property.Lead.empty();
+  if (Property.Sorted && Property.LeadFirst == LeadFirst) return;
+  auto& V = Property.Values;
+  if (!V.empty()) QuickSort(V, 0, Property.GetValueCount() - 1);
+  if (LeadFirst)
+    std::stable_partition(V.begin(), V.end(), [&Property](const TCSSValue* X) {
+      return std::find(Property.Lead.begin(), Property.Lead.end(), X) != Property.Lead.end();
+    });
+  Property.Sorted = true;
+  Property.LeadFirst = LeadFirst;
+  Property.ResetKibitz();
 }
 
 void TCSSSymbolTable::ResetKibitz() {
@@ -219,6 +230,8 @@ void TCSSSymbolTable::SetFilter(const std::string& S) {
     KibitzLast = GetPropCount() - 1;
     if (KibitzProperty) KibitzProperty->ResetKibitz();
   }
+  // Ranges need one alphabetical run.
+  if (KibitzProperty && Pos() == TKibitzPos::kpExpr) Arrange(*KibitzProperty, !S.empty());
   TInPlay L = InPlay();
   Filter = S;
   if (L && !S.empty()) {

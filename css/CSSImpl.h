@@ -306,6 +306,10 @@ class TCSSProperty : public TCSSSymbol {
   int32_t KibitzFirst = 0;
   bool Resolved = false;
   bool Sorted = false;
+  // Values the unfiltered list shows first (the generic families of
+  // font-family); a typed prefix lists everything in one alphabetical run.
+  std::vector<TCSSValue*> Lead;  // not owned
+  bool LeadFirst = false;
 };
 
 // A value editor: the list entry ("length...") that asks the user for a value.
@@ -392,6 +396,7 @@ class TCSSSymbolTable {
     int32_t FirstNotSmaller(int32_t From, const std::string& Key) const;
   };
   TInPlay InPlay() const;
+  void Arrange(TCSSProperty& Property, bool Filtered);
   template <class T>
   static void QuickSort(std::vector<T*>& List, int32_t L, int32_t R);
   TCSSSymbol* Lookup(int Section, const std::string& Name) const;

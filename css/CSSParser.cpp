@@ -122,9 +122,9 @@ uint8_t TStyleSheetScanner::Unit(const std::string& U) {
   const char F = static_cast<char>(U[0] | 32);
   if (F < 'c' || F > 's') return csstDimension;
   static const std::pair<const char*, uint8_t> Units[] = {
-      {"em", csstEms},     {"ex", csstExs},     {"px", csstLength},   {"cm", csstLength}, {"mm", csstLength},
-      {"in", csstLength},  {"pt", csstLength},  {"pc", csstLength},   {"deg", csstAngle}, {"rad", csstAngle},
-      {"grad", csstAngle}, {"ms", csstTime},    {"s", csstTime},      {"hz", csstFreq},   {"khz", csstFreq}};
+      {"em", csstEms},     {"ex", csstExs},    {"px", csstLength}, {"cm", csstLength}, {"mm", csstLength},
+      {"in", csstLength},  {"pt", csstLength}, {"pc", csstLength}, {"deg", csstAngle}, {"rad", csstAngle},
+      {"grad", csstAngle}, {"ms", csstTime},   {"s", csstTime},    {"hz", csstFreq},   {"khz", csstFreq}};
   for (const auto& [Name, Code] : Units)
     if (SameText(U, Name)) return Code;
   return csstDimension;
@@ -328,12 +328,32 @@ uint8_t TStyleSheetScanner::GetToken() {
 }
 
 std::string TStyleSheetScanner::TokenToStr(uint8_t Token) {
-  static const char* const Names[] = {
-      "Open SGML Comment", "Close SGML Comment", "include", "dash match", "string",     "identifier",
-      "hash",              "import",             "page",    "media",      "font-face",  "charset",
-      "atkeyword",         "important",          "ems",     "exs",        "length",     "angle",
-      "time",              "frequency",          "dimension", "percentage", "number",   "uri",
-      "function",          "unicode range"};
+  static const char* const Names[] = {"Open SGML Comment",
+                                      "Close SGML Comment",
+                                      "include",
+                                      "dash match",
+                                      "string",
+                                      "identifier",
+                                      "hash",
+                                      "import",
+                                      "page",
+                                      "media",
+                                      "font-face",
+                                      "charset",
+                                      "atkeyword",
+                                      "important",
+                                      "ems",
+                                      "exs",
+                                      "length",
+                                      "angle",
+                                      "time",
+                                      "frequency",
+                                      "dimension",
+                                      "percentage",
+                                      "number",
+                                      "uri",
+                                      "function",
+                                      "unicode range"};
   if (Token == csstEof) return "End of file";
   if (Token >= csstCDO && Token <= csstUnicodeRange) return Names[Token - csstCDO];
   return std::string(1, static_cast<char>(Token));
@@ -382,15 +402,20 @@ TStyleSheet* TStyleSheetParser::Parse() {
   return Sheet;
 }
 
-void TStyleSheetParser::ParseError(TErrorKind Kind, const std::string& Msg, const std::vector<std::string>& Args) {
+void TStyleSheetParser::ParseError(TErrorKind Kind, const std::string& Msg,
+                                   const std::vector<std::string>& Args) {
   if (!OnParseError) return;
-  const char* Word = Kind == TErrorKind::ekError ? "Error" : Kind == TErrorKind::ekWarning ? "Warning" : "Invalid error kind";
+  const char* Word = Kind == TErrorKind::ekError     ? "Error"
+                     : Kind == TErrorKind::ekWarning ? "Warning"
+                                                     : "Invalid error kind";
   // The message is formatted once; a '%' in what it quotes stays as it is.
-  OnParseError(this, std::string(Word) + " (line " + std::to_string(Scanner->GetLine() + 1) + "): " + Format(Msg, Args));
+  OnParseError(this, std::string(Word) + " (line " + std::to_string(Scanner->GetLine() + 1) +
+                         "): " + Format(Msg, Args));
 }
 
 void TStyleSheetParser::ExpectFound(const std::string& Wanted) {
-  const std::string Found = Tok() == csstIdent ? Scanner->GetTokenStr() : TStyleSheetScanner::TokenToStr(Tok());
+  const std::string Found =
+      Tok() == csstIdent ? Scanner->GetTokenStr() : TStyleSheetScanner::TokenToStr(Tok());
   ParseError(TErrorKind::ekError, "Expected '%s' but found '%s'", {Wanted, Found});
 }
 
@@ -567,9 +592,7 @@ TMedia* TStyleSheetParser::ParseMedia() {
   return M;
 }
 
-std::string TStyleSheetParser::ParseMedium() {
-  return ReadIdent(TKibitzPos::kpExpr);
-}
+std::string TStyleSheetParser::ParseMedium() { return ReadIdent(TKibitzPos::kpExpr); }
 
 TPage* TStyleSheetParser::ParsePage() {
   if (StopAt(TKibitzPos::kpRule)) return nullptr;
@@ -753,13 +776,15 @@ TNodeOp* TStyleSheetParser::ParseAttrib() {
   } else if (Tok() == '=' || Tok() == csstIncludes || Tok() == csstDashMatch) {
     Op->Op = Tok() == '=' ? TOp::OpEquals : Tok() == csstIncludes ? TOp::OpIncludes : TOp::OpDashMatch;
     Next();
-  } else if (StopAt(TKibitzPos::kpProperty)) return Op;
+  } else if (StopAt(TKibitzPos::kpProperty))
+    return Op;
   if (Tok() == csstIdent || Tok() == csstString) {
     auto* Value = new TCSSValueNode(KibitzNode);
     Value->ValueKind = Tok() == csstIdent ? TValueKind::vkIdent : TValueKind::vkString;
     Value->Value = TakeText();
     Op->Right = Value;
-  } else if (StopAt(TKibitzPos::kpProperty)) return Op;
+  } else if (StopAt(TKibitzPos::kpProperty))
+    return Op;
   ExpectUnlessPoint(']', 1, TKibitzPos::kpProperty);
   return Op;
 }
@@ -785,9 +810,7 @@ TDeclaration* TStyleSheetParser::ParseDeclaration() {
   return D;
 }
 
-std::string TStyleSheetParser::ParseProperty() {
-  return ReadIdent(TKibitzPos::kpProperty);
-}
+std::string TStyleSheetParser::ParseProperty() { return ReadIdent(TKibitzPos::kpProperty); }
 
 TCSSPriority TStyleSheetParser::ParsePrio() {
   if (Tok() == csstImportant) {
@@ -855,11 +878,14 @@ TCSSNode* TStyleSheetParser::ParseTerm() {
     Next();
   }
   if (StopAt(TKibitzPos::kpExpr)) return nullptr;
-  static const std::pair<uint8_t, TValueKind> Numbers[] = {
-      {csstEms, TValueKind::vkEms},       {csstExs, TValueKind::vkExs},
-      {csstLength, TValueKind::vkLength}, {csstAngle, TValueKind::vkAngle},
-      {csstTime, TValueKind::vkTime},     {csstFreq, TValueKind::vkFrequency},
-      {csstPercentage, TValueKind::vkPercentage}, {csstNumber, TValueKind::vkNumber}};
+  static const std::pair<uint8_t, TValueKind> Numbers[] = {{csstEms, TValueKind::vkEms},
+                                                           {csstExs, TValueKind::vkExs},
+                                                           {csstLength, TValueKind::vkLength},
+                                                           {csstAngle, TValueKind::vkAngle},
+                                                           {csstTime, TValueKind::vkTime},
+                                                           {csstFreq, TValueKind::vkFrequency},
+                                                           {csstPercentage, TValueKind::vkPercentage},
+                                                           {csstNumber, TValueKind::vkNumber}};
   bool Done = false;
   for (const auto& [Code, Kind] : Numbers)
     if (Tok() == Code) {

@@ -157,7 +157,9 @@ void TCSSReader::LoadValues(const TXMLNode& Node, TCSSProperty& Property) {
     V->Kind = TCSSValueKind::cssVkName;
     Property.AddValue(V);
   } else if (Node.HasAttribute("type")) {
-    Property.AddType(FTable.NewType(Node.Attribute("type")));
+    TCSSType* Type = FTable.NewType(Node.Attribute("type"));
+    Property.AddType(Type);
+    if (SameText(Node.Attribute("first"), "true")) FFirst.emplace_back(&Property, Type);
   }
 }
 
@@ -195,10 +197,15 @@ void TCSSReader::ResolveType(TCSSType& Type) {
 }
 
 void TCSSReader::Merge(TCSSProperty& Property, TCSSType& Type, int32_t Position) {
+  const TCSSType* Named = Property.Types[static_cast<size_t>(Position)];
+  const std::pair<const TCSSProperty*, const TCSSType*> Key(&Property, Named);
+  const bool Leads = std::find(FFirst.begin(), FFirst.end(), Key) != FFirst.end();
   for (int32_t I = 0; I < Type.GetValueCount(); ++I) {
     TCSSValue* V = FTable.NewValue(Type.Values.GetItem(I));
     V->Kind = TCSSValueKind::cssVkName;
     Property.AddValue(V);
+    if (Leads && std::find(Property.Lead.begin(), Property.Lead.end(), V) == Property.Lead.end())
+      Property.Lead.push_back(V);
   }
   if (Type.Editable) {
     TCSSValue* V = FTable.NewValue(Type.Name);

@@ -55,6 +55,8 @@ class TCSSReader {
 
   TCSSSymbolTable& FTable;
   TFontSource FFonts;
+  // <value type="..." first="true">: whose values lead which property's list.
+  std::vector<std::pair<const TCSSProperty*, const TCSSType*>> FFirst;
 };
 
 }  // namespace kel

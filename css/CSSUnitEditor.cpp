@@ -47,7 +47,8 @@ bool TCSSUnitEditor::Execute() {
   for (int32_t I = 0; I < Units.GetCount(); ++I) Form.UnitCombo.push_back(Units.GetItem(I));
   if (!Form.UnitCombo.empty()) Form.ItemIndex = 0;
   if (!Form.ShowModal()) return false;
-  Value = Form.ValueEdit + (Form.ItemIndex >= 0 ? Form.UnitCombo[static_cast<size_t>(Form.ItemIndex)] : std::string());
+  Value = Form.ValueEdit +
+          (Form.ItemIndex >= 0 ? Form.UnitCombo[static_cast<size_t>(Form.ItemIndex)] : std::string());
   return true;
 }
 

@@ -446,6 +446,8 @@ TEST(CliCss, SchemaCoversTheCssOfTheSpecifications) {
   // and prefixed names left out.
   EXPECT_EQ(J["properties"].size(), 746u);
   EXPECT_EQ(J["properties"][0]["name"], "accent-color") << "table order";
+  for (const auto& P : J["properties"])
+    EXPECT_FALSE(P["description"].get<std::string>().empty()) << P["name"] << " has no description";
   ASSERT_EQ(J["editors"].size(), 10u);
   EXPECT_EQ(J["editors"][3]["name"], "length...");
   EXPECT_EQ(J["editors"][3]["units"][0], "px");

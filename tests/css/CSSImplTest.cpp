@@ -128,5 +128,36 @@ TEST(CSSSymbolTable, ValuesAreSortedOnFirstUseAndShowTheirEditors) {
   EXPECT_EQ(T.GetKibitzProperty(), nullptr);
 }
 
+// The generic families open font-family's list; a typed prefix lists one
+// alphabetical run, which is what the ranges of the filter need.
+TEST(CSSSymbolTable, LeadingValuesOpenTheUnfilteredList) {
+  FixedPos P;
+  P.Pos = TKibitzPos::kpExpr;
+  TCSSSymbolTable T(&P);
+  TCSSProperty* Family = T.NewProperty("font-family");
+  for (const char* N : {"Source Sans", "serif", "Arial", "monospace", "sans-serif", "calc()"})
+    Family->AddValue(T.NewValue(N));
+  for (const char* N : {"serif", "monospace", "sans-serif"}) Family->Lead.push_back(T.LookupValue(N));
+  const auto Shown = [&T] {
+    Names V;
+    for (int32_t I = 0; I < T.GetKibitzValueCount(); ++I) V.push_back(T.GetKibitzValue(I));
+    return V;
+  };
+  T.SetKibitzProperty(Family);
+  T.SetFilter("");
+  EXPECT_EQ(Shown(), (Names{"monospace", "sans-serif", "serif", "Arial", "calc()", "Source Sans"}));
+  const std::pair<const char*, Names> Filters[] = {
+      {"s", {"sans-serif", "serif", "Source Sans"}},
+      {"se", {"serif"}},
+      {"", {"monospace", "sans-serif", "serif", "Arial", "calc()", "Source Sans"}},
+      {"a", {"Arial"}},
+      {"m", {"monospace"}},
+  };
+  for (const auto& [Filter, Expected] : Filters) {
+    T.SetFilter(Filter);
+    EXPECT_EQ(Shown(), Expected) << '"' << Filter << '"';
+  }
+}
+
 }  // namespace
 }  // namespace kel

@@ -96,6 +96,18 @@ TEST_F(CSSReader, FontTypeTakesTheInstalledFamilies) {
                    "Noto Sans CJK JP", "\"Ma\\\"rk\"", "serif"}));
 }
 
+TEST_F(CSSReader, FirstTypesLeadTheirPropertysList) {
+  Load(
+      R"(<css><property name="font-family"><value type="family-name"/><value type="generic-family" first="true"/>
+  </property><property name="font"><value type="generic-family"/></property>
+  <type name="family-name"><value name="Arial"/></type><type name="generic-family"><value name="serif"/>
+  <value ref="more"/></type><type name="more"><value name="math"/></type></css>)");
+  Names Lead;
+  for (const TCSSValue* V : Table.LookupProperty("font-family")->Lead) Lead.push_back(V->Name);
+  EXPECT_EQ(Lead, (Names{"serif", "math"}));
+  EXPECT_TRUE(Table.LookupProperty("font")->Lead.empty()) << "only where the schema says so";
+}
+
 TEST_F(CSSReader, WhatIsMissingOrWrongLeavesWhatItShould) {
   TCSSReader(Table).LoadFromFile("/nonexistent/css.xml");
   EXPECT_EQ(Table.GetEditorCount(), 0) << "no file: nothing at all";
