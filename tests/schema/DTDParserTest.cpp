@@ -294,10 +294,12 @@ TEST(DTDParser, HugeCharacterNumbersStopGrowing) {
 }
 
 TEST(DTDParser, GarbageSaysAHundredThingsAndACount) {
-  std::string Garbage;
+  std::string Garbage = "<!ELEMENT p (a " + std::string(5000, 'z') + ")>\n";
   for (int I = 0; I < 20000; ++I) Garbage += "<!ELEMENT ( | x >\n";
   auto R = ParseText(Garbage + "<!ELEMENT after - - (b)>\n");
   ASSERT_EQ(R.Errors.size(), 101u);
+  EXPECT_EQ(R.Errors.front(), "Expected ) but found " + std::string(80, 'z') + "\u2026 @1")
+      << "a long token is cut";
   EXPECT_THAT(R.Errors.back(), testing::MatchesRegex("[0-9]+ more messages left out @.*"));
   EXPECT_EQ(R.Content("after"), std::vector<std::string>{"b"});
   // The next load of the same parser is counted afresh.
