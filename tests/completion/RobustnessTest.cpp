@@ -65,6 +65,45 @@ TEST_F(MarkupRobustness, AHundredThousandUnclosedElements) {
   ASSERT_TRUE(Run({Page + "\n<|", "deep.html", 0, "", "", 0})) << "16,000 end tags of elements never opened";
 }
 
+// Pages built to hurt, the caret at their end: each request answers (a list
+// or none) in one pass, and Enter writes nothing before the caret's tag.
+TEST_F(MarkupRobustness, HostilePagesAnswerAtTheirEnd) {
+  const auto Times = [](const std::string& S, int N) {
+    std::string R;
+    R.reserve(S.size() * static_cast<size_t>(N));
+    for (int I = 0; I < N; ++I) R += S;
+    return R;
+  };
+  const std::pair<const char*, std::string> Pages[] = {
+      {"line.html", "<!DOCTYPE html><p>" + std::string(2'000'000, 'x') + " <a "},
+      {"attrs.html", "<!DOCTYPE html><p " + Times("a=1 ", 60'000)},
+      {"comment.html", "<!DOCTYPE html><!-- " + std::string(1'000'000, 'x')},
+      {"entity.html", "<!DOCTYPE html><p>&" + std::string(500'000, 'a')},
+      {"quotes.html", "<!DOCTYPE html><p a=\"" + std::string(200'000, '"')},
+      {"lts.html", "<!DOCTYPE html>" + std::string(200'000, '<')},
+      {"subset.html", "<!DOCTYPE html [" + Times("<!ENTITY % a \"x\">", 40'000) + "]><p><"},
+      {"crs.html", "<!DOCTYPE html>" + std::string(200'000, '\r') + "<p><"},
+      {"nul.html", std::string("<!DOCTYPE html><p>\0\0<a \0 hr", 29)},
+      {"style.html", "<!DOCTYPE html><style>" + Times("a{", 40'000) + "col"},
+      {"styleattr.html", "<!DOCTYPE html><p style=\"" + Times("a:b;", 100'000) + "col"},
+      {"pis.html", Times("<?", 100'000) + "<"},
+      {"register.aspx",
+       Times("<%@ Register TagPrefix=\"p\" Namespace=\"n\" Assembly=\"a\" %>\n", 10'000) + "<p:"},
+      {"deep.xsl",
+       "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template "
+       "match=\"/\">" +
+           Times("<xsl:if test=\"1\">", 20'000) + "<"},
+  };
+  for (const auto& [Name, Page] : Pages) {
+    test::TRun R{Page + "\x01", Name, 0, "", "", '\r'};
+    R.Marker = '\x01';
+    Run(R);
+    const size_t Tag = Page.rfind('<');
+    const size_t Kept = Tag == std::string::npos ? 0 : Tag;
+    EXPECT_EQ(View->Text().compare(0, Kept, Page, 0, Kept), 0) << Name;
+  }
+}
+
 // Whatever one request writes lies between the start of the tag the caret is
 // in (or its line) and the next tag boundary after it: the rest of the file is
 // byte-identical, on real pages and XSL files nobody here wrote.
