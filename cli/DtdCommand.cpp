@@ -49,7 +49,7 @@ json ElementJson(TDTDElement& E) {
 
 }  // namespace
 
-int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostream& Out, std::ostream& Err) {
+int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostream& Out) {
   TDTDParser Parser;
   Parser.KibitzMode = Mode;
   json Messages = json::array();
@@ -57,13 +57,7 @@ int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostrea
                                const std::string& File) {
     Messages.push_back({{"severity", ParseErrorWord(E)}, {"line", Line}, {"file", File}, {"text", Msg}});
   };
-  int Status = 0;
-  try {
-    Parser.LoadFromFile(FileName);
-  } catch (const EDTDParserError& E) {
-    Err << "mlinsight: " << FileName << ": " << E.what() << '\n';
-    Status = 1;
-  }
+  Parser.LoadFromFile(FileName);
   json Elements = json::array(), Entities = json::array(), Parameters = json::array();
   for (int32_t I = 0; I < Parser.SymbolCount(); ++I) {
     TDTDSymbol* S = Parser.GetSymbol(I);
@@ -93,7 +87,7 @@ int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostrea
       Out << M["severity"].get<std::string>() << ": " << M["file"].get<std::string>() << "("
           << M["line"].get<int>() << "): " << M["text"].get<std::string>() << '\n';
   }
-  return Status;
+  return 0;
 }
 
 }  // namespace kel

@@ -13,7 +13,7 @@
 
 namespace kel {
 
-// 0, or 1 when the DTD broke off ("Line too long"), with the message on Err.
-int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostream& Out, std::ostream& Err);
+// 0: what the reader found wrong is among the messages printed.
+int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostream& Out);
 
 }  // namespace kel

@@ -167,15 +167,13 @@ void THTMLTag::SetFilter(const std::string& Filter) {
 }
 
 TKelPtr<IKelMLTagAttribute> THTMLTag::FindAttribute(const std::string& Name) {
-  for (const auto& R : FAttrHash[Hash(Name)])
-    if (SameText(R.Item->GetName(), Name)) return R.Item;
-  return nullptr;
+  const auto It = FAttrIndex.find(UpperCase(Name));
+  return It == FAttrIndex.end() ? nullptr : It->second;
 }
 
 TKelPtr<IKelMLTag> THTMLTag::LookupTag(const std::string& Name) {
-  for (const auto& R : FTagHash[Hash(Name)])
-    if (SameText(R.Item->GetName(), Name)) return R.Item;
-  return nullptr;
+  const auto It = FTagIndex.find(UpperCase(Name));
+  return It == FTagIndex.end() ? nullptr : It->second;
 }
 
 int32_t THTMLTag::FindSymbol(const std::string& Prefix) {
@@ -204,7 +202,7 @@ void THTMLTag::AddTag(IKelMLTag* Tag) {
   const int32_t Old = Size(FTags);
   FTags.emplace_back(Tag);
   FTagsUnsorted = true;
-  FTagHash[Hash(Name)].push_front({TKelPtr<IKelMLTag>(Tag)});
+  FTagIndex.emplace(UpperCase(Name), TKelPtr<IKelMLTag>(Tag));
   ListResized(false, Old);
 }
 
@@ -215,10 +213,21 @@ void THTMLTag::RemoveTag(IKelMLTag* Tag) {
   const int32_t Old = Size(FTags);
   const auto It = std::find_if(FTags.begin(), FTags.end(), [Tag](const auto& T) { return T.get() == Tag; });
   if (It != FTags.end()) FTags.erase(It);
-  auto& Chain = FTagHash[Hash(Tag->GetName())];
-  const auto R =
-      std::find_if(Chain.begin(), Chain.end(), [Tag](const TTagHash& H) { return H.Item.get() == Tag; });
-  if (R != Chain.end()) Chain.erase(R);
+  if (const auto R = FTagIndex.find(UpperCase(Tag->GetName()));
+      R != FTagIndex.end() && R->second.get() == Tag)
+    FTagIndex.erase(R);
+  if (Size(FTags) != Old) ListResized(false, Old);
+}
+
+void THTMLTag::RemoveTags(const std::unordered_set<const IKelMLTag*>& Gone) {
+  if (Gone.empty()) return;
+  const int32_t Old = Size(FTags);
+  std::erase_if(FTags, [this, &Gone](const TKelPtr<IKelMLTag>& T) {
+    if (!Gone.contains(T.get())) return false;
+    if (const auto R = FTagIndex.find(UpperCase(T->GetName())); R != FTagIndex.end() && R->second == T)
+      FTagIndex.erase(R);
+    return true;
+  });
   if (Size(FTags) != Old) ListResized(false, Old);
 }
 
@@ -229,17 +238,15 @@ void THTMLTag::AddAttribute(IKelMLTagAttribute* Attr) {
   const int32_t Old = Size(FAttrs);
   FAttrs.emplace_back(Attr);
   FAttrsUnsorted = true;
-  FAttrHash[Hash(Name)].push_front({TKelPtr<IKelMLTagAttribute>(Attr)});
+  FAttrIndex.emplace(UpperCase(Name), TKelPtr<IKelMLTagAttribute>(Attr));
   ListResized(true, Old);
 }
 
 TKelPtr<IKelMLTagAttribute> THTMLTag::RemoveAttribute(const std::string& Name) {
-  auto& Chain = FAttrHash[Hash(Name)];
-  const auto R = std::find_if(Chain.begin(), Chain.end(),
-                              [&Name](const TAttrHash& H) { return SameText(H.Item->GetName(), Name); });
-  if (R == Chain.end()) return nullptr;
-  TKelPtr<IKelMLTagAttribute> Attr = R->Item;
-  Chain.erase(R);
+  const auto R = FAttrIndex.find(UpperCase(Name));
+  if (R == FAttrIndex.end()) return nullptr;
+  TKelPtr<IKelMLTagAttribute> Attr = R->second;
+  FAttrIndex.erase(R);
   const int32_t Old = Size(FAttrs);
   const auto It = std::find(FAttrs.begin(), FAttrs.end(), Attr);
   if (It != FAttrs.end()) FAttrs.erase(It);
@@ -247,16 +254,19 @@ TKelPtr<IKelMLTagAttribute> THTMLTag::RemoveAttribute(const std::string& Name) {
   return Attr;
 }
 
+// At once: one by one, the root of a large schema took seconds to empty.
 void THTMLTag::ClearTags() {
-  while (!FTags.empty()) {
-    const TKelPtr<IKelMLTag> First = FTags.front();
-    RemoveTag(First.get());
-  }
+  const int32_t Old = Size(FTags);
+  // Moved out first: a tag's release may reach back into this one.
+  const TMLTagList Gone = std::move(FTags);
+  FTags.clear();
+  FTagIndex.clear();
+  if (Old) ListResized(false, Old);
 }
 
 void THTMLTag::ClearAttrs() {
   const int32_t Old = Size(FAttrs);
-  for (auto& Chain : FAttrHash) Chain.clear();
+  FAttrIndex.clear();
   FAttrs.clear();
   ListResized(true, Old);
 }

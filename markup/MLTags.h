@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -145,13 +147,6 @@ using TXSLTag = TTagWrapperT<IKelMLXSLTag>;
 
 // ---- Schema tags ----------------------------------------------------------------
 
-struct TTagHash {
-  TKelPtr<IKelMLTag> Item;
-};
-struct TAttrHash {
-  TKelPtr<IKelMLTagAttribute> Item;
-};
-
 // An element declared by the schema: its allowed children and attributes, each
 // a list with a 256-chain hash index by name, and one filter range that covers
 // the children or, while the show-attributes flag is on, the attributes.
@@ -186,6 +181,8 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   void ClearAttrs() override;
   void AddTag(IKelMLTag* Tag) override;
   void RemoveTag(IKelMLTag* Tag) override;
+  // Every child in Gone, in one pass over the list.
+  void RemoveTags(const std::unordered_set<const IKelMLTag*>& Gone);
   void AddAttribute(IKelMLTagAttribute* Attr) override;
   TKelPtr<IKelMLTagAttribute> RemoveAttribute(const std::string& Name) override;
   TKelPtr<IKelMLTag> LookupTag(const std::string& Name) override;
@@ -218,8 +215,10 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   TMLAttributeList FAttrs;
   bool FTagsUnsorted = false;
   bool FAttrsUnsorted = false;
-  std::array<std::list<TTagHash>, 256> FTagHash;
-  std::array<std::list<TAttrHash>, 256> FAttrHash;
+  // By name in upper case. Sized by what they hold: a schema of 40,000
+  // elements (few children each) must not cost 12 KB per element.
+  std::unordered_map<std::string, TKelPtr<IKelMLTag>> FTagIndex;
+  std::unordered_map<std::string, TKelPtr<IKelMLTagAttribute>> FAttrIndex;
   bool FIsChild = false;
   std::string FFilter;
   std::vector<std::string> FEntityNames;

@@ -48,13 +48,12 @@ const char* ParseErrorWord(TParseError E) {
 // ---- Declarations -----------------------------------------------------------------------
 
 void TDTDElement::EnterSymbol(TDTDAttribute* Attribute) {
-  AttributeTable[Hash(Attribute->Name)].insert(AttributeTable[Hash(Attribute->Name)].begin(), Attribute);
+  AttributeTable.insert_or_assign(Attribute->Name, Attribute);
 }
 
 TDTDAttribute* TDTDElement::LookupSymbol(const std::string& AName) const {
-  for (auto* A : AttributeTable[Hash(AName)])
-    if (A->Name == AName) return A;
-  return nullptr;
+  const auto It = AttributeTable.find(AName);
+  return It == AttributeTable.end() ? nullptr : It->second;
 }
 
 // ---- Scanner ------------------------------------------------------------------------------
@@ -106,7 +105,16 @@ void TDTDScanner::FillBuffer() {
   int32_t Last = BytesRead - 1;
   while (Last >= 0 && Buffer[static_cast<size_t>(Last)] != '\n' && Buffer[static_cast<size_t>(Last)] != '\r')
     --Last;
-  if (Last < 0) throw EDTDParserError("Line too long");
+  if (Last < 0) {
+    // A line longer than the chunk (generated DTDs): cut after a character
+    // that no name or keyword holds; a word longer than the chunk is cut
+    // where the chunk ends, and the reader says what it finds there.
+    Last = BytesRead - 1;
+    while (Last >= 0 &&
+           std::string_view(" \t|,()>").find(Buffer[static_cast<size_t>(Last)]) == std::string_view::npos)
+      --Last;
+    if (Last < 0) Last = BytesRead - 1;
+  }
   const int32_t Tail = BytesRead - 1 - Last;
   if (Tail > 0) Stream->Seek(-Tail, TSeekOrigin::soCurrent);
   BytesRead -= Tail;
@@ -298,14 +306,16 @@ void TDTDScanner::PushParameterizedEntity(TDTDParameterizedEntity* Entity) {
     std::memcpy(EntityBuffer.data(), Text.data(), Text.size());
     EntityLength = static_cast<int32_t>(Text.size());
   } else {
-    const std::string Rest(Current, static_cast<size_t>(EntityBuffer.data() + EntityLength - Current));
-    if (Text.size() + Rest.size() + 1 > static_cast<size_t>(MLBufferSize)) {
+    // The entity's text goes before what is left of the one being read, in
+    // place: no copies per expansion beyond the one move.
+    const auto Rest = static_cast<size_t>(EntityBuffer.data() + EntityLength - Current);
+    if (Text.size() + Rest + 1 > static_cast<size_t>(MLBufferSize)) {
       ParseError(TParseError::peFailure, "Parameterized entity too long", {});
       return;
     }
-    const std::string Joined = Text + Rest;
-    std::memcpy(EntityBuffer.data(), Joined.data(), Joined.size());
-    EntityLength = static_cast<int32_t>(Joined.size());
+    std::memmove(EntityBuffer.data() + Text.size(), Current, Rest);
+    std::memcpy(EntityBuffer.data(), Text.data(), Text.size());
+    EntityLength = static_cast<int32_t>(Text.size() + Rest);
   }
   EntityBuffer[static_cast<size_t>(EntityLength)] = '\0';
   Current = EntityBuffer.data();
@@ -496,7 +506,7 @@ TDTDParser::~TDTDParser() { ClearTable(); }
 
 void TDTDParser::ClearTable() {
   SymArray.clear();
-  for (auto& T : Tables) T.fill(nullptr);
+  for (auto& T : Tables) T.clear();
   Symbols.clear();
   ExprNodes.clear();
 }
@@ -932,11 +942,7 @@ TDTDSymbol* TDTDParser::EnterSymbol(const std::string& Name, TDeclType DeclType)
       break;
   }
   TDTDSymbol* Raw = S.get();
-  if (const int T = TableOf(DeclType); T >= 0) {
-    auto& Head = Tables[static_cast<size_t>(T)][Hash(Name)];
-    Raw->HashNext = Head;
-    Head = Raw;
-  }
+  if (const int T = TableOf(DeclType); T >= 0) Tables[static_cast<size_t>(T)].insert_or_assign(Name, Raw);
   Symbols.push_back(std::move(S));
   return Raw;
 }
@@ -944,9 +950,9 @@ TDTDSymbol* TDTDParser::EnterSymbol(const std::string& Name, TDeclType DeclType)
 TDTDSymbol* TDTDParser::LookupSymbol(const std::string& Name, TDeclType DeclType) const {
   const int T = TableOf(DeclType);
   if (T < 0) return nullptr;
-  for (TDTDSymbol* S = Tables[static_cast<size_t>(T)][Hash(Name)]; S; S = S->HashNext)
-    if (S->Name == Name) return S;
-  return nullptr;
+  const auto& Table = Tables[static_cast<size_t>(T)];
+  const auto It = Table.find(Name);
+  return It == Table.end() ? nullptr : It->second;
 }
 
 void TDTDParser::ParseError(TParseError Severity, const std::string& Pattern,

@@ -16,6 +16,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/KelStream.h"
@@ -102,8 +103,6 @@ class TDTDSymbol {
   }
   bool HasExprList() const { return static_cast<bool>(ExprList); }
   std::string Name;
-  // Next symbol of the same hash bucket (not owned).
-  TDTDSymbol* HashNext = nullptr;
 
  private:
   std::unique_ptr<TDTDExprList> ExprList;
@@ -165,19 +164,15 @@ class TDTDElement : public TDTDSymbol {
 
  private:
   TEntityArray Entity;
-  std::array<std::vector<TDTDAttribute*>, 256> AttributeTable;
+  // The last declaration of a name wins. A map, not 256 chains per element:
+  // a DTD may declare tens of thousands of elements.
+  std::unordered_map<std::string, TDTDAttribute*> AttributeTable;
 };
 
 class TDTDKeywordSymbol : public TDTDSymbol {
  public:
   TDTDKeywordSymbol(std::string AName, TTokenKind Kind) : TDTDSymbol(std::move(AName)), TokenKind(Kind) {}
   TTokenKind TokenKind;
-};
-
-// The one exception of the DTD reader: a chunk without a line break.
-class EDTDParserError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
 };
 
 class TDTDParser;
@@ -266,7 +261,6 @@ class TDTDParser {
   TDTDParser(const TDTDParser&) = delete;
   TDTDParser& operator=(const TDTDParser&) = delete;
 
-  // Reads the file (a "Line too long" EDTDParserError leaves through here).
   void LoadFromFile(const std::string& FileName);
   void LoadFromStream(TKelStream* Stream);
   void ClearTable();
@@ -325,7 +319,8 @@ class TDTDParser {
   TTokenKind Token() const { return Scanner->Token; }
   void Next() { Scanner->GetToken(); }
 
-  std::array<std::array<TDTDSymbol*, 256>, 4> Tables{};
+  // Per kind of declaration, by name; the newest of a name is found.
+  std::array<std::unordered_map<std::string, TDTDSymbol*>, 4> Tables;
   std::vector<std::unique_ptr<TDTDSymbol>> Symbols;
   std::vector<std::unique_ptr<TDTDExprNode>> ExprNodes;
   std::vector<TDTDSymbol*> SymArray;

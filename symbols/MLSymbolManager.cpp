@@ -37,15 +37,14 @@ TMLSymbolManager::~TMLSymbolManager() {
 // ---- Tag registry -----------------------------------------------------------------
 
 std::list<TTagBucket>::iterator TMLSymbolManager::FindBucket(const std::string& Name) {
-  for (const auto& Entry : TagHash[Hash(Name)])
-    if (SameText(Entry->Name, Name)) return Entry;
-  return Tags.end();
+  const auto It = TagIndex.find(UpperCase(Name));
+  return It == TagIndex.end() || It->second.empty() ? Tags.end() : It->second.back();
 }
 
 void TMLSymbolManager::AddElement(IKelMLTag* Tag) {
   if (!Tag) return;
   Tags.push_back({TKelPtr<IKelMLTag>(Tag), nullptr, Tag->GetName()});
-  if (!IsClosingTag(Tag)) TagHash[Hash(Tags.back().Name)].push_front(std::prev(Tags.end()));
+  if (!IsClosingTag(Tag)) TagIndex[UpperCase(Tags.back().Name)].push_back(std::prev(Tags.end()));
 }
 
 void TMLSymbolManager::RemoveElement(IKelMLTag* Tag) {
@@ -60,13 +59,12 @@ void TMLSymbolManager::RemoveElement(IKelMLTag* Tag) {
     }
     return;
   }
-  const std::string Name = Tag->GetName();
-  auto& Chain = TagHash[Hash(Name)];
-  const auto Link = std::find_if(Chain.begin(), Chain.end(),
-                                 [&Name](const auto& E) { return SameText(E->Tag->GetName(), Name); });
-  if (Link == Chain.end()) return;
-  const auto Entry = *Link;
-  Chain.erase(Link);
+  // The newest entry of the name goes, which uncovers an older one.
+  const auto It = TagIndex.find(UpperCase(Tag->GetName()));
+  if (It == TagIndex.end() || It->second.empty()) return;
+  const auto Entry = It->second.back();
+  It->second.pop_back();
+  if (It->second.empty()) TagIndex.erase(It);
   Tags.erase(Entry);
 }
 
@@ -98,7 +96,7 @@ void TMLSymbolManager::ClearTags() {
     // An entry that its chain does not reach must still go.
     if (Tags.size() == Before) Tags.pop_front();
   }
-  for (auto& Chain : TagHash) Chain.clear();
+  TagIndex.clear();
   if (HiddenRootNode) {
     HiddenRootNode->ClearTags();
     HiddenRootNode->ClearAttrs();
@@ -514,14 +512,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   SetHiddenRootNode(MakeKel<THTMLTag>("<!--root-->", this, -1).get());
 
   if (SchemaExtension == ".DTD") {
-    // A DTD that breaks off ("Line too long") leaves this schema empty; the
-    // user learns why, and editing goes on.
-    try {
-      LoadDTD(HiddenRootNode.get(), SchemaFile);
-    } catch (const EDTDParserError& E) {
-      Error(SchemaFile, E.what(), "Failure", 0, 0);
-      return;
-    }
+    LoadDTD(HiddenRootNode.get(), SchemaFile);
     if (KibitzMode == TKibitzMode::kmXSL) {
       if (const TKelPtr<IKelMLTag> Template = GetTagFromHashList("xsl:template")) {
         const std::string Output = "loose.dtd";
@@ -769,10 +760,28 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
   const auto ElementOf = [&Parser](const std::string& Name) {
     return dynamic_cast<TDTDElement*>(Parser.LookupSymbol(Name, TDeclType::dtElement));
   };
+  // Children leave the root's list (which keeps the elements no content
+  // names) at the end, in one pass.
+  std::unordered_set<const IKelMLTag*> Nested;
+  // ANY lists every element: in a schema of thousands that is millions of
+  // entries, so the lists stop at a total.
+  constexpr size_t AnyBudget = 1'000'000;
+  size_t AnyListed = 0;
   for (auto& Entry : Made) {
     TDTDElement* Element = Entry.first;
     const TKelPtr<THTMLTag>& Tag = Entry.second;
     if (Tag->GetAny()) {
+      if (AnyListed + Made.size() > AnyBudget) {
+        if (AnyListed <= AnyBudget)
+          Error(DTDFileName,
+                Format("%s and the other elements of ANY content after it list no children: the schema "
+                       "declares too many elements",
+                       {Element->Name}),
+                "Hint", 0, 0);
+        AnyListed = AnyBudget + 1;
+        continue;
+      }
+      AnyListed += Made.size();
       for (auto& Other : Made) Tag->AddTag(Other.second.get());
     } else if (!Tag->GetEmpty()) {
       std::vector<TDTDSymbol*> Excluded;
@@ -789,7 +798,7 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
           Child->SetIsChild(true);
           if (Tag->LookupTag(Child->GetName())) continue;
           Tag->AddTag(Child.get());
-          if (Root) Root->RemoveTag(Child.get());
+          Nested.insert(Child.get());
           // The children of an omissible start tag may stand here directly.
           TDTDElement* ChildElement = ElementOf(Symbol->Name);
           if (!Child->GetRequiresOpeningTag() && ChildElement && ChildElement->Content)
@@ -843,6 +852,11 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
       Tag->AddAttribute(Attribute.get());
     }
   }
+  if (auto* Own = dynamic_cast<THTMLTag*>(Root))
+    Own->RemoveTags(Nested);
+  else if (Root)
+    for (const auto& Entry : Made)
+      if (Nested.contains(Entry.second.get())) Root->RemoveTag(Entry.second.get());
   InheritInclusions(Made, Parser);
 }
 

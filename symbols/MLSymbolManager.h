@@ -13,6 +13,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -22,7 +23,7 @@
 
 namespace kel {
 
-// One registered tag: found through its TagHash chain (closing-tag entries
+// One registered tag: found through TagIndex (closing-tag entries
 // are not hashed) and kept in Tags.
 struct TTagBucket {
   TKelPtr<IKelMLTag> Tag;
@@ -186,7 +187,8 @@ class TMLSymbolManager {
   TMLParser* Parser = nullptr;
   std::list<TTagBucket> Tags;
   // Each chain holds the registered tags of one Hash, newest first.
-  std::array<std::list<std::list<TTagBucket>::iterator>, 256> TagHash;
+  // By upper-case name, newest last: a schema may declare 40,000 elements.
+  std::unordered_map<std::string, std::vector<std::list<TTagBucket>::iterator>> TagIndex;
   TKelPtr<IKelMLTag> HiddenRootNode;
   std::string FileName;
   std::array<std::list<TTagAttributeBucket>, 256> AttrEditorHash;

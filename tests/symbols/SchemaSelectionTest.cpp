@@ -1,6 +1,7 @@
 // Choosing, loading and caching the schema, with small schema folders made
 // here (the host's executable sits in <temp>/bin, so schemas are in
 // <temp>/schemas).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -267,8 +268,39 @@ TEST_F(SchemaSelection, ProblemsOfTheSchemaBecomeMessagesAndTheLoadGoesOn) {
   EXPECT_EQ(Messages(), Names{"Failure|bad.xsd|Element a already exists|0:0"});
   M.SetSchemaFile("long.dtd");
   EXPECT_EQ(M.GetSchemaFile(), Schemas() + "long.dtd");
-  // A DTD load starts with a clean message view.
-  EXPECT_EQ(Messages(), Names{"Failure|long.dtd|Line too long|0:0"});
+  // A DTD load starts with a clean message view; a long comment is read over.
+  EXPECT_EQ(Messages(), Names{});
+  EXPECT_TRUE(M.GetTagFromHashList("A"));
+}
+
+// Schemas built to exhaust: 40,000 elements on one line of content, and
+// 1,500 elements of ANY content (2.25 million child entries if each listed
+// every element).
+TEST_F(SchemaSelection, WideSchemasLoadWhole) {
+  std::string Wide = "<!ELEMENT root - - (e0";
+  for (int I = 1; I < 40000; ++I) Wide += "|e" + std::to_string(I);
+  Wide += ")*>\n";
+  for (int I = 0; I < 40000; ++I)
+    Wide += "<!ELEMENT e" + std::to_string(I) + " - - (#PCDATA)>\n<!ATTLIST e" + std::to_string(I) +
+            " a CDATA #IMPLIED>\n";
+  Write("wide.dtd", Wide);
+  M.SetSchemaFile("wide.dtd");
+  EXPECT_EQ(M.GetRegisteredCount(), 40001);
+  EXPECT_EQ(Children("root").size(), 40000u);
+  EXPECT_EQ(Children(""), Names{"root"}) << "every other element is a child of root";
+  EXPECT_TRUE(M.GetTagFromHashList("E39999")->FindAttribute("a"));
+  EXPECT_EQ(Messages(), Names{});
+
+  std::string Any;
+  for (int I = 0; I < 1500; ++I) Any += "<!ELEMENT a" + std::to_string(I) + " - - ANY>\n";
+  Write("any.dtd", Any);
+  M.SetSchemaFile("any.dtd");
+  EXPECT_EQ(M.GetRegisteredCount(), 1500);
+  size_t Listing = 0;
+  for (const auto& Entry : M.GetRegisteredTags()) Listing += AllChildren(Entry.Tag.get()).size() == 1500;
+  EXPECT_EQ(Listing, 666u) << "a million entries in all";
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_THAT(Messages()[0], testing::StartsWith("Hint|any.dtd|"));
 }
 
 TEST_F(SchemaSelection, TheCurrentViewIsParsedAgainWithTheNewSchema) {
