@@ -284,7 +284,7 @@ void TDTDScanner::PushIncludeFile(const std::string& Name) {
 void TDTDScanner::PushParameterizedEntity(TDTDParameterizedEntity* Entity) {
   if (!Entity || Entity->Text.empty()) return;
   const std::string& Text = Entity->Text;
-  constexpr int64_t MaxExpansions = 20000, MaxExpandedBytes = 4ll << 20;
+  constexpr int64_t MaxExpansions = 20000, MaxExpandedBytes = 2ll << 20;
   if (ExpansionStopped || ++Expansions > MaxExpansions ||
       (ExpandedBytes += static_cast<int64_t>(Text.size())) > MaxExpandedBytes) {
     // Real DTDs expand 2,100 times and 1.2 MB at most (HTML with SVG and
