@@ -3,6 +3,8 @@
 // completion after each, as editors do while typing. Reports the median and
 // 95th percentile of a change plus its completion, the items of the last
 // answer (each with its edit) and the process's peak resident set.
+// LongLine: the same on a page that is one 4 MB line, typing an attribute
+// name at its end (every position of an item lies on that line).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -20,7 +22,7 @@ namespace {
 using namespace kel;
 using nlohmann::json;
 
-void EditAndComplete(benchmark::State& State) {
+void EditAndComplete(benchmark::State& State, bool LongLine) {
   const auto Host = MakeKel<TMemoryHost>();
   Host->SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
   Host->SetOptionsFileName("");
@@ -33,7 +35,8 @@ void EditAndComplete(benchmark::State& State) {
         json::parse(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"capabilities":{)"
                     R"("general":{"positionEncodings":["utf-8"]},)"
                     R"("textDocument":{"completion":{"completionItem":{"snippetSupport":true}}}}}})"));
-    std::string Text = bench::LargePage(1 << 20, "\n<div>\n<");
+    const std::string Text = LongLine ? "<!DOCTYPE html><p>" + std::string(4 << 20, 'x') + " <p "
+                                      : bench::LargePage(1 << 20, "\n<div>\n<");
     const std::string Uri = "file:///bench/page.html";
     Server.Handle(
         {{"jsonrpc", "2.0"},
@@ -41,8 +44,9 @@ void EditAndComplete(benchmark::State& State) {
          {"params",
           {{"textDocument", {{"uri", Uri}, {"languageId", "html"}, {"version", 1}, {"text", Text}}}}}});
     const int Line = static_cast<int>(std::count(Text.begin(), Text.end(), '\n'));
-    // Typing "table" after the last "<", then starting over.
-    const std::string Word = "table";
+    // Typing "table" after the last "<" (or "class" after "<p "), then starting over.
+    const std::string Word = LongLine ? "class" : "table";
+    const int Base = static_cast<int>(Text.size() - Text.rfind('\n') - 1);
     int Typed = 0, Version = 1;
     // One incremental change on the last line: [From, To) becomes Text.
     const auto Change = [&](int From, int To, const std::string& Text) {
@@ -60,7 +64,7 @@ void EditAndComplete(benchmark::State& State) {
     size_t Items = 0, WithEdits = 0;
     for (auto _ : State) {
       const auto Started = std::chrono::steady_clock::now();
-      const int Column = 1 + Typed;
+      const int Column = Base + Typed;
       Change(Column, Column, std::string(1, Word[static_cast<size_t>(Typed)]));
       const auto Out = Server.Handle(
           {{"jsonrpc", "2.0"},
@@ -79,7 +83,7 @@ void EditAndComplete(benchmark::State& State) {
       if (++Typed == static_cast<int>(Word.size())) {
         // Back to "<": delete what was typed.
         State.PauseTiming();
-        Change(1, 1 + Typed, "");
+        Change(Base, Base + Typed, "");
         Typed = 0;
         State.ResumeTiming();
       }
@@ -98,7 +102,14 @@ void EditAndComplete(benchmark::State& State) {
   SetQuorvelIDEServices(nullptr);
 }
 
-BENCHMARK(EditAndComplete)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
+BENCHMARK_CAPTURE(EditAndComplete, Page, false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(20);
+BENCHMARK_CAPTURE(EditAndComplete, LongLine, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(20);
 
 }  // namespace
 

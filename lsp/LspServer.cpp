@@ -151,16 +151,20 @@ std::pair<size_t, int64_t> LineStart(const std::string& Text, int64_t Line) {
 }
 
 // The position of Offset on the line that starts at Start.
-json PositionOnLine(const std::string& Text, size_t Start, int64_t Line, size_t Offset, bool Utf8) {
+// The client's units (bytes, or UTF-16 units) from From to To.
+int64_t UnitsBetween(const std::string& Text, size_t From, size_t To, bool Utf8) {
+  To = std::min(To, Text.size());
+  if (Utf8) return To > From ? static_cast<int64_t>(To - From) : 0;
   int64_t Units = 0;
-  for (size_t I = Start; I < Offset && I < Text.size(); ++I) {
+  for (size_t I = From; I < To; ++I) {
     const auto B = static_cast<unsigned char>(Text[I]);
-    if (Utf8)
-      ++Units;
-    else if ((B & 0xC0) != 0x80)
-      Units += B >= 0xF0 ? 2 : 1;
+    if ((B & 0xC0) != 0x80) Units += B >= 0xF0 ? 2 : 1;
   }
-  return {{"line", Line}, {"character", Units}};
+  return Units;
+}
+
+json PositionOnLine(const std::string& Text, size_t Start, int64_t Line, size_t Offset, bool Utf8) {
+  return {{"line", Line}, {"character", UnitsBetween(Text, Start, Offset, Utf8)}};
 }
 
 }  // namespace
@@ -567,8 +571,14 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
   // Every edit lies on the caret's line: its positions count from its start.
   const auto [CaretLineStart, CaretLine] = LineStart(Text, Line);
   const int32_t Caret = OffsetOnLine(Text, CaretLineStart, Character, FUtf8);
-  const auto Position = [&, CaretLineStart = CaretLineStart, CaretLine = CaretLine](size_t Offset) {
-    return PositionOnLine(Text, CaretLineStart, CaretLine, Offset, FUtf8);
+  // Counted from the caret, whose column is counted once: a line can be
+  // megabytes long, and every item has two positions on it.
+  const int64_t CaretUnits = UnitsBetween(Text, CaretLineStart, static_cast<size_t>(Caret), FUtf8);
+  const auto Position = [&, CaretLine = CaretLine](size_t Offset) {
+    const auto At = static_cast<size_t>(Caret);
+    const int64_t Units = Offset >= At ? CaretUnits + UnitsBetween(Text, At, Offset, FUtf8)
+                                       : CaretUnits - UnitsBetween(Text, Offset, At, FUtf8);
+    return json{{"line", CaretLine}, {"character", Units}};
   };
   const auto Manager = TCompletionCycle::ManagerAt(FHost, Path, Text, Caret);
   if (!Manager) return Result;
