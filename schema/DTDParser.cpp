@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "host/KelFiles.h"
 #include "host/KelHostAPI.h"
@@ -44,6 +45,20 @@ const char* ParseErrorWord(TParseError E) {
   static const char* const Words[] = {"Failure", "Error", "Warning", "Hint"};
   return Words[static_cast<int>(E)];
 }
+
+namespace {
+
+// The largest DTD file read: the largest real one (the W3C's entity names)
+// is 170 KB; a page's own DTD can name any file beside it.
+constexpr std::uintmax_t MaxDTDFileSize = 16u << 20;
+
+bool TooLarge(const std::string& FileName) {
+  std::error_code Error;
+  const std::uintmax_t Size = std::filesystem::file_size(FileName, Error);
+  return !Error && Size > MaxDTDFileSize;
+}
+
+}  // namespace
 
 // ---- Declarations -----------------------------------------------------------------------
 
@@ -251,6 +266,10 @@ void TDTDScanner::PushIncludeFile(const std::string& Name) {
   if (Resolved == FileName || std::any_of(IncludeStack.begin(), IncludeStack.end(),
                                           [&Resolved](const auto& E) { return E->FileName == Resolved; })) {
     ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});
+    return;
+  }
+  if (TooLarge(Resolved)) {
+    ParseError(TParseError::peFailure, "%s is too large for a DTD; it is not read", {Resolved});
     return;
   }
   auto File = std::make_unique<TKelFileStream>(Resolved);
@@ -512,6 +531,11 @@ void TDTDParser::ClearTable() {
 }
 
 void TDTDParser::LoadFromFile(const std::string& FileName) {
+  if (TooLarge(FileName)) {
+    Scanner->FileName = FileName;
+    ParseError(TParseError::peFailure, "%s is too large for a DTD; it is not read", {FileName});
+    return;
+  }
   TKelFileStream Stream(FileName);
   if (!Stream.IsOpen()) {
     Scanner->FileName = FileName;

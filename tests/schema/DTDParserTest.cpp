@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -310,6 +311,33 @@ TEST(DTDParser, GarbageSaysAHundredThingsAndACount) {
   TKelStringStream Stream("<!ELEMENT ( >\n");
   R.P->LoadFromStream(&Stream);
   EXPECT_EQ(R.Errors.size(), 1u);
+}
+
+// A file far larger than any DTD (a page's DOCTYPE can name any file beside
+// it) is not read, neither loaded nor included.
+class LargeFiles : public test::THostTest {};
+
+TEST_F(LargeFiles, FilesTooLargeForADtdAreNotRead) {
+  fs::create_directories(GetSchemaFolder());
+  const fs::path Big = fs::path(GetSchemaFolder()) / "big.ent";
+  std::ofstream(Big) << "<!ELEMENT big - - ANY>\n";
+  fs::resize_file(Big, 17u << 20);  // sparse: no disk used
+  TDTDParser P;
+  std::vector<std::string> Errors;
+  P.OnError = [&Errors](TDTDParser*, TParseError E, const std::string& Msg, int32_t, const std::string&) {
+    Errors.push_back(std::string(ParseErrorWord(E)) + ": " + Msg);
+  };
+  P.LoadFromFile(Big.string());
+  EXPECT_EQ(Errors,
+            std::vector<std::string>{"Failure: " + Big.string() + " is too large for a DTD; it is not read"});
+  EXPECT_EQ(P.LookupSymbol("big", TDeclType::dtElement), nullptr);
+  Errors.clear();
+  TKelStringStream Stream("<!ENTITY % big SYSTEM \"big.ent\">\n%big;\n<!ELEMENT after - - ANY>\n");
+  P.LoadFromStream(&Stream);
+  EXPECT_EQ(Errors,
+            std::vector<std::string>{"Failure: " + Big.string() + " is too large for a DTD; it is not read"});
+  EXPECT_EQ(P.LookupSymbol("big", TDeclType::dtElement), nullptr);
+  EXPECT_TRUE(P.LookupSymbol("after", TDeclType::dtElement));
 }
 
 class RealDTDs : public test::THostTest {
