@@ -94,6 +94,8 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   std::string Text(static_cast<size_t>(std::max(Caret, 0)), '\0');
   const auto Reader = View->GetBuffer()->CreateReader();
   Text.resize(static_cast<size_t>(std::max(0, Reader->GetText(0, Text.data(), Caret))));
+  // A NUL reads as a blank, as it does to the scanners.
+  std::replace(Text.begin(), Text.end(), '\0', ' ');
   // A sheet inside a page begins at its <style> body or style="…" value;
   // an attribute holds declarations as a rule's block does.
   if (const auto Buffer = View->GetBuffer(); Buffer && !HandlesFile(Buffer->GetFileName())) {
