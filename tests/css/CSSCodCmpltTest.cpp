@@ -45,7 +45,7 @@ TEST_F(Sheet, PropertyAndValueListsAtTheCaret) {
   EXPECT_TRUE(Has("div"));
   EXPECT_FALSE(Has("color"));
   EXPECT_FALSE(Run("a { /* co| */ }", 0, "", "", 0)) << "comments open nothing";
-  ASSERT_TRUE(Run(std::string("a { color: red;\0\0 co|", 24), 0, "", "", 0)) << "a NUL reads as a blank";
+  ASSERT_TRUE(Run(std::string("a { color: red;\0\0 co|", 21), 0, "", "", 0)) << "a NUL reads as a blank";
   EXPECT_TRUE(Has("color"));
 }
 
