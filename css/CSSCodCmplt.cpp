@@ -27,9 +27,10 @@ TKelCharSet NameChars() {
 
 }  // namespace
 
-TCSSKibitzManager::TCSSKibitzManager() : Parser(std::make_unique<TStyleSheetParser>()) { LoadSchema(); }
+TCSSKibitzManager::TCSSKibitzManager() : Parser(std::make_unique<TStyleSheetParser>()) {}
 
-void TCSSKibitzManager::LoadSchema() {
+void TCSSKibitzManager::LoadSchema() const {
+  SchemaLoaded = true;
   std::string Error;
   if (LoadCSSSchema(Parser->GetSymbolTable(), Error)) return;
   if (const auto Messages = KelMessageServices()) {
@@ -40,6 +41,7 @@ void TCSSKibitzManager::LoadSchema() {
 }
 
 std::string TCSSKibitzManager::Describe(const std::string& Property) const {
+  EnsureSchema();
   const TCSSProperty* P = Parser->GetSymbolTable().LookupProperty(LowerCase(Property));
   return P ? P->Description : std::string();
 }
@@ -82,6 +84,7 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   KibitzPos = TKibitzPos::kpNone;
   OwnList = false;
   Context = {};
+  EnsureSchema();
   TCSSSymbolTable& Table = Parser->GetSymbolTable();
   Table.ResetKibitz();
   const auto Services = GlobalKibitzManager();

@@ -68,18 +68,27 @@ class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCode
   std::string GetSymbolClassText(int32_t) override;
 
   // Reads css.xml from the schemas folder; a missing or broken file leaves
-  // the table empty and says so in the message view.
-  void LoadSchema();
+  // the table empty and says so in the message view. Done by the first
+  // request that needs it: a page without style never pays for it.
+  void LoadSchema() const;
+  bool SchemaRead() const { return SchemaLoaded; }
   TKibitzPos GetKibitzPos() const { return KibitzPos; }
   // Where the last invocation found the caret ("property", "value",
   // "element", "pseudo-class", ... or "none").
   const char* PlaceName() const;
-  TStyleSheetParser& GetParser() { return *Parser; }
+  TStyleSheetParser& GetParser() {
+    EnsureSchema();
+    return *Parser;
+  }
 
  private:
   TKelSortOrder SortOrder = TKelSortOrder::soAlpha;
   bool Enabled = true;
   bool SemicolonTyped = false;
+  void EnsureSchema() const {
+    if (!SchemaLoaded) LoadSchema();
+  }
+  mutable bool SchemaLoaded = false;
   std::unique_ptr<TStyleSheetParser> Parser;
   TKibitzPos KibitzPos = TKibitzPos::kpNone;
   TCSSContext Context;

@@ -3,6 +3,7 @@
 #include "completion/HTMLCodCmplt.h"
 #include "completion/HTMReg.h"
 #include "completion/MLInsightPackage.h"
+#include "css/CSSCodCmplt.h"
 #include "tests/support/TestHost.h"
 
 namespace kel {
@@ -35,6 +36,19 @@ TEST_F(Registration, LoadRegisterUnload) {
   PackageUnload();
   EXPECT_EQ(Registered(), 0);
   EXPECT_NE(MarkupLanguageManager().get(), Before) << "unloading dropped the manager";
+}
+
+// The style-sheet schema is read by the first style-sheet request, not by
+// registering: a page without style never pays for it.
+TEST_F(Registration, RegisteringReadsNoStyleSheetSchema) {
+  PackageLoad();
+  IDERegister();
+  const auto Css = dynamic_cast<TCSSKibitzManager*>(Test.Host().GetCodeInsightManager(CSSManagerIndex).get());
+  ASSERT_TRUE(Css);
+  EXPECT_FALSE(Css->SchemaRead());
+  Css->Describe("color");
+  EXPECT_TRUE(Css->SchemaRead()) << "asking reads it";
+  PackageUnload();
 }
 
 TEST_F(Registration, UnloadingWithoutRegisteringRemovesNothing) {
