@@ -17,7 +17,7 @@ bool At(const std::string& Text, size_t I, std::string_view What) {
 }  // namespace
 
 int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
-  enum { Content, Tag, String, Comment, CData, Server, ScriptBody } State = Content;
+  enum { Content, Tag, String, Comment, CData, Server, ScriptBody, StyleBody } State = Content;
   char Quote = 0;
   std::string Name;
   bool NameDone = false;
@@ -31,6 +31,7 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
     switch (State) {
       case Content:
       case ScriptBody:
+      case StyleBody:
         I = Skip(I, '<');
         break;
       case String:
@@ -75,8 +76,12 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
           Quote = C;
           State = String;
         } else if (C == '>') {
-          // <script src="x" /> has no body.
-          State = Name.size() == 6 && SameText(Name, "script") && Text[I - 1] != '/' ? ScriptBody : Content;
+          // <script src="x" /> has no body. A style body is the sheet's
+          // text: its "<!--" or "<![CDATA[" wrapper opens no comment.
+          const bool Body = Text[I - 1] != '/';
+          State = Body && SameText(Name, "script")  ? ScriptBody
+                  : Body && SameText(Name, "style") ? StyleBody
+                                                    : Content;
         } else if (!NameDone && !std::isspace(static_cast<unsigned char>(C)) && C != '/') {
           Name += C;
         } else if (!Name.empty()) {
@@ -105,11 +110,12 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
         }
         break;
       case ScriptBody:
-        if (C == '<' && At(Text, I, "</script")) {
+      case StyleBody:
+        if (C == '<' && At(Text, I, State == ScriptBody ? "</script" : "</style")) {
+          Name = State == ScriptBody ? "/script" : "/style";
           State = Tag;
-          Name = "/script";
           NameDone = true;
-          I += 7;
+          I += Name.size();
         }
         break;
     }
@@ -126,6 +132,7 @@ int32_t MarkupElementAt(const std::string& Text, int32_t Offset) {
     case ScriptBody:
       return TKelElement::Script;
     case Content:
+    case StyleBody:
       break;
   }
   return TKelElement::WhiteSpace;
@@ -148,9 +155,11 @@ TEmbeddedStyle EmbeddedStyleAt(const std::string& Text, int32_t Offset) {
   const std::string_view T(Text.data(), End);
   const size_t Lt = T.rfind('<');
   if (Lt == std::string_view::npos) return R;
-  // In a tag: a style attribute's quoted value holding the caret.
-  if (T.find('>', Lt) == std::string_view::npos ||
-      T.substr(Lt).find_first_of("\"'") != std::string_view::npos) {
+  // In a tag: a style attribute's quoted value holding the caret. A "<!--"
+  // or "<![CDATA[" that wraps a style body opens no tag.
+  const bool TagName = Lt + 1 < End && std::isalpha(static_cast<unsigned char>(T[Lt + 1]));
+  if (TagName && (T.find('>', Lt) == std::string_view::npos ||
+                  T.substr(Lt).find_first_of("\"'") != std::string_view::npos)) {
     char Quote = 0;
     size_t ValueStart = 0;
     std::string Name, Attr;
@@ -193,6 +202,15 @@ TEmbeddedStyle EmbeddedStyleAt(const std::string& Text, int32_t Offset) {
   const size_t Gt = Lower.find('>', Open);
   if (Gt == std::string::npos || Lower[Gt - 1] == '/') return R;
   R.In = true;
+  // The wrapper that hides a body from old browsers, or XML's CDATA, is no
+  // part of the sheet.
+  size_t Start = Gt + 1;
+  while (Start < End && std::isspace(static_cast<unsigned char>(T[Start]))) ++Start;
+  for (const std::string_view Wrapper : {"<![CDATA[", "<!--"})
+    if (T.substr(Start).starts_with(Wrapper)) {
+      R.Start = static_cast<int32_t>(Start + Wrapper.size());
+      return R;
+    }
   R.Start = static_cast<int32_t>(Gt + 1);
   return R;
 }

@@ -698,4 +698,34 @@ TEST(CliComplete, StyleSheetsInsidePages) {
   }
 }
 
+// Bodies as pages wrap them: in XML's CDATA, in the comment that hid them
+// from old browsers, or in a CDATA marker inside a CSS comment.
+TEST(CliComplete, StyleBodiesInTheirWrappers) {
+  const struct {
+    const char* Extension;
+    const char* Open;
+    const char* Close;
+  } Cases[] = {
+      {".xhtml", "<![CDATA[", "]]>"},
+      {".html", "<!--", "-->"},
+      {".html", "/*<![CDATA[*/", "/*]]>*/"},
+      {".html", " <!--", "-->"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Open);
+    const fs::path F =
+        fs::temp_directory_path() / ("mlinsight-wrapped-" + std::to_string(::getpid()) + C.Extension);
+    std::ofstream(F) << "<html><head><style type=\"text/css\">" << C.Open << "\na { color: r\n"
+                     << C.Close << "</style></head>\n<body><p>\n";
+    json J = Complete({F.string(), "2:13", "--accept", "red"});
+    EXPECT_EQ(J["manager"], "Style Sheet");
+    EXPECT_EQ(J["context"], "value");
+    ASSERT_FALSE(J["edits"].empty());
+    EXPECT_EQ(J["edits"][0]["newText"], "ed;");
+    J = Complete({F.string(), "4:4"});
+    EXPECT_EQ(J["manager"], "Markup Language") << "after the body";
+    fs::remove(F);
+  }
+}
+
 }  // namespace
