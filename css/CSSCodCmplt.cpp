@@ -1,8 +1,10 @@
 #include "css/CSSCodCmplt.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "css/CSSSchemaLoader.h"
+#include "css/CSSUnitEditor.h"
 #include "host/CompletionCycle.h"
 #include "host/KelEnvironmentOptions.h"
 #include "host/KelStrings.h"
@@ -23,6 +25,18 @@ TKelCharSet NameChars() {
   S.set('-');
   S.set('\\');
   return S;
+}
+
+// The number that begins a typed value word ("10" of "10p", "-2" of "-2"),
+// when the rest is letters: a unit being typed. Empty otherwise.
+std::string NumberBeingTyped(const std::string& Word) {
+  size_t I = Word.starts_with("-") ? 1 : 0;
+  const size_t Digits = I;
+  while (I < Word.size() && Word[I] >= '0' && Word[I] <= '9') ++I;
+  if (I == Digits) return {};
+  for (size_t J = I; J < Word.size(); ++J)
+    if (!std::isalpha(static_cast<unsigned char>(Word[J]))) return {};
+  return Word.substr(0, I);
 }
 
 }  // namespace
@@ -109,9 +123,10 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   Context = FindCSSContext(Text, [&Table](std::string_view Name) {
     return Table.LookupProperty(LowerCase(std::string(Name))) != nullptr;
   });
-  const auto UseOwn = [this](const std::vector<std::string>& Names) {
+  const auto UseOwn = [this](const std::vector<std::string>& Names, bool Sorted = true) {
     Own = Names;
-    std::sort(Own.begin(), Own.end(), [](const auto& A, const auto& B) { return CompareText(A, B) < 0; });
+    if (Sorted)
+      std::sort(Own.begin(), Own.end(), [](const auto& A, const auto& B) { return CompareText(A, B) < 0; });
     OwnList = true;
     OwnShown = Own;
   };
@@ -132,6 +147,36 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
         // Arithmetic takes numbers and var(): no keyword is written there.
         UseOwn({"var()"});
       } else if (TCSSProperty* P = Table.LookupProperty(Context.Property)) {
+        size_t W = Text.size();
+        const TKelCharSet Chars = NameChars();
+        while (W > 0 && Chars.test(static_cast<unsigned char>(Text[W - 1]))) --W;
+        const std::string Word = Text.substr(W);
+        // "#f" is a colour being written in hex, "1." a number: no keyword
+        // fits there.
+        const bool Decimal = Word.empty() && W > 1 && Text[W - 1] == '.' &&
+                             std::isdigit(static_cast<unsigned char>(Text[W - 2]));
+        if ((W > 0 && Text[W - 1] == '#') || Decimal) {
+          UseOwn({});
+          break;
+        }
+        // A number being typed gets the units the property takes, in the
+        // schema's order (px first): "10p" offers 10px, 10pt, 10pc.
+        if (const std::string Number = NumberBeingTyped(Word); !Number.empty()) {
+          std::vector<std::string> Units;
+          for (const TCSSValue* V : P->Values) {
+            if (V->Kind != TCSSValueKind::cssVkType) continue;
+            auto* Editor = dynamic_cast<TCSSUnitEditor*>(Table.LookupEditor(V->Name + "..."));
+            for (int32_t I = 0; Editor && I < Editor->GetUnitList().GetCount(); ++I)
+              Units.push_back(Number + Editor->GetUnitList().GetItem(I));
+          }
+          // Keywords that are numbers (font-weight's 100 to 900) come too.
+          for (const TCSSValue* V : P->Values)
+            if (V->Kind == TCSSValueKind::cssVkName && V->Name.starts_with(Number)) Units.push_back(V->Name);
+          if (!Units.empty()) {
+            UseOwn(Units, false);
+            break;
+          }
+        }
         Position(TKibitzPos::kpExpr);
         Table.SetKibitzProperty(P);
       }

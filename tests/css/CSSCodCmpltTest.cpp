@@ -47,6 +47,18 @@ TEST_F(Sheet, PropertyAndValueListsAtTheCaret) {
   EXPECT_FALSE(Run("a { /* co| */ }", 0, "", "", 0)) << "comments open nothing";
   ASSERT_TRUE(Run(std::string("a { color: red;\0\0 co|", 21), 0, "", "", 0)) << "a NUL reads as a blank";
   EXPECT_TRUE(Has("color"));
+  // Values half typed: units after a number, nothing inside a hex colour or
+  // after a decimal point.
+  ASSERT_TRUE(Run("a { margin: 1|", 0, "", "", 0));
+  EXPECT_EQ(Cycle.Items()[0].Text, "1px") << "in the schema's order";
+  EXPECT_TRUE(Has("1%"));
+  EXPECT_TRUE(Has("1rem"));
+  EXPECT_FALSE(Has("1s"));
+  ASSERT_TRUE(Run("a { font-weight: 1|", 0, "", "", 0));
+  EXPECT_TRUE(Has("100")) << "keywords that are numbers";
+  EXPECT_FALSE(Run("a { color: #f|", 0, "", "", 0));
+  EXPECT_FALSE(Run("a { line-height: 1.|", 0, "", "", 0));
+  EXPECT_FALSE(Run("a { z-index: 1|", 0, "", "", 0)) << "no unit, no number keyword";
 }
 
 struct TAcceptCase {
@@ -71,6 +83,9 @@ TEST_F(Sheet, AcceptingWritesTheTextAndItsTerminator) {
       {"; closes and accepts", "a { display: bl|", 0, "", "", ';', "a { display: block;|"},
       {"escape cancels", "a { display: bl|", 0, "o", "", 27, "a { display: blo|"},
       {"after a typed colon", "a { display|", ':', "", "block", '\r', "a { display:block;|"},
+      {"a unit after a number", "a { width: 10p|", 0, "", "10px", '\r', "a { width: 10px;|"},
+      {"a unit after a decimal", "a { margin: 0.5|", 0, "", "5em", '\r', "a { margin: 0.5em;|"},
+      {"a time unit", "a { transition: all 0.3|", 0, "", "3s", '\r', "a { transition: all 0.3s;|"},
   };
   for (const auto& C : Cases) {
     ASSERT_TRUE(Run(C.Marked, C.Typed, C.Filter, C.Accept, C.Key)) << C.Name;
