@@ -146,6 +146,13 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
                  Context.Function == "clamp") {
         // Arithmetic takes numbers and var(): no keyword is written there.
         UseOwn({"var()"});
+      } else if (static const std::vector<std::string> ColorFunctions = {"rgb", "rgba", "hsl", "hsla", "hwb",
+                                                                         "lab", "lch", "oklab", "oklch",
+                                                                         "color", "device-cmyk"};
+                 std::find(ColorFunctions.begin(), ColorFunctions.end(), Context.Function) !=
+                 ColorFunctions.end()) {
+        // Channels are numbers: no colour name belongs inside rgb().
+        UseOwn({"calc()", "none", "var()"});
       } else if (TCSSProperty* P = Table.LookupProperty(Context.Property)) {
         size_t W = Text.size();
         const TKelCharSet Chars = NameChars();

@@ -59,6 +59,11 @@ TEST_F(Sheet, PropertyAndValueListsAtTheCaret) {
   EXPECT_FALSE(Run("a { color: #f|", 0, "", "", 0));
   EXPECT_FALSE(Run("a { line-height: 1.|", 0, "", "", 0));
   EXPECT_FALSE(Run("a { z-index: 1|", 0, "", "", 0)) << "no unit, no number keyword";
+  ASSERT_TRUE(Run("a { color: rgb(|", 0, "", "", 0));
+  EXPECT_FALSE(Has("red")) << "channels are numbers";
+  EXPECT_TRUE(Has("var()"));
+  ASSERT_TRUE(Run("a { background: linear-gradient(to right, r|", 0, "", "", 0));
+  EXPECT_TRUE(Has("red")) << "a gradient takes colours";
 }
 
 struct TAcceptCase {
