@@ -56,8 +56,12 @@ void TCSSKibitzManager::LoadSchema() const {
 
 std::string TCSSKibitzManager::Describe(const std::string& Property) const {
   EnsureSchema();
-  const TCSSProperty* P = Parser->GetSymbolTable().LookupProperty(LowerCase(Property));
-  return P ? P->Description : std::string();
+  const TCSSSymbolTable& Table = Parser->GetSymbolTable();
+  if (const TCSSProperty* P = Table.LookupProperty(LowerCase(Property))) return P->Description;
+  // A descriptor (font-display) of whichever at-rule has one of that name.
+  for (const auto& [AtRule, List] : Table.Descriptors)
+    if (const TCSSProperty* D = Table.LookupDescriptor(AtRule, Property)) return D->Description;
+  return {};
 }
 
 TKelCharSet TCSSKibitzManager::EditorTokenValidChars(bool) { return NameChars(); }
@@ -125,8 +129,10 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   });
   const auto UseOwn = [this](const std::vector<std::string>& Names, bool Sorted = true) {
     Own = Names;
-    if (Sorted)
+    if (Sorted) {
       std::sort(Own.begin(), Own.end(), [](const auto& A, const auto& B) { return CompareText(A, B) < 0; });
+      Own.erase(std::unique(Own.begin(), Own.end()), Own.end());
+    }
     OwnList = true;
     OwnShown = Own;
   };
@@ -135,8 +141,20 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
     Parser->SetKibitzPos(P);
   };
   Position(TKibitzPos::kpNone);
+  // An at-rule block of descriptors (@font-face, @counter-style) offers
+  // them; @page takes page properties besides.
+  const auto Descriptors = Table.Descriptors.find(Context.AtRule);
+  const bool DescriptorBlock = Descriptors != Table.Descriptors.end();
   switch (Context.Place) {
     case TCSSPlace::Property:
+      if (DescriptorBlock) {
+        std::vector<std::string> Names;
+        for (const auto& D : Descriptors->second) Names.push_back(D->Name);
+        if (Context.AtRule == "page")
+          for (int32_t I = 0; I < Table.GetPropCount(); ++I) Names.push_back(Table.GetProp(I)->Name);
+        UseOwn(Names);
+        break;
+      }
       Position(TKibitzPos::kpProperty);
       break;
     case TCSSPlace::Value:
@@ -153,7 +171,9 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
                  ColorFunctions.end()) {
         // Channels are numbers: no colour name belongs inside rgb().
         UseOwn({"calc()", "none", "var()"});
-      } else if (TCSSProperty* P = Table.LookupProperty(Context.Property)) {
+      } else if (TCSSProperty* P = DescriptorBlock && Table.LookupDescriptor(Context.AtRule, Context.Property)
+                                       ? Table.LookupDescriptor(Context.AtRule, Context.Property)
+                                       : Table.LookupProperty(Context.Property)) {
         size_t W = Text.size();
         const TKelCharSet Chars = NameChars();
         while (W > 0 && Chars.test(static_cast<unsigned char>(Text[W - 1]))) --W;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "host/KelStrings.h"
 #include "markup/MLParserUtils.h"
 
 namespace kel {
@@ -113,6 +114,21 @@ TCSSType* TCSSSymbolTable::NewType(const std::string& Name) { return NewSymbol<T
 TCSSValue* TCSSSymbolTable::NewValue(const std::string& Name) { return NewSymbol<TCSSValue>(Values, Name); }
 void TCSSSymbolTable::AddEditor(TCSSEditor* Editor) {
   if (Editor) Push(Editors, Editor);
+}
+
+TCSSProperty* TCSSSymbolTable::NewDescriptor(const std::string& AtRule, const std::string& Name) {
+  if (TCSSProperty* Found = LookupDescriptor(AtRule, Name)) return Found;
+  auto& List = Descriptors[LowerCase(AtRule)];
+  List.push_back(std::make_unique<TCSSProperty>(Name));
+  return List.back().get();
+}
+
+TCSSProperty* TCSSSymbolTable::LookupDescriptor(const std::string& AtRule, const std::string& Name) const {
+  const auto It = Descriptors.find(LowerCase(AtRule));
+  if (It == Descriptors.end()) return nullptr;
+  for (const auto& D : It->second)
+    if (CompareCSSNames(D->Name, Name) == 0) return D.get();
+  return nullptr;
 }
 
 TCSSProperty* TCSSSymbolTable::LookupProperty(const std::string& Name) const {

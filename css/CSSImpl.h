@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -343,6 +344,11 @@ class TCSSSymbolTable {
   // The names offered outside declarations, from css.xml (the manager's
   // own lists serve where the schema names none).
   std::vector<std::string> AtRules, PseudoClasses, PseudoElements, MediaWords;
+  // The descriptors of an at-rule's block (at-rule name without "@", lower
+  // case), sorted by name; they are no properties of the property list.
+  std::map<std::string, std::vector<std::unique_ptr<TCSSProperty>>> Descriptors;
+  TCSSProperty* NewDescriptor(const std::string& AtRule, const std::string& Name);
+  TCSSProperty* LookupDescriptor(const std::string& AtRule, const std::string& Name) const;
 
   TCSSProperty* NewProperty(const std::string& Name);
   TCSSType* NewType(const std::string& Name);

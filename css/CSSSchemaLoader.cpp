@@ -128,6 +128,14 @@ void TCSSReader::LoadFromFile(const std::string& FileName) {
         FTable.PseudoElements.push_back(Node.Attribute("name"));
       else if (Kind == "media-feature" && Node.HasAttribute("name"))
         FTable.MediaWords.push_back(Node.Attribute("name"));
+      else if (Kind == "descriptors" && Node.HasAttribute("at"))
+        for (const TXMLNode& D : Node.ChildNodes())
+          if (D.IsElement() && D.NodeName() == "property" && D.HasAttribute("name")) {
+            TCSSProperty* P = FTable.NewDescriptor(Node.Attribute("at"), D.Attribute("name"));
+            if (D.HasAttribute("description")) P->Description = D.Attribute("description");
+            for (const TXMLNode& V : D.ChildNodes())
+              if (V.IsElement() && V.NodeName() == "value") LoadValues(V, *P);
+          }
     }
   }
   Resolve();
@@ -236,6 +244,11 @@ void TCSSReader::ResolveProp(TCSSProperty& Property) {
 void TCSSReader::Resolve() {
   for (int32_t I = 0; I < FTable.GetTypeCount(); ++I) ResolveType(*FTable.GetType(I));
   for (int32_t I = 0; I < FTable.GetPropCount(); ++I) ResolveProp(*FTable.GetProp(I));
+  for (auto& [AtRule, List] : FTable.Descriptors) {
+    for (auto& D : List) ResolveProp(*D);
+    std::sort(List.begin(), List.end(),
+              [](const auto& A, const auto& B) { return CompareCSSNames(A->Name, B->Name) < 0; });
+  }
   const auto Units = [this](TCSSUnitEditor* E, const char* Type) {
     if (const TCSSType* T = FTable.LookupType(Type))
       for (int32_t I = 0; I < T->GetIntrinsicCount(); ++I) E->GetUnitList().Add(T->IntrinsicTypes.GetItem(I));

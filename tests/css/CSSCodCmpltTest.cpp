@@ -59,6 +59,18 @@ TEST_F(Sheet, PropertyAndValueListsAtTheCaret) {
   EXPECT_FALSE(Run("a { color: #f|", 0, "", "", 0));
   EXPECT_FALSE(Run("a { line-height: 1.|", 0, "", "", 0));
   EXPECT_FALSE(Run("a { z-index: 1|", 0, "", "", 0)) << "no unit, no number keyword";
+  // At-rule blocks of descriptors offer theirs, and only there.
+  ASSERT_TRUE(Run("@font-face { font-d|", 0, "", "", 0));
+  EXPECT_TRUE(Has("font-display"));
+  ASSERT_TRUE(Run("@font-face { font-display: |", 0, "", "", 0));
+  EXPECT_TRUE(Has("swap"));
+  EXPECT_FALSE(Has("inherit")) << "descriptors take no CSS-wide keyword";
+  ASSERT_TRUE(Run("@counter-style thumbs { system: |", 0, "", "", 0));
+  EXPECT_TRUE(Has("cyclic"));
+  ASSERT_TRUE(Run("@page { |", 0, "", "", 0));
+  EXPECT_TRUE(Has("size"));
+  EXPECT_TRUE(Has("margin")) << "and page properties";
+  EXPECT_FALSE(Run("a { font-disp|", 0, "", "", 0));
   ASSERT_TRUE(Run("a { color: rgb(|", 0, "", "", 0));
   EXPECT_FALSE(Has("red")) << "channels are numbers";
   EXPECT_TRUE(Has("var()"));

@@ -108,6 +108,24 @@ TEST_F(CSSReader, FirstTypesLeadTheirPropertysList) {
   EXPECT_TRUE(Table.LookupProperty("font")->Lead.empty()) << "only where the schema says so";
 }
 
+TEST_F(CSSReader, DescriptorsStayInTheirAtRule) {
+  Load(R"(<css><property name="color"><value name="red"/></property>
+  <descriptors at="font-face"><property name="src" description="Where."><value type="uri"/></property>
+  <property name="font-display"><value name="swap"/><value name="auto"/></property></descriptors>
+  <type name="uri" editable="true"/></css>)");
+  EXPECT_EQ(Table.GetPropCount(), 1) << "no descriptor in the property list";
+  EXPECT_EQ(Table.LookupProperty("font-display"), nullptr);
+  const TCSSProperty* Display = Table.LookupDescriptor("FONT-FACE", "font-display");
+  ASSERT_TRUE(Display);
+  Names V;
+  for (const TCSSValue* X : Display->Values) V.push_back(X->Name);
+  EXPECT_EQ(V, (Names{"swap", "auto"}));
+  ASSERT_EQ(Table.Descriptors.at("font-face").size(), 2u);
+  EXPECT_EQ(Table.Descriptors.at("font-face")[0]->Name, "font-display") << "sorted by name";
+  EXPECT_EQ(Table.LookupDescriptor("font-face", "src")->Description, "Where.");
+  EXPECT_EQ(Table.LookupDescriptor("page", "src"), nullptr);
+}
+
 TEST_F(CSSReader, WhatIsMissingOrWrongLeavesWhatItShould) {
   TCSSReader(Table).LoadFromFile("/nonexistent/css.xml");
   EXPECT_EQ(Table.GetEditorCount(), 0) << "no file: nothing at all";
