@@ -39,6 +39,13 @@ std::string NumberBeingTyped(const std::string& Word) {
   return Word.substr(0, I);
 }
 
+// In an at-rule block of descriptors, the descriptor of that name if there
+// is one (@page takes properties too); else the property.
+TCSSProperty* DescriptorOrProperty(const TCSSSymbolTable& Table, const TCSSContext& Context) {
+  if (TCSSProperty* D = Table.LookupDescriptor(Context.AtRule, Context.Property)) return D;
+  return Table.LookupProperty(Context.Property);
+}
+
 }  // namespace
 
 TCSSKibitzManager::TCSSKibitzManager() : Parser(std::make_unique<TStyleSheetParser>()) {}
@@ -171,9 +178,7 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
                  ColorFunctions.end()) {
         // Channels are numbers: no colour name belongs inside rgb().
         UseOwn({"calc()", "none", "var()"});
-      } else if (TCSSProperty* P = DescriptorBlock && Table.LookupDescriptor(Context.AtRule, Context.Property)
-                                       ? Table.LookupDescriptor(Context.AtRule, Context.Property)
-                                       : Table.LookupProperty(Context.Property)) {
+      } else if (TCSSProperty* P = DescriptorOrProperty(Table, Context)) {
         size_t W = Text.size();
         const TKelCharSet Chars = NameChars();
         while (W > 0 && Chars.test(static_cast<unsigned char>(Text[W - 1]))) --W;
