@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cli/TextPositions.h"
 #include "host/MemoryEditor.h"
 #include "markup/MLBufferProducer.h"
 #include "symbols/HTMLAttributeEditors.h"
@@ -62,14 +63,10 @@ int RunSchema(const TSchemaRequest& R, TMemoryHost& Host, std::ostream& Out, std
   M.SetTagCase(TTagCase::tcNormal);
   M.SetIsASPEnabled(R.ASP);
   if (R.DocType.empty() && !R.FileName.empty()) {
-    std::ifstream In(R.FileName, std::ios::binary);
-    std::ostringstream Text;
-    if (!In || !(Text << In.rdbuf())) {
-      Err << "mlinsight: cannot read " << R.FileName << '\n';
-      return 1;
-    }
+    std::string Text;
+    if (!ReadWholeFile(R.FileName, Text, Err)) return 1;
     M.SetFileName(R.FileName);
-    auto View = MakeMemoryEditView(Text.str(), R.FileName);
+    auto View = MakeMemoryEditView(Text, R.FileName);
     M.GetParser()->BootStrapDTD(MakeKel<TMLBufferProducer>(View.get()).get());
   } else {
     M.SetSchemaFile(R.DocType);

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace kel {
 
@@ -73,17 +72,26 @@ bool ReadDocument(const std::string& FileName, TDecodedDocument& Doc, std::ostre
     return false;
   }
   std::ifstream In(FileName, std::ios::binary);
-  std::ostringstream Buffer;
-  if (!In || !(Buffer << In.rdbuf())) {
-    // An empty file reads as no characters, which is not an error.
-    if (In && In.peek() == std::char_traits<char>::eof()) {
-      Doc = {};
-      return true;
-    }
+  if (!In) {
     Err << "mlinsight: cannot read " << FileName << ": " << std::strerror(errno ? errno : EIO) << '\n';
     return false;
   }
-  Doc = DecodeDocument(Buffer.str());
+  // Read in pieces up to the cap: a pipe may be named, and /dev/zero never ends.
+  std::string Bytes;
+  char Piece[65536];
+  while (In.read(Piece, sizeof Piece) || In.gcount() > 0) {
+    Bytes.append(Piece, static_cast<size_t>(In.gcount()));
+    if (Bytes.size() > MaxDocumentBytes) {
+      Err << "mlinsight: cannot read " << FileName << ": larger than " << (MaxDocumentBytes >> 20)
+          << " MiB\n";
+      return false;
+    }
+  }
+  if (In.bad()) {
+    Err << "mlinsight: cannot read " << FileName << ": " << std::strerror(errno ? errno : EIO) << '\n';
+    return false;
+  }
+  Doc = DecodeDocument(Bytes);
   return true;
 }
 

@@ -23,8 +23,10 @@ int32_t ByteColumn(const std::string& Text, int32_t Line, int32_t Column);
 std::string CaretOutside(const std::string& Text, int32_t Line, int32_t Column);
 // Line and character column (both from 1) of a byte offset.
 std::pair<int32_t, int32_t> LineColumnOf(const std::string& Text, int32_t Offset);
+// Documents above this are refused (the language server's cap on a message).
+inline constexpr size_t MaxDocumentBytes = size_t{64} << 20;
 // The whole document in UTF-8, decoded from its own encoding; false with a
-// message on Err when it cannot be read.
+// message on Err when it cannot be read or is larger than MaxDocumentBytes.
 bool ReadDocument(const std::string& FileName, TDecodedDocument& Doc, std::ostream& Err);
 bool ReadWholeFile(const std::string& FileName, std::string& Text, std::ostream& Err);
 // Writes Text back in the document's encoding, through a temporary file

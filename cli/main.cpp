@@ -19,6 +19,7 @@
 #include "cli/CssCommand.h"
 #include "cli/DtdCommand.h"
 #include "cli/SchemaCommand.h"
+#include "cli/TextPositions.h"
 #include "cli/XsdCommand.h"
 #include "completion/HTMReg.h"
 #include "completion/MLInsightPackage.h"
@@ -54,7 +55,14 @@ int RunChunks(const std::string& FileName) {
   // A chunk ends where the next begins (the text may hold zero bytes of its
   // own); after the last fill the producer stands at the end of the text.
   std::vector<int32_t> Starts;
-  while (Producer->FillBuffer()) Starts.push_back(Producer->BufferOffset(Producer->BufferAtOffset(0)));
+  while (Producer->FillBuffer()) {
+    Starts.push_back(Producer->BufferOffset(Producer->BufferAtOffset(0)));
+    if (static_cast<size_t>(Starts.back()) > MaxDocumentBytes) {
+      std::cerr << "mlinsight: cannot read " << FileName << ": larger than " << (MaxDocumentBytes >> 20)
+                << " MiB\n";
+      return 1;
+    }
+  }
   Starts.push_back(Producer->BufferOffset(nullptr));
   for (size_t I = 0; I + 1 < Starts.size(); ++I)
     std::cout << Starts[I] << ' ' << Starts[I + 1] - Starts[I] << '\n';
@@ -65,6 +73,12 @@ int RunChunks(const std::string& FileName) {
 void AddModeOption(CLI::App* Command, std::string& ModeName) {
   Command->add_option("--mode", ModeName, "Schema family: html, xsl, wml or resx")
       ->check(CLI::IsMember({"html", "xsl", "wml", "resx"}, CLI::ignore_case));
+}
+
+// A page's own DTD is looked for in the page's folder: a bare name is in
+// the current one.
+std::string WithFolder(std::string Name) {
+  return Name.empty() || Name.find('/') != std::string::npos ? Name : "./" + Name;
 }
 
 bool IsCommand(CLI::App& App, const std::string& Name) {
@@ -100,7 +114,7 @@ int main(int argc, char** argv) {
   std::string Position;
   auto* CaretCmd =
       App.add_subcommand("caret", "Parse a file with the caret at LINE:COL and print where it stands");
-  CaretCmd->add_option("file", Caret.FileName, "The file to parse")->required();
+  CaretCmd->add_option("file", Caret.FileName, "The file to parse")->required()->transform(WithFolder);
   CaretCmd->add_option("position", Position, "LINE:COL, both from 1 (COL counts characters)")
       ->required()
       ->check([](const std::string& Text) {
@@ -127,7 +141,8 @@ int main(int argc, char** argv) {
   TSchemaRequest Schema;
   auto* SchemaCmd = App.add_subcommand("schema", "Select and load a schema and print the tag tree it gives");
   SchemaCmd->add_option("--doctype", Schema.DocType, "A DOCTYPE identifier (public or system)");
-  SchemaCmd->add_option("file", Schema.FileName, "A document whose DOCTYPE selects the schema");
+  SchemaCmd->add_option("file", Schema.FileName, "A document whose DOCTYPE selects the schema")
+      ->transform(WithFolder);
   SchemaCmd->add_flag("--asp", Schema.ASP, "Also the ASP.NET server controls");
   AddModeOption(SchemaCmd, ModeName);
   SchemaCmd->add_flag("--json", Schema.Json, "One JSON object");
@@ -136,7 +151,7 @@ int main(int argc, char** argv) {
   std::string CompletePosition;
   auto* CompleteCmd = App.add_subcommand(
       "complete", "Run one completion at LINE:COL: the list, and with --accept the text it writes");
-  CompleteCmd->add_option("file", Complete.FileName, "The document")->required();
+  CompleteCmd->add_option("file", Complete.FileName, "The document")->required()->transform(WithFolder);
   CompleteCmd->add_option("position", CompletePosition, "LINE:COL, both from 1 (COL counts characters)")
       ->required()
       ->check([](const std::string& Text) {

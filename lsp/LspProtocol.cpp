@@ -9,11 +9,40 @@ namespace kel {
 
 using nlohmann::json;
 
+namespace {
+
+// One header line; what runs past MaxLspHeaderLine is read and dropped, so
+// a stream without line breaks costs no memory. False at the end of input.
+bool ReadHeaderLine(std::istream& In, std::string& Line, bool& TooLong) {
+  Line.clear();
+  TooLong = false;
+  std::streambuf* Buf = In.rdbuf();
+  for (;;) {
+    const int C = Buf->sbumpc();
+    if (C == std::char_traits<char>::eof()) {
+      In.setstate(std::ios::eofbit);
+      if (Line.empty() && !TooLong) In.setstate(std::ios::failbit);
+      return !Line.empty() || TooLong;
+    }
+    if (C == '\n') return true;
+    if (Line.size() < MaxLspHeaderLine)
+      Line.push_back(static_cast<char>(C));
+    else
+      TooLong = true;
+  }
+}
+
+}  // namespace
+
 TLspFrame ReadLspFrame(std::istream& In, std::string& Body) {
   int64_t Length = -1;
-  bool Header = false, Garbled = false;
+  bool Header = false, Garbled = false, TooLong = false;
   std::string Line;
-  while (std::getline(In, Line)) {
+  while (ReadHeaderLine(In, Line, TooLong)) {
+    if (TooLong) {
+      Header = Garbled = true;
+      continue;
+    }
     if (!Line.empty() && Line.back() == '\r') Line.pop_back();
     if (Line.empty()) {
       if (Header) break;

@@ -17,6 +17,8 @@ namespace kel {
 
 // A body above this is refused unread: no client sends a 64 MiB document.
 inline constexpr int64_t MaxLspBody = 64ll << 20;
+// A header line longer than this is garbled (real ones are under 100 bytes).
+inline constexpr size_t MaxLspHeaderLine = 4096;
 
 enum class TLspFrame {
   Body,      // Body holds one message

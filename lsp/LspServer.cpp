@@ -49,6 +49,8 @@ void AddPathItems(json& Items, const std::string& Text, size_t Caret, size_t Lin
   const std::string Folder = Slash == std::string::npos ? std::string() : Typed.substr(0, Slash + 1);
   const size_t NameStart = Caret - (Slash == std::string::npos ? Typed.size() : Typed.size() - Slash - 1);
   namespace fs = std::filesystem;
+  // A document without a folder of its own (not a file here) lists nothing.
+  if (!fs::path(Document).has_parent_path() || fs::path(Document).is_relative()) return;
   std::error_code Error;
   const fs::path Dir = fs::path(Document).parent_path() / Folder;
   std::vector<std::pair<std::string, bool>> Entries;
@@ -106,17 +108,22 @@ std::string LspDocumentPath(const std::string& Path, const std::string& Language
 }
 
 std::string LspUriToPath(const std::string& Uri) {
-  std::string S = StartsWithText(Uri, "file://") ? Uri.substr(7) : Uri;
+  // Only a file on this machine has a folder (its own DTD, path items);
+  // "untitled:", remote and other URIs keep just their name.
+  const bool Local = StartsWithText(Uri, "file:///") || StartsWithText(Uri, "file://localhost/");
+  const std::string S = Local ? Uri.substr(Uri.find('/', 7)) : Uri;
+  const auto Hex = [](char C) { return std::isxdigit(static_cast<unsigned char>(C)) != 0; };
   std::string R;
   for (size_t I = 0; I < S.size(); ++I) {
-    if (S[I] == '%' && I + 2 < S.size()) {
-      R += static_cast<char>(std::strtol(S.substr(I + 1, 2).c_str(), nullptr, 16));
+    // "%00" stays as it is: a path holds no NUL.
+    if (S[I] == '%' && I + 2 < S.size() && Hex(S[I + 1]) && Hex(S[I + 2]) && S.compare(I + 1, 2, "00") != 0) {
+      R += static_cast<char>(std::stoi(S.substr(I + 1, 2), nullptr, 16));
       I += 2;
     } else {
       R += S[I];
     }
   }
-  return R;
+  return Local ? R : R.substr(R.find_last_of("/\\:") + 1);
 }
 
 namespace {

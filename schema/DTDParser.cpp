@@ -52,10 +52,14 @@ namespace {
 // is 170 KB; a page's own DTD can name any file beside it.
 constexpr std::uintmax_t MaxDTDFileSize = 16u << 20;
 
-bool TooLarge(const std::string& FileName) {
+// Why a file is not read as a DTD: a pipe or device (/dev/zero never ends)
+// or a file above the cap; empty when it is read.
+std::string Unreadable(const std::string& FileName) {
   std::error_code Error;
+  if (std::filesystem::exists(FileName, Error) && !std::filesystem::is_regular_file(FileName, Error))
+    return "%s is not a regular file; it is not read";
   const std::uintmax_t Size = std::filesystem::file_size(FileName, Error);
-  return !Error && Size > MaxDTDFileSize;
+  return !Error && Size > MaxDTDFileSize ? "%s is too large for a DTD; it is not read" : "";
 }
 
 }  // namespace
@@ -268,8 +272,8 @@ void TDTDScanner::PushIncludeFile(const std::string& Name) {
     ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});
     return;
   }
-  if (TooLarge(Resolved)) {
-    ParseError(TParseError::peFailure, "%s is too large for a DTD; it is not read", {Resolved});
+  if (const std::string Why = Unreadable(Resolved); !Why.empty()) {
+    ParseError(TParseError::peFailure, Why, {Resolved});
     return;
   }
   auto File = std::make_unique<TKelFileStream>(Resolved);
@@ -531,9 +535,9 @@ void TDTDParser::ClearTable() {
 }
 
 void TDTDParser::LoadFromFile(const std::string& FileName) {
-  if (TooLarge(FileName)) {
+  if (const std::string Why = Unreadable(FileName); !Why.empty()) {
     Scanner->FileName = FileName;
-    ParseError(TParseError::peFailure, "%s is too large for a DTD; it is not read", {FileName});
+    ParseError(TParseError::peFailure, Why, {FileName});
     return;
   }
   TKelFileStream Stream(FileName);

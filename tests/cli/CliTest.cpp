@@ -32,11 +32,12 @@ std::string Slurp(const fs::path& P) {
   return S.str();
 }
 
-TRun RunTool(const std::vector<std::string>& Args) {
+TRun RunTool(const std::vector<std::string>& Args, const fs::path& Cwd = {}) {
   const fs::path Dir = fs::temp_directory_path() / ("mlinsight-cli-" + std::to_string(::getpid()));
   fs::create_directories(Dir);
   // The user's own options must not leak into the runs.
-  std::string Cmd = "XDG_CONFIG_HOME=" + Quote(Dir.string()) + " " + Quote(MLINSIGHT_EXE);
+  std::string Cmd = Cwd.empty() ? std::string() : "cd " + Quote(Cwd.string()) + " && ";
+  Cmd += "XDG_CONFIG_HOME=" + Quote(Dir.string()) + " " + Quote(MLINSIGHT_EXE);
   for (const auto& A : Args) Cmd += " " + Quote(A);
   Cmd += " >" + Quote((Dir / "out").string()) + " 2>" + Quote((Dir / "err").string());
   TRun R;
@@ -379,6 +380,12 @@ TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
       {{"complete", "/nonexistent/x.html", "1:1"}, 1, "cannot read"},
       {{"complete", MLINSIGHT_SOURCE_DIR "/examples", "1:1"}, 1, "it is a folder"},
       {{"complete", Page, "0:1"}, 2, "expected LINE:COL"},
+      // Devices never end: read up to the cap, then refused.
+      {{"complete", "/dev/zero", "1:1"}, 1, "larger than 64 MiB"},
+      {{"caret", "/dev/zero", "1:1"}, 1, "larger than 64 MiB"},
+      {{"chunks", "/dev/zero"}, 1, "larger than 64 MiB"},
+      {{"schema", "/dev/zero"}, 1, "larger than 64 MiB"},
+      {{"css-tokens", "/dev/zero"}, 1, "larger than 64 MiB"},
   };
   for (const auto& C : Cases) {
     const TRun R = RunTool(C.Args);
@@ -387,6 +394,19 @@ TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
     EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), 1) << R.Err;
   }
   fs::remove(Css);
+  const TRun Dtd = RunTool({"dtd", "/dev/zero"});
+  EXPECT_NE(Dtd.Out.find("/dev/zero is not a regular file; it is not read"), std::string::npos) << Dtd.Out;
+}
+
+// Run from the page's folder, a bare file name finds the page's own DTD.
+TEST(CliComplete, ABareFileNameIsInTheCurrentFolder) {
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-own-" + std::to_string(::getpid()));
+  fs::create_directories(Dir);
+  std::ofstream(Dir / "own.dtd") << "<!ELEMENT mine - - (#PCDATA)>\n";
+  std::ofstream(Dir / "page.html") << "<!DOCTYPE mine SYSTEM \"own.dtd\">\n<";
+  const TRun R = RunTool({"complete", "page.html", "2:2"}, Dir);
+  EXPECT_NE(R.Out.find("mine"), std::string::npos) << R.Out << R.Err;
+  fs::remove_all(Dir);
 }
 
 }  // namespace

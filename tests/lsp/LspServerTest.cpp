@@ -302,6 +302,7 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
       {"no Content-Length", "Content-Type: x\r\n\r\n", -32700},
       {"negative Content-Length", "Content-Length: -5\r\n\r\n", -32700},
       {"huge Content-Length", "Content-Length: 99999999999999999999\r\n\r\n", -32700},
+      {"a header line of a megabyte", "Content-Length: 1" + std::string(1 << 20, '0') + "\r\n\r\n", -32700},
       {"an array", Frame("[1,2]"), -32600},
       {"a number", Frame("7"), -32600},
       {"no method", Frame(R"({"jsonrpc":"2.0","id":1})"), -32600},
@@ -477,7 +478,18 @@ TEST(LspFraming, RoundTripAndPositions) {
   EXPECT_EQ(LspOffset(Text, 1, 3), 7);
   EXPECT_EQ(LspOffset(Text, 2, 0), 9);
   EXPECT_EQ(LspPosition(Text, 7), json::parse(R"({"line":1,"character":3})"));
-  EXPECT_EQ(LspUriToPath("file:///tmp/a%20b.html"), "/tmp/a b.html");
+  // Only files here have a folder: their own DTD and path items come from it.
+  const std::pair<const char*, const char*> Uris[] = {
+      {"file:///tmp/a%20b.html", "/tmp/a b.html"},
+      {"file://localhost/tmp/x.html", "/tmp/x.html"},
+      {"file:///tmp/%zz%4", "/tmp/%zz%4"},
+      {"file:///tmp/a%00b", "/tmp/a%00b"},
+      {"untitled:Untitled-1", "Untitled-1"},
+      {"untitled:sub/page.html", "page.html"},
+      {"file://server/share/page.html", "page.html"},
+      {"https://example.org/dir/page.html", "page.html"},
+  };
+  for (const auto& [Uri, Path] : Uris) EXPECT_EQ(LspUriToPath(Uri), Path) << Uri;
 }
 
 // Every line start found from a line number is where the position of that
