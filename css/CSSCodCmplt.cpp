@@ -33,7 +33,8 @@ std::string NumberBeingTyped(const std::string& Word) {
   size_t I = Word.starts_with("-") ? 1 : 0;
   const size_t Digits = I;
   while (I < Word.size() && Word[I] >= '0' && Word[I] <= '9') ++I;
-  if (I == Digits) return {};
+  // No real number has 40 digits; each unit would copy a pasted run of them.
+  if (I == Digits || I > 40) return {};
   for (size_t J = I; J < Word.size(); ++J)
     if (!std::isalpha(static_cast<unsigned char>(Word[J]))) return {};
   return Word.substr(0, I);

@@ -58,7 +58,9 @@ int CompareText(std::string_view A, std::string_view B) {
   return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
 }
 
-bool SameText(std::string_view A, std::string_view B) { return A.size() == B.size() && CompareText(A, B) == 0; }
+bool SameText(std::string_view A, std::string_view B) {
+  return A.size() == B.size() && CompareText(A, B) == 0;
+}
 
 bool StartsWithText(std::string_view S, std::string_view Prefix) {
   return S.size() >= Prefix.size() && CompareText(S.substr(0, Prefix.size()), Prefix) == 0;
@@ -76,6 +78,13 @@ std::string Format(std::string_view Pattern, const std::vector<std::string>& Arg
     }
   }
   return Msg;
+}
+
+std::string Clip(std::string_view S, size_t Max) {
+  if (S.size() <= Max) return std::string(S);
+  size_t Cut = Max;
+  while (Cut > 0 && (static_cast<unsigned char>(S[Cut]) & 0xC0) == 0x80) --Cut;
+  return std::string(S.substr(0, Cut)) + "\u2026";
 }
 
 }  // namespace kel

@@ -6,8 +6,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 namespace kel {
 
@@ -25,5 +25,8 @@ int CompareText(std::string_view A, std::string_view B);
 bool StartsWithText(std::string_view S, std::string_view Prefix);
 // Each %s of Pattern takes the next argument (none left: nothing).
 std::string Format(std::string_view Pattern, const std::vector<std::string>& Args);
+// S cut to at most Max bytes between characters, with "…" when cut: what a
+// message quotes of a document can be a whole file long.
+std::string Clip(std::string_view S, size_t Max = 80);
 
 }  // namespace kel

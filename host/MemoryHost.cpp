@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/KelStrings.h"
+
 namespace kel {
 
 namespace {
@@ -83,7 +85,8 @@ int32_t TMemoryHost::AddCodeInsightManager(IKelCodeInsightManager* Manager) {
 }
 
 void TMemoryHost::RemoveCodeInsightManager(int32_t Index) {
-  if (Index >= 0 && static_cast<size_t>(Index) < FManagers.size()) FManagers[static_cast<size_t>(Index)].reset();
+  if (Index >= 0 && static_cast<size_t>(Index) < FManagers.size())
+    FManagers[static_cast<size_t>(Index)].reset();
 }
 
 void TMemoryHost::InsertText(const std::string& Str, bool Replace) {
@@ -99,7 +102,8 @@ void TMemoryHost::ShowMessageView() { ++FShowCount; }
 
 void TMemoryHost::AddToolMessage(const std::string& FileName, const std::string& MessageStr,
                                  const std::string& PrefixStr, int32_t LineNumber, int32_t ColumnNumber) {
-  FMessages.push_back({FileName, MessageStr, PrefixStr, LineNumber, ColumnNumber});
+  // A message quoting a document is held to a few lines: the list is read by people.
+  FMessages.push_back({FileName, Clip(MessageStr, 1000), PrefixStr, LineNumber, ColumnNumber});
 }
 
 bool TMemoryHost::RunURLDialog(const TKelURLRequest& Request, std::string& URL) {

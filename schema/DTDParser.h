@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "host/KelStream.h"
+#include "host/KelStrings.h"
 #include "markup/MLParserUtils.h"
 
 namespace kel {
@@ -274,14 +275,7 @@ class TDTDParser {
       ++MessagesLeftOut;
       return;
     }
-    // A token of garbage can be a whole file long: the message shows its start.
-    std::string Found = Scanner->TokenText;
-    if (Found.size() > 80) {
-      size_t Cut = 80;
-      while (Cut > 0 && (static_cast<unsigned char>(Found[Cut]) & 0xC0) == 0x80) --Cut;
-      Found = Found.substr(0, Cut) + "\u2026";
-    }
-    ParseError(TParseError::peError, "Expected %s but found %s", {Expected, Found});
+    ParseError(TParseError::peError, "Expected %s but found %s", {Expected, Clip(Scanner->TokenText)});
   }
   // Every symbol once, the one created last first.
   int32_t SymbolCount() const { return static_cast<int32_t>(SymArray.size()); }

@@ -480,7 +480,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
     // and the user hears of it once for the document.
     if (UnknownIdentifierReported != FileName + "\n" + Value) {
       UnknownIdentifierReported = FileName + "\n" + Value;
-      Hint = Format("No schema for \"%s\"; the default one serves", {Value});
+      Hint = Format("No schema for \"%s\"; the default one serves", {Clip(Value)});
     }
     Resolved = Fallback;
   }
@@ -506,7 +506,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   for (auto& Chain : AttrEditorHash) Chain.clear();
   if (!FileExists(SchemaFile)) {
     SchemaFile.clear();
-    Error("", Format("Invalid schema file \"%s\"", {Value}), "Code Completion", 1, 1);
+    Error("", Format("Invalid schema file \"%s\"", {Clip(Value)}), "Code Completion", 1, 1);
     return;
   }
   SetHiddenRootNode(MakeKel<THTMLTag>("<!--root-->", this, -1).get());
@@ -522,7 +522,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
           XSLOutputSchema = Output;
         } else {
           SchemaFile.clear();
-          Error("", Format("Invalid schema file \"%s\"", {OutputFile}), "Code Completion", 1, 1);
+          Error("", Format("Invalid schema file \"%s\"", {Clip(OutputFile)}), "Code Completion", 1, 1);
         }
       }
     }

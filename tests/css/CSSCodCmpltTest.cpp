@@ -59,6 +59,8 @@ TEST_F(Sheet, PropertyAndValueListsAtTheCaret) {
   EXPECT_FALSE(Run("a { color: #f|", 0, "", "", 0));
   EXPECT_FALSE(Run("a { line-height: 1.|", 0, "", "", 0));
   EXPECT_FALSE(Run("a { z-index: 1|", 0, "", "", 0)) << "no unit, no number keyword";
+  EXPECT_FALSE(Run("a { width: " + std::string(100'000, '1') + "p|", 0, "", "", 0))
+      << "a pasted run of digits";
   // At-rule blocks of descriptors offer theirs, and only there.
   ASSERT_TRUE(Run("@font-face { font-d|", 0, "", "", 0));
   EXPECT_TRUE(Has("font-display"));

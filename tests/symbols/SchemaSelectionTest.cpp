@@ -105,6 +105,10 @@ TEST_F(SchemaSelection, AnUnknownIdentifierFallsBackToTheDefaultWithOneHint) {
   M.SetSchemaFile("nothing.dtd");
   EXPECT_EQ(M.GetSchemaFile(), "");
   EXPECT_EQ(Messages().back(), "Code Completion||Invalid schema file \"nothing.dtd\"|1:1");
+  // A DOCTYPE can be a whole page long; the message quotes its start.
+  M.SetSchemaFile(std::string(100'000, 'x'));
+  EXPECT_EQ(Messages().back(),
+            "Code Completion||Invalid schema file \"" + std::string(80, 'x') + "\u2026\"|1:1");
 }
 
 TEST_F(SchemaSelection, TheExtensionChoosesTheReader) {
