@@ -1,5 +1,6 @@
 #include "lsp/LspProtocol.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -76,6 +77,27 @@ TLspFrame ReadLspFrame(std::istream& In, std::string& Body) {
   In.read(Body.data(), static_cast<std::streamsize>(Length));
   Body.resize(static_cast<size_t>(In.gcount()));
   return static_cast<int64_t>(Body.size()) == Length ? TLspFrame::Body : TLspFrame::End;
+}
+
+size_t JsonDepth(std::string_view Text) {
+  size_t Depth = 0, Deepest = 0;
+  bool InString = false;
+  for (size_t I = 0; I < Text.size(); ++I) {
+    const char C = Text[I];
+    if (InString) {
+      if (C == '\\')
+        ++I;
+      else if (C == '"')
+        InString = false;
+    } else if (C == '"') {
+      InString = true;
+    } else if (C == '[' || C == '{') {
+      Deepest = std::max(Deepest, ++Depth);
+    } else if ((C == ']' || C == '}') && Depth > 0) {
+      --Depth;
+    }
+  }
+  return Deepest;
 }
 
 json LspErrorAnswer(const json& Id, int Code, const std::string& Message) {

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kel {
 
@@ -28,6 +29,12 @@ enum class TLspFrame {
 };
 
 TLspFrame ReadLspFrame(std::istream& In, std::string& Body);
+
+// Deeper bodies are refused before parsing: a parsed value is copied and
+// compared recursively, and real messages nest a dozen levels.
+inline constexpr size_t MaxLspDepth = 256;
+// How deep arrays and objects nest in JSON text (strings skipped).
+size_t JsonDepth(std::string_view Text);
 
 namespace LspError {
 inline constexpr int ParseError = -32700;

@@ -252,6 +252,8 @@ void TLspServer::Serve(std::istream& In, std::ostream& Out) {
 }
 
 std::vector<json> TLspServer::HandleText(const std::string& Body) {
+  if (JsonDepth(Body) > MaxLspDepth)
+    return {LspErrorAnswer(nullptr, LspError::ParseError, "Nested too deeply")};
   const json Message = json::parse(Body, nullptr, false);
   if (Message.is_discarded()) return {LspErrorAnswer(nullptr, LspError::ParseError, "Invalid JSON")};
   return Handle(Message);

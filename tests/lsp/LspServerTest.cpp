@@ -293,6 +293,11 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
   Open("file:///tmp/page.html", Strict + "<body><table>");
   const std::string Valid = Frame(
       R"({"jsonrpc":"2.0","id":99,"method":"textDocument/completion","params":{"textDocument":{"uri":"file:///tmp/page.html"},"position":{"line":1,"character":13}}})");
+  const auto Times = [](const std::string& S, int N) {
+    std::string R;
+    for (int I = 0; I < N; ++I) R += S;
+    return R;
+  };
   const struct {
     const char* Name;
     std::string Input;
@@ -302,6 +307,14 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
       {"no Content-Length", "Content-Type: x\r\n\r\n", -32700},
       {"negative Content-Length", "Content-Length: -5\r\n\r\n", -32700},
       {"huge Content-Length", "Content-Length: 99999999999999999999\r\n\r\n", -32700},
+      {"params nested a million deep",
+       Frame(R"({"jsonrpc":"2.0","id":1,"method":"x","params":)" + Times("{\"a\":", 1'000'000) + "1" +
+             std::string(1'000'001, '}')),
+       -32700},
+      {"an id nested a million deep",
+       Frame(R"({"jsonrpc":"2.0","id":)" + std::string(1'000'000, '[') + std::string(1'000'000, ']') +
+             R"(,"method":"x"})"),
+       -32700},
       {"a header line of a megabyte", "Content-Length: 1" + std::string(1 << 20, '0') + "\r\n\r\n", -32700},
       {"an array", Frame("[1,2]"), -32600},
       {"a number", Frame("7"), -32600},
