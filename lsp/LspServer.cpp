@@ -179,18 +179,23 @@ json PositionOnLine(const std::string& Text, size_t Start, int64_t Line, size_t 
 namespace {
 
 // The offset of Character on the line that starts at Pos.
+// Walks no further than Character: a line can be megabytes long, and an
+// edit near its start must not cost its length.
 int32_t OffsetOnLine(const std::string& Text, size_t Pos, int64_t Character, bool Utf8) {
-  size_t End = Pos;
-  while (End < Text.size() && !IsBreak(Text[End])) ++End;
-  if (Utf8)
-    return static_cast<int32_t>(std::min(End, Pos + static_cast<size_t>(std::max<int64_t>(Character, 0))));
-  // Characters count UTF-16 units; walk the line's code points.
+  const size_t Size = Text.size();
+  if (Utf8) {
+    const size_t Limit =
+        Pos + static_cast<size_t>(std::clamp<int64_t>(Character, 0, static_cast<int64_t>(Size)));
+    while (Pos < std::min(Size, Limit) && !IsBreak(Text[Pos])) ++Pos;
+    return static_cast<int32_t>(Pos);
+  }
+  // Characters count UTF-16 units, as UnitsBetween does: a code point
+  // beyond the BMP is two.
   int64_t Units = 0;
-  while (Pos < End && Units < Character) {
-    const auto B = static_cast<unsigned char>(Text[Pos]);
-    const int Len = B < 0x80 ? 1 : B < 0xE0 ? 2 : B < 0xF0 ? 3 : 4;
-    Units += Len == 4 ? 2 : 1;
-    Pos = std::min(End, Pos + static_cast<size_t>(Len));
+  while (Pos < Size && Units < Character && !IsBreak(Text[Pos])) {
+    Units += static_cast<unsigned char>(Text[Pos]) >= 0xF0 ? 2 : 1;
+    ++Pos;
+    while (Pos < Size && (static_cast<unsigned char>(Text[Pos]) & 0xC0) == 0x80) ++Pos;
   }
   return static_cast<int32_t>(Pos);
 }

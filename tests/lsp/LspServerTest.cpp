@@ -491,6 +491,19 @@ TEST(LspFraming, RoundTripAndPositions) {
   EXPECT_EQ(LspOffset(Text, 1, 3), 7);
   EXPECT_EQ(LspOffset(Text, 2, 0), 9);
   EXPECT_EQ(LspPosition(Text, 7), json::parse(R"({"line":1,"character":3})"));
+  // A position read back gives the offset it came from, at every character
+  // start, in both units.
+  for (const std::string Mixed :
+       {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\r\na", "\n\r\xF0\x9F\x98\x80x\r\r\n"}) {
+    for (size_t Offset = 0; Offset <= Mixed.size(); ++Offset) {
+      if (Offset < Mixed.size() && (static_cast<unsigned char>(Mixed[Offset]) & 0xC0) == 0x80) continue;
+      if (Offset > 0 && Mixed[Offset - 1] == '\r') continue;  // inside CR LF
+      for (const bool Utf8 : {false, true}) {
+        const json P = LspPosition(Mixed, static_cast<int32_t>(Offset), Utf8);
+        EXPECT_EQ(LspOffset(Mixed, P["line"], P["character"], Utf8), static_cast<int32_t>(Offset)) << Offset;
+      }
+    }
+  }
   // Only files here have a folder: their own DTD and path items come from it.
   const std::pair<const char*, const char*> Uris[] = {
       {"file:///tmp/a%20b.html", "/tmp/a b.html"},
