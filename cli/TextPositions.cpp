@@ -1,5 +1,8 @@
 #include "cli/TextPositions.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -111,27 +114,41 @@ bool WriteDocument(const std::string& FileName, const std::string& Text, const T
     return false;
   }
   // A new file beside the old one replaces it whole or not at all: a full
-  // disk leaves the page as it was.
+  // disk leaves the page as it was. A link stays a link: the file it names
+  // is replaced. The new file's name is new (mkstemp), so nothing planted
+  // under a name we would pick is followed.
   namespace fs = std::filesystem;
-  const fs::path Target(FileName);
-  const fs::path Temp = Target.parent_path() / ("." + Target.filename().string() + ".mlinsight-tmp");
   std::error_code Ec;
-  {
-    std::ofstream Out(Temp, std::ios::binary | std::ios::trunc);
-    if (!(Out << Bytes) || !Out.flush()) {
-      Out.close();
-      fs::remove(Temp, Ec);
-      Err << "mlinsight: cannot write " << FileName << '\n';
-      return false;
-    }
-  }
-  fs::permissions(Temp, fs::status(Target, Ec).permissions(), Ec);
-  fs::rename(Temp, Target, Ec);
+  const fs::path Target = fs::is_symlink(FileName, Ec) ? fs::canonical(FileName, Ec) : fs::path(FileName);
   if (Ec) {
-    fs::remove(Temp, Ec);
     Err << "mlinsight: cannot write " << FileName << ": " << Ec.message() << '\n';
     return false;
   }
+  std::string Name = (Target.parent_path() / ("." + Target.filename().string() + ".XXXXXX")).string();
+  const int Fd = ::mkstemp(Name.data());
+  const auto Fail = [&](int Error) {
+    if (Fd >= 0) ::unlink(Name.c_str());
+    Err << "mlinsight: cannot write " << FileName << ": " << std::strerror(Error) << '\n';
+    return false;
+  };
+  if (Fd < 0) return Fail(errno);
+  for (size_t Done = 0; Done < Bytes.size();) {
+    const ssize_t N = ::write(Fd, Bytes.data() + Done, Bytes.size() - Done);
+    if (N < 0 && errno == EINTR) continue;
+    if (N <= 0) {
+      const int Error = N < 0 ? errno : EIO;
+      ::close(Fd);
+      return Fail(Error);
+    }
+    Done += static_cast<size_t>(N);
+  }
+  const auto Mode = fs::status(Target, Ec).permissions();
+  if (!Ec) ::fchmod(Fd, static_cast<mode_t>(Mode) & 07777);
+  if (::fsync(Fd) != 0 || ::close(Fd) != 0) {
+    const int Error = errno;
+    return Fail(Error);
+  }
+  if (::rename(Name.c_str(), Target.c_str()) != 0) return Fail(errno);
   return true;
 }
 

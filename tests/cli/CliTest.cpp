@@ -360,6 +360,32 @@ TEST(CliComplete, WriteAppliesTheResult) {
   fs::remove_all(Dir);
 }
 
+// --write replaces the file a link names (the link stays), keeps the mode,
+// and follows nothing planted beside the page.
+TEST(CliComplete, WriteKeepsLinksModesAndOtherFiles) {
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-links-" + std::to_string(::getpid()));
+  fs::create_directories(Dir / "real");
+  const std::string Page = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<p><td align=";
+  std::ofstream(Dir / "real" / "page.html") << Page;
+  fs::permissions(Dir / "real" / "page.html",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(Dir / "real" / "page.html", Dir / "link.html");
+  std::ofstream(Dir / "victim.txt") << "mine";
+  for (const char* Planted : {".page.html.mlinsight-tmp", ".link.html.mlinsight-tmp"})
+    fs::create_symlink(Dir / "victim.txt", Dir / "real" / Planted);
+  const json J = Complete({(Dir / "link.html").string(), "2:14", "--accept", "left", "--write"});
+  EXPECT_EQ(J["accepted"], "left");
+  EXPECT_TRUE(fs::is_symlink(Dir / "link.html"));
+  EXPECT_EQ(Slurp(Dir / "real" / "page.html"), Page + "\"left\"");
+  EXPECT_EQ(fs::status(Dir / "real" / "page.html").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(Slurp(Dir / "victim.txt"), "mine");
+  size_t Files = 0;
+  for ([[maybe_unused]] const auto& E : fs::directory_iterator(Dir / "real")) ++Files;
+  EXPECT_EQ(Files, 3u) << "no temporary file left";
+  fs::remove_all(Dir);
+}
+
 TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
   const std::string Css = (fs::temp_directory_path() / "mlinsight-none.txt").string();
   std::ofstream(Css) << "a { color: red }";
