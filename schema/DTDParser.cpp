@@ -304,15 +304,18 @@ void TDTDScanner::PushIncludeFile(const std::string& Name) {
   FillBuffer();
 }
 
+TDTDExpansionLimits& DTDExpansionLimits() {
+  static TDTDExpansionLimits Limits;
+  return Limits;
+}
+
 void TDTDScanner::PushParameterizedEntity(TDTDParameterizedEntity* Entity) {
   if (!Entity || Entity->Text.empty()) return;
   const std::string& Text = Entity->Text;
-  constexpr int64_t MaxExpansions = 20000, MaxExpandedBytes = 2ll << 20;
-  if (ExpansionStopped || ++Expansions > MaxExpansions ||
-      (ExpandedBytes += static_cast<int64_t>(Text.size())) > MaxExpandedBytes) {
-    // Real DTDs expand 2,100 times and 1.2 MB at most (HTML with SVG and
-    // MathML); the rest of the file is read
-    // without this entity's text.
+  const TDTDExpansionLimits& Limits = DTDExpansionLimits();
+  if (ExpansionStopped || ++Expansions > Limits.Expansions ||
+      (ExpandedBytes += static_cast<int64_t>(Text.size())) > Limits.Bytes) {
+    // The rest of the file is read without this entity's text.
     if (!ExpansionStopped)
       ParseError(TParseError::peError, "Parameter entity %s expands without end; its text is left out",
                  {Entity->Name});

@@ -178,6 +178,15 @@ class TDTDKeywordSymbol : public TDTDSymbol {
 
 class TDTDParser;
 
+// How far parameter entities expand in one load, for the whole process:
+// real DTDs need 2,074 expansions and 1.2 MB at most (HTML with SVG and
+// MathML). Fuzzing lowers them so that an amplifying input costs less.
+struct TDTDExpansionLimits {
+  int64_t Expansions = 20000;
+  int64_t Bytes = 2ll << 20;
+};
+TDTDExpansionLimits& DTDExpansionLimits();
+
 class TDTDScanner {
  public:
   explicit TDTDScanner(TDTDParser* AParser);
