@@ -1,6 +1,7 @@
 #include "schema/DTDParser.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -115,6 +116,8 @@ void TDTDScanner::ParseError(TParseError Severity, const std::string& Pattern,
 void TDTDScanner::FillBuffer() {
   BytesRead = Stream ? Stream->Read(Buffer.data(), MLBufferSize) : 0;
   if (BytesRead < 0) BytesRead = 0;
+  // The chunk ends at its NUL: one in the text reads as a blank.
+  std::replace(Buffer.data(), Buffer.data() + BytesRead, '\0', ' ');
   Current = Buffer.data();
   if (BytesRead < MLBufferSize) {
     AtEndOfStream = true;
@@ -513,9 +516,12 @@ void TDTDScanner::GetToken() {
           Token = TTokenKind::tkIdentifier;
           while (IsNameChar(static_cast<unsigned char>(*Current))) ++Current;
         } else {
-          // The previous token's kind stays.
+          // The previous token's kind stays. A byte that is no printable
+          // character is named by its number (a message is UTF-8).
+          char Code[8];
+          std::snprintf(Code, sizeof Code, "#x%02X", C);
           ParseError(TParseError::peError, "Invalid character in input stream %s",
-                     {std::string(1, static_cast<char>(C))});
+                     {C >= 0x20 && C < 0x7F ? std::string(1, static_cast<char>(C)) : std::string(Code)});
         }
         break;
     }

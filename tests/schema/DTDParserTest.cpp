@@ -174,6 +174,16 @@ TEST(DTDParser, SectionsAndErrors) {
   ASSERT_FALSE(U.Errors.empty());
   EXPECT_EQ(U.Errors.front(), "Expected > but found <!ELEMENT @2");
   EXPECT_TRUE(U.Element("bad"));
+
+  // A NUL byte reads as a blank, in any chunk: what follows it loads.
+  std::string Nuls;
+  for (int I = 0; I < 2000; ++I)
+    Nuls += "<!ELEMENT e" + std::to_string(I) + " - - (#PCDATA)>" + (I % 7 ? "\n" : std::string("\0\n", 2));
+  auto N = ParseText(Nuls);
+  EXPECT_TRUE(N.Element("e1999"));
+  EXPECT_TRUE(N.Errors.empty()) << N.Errors.front();
+  EXPECT_EQ(ParseText("\x01 <!ELEMENT x - - ANY>").Errors,
+            std::vector<std::string>{"Invalid character in input stream #x01 @1"});
 }
 
 // Entities that name themselves, each other, or double at every level stop
