@@ -1,6 +1,7 @@
 #include "host/KelXMLDocument.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -54,10 +55,28 @@ void TXMLDocument::LoadFromFile(const std::string& FileName) {
 
 void TXMLDocument::LoadFromString(const std::string& Text) { Load(Text, ""); }
 
-void TXMLDocument::Load(const std::string& Text, const std::string& Where) {
-  pugi::xml_parse_result R = FDocument.load_buffer(Text.data(), Text.size());
-  if (R) return;
+std::string TXMLDocument::LoadFromFileKeepingPart(const std::string& FileName) {
   FDocument.reset();
+  std::error_code Ec;
+  if (!std::filesystem::is_regular_file(FileName, Ec)) return "Cannot open file " + FileName;
+  if (std::filesystem::file_size(FileName, Ec) > MaxFileSize)
+    return FileName + " is too large for a schema; it is not read";
+  std::ifstream In(FileName, std::ios::binary);
+  std::ostringstream Buffer;
+  if (!In || !(Buffer << In.rdbuf())) return "Cannot open file " + FileName;
+  std::string Text = Buffer.str();
+  std::replace(Text.begin(), Text.end(), '\0', ' ');
+  return Parse(Text, FileName, true);
+}
+
+void TXMLDocument::Load(const std::string& Text, const std::string& Where) {
+  if (std::string Error = Parse(Text, Where, false); !Error.empty()) throw EXMLDocumentError(Error);
+}
+
+std::string TXMLDocument::Parse(const std::string& Text, const std::string& Where, bool Keep) {
+  pugi::xml_parse_result R = FDocument.load_buffer(Text.data(), Text.size());
+  if (R) return {};
+  if (!Keep) FDocument.reset();
   // The library reports a byte offset; people look for a line and a column.
   size_t Offset = std::min(static_cast<size_t>(std::max<ptrdiff_t>(R.offset, 0)), Text.size());
   int32_t Line = 1;
@@ -71,7 +90,7 @@ void TXMLDocument::Load(const std::string& Text, const std::string& Where) {
   Msg += " (";
   if (!Where.empty()) Msg += Where + ", ";
   Msg += "line " + std::to_string(Line) + ", column " + std::to_string(Offset - LineStart + 1) + ")";
-  throw EXMLDocumentError(Msg);
+  return Msg;
 }
 
 }  // namespace kel

@@ -76,9 +76,16 @@ class TXMLDocument {
   // empty.
   void LoadFromFile(const std::string& FileName);
   void LoadFromString(const std::string& Text);
+  // For files a document can name: keeps what was read before an error
+  // and returns its message (empty when the file is well-formed). A NUL
+  // reads as a blank; a file over MaxFileSize is not read.
+  std::string LoadFromFileKeepingPart(const std::string& FileName);
+  static constexpr size_t MaxFileSize = size_t{16} << 20;
   TXMLNode DocumentElement() const { return TXMLNode(FDocument.document_element()); }
 
  private:
+  // The error's message, the document keeping what was read (Keep) or emptied.
+  std::string Parse(const std::string& Text, const std::string& Where, bool Keep);
   void Load(const std::string& Text, const std::string& Where);
   pugi::xml_document FDocument;
 };

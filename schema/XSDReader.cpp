@@ -143,8 +143,9 @@ void TXSDReader::LoadFromFile(const std::string& AFileName) {
   MessagesShown = 0;
   MessagesLeftOut = 0;
   try {
+    // A broken file gives what stands before its error.
     TXMLDocument Doc;
-    Doc.LoadFromFile(AFileName);
+    if (const std::string Broken = Doc.LoadFromFileKeepingPart(AFileName); !Broken.empty()) Error(Broken);
     std::string Prefix = BaseName(AFileName);
     if (Prefix != "asp" && Prefix != "quorvel") Prefix.clear();
     TXMLNode Root = Doc.DocumentElement();

@@ -256,13 +256,27 @@ TEST_F(XSDReaderTest, MalformedAndMissingFiles) {
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_NE(Messages[0].find("bad.xsd: "), std::string::npos) << Messages[0];
   EXPECT_NE(Messages[0].find("line 4"), std::string::npos) << Messages[0];
-  EXPECT_EQ(Elements(), (V{"kept//0"}));
+  EXPECT_EQ(Elements(), (V{"kept//0", "x//0"})) << "what stands before the error is read";
 
   Messages.clear();
   Reader.LoadFromFile((Folder / "absent.xsd").string());
   EXPECT_TRUE(Messages.empty());
   EXPECT_EQ(Reader.GetFileName(), "");
-  EXPECT_EQ(Elements(), (V{"kept//0"}));
+  EXPECT_EQ(Elements(), (V{"kept//0", "x//0"}));
+
+  // A NUL byte reads as a blank.
+  Reader.LoadFromFile(Write("nul.xsd", std::string(Head) + "<xsd:element name='y'/>\n" +
+                                           std::string(1, '\0') +
+                                           "\n<xsd:element name='z'/>\n</xsd:schema>"));
+  EXPECT_TRUE(Messages.empty()) << Messages[0];
+  EXPECT_EQ(Elements(), (V{"kept//0", "x//0", "y//0", "z//0"}));
+
+  // A page can name any file beside it as its schema: a huge one is not read.
+  const std::string Big = Write("big.xsd", std::string(Head) + "<xsd:element name='big'/>");
+  std::filesystem::resize_file(Big, 17u << 20);  // sparse: no disk used
+  Reader.LoadFromFile(Big);
+  ASSERT_EQ(Messages.size(), 1u);
+  EXPECT_NE(Messages[0].find("is too large for a schema"), std::string::npos) << Messages[0];
 }
 
 // 20,000 elements each declared inside the one before: the first 200 are
