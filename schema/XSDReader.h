@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/KelXMLDocument.h"
@@ -173,7 +174,9 @@ class TXSDReader {
   TXSDParseErrorEvent OnError;
 
  private:
-  using TTable = std::array<TXSDClassEntry*, 256>;
+  // Name (upper case) to the newest entry of that name; older ones follow
+  // through HashNext.
+  using TTable = std::unordered_map<std::string, TXSDClassEntry*>;
   TXSDClassEntry* NewEntry(TXSDClass* Item);
   template <class T, class... A>
   T* Own(A&&... Args);
@@ -191,7 +194,6 @@ class TXSDReader {
   void AddRestriction(TXSDRestriction* Restriction, const TXMLNode& Node);
   void AddAttributeGroup(const TXMLNode& Node);
   void FixupReferences();
-  void ExpandGroup(TXSDAttributeGroup* Into, const std::string& Name, std::vector<std::string>& Expanding);
 
   TTable FElementHash{};
   TTable FTypeHash{};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -247,6 +248,38 @@ TEST_F(XSDReaderTest, AttributeGroupsNestedAndCyclic) {
   // The cycle is reported from each side; a type's missing group silently.
   EXPECT_EQ(Messages, (V{"test.xsd: Couldn't find attribute group pong",
                          "test.xsd: Couldn't find attribute group ping"}));
+}
+
+// Groups that name two others each (a path count of 2^60) are each visited
+// once; a ring of 3,000 groups, each naming the next, stops at a budget with
+// one message instead of giving every group the whole ring.
+TEST_F(XSDReaderTest, AttributeGroupsThatMultiplyAreBounded) {
+  std::string Body;
+  for (int I = 0; I < 60; ++I)
+    Body += "<xsd:attributeGroup name='d" + std::to_string(I) + "'><xsd:attribute name='a" +
+            std::to_string(I) + "'/><xsd:attributeGroup ref='d" + std::to_string(I + 1) +
+            "'/><xsd:attributeGroup ref='d" + std::to_string(I + 2) + "'/></xsd:attributeGroup>\n";
+  Body += "<xsd:attributeGroup name='d60'/><xsd:attributeGroup name='d61'/>\n";
+  Load(Body);
+  EXPECT_EQ(AttributesOf(Reader.LookupAttrGroup("d0")).size(), 60u);
+  EXPECT_TRUE(Messages.empty()) << Messages[0];
+
+  Body.clear();
+  for (int I = 0; I < 3000; ++I)
+    Body += "<xsd:attributeGroup name='r" + std::to_string(I) + "'><xsd:attribute name='a" +
+            std::to_string(I) + "'/><xsd:attributeGroup ref='r" + std::to_string((I + 1) % 3000) +
+            "'/></xsd:attributeGroup>\n";
+  Reader.Clear();
+  Load(Body);
+  size_t Attributes = 0;
+  for (TXSDClassEntry* E = Reader.GetFirstAttrGroup(); E; E = E->Next)
+    Attributes += static_cast<TXSDAttributeGroup*>(E->Item)->Attributes.size();
+  EXPECT_LT(Attributes, 1'100'000u) << "9 million without a budget";
+  EXPECT_EQ(
+      std::count(
+          Messages.begin(), Messages.end(),
+          "test.xsd: Attribute groups name each other too often; the rest of their attributes is left out"),
+      1);
 }
 
 TEST_F(XSDReaderTest, MalformedAndMissingFiles) {
