@@ -154,7 +154,7 @@ class TMLSymbolManager {
   // the entity list.
   void LoadDTD(IKelMLTag* Root, const std::string& DTDFileName);
   void InheritInclusions(const std::vector<std::pair<TDTDElement*, TKelPtr<THTMLTag>>>& Made,
-                         const TDTDParser& Parser);
+                         const TDTDParser& Parser, const std::string& DTDFileName);
 
   // Builds schema tags from an XSD: one per element, prefixed with the
   // schema's namespace; top-level ones become children of Root and of the

@@ -305,6 +305,19 @@ TEST_F(SchemaSelection, WideSchemasLoadWhole) {
   EXPECT_EQ(Listing, 666u) << "a million entries in all";
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_THAT(Messages()[0], testing::StartsWith("Hint|any.dtd|"));
+
+  // 2,000 elements in a chain, each including one and excluding another:
+  // each walk goes down the whole chain with its exclusions (minutes), so
+  // the walks stop at a total.
+  std::string Chain;
+  for (int I = 0; I < 2000; ++I)
+    Chain += "<!ELEMENT c" + std::to_string(I) + " - - (c" + std::to_string(I + 1) + ") +(c" +
+             std::to_string(I * 7 % 2000) + ") -(c" + std::to_string(I * 3 % 2000) + ")>\n";
+  Write("chain.dtd", Chain + "<!ELEMENT c2000 - - (#PCDATA)>\n");
+  M.SetSchemaFile("chain.dtd");
+  EXPECT_EQ(M.GetRegisteredCount(), 2001);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_THAT(Messages()[0], testing::HasSubstr("reach too far"));
 }
 
 TEST_F(SchemaSelection, TheCurrentViewIsParsedAgainWithTheNewSchema) {
