@@ -164,7 +164,7 @@ void TStyleSheetScanner::HandleString(char Quote) {
     if (C == '\n' || C == '\r') {
       const char* From = FCurrent;
       StepLineBreak();
-      FTokenStr.append(From, FCurrent);
+      FTokenStr.append(From, static_cast<size_t>(FCurrent - From));
       continue;
     }
     FTokenStr += C;
@@ -264,7 +264,7 @@ uint8_t TStyleSheetScanner::GetToken() {
           ReadNumber(Start, true);
           return FToken;
         }
-        FTokenStr = ".";
+        FTokenStr.assign(1, '.');
         return FToken = '.';
       case '/':
         ++FCurrent;
@@ -273,7 +273,7 @@ uint8_t TStyleSheetScanner::GetToken() {
           HandleComment();
           continue;
         }
-        FTokenStr = "/";
+        FTokenStr.assign(1, '/');
         return FToken = '/';
       case '<':
         ++FCurrent;
