@@ -81,8 +81,9 @@ std::string TXMLDocument::Parse(const std::string& Text, const std::string& Wher
   size_t Offset = std::min(static_cast<size_t>(std::max<ptrdiff_t>(R.offset, 0)), Text.size());
   int32_t Line = 1;
   size_t LineStart = 0;
+  // CR LF, LF and CR each end a line, as in the editor.
   for (size_t I = 0; I < Offset; ++I)
-    if (Text[I] == '\n') {
+    if (Text[I] == '\n' || (Text[I] == '\r' && (I + 1 >= Text.size() || Text[I + 1] != '\n'))) {
       ++Line;
       LineStart = I + 1;
     }

@@ -127,6 +127,8 @@ void TDTDScanner::FillBuffer() {
   int32_t Last = BytesRead - 1;
   while (Last >= 0 && Buffer[static_cast<size_t>(Last)] != '\n' && Buffer[static_cast<size_t>(Last)] != '\r')
     --Last;
+  // A CR that ends the chunk may have its LF in the next: it goes there too.
+  if (Last == BytesRead - 1 && Last > 0 && Buffer[static_cast<size_t>(Last)] == '\r') --Last;
   if (Last < 0) {
     // A line longer than the chunk (generated DTDs): cut after a character
     // that no name or keyword holds; a word longer than the chunk is cut
@@ -171,8 +173,9 @@ bool TDTDScanner::EndOfStream() {
 }
 
 void TDTDScanner::LineBreak() {
+  // CR LF is one break, LF CR two: lines count as in the editor.
   const char First = *Current++;
-  if ((First == '\n' && *Current == '\r') || (First == '\r' && *Current == '\n')) ++Current;
+  if (First == '\r' && *Current == '\n') ++Current;
   if (!InEntity) ++LineNumber;
 }
 

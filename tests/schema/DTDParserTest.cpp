@@ -182,6 +182,17 @@ TEST(DTDParser, SectionsAndErrors) {
   auto N = ParseText(Nuls);
   EXPECT_TRUE(N.Element("e1999"));
   EXPECT_TRUE(N.Errors.empty()) << N.Errors.front();
+  // Lines count as in the editor: CR LF one break, LF CR two, CR alone one;
+  // a CR LF across a chunk's end stays one.
+  for (const auto& [Breaks, Line] :
+       std::vector<std::pair<std::string, int>>{{"\r\n\r\n", 3},
+                                                {"\n\r", 3},
+                                                {"\r\r\r", 4},
+                                                {std::string(MLBufferSize - 21, ' ') + "\r\n\n", 3}}) {
+    EXPECT_EQ(ParseText("<!ELEMENT a - - ANY>" + Breaks + "<!ELEMENT b - - ANY").Errors,
+              std::vector<std::string>{"Expected > but found ANY @" + std::to_string(Line)})
+        << Breaks.size();
+  }
   EXPECT_EQ(ParseText("\x01 <!ELEMENT x - - ANY>").Errors,
             std::vector<std::string>{"Invalid character in input stream #x01 @1"});
 }

@@ -290,6 +290,11 @@ TEST_F(XSDReaderTest, MalformedAndMissingFiles) {
   EXPECT_NE(Messages[0].find("bad.xsd: "), std::string::npos) << Messages[0];
   EXPECT_NE(Messages[0].find("line 4"), std::string::npos) << Messages[0];
   EXPECT_EQ(Elements(), (V{"kept//0", "x//0"})) << "what stands before the error is read";
+  // Lines count as in the editor: a CR alone ends one, CR LF is one break.
+  Messages.clear();
+  Reader.LoadFromFile(Write("cr.xsd", "<?xml version='1.0'?>\r\n<xsd:schema>\r<x>\r\r</xsd:schema>"));
+  ASSERT_EQ(Messages.size(), 1u);
+  EXPECT_NE(Messages[0].find("line 5"), std::string::npos) << Messages[0];
 
   Messages.clear();
   Reader.LoadFromFile((Folder / "absent.xsd").string());
