@@ -282,6 +282,13 @@ void TDTDScanner::PushIncludeFile(const std::string& Name) {
     ParseError(TParseError::peFailure, Why, {Resolved});
     return;
   }
+  // Each level holds a chunk of its file; real DTDs nest five deep (XHTML 1.1).
+  constexpr size_t MaxIncludeDepth = 64;
+  if (IncludeStack.size() >= MaxIncludeDepth) {
+    ParseError(TParseError::peFailure, "%s is included %s files deep; it is not read",
+               {Resolved, std::to_string(IncludeStack.size() + 1)});
+    return;
+  }
   auto File = std::make_unique<TKelFileStream>(Resolved);
   if (!File->IsOpen()) {
     ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});

@@ -353,6 +353,18 @@ TEST_F(LargeFiles, FilesTooLargeForADtdAreNotRead) {
             std::vector<std::string>{"Failure: " + Big.string() + " is too large for a DTD; it is not read"});
   EXPECT_EQ(P.LookupSymbol("big", TDeclType::dtElement), nullptr);
   Errors.clear();
+  // 100 files, each including the next: each level holds a chunk, so the
+  // chain stops at 64 with one message.
+  for (int I = 0; I < 100; ++I)
+    std::ofstream(fs::path(GetSchemaFolder()) / ("chain" + std::to_string(I) + ".ent"))
+        << "<!ELEMENT e" << I << " - - ANY>\n<!ENTITY % n" << I << " SYSTEM \"chain" << I + 1 << ".ent\">\n%n"
+        << I << ";\n";
+  P.LoadFromFile(GetSchemaFolder() + "chain0.ent");
+  EXPECT_TRUE(P.LookupSymbol("e64", TDeclType::dtElement));
+  EXPECT_FALSE(P.LookupSymbol("e65", TDeclType::dtElement));
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_THAT(Errors[0], testing::EndsWith("chain65.ent is included 65 files deep; it is not read"));
+  Errors.clear();
   TKelStringStream Stream("<!ENTITY % big SYSTEM \"big.ent\">\n%big;\n<!ELEMENT after - - ANY>\n");
   P.LoadFromStream(&Stream);
   EXPECT_EQ(Errors,
