@@ -10,6 +10,8 @@ kel::TMemoryHost& FuzzHost(bool WithPackage) {
     SetQuorvelIDEServices(H.get());
     return H;
   }();
+  // Nothing reads the messages here: an endless run must not keep them.
+  Host->TakeMessages();
   static bool Loaded = false;
   if (WithPackage && !Loaded) {
     PackageLoad();

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/KelHostAPI.h"
@@ -94,8 +95,8 @@ class TMemoryHost : public TKelInterfaced<IKelIDEServices, IKelCodeInsightServic
   // IKelMessageServices
   void ClearToolMessages() override;
   void ShowMessageView() override;
-  void AddToolMessage(const std::string& FileName, const std::string& MessageStr, const std::string& PrefixStr,
-                      int32_t LineNumber, int32_t ColumnNumber) override;
+  void AddToolMessage(const std::string& FileName, const std::string& MessageStr,
+                      const std::string& PrefixStr, int32_t LineNumber, int32_t ColumnNumber) override;
 
   // IKelHostServices
   std::string GetBaseRegistryKey() override { return FBaseRegistryKey; }
@@ -120,6 +121,9 @@ class TMemoryHost : public TKelInterfaced<IKelIDEServices, IKelCodeInsightServic
   void SetDialogRunner(std::shared_ptr<TKelDialogRunner> Runner) { FDialogs = std::move(Runner); }
 
   const std::vector<TKelToolMessage>& Messages() const { return FMessages; }
+  // The messages so far, the list left empty (not a clear of the view): a
+  // long-running front end passes them on and keeps none.
+  std::vector<TKelToolMessage> TakeMessages() { return std::exchange(FMessages, {}); }
   int ClearCount() const { return FClearCount; }
   int ShowCount() const { return FShowCount; }
 

@@ -306,10 +306,7 @@ std::vector<json> TLspServer::Handle(const json& Message) {
     // refused, the server goes on.
     if (Request) Out.push_back(LspErrorAnswer(Id, LspError::InvalidParams, E.what()));
   }
-  const auto& Messages = FHost.Messages();
-  if (FMessagesSent > Messages.size()) FMessagesSent = 0;
-  for (; FMessagesSent < Messages.size(); ++FMessagesSent) {
-    const auto& M = Messages[FMessagesSent];
+  for (const auto& M : FHost.TakeMessages()) {
     Out.push_back({{"jsonrpc", "2.0"},
                    {"method", "window/logMessage"},
                    {"params",

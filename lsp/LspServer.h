@@ -80,7 +80,6 @@ class TLspServer {
   bool FShutdown = false;
   bool FInitialized = false;
   bool FExited = false;
-  size_t FMessagesSent = 0;
 };
 
 // The file path of a file:// URI (percent escapes decoded).

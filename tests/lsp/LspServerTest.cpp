@@ -373,6 +373,29 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
   EXPECT_TRUE(Server->Exited());
 }
 
+// The engine's messages go to the client once each, and the server keeps
+// none of them (a session runs for days).
+TEST_F(Lsp, MessagesArePassedOnAndNotKept) {
+  Open("file:///tmp/page.html", "<!DOCTYPE x SYSTEM \"nothing.dtd\">\n<");
+  const auto Logs = [this] {
+    std::vector<std::string> R;
+    const json Request{{"jsonrpc", "2.0"},
+                       {"id", 7},
+                       {"method", "textDocument/completion"},
+                       {"params",
+                        {{"textDocument", {{"uri", "file:///tmp/page.html"}}},
+                         {"position", {{"line", 1}, {"character", 1}}}}}};
+    for (const auto& M : Server->Handle(Request))
+      if (M.value("method", "") == "window/logMessage") R.push_back(M["params"]["message"]);
+    return R;
+  };
+  const auto First = Logs();
+  ASSERT_EQ(First.size(), 1u);
+  EXPECT_THAT(First[0], testing::HasSubstr("No schema for \"nothing.dtd\""));
+  EXPECT_TRUE(Test.Host().Messages().empty());
+  EXPECT_TRUE(Logs().empty());
+}
+
 TEST_F(Lsp, IncrementalChangesLanguagesAndEncodings) {
   Open("file:///tmp/inc.html", Strict + "<body>\n<p>x</p>\n");
   const auto Change = [&](int L1, int C1, int L2, int C2, const std::string& Text) {
