@@ -295,13 +295,16 @@ void TXSDReader::AddAttributeGroup(const TXMLNode& Node) {
 void TXSDReader::FixupReferences() {
   constexpr int64_t MaxWork = 1'000'000;
   int64_t Work = 0;
+  bool Stopped = false;
   const auto Spend = [&](size_t N) {
-    if ((Work += 1 + static_cast<int64_t>(N)) <= MaxWork) return true;
-    // Said once, past the cap on messages: the cycles reported first can fill it.
-    if (Work - 1 - static_cast<int64_t>(N) <= MaxWork && OnError)
-      OnError(this, FileName,
-              "Attribute groups name each other too often; the rest of their attributes is left out");
-    return false;
+    if (!Stopped && (Work += 1 + static_cast<int64_t>(N)) > MaxWork) {
+      Stopped = true;
+      // Said past the cap on messages: the cycles reported first can fill it.
+      if (OnError)
+        OnError(this, FileName,
+                "Attribute groups name each other too often; the rest of their attributes is left out");
+    }
+    return !Stopped;
   };
   // Groups gain attributes as they are expanded: a visit takes the group's own.
   std::unordered_map<const TXSDAttributeGroup*, size_t> OwnCount;
@@ -313,7 +316,7 @@ void TXSDReader::FixupReferences() {
     TXSDAttributeGroup* Group;
     size_t Next;
   };
-  for (TXSDClassEntry* E = FAttrGroups; E && Work <= MaxWork; E = E->Next) {
+  for (TXSDClassEntry* E = FAttrGroups; E && !Stopped; E = E->Next) {
     auto* Root = static_cast<TXSDAttributeGroup*>(E->Item);
     std::unordered_set<const TXSDAttribute*> Seen(Root->Attributes.begin(), Root->Attributes.end());
     std::unordered_set<const TXSDAttributeGroup*> Visited{Root}, OnPath{Root};
@@ -340,7 +343,7 @@ void TXSDReader::FixupReferences() {
       Stack.push_back({G, 0});
     }
   }
-  for (TXSDClassEntry* E = FTypes; E && Work <= MaxWork; E = E->Next) {
+  for (TXSDClassEntry* E = FTypes; E && !Stopped; E = E->Next) {
     auto* T = static_cast<TXSDType*>(E->Item);
     if (T->AttrGroups.empty()) continue;
     std::unordered_set<const TXSDAttribute*> Seen(T->Attributes.begin(), T->Attributes.end());
