@@ -258,7 +258,7 @@ void TDTDScanner::HandleEditors() {
   if (!Entry.empty()) Bind(Entry);
 }
 
-void TDTDScanner::PushIncludeFile(const std::string& Name) {
+void TDTDScanner::PushIncludeFile(const std::string& Name, const std::string& EntityName) {
   if (Name.empty()) {
     ParseError(TParseError::peFailure, "Invalid file %s", {""});
     return;
@@ -289,6 +289,11 @@ void TDTDScanner::PushIncludeFile(const std::string& Name) {
                {Resolved, std::to_string(IncludeStack.size() + 1)});
     return;
   }
+  // A file named again and again reads again each time: it spends the
+  // expansion budget by its size.
+  std::error_code SizeError;
+  const auto Size = static_cast<int64_t>(std::filesystem::file_size(Resolved, SizeError));
+  if (!SpendExpansion(SizeError ? 0 : Size, EntityName)) return;
   auto File = std::make_unique<TKelFileStream>(Resolved);
   if (!File->IsOpen()) {
     ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});
@@ -322,19 +327,21 @@ TDTDExpansionLimits& DTDExpansionLimits() {
   return Limits;
 }
 
+bool TDTDScanner::SpendExpansion(int64_t Bytes, const std::string& Name) {
+  const TDTDExpansionLimits& Limits = DTDExpansionLimits();
+  if (!ExpansionStopped && ++Expansions <= Limits.Expansions && (ExpandedBytes += Bytes) <= Limits.Bytes)
+    return true;
+  // The rest of the file is read without this text.
+  if (!ExpansionStopped)
+    ParseError(TParseError::peError, "Parameter entity %s expands without end; its text is left out", {Name});
+  ExpansionStopped = true;
+  return false;
+}
+
 void TDTDScanner::PushParameterizedEntity(TDTDParameterizedEntity* Entity) {
   if (!Entity || Entity->Text.empty()) return;
   const std::string& Text = Entity->Text;
-  const TDTDExpansionLimits& Limits = DTDExpansionLimits();
-  if (ExpansionStopped || ++Expansions > Limits.Expansions ||
-      (ExpandedBytes += static_cast<int64_t>(Text.size())) > Limits.Bytes) {
-    // The rest of the file is read without this entity's text.
-    if (!ExpansionStopped)
-      ParseError(TParseError::peError, "Parameter entity %s expands without end; its text is left out",
-                 {Entity->Name});
-    ExpansionStopped = true;
-    return;
-  }
+  if (!SpendExpansion(static_cast<int64_t>(Text.size()), Entity->Name)) return;
   if (!InEntity) {
     if (Text.size() >= static_cast<size_t>(MLBufferSize)) {
       ParseError(TParseError::peFailure, "Parameterized entity too long", {});
@@ -440,7 +447,7 @@ void TDTDScanner::GetToken() {
           if (Entity) {
             if (*Current == ';') ++Current;
             if (!Entity->SystemId.empty())
-              PushIncludeFile(Entity->SystemId);
+              PushIncludeFile(Entity->SystemId, Entity->Name);
             else
               PushParameterizedEntity(Entity);
             continue;

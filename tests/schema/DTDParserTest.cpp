@@ -371,6 +371,19 @@ TEST_F(LargeFiles, FilesTooLargeForADtdAreNotRead) {
             std::vector<std::string>{"Failure: " + Big.string() + " is too large for a DTD; it is not read"});
   EXPECT_EQ(P.LookupSymbol("big", TDeclType::dtElement), nullptr);
   EXPECT_TRUE(P.LookupSymbol("after", TDeclType::dtElement));
+  Errors.clear();
+  // A file named a thousand times reads a thousand times: it spends the
+  // expansion budget by its size (100 MB here) and stops with one message.
+  std::ofstream(fs::path(GetSchemaFolder()) / "wide.ent")
+      << "<!ELEMENT wide - - ANY>\n<!-- " << std::string(100000, 'x') << " -->\n";
+  std::string Often = "<!ENTITY % w SYSTEM \"wide.ent\">\n";
+  for (int I = 0; I < 1000; ++I) Often += "%w;\n";
+  TKelStringStream OftenStream(Often + "<!ELEMENT after - - ANY>\n");
+  P.LoadFromStream(&OftenStream);
+  EXPECT_EQ(Errors,
+            std::vector<std::string>{"Error: Parameter entity w expands without end; its text is left out"});
+  EXPECT_TRUE(P.LookupSymbol("wide", TDeclType::dtElement));
+  EXPECT_TRUE(P.LookupSymbol("after", TDeclType::dtElement));
 }
 
 class RealDTDs : public test::THostTest {
