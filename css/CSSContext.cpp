@@ -1,6 +1,7 @@
 #include "css/CSSContext.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "host/KelStrings.h"
 
@@ -91,6 +92,7 @@ TCSSContext FindCSSContext(std::string_view Text, bool (*IsProperty)(const void*
   };
   std::vector<TOpen> Blocks{{TBlock::Rules, {}}};
   size_t Start = 0;  // of the statement under way
+  std::unordered_set<std::string_view> CustomSeen;
   const size_t N = Text.size();
   for (size_t I = 0; I < N; ++I) {
     const char Ch = Text[I];
@@ -134,11 +136,8 @@ TCSSContext FindCSSContext(std::string_view Text, bool (*IsProperty)(const void*
       Start = I + 1;
     } else if (Ch == ':') {
       const std::string_view Name = Trim(Text.substr(Start, I - Start));
-      if (Name.size() > 2 && Name.starts_with("--") && AllName(Name)) {
-        const std::string S(Name);
-        if (std::find(C.CustomProperties.begin(), C.CustomProperties.end(), S) == C.CustomProperties.end())
-          C.CustomProperties.push_back(S);
-      }
+      if (Name.size() > 2 && Name.starts_with("--") && AllName(Name) && CustomSeen.insert(Name).second)
+        C.CustomProperties.emplace_back(Name);
     }
   }
 
