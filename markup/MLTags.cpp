@@ -1,6 +1,7 @@
 #include "markup/MLTags.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "host/KelStrings.h"
 #include "symbols/MLSymbolManager.h"
@@ -293,7 +294,26 @@ TMLAttributeList AllAttributes(IKelMLTag* Tag) {
 
 // ---- Attribute values -------------------------------------------------------------
 
-int32_t TMLValueList::GetCount() const { return RangeCount(FStartIndex, FEndIndex, Size()); }
+void TMLValueList::Sort() const {
+  if (!FUnsorted) return;
+  FUnsorted = false;
+  // Names that compare equal stay in the order they came, and a value given
+  // twice is kept where it came first.
+  std::stable_sort(FValues.begin(), FValues.end(),
+                   [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
+  std::vector<std::string> Kept;
+  Kept.reserve(FValues.size());
+  std::unordered_set<std::string_view> Seen;
+  for (const std::string& V : FValues)
+    if (Seen.insert(V).second) Kept.push_back(V);
+  FEndIndex -= static_cast<int32_t>(FValues.size() - Kept.size());
+  FValues = std::move(Kept);
+}
+
+int32_t TMLValueList::GetCount() const {
+  Sort();
+  return RangeCount(FStartIndex, FEndIndex, Size());
+}
 
 std::string TMLValueList::GetValue(int32_t Index) const {
   const int32_t I = FStartIndex + Index;
@@ -305,13 +325,8 @@ void TMLValueList::SetValue(int32_t Index, const std::string& Value) {
 }
 
 void TMLValueList::AddValue(const std::string& Value) {
-  if (std::find(FValues.begin(), FValues.end(), Value) != FValues.end()) return;
-  // In its sorted place, after names that compare equal: the list stays as
-  // a stable sort would leave it, without sorting per value.
-  const auto At =
-      std::upper_bound(FValues.begin(), FValues.end(), Value,
-                       [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
-  FValues.insert(At, Value);
+  FValues.push_back(Value);
+  FUnsorted = true;
   ++FEndIndex;
 }
 
@@ -323,6 +338,7 @@ int32_t TMLValueList::FindSymbol(const std::string& Prefix) const {
 }
 
 void TMLValueList::SetFilter(const std::string& Filter) {
+  Sort();
   // A lone type keyword (CDATA) or editor entry ("color...") is a hint, not
   // a choice among values: it stays visible whatever is typed.
   if (FStartIndex == FEndIndex && FStartIndex >= 0 && FStartIndex < Size()) {

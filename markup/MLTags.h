@@ -237,8 +237,14 @@ TMLAttributeList AllAttributes(IKelMLTag* Tag);
 // The values an attribute takes, sorted ignoring case, with a filter range.
 class TMLValueList {
  public:
-  int32_t Size() const { return static_cast<int32_t>(FValues.size()); }
-  const std::string& At(int32_t I) const { return FValues[static_cast<size_t>(I)]; }
+  int32_t Size() const {
+    Sort();
+    return static_cast<int32_t>(FValues.size());
+  }
+  const std::string& At(int32_t I) const {
+    Sort();
+    return FValues[static_cast<size_t>(I)];
+  }
   int32_t GetCount() const;
   std::string GetValue(int32_t Index) const;
   void SetValue(int32_t Index, const std::string& Value);
@@ -248,10 +254,14 @@ class TMLValueList {
   const std::string& GetFilter() const { return FFilter; }
 
  private:
-  std::vector<std::string> FValues;
+  // Values arrive in the schema's order and are put in sorted order once,
+  // when first read: a DTD may list 100,000 of them.
+  void Sort() const;
+  mutable std::vector<std::string> FValues;
+  mutable bool FUnsorted = false;
   std::string FFilter;
   int32_t FStartIndex = 0;
-  int32_t FEndIndex = -1;
+  mutable int32_t FEndIndex = -1;
 };
 
 template <class AttrI>

@@ -154,6 +154,22 @@ TEST(AttributeValues, AddKeepsTheListSortedAndSingle) {
   // FindSymbol looks past the range, up to the end of the whole list.
   EXPECT_EQ(A->FindSymbol("ri"), 1);
   EXPECT_EQ(A->FindSymbol("x"), -1);
+  // Values that differ in case only stay in the order they came; one added
+  // after the list was read takes its sorted place too.
+  const auto B = AttributeWithValues({"b", "A", "a", "b", "A"});
+  EXPECT_EQ(Values(*B), (Names{"A", "a", "b"}));
+  B->AddValue("B");
+  B->AddValue("a");
+  EXPECT_EQ(Values(*B), (Names{"A", "a", "b", "B"}));
+  // A DTD's enumeration of 100,000 values, given twice in falling order:
+  // one sort, not an insertion each.
+  Names Many;
+  for (int Round = 0; Round < 2; ++Round)
+    for (int I = 99'999; I >= 0; --I) Many.push_back("v" + std::to_string(100'000 + I));
+  const auto C = AttributeWithValues(Many);
+  ASSERT_EQ(C->GetCount(), 100'000);
+  EXPECT_EQ(C->GetValue(0), "v100000");
+  EXPECT_EQ(C->GetValue(99'999), "v199999");
 }
 
 TEST(TagLists, DuplicatesIgnoringCaseAreNotAdded) {
