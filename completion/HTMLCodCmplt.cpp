@@ -1,6 +1,7 @@
 #include "completion/HTMLCodCmplt.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "host/KelFiles.h"
 #include "host/KelRegistry.h"
@@ -426,14 +427,10 @@ void TMLKibitzManager::SetFilter(const std::string& FilterText) {
     // Each open element once, innermost first, as far as its name is typed.
     FClosingFilter = FilterText;
     FClosingRows.clear();
-    std::vector<std::string> Seen;
+    std::unordered_set<std::string> Seen;  // upper case
     for (int32_t I = 0; I < SM().GetClosedTagsCount(); ++I) {
       const std::string Name = ClosingName(SM().GetCloseTags(I)->GetName());
-      if (!StartsWithText(Name, FilterText) ||
-          std::any_of(Seen.begin(), Seen.end(), [&](const std::string& N) { return SameText(N, Name); }))
-        continue;
-      Seen.push_back(Name);
-      FClosingRows.push_back(I);
+      if (StartsWithText(Name, FilterText) && Seen.insert(UpperCase(Name)).second) FClosingRows.push_back(I);
     }
   } else if (GetCurrentTag()) {
     if (Context() == TContext::Value)

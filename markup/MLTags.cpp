@@ -255,6 +255,23 @@ TKelPtr<IKelMLTagAttribute> THTMLTag::RemoveAttribute(const std::string& Name) {
   return Attr;
 }
 
+std::vector<TKelPtr<IKelMLTagAttribute>> THTMLTag::RemoveAttributes(const std::vector<std::string>& Names) {
+  std::vector<TKelPtr<IKelMLTagAttribute>> Removed;
+  std::unordered_set<const IKelMLTagAttribute*> Gone;
+  for (const std::string& Name : Names) {
+    const auto R = FAttrIndex.find(UpperCase(Name));
+    if (R == FAttrIndex.end()) continue;
+    Gone.insert(R->second.get());
+    Removed.push_back(R->second);
+    FAttrIndex.erase(R);
+  }
+  if (Removed.empty()) return Removed;
+  const int32_t Old = Size(FAttrs);
+  std::erase_if(FAttrs, [&Gone](const TKelPtr<IKelMLTagAttribute>& A) { return Gone.contains(A.get()); });
+  ListResized(true, Old);
+  return Removed;
+}
+
 // At once: one by one, the root of a large schema took seconds to empty.
 void THTMLTag::ClearTags() {
   const int32_t Old = Size(FTags);

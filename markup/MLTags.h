@@ -185,6 +185,8 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   void RemoveTags(const std::unordered_set<const IKelMLTag*>& Gone);
   void AddAttribute(IKelMLTagAttribute* Attr) override;
   TKelPtr<IKelMLTagAttribute> RemoveAttribute(const std::string& Name) override;
+  // Those of Names the tag has, in one pass over the list; returned in Names' order.
+  std::vector<TKelPtr<IKelMLTagAttribute>> RemoveAttributes(const std::vector<std::string>& Names);
   TKelPtr<IKelMLTag> LookupTag(const std::string& Name) override;
 
   // Declaration flags and entities, set by the symbol manager from the schema.

@@ -376,10 +376,21 @@ void TMLSymbolManager::RemoveXSLElements(IKelMLTag* Tag) {
 // Attributes already written in the tag at the caret are not offered again.
 void TMLSymbolManager::RemoveAlreadyExistingAttrs(IKelMLTag* Tag) {
   if (!Tag || !Parser) return;
+  std::vector<std::string> Written;
   for (int32_t I = 0; I < Parser->GetCurrentTagAttrCount(); ++I) {
-    const std::string Name = Parser->GetCurrentTagAttrName(I);
-    if (!Tag->FindAttribute(Name) || SameText(Name, Parser->FCaretAttrName)) continue;
-    HiddenAttrs.push_back(Tag->RemoveAttribute(Name));
+    std::string Name = Parser->GetCurrentTagAttrName(I);
+    if (!SameText(Name, Parser->FCaretAttrName)) Written.push_back(std::move(Name));
+  }
+  // In one pass: a tag may carry thousands of attributes.
+  std::vector<TKelPtr<IKelMLTagAttribute>> Removed;
+  if (auto* Own = dynamic_cast<THTMLTag*>(Tag)) {
+    Removed = Own->RemoveAttributes(Written);
+  } else {
+    for (const std::string& Name : Written)
+      if (TKelPtr<IKelMLTagAttribute> A = Tag->RemoveAttribute(Name)) Removed.push_back(std::move(A));
+  }
+  for (auto& A : Removed) {
+    HiddenAttrs.push_back(std::move(A));
     HiddenAttrOwners.emplace_back(Tag);
   }
   Tag->AlphaSort();

@@ -187,6 +187,25 @@ TEST(TagLists, DuplicatesIgnoringCaseAreNotAdded) {
   EXPECT_FALSE(T->LookupTag("th"));
 }
 
+TEST(TagLists, AttributesWrittenAreRemovedInOnePass) {
+  auto T = MakeKel<THTMLTag>("td", nullptr, 1);
+  for (const char* N : {"align", "class", "id", "title", "width"})
+    T->AddAttribute(MakeKel<THTMLAttribute>(N, 3).get());
+  T->AlphaSort();
+  T->SetShowAttributes(true);
+  T->SetFilter("");
+  // Unknown and repeated names are passed over; the rest come back in the order asked.
+  const auto Removed = T->RemoveAttributes({"Title", "nosuch", "align", "title"});
+  ASSERT_EQ(Removed.size(), 2u);
+  EXPECT_EQ(Removed[0]->GetName(), "title");
+  EXPECT_EQ(Removed[1]->GetName(), "align");
+  EXPECT_EQ(Attributes(*T), (Names{"class", "id", "width"}));
+  EXPECT_FALSE(T->FindAttribute("align"));
+  T->AddAttribute(Removed[1].get());
+  T->AlphaSort();
+  EXPECT_EQ(Attributes(*T), (Names{"align", "class", "id", "width"}));
+}
+
 TEST(TagLists, NamesOfOneHashChainAreToldApart) {
   // "ab" and "ba" have the same byte sum.
   ASSERT_EQ(Hash("ab"), Hash("ba"));
