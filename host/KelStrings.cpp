@@ -58,6 +58,15 @@ int CompareText(std::string_view A, std::string_view B) {
   return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
 }
 
+size_t TTextHash::operator()(std::string_view S) const noexcept {
+  size_t H = 14695981039346656037ull;  // FNV-1a
+  for (const char C : S) {
+    H ^= static_cast<unsigned char>(Upper(C));
+    H *= 1099511628211ull;
+  }
+  return H;
+}
+
 bool SameText(std::string_view A, std::string_view B) {
   return A.size() == B.size() && CompareText(A, B) == 0;
 }

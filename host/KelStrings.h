@@ -29,4 +29,15 @@ std::string Format(std::string_view Pattern, const std::vector<std::string>& Arg
 // message quotes of a document can be a whole file long.
 std::string Clip(std::string_view S, size_t Max = 80);
 
+// Hash and equality of names ignoring ASCII case, for maps looked up by any
+// spelling without making an upper-case copy.
+struct TTextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view S) const noexcept;
+};
+struct TTextEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view A, std::string_view B) const noexcept { return SameText(A, B); }
+};
+
 }  // namespace kel

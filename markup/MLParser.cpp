@@ -125,7 +125,17 @@ std::unique_ptr<TTagEntry> TMLParser::NewTagEntry() {
 }
 
 void TMLParser::DisposeTagEntry(TTagEntryList& List, TTagEntryList::iterator E, bool ClearAttrs) {
-  if ((*E)->Tag) --(&List == &FTagStack ? FStackNames : FOpenNames)[Hash((*E)->Name)];
+  if (TNameSlot* Slot = (*E)->Slot) {
+    if (&List == &FTagStack) {
+      --Slot->Stacked;
+    } else {
+      // The innermost of the name, nearly always.
+      auto& Where = Slot->Open;
+      if (const auto At = std::find(Where.rbegin(), Where.rend(), E); At != Where.rend())
+        Where.erase(std::next(At).base());
+    }
+    (*E)->Slot = nullptr;
+  }
   (*E)->Tag.reset();
   (*E)->Unclosed = false;
   if (ClearAttrs) {
@@ -135,6 +145,12 @@ void TMLParser::DisposeTagEntry(TTagEntryList& List, TTagEntryList::iterator E, 
   FFreeEntries.splice(FFreeEntries.end(), List, E);
 }
 
+TNameSlot& TMLParser::NameSlot(const std::string& Name) {
+  auto It = FNames.find(Name);
+  if (It == FNames.end()) It = FNames.emplace(Name, TNameSlot{}).first;
+  return It->second;
+}
+
 void TMLParser::PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret,
                         const std::string& Written) {
   auto Open = NewTagEntry();
@@ -142,15 +158,17 @@ void TMLParser::PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret
   const std::string Name = !Written.empty() ? Written : Tag ? Tag->GetName() : std::string();
   Open->Name = Name;
   TTagAttributeValueList* OpenValues = &Open->AttrValues;
-  const uint8_t Key = Hash(Name);
-  if (Tag) ++FOpenNames[Key];
+  TNameSlot* Slot = Tag ? &NameSlot(Name) : nullptr;
+  Open->Slot = Slot;
   FOpenTags.push_front(std::move(Open));
+  if (Slot) Slot->Open.push_back(FOpenTags.begin());
   if (BeforeCaret) {
     auto Stacked = NewTagEntry();
     Stacked->Tag = Tag;
     Stacked->Name = Name;
     FAttrValues = &Stacked->AttrValues;
-    if (Tag) ++FStackNames[Key];
+    Stacked->Slot = Slot;
+    if (Slot) ++Slot->Stacked;
     FTagStack.push_front(std::move(Stacked));
   } else if (OpenedBeforeCaret) {
     FAttrValues = OpenValues;
@@ -162,31 +180,36 @@ void TMLParser::PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBef
   const auto Named = [&Name](const auto& E) { return E->Tag && SameText(E->Name, Name); };
   // Counts per name keep an end tag whose element is not open O(1), however
   // many elements are.
-  const uint8_t Key = Hash(Name);
-  if (BeforeCaret && FStackNames[Key] > 0) {
+  const auto Slot = FNames.find(Name);
+  if (Slot == FNames.end()) return;
+  if (BeforeCaret && Slot->second.Stacked > 0) {
     const TKelPtr<IKelMLTag> Def = FindTag(Name);
-    for (auto It = FTagStack.begin(); It != FTagStack.end();) {
+    // Elements passed over are closed with it, but those that must be closed
+    // by their own end tag stay open; an end tag buried under more of them
+    // than any page nests is taken for a stray one, so that each end tag
+    // costs a bounded walk besides the elements it closes.
+    constexpr int32_t MaxStaying = 256;
+    int32_t Staying = 0;
+    for (auto It = FTagStack.begin(); It != FTagStack.end() && Staying < MaxStaying;) {
       const auto Next = std::next(It);
       if (Named(*It)) {
         DisposeTagEntry(FTagStack, It, true);
         break;
       }
       // An inner element left open by the closing of an outer one.
-      if (!FIsXML) {
-        const TKelPtr<IKelMLTag> Inner = Def && (*It)->Tag ? Def->LookupTag((*It)->Name) : nullptr;
-        if (Inner && Inner->GetRequiresClosingTag())
-          (*It)->Unclosed = static_cast<bool>(Inner->LookupTag(Name));
-        else
-          DisposeTagEntry(FTagStack, It, true);
+      const TKelPtr<IKelMLTag> Inner = !FIsXML && Def && (*It)->Tag ? Def->LookupTag((*It)->Name) : nullptr;
+      if (FIsXML || (Inner && Inner->GetRequiresClosingTag())) {
+        (*It)->Unclosed = Inner && Inner->LookupTag(Name);
+        ++Staying;
+      } else {
+        DisposeTagEntry(FTagStack, It, true);
       }
       It = Next;
     }
     FCurrentTag = FTagStack.empty() ? nullptr : FTagStack.front()->Tag;
     FInTag = static_cast<bool>(FCurrentTag);
   }
-  if (FOpenNames[Key] <= 0) return;
-  const auto Open = std::find_if(FOpenTags.begin(), FOpenTags.end(), Named);
-  if (Open != FOpenTags.end()) DisposeTagEntry(FOpenTags, Open, false);
+  if (!Slot->second.Open.empty()) DisposeTagEntry(FOpenTags, Slot->second.Open.back(), false);
 }
 
 void TMLParser::ClearTagAttrList(TTagAttributeValueList& List) {
@@ -237,6 +260,8 @@ void TMLParser::AddTagAttr(IKelMLTagAttribute* Attr, const std::string& Value, c
 void TMLParser::ClearTagStack() {
   while (!FTagStack.empty()) DisposeTagEntry(FTagStack, FTagStack.begin(), true);
   while (!FOpenTags.empty()) DisposeTagEntry(FOpenTags, FOpenTags.begin(), true);
+  // The names of one parse: a server parses many pages in its life.
+  FNames.clear();
 }
 
 void TMLParser::Callback(const std::string&, IKelMLMarkupPos* Node, TTagType TagType, int32_t StartOffset,

@@ -15,9 +15,11 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/KelHostAPI.h"
+#include "host/KelStrings.h"
 #include "markup/MLParserUtils.h"
 #include "markup/MLTags.h"
 
@@ -26,6 +28,8 @@ namespace kel {
 class TMLSymbolManager;
 
 using TTagAttributeValueList = std::vector<std::unique_ptr<TTagAttributeValue>>;
+
+struct TNameSlot;
 
 // One element of the open-element lists.
 struct TTagEntry {
@@ -39,10 +43,18 @@ struct TTagEntry {
   // The tag's name when it was pushed: closing tags are matched against it
   // without asking the tag (and its letter case) again.
   std::string Name;
+  TNameSlot* Slot = nullptr;  // of Name, while Tag is set
 };
 
 // Entries move between the lists and the free list without being copied.
 using TTagEntryList = std::list<std::unique_ptr<TTagEntry>>;
+
+// The entries of one name (any letter case) with a tag: how many the stack
+// before the caret holds, and where the open list's are, innermost last.
+struct TNameSlot {
+  int32_t Stacked = 0;
+  std::vector<TTagEntryList::iterator> Open;
+};
 
 enum class TParserContexts : uint8_t {
   pcNone,
@@ -174,9 +186,12 @@ class TMLParser {
   bool FCaretInTagName = false;
   TMLParserState FState = TMLParserState::mlpsNone;
   TTagEntryList FFreeEntries;
-  // How many entries of each name hash the two lists hold: an end tag whose
-  // element is open nowhere is known at once, however many elements are.
-  std::array<int32_t, 256> FStackNames{}, FOpenNames{};
+  // By upper-case name: how many entries with a tag the stack holds, and
+  // where the open list's are, innermost last. An end tag finds its element,
+  // or knows it is open nowhere, at once, however many elements are.
+  // Names stay for the parse once seen: each costs no allocation again.
+  std::unordered_map<std::string, TNameSlot, TTextHash, TTextEqual> FNames;
+  TNameSlot& NameSlot(const std::string& Name);
   uint8_t FDocTypeHash;
   uint8_t FXSLTemplateHash;
   char FQuote = 0;
