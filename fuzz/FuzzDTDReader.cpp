@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   FuzzHost();
   // An amplifying input stops at a tenth of the real limits: the same paths
   // at a tenth of the cost per input.
-  DTDExpansionLimits() = {2000, 200 << 10};
+  DTDExpansionLimits() = {2000, 200 << 10, 1 << 20};
   const std::string Input(reinterpret_cast<const char*>(Data), Size);
   const size_t Split = Input.find("\n%%%\n");
   const std::string Main = Input.substr(0, Split);

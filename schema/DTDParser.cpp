@@ -293,7 +293,7 @@ void TDTDScanner::PushIncludeFile(const std::string& Name, const std::string& En
   // expansion budget by its size.
   std::error_code SizeError;
   const auto Size = static_cast<int64_t>(std::filesystem::file_size(Resolved, SizeError));
-  if (!SpendExpansion(SizeError ? 0 : Size, EntityName)) return;
+  if (!SpendExpansion(SizeError ? 0 : Size, true, EntityName)) return;
   auto File = std::make_unique<TKelFileStream>(Resolved);
   if (!File->IsOpen()) {
     ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});
@@ -327,10 +327,11 @@ TDTDExpansionLimits& DTDExpansionLimits() {
   return Limits;
 }
 
-bool TDTDScanner::SpendExpansion(int64_t Bytes, const std::string& Name) {
+bool TDTDScanner::SpendExpansion(int64_t Bytes, bool Included, const std::string& Name) {
   const TDTDExpansionLimits& Limits = DTDExpansionLimits();
-  if (!ExpansionStopped && ++Expansions <= Limits.Expansions && (ExpandedBytes += Bytes) <= Limits.Bytes)
-    return true;
+  const bool Within =
+      Included ? (IncludedBytes += Bytes) <= Limits.IncludedBytes : (ExpandedBytes += Bytes) <= Limits.Bytes;
+  if (!ExpansionStopped && ++Expansions <= Limits.Expansions && Within) return true;
   // The rest of the file is read without this text.
   if (!ExpansionStopped)
     ParseError(TParseError::peError, "Parameter entity %s expands without end; its text is left out", {Name});
@@ -341,7 +342,7 @@ bool TDTDScanner::SpendExpansion(int64_t Bytes, const std::string& Name) {
 void TDTDScanner::PushParameterizedEntity(TDTDParameterizedEntity* Entity) {
   if (!Entity || Entity->Text.empty()) return;
   const std::string& Text = Entity->Text;
-  if (!SpendExpansion(static_cast<int64_t>(Text.size()), Entity->Name)) return;
+  if (!SpendExpansion(static_cast<int64_t>(Text.size()), false, Entity->Name)) return;
   if (!InEntity) {
     if (Text.size() >= static_cast<size_t>(MLBufferSize)) {
       ParseError(TParseError::peFailure, "Parameterized entity too long", {});
@@ -558,6 +559,16 @@ void TDTDParser::ClearTable() {
   for (auto& T : Tables) T.clear();
   Symbols.clear();
   ExprNodes.clear();
+  FullReported = false;
+}
+
+bool TDTDParser::Full() {
+  if (ExprNodes.size() + Symbols.size() <= MaxItems) return false;
+  if (!FullReported)
+    ParseError(TParseError::peError, "The schema holds more than %s names and groups; the rest is not read",
+               {"1,000,000"});
+  FullReported = true;
+  return true;
 }
 
 void TDTDParser::LoadFromFile(const std::string& FileName) {
@@ -617,6 +628,7 @@ void TDTDParser::ParseDocument() {
   // costs a counter, not the stack.
   int64_t OpenSections = 0;
   for (;;) {
+    if (Full()) return;
     switch (Token()) {
       case TTokenKind::tkEof:
         if (OpenSections > 0) ParseErrorExpected("]]>");
@@ -685,7 +697,7 @@ TDTDExprNode* TDTDParser::ParseExpr() {
       Chain->Attributes = TExprAttributes::eaZeroOrMore;
       Next();
     }
-  } else {
+  } else if (!FullReported) {
     ParseErrorExpected(")");
   }
   return Chain;
@@ -695,6 +707,10 @@ TDTDExprNode* TDTDParser::ParseExprBody() {
   TDTDExprNode* First = CreateExpr();
   TDTDExprNode* Current = First;
   for (;;) {
+    if (Full()) {
+      while (Token() != TTokenKind::tkGreaterThan && Token() != TTokenKind::tkEof) Next();
+      return First;
+    }
     const TTokenKind T = Token();
     if (T == TTokenKind::tkIdentifier || T == TTokenKind::tkNumber) {
       const std::string& Text = Scanner->TokenText;

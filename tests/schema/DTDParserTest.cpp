@@ -305,6 +305,24 @@ TEST(DTDParser, DeeplyNestedGroupsStopAtALimit) {
   EXPECT_EQ(R.Content("after"), std::vector<std::string>{"b"});
 }
 
+// A file of names repeated without end ("a|a|..." fills 16 MiB with 8
+// million) stops at a million names and groups, in a group or across
+// declarations, with one message.
+TEST(DTDParser, SchemasStopAtAMillionNames) {
+  std::string Group, Many;
+  for (int I = 0; I < 1'100'000; ++I) Group += "a|";
+  for (int I = 0; I < 600'000; ++I) Many += "<!ELEMENT e" + std::to_string(I) + " - - (x)>\n";
+  for (const std::string& Text : {"<!ELEMENT big - - (" + Group + "a)>\n", Many}) {
+    auto R = ParseText(Text + "<!ELEMENT after - - ANY>\n");
+    ASSERT_EQ(R.Errors.size(), 1u);
+    EXPECT_THAT(
+        R.Errors[0],
+        testing::StartsWith("The schema holds more than 1,000,000 names and groups; the rest is not read"));
+    EXPECT_FALSE(R.Element("after"));
+    EXPECT_LE(R.P->GetSymbolCount(), 1'000'001);
+  }
+}
+
 TEST(DTDParser, HugeCharacterNumbersStopGrowing) {
   auto R = ParseText(
       "<!ENTITY big CDATA \"&#999999999999999999999;\">\n<!ENTITY hex CDATA \"&#xFFFFFFFFFFFFFF;\">\n");
