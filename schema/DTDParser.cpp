@@ -559,14 +559,18 @@ void TDTDParser::ClearTable() {
   for (auto& T : Tables) T.clear();
   Symbols.clear();
   ExprNodes.clear();
+  AttributeLinks = 0;
   FullReported = false;
 }
 
 bool TDTDParser::Full() {
-  if (ExprNodes.size() + Symbols.size() <= MaxItems) return false;
+  const bool TooMany = ExprNodes.size() + Symbols.size() > MaxItems;
+  if (!TooMany && AttributeLinks <= MaxAttributeLinks) return false;
   if (!FullReported)
-    ParseError(TParseError::peError, "The schema holds more than %s names and groups; the rest is not read",
-               {"1,000,000"});
+    ParseError(TParseError::peError,
+               TooMany ? "The schema holds more than %s names and groups; the rest is not read"
+                       : "The schema gives its elements more than %s attributes in all; the rest is not read",
+               {TooMany ? "1,000,000" : "250,000"});
   FullReported = true;
   return true;
 }
@@ -847,6 +851,8 @@ void TDTDParser::ParseAttList() {
   for (TDTDSymbol* S : Targets) {
     auto* E = dynamic_cast<TDTDElement*>(S);
     if (!E) continue;
+    AttributeLinks += Definitions.size();
+    if (Full()) break;
     for (TDTDExprNode* D : Definitions) {
       E->GetExprList().AddExpr(D);
       if (auto* A = dynamic_cast<TDTDAttribute*>(D->Symbol)) E->EnterSymbol(A);

@@ -317,6 +317,11 @@ class TDTDParser {
   // their limit 530,000. Each costs about 200 bytes, and a 16 MiB file of
   // "a|a|..." would hold 8 million.
   static constexpr size_t MaxItems = 1'000'000;
+  // Attributes entered in elements (HTML5: 25,000): a thousand elements
+  // sharing an attribute list of a hundred thousand would make a hundred
+  // million, and each becomes an object of the page's schema.
+  static constexpr size_t MaxAttributeLinks = 250'000;
+  size_t AttributeLinks = 0;
   bool FullReported = false;
   bool Full();
   void Parse();
