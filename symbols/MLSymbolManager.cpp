@@ -624,12 +624,28 @@ std::string TagNameOf(const TXSDReader& Reader, const TXSDElement* Element) {
   return Element->Unqualified ? Element->Name : Reader.GetNamespacePrefix() + Element->Name;
 }
 
-void AddEnumerations(IKelMLTagAttribute* Attribute, const TXSDSimpleType* Type) {
+// The values added.
+size_t AddEnumerations(IKelMLTagAttribute* Attribute, const TXSDSimpleType* Type) {
+  size_t N = 0;
   for (int32_t R = 0; R < Type->GetRestrictionCount(); ++R)
-    for (const std::string& E : Type->GetRestrictions(R)->Enumerations) Attribute->AddValue(E);
+    for (const std::string& E : Type->GetRestrictions(R)->Enumerations) {
+      Attribute->AddValue(E);
+      ++N;
+    }
+  return N;
 }
 
 }  // namespace
+
+// A tag costs about 2 KB and a millisecond's share of sorting: a schema
+// file of 550,000 elements took 5 s and 770 MB. Ours declare a few hundred.
+bool TMLSymbolManager::RoomForTag(size_t Made, const std::string& File) {
+  constexpr size_t MaxTags = 100'000;
+  if (Made < MaxTags) return true;
+  if (Made == MaxTags)  // once
+    Error(File, "The schema declares more than 100,000 elements; the rest are left out", "Error", 0, 0);
+  return false;
+}
 
 void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* ParentTags,
                                const std::string& XSDFileName) {
@@ -639,6 +655,22 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
   };
   Reader.LoadFromFile(XSDFileName);
 
+  // A type shared by many elements gives each of them its attributes, values
+  // and children: twenty elements of one type with 500,000 attributes took
+  // 4 GB. Past the budget, elements get no more of them.
+  constexpr size_t MaxMade = 250'000;
+  size_t Made = 0;
+  const auto Spend = [&](size_t N) {
+    if (Made > MaxMade) return false;
+    if ((Made += N) <= MaxMade) return true;
+    Error(XSDFileName,
+          "The schema gives its elements more than 250,000 attributes, values and children in all; the rest "
+          "is left out",
+          "Error", 0, 0);
+    return false;
+  };
+
+  size_t TagsMade = 0;
   for (auto* Entry = Reader.GetFirstElement(); Entry; Entry = Reader.GetNextElement(Entry)) {
     const TXSDElement* Element = TXSDReader::ElementOf(Entry);
     // A reference carries the name of the element it refers to; it must not
@@ -647,22 +679,25 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
     if (!Element->Ref.empty()) continue;
     const std::string Name = TagNameOf(Reader, Element);
     if (GetTagFromHashList(Name) || !IdentIsNotDTDType(Name)) continue;
+    if (!RoomForTag(TagsMade++, XSDFileName)) continue;
     auto Tag = MakeKel<THTMLTag>(Name, this, -1);
     Tag->SetEmpty(false);
     Tag->SetAny(true);
     Tag->SetRequiresClosingTag(!Element->ImplicitClosure);
     Tag->SetRequiresOpeningTag(true);
     if (TXSDType* Type = TypeOf(Reader, Element)) {
-      for (int32_t I = 0; I < Type->GetAttributeCount(); ++I) {
+      for (int32_t I = 0; I < Type->GetAttributeCount() && Spend(1); ++I) {
         const TXSDAttribute* A = Type->GetAttributes(I);
         TKelPtr<IKelMLTagAttribute> Attribute;
         if (SameText(A->TypeName, "event"))
           Attribute = MakeKel<THTMLAttributeEvent>(A->Name, NewID());
         else
           Attribute = MakeKel<THTMLAttribute>(A->Name, NewID());
+        size_t Values = 0;
         if (const TXSDSimpleType* Shared = Reader.LookupSimpleType(A->TypeName); Shared && Shared->Level == 0)
-          AddEnumerations(Attribute.get(), Shared);
-        for (const TXSDSimpleType* Own : A->Values) AddEnumerations(Attribute.get(), Own);
+          Values += AddEnumerations(Attribute.get(), Shared);
+        for (const TXSDSimpleType* Own : A->Values) Values += AddEnumerations(Attribute.get(), Own);
+        Spend(Values);
         Tag->AddAttribute(Attribute.get());
         TKelPtr<IKelMLEditor> Editor;
         if (A->Builder == u"color") {
@@ -702,7 +737,7 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
         if (!Child) continue;
         if (Child->NonBrowseable)
           Todo.push_back(TypeOf(Reader, Child));
-        else if (const TKelPtr<IKelMLTag> C = GetTagFromHashList(TagNameOf(Reader, Child)))
+        else if (const TKelPtr<IKelMLTag> C = GetTagFromHashList(TagNameOf(Reader, Child)); C && Spend(1))
           Tag->AddTag(C.get());
       }
     }
@@ -740,6 +775,7 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
   Parser.LoadFromFile(DTDFileName);
 
   std::vector<std::pair<TDTDElement*, TKelPtr<THTMLTag>>> Made;
+  size_t TagsMade = 0;
   for (int32_t I = 0; I < Parser.SymbolCount(); ++I) {
     TDTDSymbol* S = Parser.GetSymbol(I);
     if (auto* E = dynamic_cast<TDTDElement*>(S)) {
@@ -747,6 +783,7 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
       // symbols too, and so are names that are used but never declared:
       // only declared elements become tags.
       if (GetTagFromHashList(E->Name) || !IdentIsNotDTDType(E->Name) || !E->HasExprList()) continue;
+      if (!RoomForTag(TagsMade++, DTDFileName)) continue;
       auto Tag = MakeKel<THTMLTag>(E->Name, this, -1);
       Tag->SetEntityName(E->GetEntity());
       Tag->SetEmpty(E->Empty);

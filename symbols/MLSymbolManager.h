@@ -160,6 +160,8 @@ class TMLSymbolManager {
   // schema's namespace; top-level ones become children of Root and of the
   // registered tags named in ParentTags. Root and ParentTags may be null.
   void LoadXSD(IKelMLTag* Root, const std::vector<std::string>* ParentTags, const std::string& XSDFileName);
+  // Whether a schema that made Made tags may make another; says so once when not.
+  bool RoomForTag(size_t Made, const std::string& File);
   // The HTML elements in which the ASP.NET controls are allowed.
   static void GetASPParentTags(std::vector<std::string>& List);
   void CallbacksInvalidate();

@@ -318,6 +318,41 @@ TEST_F(SchemaSelection, WideSchemasLoadWhole) {
   EXPECT_EQ(M.GetRegisteredCount(), 2001);
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_THAT(Messages()[0], testing::HasSubstr("reach too far"));
+
+  // Twenty elements of one type with 20,000 attributes: each element's tag
+  // gets them until 250,000 are made (20 x 500,000 took 4 GB).
+  std::string Shared = "<xsd:complexType name='T'>";
+  for (int I = 0; I < 20000; ++I) Shared += "<xsd:attribute name='a" + std::to_string(I) + "'/>";
+  Shared += "</xsd:complexType>";
+  for (int I = 0; I < 20; ++I) Shared += "<xsd:element name='k" + std::to_string(I) + "' type='T'/>";
+  Write("shared.xsd", std::string(Xsd) + Shared + "</xsd:schema>");
+  M.SetSchemaFile("shared.xsd");
+  EXPECT_EQ(M.GetRegisteredCount(), 20);
+  EXPECT_EQ(M.GetTagFromHashList("k0")->GetAttributeCount(), 20000);
+  EXPECT_EQ(M.GetTagFromHashList("k12")->GetAttributeCount(), 10000);
+  EXPECT_EQ(M.GetTagFromHashList("k19")->GetAttributeCount(), 0);
+  EXPECT_THAT(Messages().back(), testing::HasSubstr("more than 250,000 attributes, values and children"));
+
+  // Elements beyond 100,000 make no tags, in a DTD as in an XSD.
+  std::string ManyDtd, ManyXsd;
+  for (int I = 0; I < 100'100; ++I) {
+    ManyDtd += "<!ELEMENT m" + std::to_string(I) + " - - EMPTY>\n";
+    ManyXsd += "<xsd:element name='m" + std::to_string(I) + "'/>";
+  }
+  Write("many.dtd", ManyDtd);
+  Write("many.xsd", std::string(Xsd) + ManyXsd + "</xsd:schema>");
+  const auto Capped = [this] {
+    const Names Said = Messages();
+    return std::count_if(Said.begin(), Said.end(),
+                         [](const std::string& S) { return S.find("more than 100,000 elements") != S.npos; });
+  };
+  for (const char* File : {"many.dtd", "many.xsd"}) {
+    SCOPED_TRACE(File);
+    const auto Before = Capped();
+    M.SetSchemaFile(File);
+    EXPECT_EQ(M.GetRegisteredCount(), 100'000);
+    EXPECT_EQ(Capped(), Before + 1) << "said once";
+  }
 }
 
 TEST_F(SchemaSelection, TheCurrentViewIsParsedAgainWithTheNewSchema) {
