@@ -69,18 +69,17 @@ TEST_F(MarkupRobustness, AHundredThousandUnclosedElements) {
   EXPECT_EQ(Texts()[1], "</t29999>");
   // End tags whose element lies under 20,000 others that stay open (span
   // inside a, any name in XML): each walk is bounded.
-  std::string Buried = "<!DOCTYPE html>\n<html><body>";
-  for (int I = 0; I < 20000; ++I) Buried += "<a>";
-  for (int I = 0; I < 20000; ++I) Buried += "<span>";
-  for (int I = 0; I < 20000; ++I) Buried += "</a>";
-  ASSERT_TRUE(Run({Buried + "\n</|", "deep.html", 0, "", "", 0}));
-  EXPECT_EQ(Texts().front(), "</span>");
-  std::string Xml = "<html><body>";
-  for (int I = 0; I < 20000; ++I) Xml += "<p>";
-  for (int I = 0; I < 20000; ++I) Xml += "<em>";
-  for (int I = 0; I < 20000; ++I) Xml += "</p>";
-  ASSERT_TRUE(Run({Xml + "\n</|", "deep.xhtml", 0, "", "", 0}));
-  EXPECT_EQ(Texts().front(), "</em>");
+  const struct {
+    const char *Start, *Outer, *Inner, *File, *Innermost;
+  } Buried[] = {{"<!DOCTYPE html>\n<html><body>", "a", "span", "deep.html", "</span>"},
+                {"<html><body>", "p", "em", "deep.xhtml", "</em>"}};
+  for (const auto& B : Buried) {
+    std::string Text = B.Start;
+    for (const auto& [Tag, Close] : {std::pair{B.Outer, ""}, {B.Inner, ""}, {B.Outer, "/"}})
+      for (int I = 0; I < 20000; ++I) Text += std::string("<") + Close + Tag + ">";
+    ASSERT_TRUE(Run({Text + "\n</|", B.File, 0, "", "", 0}));
+    EXPECT_EQ(Texts().front(), B.Innermost) << B.File;
+  }
   Page += "\n";
   for (int I = 0; I < 16000; ++I) Page += "</section>";
   ASSERT_TRUE(Run({Page + "\n<|", "deep.html", 0, "", "", 0})) << "16,000 end tags of elements never opened";
