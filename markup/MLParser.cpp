@@ -129,10 +129,14 @@ void TMLParser::DisposeTagEntry(TTagEntryList& List, TTagEntryList::iterator E, 
     if (&List == &FTagStack) {
       --Slot->Stacked;
     } else {
-      // The innermost of the name, nearly always.
+      // The innermost of the name, or the outermost let go by a deep page.
       auto& Where = Slot->Open;
-      if (const auto At = std::find(Where.rbegin(), Where.rend(), E); At != Where.rend())
-        Where.erase(std::next(At).base());
+      if (!Where.empty() && Where.back() == E)
+        Where.pop_back();
+      else if (!Where.empty() && Where.front() == E)
+        Where.pop_front();
+      else if (const auto At = std::find(Where.begin(), Where.end(), E); At != Where.end())
+        Where.erase(At);
     }
     (*E)->Slot = nullptr;
   }
@@ -173,6 +177,11 @@ void TMLParser::PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret
   } else if (OpenedBeforeCaret) {
     FAttrValues = OpenValues;
   }
+  // Deeper than pages nest (browsers stop at 512), the outermost elements
+  // are let go: ten million <div> left open took 4 GB.
+  constexpr size_t MaxDepth = 10'000;
+  if (FOpenTags.size() > MaxDepth) DisposeTagEntry(FOpenTags, std::prev(FOpenTags.end()), true);
+  if (FTagStack.size() > MaxDepth) DisposeTagEntry(FTagStack, std::prev(FTagStack.end()), true);
 }
 
 void TMLParser::PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBeforeCaret) {

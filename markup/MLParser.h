@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <list>
 #include <memory>
 #include <string>
@@ -53,7 +54,7 @@ using TTagEntryList = std::list<std::unique_ptr<TTagEntry>>;
 // before the caret holds, and where the open list's are, innermost last.
 struct TNameSlot {
   int32_t Stacked = 0;
-  std::vector<TTagEntryList::iterator> Open;
+  std::deque<TTagEntryList::iterator> Open;
 };
 
 enum class TParserContexts : uint8_t {

@@ -54,17 +54,17 @@ std::string Slurp(const std::string& Path) {
 
 // 100,000 elements left open, then a request after them: the open-element
 // lists count per name, so the request is one pass, and the closing tag due
-// is offered once.
+// is offered once. Past 10,000 deep the outermost are let go (html, body).
 TEST_F(MarkupRobustness, AHundredThousandUnclosedElements) {
   std::string Page = "<!DOCTYPE html>\n<html><body>\n";
   for (int I = 0; I < 100000; ++I) Page += "<div>";
   ASSERT_TRUE(Run({Page + "\n</|", "deep.html", 0, "", "", 0}));
-  EXPECT_EQ(Texts(), (std::vector<std::string>{"</div>", "</body>", "</html>"}));
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"</div>"}));
   // Each name once, found through a set: 100,000 names took 30 s.
   std::string Distinct = "<!DOCTYPE html>\n<html><body>\n";
   for (int I = 0; I < 30000; ++I) Distinct += "<t" + std::to_string(I) + ">";
   ASSERT_TRUE(Run({Distinct + "<T0>\n</|", "deep.html", 0, "", "", 0}));
-  ASSERT_EQ(Texts().size(), 30002u);
+  ASSERT_EQ(Texts().size(), 10000u) << "the innermost 10,000";
   EXPECT_EQ(Texts()[0], "</T0>");
   EXPECT_EQ(Texts()[1], "</t29999>");
   // End tags whose element lies under 20,000 others that stay open (span
