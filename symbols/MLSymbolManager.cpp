@@ -624,15 +624,16 @@ std::string TagNameOf(const TXSDReader& Reader, const TXSDElement* Element) {
   return Element->Unqualified ? Element->Name : Reader.GetNamespacePrefix() + Element->Name;
 }
 
-// The values added.
-size_t AddEnumerations(IKelMLTagAttribute* Attribute, const TXSDSimpleType* Type) {
+size_t EnumerationCount(const TXSDSimpleType* Type) {
   size_t N = 0;
   for (int32_t R = 0; R < Type->GetRestrictionCount(); ++R)
-    for (const std::string& E : Type->GetRestrictions(R)->Enumerations) {
-      Attribute->AddValue(E);
-      ++N;
-    }
+    N += Type->GetRestrictions(R)->Enumerations.size();
   return N;
+}
+
+void AddEnumerations(IKelMLTagAttribute* Attribute, const TXSDSimpleType* Type) {
+  for (int32_t R = 0; R < Type->GetRestrictionCount(); ++R)
+    for (const std::string& E : Type->GetRestrictions(R)->Enumerations) Attribute->AddValue(E);
 }
 
 }  // namespace
@@ -693,11 +694,12 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
           Attribute = MakeKel<THTMLAttributeEvent>(A->Name, NewID());
         else
           Attribute = MakeKel<THTMLAttribute>(A->Name, NewID());
-        size_t Values = 0;
-        if (const TXSDSimpleType* Shared = Reader.LookupSimpleType(A->TypeName); Shared && Shared->Level == 0)
-          Values += AddEnumerations(Attribute.get(), Shared);
-        for (const TXSDSimpleType* Own : A->Values) Values += AddEnumerations(Attribute.get(), Own);
-        Spend(Values);
+        // Values are counted before they are made: one shared list may be long.
+        if (const TXSDSimpleType* Shared = Reader.LookupSimpleType(A->TypeName);
+            Shared && Shared->Level == 0 && Spend(EnumerationCount(Shared)))
+          AddEnumerations(Attribute.get(), Shared);
+        for (const TXSDSimpleType* Own : A->Values)
+          if (Spend(EnumerationCount(Own))) AddEnumerations(Attribute.get(), Own);
         Tag->AddAttribute(Attribute.get());
         TKelPtr<IKelMLEditor> Editor;
         if (A->Builder == u"color") {
