@@ -12,10 +12,23 @@ using nlohmann::json;
 
 namespace {
 
+// Where a Content-Length header starts in a line, case aside.
+size_t FindLengthHeader(std::string_view Line) {
+  constexpr std::string_view Name = "content-length:";
+  if (Line.size() < Name.size()) return std::string_view::npos;
+  for (size_t I = 0; I + Name.size() <= Line.size(); ++I)
+    if ((Line[I] | 0x20) == 'c' && StartsWithText(Line.substr(I), Name)) return I;
+  return std::string_view::npos;
+}
+
 // One header line; what runs past MaxLspHeaderLine is read and dropped, so
-// a stream without line breaks costs no memory. False at the end of input.
-bool ReadHeaderLine(std::istream& In, std::string& Line, bool& TooLong) {
+// a stream without line breaks costs no memory. Of a longer line the last
+// bytes are kept in Tail too: a header may follow a long body's rest. False
+// at the end of input.
+bool ReadHeaderLine(std::istream& In, std::string& Line, std::string& Tail, bool& TooLong) {
+  constexpr size_t TailSize = 64;
   Line.clear();
+  Tail.clear();
   TooLong = false;
   std::streambuf* Buf = In.rdbuf();
   for (;;) {
@@ -23,34 +36,68 @@ bool ReadHeaderLine(std::istream& In, std::string& Line, bool& TooLong) {
     if (C == std::char_traits<char>::eof()) {
       In.setstate(std::ios::eofbit);
       if (Line.empty() && !TooLong) In.setstate(std::ios::failbit);
-      return !Line.empty() || TooLong;
+      break;
     }
-    if (C == '\n') return true;
-    if (Line.size() < MaxLspHeaderLine)
+    if (C == '\n') break;
+    if (Line.size() < MaxLspHeaderLine) {
       Line.push_back(static_cast<char>(C));
-    else
-      TooLong = true;
+      continue;
+    }
+    TooLong = true;
+    Tail.push_back(static_cast<char>(C));
+    if (Tail.size() == 2 * TailSize) Tail.erase(0, TailSize);
+  }
+  if (!Tail.empty() && Tail.back() == '\r') Tail.pop_back();
+  if (!Line.empty() && Line.back() == '\r' && !TooLong) Line.pop_back();
+  return !Line.empty() || TooLong || In;
+}
+
+void Skip(std::istream& In, int64_t Length) {
+  // In pieces: a declared size is never allocated.
+  char Sink[65536];
+  for (int64_t Left = Length; Left > 0 && In;) {
+    const auto Step = static_cast<std::streamsize>(std::min<int64_t>(Left, sizeof Sink));
+    In.read(Sink, Step);
+    Left -= In.gcount();
   }
 }
 
 }  // namespace
 
-TLspFrame ReadLspFrame(std::istream& In, std::string& Body) {
+TLspFrame TLspReader::Next(std::string& Body) {
   int64_t Length = -1;
   bool Header = false, Garbled = false, TooLong = false;
-  std::string Line;
-  while (ReadHeaderLine(In, Line, TooLong)) {
-    if (TooLong) {
-      Header = Garbled = true;
-      continue;
+  std::string Line, Tail;
+  for (;;) {
+    if (FPending) {
+      Line = std::move(*FPending);
+      FPending.reset();
+      TooLong = false;
+    } else if (!ReadHeaderLine(FIn, Line, Tail, TooLong)) {
+      break;
     }
-    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
-    if (Line.empty()) {
+    if (Line.empty() && !TooLong) {
       if (Header) break;
       continue;  // blank lines between frames
     }
+    size_t At = FindLengthHeader(Line);
+    if (TooLong && At != 0) {
+      const size_t InTail = FindLengthHeader(Tail);
+      if (InTail != std::string::npos) {
+        FPending = Tail.substr(InTail);
+        return TLspFrame::Garbled;
+      }
+    }
+    if (At != 0 && At != std::string::npos) {
+      FPending = Line.substr(At);
+      return TLspFrame::Garbled;
+    }
     Header = true;
-    if (!StartsWithText(Line, "Content-Length:")) continue;
+    if (At != 0) continue;  // other headers (Content-Type) say nothing we use
+    if (TooLong) {
+      Garbled = true;
+      continue;
+    }
     const char* Digits = Line.c_str() + 15;
     while (*Digits == ' ' || *Digits == '\t') ++Digits;
     char* End = nullptr;
@@ -62,20 +109,14 @@ TLspFrame ReadLspFrame(std::istream& In, std::string& Body) {
       Length = V;
   }
   if (!Header) return TLspFrame::End;
-  if (Garbled || Length < 0) return In ? TLspFrame::Garbled : TLspFrame::End;
-  if (Length > MaxLspBody) {
-    // Skipped in pieces: the declared size is never allocated.
-    char Sink[65536];
-    for (int64_t Left = Length; Left > 0 && In;) {
-      const auto Step = static_cast<std::streamsize>(std::min<int64_t>(Left, sizeof Sink));
-      In.read(Sink, Step);
-      Left -= In.gcount();
-    }
-    return TLspFrame::TooLarge;
+  if (Length < 0) return FIn ? TLspFrame::Garbled : TLspFrame::End;
+  if (Garbled || Length > MaxLspBody) {
+    Skip(FIn, Length);
+    return Garbled ? TLspFrame::Garbled : TLspFrame::TooLarge;
   }
   Body.assign(static_cast<size_t>(Length), '\0');
-  In.read(Body.data(), static_cast<std::streamsize>(Length));
-  Body.resize(static_cast<size_t>(In.gcount()));
+  FIn.read(Body.data(), static_cast<std::streamsize>(Length));
+  Body.resize(static_cast<size_t>(FIn.gcount()));
   return static_cast<int64_t>(Body.size()) == Length ? TLspFrame::Body : TLspFrame::End;
 }
 

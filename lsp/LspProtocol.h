@@ -28,7 +28,20 @@ enum class TLspFrame {
   TooLarge,  // the body was skipped unread: answer a parse error, read on
 };
 
-TLspFrame ReadLspFrame(std::istream& In, std::string& Body);
+// Reads frames one after another. A frame whose Content-Length was wrong
+// leaves the stream out of step: the rest of its body runs into the next
+// header ("…}Content-Length: 52"). Such a header is found after the text
+// before it, which is answered as one garbled frame, so one bad frame costs
+// at most the frame after it.
+class TLspReader {
+ public:
+  explicit TLspReader(std::istream& In) : FIn(In) {}
+  TLspFrame Next(std::string& Body);
+
+ private:
+  std::istream& FIn;
+  std::optional<std::string> FPending;  // a header line found after other text
+};
 
 // Deeper bodies are refused before parsing: a parsed value is copied and
 // compared recursively, and real messages nest a dozen levels.

@@ -241,9 +241,10 @@ TLspServer::TLspServer(TMemoryHost& Host) : FHost(Host) {
 }
 
 void TLspServer::Serve(std::istream& In, std::ostream& Out) {
+  TLspReader Reader(In);
   std::string Body;
   while (!FExited) {
-    const TLspFrame Frame = ReadLspFrame(In, Body);
+    const TLspFrame Frame = Reader.Next(Body);
     if (Frame == TLspFrame::End) break;
     std::vector<json> Answers;
     if (Frame == TLspFrame::Body)

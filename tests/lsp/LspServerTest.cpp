@@ -304,9 +304,16 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
     int Code;  // 0: no answer
   } Cases[] = {
       {"invalid JSON", Frame("{\"jsonrpc\":"), -32700},
-      {"no Content-Length", "Content-Type: x\r\n\r\n", -32700},
-      {"negative Content-Length", "Content-Length: -5\r\n\r\n", -32700},
-      {"huge Content-Length", "Content-Length: 99999999999999999999\r\n\r\n", -32700},
+      // A frame without a usable length leaves its body in front of the next header.
+      {"no Content-Length", "Content-Type: x\r\n\r\n{}", -32700},
+      {"negative Content-Length", "Content-Length: -5\r\n\r\n{\"a\":1}", -32700},
+      {"huge Content-Length", "Content-Length: 99999999999999999999\r\n\r\n{}", -32700},
+      {"a Content-Length short of its body", "Content-Length: 5\r\n\r\n" + Frame("{}"), -32700},
+      {"a Content-Length short by ten kilobytes",
+       "Content-Length: 5\r\n\r\n{\"jsonrpc\":\"2.0\",\"method\":\"x\",\"params\":{\"text\":\"" +
+           std::string(10'000, 'x') + "\"}}",
+       -32700},
+      {"an unknown header of a megabyte", "X-Long: " + std::string(1 << 20, 'x') + "\r\n", 0},
       {"params nested a million deep",
        Frame(R"({"jsonrpc":"2.0","id":1,"method":"x","params":)" + Times("{\"a\":", 1'000'000) + "1" +
              std::string(1'000'001, '}')),
@@ -315,7 +322,7 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
        Frame(R"({"jsonrpc":"2.0","id":)" + std::string(1'000'000, '[') + std::string(1'000'000, ']') +
              R"(,"method":"x"})"),
        -32700},
-      {"a header line of a megabyte", "Content-Length: 1" + std::string(1 << 20, '0') + "\r\n\r\n", -32700},
+      {"a header line of a megabyte", "Content-Length: 1" + std::string(1 << 20, '0') + "\r\n\r\n{}", -32700},
       {"an array", Frame("[1,2]"), -32600},
       {"a number", Frame("7"), -32600},
       {"no method", Frame(R"({"jsonrpc":"2.0","id":1})"), -32600},
@@ -350,7 +357,7 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
     Server->Serve(In, Out);
     std::vector<json> Answers;
     std::string Body;
-    while (ReadLspFrame(Out, Body) == TLspFrame::Body) Answers.push_back(json::parse(Body));
+    for (TLspReader Reader(Out); Reader.Next(Body) == TLspFrame::Body;) Answers.push_back(json::parse(Body));
     ASSERT_FALSE(Answers.empty());
     if (C.Code != 0) {
       EXPECT_EQ(Answers.front()["error"]["code"], C.Code) << Answers.front().dump();
@@ -365,11 +372,12 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
       Out;
   Server->Serve(In, Out);
   std::string Body;
-  ASSERT_EQ(ReadLspFrame(Out, Body), TLspFrame::Body);
+  TLspReader Reader(Out);
+  ASSERT_EQ(Reader.Next(Body), TLspFrame::Body);
   EXPECT_EQ(json::parse(Body)["result"], nullptr);
-  ASSERT_EQ(ReadLspFrame(Out, Body), TLspFrame::Body);
+  ASSERT_EQ(Reader.Next(Body), TLspFrame::Body);
   EXPECT_EQ(json::parse(Body)["error"]["code"], -32600);
-  EXPECT_EQ(ReadLspFrame(Out, Body), TLspFrame::End) << "nothing after exit";
+  EXPECT_EQ(Reader.Next(Body), TLspFrame::End) << "nothing after exit";
   EXPECT_TRUE(Server->Exited());
 }
 
@@ -504,11 +512,12 @@ TEST(LspFraming, RoundTripAndPositions) {
   WriteLspMessage(S, {{"a", "é"}});
   WriteLspMessage(S, {{"b", 1}});
   std::string Body;
-  ASSERT_EQ(ReadLspFrame(S, Body), TLspFrame::Body);
+  TLspReader Reader(S);
+  ASSERT_EQ(Reader.Next(Body), TLspFrame::Body);
   EXPECT_EQ(json::parse(Body)["a"], "é");
-  ASSERT_EQ(ReadLspFrame(S, Body), TLspFrame::Body);
+  ASSERT_EQ(Reader.Next(Body), TLspFrame::Body);
   EXPECT_EQ(json::parse(Body)["b"], 1);
-  EXPECT_EQ(ReadLspFrame(S, Body), TLspFrame::End);
+  EXPECT_EQ(Reader.Next(Body), TLspFrame::End);
   const std::string Text = "a\n\xF0\x9F\x98\x80x\r\nz";  // an emoji is two UTF-16 units
   EXPECT_EQ(LspOffset(Text, 1, 2), 6);
   EXPECT_EQ(LspOffset(Text, 1, 3), 7);
