@@ -124,6 +124,20 @@ bool WriteDocument(const std::string& FileName, const std::string& Text, const T
     Err << "mlinsight: cannot write " << FileName << ": " << Ec.message() << '\n';
     return false;
   }
+  struct stat Old {};
+  const bool HaveOld = ::stat(Target.c_str(), &Old) == 0;
+  // What an editor would not overwrite without asking stays as it is: a
+  // read-only page, and one with other names (hard links), which the new
+  // file would leave holding the old text.
+  if (HaveOld && ((Old.st_mode & 0222) == 0 || ::access(Target.c_str(), W_OK) != 0)) {
+    Err << "mlinsight: cannot write " << FileName << ": the file is read-only\n";
+    return false;
+  }
+  if (HaveOld && Old.st_nlink > 1) {
+    Err << "mlinsight: cannot write " << FileName << ": the file has " << Old.st_nlink - 1
+        << " other hard link(s), which a new file would leave with the old text\n";
+    return false;
+  }
   std::string Name = (Target.parent_path() / ("." + Target.filename().string() + ".XXXXXX")).string();
   const int Fd = ::mkstemp(Name.data());
   const auto Fail = [&](int Error) {
@@ -142,8 +156,12 @@ bool WriteDocument(const std::string& FileName, const std::string& Text, const T
     }
     Done += static_cast<size_t>(N);
   }
-  const auto Mode = fs::status(Target, Ec).permissions();
-  if (!Ec) ::fchmod(Fd, static_cast<mode_t>(Mode) & 07777);
+  if (HaveOld) {
+    // The owner first: a change of owner clears set-id bits. Only root or
+    // the owner may give it away; otherwise the file becomes ours.
+    [[maybe_unused]] const int Owned = ::fchown(Fd, Old.st_uid, Old.st_gid);
+    ::fchmod(Fd, Old.st_mode & 07777);
+  }
   if (::fsync(Fd) != 0 || ::close(Fd) != 0) {
     const int Error = errno;
     return Fail(Error);

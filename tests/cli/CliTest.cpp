@@ -1,6 +1,8 @@
 // The command-line tool as a user runs it: arguments in, text and exit status out.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -383,6 +385,29 @@ TEST(CliComplete, WriteKeepsLinksModesAndOtherFiles) {
   size_t Files = 0;
   for ([[maybe_unused]] const auto& E : fs::directory_iterator(Dir / "real")) ++Files;
   EXPECT_EQ(Files, 3u) << "no temporary file left";
+
+  // A read-only page and one with a second name are left as they are.
+  std::ofstream(Dir / "ro.html") << Page;
+  fs::permissions(Dir / "ro.html", fs::perms::owner_read | fs::perms::group_read);
+  std::ofstream(Dir / "twice.html") << Page;
+  fs::create_hard_link(Dir / "twice.html", Dir / "second.html");
+  for (const char* Name : {"ro.html", "twice.html"}) {
+    const TRun R = RunTool({"complete", (Dir / Name).string(), "2:14", "--accept", "left", "--write"});
+    EXPECT_EQ(R.Status, 1) << Name;
+    EXPECT_NE(R.Err.find("cannot write"), std::string::npos) << R.Err;
+    EXPECT_EQ(Slurp(Dir / Name), Page) << Name;
+  }
+  // Root writing someone's page leaves it theirs.
+  if (::geteuid() == 0) {
+    std::ofstream(Dir / "theirs.html") << Page;
+    ASSERT_EQ(::chown((Dir / "theirs.html").c_str(), 4321, 4322), 0);
+    Complete({(Dir / "theirs.html").string(), "2:14", "--accept", "left", "--write"});
+    struct stat St {};
+    ASSERT_EQ(::stat((Dir / "theirs.html").c_str(), &St), 0);
+    EXPECT_EQ(St.st_uid, 4321u);
+    EXPECT_EQ(St.st_gid, 4322u);
+    EXPECT_EQ(Slurp(Dir / "theirs.html"), Page + "\"left\"");
+  }
   fs::remove_all(Dir);
 }
 
