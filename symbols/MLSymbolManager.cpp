@@ -817,6 +817,16 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
   // entries, so the lists stop at a total.
   constexpr size_t AnyBudget = 1'000'000;
   size_t AnyListed = 0;
+  // Children lists look through omissible start tags (TBODY stands for TR):
+  // HTML needs three levels, but in a chain of 20,000 such elements each would
+  // list every one below it. The walks stop at a depth and at a total.
+  constexpr int MaxLookThrough = 16;
+  constexpr size_t ChildBudget = 4'000'000;
+  size_t ChildWork = 0;
+  // Value lists are made per element: a name group giving 1,000 elements an
+  // enumeration of 100,000 would make 100 million values.
+  constexpr size_t ValueBudget = 1'000'000;
+  size_t ValuesMade = 0;
   for (auto& Entry : Made) {
     TDTDElement* Element = Entry.first;
     const TKelPtr<THTMLTag>& Tag = Entry.second;
@@ -834,15 +844,22 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
       AnyListed += Made.size();
       for (auto& Other : Made) Tag->AddTag(Other.second.get());
     } else if (!Tag->GetEmpty()) {
-      std::vector<TDTDSymbol*> Excluded;
-      CollectSymbols(Element->Exclusions, Excluded);
-      const auto IsExcluded = [&Excluded](const std::string& N) {
-        return std::any_of(Excluded.begin(), Excluded.end(),
-                           [&N](const TDTDSymbol* X) { return X->Name == N; });
-      };
-      std::function<void(const TDTDExprNode*)> Children = [&](const TDTDExprNode* Model) {
+      const auto ExcludedSymbols = SymbolsOf(Element->Exclusions);
+      ChildWork += ExcludedSymbols.size();
+      std::unordered_set<std::string_view> Excluded;
+      for (const TDTDSymbol* X : ExcludedSymbols) Excluded.insert(X->Name);
+      std::function<void(const TDTDExprNode*, int)> Children = [&](const TDTDExprNode* Model, int Depth) {
         for (TDTDSymbol* Symbol : SymbolsOf(Model)) {
-          if (IsExcluded(Symbol->Name)) continue;
+          if (ChildWork > ChildBudget) return;
+          if (++ChildWork > ChildBudget) {
+            Error(
+                DTDFileName,
+                Format("The content models reach too far: %s and the elements after it list no more children",
+                       {Element->Name}),
+                "Error", 0, 0);
+            return;
+          }
+          if (Excluded.contains(Symbol->Name)) continue;
           const TKelPtr<IKelMLTag> Child = GetTagFromHashList(Symbol->Name);
           if (!Child) continue;
           Child->SetIsChild(true);
@@ -851,12 +868,13 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
           Nested.insert(Child.get());
           // The children of an omissible start tag may stand here directly.
           TDTDElement* ChildElement = ElementOf(Symbol->Name);
-          if (!Child->GetRequiresOpeningTag() && ChildElement && ChildElement->Content)
-            Children(ChildElement->Content);
+          if (Depth < MaxLookThrough && !Child->GetRequiresOpeningTag() && ChildElement &&
+              ChildElement->Content)
+            Children(ChildElement->Content, Depth + 1);
         }
       };
-      if (Element->Content) Children(Element->Content);
-      Children(Element->Inclusions);
+      if (Element->Content) Children(Element->Content, 0);
+      Children(Element->Inclusions, 0);
     }
     if (!Element->HasExprList()) continue;
     for (int32_t I = 0; I < Element->GetExprList().Count(); ++I) {
@@ -878,9 +896,16 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
                    IdentIsNotDTDType(Type->Symbol->Name) && !(Type->Next && Type->SubExpr)) {
           Attribute->AddValue("false");
           Attribute->AddValue("true");
-        } else {
-          for (TDTDSymbol* Value : SymbolsOf(Type))
+        } else if (const auto Values = SymbolsOf(Type); (ValuesMade += Values.size()) <= ValueBudget) {
+          for (TDTDSymbol* Value : Values)
             if (IdentIsNotDTDType(Value->Name)) Attribute->AddValue(Value->Name);
+        } else if (ValuesMade - Values.size() <= ValueBudget) {
+          ValuesMade = ValueBudget + 1;
+          Error(DTDFileName,
+                Format("The schema gives its attributes more than 1,000,000 values in all; %s of %s and the "
+                       "attributes after it get none",
+                       {A->Name, Element->Name}),
+                "Error", 0, 0);
         }
         TKelPtr<IKelMLEditor> Editor;
         if (SameText(A->Editor, "color"))
