@@ -844,21 +844,26 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
       AnyListed += Made.size();
       for (auto& Other : Made) Tag->AddTag(Other.second.get());
     } else if (!Tag->GetEmpty()) {
+      // Lists are shared: a name group gives many elements the same one.
+      const auto Spend = [&](size_t N) {
+        if (ChildWork > ChildBudget) return false;
+        if ((ChildWork += N) <= ChildBudget) return true;
+        Error(DTDFileName,
+              Format("The content models reach too far: %s and the elements after it list no more children",
+                     {Element->Name}),
+              "Error", 0, 0);
+        return false;
+      };
+      if (!Spend(1)) continue;
       const auto ExcludedSymbols = SymbolsOf(Element->Exclusions);
-      ChildWork += ExcludedSymbols.size();
+      if (!Spend(ExcludedSymbols.size())) continue;
       std::unordered_set<std::string_view> Excluded;
       for (const TDTDSymbol* X : ExcludedSymbols) Excluded.insert(X->Name);
       std::function<void(const TDTDExprNode*, int)> Children = [&](const TDTDExprNode* Model, int Depth) {
-        for (TDTDSymbol* Symbol : SymbolsOf(Model)) {
-          if (ChildWork > ChildBudget) return;
-          if (++ChildWork > ChildBudget) {
-            Error(
-                DTDFileName,
-                Format("The content models reach too far: %s and the elements after it list no more children",
-                       {Element->Name}),
-                "Error", 0, 0);
-            return;
-          }
+        if (!Spend(1)) return;
+        const auto Symbols = SymbolsOf(Model);
+        if (!Spend(Symbols.size())) return;
+        for (TDTDSymbol* Symbol : Symbols) {
           if (Excluded.contains(Symbol->Name)) continue;
           const TKelPtr<IKelMLTag> Child = GetTagFromHashList(Symbol->Name);
           if (!Child) continue;
@@ -946,18 +951,38 @@ void TMLSymbolManager::InheritInclusions(const std::vector<std::pair<TDTDElement
   // is BODY over 90 elements, but 2,000 elements nested in a chain, each
   // including and excluding one, are 4 million steps with their exclusion
   // lists. The walks stop at a total.
-  constexpr size_t MaxWork = 1'000'000;
+  constexpr size_t MaxWork = 4'000'000;
   size_t Work = 0;
-  const auto Excluded = [&Parser](const std::string& Name) {
+  const TDTDElement* Current = nullptr;
+  // Every list read or compared is paid for: lists are shared, so a name
+  // group gives a thousand elements the same 300,000 inclusions.
+  const auto Spend = [&](size_t N) {
+    if (Work > MaxWork) return false;
+    if ((Work += N) <= MaxWork) return true;
+    Error(DTDFileName,
+          Format(
+              "The inclusions of %s and of the elements after it reach too far; the rest of them is left out",
+              {Current->Name}),
+          "Hint", 0, 0);
+    return false;
+  };
+  const auto Excluded = [&](const std::string& Name) {
     std::vector<std::string> R;
-    if (auto* E = dynamic_cast<TDTDElement*>(Parser.LookupSymbol(Name, TDeclType::dtElement)))
-      for (TDTDSymbol* S : SymbolsOf(E->Exclusions)) R.push_back(S->Name);
+    if (auto* E = dynamic_cast<TDTDElement*>(Parser.LookupSymbol(Name, TDeclType::dtElement))) {
+      const auto Symbols = SymbolsOf(E->Exclusions);
+      Spend(Symbols.size());
+      for (TDTDSymbol* S : Symbols) R.push_back(S->Name);
+    }
     return R;
   };
   for (const auto& [Element, Tag] : Made) {
     if (!Element->Inclusions) continue;
+    Current = Element;
+    if (!Spend(1)) return;
+    const auto IncludedSymbols = SymbolsOf(Element->Inclusions);
+    if (!Spend(IncludedSymbols.size())) return;
     std::vector<TKelPtr<IKelMLTag>> Included;
-    for (TDTDSymbol* S : SymbolsOf(Element->Inclusions))
+    for (TDTDSymbol* S : IncludedSymbols)
       if (auto T = GetTagFromHashList(S->Name)) Included.push_back(T);
     struct TStep {
       IKelMLTag* Tag;
@@ -969,26 +994,24 @@ void TMLSymbolManager::InheritInclusions(const std::vector<std::pair<TDTDElement
     while (!Todo.empty()) {
       const TStep Step = std::move(Todo.back());
       Todo.pop_back();
-      for (const auto& Child : AllChildren(Step.Tag)) {
-        if (!Seen.insert(Child.get()).second || Child->GetEmpty() || Child->GetAny() ||
-            AllChildren(Child.get()).empty())
-          continue;
-        if ((Work += 1 + Step.Excluded.size() + Included.size()) > MaxWork) {
-          Error(DTDFileName,
-                Format("The inclusions of %s and of the elements after it reach too far; the rest of them is "
-                       "left out",
-                       {Element->Name}),
-                "Hint", 0, 0);
-          return;
-        }
+      const TMLTagList Children = AllChildren(Step.Tag);
+      if (!Spend(Children.size())) return;
+      // Below the element, those holding elements take the inclusions.
+      if (Step.Tag != Tag.get()) {
+        if (Children.empty()) continue;
+        if (!Spend(Included.size() * (1 + Step.Excluded.size()))) return;
+        for (const auto& I : Included)
+          if (!Step.Tag->LookupTag(I->GetName()) &&
+              std::find(Step.Excluded.begin(), Step.Excluded.end(), I->GetName()) == Step.Excluded.end())
+            Step.Tag->AddTag(I.get());
+        Step.Tag->AlphaSort();
+      }
+      for (const auto& Child : Children) {
+        if (!Seen.insert(Child.get()).second || Child->GetEmpty() || Child->GetAny()) continue;
+        if (!Spend(1 + Step.Excluded.size())) return;
         TStep Next{Child.get(), Step.Excluded};
         const auto Own = Excluded(Child->GetName());
         Next.Excluded.insert(Next.Excluded.end(), Own.begin(), Own.end());
-        for (const auto& I : Included)
-          if (!Child->LookupTag(I->GetName()) &&
-              std::find(Next.Excluded.begin(), Next.Excluded.end(), I->GetName()) == Next.Excluded.end())
-            Child->AddTag(I.get());
-        Child->AlphaSort();
         Todo.push_back(std::move(Next));
       }
     }

@@ -350,6 +350,18 @@ TEST_F(SchemaSelection, WideSchemasLoadWhole) {
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_THAT(Messages()[0], testing::HasSubstr("more than 1,000,000 values"));
 
+  // 60 elements given 100,000 inclusions by one name group: each list read
+  // is paid for (1,000 elements with 300,000 took 34 seconds).
+  std::string Included = "(i0";
+  for (int I = 1; I < 100'000; ++I) Included += "|i" + std::to_string(I);
+  Write("included.dtd", "<!ELEMENT " + Group.substr(0, Group.find("|v60")) + ") - - (i0)* +" + Included +
+                            ")>\n<!ELEMENT i0 - - (#PCDATA)>\n");
+  M.SetSchemaFile("included.dtd");
+  EXPECT_EQ(M.GetRegisteredCount(), 61);
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_THAT(Messages()[0], testing::HasSubstr("content models reach too far"));
+  EXPECT_THAT(Messages()[1], testing::HasSubstr("inclusions of"));
+
   // Twenty elements of one type with 20,000 attributes: each element's tag
   // gets them until 250,000 are made (20 x 500,000 took 4 GB).
   std::string Shared = "<xsd:complexType name='T'>";
