@@ -185,6 +185,9 @@ TEST(Cli, DtdReportsTheDeclarationsOfTheHtml401StrictDtd) {
   EXPECT_EQ(J["elements"].size(), 77u);
   EXPECT_EQ(J["entities"].size(), 252u);
   EXPECT_TRUE(J["messages"].empty());
+  EXPECT_EQ(RunTool({"dtd", Strict}).Out, Strict + ": 77 elements, 252 entities, " +
+                                              std::to_string(J["parameterEntities"].size()) +
+                                              " parameter entities, 0 messages\n");
   nlohmann::json Table;
   for (const auto& E : J["elements"])
     if (E["name"] == "TABLE") Table = E;
