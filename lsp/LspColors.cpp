@@ -69,11 +69,11 @@ bool ReadRgb(const std::string& Text, size_t I, size_t End, TColorAt& Color) {
 // The values of the declarations in [From, End): colours after a ':' up to
 // the ';' or brace that ends the declaration. Declarations: an attribute's
 // text, which has no braces.
-void ScanSheet(const std::string& Text, size_t From, size_t End, bool Declarations,
+void ScanSheet(const std::string& Text, size_t From, size_t End, bool Declarations, size_t Max,
                std::vector<TColorAt>& Out) {
   int Depth = Declarations ? 1 : 0;
   bool Value = false;
-  for (size_t I = From; I < End; ++I) {
+  for (size_t I = From; I < End && Out.size() < Max; ++I) {
     const char C = Text[I];
     if (C == '/' && I + 1 < End && Text[I + 1] == '*') {
       const size_t Close = Text.find("*/", I + 2);
@@ -111,17 +111,17 @@ size_t FindText(const std::string& Lower, const char* What, size_t From) {
 
 }  // namespace
 
-std::vector<TColorAt> FindColors(const std::string& Text, bool Sheet) {
+std::vector<TColorAt> FindColors(const std::string& Text, bool Sheet, size_t Max) {
   std::vector<TColorAt> Out;
   if (Sheet) {
-    ScanSheet(Text, 0, Text.size(), false, Out);
+    ScanSheet(Text, 0, Text.size(), false, Max, Out);
     return Out;
   }
   static constexpr std::string_view ColorAttributes[] = {"bgcolor", "color", "text",
                                                          "link",    "vlink", "alink"};
   const std::string Lower = LowerCase(Text);
   const size_t N = Text.size();
-  for (size_t I = Lower.find('<'); I < N; I = Lower.find('<', I + 1)) {
+  for (size_t I = Lower.find('<'); I < N && Out.size() < Max; I = Lower.find('<', I + 1)) {
     if (Lower.compare(I, 4, "<!--") == 0) {
       I = FindText(Lower, "-->", I + 4);
       continue;
@@ -131,7 +131,7 @@ std::vector<TColorAt> FindColors(const std::string& Text, bool Sheet) {
     const std::string Name = Lower.substr(I + 1, J - I - 1);
     if (Name.empty()) continue;
     // The attributes up to the tag's end.
-    while (J < N && Lower[J] != '>' && Lower[J] != '<') {
+    while (J < N && Lower[J] != '>' && Lower[J] != '<' && Out.size() < Max) {
       while (J < N &&
              (Lower[J] == ' ' || Lower[J] == '\t' || Lower[J] == '\n' || Lower[J] == '\r' || Lower[J] == '/'))
         ++J;
@@ -156,7 +156,7 @@ std::vector<TColorAt> FindColors(const std::string& Text, bool Sheet) {
         ValueEnd = J;
       }
       if (Attr == "style") {
-        ScanSheet(Text, ValueStart, ValueEnd, true, Out);
+        ScanSheet(Text, ValueStart, ValueEnd, true, Max, Out);
       } else if (std::find(std::begin(ColorAttributes), std::end(ColorAttributes), Attr) !=
                  std::end(ColorAttributes)) {
         TColorAt Color;
@@ -168,13 +168,14 @@ std::vector<TColorAt> FindColors(const std::string& Text, bool Sheet) {
     if (J >= N) break;
     if (Name == "style" || Name == "script") {
       const size_t Close = FindText(Lower, Name == "style" ? "</style" : "</script", J);
-      if (Name == "style") ScanSheet(Text, J + 1, Close, false, Out);
+      if (Name == "style") ScanSheet(Text, J + 1, Close, false, Max, Out);
       I = Close;
     } else {
       I = J;
     }
   }
   std::sort(Out.begin(), Out.end(), [](const TColorAt& A, const TColorAt& B) { return A.Start < B.Start; });
+  if (Out.size() > Max) Out.resize(Max);
   return Out;
 }
 

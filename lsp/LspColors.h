@@ -20,8 +20,13 @@ struct TColorAt {
   double Red = 0, Green = 0, Blue = 0, Alpha = 1;
 };
 
-// Sheet: the whole text is a style sheet; else a page.
-std::vector<TColorAt> FindColors(const std::string& Text, bool Sheet);
+// An editor shows a few hundred (VS Code stops at 500); a generated sheet
+// of millions would answer with gigabytes.
+inline constexpr size_t MaxDocumentColors = 10000;
+
+// Sheet: the whole text is a style sheet; else a page. The first Max
+// colours in the text.
+std::vector<TColorAt> FindColors(const std::string& Text, bool Sheet, size_t Max = MaxDocumentColors);
 
 std::vector<std::string> ColorPresentations(double Red, double Green, double Blue, double Alpha);
 

@@ -62,6 +62,22 @@ TEST(LspColors, FoundWhereValuesAreWritten) {
   }
 }
 
+// A generated sheet or page of millions gives only its first colours.
+TEST(LspColors, TheFirstColoursOnly) {
+  std::string Sheet, Page;
+  for (int I = 0; I < 20'000; ++I) {
+    Sheet += "a{color:#" + std::to_string(100 + I % 900) + "}";
+    Page += "<p bgcolor=#000 style='color:#fff;background:rgb(1,2,3)' color=#111>";
+  }
+  for (const auto& [Text, IsSheet] : {std::pair{Sheet, true}, std::pair{Page, false}}) {
+    const auto All = FindColors(Text, IsSheet);
+    ASSERT_EQ(All.size(), MaxDocumentColors);
+    const auto First = FindColors(Text, IsSheet, 5);
+    ASSERT_EQ(First.size(), 5u);
+    for (size_t I = 0; I < 5; ++I) EXPECT_EQ(First[I].Start, All[I].Start);
+  }
+}
+
 TEST(LspColors, PresentationsAsHexAndRgb) {
   EXPECT_EQ(ColorPresentations(1, 0, 0, 1), (std::vector<std::string>{"#ff0000", "rgb(255, 0, 0)"}));
   EXPECT_EQ(ColorPresentations(0, 0.5, 1, 0.5),
