@@ -640,7 +640,15 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
   if (!Cycle.Type(0)) return Result;
   const std::vector<TCompletionItem> Rows = Cycle.Items();
 
+  // Each row is planned as a trial edit: a sheet of 300,000 custom
+  // properties took seconds and a gigabyte per request. Past the limit the
+  // list is incomplete, and the client asks again as the word grows.
+  bool Incomplete = false;
   for (size_t I = 0; I < Rows.size(); ++I) {
+    if (Items.size() >= MaxLspItems) {
+      Incomplete = true;
+      break;
+    }
     const auto& Row = Rows[I];
     const std::string Label = Row.Shown();
     if (Label.empty()) continue;
@@ -719,7 +727,7 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
       Item["command"] = {{"title", "Suggest"}, {"command", "editor.action.triggerSuggest"}};
     Items.push_back(Item);
   }
-  return {{"isIncomplete", false}, {"items", Items}};
+  return {{"isIncomplete", Incomplete}, {"items", Items}};
 }
 
 }  // namespace kel

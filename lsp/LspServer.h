@@ -23,6 +23,10 @@ namespace kel {
 
 void WriteLspMessage(std::ostream& Out, const nlohmann::json& Message);
 
+// A completion answer holds at most this many items (HTML's entities are
+// 2,231), the rest marked incomplete.
+inline constexpr size_t MaxLspItems = 5000;
+
 // The dialogs of the engine's value editors, in a server: nothing can ask
 // the user, so every dialog is cancelled, except the unit dialog while a
 // row is planned: it answers a marker value and the first unit, so that the

@@ -281,6 +281,21 @@ TEST_F(Lsp, StyleSheetsAndChanges) {
   EXPECT_TRUE(Items("file:///tmp/b.css", 0, 12, "<").empty()) << "'<' opens nothing in a style sheet";
   Open("file:///tmp/c.css", "a { display:");
   EXPECT_FALSE(Items("file:///tmp/c.css", 0, 12, ":").empty());
+
+  // 6,000 custom properties: the first 5,000, marked incomplete, until the
+  // word typed narrows them.
+  std::string Vars = ":root{";
+  for (int I = 0; I < 6000; ++I) Vars += "--v" + std::to_string(I) + ":1;";
+  Open("file:///tmp/vars.css", Vars + "}\na{color:var(--v59");
+  for (const auto& [Character, Count, Incomplete] :
+       {std::tuple{12, 5000u, true}, std::tuple{17, 111u, false}}) {
+    const json Params{{"textDocument", {{"uri", "file:///tmp/vars.css"}}},
+                      {"position", {{"line", 1}, {"character", Character}}}};
+    const json Answer = Server->Handle(
+        {{"jsonrpc", "2.0"}, {"id", 7}, {"method", "textDocument/completion"}, {"params", Params}})[0];
+    EXPECT_EQ(Answer["result"]["items"].size(), Count) << Character;
+    EXPECT_EQ(Answer["result"]["isIncomplete"], Incomplete) << Character;
+  }
 }
 
 std::string Frame(const std::string& Body) {
