@@ -839,10 +839,10 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
                        {Element->Name}),
                 "Hint", 0, 0);
         AnyListed = AnyBudget + 1;
-        continue;
+      } else {
+        AnyListed += Made.size();
+        for (auto& Other : Made) Tag->AddTag(Other.second.get());
       }
-      AnyListed += Made.size();
-      for (auto& Other : Made) Tag->AddTag(Other.second.get());
     } else if (!Tag->GetEmpty()) {
       // Lists are shared: a name group gives many elements the same one.
       const auto Spend = [&](size_t N) {
@@ -854,9 +854,8 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
               "Error", 0, 0);
         return false;
       };
-      if (!Spend(1)) continue;
-      const auto ExcludedSymbols = SymbolsOf(Element->Exclusions);
-      if (!Spend(ExcludedSymbols.size())) continue;
+      // Past the budget the element keeps its attributes, not its children.
+      const auto ExcludedSymbols = Spend(1) ? SymbolsOf(Element->Exclusions) : std::vector<TDTDSymbol*>();
       std::unordered_set<std::string_view> Excluded;
       for (const TDTDSymbol* X : ExcludedSymbols) Excluded.insert(X->Name);
       std::function<void(const TDTDExprNode*, int)> Children = [&](const TDTDExprNode* Model, int Depth) {
@@ -878,8 +877,10 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
             Children(ChildElement->Content, Depth + 1);
         }
       };
-      if (Element->Content) Children(Element->Content, 0);
-      Children(Element->Inclusions, 0);
+      if (Spend(ExcludedSymbols.size())) {
+        if (Element->Content) Children(Element->Content, 0);
+        Children(Element->Inclusions, 0);
+      }
     }
     if (!Element->HasExprList()) continue;
     for (int32_t I = 0; I < Element->GetExprList().Count(); ++I) {

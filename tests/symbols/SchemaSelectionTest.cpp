@@ -295,14 +295,19 @@ TEST_F(SchemaSelection, WideSchemasLoadWhole) {
   EXPECT_TRUE(M.GetTagFromHashList("E39999")->FindAttribute("a"));
   EXPECT_EQ(Messages(), Names{});
 
-  std::string Any;
+  std::string Any, AnyGroup = "(a0";
   for (int I = 0; I < 1500; ++I) Any += "<!ELEMENT a" + std::to_string(I) + " - - ANY>\n";
-  Write("any.dtd", Any);
+  for (int I = 1; I < 1500; ++I) AnyGroup += "|a" + std::to_string(I);
+  Write("any.dtd", Any + "<!ATTLIST " + AnyGroup + ") x CDATA #IMPLIED>\n");
   M.SetSchemaFile("any.dtd");
   EXPECT_EQ(M.GetRegisteredCount(), 1500);
-  size_t Listing = 0;
-  for (const auto& Entry : M.GetRegisteredTags()) Listing += AllChildren(Entry.Tag.get()).size() == 1500;
+  size_t Listing = 0, WithX = 0;
+  for (const auto& Entry : M.GetRegisteredTags()) {
+    Listing += AllChildren(Entry.Tag.get()).size() == 1500;
+    WithX += Entry.Tag->FindAttribute("x") != nullptr;
+  }
   EXPECT_EQ(Listing, 666u) << "a million entries in all";
+  EXPECT_EQ(WithX, 1500u) << "the others keep their attributes";
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_THAT(Messages()[0], testing::StartsWith("Hint|any.dtd|"));
 
@@ -354,10 +359,13 @@ TEST_F(SchemaSelection, WideSchemasLoadWhole) {
   // is paid for (1,000 elements with 300,000 took 34 seconds).
   std::string Included = "(i0";
   for (int I = 1; I < 100'000; ++I) Included += "|i" + std::to_string(I);
-  Write("included.dtd", "<!ELEMENT " + Group.substr(0, Group.find("|v60")) + ") - - (i0)* +" + Included +
-                            ")>\n<!ELEMENT i0 - - (#PCDATA)>\n");
+  const std::string Sixty = Group.substr(0, Group.find("|v60")) + ")";
+  Write("included.dtd", "<!ELEMENT " + Sixty + " - - (i0)* +" + Included + ")>\n<!ATTLIST " + Sixty +
+                            " x CDATA #IMPLIED>\n<!ELEMENT i0 - - (#PCDATA)>\n");
   M.SetSchemaFile("included.dtd");
   EXPECT_EQ(M.GetRegisteredCount(), 61);
+  for (int I = 0; I < 60; ++I)
+    EXPECT_TRUE(M.GetTagFromHashList("v" + std::to_string(I))->FindAttribute("x")) << I;
   ASSERT_EQ(Messages().size(), 2u);
   EXPECT_THAT(Messages()[0], testing::HasSubstr("content models reach too far"));
   EXPECT_THAT(Messages()[1], testing::HasSubstr("inclusions of"));
