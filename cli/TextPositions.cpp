@@ -133,6 +133,12 @@ bool WriteDocument(const std::string& FileName, const std::string& Text, const T
     Err << "mlinsight: cannot write " << FileName << ": the file is read-only\n";
     return false;
   }
+  // A page read from a pipe or a device (a link to /dev/null) is no file to
+  // replace: the rename would put a file where the device was.
+  if (HaveOld && !S_ISREG(Old.st_mode)) {
+    Err << "mlinsight: cannot write " << FileName << ": not a regular file\n";
+    return false;
+  }
   if (HaveOld && Old.st_nlink > 1) {
     Err << "mlinsight: cannot write " << FileName << ": the file has " << Old.st_nlink - 1
         << " other hard link(s), which a new file would leave with the old text\n";

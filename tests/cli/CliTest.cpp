@@ -1,4 +1,5 @@
 // The command-line tool as a user runs it: arguments in, text and exit status out.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -400,6 +402,24 @@ TEST(CliComplete, WriteKeepsLinksModesAndOtherFiles) {
     EXPECT_NE(R.Err.find("cannot write"), std::string::npos) << R.Err;
     EXPECT_EQ(Slurp(Dir / Name), Page) << Name;
   }
+  // A page read from a pipe stays a pipe (a link to /dev/null, a device).
+  const fs::path Fifo = Dir / "pipe.html";
+  ASSERT_EQ(::mkfifo(Fifo.c_str(), 0644), 0);
+  std::thread Writer([&] {
+    for (int Try = 0; Try < 1000; ++Try) {
+      if (const int Fd = ::open(Fifo.c_str(), O_WRONLY | O_NONBLOCK); Fd >= 0) {
+        EXPECT_EQ(::write(Fd, Page.data(), Page.size()), static_cast<ssize_t>(Page.size()));
+        ::close(Fd);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  const TRun Piped = RunTool({"complete", Fifo.string(), "2:14", "--accept", "left", "--write"});
+  Writer.join();
+  EXPECT_EQ(Piped.Status, 1);
+  EXPECT_NE(Piped.Err.find("not a regular file"), std::string::npos) << Piped.Err;
+  EXPECT_TRUE(fs::is_fifo(Fifo));
   // Root writing someone's page leaves it theirs.
   if (::geteuid() == 0) {
     std::ofstream(Dir / "theirs.html") << Page;
