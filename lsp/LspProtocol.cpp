@@ -1,6 +1,7 @@
 #include "lsp/LspProtocol.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,6 +20,17 @@ size_t FindLengthHeader(std::string_view Line) {
   for (size_t I = 0; I + Name.size() <= Line.size(); ++I)
     if ((Line[I] | 0x20) == 'c' && StartsWithText(Line.substr(I), Name)) return I;
   return std::string_view::npos;
+}
+
+// "Name: value", the name a token: X-Old-Content-Length is a header of its
+// own, "}Content-Length" the tail of a body before one.
+bool IsHeaderLine(std::string_view Line) {
+  const size_t Colon = Line.find(':');
+  if (Colon == 0 || Colon == std::string_view::npos) return false;
+  return std::all_of(Line.begin(), Line.begin() + static_cast<std::ptrdiff_t>(Colon), [](char C) {
+    return std::isalnum(static_cast<unsigned char>(C)) ||
+           std::string_view("!#$%&'*+-.^_`|~").find(C) != std::string_view::npos;
+  });
 }
 
 // One header line; what runs past MaxLspHeaderLine is read and dropped, so
@@ -88,7 +100,7 @@ TLspFrame TLspReader::Next(std::string& Body) {
         return TLspFrame::Garbled;
       }
     }
-    if (At != 0 && At != std::string::npos) {
+    if (At != 0 && At != std::string::npos && !IsHeaderLine(Line)) {
       FPending = Line.substr(At);
       return TLspFrame::Garbled;
     }

@@ -329,6 +329,8 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
            std::string(10'000, 'x') + "\"}}",
        -32700},
       {"an unknown header of a megabyte", "X-Long: " + std::string(1 << 20, 'x') + "\r\n", 0},
+      {"a header named after Content-Length",
+       "Content-Length: 30\r\nX-Old-Content-Length: 999\r\n\r\n{\"jsonrpc\":\"2.0\",\"method\":\"x\"}", 0},
       {"params nested a million deep",
        Frame(R"({"jsonrpc":"2.0","id":1,"method":"x","params":)" + Times("{\"a\":", 1'000'000) + "1" +
              std::string(1'000'001, '}')),
