@@ -725,7 +725,11 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
 
   // Non-browseable elements stand for their own children. Each type is
   // opened once per tag, however many non-browseable elements have it (a
-  // type holding three of itself would otherwise take 3^depth steps).
+  // type holding three of itself would otherwise take 3^depth steps), and
+  // every child read counts: 20,000 elements of a type opening a chain of
+  // 3,000 took 8 s. Past the budget, elements list no more children.
+  constexpr size_t MaxWalk = 4'000'000;
+  size_t Walked = 0;
   const auto AddChildren = [&](IKelMLTag* Tag, const TXSDType* First) {
     std::vector<const TXSDType*> Todo{First};
     std::unordered_set<const TXSDType*> Opened;
@@ -733,6 +737,15 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
       const TXSDType* Type = Todo.back();
       Todo.pop_back();
       if (!Type || !Opened.insert(Type).second) continue;
+      if (Walked > MaxWalk) return;
+      if ((Walked += 1 + static_cast<size_t>(Type->GetChildCount())) > MaxWalk) {
+        Error(XSDFileName,
+              Format("The non-browseable elements reach too far: %s and the elements after it list no more "
+                     "children",
+                     {Tag->GetName()}),
+              "Error", 0, 0);
+        return;
+      }
       for (int32_t I = 0; I < Type->GetChildCount(); ++I) {
         const TXSDElement* Child = Type->GetChild(I);
         if (Child && !Child->Ref.empty()) Child = Reader.LookupElement(Child->Ref, "", -1, true);

@@ -262,6 +262,24 @@ TEST_F(SchemaSelection, NonBrowseableChildrenOpenEachTypeOnce) {
                            "<xsd:element name='leaf'/>\n</xsd:schema>");
   M.SetSchemaFile("breadth.xsd");
   EXPECT_EQ(Children("root"), (Names{"leaf"}));
+
+  // 2,000 elements of a type opening a chain of 3,000 (twice each): every
+  // child read counts, so the walks stop at a total (20,000 took 8 s).
+  std::string Chain;
+  for (int I = 0; I < 3000; ++I) {
+    const std::string Next = "T" + std::to_string(I + 1);
+    Chain += "<xsd:complexType name='T" + std::to_string(I) + "'><xsd:choice><xsd:element name='n" +
+             std::to_string(I) + "' type='" + Next + "' vs:nonbrowseable='true'/><xsd:element name='m" +
+             std::to_string(I) + "' type='" + Next +
+             "' vs:nonbrowseable='true'/></xsd:choice></xsd:complexType>";
+  }
+  Chain +=
+      "<xsd:complexType name='T3000'><xsd:choice><xsd:element ref='leaf'/></xsd:choice></xsd:complexType>";
+  for (int I = 0; I < 2000; ++I) Chain += "<xsd:element name='e" + std::to_string(I) + "' type='T0'/>";
+  Write("chain.xsd", std::string(Xsd) + Chain + "<xsd:element name='leaf'/></xsd:schema>");
+  M.SetSchemaFile("chain.xsd");
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_THAT(Messages()[0], testing::HasSubstr("non-browseable elements reach too far"));
 }
 
 TEST_F(SchemaSelection, ProblemsOfTheSchemaBecomeMessagesAndTheLoadGoesOn) {
