@@ -740,8 +740,7 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
       if (Walked > MaxWalk) return;
       if ((Walked += 1 + static_cast<size_t>(Type->GetChildCount())) > MaxWalk) {
         Error(XSDFileName,
-              Format("The non-browseable elements reach too far: %s and the elements after it list no more "
-                     "children",
+              Format("The children lists reach too far: %s and the elements after it list no more children",
                      {Tag->GetName()}),
               "Error", 0, 0);
         return;
