@@ -610,6 +610,28 @@ void TMLSymbolManager::GetASPParentTags(std::vector<std::string>& List) {
   List.insert(List.end(), std::begin(Names), std::end(Names));
 }
 
+namespace {
+
+// A total of work or of things made per load. Spend(N, Say) tells whether
+// N more fit; the first time they do not, Say reports it, and nothing fits
+// after that.
+class TBudget {
+ public:
+  explicit TBudget(size_t Max) : FMax(Max) {}
+  template <class TSay>
+  bool Spend(size_t N, TSay&& Say) {
+    if (FUsed > FMax) return false;
+    if ((FUsed += N) <= FMax) return true;
+    Say();
+    return false;
+  }
+
+ private:
+  size_t FMax, FUsed = 0;
+};
+
+}  // namespace
+
 // ---- Loading an XSD ----------------------------------------------------------------------------
 
 namespace {
@@ -659,16 +681,14 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
   // A type shared by many elements gives each of them its attributes, values
   // and children: twenty elements of one type with 500,000 attributes took
   // 4 GB. Past the budget, elements get no more of them.
-  constexpr size_t MaxMade = 250'000;
-  size_t Made = 0;
+  TBudget Made(250'000);
   const auto Spend = [&](size_t N) {
-    if (Made > MaxMade) return false;
-    if ((Made += N) <= MaxMade) return true;
-    Error(XSDFileName,
-          "The schema gives its elements more than 250,000 attributes, values and children in all; the rest "
-          "is left out",
-          "Error", 0, 0);
-    return false;
+    return Made.Spend(N, [&] {
+      Error(XSDFileName,
+            "The schema gives its elements more than 250,000 attributes, values and children in all; the "
+            "rest is left out",
+            "Error", 0, 0);
+    });
   };
 
   size_t TagsMade = 0;
@@ -728,8 +748,7 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
   // type holding three of itself would otherwise take 3^depth steps), and
   // every child read counts: 20,000 elements of a type opening a chain of
   // 3,000 took 8 s. Past the budget, elements list no more children.
-  constexpr size_t MaxWalk = 4'000'000;
-  size_t Walked = 0;
+  TBudget Walk(4'000'000);
   const auto AddChildren = [&](IKelMLTag* Tag, const TXSDType* First) {
     std::vector<const TXSDType*> Todo{First};
     std::unordered_set<const TXSDType*> Opened;
@@ -737,14 +756,14 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
       const TXSDType* Type = Todo.back();
       Todo.pop_back();
       if (!Type || !Opened.insert(Type).second) continue;
-      if (Walked > MaxWalk) return;
-      if ((Walked += 1 + static_cast<size_t>(Type->GetChildCount())) > MaxWalk) {
-        Error(XSDFileName,
-              Format("The children lists reach too far: %s and the elements after it list no more children",
-                     {Tag->GetName()}),
-              "Error", 0, 0);
+      if (!Walk.Spend(1 + static_cast<size_t>(Type->GetChildCount()), [&] {
+            Error(
+                XSDFileName,
+                Format("The children lists reach too far: %s and the elements after it list no more children",
+                       {Tag->GetName()}),
+                "Error", 0, 0);
+          }))
         return;
-      }
       for (int32_t I = 0; I < Type->GetChildCount(); ++I) {
         const TXSDElement* Child = Type->GetChild(I);
         if (Child && !Child->Ref.empty()) Child = Reader.LookupElement(Child->Ref, "", -1, true);
@@ -833,12 +852,10 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
   // HTML needs three levels, but in a chain of 20,000 such elements each would
   // list every one below it. The walks stop at a depth and at a total.
   constexpr int MaxLookThrough = 16;
-  constexpr size_t ChildBudget = 4'000'000;
-  size_t ChildWork = 0;
+  TBudget ChildWork(4'000'000);
   // Value lists are made per element: a name group giving 1,000 elements an
   // enumeration of 100,000 would make 100 million values.
-  constexpr size_t ValueBudget = 1'000'000;
-  size_t ValuesMade = 0;
+  TBudget ValuesMade(1'000'000);
   for (auto& Entry : Made) {
     TDTDElement* Element = Entry.first;
     const TKelPtr<THTMLTag>& Tag = Entry.second;
@@ -857,19 +874,16 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
       }
     } else if (!Tag->GetEmpty()) {
       // Lists are shared: a name group gives many elements the same one.
-      const auto Spend = [&](size_t N) {
-        if (ChildWork > ChildBudget) return false;
-        if ((ChildWork += N) <= ChildBudget) return true;
-        Error(DTDFileName,
-              Format("The content models reach too far: %s and the elements after it list no more children",
-                     {Element->Name}),
-              "Error", 0, 0);
-        return false;
-      };
       // Past the budget the element keeps its attributes, not its children.
-      const auto ExcludedSymbols = Spend(1) ? SymbolsOf(Element->Exclusions) : std::vector<TDTDSymbol*>();
+      const auto Spend = [&](size_t N) {
+        return ChildWork.Spend(N, [&] {
+          Error(DTDFileName,
+                Format("The content models reach too far: %s and the elements after it list no more children",
+                       {Element->Name}),
+                "Error", 0, 0);
+        });
+      };
       std::unordered_set<std::string_view> Excluded;
-      for (const TDTDSymbol* X : ExcludedSymbols) Excluded.insert(X->Name);
       std::function<void(const TDTDExprNode*, int)> Children = [&](const TDTDExprNode* Model, int Depth) {
         if (!Spend(1)) return;
         const auto Symbols = SymbolsOf(Model);
@@ -889,9 +903,13 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
             Children(ChildElement->Content, Depth + 1);
         }
       };
-      if (Spend(ExcludedSymbols.size())) {
-        if (Element->Content) Children(Element->Content, 0);
-        Children(Element->Inclusions, 0);
+      // Nothing is read once the budget is spent, the exclusions neither.
+      if (Spend(1)) {
+        if (const auto ExcludedSymbols = SymbolsOf(Element->Exclusions); Spend(ExcludedSymbols.size())) {
+          for (const TDTDSymbol* X : ExcludedSymbols) Excluded.insert(X->Name);
+          if (Element->Content) Children(Element->Content, 0);
+          Children(Element->Inclusions, 0);
+        }
       }
     }
     if (!Element->HasExprList()) continue;
@@ -914,16 +932,16 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
                    IdentIsNotDTDType(Type->Symbol->Name) && !(Type->Next && Type->SubExpr)) {
           Attribute->AddValue("false");
           Attribute->AddValue("true");
-        } else if (const auto Values = SymbolsOf(Type); (ValuesMade += Values.size()) <= ValueBudget) {
+        } else if (const auto Values = SymbolsOf(Type); ValuesMade.Spend(Values.size(), [&] {
+                     Error(
+                         DTDFileName,
+                         Format("The schema gives its attributes more than 1,000,000 values in all; %s of %s "
+                                "and the attributes after it get none",
+                                {A->Name, Element->Name}),
+                         "Error", 0, 0);
+                   })) {
           for (TDTDSymbol* Value : Values)
             if (IdentIsNotDTDType(Value->Name)) Attribute->AddValue(Value->Name);
-        } else if (ValuesMade - Values.size() <= ValueBudget) {
-          ValuesMade = ValueBudget + 1;
-          Error(DTDFileName,
-                Format("The schema gives its attributes more than 1,000,000 values in all; %s of %s and the "
-                       "attributes after it get none",
-                       {A->Name, Element->Name}),
-                "Error", 0, 0);
         }
         TKelPtr<IKelMLEditor> Editor;
         if (SameText(A->Editor, "color"))
@@ -964,20 +982,19 @@ void TMLSymbolManager::InheritInclusions(const std::vector<std::pair<TDTDElement
   // is BODY over 90 elements, but 2,000 elements nested in a chain, each
   // including and excluding one, are 4 million steps with their exclusion
   // lists. The walks stop at a total.
-  constexpr size_t MaxWork = 4'000'000;
-  size_t Work = 0;
+  TBudget Work(4'000'000);
   const TDTDElement* Current = nullptr;
   // Every list read or compared is paid for: lists are shared, so a name
   // group gives a thousand elements the same 300,000 inclusions.
   const auto Spend = [&](size_t N) {
-    if (Work > MaxWork) return false;
-    if ((Work += N) <= MaxWork) return true;
-    Error(DTDFileName,
-          Format(
-              "The inclusions of %s and of the elements after it reach too far; the rest of them is left out",
-              {Current->Name}),
+    return Work.Spend(N, [&] {
+      Error(
+          DTDFileName,
+          Format("The inclusions of %s and of the elements after it reach too far; the rest of them is left "
+                 "out",
+                 {Current->Name}),
           "Hint", 0, 0);
-    return false;
+    });
   };
   const auto Excluded = [&](const std::string& Name) {
     std::vector<std::string> R;
