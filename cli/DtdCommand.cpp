@@ -58,41 +58,45 @@ int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostrea
     Messages.push_back({{"severity", ParseErrorWord(E)}, {"line", Line}, {"file", File}, {"text", Msg}});
   };
   Parser.LoadFromFile(FileName);
-  // Written as they are made: a name group may give a thousand elements one
-  // list of 100,000 values, gigabytes as one document.
-  const auto Dump = [](const json& J) { return J.dump(-1, ' ', false, json::error_handler_t::replace); };
-  size_t Counts[3] = {0, 0, 0};
-  for (int Pass = 0; Pass < 3; ++Pass) {
-    if (Json) Out << (Pass == 0 ? "{\"elements\":[" : Pass == 1 ? "],\"entities\":[" : "],\"messages\":");
-    if (Json && Pass == 2) Out << Dump(Messages) << ",\"parameterEntities\":[";
-    for (int32_t I = 0; I < Parser.SymbolCount(); ++I) {
-      TDTDSymbol* S = Parser.GetSymbol(I);
-      json Item;
-      // Content names are entered as elements too; only declared ones count.
-      if (auto* E = dynamic_cast<TDTDElement*>(S); E && Pass == 0) {
-        if (!E->HasExprList()) continue;
-        if (Json) Item = ElementJson(*E);
-      } else if (auto* G = dynamic_cast<TDTDEntity*>(S); G && Pass == 1) {
-        if (Json) {
-          json Values = json::array();
-          for (int32_t V = 0; V < G->ValueCount(); ++V) Values.push_back(G->GetValues(V));
-          Item = {{"name", G->Name}, {"values", Values}};
-        }
-      } else if (auto* P = dynamic_cast<TDTDParameterizedEntity*>(S); P && Pass == 2) {
-        if (Json)
-          Item = {{"name", P->Name}, {"publicId", P->PublicId}, {"systemId", P->SystemId}, {"text", P->Text}};
-      } else {
-        continue;
-      }
-      if (Json) Out << (Counts[Pass] ? "," : "") << Dump(Item);
-      ++Counts[Pass];
+  std::vector<TDTDElement*> Elements;
+  std::vector<TDTDEntity*> Entities;
+  std::vector<TDTDParameterizedEntity*> Parameters;
+  for (int32_t I = 0; I < Parser.SymbolCount(); ++I) {
+    TDTDSymbol* S = Parser.GetSymbol(I);
+    // Content names are entered as elements too; only declared ones count.
+    if (auto* E = dynamic_cast<TDTDElement*>(S)) {
+      if (E->HasExprList()) Elements.push_back(E);
+    } else if (auto* G = dynamic_cast<TDTDEntity*>(S)) {
+      Entities.push_back(G);
+    } else if (auto* P = dynamic_cast<TDTDParameterizedEntity*>(S)) {
+      Parameters.push_back(P);
     }
   }
+  // Written one declaration at a time: a name group may give a thousand
+  // elements one list of 100,000 values, gigabytes as one document.
+  const auto Dump = [](const json& J) { return J.dump(-1, ' ', false, json::error_handler_t::replace); };
+  const auto List = [&](const char* Key, const auto& Items, const auto& Item) {
+    Out << '"' << Key << "\":[";
+    for (size_t I = 0; I < Items.size(); ++I) Out << (I ? "," : "") << Dump(Item(*Items[I]));
+    Out << ']';
+  };
   if (Json) {
-    Out << "]}\n";
+    Out << '{';
+    List("elements", Elements, ElementJson);
+    Out << ',';
+    List("entities", Entities, [](const TDTDEntity& G) {
+      json Values = json::array();
+      for (int32_t V = 0; V < G.ValueCount(); ++V) Values.push_back(G.GetValues(V));
+      return json{{"name", G.Name}, {"values", Values}};
+    });
+    Out << ",\"messages\":" << Dump(Messages) << ',';
+    List("parameterEntities", Parameters, [](const TDTDParameterizedEntity& P) {
+      return json{{"name", P.Name}, {"publicId", P.PublicId}, {"systemId", P.SystemId}, {"text", P.Text}};
+    });
+    Out << "}\n";
   } else {
-    Out << FileName << ": " << Counts[0] << " elements, " << Counts[1] << " entities, " << Counts[2]
-        << " parameter entities, " << Messages.size() << " messages\n";
+    Out << FileName << ": " << Elements.size() << " elements, " << Entities.size() << " entities, "
+        << Parameters.size() << " parameter entities, " << Messages.size() << " messages\n";
     for (const auto& M : Messages)
       Out << M["severity"].get<std::string>() << ": " << M["file"].get<std::string>() << "("
           << M["line"].get<int>() << "): " << M["text"].get<std::string>() << '\n';

@@ -14,13 +14,7 @@ using nlohmann::json;
 namespace {
 
 // Where a Content-Length header starts in a line, case aside.
-size_t FindLengthHeader(std::string_view Line) {
-  constexpr std::string_view Name = "content-length:";
-  if (Line.size() < Name.size()) return std::string_view::npos;
-  for (size_t I = 0; I + Name.size() <= Line.size(); ++I)
-    if ((Line[I] | 0x20) == 'c' && StartsWithText(Line.substr(I), Name)) return I;
-  return std::string_view::npos;
-}
+size_t FindLengthHeader(std::string_view Line) { return LowerCase(Line).find("content-length:"); }
 
 // "Name: value", the name a token: X-Old-Content-Length is a header of its
 // own, "}Content-Length" the tail of a body before one.
