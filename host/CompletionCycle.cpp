@@ -288,13 +288,17 @@ std::optional<TMemoryTrial> TCompletionCycle::Plan(int32_t Index, char K) {
   if (!SelectIndex(Index)) return std::nullopt;
   const auto Planning = query<IKelCodeInsightPlanning>(FManager);
   View->BeginTrial();
+  // Ends this trial once, also on a throw: a second EndTrial would end the
+  // caller's trial, and every later row would be planned on the text
+  // without what opening the list wrote.
   struct TEnd {
     const TKelPtr<TMemoryEditView>& View;
     const TKelPtr<IKelCodeInsightPlanning>& Planning;
+    bool Ended = false;
 
     ~TEnd() {
       if (Planning) Planning->SetPlanning(false);
-      if (View) View->EndTrial();
+      if (View && !Ended) View->EndTrial();
     }
   };
   std::optional<TMemoryTrial> Result;
@@ -308,6 +312,7 @@ std::optional<TMemoryTrial> TCompletionCycle::Plan(int32_t Index, char K) {
       FManager->Done(Accept, DisplayParams);
       if (Planning) Planning->SetPlanning(false);
       Result = View->EndTrial();
+      End.Ended = true;
     }
   }
   FList->Select(Selected);

@@ -42,7 +42,7 @@ class Lsp : public test::THostTest {
     PackageUnload();
   }
   void Open(const std::string& Uri, const std::string& Text, std::string Language = "") {
-    if (Language.empty()) Language = Uri.ends_with(".css") ? "css" : "html";
+    if (Language.empty()) Language = Uri.ends_with(".css") ? "css" : Uri.ends_with(".xsl") ? "xsl" : "html";
     Server->Handle(
         {{"jsonrpc", "2.0"},
          {"method", "textDocument/didOpen"},
@@ -159,6 +159,12 @@ TEST_F(Lsp, AcceptedItemsWriteWhatTheEngineWrites) {
        Strict + "<body><form method=\"post\"|"},
       {"a closing tag", Strict + "<body><p><b>x</|", "file:///tmp/c.html", "</b>",
        Strict + "<body><p><b>x</b>|"},
+      // Rows after the first were planned without the list's opening "":
+      // they swallowed the text after the caret.
+      {"a later value before >", "<!DOCTYPE html><body><form><input type=|>\n</form>", "file:///tmp/w.html",
+       "checkbox", "<!DOCTYPE html><body><form><input type=\"checkbox\"|>\n</form>"},
+      {"a later value in XSL", "<xsl:stylesheet><xsl:output method=|/>\n</xsl:stylesheet>",
+       "file:///tmp/w.xsl", "xml", "<xsl:stylesheet><xsl:output method=\"xml\"|/>\n</xsl:stylesheet>"},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -169,9 +175,11 @@ TEST_F(Lsp, AcceptedItemsWriteWhatTheEngineWrites) {
     const int Line =
         static_cast<int>(std::count(Text.begin(), Text.begin() + static_cast<long>(Caret), '\n'));
     const int Column = static_cast<int>(Caret - (LineStart == std::string::npos ? 0 : LineStart + 1));
-    const json Got = Item(Items(C.Uri, Line, Column), C.Label);
-    ASSERT_FALSE(Got.is_null()) << Items(C.Uri, Line, Column).dump().substr(0, 400);
+    const json All = Items(C.Uri, Line, Column);
+    const json Got = Item(All, C.Label);
+    ASSERT_FALSE(Got.is_null()) << All.dump().substr(0, 400);
     EXPECT_EQ(Applied(Text, Got), C.Expected) << Got.dump();
+    for (const auto& Row : All) EXPECT_TRUE(Row.contains("textEdit")) << Row.dump();
   }
 }
 
