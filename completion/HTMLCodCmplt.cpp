@@ -877,7 +877,12 @@ void TMLKibitzManager::DoneElement(IKelEditView& View, IKelCodeInsightServices& 
   }
   std::string After;
   if (Key == '/') {
-    N += " />";
+    // HTML reads <div /> as an open div: only XML and void elements close
+    // themselves, an HTML element is written whole.
+    if (Parser().FIsXML || Tag->GetEmpty())
+      N += " />";
+    else
+      N += "></" + Tag->GetName() + ">";
   } else if (Key == '>' && !Closing) {
     // The element closes at once where it can have no content.
     const bool Childless = Tag->GetEmpty();

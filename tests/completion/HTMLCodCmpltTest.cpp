@@ -190,6 +190,12 @@ TEST_F(Markup, AcceptingWritesTheCandidateAndWhatGoesWithIt) {
        {X + "<html>|", "page.html", 0, "", "body", '/'},
        true,
        X + "<html><body />|"},
+      {"HTML element closed with / is written whole",
+       {S + "<body><|", "page.html", 0, "di", "div", '/'},
+       true,
+       S + "<body><div></div>|"},
+      {"HTML void element closed with /", {S + "<body><p><|", "page.html", 0, "br", "br", '/'}, true,
+       S + "<body><p><br />|"},
       {"escape cancels", {S + "<body><table>|", "page.html", 0, "tb", "", 27}, true, S + "<body><table>tb|"},
   };
   for (const auto& C : Cases) {
