@@ -380,7 +380,7 @@ std::string TMLKibitzManager::GetSymbolTypeText(int32_t Index) {
     case TContext::Entity:
       return {};
     case TContext::Value:
-      return " " + CaseValue(Parser().FCurrentAttr->GetValue(Index));
+      return " " + CaseValue(*Parser().FCurrentAttr, Parser().FCurrentAttr->GetValue(Index));
     case TContext::Attribute:
       return " ";
     case TContext::Content:
@@ -558,12 +558,16 @@ void TMLKibitzManager::ChooseTagCase() {
 
 // A value listed by an HTML DTD (TEXT, POST) in the case of the names; XML
 // values and server controls' values are case-sensitive and stay as declared.
-std::string TMLKibitzManager::CaseValue(const std::string& Value) {
+std::string TMLKibitzManager::CaseValue(IKelMLTagAttribute& Attr, const std::string& Value) {
   const auto Tag = GetCurrentTag();
   if (SM().GetKibitzMode() != TKibitzMode::kmHTML || Parser().FIsXML || Value.ends_with("...") ||
       !SameText(ExtractFileExt(SM().GetSchemaFile()), ".dtd") ||
       (Tag && (Tag->GetName().find(':') != std::string::npos || Tag->GetName().starts_with("@"))))
     return Value;
+  // Values told apart by their case (<ol type="a"> and "A") keep it.
+  int32_t Twins = 0;
+  for (int32_t I = 0; I < Attr.GetCount() && Twins < 2; ++I) Twins += SameText(Attr.GetValue(I), Value);
+  if (Twins > 1) return Value;
   switch (SM().GetTagCase()) {
     case TTagCase::tcLowerCase:
       return LowerCase(Value);
@@ -611,7 +615,9 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
     const std::string Back = Pos->RipText(TokenAndAmpSet, kelRipBackward);
     if (FTriggerChar == '&' ||
         (!Back.empty() && Back.find('&') != std::string::npos && HowInvoked == TKelInvokeType::itManual)) {
-      if (P.FInTag || P.FCaretInTagName) return true;
+      // A value is text to a browser: "&" there starts a reference too
+      // (a URL's query needs &amp;).
+      if ((P.FInTag && !P.FCurrentAttr) || P.FCaretInTagName) return true;
       FEntityMode = true;
       // An XSL style sheet or a .resx file is XML without the HTML entities.
       if (SM().GetKibitzMode() == TKibitzMode::kmXSL || SM().GetKibitzMode() == TKibitzMode::kmResX)
@@ -926,7 +932,7 @@ bool TMLKibitzManager::ExecuteCurrentTagEditor() {
 
 std::string TMLKibitzManager::ListedValue(IKelMLTagAttribute& Attr, const std::string& Value) {
   for (int32_t I = 0; I < Attr.GetCount(); ++I)
-    if (SameText(Attr.GetValue(I), Value)) return CaseValue(Value);
+    if (SameText(Attr.GetValue(I), Value)) return CaseValue(Attr, Value);
   return Value;
 }
 

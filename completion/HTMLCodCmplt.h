@@ -168,7 +168,7 @@ class TMLKibitzManager
   std::string GetFilter();
   void ReadAutoCompletions();
   void ChooseTagCase();
-  std::string CaseValue(const std::string& Value);
+  std::string CaseValue(IKelMLTagAttribute& Attr, const std::string& Value);
   // An editor's value in the case of the list when it is one of its values.
   std::string ListedValue(IKelMLTagAttribute& Attr, const std::string& Value);
   void ParseView(IKelEditView& View);

@@ -1019,11 +1019,8 @@ void TMLParser::ParseMLDocument() {
       // "<input disabled |": the caret stands between attributes.
       if (*P != '=' && IsBeforeCaretAt(NameEndOffset, false)) FCurrentAttr.reset();
       if (*P != '=') {
-        // A Boolean attribute written without a value means true.
-        if (Attr && Attr->GetCount() == 2) {
-          const std::string A = Attr->GetValue(0), B = Attr->GetValue(1);
-          if ((A == "false" && B == "true") || (A == "true" && B == "false")) Value = "true";
-        }
+        // A flag written bare is set: its value is its name.
+        if (Attr && Attr->GetCount() == 1 && SameText(Attr->GetValue(0), AttrName)) Value = Attr->GetValue(0);
       } else {
         ++P;
         const int32_t ValueStartOffset = Offset(P);

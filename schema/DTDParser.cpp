@@ -22,7 +22,11 @@ bool IsNameStart(unsigned char C) {
 bool IsNameChar(unsigned char C) {
   return C == '-' || C == '.' || IsDigit(C) || C == ':' || IsLetter(C) || C == '_';
 }
-bool IsEditorChar(unsigned char C) { return IsNameChar(C) || C == '='; }
+// "FORM.enctype=(multipart/form-data|text/plain)" lists values no name
+// token can spell.
+bool IsEditorChar(unsigned char C) {
+  return IsNameChar(C) || C == '=' || C == '(' || C == ')' || C == '|' || C == '/' || C == '+';
+}
 
 int TableOf(TDeclType T) {
   switch (T) {

@@ -926,12 +926,20 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
       else
         Attribute = MakeKel<THTMLAttribute>(A->Name, NewID());
       if (Type) {
-        if (!A->Editor.empty()) {
+        if (A->Editor.starts_with("(")) {
+          // Values the editors block lists where the DTD says CDATA.
+          const std::string& List = A->Editor;
+          for (size_t From = 1, Bar; From < List.size(); From = Bar + 1) {
+            Bar = std::min(List.find_first_of("|)", From), List.size());
+            if (Bar > From && ValuesMade.Spend(1, [] {})) Attribute->AddValue(List.substr(From, Bar - From));
+          }
+        } else if (!A->Editor.empty()) {
           Attribute->AddValue(A->Editor);
         } else if (Type->Symbol && SameText(Type->Symbol->Name, A->Name) &&
                    IdentIsNotDTDType(Type->Symbol->Name) && !(Type->Next && Type->SubExpr)) {
-          Attribute->AddValue("false");
-          Attribute->AddValue("true");
+          // A flag: present or absent. checked="false" still checks the
+          // box, so its one value is its name (what XHTML requires).
+          Attribute->AddValue(A->Name);
         } else if (const auto Values = SymbolsOf(Type); ValuesMade.Spend(Values.size(), [&] {
                      Error(
                          DTDFileName,

@@ -76,6 +76,11 @@ TEST_F(Html5, ListsOfTheLivingStandard) {
        {"div", "mrow"}},
       {"attributes of an svg shape", H5 + "<body><svg><circle |", {"cx", "r", "fill", "transform"}, {"href"}},
       {"math children", H5 + "<body><math>|", {"mrow", "mi", "mfrac", "msqrt"}, {"div", "circle"}},
+      {"a flag's one value is its name", H5 + "<body><input checked=|", {"checked"}, {"true", "false"}},
+      {"form encodings", H5 + "<body><form enctype=|", {"multipart/form-data", "text/plain"}, {}},
+      {"sandbox tokens", H5 + "<body><iframe sandbox=|", {"allow-scripts", "allow-same-origin"}, {}},
+      {"capture", H5 + "<body><input capture=|", {"user", "environment"}, {}},
+      {"values told apart by case", H5 + "<body><ol type=|", {"a", "A", "i", "I"}, {}},
       {"attributes of a custom element",
        H5 + "<body><my-widget |",
        {"class", "hidden", "aria-label", "slot"},
@@ -88,6 +93,7 @@ TEST_F(Html5, ListsOfTheLivingStandard) {
     for (const auto& A : C.Absent) EXPECT_FALSE(In(L, A)) << A;
   }
   EXPECT_EQ(List(H5 + "<body><input type=|").size(), 22u) << "the 22 input types";
+  EXPECT_EQ(List(H5 + "<body><ol type=|").size(), 5u) << "1 a A i I";
   EXPECT_TRUE(Test.Host().Messages().empty()) << Test.Host().Messages()[0].Text;
 }
 
@@ -128,6 +134,9 @@ TEST_F(Html5, AcceptingWritesFlagsBareAndOtherAttributesWithAValue) {
       {"data- waits for the rest of the name",
        {H5 + "<body><p dat|", "page.html", 0, "", "data-"},
        H5 + "<body><p data-|"},
+      {"an upper-case value among its lower-case twin",
+       {H5 + "<body><ol type=|", "page.html", 0, "", "I"},
+       H5 + "<body><ol type=\"I\"|"},
       {"an element with content",
        {H5 + "<body><sec|", "page.html", 0, "", "section", '>'},
        H5 + "<body><section>|</section>"},

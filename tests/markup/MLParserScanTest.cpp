@@ -56,8 +56,7 @@ class Scan : public test::THostTest {
     Define("a", true, false, {}, {"href", "name"});
     Define("br", false, true);
     Define("input", false, true, {}, {"disabled", "value"});
-    Tags["input"]->FindAttribute("disabled")->AddValue("true");
-    Tags["input"]->FindAttribute("disabled")->AddValue("false");
+    Tags["input"]->FindAttribute("disabled")->AddValue("disabled");
     Define("script", true, false);
     Define("style", true, false);
   }
@@ -193,9 +192,9 @@ TEST_F(Scan, WrittenAttributesAndTheirValues) {
   EXPECT_TRUE(M.FindHiddenAttr("href"));
 }
 
-TEST_F(Scan, BooleanAttributeWithoutValueIsTrue) {
+TEST_F(Scan, FlagWithoutValueIsSet) {
   Run("<body><input disabled |");
-  EXPECT_EQ(P().GetCurrentTagAttrValueByName("disabled"), u"true");
+  EXPECT_EQ(P().GetCurrentTagAttrValueByName("disabled"), u"disabled");
 }
 
 TEST_F(Scan, UnquotedValueAfterWhitespaceIsNotRead) {
