@@ -727,7 +727,7 @@ void TMLParser::ParseMLDocument() {
   bool InScriptTag = false, InStyleTag = false;
   FTextStart = P;
   FCaretOffset = -1;
-  FDocTypeCount = 0;
+  FDocTypeAtCaret = TDocTypeAtCaret::None;
   bool LastBefore = false;
   bool Exhausted = false;
   const bool HTMLMode = !FSymbolManager || FSymbolManager->GetKibitzMode() == TKibitzMode::kmHTML;
@@ -887,7 +887,7 @@ void TMLParser::ParseMLDocument() {
         FInDocType = true;
         FInDocTypeSubset = false;
         FSawDocType = true;
-        if (IsBeforeCaretAt(NameStartOffset, false)) ++FDocTypeCount;
+        if (IsBeforeCaretAt(NameStartOffset, false)) FDocTypeAtCaret = TDocTypeAtCaret::Opened;
         continue;
       }
       Tag = FindTag(TagName);
@@ -931,7 +931,8 @@ void TMLParser::ParseMLDocument() {
         continue;
       }
       NameStart = P;
-      if (!IsBeforeCaret(P) && IsDocType(TagName)) ++FDocTypeCount;
+      if (IsDocType(TagName) && FDocTypeAtCaret == TDocTypeAtCaret::Opened)
+        FDocTypeAtCaret = IsBeforeCaret(P) ? TDocTypeAtCaret::None : TDocTypeAtCaret::Inside;
       BeforeCaret = IsBeforeCaret(P);
       P += C == '%' ? 2 : 1;
       const int32_t After = Offset(P);

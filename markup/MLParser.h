@@ -98,7 +98,7 @@ class TMLParser {
   // Only finds the DOCTYPE identifier and hands it to the symbol manager.
   void BootStrapDTD(IMLBufferProducer* Producer);
 
-  bool GetInDocType() const { return FDocTypeCount > 0 && FDocTypeCount % 2 == 0; }
+  bool GetInDocType() const { return FDocTypeAtCaret == TDocTypeAtCaret::Inside; }
   int32_t GetCurrentCol() const { return FCurrentCol; }
   // Offset where the innermost open construct's body begins; -1 when none is open.
   int32_t GetContextPos() const { return FContextPositions.empty() ? -1 : FContextPositions.back(); }
@@ -203,7 +203,9 @@ class TMLParser {
   TKelPtr<IKelMLTag> FFixupTag;
   TKelPtr<IKelMLTag> FFixupParent;
   bool FStopped = false;
-  int32_t FDocTypeCount = 0;
+  // The caret between a DOCTYPE's name and its ">": its name is read before
+  // the caret (Opened), then its ">" after it (Inside).
+  enum class TDocTypeAtCaret { None, Opened, Inside } FDocTypeAtCaret = TDocTypeAtCaret::None;
   int32_t FCurrentCol = -1;
   std::string FText;
   const char* FTextStart = nullptr;

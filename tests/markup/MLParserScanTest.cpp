@@ -226,6 +226,21 @@ TEST_F(Scan, DocTypeIdentifierAndPosition) {
   EXPECT_EQ(P().FDocTypeIdentifier, "-//W3C//DTD HTML 4.01//EN");
 }
 
+// Only the DOCTYPE around the caret holds it, however many a page repeats.
+TEST_F(Scan, TheCaretIsInADocTypeOnlyBetweenItsNameAndItsEnd) {
+  const std::pair<const char*, bool> Cases[] = {
+      {"<!DOCTYPE html>\n<!DOCTYPE html>\n<p>|", false},
+      {"<!DOCTYPE html>\n<!DOCTYPE html>\n<!DOCTYPE html>\n<!DOCTYPE html>\n<p>|", false},
+      {"<!DOCTYPE html>\n<p>|\n<!DOCTYPE html>", false},
+      {"<!DOCTYPE html>\n<!DOCTYPE html |>\n<p>", true},
+      {"<!DOCTYPE html |>\n<!DOCTYPE html>", true},
+  };
+  for (const auto& [Page, Inside] : Cases) {
+    Run(Page);
+    EXPECT_EQ(P().GetInDocType(), Inside) << Page;
+  }
+}
+
 TEST_F(Scan, InternalSubsetLiteralsAreNoIdentifiers) {
   for (const char* Page : {"<!DOCTYPE html [ <!ENTITY a \"x.dtd\"> ]>\n<p>|",
                            "<!DOCTYPE r SYSTEM \"r.dtd\" [ <!ENTITY % e \"y\"> ]>\n<p>|"}) {

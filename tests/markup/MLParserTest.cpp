@@ -86,13 +86,8 @@ TEST(ParserAttributes, QueriesOverTheValuesOfTheTagAtTheCaret) {
   P.FAttrValues = nullptr;
 }
 
-TEST(ParserState, DocTypeCountAndContexts) {
+TEST(ParserState, Contexts) {
   TMLParser P(nullptr);
-  for (const auto& [Count, InDocType] : std::vector<std::pair<int, bool>>{
-           {0, false}, {1, false}, {2, true}, {3, false}, {4, true}, {-2, false}}) {
-    P.FDocTypeCount = Count;
-    EXPECT_EQ(P.GetInDocType(), InDocType) << Count;
-  }
   EXPECT_EQ(P.GetContextPos(), -1);
   P.FContextPositions = {4, 17};
   EXPECT_EQ(P.GetContextPos(), 17);
