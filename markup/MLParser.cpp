@@ -684,9 +684,23 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
     std::unordered_map<std::string, int32_t> Due;
     for (const auto& E : FOpenTags)
       if (E->Tag) ++Due[LowerCase(E->Name)];
-    for (const auto& E : FTagStack) {
+    const auto Closable = [this](const auto& E) {
       // An EMPTY element never has an end tag, whatever the schema says of it.
-      if (!E->Tag || E->Tag->GetEmpty() || FCaretPos.Line < E->Line) continue;
+      return E->Tag && !E->Tag->GetEmpty() && E->Line <= FCaretPos.Line;
+    };
+    // After "</" the innermost open element comes first, also where the page
+    // closes it later ("<li>x</|</li>"): that is the one being closed.
+    if (const auto Inner = std::find_if(FTagStack.begin(), FTagStack.end(), Closable);
+        FInTag && FInClosingTag && FCaretInTagName && Inner != FTagStack.end()) {
+      const auto Open = Due.find(LowerCase((*Inner)->Name));
+      if (Open == Due.end() || Open->second == 0) {
+        const auto Closing = MakeKel<TClosingTag>("</" + (*Inner)->Name + ">", nullptr, -1);
+        Closing->SetLineNumber((*Inner)->Line);
+        FSymbolManager->AddClosedTag(Closing.get());
+      }
+    }
+    for (const auto& E : FTagStack) {
+      if (!Closable(E)) continue;
       const auto Open = Due.find(LowerCase(E->Name));
       if (Open == Due.end() || Open->second == 0) continue;
       // Once offered, a name is not offered again.
