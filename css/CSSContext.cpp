@@ -169,10 +169,16 @@ TCSSContext FindCSSContext(std::string_view Text, bool (*IsProperty)(const void*
   }
   const std::string_view Name = Trim(S.substr(0, Colon));
   // "name: " with a blank is a declaration even of an unknown property;
-  // "li:ho" in a rule block is a nested rule's selector.
+  // "li:ho" in a rule block is a nested rule's selector, but a name no
+  // element has ("-webkit-appearance:", "word-wrap:") is a property we do
+  // not list: after its ":" come values, never pseudo-classes.
   const bool Blank = Colon + 1 < S.size() && IsBlank(S[Colon + 1]);
+  const auto IsElement = [](std::string_view N) {
+    const auto& E = CSSElementNames();
+    return std::binary_search(E.begin(), E.end(), LowerCase(std::string(N)));
+  };
   if (Block.Kind == TBlock::Declarations ||
-      (AllName(Name) && (Name.starts_with("--") || Blank || IsProperty(Data, Name)))) {
+      (AllName(Name) && (Name.starts_with("--") || Blank || IsProperty(Data, Name) || !IsElement(Name)))) {
     C.Property = LowerCase(std::string(Name));
     return Value(S.substr(Colon + 1), C);
   }

@@ -55,6 +55,7 @@ TEST_F(SheetPlaces, EachPlaceListsItsOwnNames) {
       {"nested with &", "a { &:hover { co| } }", "property", {"color"}, {}},
       {"value in a nested rule", ".a { b { color: | } }", "value", {"red"}, {"color"}},
       {"nested selector", ".a { &:fo| }", "pseudo-class", {"focus"}, {}},
+      {"nested element selector", ".a { li:fo| }", "pseudo-class", {"focus"}, {}},
       {"custom properties in var()",
        ":root { --brand: red; --gap: 1px } a { color: var(|) }",
        "value",
@@ -73,7 +74,9 @@ TEST_F(SheetPlaces, EachPlaceListsItsOwnNames) {
 
 TEST_F(SheetPlaces, NoListWhereNothingIsWritten) {
   for (const std::string Marked :
-       {"a { background: url(im| }", "a { content: \"co| }", "/* a { co| */", ".na|", "#ma|"}) {
+       {"a { background: url(im| }", "a { content: \"co| }", "/* a { co| */", ".na|", "#ma|",
+        // After a property we do not list come values, never pseudo-classes.
+        "a { -webkit-appearance:| }", "a { word-wrap:| }", "a { colr:| }"}) {
     EXPECT_FALSE(Open(Marked)) << Marked;
     EXPECT_EQ(Result(), Marked) << "nothing written";
   }
