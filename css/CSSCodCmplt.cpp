@@ -14,6 +14,18 @@ namespace kel {
 
 namespace {
 
+// What follows the caret on its line up to the declaration's ";" or "}",
+// blanks left out.
+std::string RestOfDeclaration(IKelEditPosition& Pos) {
+  TKelCharSet End;
+  End.set(';');
+  End.set('}');
+  std::string Rest = Pos.RipText(End, kelRipForward | kelRipToStopSet);
+  Rest.erase(0, Rest.find_first_not_of(" \t"));
+  Rest.erase(Rest.find_last_not_of(" \t") + 1);
+  return Rest;
+}
+
 TKelPtr<IKelCodeInsightManager> GManager;
 
 TKelCharSet NameChars() {
@@ -312,10 +324,12 @@ void TCSSKibitzManager::Done(bool Accepted, bool& DisplayParams) {
     return;
   }
   std::string S = List->GetSelectedString();
+  bool Keyword = !S.empty() && std::isalpha(static_cast<unsigned char>(S[0]));
   if (TCSSEditor* Editor = Parser->GetSymbolTable().LookupEditor(S);
       Editor && KibitzPos == TKibitzPos::kpExpr) {
     if (!Editor->Execute()) return;
     S = Editor->Value;
+    Keyword = false;
   }
   // The whole word under the caret gives way to the entry.
   if (!Typed.empty()) Pos->BackspaceDelete(static_cast<int32_t>(Typed.size()));
@@ -323,13 +337,26 @@ void TCSSKibitzManager::Done(bool Accepted, bool& DisplayParams) {
     Pos->MoveRelative(0, Rest);
     Pos->BackspaceDelete(Rest);
   }
-  const bool Function = S.size() > 2 && S.ends_with("()");
+  bool Function = S.size() > 2 && S.ends_with("()");
+  // In front of its own arguments ("sca|le(2)") a function keeps them.
+  TKelCharSet Open;
+  Open.set('(');
+  const bool Arguments = Function && Pos->RipText(Open, kelRipForward).size() == 1;
+  if (Arguments) {
+    S.resize(S.size() - 2);
+    Function = false;
+  }
   char Terminator = 0;
-  if (Context.Place == TCSSPlace::Property)
+  if (Context.Place == TCSSPlace::Property) {
     Terminator = ':';
-  else if ((Context.Place == TCSSPlace::Value || Context.Place == TCSSPlace::Important) &&
-           Context.Function.empty() && !Function)
-    Terminator = ';';
+  } else if ((Context.Place == TCSSPlace::Value || Context.Place == TCSSPlace::Important) &&
+             Context.Function.empty() && !Function && !Arguments) {
+    // A keyword of a shorthand is seldom its last value ("border: 1px solid
+    // red"), and a value in front of more of the declaration ("fl|ex
+    // !important") is not its end; a ";" typed always is.
+    const TCSSProperty* P = Parser->GetSymbolTable().LookupProperty(Context.Property);
+    if (Key == ';' || (!(Keyword && P && P->Shorthand) && RestOfDeclaration(*Pos).empty())) Terminator = ';';
+  }
   if (Terminator) {
     TKelCharSet Ahead;
     Ahead.set('\t');
@@ -340,6 +367,7 @@ void TCSSKibitzManager::Done(bool Accepted, bool& DisplayParams) {
   Services->InsertText(S, false);
   // A function's arguments go between its parentheses.
   if (Function) Pos->MoveRelative(0, -1);
+  if (Arguments) Pos->MoveRelative(0, 1);
 }
 
 TKelPtr<IKelCodeInsightManager> CSSLanguageManager() {

@@ -298,6 +298,9 @@ class TCSSProperty : public TCSSSymbol {
   std::string GetKibitzValue(int32_t Index) const;
 
   bool Inherited = false;
+  // Its values come from other properties (border: width, style, colour):
+  // a value written is seldom the last.
+  bool Shorthand = false;
   // One line for hover and item documentation; empty when the schema has none.
   std::string Description;
   TCSSStringList Media;

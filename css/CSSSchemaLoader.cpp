@@ -225,6 +225,7 @@ void TCSSReader::Merge(TCSSProperty& Property, TCSSType& Type, int32_t Position)
   const TCSSType* Own = Property.Types[static_cast<size_t>(Position)];
   if (TCSSProperty* Part = FTable.LookupProperty(Own->Name); Part && Part != &Property) {
     ResolveProp(*Part);
+    Property.Shorthand = true;
     for (TCSSValue* V : Part->Values) Property.AddValue(V);
   }
 }
