@@ -368,6 +368,9 @@ void TCSSKibitzManager::Done(bool Accepted, bool& DisplayParams) {
   // A function's arguments go between its parentheses.
   if (Function) Pos->MoveRelative(0, -1);
   if (Arguments) Pos->MoveRelative(0, 1);
+  // After "property:" its values are what comes next.
+  if (Terminator == ':' && S.ends_with(':'))
+    if (auto Commands = query<IKelEditViewCommands>(View)) Commands->ExecuteCommand(kelCommandInvokeCodeCompletion);
 }
 
 TKelPtr<IKelCodeInsightManager> CSSLanguageManager() {

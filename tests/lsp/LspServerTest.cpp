@@ -268,6 +268,7 @@ TEST_F(Lsp, PropertiesCarryTheirOneLine) {
   Open("file:///tmp/i.css", "a { disp");
   const json Display = Item(Items("file:///tmp/i.css", 0, 8), "display");
   EXPECT_EQ(Display["documentation"], H["contents"]["value"].get<std::string>().substr(9));
+  EXPECT_EQ(Display["command"]["command"], "editor.action.triggerSuggest") << "its values open";
 }
 
 TEST_F(Lsp, StyleSheetsAndChanges) {
