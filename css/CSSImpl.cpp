@@ -191,11 +191,22 @@ void TCSSSymbolTable::ResetKibitz() {
   Filter.clear();
   KibitzFirst = 0;
   KibitzLast = GetPropCount() - 1;
+  Rank();
+}
+
+// The alphabetical range in play, ordered by how often pages use each name
+// (display before direction); prefixed names only once "-" is typed.
+void TCSSSymbolTable::Rank() {
+  Ranked.clear();
+  const bool Prefixed = Filter.starts_with("-");
+  for (int32_t I = std::max(KibitzFirst, 0); I <= std::min(KibitzLast, GetPropCount() - 1); ++I)
+    if (const TCSSProperty* P = GetProp(I); P && (Prefixed || !P->Vendor)) Ranked.push_back(P);
+  std::stable_sort(Ranked.begin(), Ranked.end(),
+                   [](const TCSSProperty* A, const TCSSProperty* B) { return A->Relevance > B->Relevance; });
 }
 
 std::string TCSSSymbolTable::GetKibitzProp(int32_t Index) const {
-  const TCSSProperty* P = GetProp(KibitzFirst + Index);
-  return P ? P->Name : std::string();
+  return Index >= 0 && Index < GetKibitzPropCount() ? Ranked[static_cast<size_t>(Index)]->Name : std::string();
 }
 
 int32_t TCSSSymbolTable::GetKibitzValueCount() const {
@@ -234,6 +245,14 @@ int32_t TCSSSymbolTable::TInPlay::FirstNotSmaller(int32_t From, const std::strin
 int32_t TCSSSymbolTable::FindIdent(const std::string& S) const {
   const TInPlay L = InPlay();
   if (!L || L.Last < L.First) return -1;
+  if (L.Props) {
+    // The most used name S begins, else the one it sorts before.
+    for (size_t I = 0; I < Ranked.size(); ++I)
+      if (StartsWithText(Ranked[I]->Name, S)) return static_cast<int32_t>(I);
+    const int32_t P = L.FirstNotSmaller(L.First, S);
+    const auto It = P < 0 ? Ranked.end() : std::find(Ranked.begin(), Ranked.end(), GetProp(P));
+    return It == Ranked.end() ? -1 : static_cast<int32_t>(It - Ranked.begin());
+  }
   const int32_t P = L.FirstNotSmaller(L.First, S);
   return P < 0 ? -1 : P - L.First;
 }
@@ -275,6 +294,7 @@ void TCSSSymbolTable::SetFilter(const std::string& S) {
     KibitzFirst = L.First;
     KibitzLast = L.Last;
   }
+  Rank();
 }
 
 }  // namespace kel

@@ -301,6 +301,10 @@ class TCSSProperty : public TCSSSymbol {
   // Its values come from other properties (border: width, style, colour):
   // a value written is seldom the last.
   bool Shorthand = false;
+  // How often pages use it (0-100): the list shows the most used first.
+  int32_t Relevance = 50;
+  // A prefixed name (-webkit-line-clamp): listed once "-" is typed.
+  bool Vendor = false;
   // One line for hover and item documentation; empty when the schema has none.
   std::string Description;
   TCSSStringList Media;
@@ -379,7 +383,8 @@ class TCSSSymbolTable {
   void SetKibitzProperty(TCSSProperty* Property);
   TCSSProperty* GetKibitzProperty() const { return KibitzProperty; }
   void ResetKibitz();
-  int32_t GetKibitzPropCount() const { return KibitzLast - KibitzFirst + 1; }
+  // The properties in play, the most used first.
+  int32_t GetKibitzPropCount() const { return static_cast<int32_t>(Ranked.size()); }
   std::string GetKibitzProp(int32_t Index) const;
   int32_t GetKibitzValueCount() const;
   std::string GetKibitzValue(int32_t Index) const;
@@ -406,6 +411,7 @@ class TCSSSymbolTable {
   };
   TInPlay InPlay() const;
   void Arrange(TCSSProperty& Property, bool Filtered);
+  void Rank();
   template <class T>
   static void QuickSort(std::vector<T*>& List, int32_t L, int32_t R);
   TCSSSymbol* Lookup(int Section, const std::string& Name) const;
@@ -422,6 +428,7 @@ class TCSSSymbolTable {
   std::string Filter;
   int32_t KibitzFirst = 0;
   int32_t KibitzLast = -1;
+  std::vector<const TCSSProperty*> Ranked;
 };
 
 template <class T>

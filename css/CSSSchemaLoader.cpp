@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "css/CSSUnitEditor.h"
 #include "host/KelFiles.h"
@@ -146,6 +147,9 @@ void TCSSReader::AddProperty(const TXMLNode& Node) {
   TCSSProperty* P = FTable.NewProperty(Node.Attribute("name"));
   if (Node.HasAttribute("inherited")) P->Inherited = Node.AttributeAsBoolean("inherited");
   if (Node.HasAttribute("description")) P->Description = Node.Attribute("description");
+  if (Node.HasAttribute("relevance"))
+    P->Relevance = std::clamp(std::atoi(Node.Attribute("relevance").c_str()), 0, 100);
+  P->Vendor = Node.HasAttribute("vendor") && Node.AttributeAsBoolean("vendor");
   for (const TXMLNode& Child : Node.ChildNodes()) {
     if (!Child.IsElement()) continue;
     if (Child.NodeName() == "media") {

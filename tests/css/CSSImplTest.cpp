@@ -105,6 +105,29 @@ TEST(CSSSymbolTable, FilterRangesNarrowAndReset) {
   EXPECT_EQ(T.FindIdent("co"), -1) << "no list outside names and values";
 }
 
+TEST(CSSSymbolTable, TheMostUsedComeFirstAndPrefixedNamesOnceADashIsTyped) {
+  FixedPos P;
+  TCSSSymbolTable T(&P);
+  for (const auto& [N, Relevance] : std::vector<std::pair<const char*, int>>{
+           {"direction", 51}, {"display", 96}, {"d", 50}, {"-webkit-box-shadow", 50}, {"color", 95}})
+    T.NewProperty(N)->Relevance = Relevance;
+  T.LookupProperty("-webkit-box-shadow")->Vendor = true;
+  T.AlphaSort();
+  T.ResetKibitz();
+  const std::pair<const char*, Names> Steps[] = {
+      {"", {"display", "color", "direction", "d"}},
+      {"d", {"display", "direction", "d"}},
+      {"-", {"-webkit-box-shadow"}},
+  };
+  for (const auto& [F, Expected] : Steps) {
+    T.SetFilter(F);
+    EXPECT_EQ(Visible(T), Expected) << F;
+  }
+  T.SetFilter("d");
+  EXPECT_EQ(T.FindIdent("di"), 0) << "display, the most used";
+  EXPECT_EQ(T.FindIdent("dir"), 1);
+}
+
 TEST(CSSSymbolTable, ValuesAreSortedOnFirstUseAndShowTheirEditors) {
   FixedPos P;
   P.Pos = TKibitzPos::kpExpr;

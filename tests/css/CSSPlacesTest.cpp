@@ -56,6 +56,8 @@ TEST_F(SheetPlaces, EachPlaceListsItsOwnNames) {
       {"value in a nested rule", ".a { b { color: | } }", "value", {"red"}, {"color"}},
       {"nested selector", ".a { &:fo| }", "pseudo-class", {"focus"}, {}},
       {"nested element selector", ".a { li:fo| }", "pseudo-class", {"focus"}, {}},
+      {"a legacy name takes its standard's values", "a { word-wrap: | }", "value", {"break-word"}, {"hover"}},
+      {"prefixed names once - is typed", "a { -webkit-app| }", "property", {"-webkit-appearance"}, {}},
       {"custom properties in var()",
        ":root { --brand: red; --gap: 1px } a { color: var(|) }",
        "value",
@@ -76,7 +78,7 @@ TEST_F(SheetPlaces, NoListWhereNothingIsWritten) {
   for (const std::string Marked :
        {"a { background: url(im| }", "a { content: \"co| }", "/* a { co| */", ".na|", "#ma|",
         // After a property we do not list come values, never pseudo-classes.
-        "a { -webkit-appearance:| }", "a { word-wrap:| }", "a { colr:| }"}) {
+        "a { -moz-user-focus:| }", "a { colr:| }"}) {
     EXPECT_FALSE(Open(Marked)) << Marked;
     EXPECT_EQ(Result(), Marked) << "nothing written";
   }
