@@ -650,7 +650,10 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
       break;
     }
     const auto& Row = Rows[I];
-    const std::string Label = Row.Shown();
+    // An entity row reads as it is written (&amp;) and its edit takes the
+    // "&" in: clients that see "&am" as the word typed filter by it.
+    const bool Entity = Row.Class.empty() && !Sheet && WordStart > 0 && Text[WordStart - 1] == '&';
+    const std::string Label = Entity ? "&" + Row.Shown() + ";" : Row.Shown();
     if (Label.empty()) continue;
     char Sort[24];
     std::snprintf(Sort, sizeof Sort, "%05zu", I);
@@ -698,6 +701,11 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
     if (OldEnd < static_cast<size_t>(Caret)) {
       NewText.append(Text, OldEnd, static_cast<size_t>(Caret) - OldEnd);
       OldEnd = static_cast<size_t>(Caret);
+    }
+    if (Entity && Start == WordStart) {
+      --Start;
+      NewText.insert(0, "&");
+      ++CaretIn;
     }
     // An edit must stay on one line.
     if (Text.find_first_of("\r\n", Start) < OldEnd) {

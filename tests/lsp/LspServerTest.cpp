@@ -153,7 +153,7 @@ TEST_F(Lsp, AcceptedItemsWriteWhatTheEngineWrites) {
        Strict + "<body><p><br|<span>"},
       {"a server control after <asp:", "<%@ Page %>\n<html><body><form><asp:|", "file:///tmp/a.aspx",
        "asp:Label", "<%@ Page %>\n<html><body><form><asp:Label|"},
-      {"an entity", Strict + "<body><p>&yu|", "file:///tmp/e.html", "yuml", Strict + "<body><p>&yuml;|"},
+      {"an entity", Strict + "<body><p>&yu|", "file:///tmp/e.html", "&yuml;", Strict + "<body><p>&yuml;|"},
       {"an element in text", Strict + "<body><p>a |", "file:///tmp/t.html", "em", Strict + "<body><p>a <em|"},
       {"a value", Strict + "<body><form method=|", "file:///tmp/v.html", "post",
        Strict + "<body><form method=\"post\"|"},

@@ -77,7 +77,7 @@ TEST(Neovim, AcceptedItemsLeaveTheBufferAsTheEngineWritesIt) {
       {"element", H5 + "<sec|", "page.html", "section", H5 + "<section"},
       {"attribute", H5 + "<p><a hr|", "page.html", "href", H5 + "<p><a href=\"\""},
       {"value", H5 + "<input type=|", "page.html", "email", H5 + "<input type=\"email\""},
-      {"entity", H5 + "<p>&nbs|", "page.html", "nbsp", H5 + "<p>&nbsp;"},
+      {"entity", H5 + "<p>&nbs|", "page.html", "&nbsp;", H5 + "<p>&nbsp;"},
       {"closing tag", H5 + "<div><span>x</|", "page.html", "</span>", H5 + "<div><span>x</span>"},
       {"style sheet property", "a { colo|", "site.css", "color", "a { color:"},
       {"style inside a page", H5 + "<p style=\"colo|\">", "page.html", "color", H5 + "<p style=\"color:\">"},
