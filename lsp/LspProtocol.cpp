@@ -179,4 +179,46 @@ const json* LspObject(const json& Object, const char* Key) {
   return It != Object.end() && It->is_object() ? &*It : nullptr;
 }
 
+// JSON's \u escapes may name half a surrogate pair, which no UTF-8 text
+// holds: each lone half becomes U+FFFD, as undecodable bytes do elsewhere.
+std::string ReplaceLoneSurrogates(const std::string& Body) {
+  const auto Code = [&Body](size_t At) -> int {
+    if (At + 6 > Body.size() || Body[At] != '\\' || Body[At + 1] != 'u') return -1;
+    int V = 0;
+    for (size_t I = At + 2; I < At + 6; ++I) {
+      const char C = Body[I];
+      const int D = C >= '0' && C <= '9'   ? C - '0'
+                    : C >= 'a' && C <= 'f' ? C - 'a' + 10
+                    : C >= 'A' && C <= 'F' ? C - 'A' + 10
+                                           : -1;
+      if (D < 0) return -1;
+      V = V * 16 + D;
+    }
+    return V;
+  };
+  std::string R;
+  R.reserve(Body.size());
+  for (size_t I = 0; I < Body.size(); ++I) {
+    if (Body[I] != '\\' || I + 1 >= Body.size()) {
+      R += Body[I];
+      continue;
+    }
+    const int V = Code(I);
+    const bool High = V >= 0xD800 && V <= 0xDBFF, Low = V >= 0xDC00 && V <= 0xDFFF;
+    const int Next = High ? Code(I + 6) : -1;
+    if (High && Next >= 0xDC00 && Next <= 0xDFFF) {
+      R.append(Body, I, 12);
+      I += 11;
+    } else if (High || Low) {
+      R += "\\uFFFD";
+      I += 5;
+    } else {
+      // Any other escape, "\\" among them, passes whole.
+      R.append(Body, I, 2);
+      ++I;
+    }
+  }
+  return R;
+}
+
 }  // namespace kel

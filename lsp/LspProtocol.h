@@ -65,4 +65,7 @@ std::optional<std::string> LspString(const nlohmann::json& Object, const char* K
 std::optional<int64_t> LspInteger(const nlohmann::json& Object, const char* Key, int64_t Max = INT32_MAX);
 const nlohmann::json* LspObject(const nlohmann::json& Object, const char* Key);
 
+// Body with every lone UTF-16 surrogate escape (\ud800) replaced by \ufffd.
+std::string ReplaceLoneSurrogates(const std::string& Body);
+
 }  // namespace kel

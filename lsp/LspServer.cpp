@@ -260,7 +260,11 @@ void TLspServer::Serve(std::istream& In, std::ostream& Out) {
 std::vector<json> TLspServer::HandleText(const std::string& Body) {
   if (JsonDepth(Body) > MaxLspDepth)
     return {LspErrorAnswer(nullptr, LspError::ParseError, "Nested too deeply")};
-  const json Message = json::parse(Body, nullptr, false);
+  json Message = json::parse(Body, nullptr, false);
+  // A client may send half a surrogate pair (a buffer cut mid-character):
+  // the text is taken with U+FFFD in its place, not refused whole.
+  if (Message.is_discarded() && Body.find("\\u") != std::string::npos)
+    Message = json::parse(ReplaceLoneSurrogates(Body), nullptr, false);
   if (Message.is_discarded()) return {LspErrorAnswer(nullptr, LspError::ParseError, "Invalid JSON")};
   return Handle(Message);
 }
@@ -300,6 +304,11 @@ std::vector<json> TLspServer::Handle(const json& Message) {
     return Request ? std::vector<json>{LspErrorAnswer(Id, LspError::ServerNotInitialized, "Not initialized")}
                    : Out;
   if (FShutdown && Request) return {LspErrorAnswer(Id, LspError::InvalidRequest, "Shut down")};
+  // A request on a document we do not hold answers empty: the client is
+  // told why (a didOpen it sent may have been refused).
+  const json* Doc = LspObject(Params, "textDocument");
+  const auto Uri = Doc ? LspString(*Doc, "uri") : std::nullopt;
+  const bool Unknown = Request && Uri && !Method.starts_with("textDocument/did") && !FDocuments.contains(*Uri);
   try {
     Dispatch(Method, Request, Id, Params, Out);
   } catch (const std::exception& E) {
@@ -307,6 +316,10 @@ std::vector<json> TLspServer::Handle(const json& Message) {
     // refused, the server goes on.
     if (Request) Out.push_back(LspErrorAnswer(Id, LspError::InvalidParams, E.what()));
   }
+  if (Unknown)
+    Out.push_back({{"jsonrpc", "2.0"},
+                   {"method", "window/logMessage"},
+                   {"params", {{"type", 2}, {"message", *Uri + " is not open: " + Method + " has nothing to read"}}}});
   for (const auto& M : FHost.TakeMessages()) {
     Out.push_back({{"jsonrpc", "2.0"},
                    {"method", "window/logMessage"},

@@ -409,6 +409,26 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
 
 // The engine's messages go to the client once each, and the server keeps
 // none of them (a session runs for days).
+// Half a surrogate pair in a didOpen: the text is taken with U+FFFD in its
+// place, escapes around it as they were; a document never opened says so.
+TEST_F(Lsp, TextWithHalfASurrogatePairIsTakenIn) {
+  const std::string Open =
+      R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"textDocument":{"uri":"file:///tmp/s.html",)"
+      R"("languageId":"html","version":1,"text":"<!DOCTYPE html><body><p>\\ud800 \ud83d\ude00 \ud800x<"}}})";
+  EXPECT_TRUE(Server->HandleText(Open).empty());
+  const json L = Items("file:///tmp/s.html", 0, 38);
+  EXPECT_FALSE(Item(L, "em").is_null()) << L.dump().substr(0, 300);
+  const auto Out = Server->Handle({{"jsonrpc", "2.0"},
+                                   {"id", 8},
+                                   {"method", "textDocument/completion"},
+                                   {"params",
+                                    {{"textDocument", {{"uri", "file:///tmp/never.html"}}},
+                                     {"position", {{"line", 0}, {"character", 0}}}}}});
+  ASSERT_EQ(Out.size(), 2u);
+  EXPECT_TRUE(Out[0]["result"]["items"].empty());
+  EXPECT_THAT(Out[1]["params"]["message"].get<std::string>(), testing::HasSubstr("is not open"));
+}
+
 TEST_F(Lsp, MessagesArePassedOnAndNotKept) {
   Open("file:///tmp/page.html", "<!DOCTYPE x SYSTEM \"nothing.dtd\">\n<");
   const auto Logs = [this] {
