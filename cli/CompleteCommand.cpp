@@ -141,7 +141,8 @@ int KeyCode(const std::string& Name) {
 
 int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out, std::ostream& Err) {
   TDecodedDocument Document;
-  if (!ReadDocument(R.FileName, Document, Err)) return 1;
+  TReadFrom From;
+  if (!ReadDocument(R.FileName, Document, Err, &From)) return 1;
   const std::string& Original = Document.Text;
   const int Typed = R.Type.empty() ? 0 : KeyCode(R.Type);
   const int Key = R.Cancel ? 27 : KeyCode(R.Key);
@@ -232,7 +233,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
          {"end", Position(Original, E.OldEnd)},
          {"newText", Final.substr(static_cast<size_t>(E.Start), static_cast<size_t>(E.NewEnd - E.Start))}});
   }
-  if (R.Write && Final != Original && !WriteDocument(R.FileName, Final, Document, Err)) return 1;
+  if (R.Write && Final != Original && !WriteDocument(R.FileName, Final, Document, Err, &From)) return 1;
 
   if (R.Json) {
     Out << json{{"manager", Manager->GetName()},

@@ -1,12 +1,12 @@
 #include "cli/TextPositions.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 namespace kel {
 
@@ -68,32 +68,46 @@ std::pair<int32_t, int32_t> LineColumnOf(const std::string& Text, int32_t Offset
   return {Line, Column};
 }
 
-bool ReadDocument(const std::string& FileName, TDecodedDocument& Doc, std::ostream& Err) {
+bool ReadDocument(const std::string& FileName, TDecodedDocument& Doc, std::ostream& Err, TReadFrom* From) {
   std::error_code Ec;
   if (std::filesystem::is_directory(FileName, Ec)) {
     Err << "mlinsight: cannot read " << FileName << ": it is a folder\n";
     return false;
   }
-  std::ifstream In(FileName, std::ios::binary);
-  if (!In) {
-    Err << "mlinsight: cannot read " << FileName << ": " << std::strerror(errno ? errno : EIO) << '\n';
+  const int Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  const auto Fail = [&](int Error) {
+    if (Fd >= 0) ::close(Fd);
+    Err << "mlinsight: cannot read " << FileName << ": " << std::strerror(Error) << '\n';
     return false;
+  };
+  if (Fd < 0) return Fail(errno);
+  // The file as opened, whatever its name leads to later.
+  if (From) {
+    struct stat St {};
+    if (::fstat(Fd, &St) != 0) return Fail(errno);
+    From->Device = St.st_dev;
+    From->Inode = St.st_ino;
+    std::error_code Ec;
+    From->Resolved = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(Fd), Ec).string();
+    if (Ec) From->Resolved = std::filesystem::absolute(FileName, Ec).string();
   }
   // Read in pieces up to the cap: a pipe may be named, and /dev/zero never ends.
   std::string Bytes;
   char Piece[65536];
-  while (In.read(Piece, sizeof Piece) || In.gcount() > 0) {
-    Bytes.append(Piece, static_cast<size_t>(In.gcount()));
+  for (;;) {
+    const ssize_t N = ::read(Fd, Piece, sizeof Piece);
+    if (N < 0 && errno == EINTR) continue;
+    if (N < 0) return Fail(errno);
+    if (N == 0) break;
+    Bytes.append(Piece, static_cast<size_t>(N));
     if (Bytes.size() > MaxDocumentBytes) {
+      ::close(Fd);
       Err << "mlinsight: cannot read " << FileName << ": larger than " << (MaxDocumentBytes >> 20)
           << " MiB\n";
       return false;
     }
   }
-  if (In.bad()) {
-    Err << "mlinsight: cannot read " << FileName << ": " << std::strerror(errno ? errno : EIO) << '\n';
-    return false;
-  }
+  ::close(Fd);
   Doc = DecodeDocument(Bytes);
   return true;
 }
@@ -106,7 +120,7 @@ bool ReadWholeFile(const std::string& FileName, std::string& Text, std::ostream&
 }
 
 bool WriteDocument(const std::string& FileName, const std::string& Text, const TDecodedDocument& As,
-                   std::ostream& Err) {
+                   std::ostream& Err, const TReadFrom* From) {
   std::string Bytes;
   if (!EncodeDocument(Text, As, Bytes)) {
     Err << "mlinsight: cannot write " << FileName << ": the text has characters that " << As.Encoding
@@ -119,13 +133,24 @@ bool WriteDocument(const std::string& FileName, const std::string& Text, const T
   // under a name we would pick is followed.
   namespace fs = std::filesystem;
   std::error_code Ec;
-  const fs::path Target = fs::is_symlink(FileName, Ec) ? fs::canonical(FileName, Ec) : fs::path(FileName);
+  const fs::path Target = From && !From->Resolved.empty() ? fs::path(From->Resolved)
+                          : fs::is_symlink(FileName, Ec)       ? fs::canonical(FileName, Ec)
+                                                               : fs::path(FileName);
   if (Ec) {
     Err << "mlinsight: cannot write " << FileName << ": " << Ec.message() << '\n';
     return false;
   }
   struct stat Old {};
   const bool HaveOld = ::stat(Target.c_str(), &Old) == 0;
+  // The file read was moved or replaced meanwhile: its edited text belongs
+  // to no file there now.
+  const auto Replaced = [From](const struct stat& Now) {
+    return From && (Now.st_dev != From->Device || Now.st_ino != From->Inode);
+  };
+  if (From && (!HaveOld || Replaced(Old))) {
+    Err << "mlinsight: cannot write " << FileName << ": the file changed since it was read\n";
+    return false;
+  }
   // What an editor would not overwrite without asking stays as it is: a
   // read-only page, and one with other names (hard links), which the new
   // file would leave holding the old text.
@@ -171,6 +196,12 @@ bool WriteDocument(const std::string& FileName, const std::string& Text, const T
   if (::fsync(Fd) != 0 || ::close(Fd) != 0) {
     const int Error = errno;
     return Fail(Error);
+  }
+  // Once more right before the rename: the write took its time.
+  if (struct stat Now {}; From && (::stat(Target.c_str(), &Now) != 0 || Replaced(Now))) {
+    ::unlink(Name.c_str());
+    Err << "mlinsight: cannot write " << FileName << ": the file changed since it was read\n";
+    return false;
   }
   if (::rename(Name.c_str(), Target.c_str()) != 0) return Fail(errno);
   return true;

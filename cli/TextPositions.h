@@ -27,11 +27,20 @@ std::pair<int32_t, int32_t> LineColumnOf(const std::string& Text, int32_t Offset
 inline constexpr size_t MaxDocumentBytes = size_t{64} << 20;
 // The whole document in UTF-8, decoded from its own encoding; false with a
 // message on Err when it cannot be read or is larger than MaxDocumentBytes.
-bool ReadDocument(const std::string& FileName, TDecodedDocument& Doc, std::ostream& Err);
+// The file a document was read from, as opened: its path with links
+// resolved and its identity, so that --write replaces that same file.
+struct TReadFrom {
+  std::string Resolved;
+  uint64_t Device = 0, Inode = 0;
+};
+bool ReadDocument(const std::string& FileName, TDecodedDocument& Doc, std::ostream& Err,
+                  TReadFrom* From = nullptr);
 bool ReadWholeFile(const std::string& FileName, std::string& Text, std::ostream& Err);
 // Writes Text back in the document's encoding, through a temporary file
-// renamed over it; false with a message on Err, the file untouched.
+// renamed over it; false with a message on Err, the file untouched. Given
+// From, the file read is the one replaced, and a name that now leads to
+// another file is refused.
 bool WriteDocument(const std::string& FileName, const std::string& Text, const TDecodedDocument& As,
-                   std::ostream& Err);
+                   std::ostream& Err, const TReadFrom* From = nullptr);
 
 }  // namespace kel
