@@ -204,8 +204,10 @@ void TMLKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {
 
 bool TMLKibitzManager::HandlesFile(const std::string& AFileName) {
   std::string Ext = UpperCase(ExtractFileExt(AFileName));
-  static const char* const Own[] = {".HTM",  ".HTML", ".XHTML", ".XHT", ".ASPX", ".ASCX",
-                                    ".RESX", ".XSL",  ".XSLT",  ".WML", ".SVG",  ".MML"};
+  // Template pages (PHP, server-side includes, JSP) are HTML around their islands.
+  static const char* const Own[] = {".HTM", ".HTML", ".XHTML", ".XHT",   ".ASPX",  ".ASCX", ".RESX",
+                                    ".XSL", ".XSLT", ".WML",   ".SVG",   ".MML",   ".PHP",  ".PHTML",
+                                    ".SHTML", ".SHTM", ".JSP"};
   bool Handled = std::any_of(std::begin(Own), std::end(Own), [&](const char* E) { return Ext == E; });
   const bool ASP = Ext == ".ASPX" || Ext == ".ASCX";
   if (!Handled) {
@@ -619,8 +621,10 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
       // (a URL's query needs &amp;).
       if ((P.FInTag && !P.FCurrentAttr) || P.FCaretInTagName) return true;
       FEntityMode = true;
-      // An XSL style sheet or a .resx file is XML without the HTML entities.
-      if (SM().GetKibitzMode() == TKibitzMode::kmXSL || SM().GetKibitzMode() == TKibitzMode::kmResX)
+      // An XSL style sheet or a .resx file is XML without the HTML entities;
+      // XML whose schema declares none (SVG) still has its five.
+      if (SM().GetKibitzMode() == TKibitzMode::kmXSL || SM().GetKibitzMode() == TKibitzMode::kmResX ||
+          (P.FIsXML && SM().GetCharList().Empty()))
         SM().UseXMLEntities();
     } else if (P.FCurrentAttr) {
       if (P.FCurrentAttr->GetCount() > 0 && FAutoCompletions && FInsertQuotes) {

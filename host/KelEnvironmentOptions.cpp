@@ -17,7 +17,7 @@ struct TDefaultType {
 };
 
 constexpr TDefaultType Defaults[] = {
-    {"Quorvel.EditOptions.StyleSheet", "css"},
+    {"Quorvel.EditOptions.StyleSheet", "css;scss;less"},
     {"Quorvel.EditOptions.HTML", "htm;html;xhtml;aspx;ascx;asp"},
     {"Quorvel.EditOptions.XML", "xml;xsl;xslt;xsd;wml;resx;dtd"},
 };

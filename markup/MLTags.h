@@ -346,6 +346,7 @@ class TAsciiCharList {
   void AlphaSort();
   void Clear();
   int32_t GetCount() const;
+  bool Empty() const { return FList.empty(); }
   std::string GetItem(int32_t Index) const;
   int32_t GetAsciiVal(int32_t Index) const;
   int32_t FindIndex(const std::string& Name) const;

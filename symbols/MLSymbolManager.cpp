@@ -976,6 +976,14 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
   else if (Root)
     for (const auto& Entry : Made)
       if (Nested.contains(Entry.second.get())) Root->RemoveTag(Entry.second.get());
+  // Where every element nests (svg inside g, math inside mrow), a new file
+  // still starts with its document element.
+  if (Root && Root->GetTagCount() == 0) {
+    for (const auto& Entry : Made)
+      if (SameText(Entry.first->Name, "svg") || SameText(Entry.first->Name, "math"))
+        Root->AddTag(Entry.second.get());
+    Root->AlphaSort();
+  }
   InheritInclusions(Made, Parser, DTDFileName);
 }
 

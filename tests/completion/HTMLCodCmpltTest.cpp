@@ -204,6 +204,12 @@ TEST_F(Markup, AcceptingWritesTheCandidateAndWhatGoesWithIt) {
        S + "<body><div></div>|"},
       {"HTML void element closed with /", {S + "<body><p><|", "page.html", 0, "br", "br", '/'}, true,
        S + "<body><p><br />|"},
+      {"a new SVG file starts with svg", {"<|", "new.svg", 0, "", "svg"}, true, "<svg|"},
+      {"SVG has XML's entities", {"<svg><text>|", "pic.svg", '&', "am", "amp"}, true, "<svg><text>&amp;|"},
+      {"a PHP page around its islands",
+       {"<body>\n<?php if ($a < $b) { echo \"<div>\"; } ?>\n<p><|", "page.php", 0, "", "em"},
+       true,
+       "<body>\n<?php if ($a < $b) { echo \"<div>\"; } ?>\n<p><em|"},
       {"escape cancels", {S + "<body><table>|", "page.html", 0, "tb", "", 27}, true, S + "<body><table>tb|"},
   };
   for (const auto& C : Cases) {
@@ -279,7 +285,7 @@ struct TFileCase {
 };
 
 TEST_F(Markup, HandlesFilesByExtensionAndThroughTheOptions) {
-  Options("[Internet\\File Options\\HTML]\nExtensions=htm;shtml;php\n");
+  Options("[Internet\\File Options\\HTML]\nExtensions=htm;cfm\n");
   const TFileCase Cases[] = {
       {"page.Html", true, TKibitzMode::kmHTML, false}, {"a/b.xslt", true, TKibitzMode::kmXSL, false},
       {"x.XSL", true, TKibitzMode::kmXSL, false},      {"deck.Wml", true, TKibitzMode::kmWML, false},
@@ -287,6 +293,7 @@ TEST_F(Markup, HandlesFilesByExtensionAndThroughTheOptions) {
       {"p.aspx", true, TKibitzMode::kmHTML, true},     {"INDEX.PHP", true, TKibitzMode::kmHTML, false},
       {"s.shtml", true, TKibitzMode::kmHTML, false},   {"style.css", false, TKibitzMode::kmHTML, false},
       {"noext", false, TKibitzMode::kmHTML, false},    {"dir.php/file", false, TKibitzMode::kmHTML, false},
+      {"p.cfm", true, TKibitzMode::kmHTML, false},     {"v.jsp", true, TKibitzMode::kmHTML, false},
   };
   for (const auto& C : Cases) {
     MLSymbolManager().SetKibitzMode(TKibitzMode::kmHTML);
@@ -296,7 +303,8 @@ TEST_F(Markup, HandlesFilesByExtensionAndThroughTheOptions) {
     EXPECT_EQ(MLSymbolManager().GetFileName(), C.File);
   }
   Options("");
-  EXPECT_FALSE(Manager->HandlesFile("INDEX.PHP"));
+  EXPECT_FALSE(Manager->HandlesFile("p.cfm"));
+  EXPECT_TRUE(Manager->HandlesFile("INDEX.PHP")) << "template pages are served without options";
   Manager->SetIsASPEnabled(false);
 }
 

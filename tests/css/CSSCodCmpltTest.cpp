@@ -166,9 +166,10 @@ TEST_F(Sheet, ValueEditorsAnswerThroughTheHostsDialogs) {
 TEST_F(Sheet, FilesOfTheStyleSheetType) {
   EXPECT_TRUE(Manager->HandlesFile("site.css"));
   EXPECT_TRUE(Manager->HandlesFile("a/Site.CSS"));
-  EXPECT_FALSE(Manager->HandlesFile("site.scss"));
-  Test.WriteOptions("[Editor Types]\nQuorvel.EditOptions.StyleSheet=css;scss\n");
   EXPECT_TRUE(Manager->HandlesFile("site.scss"));
+  EXPECT_TRUE(Manager->HandlesFile("site.less"));
+  Test.WriteOptions("[Editor Types]\nQuorvel.EditOptions.StyleSheet=css\n");
+  EXPECT_FALSE(Manager->HandlesFile("site.scss"));
   EXPECT_FALSE(Manager->HandlesFile("page.html"));
 }
 

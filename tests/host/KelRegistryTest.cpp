@@ -83,11 +83,11 @@ TEST_F(THostTest, LongValuesSurviveTheReader) {
   EXPECT_EQ(Reg.ReadString("Extensions"), Long);
 }
 
-TEST_F(THostTest, StyleSheetExtensionsDefaultToCssAndCanBeOverridden) {
-  EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("Quorvel.EditOptions.StyleSheet"), "css");
+TEST_F(THostTest, StyleSheetExtensionsDefaultToCssScssLessAndCanBeOverridden) {
+  EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("Quorvel.EditOptions.StyleSheet"), "css;scss;less");
   EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("No.Such.Type"), "");
-  Test.WriteOptions("[Editor Types]\nQuorvel.EditOptions.StyleSheet=css;scss\n");
-  EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("Quorvel.EditOptions.StyleSheet"), "css;scss");
+  Test.WriteOptions("[Editor Types]\nQuorvel.EditOptions.StyleSheet=css\n");
+  EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("Quorvel.EditOptions.StyleSheet"), "css");
 }
 
 TEST(EnvironmentOptions, MatchExtensions) {
