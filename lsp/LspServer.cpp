@@ -503,6 +503,10 @@ json TLspServer::TypeFormatting(const std::string& Uri, int64_t Line, int64_t Ch
   const int32_t Caret = LspOffset(Text, Line, Character, FUtf8);
   const auto Trial = Retype(Doc->second, Caret, Typed);
   if (!Trial || !Trial->Changed) return Edits;
+  // Clients leave the caret where their edit ends (Neovim, eglot): an edit
+  // that wants it inside ("<ul>|</ul>", href="|") is left to completion
+  // items and html/autoInsert.
+  if (Trial->Caret != Trial->Start + static_cast<int32_t>(Trial->NewText.size())) return Edits;
   Edits.push_back({{"range",
                     {{"start", LspPosition(Text, Trial->Start, FUtf8)},
                      {"end", LspPosition(Text, Trial->OldEnd, FUtf8)}}},
@@ -714,6 +718,18 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
     if (OldEnd < static_cast<size_t>(Caret)) {
       NewText.append(Text, OldEnd, static_cast<size_t>(Caret) - OldEnd);
       OldEnd = static_cast<size_t>(Caret);
+    }
+    // A value written into the quotes around the caret goes between them for
+    // plain-text clients: those that insert the new text at the word
+    // (Neovim's omnifunc) would double them.
+    if (const char Q = NewText.empty() ? 0 : NewText[0];
+        !FSnippets && (Q == '"' || Q == '\'') && NewText.size() >= 2 && NewText.back() == Q &&
+        Start < static_cast<size_t>(Caret) && Text[Start] == Q && OldEnd > static_cast<size_t>(Caret) &&
+        Text[OldEnd - 1] == Q) {
+      ++Start;
+      --OldEnd;
+      NewText = NewText.substr(1, NewText.size() - 2);
+      CaretIn = std::clamp<size_t>(CaretIn, 1, NewText.size() + 1) - 1;
     }
     if (Entity && Start == WordStart) {
       --Start;

@@ -114,6 +114,13 @@ TEST_F(Lsp, ItemsCarryTheEditsAcceptingMakes) {
   const json Plain = Item(Items("file:///tmp/page.html", 1, 14), "href");
   EXPECT_FALSE(Plain.contains("insertTextFormat"));
   EXPECT_EQ(Plain["textEdit"]["newText"], "href=\"\"");
+  // Inside quotes the value goes between them (Neovim's omnifunc inserts the
+  // new text at the word and would double them).
+  Open("file:///tmp/v.html", Strict + "<body><input type=\"te\">");
+  const json Text = Item(Items("file:///tmp/v.html", 1, 21), "text");
+  EXPECT_EQ(Text["textEdit"]["newText"], "text");
+  EXPECT_EQ(Text["textEdit"]["range"],
+            json::parse(R"({"start":{"line":1,"character":19},"end":{"line":1,"character":21}})"));
   Initialize(true);
   Open("file:///tmp/q.html", Strict + "<body><p>a;");
   EXPECT_TRUE(Items("file:///tmp/q.html", 1, 11, ";").empty()) << "';' opens nothing in a page";
@@ -509,8 +516,10 @@ TEST_F(Lsp, TypingBringsTheEnginesEdits) {
     std::string Expected;  // the text after the edits; empty: no edit
     json AutoInsert;       // the answer to html/autoInsert
   } Cases[] = {
-      {"closing tag", Strict + "<body><div>", 1, 11, ">", Strict + "<body><div></div>", "$0</div>"},
-      {"value quotes", Strict + "<body><td align=", 1, 16, "=", Strict + "<body><td align=\"\"", "\"$0\""},
+      // Clients put the caret after an on-type edit: where it belongs inside,
+      // only html/autoInsert (a snippet) brings the edit.
+      {"closing tag", Strict + "<body><div>", 1, 11, ">", "", "$0</div>"},
+      {"value quotes", Strict + "<body><td align=", 1, 16, "=", "", "\"$0\""},
       {"no edit after text", Strict + "<body><p>a>", 1, 11, ">", "", nullptr},
       {"XHTML childless element: not an insertion after the key", XHtml + "<html><body><p><br>", 1, 19, ">",
        XHtml + "<html><body><p><br />", nullptr},
