@@ -12,8 +12,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # real pages, XSL files and style sheets that the tests read in place
   docbook-xsl libjs-bootstrap4 libjs-underscore libxslt1-dev
-  # the editor whose language-server client the end-to-end tests drive
-  neovim
+  # the editors whose language-server clients the end-to-end tests drive
+  neovim emacs-nox elpa-eglot
   # coverage-guided fuzzing: clang with libFuzzer
   clang libclang-rt-14-dev
 )

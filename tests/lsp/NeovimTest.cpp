@@ -1,6 +1,7 @@
-// The language server in Neovim's own client (headless): attached as the
-// README says, asked for completion, the chosen item applied as Neovim
-// applies it. Each case is the buffer before ('|' the cursor) and after.
+// The language server in real editors' clients (headless Neovim, Emacs with
+// eglot): attached as the README says, asked for completion, the chosen item
+// applied as the client applies it. Each case is the buffer before ('|' the
+// cursor) and after.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,15 +26,19 @@ std::string Slurp(const fs::path& P) {
   return S.str();
 }
 
-struct TNeovim {
+struct TEditorRun {
   int Status = -1;
   std::string Buffer, Err;
 };
 
-// Opens Marked (without its '|') as File in Neovim, completes at the '|' and
-// applies the item called Label.
-TNeovim CompleteInNeovim(const std::string& Marked, const std::string& File, const std::string& Label) {
-  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-nvim-" + std::to_string(::getpid()));
+enum class TEditor { Neovim, Eglot };
+
+// Opens Marked (without its '|') as File in the editor, types Keys at the
+// '|', then completes there and applies the item called Label (none when
+// empty); the buffer as the editor leaves it.
+TEditorRun RunEditor(TEditor Editor, const std::string& Marked, const std::string& File, const std::string& Label,
+                     const std::string& Keys = "") {
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-editor-" + std::to_string(::getpid()));
   fs::create_directories(Dir);
   const size_t Caret = Marked.find('|');
   const std::string Text = Marked.substr(0, Caret) + Marked.substr(Caret + 1);
@@ -42,14 +47,19 @@ TNeovim CompleteInNeovim(const std::string& Marked, const std::string& File, con
   const size_t Line =
       static_cast<size_t>(std::count(Text.begin(), Text.begin() + static_cast<long>(Caret), '\n'));
   const size_t Column = Caret - (LineStart == std::string::npos || Caret == 0 ? 0 : LineStart + 1);
+  const std::string Env = "cd " + Quote(Dir.string()) + " && XDG_CONFIG_HOME=" + Quote(Dir.string()) +
+                          " MLI_EXE=" + Quote(MLINSIGHT_EXE) + " MLI_FILE=" + Quote(File) +
+                          " MLI_LINE=" + std::to_string(Line) + " MLI_COL=" + std::to_string(Column) +
+                          " MLI_LABEL=" + Quote(Label) + " MLI_TYPE=" + Quote(Keys) + " MLI_OUT=out timeout 60 ";
   const std::string Cmd =
-      "cd " + Quote(Dir.string()) + " && XDG_CONFIG_HOME=" + Quote(Dir.string()) +
-      " MLI_EXE=" + Quote(MLINSIGHT_EXE) + " MLI_FILE=" + Quote(File) + " MLI_LINE=" + std::to_string(Line) +
-      " MLI_COL=" + std::to_string(Column) + " MLI_LABEL=" + Quote(Label) +
-      " MLI_OUT=out timeout 60 nvim --headless -u NONE -i NONE -n" + " -c " +
-      Quote("luafile " MLINSIGHT_SOURCE_DIR "/tests/lsp/nvim/complete.lua") + " >/dev/null 2>err";
+      Env +
+      (Editor == TEditor::Neovim
+           ? "nvim --headless -u NONE -i NONE -n -c " +
+                 Quote("luafile " MLINSIGHT_SOURCE_DIR "/tests/lsp/nvim/complete.lua")
+           : "emacs --batch -Q -l " + Quote(MLINSIGHT_SOURCE_DIR "/tests/lsp/emacs/complete.el")) +
+      " >/dev/null 2>err";
   const int Raw = std::system(Cmd.c_str());
-  TNeovim R;
+  TEditorRun R;
   R.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
   R.Buffer = Slurp(Dir / "out");
   R.Err = Slurp(Dir / "err");
@@ -88,7 +98,30 @@ TEST(Neovim, AcceptedItemsLeaveTheBufferAsTheEngineWritesIt) {
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
-    const TNeovim R = CompleteInNeovim(C.Marked, C.File, C.Label);
+    const TEditorRun R = RunEditor(TEditor::Neovim, C.Marked, C.File, C.Label);
+    ASSERT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(R.Buffer, C.Expected);
+  }
+}
+
+// Emacs with eglot takes "&am" as the word typed and applies on-type edits
+// with the caret after them.
+TEST(Eglot, EntitiesAndValuesAsTheUserTypesThem) {
+  const std::string H5 = "<!DOCTYPE html>\n<html><body>";
+  const struct {
+    const char* Name;
+    std::string Marked;
+    const char *File, *Keys, *Label;
+    std::string Expected;
+  } Cases[] = {
+      {"entity", H5 + "<p>&am|", "page.html", "", "&amp;", H5 + "<p>&amp;"},
+      {"= then a value typed", H5 + "<p><a href|", "page.html", "=x", "", H5 + "<p><a href=x"},
+      {"a listed value", H5 + "<input type=\"|\">", "page.html", "", "email", H5 + "<input type=\"email\">"},
+      {"> after a start tag", H5 + "<ul|", "page.html", ">", "", H5 + "<ul>"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const TEditorRun R = RunEditor(TEditor::Eglot, C.Marked, C.File, C.Label, C.Keys);
     ASSERT_EQ(R.Status, 0) << R.Err;
     EXPECT_EQ(R.Buffer, C.Expected);
   }
