@@ -50,7 +50,8 @@ TEditorRun RunEditor(TEditor Editor, const std::string& Marked, const std::strin
   const std::string Env = "cd " + Quote(Dir.string()) + " && XDG_CONFIG_HOME=" + Quote(Dir.string()) +
                           " MLI_EXE=" + Quote(MLINSIGHT_EXE) + " MLI_FILE=" + Quote(File) +
                           " MLI_LINE=" + std::to_string(Line) + " MLI_COL=" + std::to_string(Column) +
-                          " MLI_LABEL=" + Quote(Label) + " MLI_TYPE=" + Quote(Keys) + " MLI_OUT=out timeout 60 ";
+                          " MLI_LABEL=" + Quote(Label) + " MLI_TYPE=" + Quote(Keys) + " MLI_RECIPE=" +
+                          Quote(MLINSIGHT_SOURCE_DIR "/editors/neovim.lua") + " MLI_OUT=out timeout 60 ";
   const std::string Cmd =
       Env +
       (Editor == TEditor::Neovim
@@ -94,6 +95,12 @@ TEST(Neovim, AcceptedItemsLeaveTheBufferAsTheEngineWritesIt) {
       {"an element before a <", H5 + "<p>|<span>x</span>", "page.html", "br", H5 + "<p><br<span>x</span>"},
       {"a server control after <asp:", "<%@ Page %>\n<html><body><form><asp:|", "default.aspx", "asp:Label",
        "<%@ Page %>\n<html><body><form><asp:Label"},
+      // The recipe's file types (Neovim names none for .aspx and .resx).
+      {"an SVG file", "<svg xmlns=\"http://www.w3.org/2000/svg\"><cir|", "pic.svg", "circle",
+       "<svg xmlns=\"http://www.w3.org/2000/svg\"><circle"},
+      {"a WML deck", "<wml><ca|", "deck.wml", "card", "<wml><card"},
+      {"a resource file", "<root><da|", "Strings.resx", "data", "<root><data"},
+      {"an XHTML page", "<html><bo|", "page.xhtml", "body", "<html><body"},
       {"a 500 KB page", Page500K() + "<p><a hr|", "large.html", "href", Page500K() + "<p><a href=\"\""},
   };
   for (const auto& C : Cases) {

@@ -1,8 +1,8 @@
 -- Drives Neovim's own LSP client as a user's editor would: attach mlinsight
--- the way the README says, ask for completion at a position, apply the item
--- with the given label the way the client applies it, and write the buffer.
--- Environment: MLI_EXE, MLI_FILE, MLI_LINE and MLI_COL (0-based, bytes),
--- MLI_LABEL, MLI_OUT. Exits 0 when the buffer was written, else 1 with a
+-- with the README's recipe (MLI_RECIPE), ask for completion at a position,
+-- apply the item with the given label the way the client applies it, and
+-- write the buffer. Environment: MLI_EXE, MLI_RECIPE, MLI_FILE, MLI_LINE and
+-- MLI_COL (0-based, bytes), MLI_LABEL, MLI_OUT. Exits 0 when the buffer was written, else 1 with a
 -- line on stderr.
 local env = vim.env
 local function fail(msg)
@@ -10,13 +10,27 @@ local function fail(msg)
   vim.cmd("cquit 1")
 end
 
+-- The README's recipe as a user's init.lua holds it, mlinsight on the PATH.
+vim.cmd("filetype on")
+vim.env.PATH = vim.fn.fnamemodify(env.MLI_EXE, ":h") .. ":" .. vim.env.PATH
+dofile(env.MLI_RECIPE)
 vim.cmd("edit " .. vim.fn.fnameescape(env.MLI_FILE))
 local buf = vim.api.nvim_get_current_buf()
-local id = vim.lsp.start_client({ name = "mlinsight", cmd = { env.MLI_EXE, "lsp" } })
-if not id then fail("the server did not start") end
-vim.lsp.buf_attach_client(buf, id)
-local client = vim.lsp.get_client_by_id(id)
-if not vim.wait(10000, function() return client.initialized end, 10) then fail("no initialize answer") end
+local client
+vim.wait(10000, function()
+  client = vim.lsp.buf_get_clients(buf)[next(vim.lsp.buf_get_clients(buf)) or 0]
+  return client ~= nil and client.initialized
+end, 10)
+if not client then fail("the recipe attached no server to " .. env.MLI_FILE .. " (filetype " .. vim.bo.filetype .. ")") end
+if vim.bo[buf].omnifunc ~= "v:lua.vim.lsp.omnifunc" then fail("omnifunc is " .. vim.bo[buf].omnifunc) end
+local id = client.id
+-- A second page of another type shares the server.
+vim.cmd("split " .. vim.fn.fnameescape(env.MLI_FILE .. ".second.css"))
+vim.wait(5000, function() return next(vim.lsp.buf_get_clients(0)) ~= nil end, 10)
+local second = vim.lsp.buf_get_clients(0)
+if not second[id] or #vim.lsp.get_active_clients() ~= 1 then fail("a second buffer started another server") end
+vim.cmd("close")
+vim.api.nvim_set_current_buf(buf)
 
 -- The position of an insert-mode cursor, which may stand after the line's
 -- last character (a normal-mode one may not).
