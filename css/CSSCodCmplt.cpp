@@ -238,12 +238,31 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
     case TCSSPlace::PseudoElement:
       UseOwn(Table.PseudoElements.empty() ? CSSPseudoElements() : Table.PseudoElements);
       break;
-    case TCSSPlace::AtRule:
-      UseOwn(Table.AtRules.empty() ? CSSAtRules() : Table.AtRules);
+    case TCSSPlace::AtRule: {
+      // @page holds its margin boxes, a style rule also @apply; elsewhere
+      // the at-rules that stand on their own.
+      const auto Within = Table.AtRulesWithin.find(Context.Within);
+      std::vector<std::string> Names = Table.AtRules.empty() ? CSSAtRules() : Table.AtRules;
+      if (Within != Table.AtRulesWithin.end()) {
+        if (Context.Within != "rule") Names.clear();
+        Names.insert(Names.end(), Within->second.begin(), Within->second.end());
+        std::sort(Names.begin(), Names.end());
+      }
+      UseOwn(Names);
       break;
+    }
     case TCSSPlace::MediaQuery:
-      UseOwn(Table.MediaWords.empty() ? CSSMediaWords() : Table.MediaWords);
+      if (Context.AtRule == "container" && !Table.ContainerWords.empty())
+        UseOwn(Table.ContainerWords);
+      else
+        UseOwn(Table.MediaWords.empty() ? CSSMediaWords() : Table.MediaWords);
       break;
+    case TCSSPlace::MediaValue: {
+      const auto& Values = Context.AtRule == "container" ? Table.ContainerValues : Table.MediaValues;
+      const auto Found = Values.find(Context.Feature);
+      UseOwn(Found == Values.end() ? std::vector<std::string>() : Found->second);
+      break;
+    }
     case TCSSPlace::Keyframe:
       UseOwn({"from", "to"});
       break;
@@ -254,8 +273,9 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
 }
 
 const char* TCSSKibitzManager::PlaceName() const {
-  static const char* const Names[] = {"none",  "element",  "pseudo-class", "pseudo-element", "at-rule",
-                                      "media", "keyframe", "property",     "value",          "important"};
+  static const char* const Names[] = {"none",     "element",  "pseudo-class", "pseudo-element",
+                                      "at-rule",  "media",    "media-value",  "keyframe",
+                                      "property", "value",    "important"};
   return Names[static_cast<int>(Context.Place)];
 }
 
@@ -350,7 +370,7 @@ void TCSSKibitzManager::Done(bool Accepted, bool& DisplayParams) {
   if (Context.Place == TCSSPlace::Property) {
     Terminator = ':';
   } else if ((Context.Place == TCSSPlace::Value || Context.Place == TCSSPlace::Important) &&
-             Context.Function.empty() && !Function && !Arguments) {
+             Context.Function.empty() && !Function && !Arguments && !Context.InPrelude) {
     // A keyword of a shorthand is seldom its last value ("border: 1px solid
     // red"), and a value in front of more of the declaration ("fl|ex
     // !important") is not its end; a ";" typed always is.

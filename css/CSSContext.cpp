@@ -145,12 +145,43 @@ TCSSContext FindCSSContext(std::string_view Text, bool (*IsProperty)(const void*
   const TOpen& Block = Blocks.back();
   C.AtRule = Block.AtRule;
   if (!S.empty() && S[0] == '@') {
+    C.Within = Block.Kind == TBlock::Rule ? "rule" : Block.AtRule;
     C.AtRule = AtRuleName(S);
-    if (AllName(S.substr(1)))
+    C.InPrelude = true;
+    if (AllName(S.substr(1))) {
       C.Place = TCSSPlace::AtRule;
-    else if (C.AtRule == "media" || C.AtRule == "container" || C.AtRule == "supports" ||
-             C.AtRule == "import" || C.AtRule == "custom-media")
+      return C;
+    }
+    // The condition in the innermost open parenthesis: "(name" or "(name: v".
+    size_t Open = std::string_view::npos;
+    for (size_t I = 0, Depth = 0; I < S.size(); ++I)
+      if (S[I] == '(') {
+        Open = I;
+        ++Depth;
+      } else if (S[I] == ')' && Depth > 0 && --Depth == 0) {
+        Open = std::string_view::npos;
+      }
+    const std::string_view Condition = Open == std::string_view::npos ? std::string_view() : S.substr(Open + 1);
+    const size_t Colon = Condition.find(':');
+    const std::string_view Name = Trim(Condition.substr(0, Colon));
+    if (C.AtRule == "supports") {
+      // @supports asks about declarations: properties, then their values.
+      if (Open == std::string_view::npos) {
+        C.Place = TCSSPlace::MediaQuery;
+      } else if (Colon == std::string_view::npos) {
+        if (AllName(Name)) C.Place = TCSSPlace::Property;
+      } else if (AllName(Name)) {
+        C.Property = LowerCase(std::string(Name));
+        C = Value(Condition.substr(Colon + 1), C);
+      }
+    } else if (C.AtRule == "media" || C.AtRule == "container" || C.AtRule == "import" ||
+               C.AtRule == "custom-media") {
       C.Place = TCSSPlace::MediaQuery;
+      if (Colon != std::string_view::npos && AllName(Name)) {
+        C.Place = TCSSPlace::MediaValue;
+        C.Feature = LowerCase(std::string(Name));
+      }
+    }
     return C;
   }
   if (Block.Kind == TBlock::Frames) {

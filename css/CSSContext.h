@@ -20,7 +20,8 @@ enum class TCSSPlace {
   PseudoClass,    // after ":" in a selector
   PseudoElement,  // after "::"
   AtRule,         // after "@"
-  MediaQuery,     // in the prelude of @media, @container, @supports, @import
+  MediaQuery,     // in the prelude of @media, @container, @import: a feature or a word
+  MediaValue,     // after "(feature:" in such a prelude
   Keyframe,       // a frame selector in @keyframes
   Property,       // a declaration's name
   Value,          // a declaration's value
@@ -32,6 +33,11 @@ struct TCSSContext {
   std::string Property;  // for Value: the declaration's property, lower case
   std::string Function;  // for Value: the innermost open function ("var", "calc"), lower case
   std::string AtRule;    // the innermost at-rule around or being written, lower case, without "@"
+  std::string Feature;   // for MediaValue: the media or container feature, lower case
+  // For AtRule: the at-rule whose block holds the caret ("page"), "rule" in
+  // a style rule, empty at the top.
+  std::string Within;
+  bool InPrelude = false;  // in an at-rule's prelude (@supports (display: |)
   std::vector<std::string> CustomProperties;  // "--name" declared before the caret, each once
 };
 

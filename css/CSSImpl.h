@@ -350,7 +350,10 @@ class TCSSSymbolTable {
 
   // The names offered outside declarations, from css.xml (the manager's
   // own lists serve where the schema names none).
-  std::vector<std::string> AtRules, PseudoClasses, PseudoElements, MediaWords;
+  std::vector<std::string> AtRules, PseudoClasses, PseudoElements, MediaWords, ContainerWords;
+  // At-rules of another at-rule's block ("page": @top-left; "rule": of a
+  // style rule's), and the keywords each media or container feature takes.
+  std::map<std::string, std::vector<std::string>> AtRulesWithin, MediaValues, ContainerValues;
   // The descriptors of an at-rule's block (at-rule name without "@", lower
   // case), sorted by name; they are no properties of the property list.
   std::map<std::string, std::vector<std::unique_ptr<TCSSProperty>>> Descriptors;

@@ -122,13 +122,20 @@ void TCSSReader::LoadFromFile(const std::string& FileName) {
       else if (Kind == "type")
         AddType(Node);
       else if (Kind == "at-rule" && Node.HasAttribute("name"))
-        FTable.AtRules.push_back(Node.Attribute("name"));
+        (Node.HasAttribute("within") ? FTable.AtRulesWithin[Node.Attribute("within")] : FTable.AtRules)
+            .push_back(Node.Attribute("name"));
       else if (Kind == "pseudo-class" && Node.HasAttribute("name"))
         FTable.PseudoClasses.push_back(Node.Attribute("name"));
       else if (Kind == "pseudo-element" && Node.HasAttribute("name"))
         FTable.PseudoElements.push_back(Node.Attribute("name"));
-      else if (Kind == "media-feature" && Node.HasAttribute("name"))
-        FTable.MediaWords.push_back(Node.Attribute("name"));
+      else if ((Kind == "media-feature" || Kind == "container-feature") && Node.HasAttribute("name")) {
+        const bool Media = Kind == "media-feature";
+        const std::string Name = Node.Attribute("name");
+        (Media ? FTable.MediaWords : FTable.ContainerWords).push_back(Name);
+        for (const TXMLNode& V : Node.ChildNodes())
+          if (V.IsElement() && V.NodeName() == "value" && V.HasAttribute("name"))
+            (Media ? FTable.MediaValues : FTable.ContainerValues)[Name].push_back(V.Attribute("name"));
+      }
       else if (Kind == "descriptors" && Node.HasAttribute("at"))
         for (const TXMLNode& D : Node.ChildNodes())
           if (D.IsElement() && D.NodeName() == "property" && D.HasAttribute("name")) {
