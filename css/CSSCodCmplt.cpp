@@ -121,6 +121,8 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   SemicolonTyped = false;
   KibitzPos = TKibitzPos::kpNone;
   OwnList = false;
+  Vars.clear();
+  VarsShown.clear();
   Context = {};
   EnsureSchema();
   TCSSSymbolTable& Table = Parser->GetSymbolTable();
@@ -147,6 +149,19 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   Context = FindCSSContext(Text, [&Table](std::string_view Name) {
     return Table.LookupProperty(LowerCase(std::string(Name))) != nullptr;
   });
+  // A sheet's custom properties are its own wherever they stand: those
+  // declared after the caret too.
+  if (Context.Place == TCSSPlace::Value && HandlesFile(View->GetBuffer()->GetFileName())) {
+    std::string Rest(1 << 16, '\0');
+    for (int32_t At = Caret, N; (N = Reader->GetText(At, Rest.data(), static_cast<int32_t>(Rest.size()))) > 0;
+         At += N)
+      Text.append(Rest, 0, static_cast<size_t>(N));
+    for (auto& Name : CSSCustomProperties(Text))
+      if (std::find(Context.CustomProperties.begin(), Context.CustomProperties.end(), Name) ==
+          Context.CustomProperties.end())
+        Context.CustomProperties.push_back(std::move(Name));
+    Text.resize(static_cast<size_t>(std::max(Caret, 0)));
+  }
   const auto UseOwn = [this](const std::vector<std::string>& Names, bool Sorted = true) {
     Own = Names;
     if (Sorted) {
@@ -224,6 +239,8 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
         }
         Position(TKibitzPos::kpExpr);
         Table.SetKibitzProperty(P);
+        for (const auto& Name : Context.CustomProperties) Vars.push_back("var(" + Name + ")");
+        VarsShown = Vars;
       }
       break;
     case TCSSPlace::Important:
@@ -282,6 +299,9 @@ const char* TCSSKibitzManager::PlaceName() const {
 void TCSSKibitzManager::SetFilter(const std::string& FilterText) {
   if (!OwnList) {
     Parser->GetSymbolTable().SetFilter(FilterText);
+    VarsShown.clear();
+    for (const auto& N : Vars)
+      if (StartsWithText(N, FilterText)) VarsShown.push_back(N);
     return;
   }
   OwnShown.clear();
@@ -290,7 +310,14 @@ void TCSSKibitzManager::SetFilter(const std::string& FilterText) {
 }
 
 int32_t TCSSKibitzManager::FindIdent(const std::string& Ident) {
-  if (!OwnList) return Parser->GetSymbolTable().FindIdent(Ident);
+  if (!OwnList) {
+    const int32_t Found = Parser->GetSymbolTable().FindIdent(Ident);
+    if (Found >= 0 || KibitzPos != TKibitzPos::kpExpr) return Found;
+    for (size_t I = 0; I < VarsShown.size(); ++I)
+      if (StartsWithText(VarsShown[I], Ident))
+        return Parser->GetSymbolTable().GetKibitzValueCount() + static_cast<int32_t>(I);
+    return -1;
+  }
   for (size_t I = 0; I < OwnShown.size(); ++I)
     if (StartsWithText(OwnShown[I], Ident)) return static_cast<int32_t>(I);
   return -1;
@@ -299,7 +326,7 @@ int32_t TCSSKibitzManager::FindIdent(const std::string& Ident) {
 int32_t TCSSKibitzManager::GetCount() {
   if (OwnList) return static_cast<int32_t>(OwnShown.size());
   const TCSSSymbolTable& T = Parser->GetSymbolTable();
-  if (KibitzPos == TKibitzPos::kpExpr) return T.GetKibitzValueCount();
+  if (KibitzPos == TKibitzPos::kpExpr) return T.GetKibitzValueCount() + static_cast<int32_t>(VarsShown.size());
   if (KibitzPos == TKibitzPos::kpProperty) return T.GetKibitzPropCount();
   return 0;
 }
@@ -314,7 +341,12 @@ bool TCSSKibitzManager::FindSymIndex(const std::string& Ident, int32_t& Index) {
 std::string TCSSKibitzManager::GetSymbolText(int32_t Index) {
   if (OwnList) return Index >= 0 && Index < GetCount() ? OwnShown[static_cast<size_t>(Index)] : std::string();
   const TCSSSymbolTable& T = Parser->GetSymbolTable();
-  if (KibitzPos == TKibitzPos::kpExpr) return T.GetKibitzValue(Index);
+  if (KibitzPos == TKibitzPos::kpExpr) {
+    const int32_t Listed = T.GetKibitzValueCount();
+    if (Index < Listed) return T.GetKibitzValue(Index);
+    return Index - Listed < static_cast<int32_t>(VarsShown.size()) ? VarsShown[static_cast<size_t>(Index - Listed)]
+                                                                   : std::string();
+  }
   if (KibitzPos == TKibitzPos::kpProperty) return T.GetKibitzProp(Index);
   return {};
 }

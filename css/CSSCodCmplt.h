@@ -97,6 +97,8 @@ class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCode
   std::vector<std::string> Own;
   std::vector<std::string> OwnShown;
   bool OwnList = false;
+  // var(--x) for each custom property of the sheet, after a value list.
+  std::vector<std::string> Vars, VarsShown;
   char LastKey = 0;
 };
 

@@ -218,6 +218,11 @@ TCSSContext FindCSSContext(std::string_view Text, bool (*IsProperty)(const void*
 
 }  // namespace detail
 
+std::vector<std::string> CSSCustomProperties(std::string_view Sheet) {
+  return detail::FindCSSContext(Sheet, [](const void*, std::string_view) { return false; }, nullptr)
+      .CustomProperties;
+}
+
 // Facts of the HTML and CSS standards that the lists offer where no property
 // of css.xml is in play.
 const std::vector<std::string>& CSSElementNames() {

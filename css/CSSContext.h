@@ -46,6 +46,9 @@ struct TCSSContext {
 template <class IsPropertyFn>
 TCSSContext FindCSSContext(std::string_view Text, IsPropertyFn IsProperty);
 
+// The custom properties a whole sheet declares ("--brand"), each once, in order.
+std::vector<std::string> CSSCustomProperties(std::string_view Sheet);
+
 // The names the lists offer where no schema property is in play.
 const std::vector<std::string>& CSSElementNames();
 const std::vector<std::string>& CSSPseudoClasses();

@@ -72,6 +72,10 @@ TEST_F(SheetPlaces, EachPlaceListsItsOwnNames) {
        "value",
        {"--brand", "--gap"},
        {"red"}},
+      {"custom properties declared further on", "a { color: var(|) } :root { --later: 1px }", "value",
+       {"--later"}, {}},
+      {"custom properties at any value", ":root { --brand: red } a { color: | }", "value", {"var(--brand)", "red"},
+       {}},
       {"after !", "a { color: red !imp| }", "important", {"important"}, {}},
   };
   for (const auto& C : Cases) {
