@@ -241,6 +241,7 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
         Table.SetKibitzProperty(P);
         for (const auto& Name : Context.CustomProperties) Vars.push_back("var(" + Name + ")");
         VarsShown = Vars;
+        ShowValues();
       }
       break;
     case TCSSPlace::Important:
@@ -299,6 +300,7 @@ const char* TCSSKibitzManager::PlaceName() const {
 void TCSSKibitzManager::SetFilter(const std::string& FilterText) {
   if (!OwnList) {
     Parser->GetSymbolTable().SetFilter(FilterText);
+    ShowValues();
     VarsShown.clear();
     for (const auto& N : Vars)
       if (StartsWithText(N, FilterText)) VarsShown.push_back(N);
@@ -309,15 +311,29 @@ void TCSSKibitzManager::SetFilter(const std::string& FilterText) {
     if (StartsWithText(N, FilterText)) OwnShown.push_back(N);
 }
 
+void TCSSKibitzManager::ShowValues() {
+  ValueRows.clear();
+  if (KibitzPos != TKibitzPos::kpExpr) return;
+  const TCSSSymbolTable& T = Parser->GetSymbolTable();
+  static const char* const Wide[] = {"inherit", "initial", "unset", "revert", "revert-layer"};
+  for (int32_t I = 0; I < T.GetKibitzValueCount(); ++I) {
+    const std::string V = T.GetKibitzValue(I);
+    if (!Context.FirstValue &&
+        std::any_of(std::begin(Wide), std::end(Wide), [&V](const char* W) { return V == W; }))
+      continue;
+    ValueRows.push_back(I);
+  }
+}
+
 int32_t TCSSKibitzManager::FindIdent(const std::string& Ident) {
-  if (!OwnList) {
-    const int32_t Found = Parser->GetSymbolTable().FindIdent(Ident);
-    if (Found >= 0 || KibitzPos != TKibitzPos::kpExpr) return Found;
+  if (!OwnList && KibitzPos == TKibitzPos::kpExpr) {
+    for (size_t I = 0; I < ValueRows.size(); ++I)
+      if (StartsWithText(GetSymbolText(static_cast<int32_t>(I)), Ident)) return static_cast<int32_t>(I);
     for (size_t I = 0; I < VarsShown.size(); ++I)
-      if (StartsWithText(VarsShown[I], Ident))
-        return Parser->GetSymbolTable().GetKibitzValueCount() + static_cast<int32_t>(I);
+      if (StartsWithText(VarsShown[I], Ident)) return static_cast<int32_t>(ValueRows.size() + I);
     return -1;
   }
+  if (!OwnList) return Parser->GetSymbolTable().FindIdent(Ident);
   for (size_t I = 0; I < OwnShown.size(); ++I)
     if (StartsWithText(OwnShown[I], Ident)) return static_cast<int32_t>(I);
   return -1;
@@ -326,7 +342,7 @@ int32_t TCSSKibitzManager::FindIdent(const std::string& Ident) {
 int32_t TCSSKibitzManager::GetCount() {
   if (OwnList) return static_cast<int32_t>(OwnShown.size());
   const TCSSSymbolTable& T = Parser->GetSymbolTable();
-  if (KibitzPos == TKibitzPos::kpExpr) return T.GetKibitzValueCount() + static_cast<int32_t>(VarsShown.size());
+  if (KibitzPos == TKibitzPos::kpExpr) return static_cast<int32_t>(ValueRows.size() + VarsShown.size());
   if (KibitzPos == TKibitzPos::kpProperty) return T.GetKibitzPropCount();
   return 0;
 }
@@ -342,10 +358,11 @@ std::string TCSSKibitzManager::GetSymbolText(int32_t Index) {
   if (OwnList) return Index >= 0 && Index < GetCount() ? OwnShown[static_cast<size_t>(Index)] : std::string();
   const TCSSSymbolTable& T = Parser->GetSymbolTable();
   if (KibitzPos == TKibitzPos::kpExpr) {
-    const int32_t Listed = T.GetKibitzValueCount();
-    if (Index < Listed) return T.GetKibitzValue(Index);
-    return Index - Listed < static_cast<int32_t>(VarsShown.size()) ? VarsShown[static_cast<size_t>(Index - Listed)]
-                                                                   : std::string();
+    const auto Listed = static_cast<int32_t>(ValueRows.size());
+    if (Index >= 0 && Index < Listed) return T.GetKibitzValue(ValueRows[static_cast<size_t>(Index)]);
+    return Index >= Listed && Index - Listed < static_cast<int32_t>(VarsShown.size())
+               ? VarsShown[static_cast<size_t>(Index - Listed)]
+               : std::string();
   }
   if (KibitzPos == TKibitzPos::kpProperty) return T.GetKibitzProp(Index);
   return {};

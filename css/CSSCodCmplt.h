@@ -99,6 +99,10 @@ class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCode
   bool OwnList = false;
   // var(--x) for each custom property of the sheet, after a value list.
   std::vector<std::string> Vars, VarsShown;
+  // The rows of the symbol table's value range that are shown: CSS-wide
+  // keywords (inherit) only where they would be the whole value.
+  std::vector<int32_t> ValueRows;
+  void ShowValues();
   char LastKey = 0;
 };
 

@@ -76,6 +76,7 @@ TCSSContext Value(std::string_view V, TCSSContext C) {
     return C;
   }
   C.Place = TCSSPlace::Value;
+  C.FirstValue = Trim(V.substr(0, W)).empty();
   return C;
 }
 

@@ -38,6 +38,7 @@ struct TCSSContext {
   // a style rule, empty at the top.
   std::string Within;
   bool InPrelude = false;  // in an at-rule's prelude (@supports (display: |)
+  bool FirstValue = true;  // for Value: nothing of the value before the word typed
   std::vector<std::string> CustomProperties;  // "--name" declared before the caret, each once
 };
 

@@ -277,7 +277,6 @@ void TCSSReader::Resolve() {
   FTable.AddEditor(Units(new TCSSFrequencyEditor, "frequency"));
   FTable.AddEditor(Units(new TCSSResolutionEditor, "resolution"));
   FTable.AddEditor(Units(new TCSSFractionEditor, "fraction"));
-  FTable.AddEditor(new TCSSFamilyNameEditor);
 }
 
 }  // namespace kel

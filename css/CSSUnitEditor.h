@@ -27,13 +27,6 @@ class TCSSURIEditor : public TCSSEditor {
   bool Execute() override;
 };
 
-class TCSSFamilyNameEditor : public TCSSEditor {
- public:
-  TCSSFamilyNameEditor() : TCSSEditor("family-name...") {}
-  // A family name is typed, not picked: nothing is produced.
-  bool Execute() override { return false; }
-};
-
 // The unit dialog: "Value:" (a number field with a spinner, "0" at first)
 // and "Units:" (a drop-down list), OK and Cancel. The host shows it its way.
 class TUnitEditorForm {

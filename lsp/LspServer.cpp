@@ -687,7 +687,7 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
     FDialogs->Units.clear();
     auto Plan = Cycle.Plan(static_cast<int32_t>(I));
     FDialogs->AnswerUnits = false;
-    // A row whose editor would ask (color..., family-name...) writes nothing here.
+    // A row whose editor would ask (color...) writes nothing here.
     if (!Plan || (!Plan->Changed && Label.ends_with("..."))) continue;
     // A unit row: a number and a choice of its units.
     const size_t Mark = Plan->NewText.find(TLspDialogRunner::ValueMark);

@@ -54,6 +54,11 @@ TEST_F(SheetPlaces, EachPlaceListsItsOwnNames) {
       {"@page's margin boxes", "@page { @|", "at-rule", {"top-left", "bottom-center"}, {"media"}},
       {"counter styles", "a { list-style-type: |", "value", {"disc", "circle", "square", "decimal", "lower-roman"}, {}},
       {"a number is no keyword", "a { glyph-orientation-vertical: |", "value", {"auto"}, {"deg"}},
+      // Only valid inside generic(), as the whole value, or where numbers go.
+      {"font families after a comma", "a { font-family: Arial, |", "value", {"serif", "generic()"},
+       {"kai", "fangsong", "inherit", "initial", "calc()", "min()", "family-name..."}},
+      {"a CSS-wide keyword as the whole value", "a { font-family: |", "value", {"inherit"}, {"calc()"}},
+      {"math where lengths go", "a { width: |", "value", {"calc()", "min()", "inherit"}, {}},
       {"in @media", "@media screen { a { co| } }", "property", {"color"}, {}},
       {"in @supports", "@supports (display: grid) { a { dis| } }", "property", {"display"}, {}},
       {"in @layer", "@layer base { a { co| } }", "property", {"color"}, {}},
