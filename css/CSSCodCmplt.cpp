@@ -247,6 +247,9 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
     case TCSSPlace::Important:
       UseOwn({"important"});
       break;
+    case TCSSPlace::Url:
+      UseOwn({"uri..."});
+      break;
     case TCSSPlace::Element:
       UseOwn(CSSElementNames());
       break;
@@ -293,7 +296,7 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
 const char* TCSSKibitzManager::PlaceName() const {
   static const char* const Names[] = {"none",     "element",  "pseudo-class", "pseudo-element",
                                       "at-rule",  "media",    "media-value",  "keyframe",
-                                      "property", "value",    "important"};
+                                      "property", "value",    "important",    "url"};
   return Names[static_cast<int>(Context.Place)];
 }
 
@@ -308,7 +311,8 @@ void TCSSKibitzManager::SetFilter(const std::string& FilterText) {
   }
   OwnShown.clear();
   for (const auto& N : Own)
-    if (StartsWithText(N, FilterText)) OwnShown.push_back(N);
+    // In url( what is typed is a path, which the one "uri..." entry takes.
+    if (StartsWithText(N, FilterText) || Context.Place == TCSSPlace::Url) OwnShown.push_back(N);
 }
 
 void TCSSKibitzManager::ShowValues() {
@@ -394,11 +398,14 @@ void TCSSKibitzManager::Done(bool Accepted, bool& DisplayParams) {
   }
   std::string S = List->GetSelectedString();
   bool Keyword = !S.empty() && std::isalpha(static_cast<unsigned char>(S[0]));
+  const bool InUrl = Context.Place == TCSSPlace::Url;
   if (TCSSEditor* Editor = Parser->GetSymbolTable().LookupEditor(S);
-      Editor && KibitzPos == TKibitzPos::kpExpr) {
+      Editor && (KibitzPos == TKibitzPos::kpExpr || InUrl)) {
     if (!Editor->Execute()) return;
     S = Editor->Value;
     Keyword = false;
+    // Inside url( the path alone.
+    if (InUrl && S.starts_with("url(") && S.ends_with(")")) S = S.substr(4, S.size() - 5);
   }
   // The whole word under the caret gives way to the entry.
   if (!Typed.empty()) Pos->BackspaceDelete(static_cast<int32_t>(Typed.size()));

@@ -110,7 +110,10 @@ TCSSContext FindCSSContext(std::string_view Text, bool (*IsProperty)(const void*
       I = J;
     } else if (Ch == '(' && I >= 3 && SameText(Text.substr(I - 3, 3), "url")) {
       const size_t End = Text.find(')', I);
-      if (End == std::string_view::npos) return C;  // in url()
+      if (End == std::string_view::npos) {
+        C.Place = TCSSPlace::Url;
+        return C;
+      }
       I = End;
     } else if (Ch == '{') {
       const std::string_view S = Trim(Text.substr(Start, I - Start));

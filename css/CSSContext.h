@@ -26,6 +26,7 @@ enum class TCSSPlace {
   Property,       // a declaration's name
   Value,          // a declaration's value
   Important,      // after "!" in a value
+  Url,            // inside url( of a value or @import
 };
 
 struct TCSSContext {

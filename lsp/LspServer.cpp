@@ -38,37 +38,53 @@ std::string SnippetEscape(const std::string& S) {
 // the value typed so far names (relative to the document), each replacing
 // the name after the last '/'. Addresses with a scheme or a fragment and
 // root-relative paths name nothing on this disk.
-void AddPathItems(json& Items, const std::string& Text, size_t Caret, size_t LineStart,
-                  const std::string& Document, const std::function<json(size_t)>& Position) {
+// In a style sheet's value a file is written as url(name). Returns whether
+// the folder held more matching entries than were listed.
+bool AddPathItems(json& Items, const std::string& Text, size_t Caret, size_t LineStart,
+                  const std::string& Document, const std::function<json(size_t)>& Position, bool Url) {
   size_t Begin = Caret;
   while (Begin > LineStart && std::string_view("\"'=( \t").find(Text[Begin - 1]) == std::string_view::npos)
     --Begin;
   const std::string Typed = Text.substr(Begin, Caret - Begin);
-  if (Typed.find(':') != std::string::npos || Typed.starts_with("#") || Typed.starts_with("/")) return;
+  if (Typed.find(':') != std::string::npos || Typed.starts_with("#") || Typed.starts_with("/")) return false;
   const size_t Slash = Typed.rfind('/');
   const std::string Folder = Slash == std::string::npos ? std::string() : Typed.substr(0, Slash + 1);
   const size_t NameStart = Caret - (Slash == std::string::npos ? Typed.size() : Typed.size() - Slash - 1);
   namespace fs = std::filesystem;
   // A document without a folder of its own (not a file here) lists nothing.
-  if (!fs::path(Document).has_parent_path() || fs::path(Document).is_relative()) return;
+  if (!fs::path(Document).has_parent_path() || fs::path(Document).is_relative()) return false;
   std::error_code Error;
   const fs::path Dir = fs::path(Document).parent_path() / Folder;
+  // The names the typed part begins, at most 1,000 of them: a folder of
+  // 100,000 files still finds the one typed.
+  const std::string Prefix = Text.substr(NameStart, Caret - NameStart);
   std::vector<std::pair<std::string, bool>> Entries;
-  for (fs::directory_iterator It(Dir, Error), End; !Error && It != End && Entries.size() < 1000;
-       It.increment(Error))
-    Entries.emplace_back(It->path().filename().string(), It->is_directory(Error));
+  bool Cut = false;
+  for (fs::directory_iterator It(Dir, Error), End; !Error && It != End; It.increment(Error)) {
+    std::string Name = It->path().filename().string();
+    if (!Name.starts_with(Prefix) || (Name.starts_with(".") && !Prefix.starts_with("."))) continue;
+    if (Entries.size() == 1000) {
+      Cut = true;
+      break;
+    }
+    Entries.emplace_back(std::move(Name), It->is_directory(Error));
+  }
   std::sort(Entries.begin(), Entries.end());
+  // A name with blanks or quotes is quoted inside url().
+  const auto InUrl = [](const std::string& Name) {
+    return Name.find_first_of(" \t'\"()") == std::string::npos ? Name : "\"" + Name + "\"";
+  };
   for (const auto& [Name, IsFolder] : Entries) {
-    if (Name.starts_with(".") && !Text.substr(NameStart, Caret - NameStart).starts_with(".")) continue;
+    const std::string Written =
+        IsFolder ? (Url ? "url(" : "") + Name + "/" : Url ? "url(" + InUrl(Name) + ")" : Name;
     json Item{{"label", IsFolder ? Name + "/" : Name},
               {"kind", IsFolder ? 19 : 17},
               {"sortText", (IsFolder ? "0" : "1") + Name},
-              {"textEdit",
-               {{"range", {{"start", Position(NameStart)}, {"end", Position(Caret)}}},
-                {"newText", IsFolder ? Name + "/" : Name}}}};
+              {"textEdit", {{"range", {{"start", Position(NameStart)}, {"end", Position(Caret)}}}, {"newText", Written}}}};
     if (IsFolder) Item["command"] = {{"title", "Suggest"}, {"command", "editor.action.triggerSuggest"}};
     Items.push_back(Item);
   }
+  return Cut;
 }
 
 int ItemKind(const std::string& Class) {
@@ -680,7 +696,11 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
         Css && Row.Class == "property")
       if (const std::string About = Css->Describe(Label); !About.empty()) Item["documentation"] = About;
     if (SameText(Label, "uri...")) {
-      AddPathItems(Items, Text, static_cast<size_t>(Caret), CaretLineStart, Path, Position);
+      // A sheet's value takes url(file); inside url( the name alone.
+      const auto* Css = dynamic_cast<const TCSSKibitzManager*>(Manager.get());
+      const bool Url = Css && std::string_view(Css->PlaceName()) == "value";
+      Incomplete = AddPathItems(Items, Text, static_cast<size_t>(Caret), CaretLineStart, Path, Position, Url) ||
+                   Incomplete;
       continue;
     }
     FDialogs->AnswerUnits = true;

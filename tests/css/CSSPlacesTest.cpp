@@ -53,6 +53,7 @@ TEST_F(SheetPlaces, EachPlaceListsItsOwnNames) {
       {"at-rules of the top", "@|", "at-rule", {"media", "font-face"}, {"top-left", "swash", "apply"}},
       {"@page's margin boxes", "@page { @|", "at-rule", {"top-left", "bottom-center"}, {"media"}},
       {"counter styles", "a { list-style-type: |", "value", {"disc", "circle", "square", "decimal", "lower-roman"}, {}},
+      {"a path in url(", "a { background: url(im| }", "url", {"uri..."}, {}},
       {"a number is no keyword", "a { glyph-orientation-vertical: |", "value", {"auto"}, {"deg"}},
       // Only valid inside generic(), as the whole value, or where numbers go.
       {"font families after a comma", "a { font-family: Arial, |", "value", {"serif", "generic()"},
@@ -94,7 +95,7 @@ TEST_F(SheetPlaces, EachPlaceListsItsOwnNames) {
 
 TEST_F(SheetPlaces, NoListWhereNothingIsWritten) {
   for (const std::string Marked :
-       {"a { background: url(im| }", "a { content: \"co| }", "/* a { co| */", ".na|", "#ma|",
+       {"a { content: \"co| }", "/* a { co| */", ".na|", "#ma|",
         // After a property we do not list come values, never pseudo-classes.
         "a { -moz-user-focus:| }", "a { colr:| }"}) {
     EXPECT_FALSE(Open(Marked)) << Marked;

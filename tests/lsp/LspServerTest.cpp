@@ -222,6 +222,28 @@ TEST_F(Lsp, DialogRowsBecomeSnippetsAndPaths) {
   const json Logo = Item(Items(Uri, 1, 33), "logo.png");
   ASSERT_FALSE(Logo.is_null());
   EXPECT_EQ(Logo["textEdit"]["range"]["start"]["character"], 31) << "the name after the last /";
+  // A sheet writes a file as url(name); inside url( the name alone.
+  const std::string Sheet = "file://" + (Dir / "site.css").string();
+  Open(Sheet, "a { background: ; } b { background: url(img/l");
+  EXPECT_EQ(Item(Items(Sheet, 0, 16), "site.css")["textEdit"]["newText"], "url(site.css)");
+  EXPECT_EQ(Item(Items(Sheet, 0, 45), "logo.png")["textEdit"]["newText"], "logo.png");
+  // A folder of more files than a list holds: what the typed part begins.
+  for (int I = 0; I < 1100; ++I) std::ofstream(Dir / ("f" + std::to_string(I) + ".png")) << "x";
+  std::ofstream(Dir / "zz.png") << "x";
+  Open(Uri, Strict + "<body><img src=\"zz\">");
+  const auto All = Server->Handle({{"jsonrpc", "2.0"},
+                                   {"id", 9},
+                                   {"method", "textDocument/completion"},
+                                   {"params",
+                                    {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", 1}, {"character", 18}}}}}});
+  EXPECT_FALSE(Item(All[0]["result"]["items"], "zz.png").is_null());
+  Open(Uri, Strict + "<body><img src=\"f\">");
+  const auto Many = Server->Handle({{"jsonrpc", "2.0"},
+                                    {"id", 9},
+                                    {"method", "textDocument/completion"},
+                                    {"params",
+                                     {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", 1}, {"character", 17}}}}}});
+  EXPECT_TRUE(Many[0]["result"]["isIncomplete"]) << "1,100 names begin with f";
   fs::remove_all(Dir);
 }
 
