@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 EXAMPLE ?= examples/index.html
 
-.PHONY: all deps configure build run test asan bench fuzz format clean css-schema
+.PHONY: all deps configure build run test asan bench fuzz format clean css-schema named-colors
 
 all: build
 
@@ -82,3 +82,8 @@ css-schema:
 	@cd tools && npm ci --silent --no-audit --no-fund
 	@node tools/gen-css-schema.mjs tools/node_modules/@webref/css schemas/css.xml \
 	  tools/node_modules/@vscode/web-custom-data
+
+# Regenerates lsp/LspNamedColors.h from the color-name version pinned in tools/package.json.
+named-colors:
+	@cd tools && npm ci --silent --no-audit --no-fund
+	@node tools/gen-named-colors.mjs $(CURDIR)/tools/node_modules/color-name lsp/LspNamedColors.h

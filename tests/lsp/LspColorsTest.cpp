@@ -55,6 +55,19 @@ TEST(LspColors, FoundWhereValuesAreWritten) {
        false,
        {{"#0f0", 0, 255, 0, 1}}},
       {"not in a comment", "<!-- <p style=\"color: #f00\"> -->", false, {}},
+      {"names and the colour functions",
+       "a { color: Red; b: hsl(120deg 100% 50%); c: hwb(0 0% 0% / 50%); d: transparent }",
+       true,
+       {{"Red", 255, 0, 0, 1}, {"hsl(120deg 100% 50%)", 0, 255, 0, 1}, {"hwb(0 0% 0% / 50%)", 255, 0, 0, 0.5},
+        {"transparent", 0, 0, 0, 0}}},
+      {"lab, lch, oklab, oklch",
+       "a { a: lab(54.29 80.8 69.89); b: oklab(0.628 0.2249 0.1258); c: oklch(52% 0 0); d: lch(100 0 0) }",
+       true,
+       {{"lab(54.29 80.8 69.89)", 255, 0, 0, 1}, {"oklab(0.628 0.2249 0.1258)", 255, 0, 0, 1},
+        {"oklch(52% 0 0)", 105, 105, 105, 1}, {"lch(100 0 0)", 255, 255, 255, 1}}},
+      {"no colour in a longer word or a url", "a { b: redirect; c: url(red.png) tan }", true,
+       {{"tan", 210, 180, 140, 1}}},
+      {"a named colour attribute", "<font color=\"navy\">", false, {{"navy", 0, 0, 128, 1}}},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
