@@ -169,12 +169,16 @@ TKelPtr<IKelMLTag> TMLSymbolManager::GetCurrentTag() {
 
 TKelPtr<IKelMLTag> TMLSymbolManager::ListTag() {
   const TKelPtr<IKelMLTag> Current = GetCurrentTag();
-  if (!Current || !Parser) return Current;
-  // A custom element (<my-widget>) takes the global attributes: those of
-  // span, which has no others.
-  if (Parser->FInTag && !Parser->FCaretInTagName && supports<IKelMLNamedTag>(Current) &&
-      Current->GetName().find('-') != std::string::npos && KibitzMode == TKibitzMode::kmHTML)
+  if (!Parser) return Current;
+  // An element the schema does not know (<my-widget>, <blink>), at the top
+  // of a page too, takes the global attributes, those of span, which has no
+  // others: never its parent's (a form's action). Prefixed names belong to
+  // another schema.
+  if (const auto& Written = Parser->FCurrentTag;
+      Parser->FInTag && !Parser->FCaretInTagName && Written && supports<IKelMLNamedTag>(Written) &&
+      Written->GetName().find(':') == std::string::npos && KibitzMode == TKibitzMode::kmHTML)
     if (const auto Span = GetTagFromHashList("span")) return Span;
+  if (!Current) return Current;
   if (IsDocumentTag(Current) && Parser->FFixupTag) return Parser->FFixupTag;
   if (Parser->FFixupParent) return Parser->FFixupParent;
   return Current;
@@ -280,8 +284,12 @@ void RemoveChildrenOffering(IKelMLTag* Tag) {
 void TMLSymbolManager::InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous) {
   InsertOptionalElements(Tag, Previous);
   InsertXSLElements(Tag);
-  InsertDataAttrs(Tag);
-  RemoveAlreadyExistingAttrs(Tag);
+  // An element the schema does not know lists span's attributes: its data-
+  // names and the hiding of those written go there.
+  const bool Unknown = (Tag && supports<IKelMLNamedTag>(Tag)) || (Previous && supports<IKelMLNamedTag>(Previous));
+  const TKelPtr<IKelMLTag> Listed = Unknown ? ListTag() : TKelPtr<IKelMLTag>(Tag);
+  InsertDataAttrs(Listed.get());
+  RemoveAlreadyExistingAttrs(Listed.get());
 }
 
 // In today's HTML any element takes data-* attributes: "data-" starts one,
