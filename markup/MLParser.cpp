@@ -625,6 +625,7 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   FDocTypeIdentifier.clear();
   FCaretAttrName.clear();
   FSawDocType = false;
+  FXSLOutput.clear();
   FDataAttrNames.clear();
   FLastWrittenName.clear();
   FQuote = FQuoteEnd = 0;
@@ -713,7 +714,10 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   }
 
   if (FValuePos.Col == kUnknownColumn) FValuePos.Col = FCaretPos.Col;
-  if (FSymbolManager) FSymbolManager->SetSchemaFile(SchemaIdentifier());
+  if (FSymbolManager) {
+    FSymbolManager->SetXSLOutput(FXSLOutput);
+    FSymbolManager->SetSchemaFile(SchemaIdentifier());
+  }
   FProducer.reset();
   FProducerInternal.reset();
   FEditView.reset();
@@ -727,7 +731,10 @@ std::string TMLParser::SchemaIdentifier() const {
 
 void TMLParser::BootStrapDTD(IMLBufferProducer* Producer) {
   Parse(TKelEditPos{0, 0}, Producer, nullptr);
-  if (FSymbolManager) FSymbolManager->SetSchemaFile(SchemaIdentifier());
+  if (FSymbolManager) {
+    FSymbolManager->SetXSLOutput(FXSLOutput);
+    FSymbolManager->SetSchemaFile(SchemaIdentifier());
+  }
 }
 
 void TMLParser::ParseMLDocument() {
@@ -1079,6 +1086,8 @@ void TMLParser::ParseMLDocument() {
           if (!IsBeforeCaret(P)) CaretPassed = true;
         }
       }
+      if (!IsClosing && FXSLOutput.size() < 8 && SameText(TagName, "xsl:output"))
+        FXSLOutput.emplace_back(LowerCase(AttrName), Value);
       if (!IsClosing && Attr) {
         AddTagAttr(Attr.get(), Value, FQuote, FQuoteEnd);
         Attr->SetOffsetStart(AttrStartOffset);

@@ -171,6 +171,10 @@ class TMLParser {
   // The identifier that selects the schema ("html" for a DOCTYPE without one).
   std::string SchemaIdentifier() const;
   bool FSawDocType = false;
+  // An XSL style sheet's xsl:output attributes (method, version,
+  // doctype-public, doctype-system), names lower case: they choose the
+  // schema of the templates' literal result elements.
+  std::vector<std::pair<std::string, std::string>> FXSLOutput;
   // The data-* attribute names the page uses (the first 64).
   std::vector<std::string> FDataAttrNames;
   // The attribute name the caret stands in or at the end of.

@@ -419,6 +419,31 @@ void TMLSymbolManager::RepopulateAttrs(IKelMLTag* Tag) {
 
 // ---- Choosing and loading the schema -------------------------------------------------------
 
+// The output's DOCTYPE names its schema; else HTML 5 (version 5.0, or
+// XSLT 3.0's html5 defaults) gets ours, XHTML 1.0 Transitional for method
+// xhtml, HTML 4.01 Transitional for the rest.
+void TMLSymbolManager::SetXSLOutput(const std::vector<std::pair<std::string, std::string>>& Attributes) {
+  std::string Method, Version, Public, System;
+  for (const auto& [Name, Value] : Attributes) {
+    if (Name == "method") Method = LowerCase(Value);
+    if (Name == "version") Version = Value;
+    if (Name == "doctype-public") Public = Value;
+    if (Name == "doctype-system") System = Value;
+  }
+  std::string Wanted = "loose.dtd";
+  if (Public.empty() && SameText(System, "about:legacy-compat")) {
+    Wanted = "html5.dtd";  // how XSLT 1.0 writes <!DOCTYPE html>
+  } else if (!Public.empty() || !System.empty()) {
+    const std::string File = GetSchemaFileName(Public.empty() ? System : Public, TKibitzMode::kmHTML);
+    if (FileExists(File) && SameText(ExtractFileExt(File), ".dtd")) Wanted = std::filesystem::path(File).filename().string();
+  } else if ((Method == "html" || Method == "xhtml") && Version.starts_with("5")) {
+    Wanted = "html5.dtd";
+  } else if (Method == "xhtml") {
+    Wanted = "xhtml1-transitional.dtd";
+  }
+  XSLOutputWanted = Wanted;
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -505,7 +530,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   }
   if (FileExists(Resolved)) Value = Resolved;
   if (Value == SchemaFile) {
-    const bool XSLPending = KibitzMode == TKibitzMode::kmXSL && XSLOutputSchema != "loose.dtd";
+    const bool XSLPending = KibitzMode == TKibitzMode::kmXSL && XSLOutputSchema != XSLOutputWanted;
     const bool ASPPending = KibitzMode == TKibitzMode::kmHTML && ReloadPending;
     if (!XSLPending && !ASPPending) return;
   }
@@ -534,7 +559,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
     LoadDTD(HiddenRootNode.get(), SchemaFile);
     if (KibitzMode == TKibitzMode::kmXSL) {
       if (const TKelPtr<IKelMLTag> Template = GetTagFromHashList("xsl:template")) {
-        const std::string Output = "loose.dtd";
+        const std::string Output = XSLOutputWanted;
         const std::string OutputFile = GetSchemaFileName(Output, TKibitzMode::kmXSL);
         if (FileExists(OutputFile)) {
           LoadDTD(Template.get(), OutputFile);

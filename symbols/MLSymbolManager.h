@@ -127,6 +127,9 @@ class TMLSymbolManager {
   // and, when it is not the one loaded, loads it into the registry and
   // parses the current view again. Every parse ends with this call.
   void SetSchemaFile(const std::string& Value);
+  // An XSL style sheet's xsl:output attributes: the next SetSchemaFile gives
+  // the templates the schema of the output they name (loose.dtd when none).
+  void SetXSLOutput(const std::vector<std::pair<std::string, std::string>>& Attributes);
 
   bool GetIsASPEnabled() const { return IsASPEnabled; }
   // Server controls offered in HTML documents; a change reloads the schema.
@@ -208,6 +211,7 @@ class TMLSymbolManager {
   TKibitzMode KibitzMode = TKibitzMode::kmHTML;
   std::string SchemaFile;
   std::string XSLOutputSchema;
+  std::string XSLOutputWanted = "loose.dtd";
   bool IsASPEnabled = false;
   bool ReloadPending = false;
   // The re-parse that ends a load calls SetSchemaFile again; that call must

@@ -310,6 +310,24 @@ TEST_F(Html5, DoctypesChooseOrKeepTheirSchema) {
       "<?xml version=\"1.0\"?>\n<!DOCTYPE xsl:stylesheet [ <!ENTITY nbsp \"&#160;\"> ]>\n"
       "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n|";
   EXPECT_TRUE(In(List(Xsl, "t.xsl"), "xsl:template"));
+  // An XSL style sheet's templates write what its xsl:output names.
+  const std::string Sheet = "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
+  const struct {
+    std::string Output;
+    const char* Present;
+    const char* Absent;
+  } Outputs[] = {
+      {"", "font", "section"},
+      {"<xsl:output method=\"html\" version=\"5.0\"/>", "section", "font"},
+      {"<xsl:output method=\"html\" doctype-system=\"about:legacy-compat\"/>", "video", "center"},
+      {"<xsl:output method=\"xml\" doctype-public=\"-//W3C//DTD XHTML 1.0 Strict//EN\"/>", "div", "font"},
+      {"<xsl:output method=\"xhtml\" version=\"5.0\"/>", "main", "font"},
+  };
+  for (const auto& O : Outputs) {
+    const Names L = List(Sheet + O.Output + "\n<xsl:template match=\"/\"><body>\n<|", "t.xsl");
+    EXPECT_TRUE(In(L, O.Present)) << O.Output;
+    EXPECT_FALSE(In(L, O.Absent)) << O.Output;
+  }
   // An identifier without a schema: today's HTML, and one hint.
   const std::string Unknown = "<!DOCTYPE html PUBLIC \"-//Example//DTD Nothing//EN\">\n<body>|";
   EXPECT_TRUE(In(List(Unknown), "section"));
