@@ -1,8 +1,9 @@
 // The colours a document writes, for the colour provider of the language
-// server: hex colours and rgb()/rgba() in style sheet values (a sheet, a
-// <style> body, a style attribute) and hex values of the HTML colour
-// attributes (bgcolor, color, text, link, vlink, alink); and the ways of
-// writing a colour the client may choose from.
+// server: hex colours, named colours and the colour functions (rgb(),
+// hsl(), hwb(), lab(), lch(), oklab(), oklch()) in style sheet values (a
+// sheet, a <style> body, a style attribute) and hex or named values of the
+// HTML colour attributes (bgcolor, color, text, link, vlink, alink); and the
+// ways of writing a colour the client may choose from.
 //
 // Example: FindColors("a { color: #f00 }", true) gives one colour over
 // "#f00" with Red 1, Green 0, Blue 0, Alpha 1; ColorPresentations(1, 0, 0, 1)

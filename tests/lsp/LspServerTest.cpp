@@ -49,14 +49,18 @@ class Lsp : public test::THostTest {
          {"params",
           {{"textDocument", {{"uri", Uri}, {"languageId", Language}, {"version", 1}, {"text", Text}}}}}});
   }
-  json Items(const std::string& Uri, int Line, int Character, const std::string& Trigger = "") {
+  // The completion answer: isIncomplete and items.
+  json Completion(const std::string& Uri, int Line, int Character, const std::string& Trigger = "") {
     json Params{{"textDocument", {{"uri", Uri}}}, {"position", {{"line", Line}, {"character", Character}}}};
     if (!Trigger.empty()) Params["context"] = {{"triggerKind", 2}, {"triggerCharacter", Trigger}};
     const auto Out = Server->Handle(
         {{"jsonrpc", "2.0"}, {"id", 7}, {"method", "textDocument/completion"}, {"params", Params}});
     for (const auto& M : Out)
-      if (M.contains("id")) return M["result"]["items"];
-    return json::array();
+      if (M.contains("id")) return M["result"];
+    return {{"isIncomplete", false}, {"items", json::array()}};
+  }
+  json Items(const std::string& Uri, int Line, int Character, const std::string& Trigger = "") {
+    return Completion(Uri, Line, Character, Trigger)["items"];
   }
   json Item(const json& Items, const std::string& Label) {
     for (const auto& I : Items)
@@ -231,19 +235,9 @@ TEST_F(Lsp, DialogRowsBecomeSnippetsAndPaths) {
   for (int I = 0; I < 1100; ++I) std::ofstream(Dir / ("f" + std::to_string(I) + ".png")) << "x";
   std::ofstream(Dir / "zz.png") << "x";
   Open(Uri, Strict + "<body><img src=\"zz\">");
-  const auto All = Server->Handle({{"jsonrpc", "2.0"},
-                                   {"id", 9},
-                                   {"method", "textDocument/completion"},
-                                   {"params",
-                                    {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", 1}, {"character", 18}}}}}});
-  EXPECT_FALSE(Item(All[0]["result"]["items"], "zz.png").is_null());
+  EXPECT_FALSE(Item(Items(Uri, 1, 18), "zz.png").is_null());
   Open(Uri, Strict + "<body><img src=\"f\">");
-  const auto Many = Server->Handle({{"jsonrpc", "2.0"},
-                                    {"id", 9},
-                                    {"method", "textDocument/completion"},
-                                    {"params",
-                                     {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", 1}, {"character", 17}}}}}});
-  EXPECT_TRUE(Many[0]["result"]["isIncomplete"]) << "1,100 names begin with f";
+  EXPECT_TRUE(Completion(Uri, 1, 17)["isIncomplete"]) << "1,100 names begin with f";
   fs::remove_all(Dir);
 }
 
