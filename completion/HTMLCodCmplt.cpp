@@ -382,7 +382,7 @@ std::string TMLKibitzManager::GetSymbolTypeText(int32_t Index) {
     case TContext::Entity:
       return {};
     case TContext::Value:
-      return " " + CaseValue(*Parser().FCurrentAttr, Parser().FCurrentAttr->GetValue(Index));
+      return " " + CaseValue(*Parser().FCurrentAttr, Index, Parser().FCurrentAttr->GetValue(Index));
     case TContext::Attribute:
       return " ";
     case TContext::Content:
@@ -560,16 +560,16 @@ void TMLKibitzManager::ChooseTagCase() {
 
 // A value listed by an HTML DTD (TEXT, POST) in the case of the names; XML
 // values and server controls' values are case-sensitive and stay as declared.
-std::string TMLKibitzManager::CaseValue(IKelMLTagAttribute& Attr, const std::string& Value) {
+std::string TMLKibitzManager::CaseValue(IKelMLTagAttribute& Attr, int32_t Index, const std::string& Value) {
   const auto Tag = GetCurrentTag();
   if (SM().GetKibitzMode() != TKibitzMode::kmHTML || Parser().FIsXML || Value.ends_with("...") ||
       !SameText(ExtractFileExt(SM().GetSchemaFile()), ".dtd") ||
       (Tag && (Tag->GetName().find(':') != std::string::npos || Tag->GetName().starts_with("@"))))
     return Value;
-  // Values told apart by their case (<ol type="a"> and "A") keep it.
-  int32_t Twins = 0;
-  for (int32_t I = 0; I < Attr.GetCount() && Twins < 2; ++I) Twins += SameText(Attr.GetValue(I), Value);
-  if (Twins > 1) return Value;
+  // Values told apart by their case (<ol type="a"> and "A") keep it; sorted
+  // ignoring case, such twins stand side by side.
+  const auto Twin = [&](int32_t I) { return I >= 0 && I < Attr.GetCount() && SameText(Attr.GetValue(I), Value); };
+  if (Twin(Index - 1) || Twin(Index + 1)) return Value;
   switch (SM().GetTagCase()) {
     case TTagCase::tcLowerCase:
       return LowerCase(Value);
@@ -936,7 +936,7 @@ bool TMLKibitzManager::ExecuteCurrentTagEditor() {
 
 std::string TMLKibitzManager::ListedValue(IKelMLTagAttribute& Attr, const std::string& Value) {
   for (int32_t I = 0; I < Attr.GetCount(); ++I)
-    if (SameText(Attr.GetValue(I), Value)) return CaseValue(Attr, Value);
+    if (SameText(Attr.GetValue(I), Value)) return CaseValue(Attr, I, Value);
   return Value;
 }
 

@@ -168,7 +168,8 @@ class TMLKibitzManager
   std::string GetFilter();
   void ReadAutoCompletions();
   void ChooseTagCase();
-  std::string CaseValue(IKelMLTagAttribute& Attr, const std::string& Value);
+  // Value, the value listed at Index, in the case of the page's names.
+  std::string CaseValue(IKelMLTagAttribute& Attr, int32_t Index, const std::string& Value);
   // An editor's value in the case of the list when it is one of its values.
   std::string ListedValue(IKelMLTagAttribute& Attr, const std::string& Value);
   void ParseView(IKelEditView& View);

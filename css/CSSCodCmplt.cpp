@@ -141,7 +141,9 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   std::replace(Text.begin(), Text.end(), '\0', ' ');
   // A sheet inside a page begins at its <style> body or style="…" value;
   // an attribute holds declarations as a rule's block does.
-  if (const auto Buffer = View->GetBuffer(); Buffer && !HandlesFile(Buffer->GetFileName())) {
+  // The options file says which files are sheets: read once a request.
+  const bool OwnSheet = HandlesFile(View->GetBuffer()->GetFileName());
+  if (!OwnSheet) {
     const TEmbeddedStyle Embedded = EmbeddedStyleAt(Text, static_cast<int32_t>(Text.size()));
     if (!Embedded.In) return false;
     Text = (Embedded.Declarations ? "x{" : "") + Text.substr(static_cast<size_t>(Embedded.Start));
@@ -151,7 +153,7 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   });
   // A sheet's custom properties are its own wherever they stand: those
   // declared after the caret too.
-  if (Context.Place == TCSSPlace::Value && HandlesFile(View->GetBuffer()->GetFileName())) {
+  if (Context.Place == TCSSPlace::Value && OwnSheet) {
     std::string Rest, Piece(1 << 16, '\0');
     for (int32_t At = Caret, N; (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0;
          At += N)

@@ -191,22 +191,26 @@ void TCSSSymbolTable::ResetKibitz() {
   Filter.clear();
   KibitzFirst = 0;
   KibitzLast = GetPropCount() - 1;
-  Rank();
+  RankStale = true;
 }
 
 // The alphabetical range in play, ordered by how often pages use each name
 // (display before direction); prefixed names only once "-" is typed.
-void TCSSSymbolTable::Rank() {
+const std::vector<const TCSSProperty*>& TCSSSymbolTable::RankedProps() const {
+  if (!RankStale) return Ranked;
+  RankStale = false;
   Ranked.clear();
   const bool Prefixed = Filter.starts_with("-");
   for (int32_t I = std::max(KibitzFirst, 0); I <= std::min(KibitzLast, GetPropCount() - 1); ++I)
     if (const TCSSProperty* P = GetProp(I); P && (Prefixed || !P->Vendor)) Ranked.push_back(P);
   std::stable_sort(Ranked.begin(), Ranked.end(),
                    [](const TCSSProperty* A, const TCSSProperty* B) { return A->Relevance > B->Relevance; });
+  return Ranked;
 }
 
 std::string TCSSSymbolTable::GetKibitzProp(int32_t Index) const {
-  return Index >= 0 && Index < GetKibitzPropCount() ? Ranked[static_cast<size_t>(Index)]->Name : std::string();
+  return Index >= 0 && Index < GetKibitzPropCount() ? RankedProps()[static_cast<size_t>(Index)]->Name
+                                                     : std::string();
 }
 
 int32_t TCSSSymbolTable::GetKibitzValueCount() const {
@@ -247,6 +251,7 @@ int32_t TCSSSymbolTable::FindIdent(const std::string& S) const {
   if (!L || L.Last < L.First) return -1;
   if (L.Props) {
     // The most used name S begins, else the one it sorts before.
+    const auto& Ranked = RankedProps();
     for (size_t I = 0; I < Ranked.size(); ++I)
       if (StartsWithText(Ranked[I]->Name, S)) return static_cast<int32_t>(I);
     const int32_t P = L.FirstNotSmaller(L.First, S);
@@ -294,7 +299,7 @@ void TCSSSymbolTable::SetFilter(const std::string& S) {
     KibitzFirst = L.First;
     KibitzLast = L.Last;
   }
-  Rank();
+  RankStale = true;
 }
 
 }  // namespace kel

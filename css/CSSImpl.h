@@ -387,7 +387,7 @@ class TCSSSymbolTable {
   TCSSProperty* GetKibitzProperty() const { return KibitzProperty; }
   void ResetKibitz();
   // The properties in play, the most used first.
-  int32_t GetKibitzPropCount() const { return static_cast<int32_t>(Ranked.size()); }
+  int32_t GetKibitzPropCount() const { return static_cast<int32_t>(RankedProps().size()); }
   std::string GetKibitzProp(int32_t Index) const;
   int32_t GetKibitzValueCount() const;
   std::string GetKibitzValue(int32_t Index) const;
@@ -414,7 +414,9 @@ class TCSSSymbolTable {
   };
   TInPlay InPlay() const;
   void Arrange(TCSSProperty& Property, bool Filtered);
-  void Rank();
+  // Ranked on first use after the range changed: a keystroke in a value
+  // list never ranks the 800 properties.
+  const std::vector<const TCSSProperty*>& RankedProps() const;
   template <class T>
   static void QuickSort(std::vector<T*>& List, int32_t L, int32_t R);
   TCSSSymbol* Lookup(int Section, const std::string& Name) const;
@@ -431,7 +433,8 @@ class TCSSSymbolTable {
   std::string Filter;
   int32_t KibitzFirst = 0;
   int32_t KibitzLast = -1;
-  std::vector<const TCSSProperty*> Ranked;
+  mutable std::vector<const TCSSProperty*> Ranked;
+  mutable bool RankStale = true;
 };
 
 template <class T>

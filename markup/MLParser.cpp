@@ -689,16 +689,18 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
       // An EMPTY element never has an end tag, whatever the schema says of it.
       return E->Tag && !E->Tag->GetEmpty() && E->Line <= FCaretPos.Line;
     };
+    // As the page spells the start tag: <TABLE> is closed by </TABLE>.
+    const auto Offer = [this](const auto& E) {
+      const auto Closing = MakeKel<TClosingTag>("</" + E->Name + ">", nullptr, -1);
+      Closing->SetLineNumber(E->Line);
+      FSymbolManager->AddClosedTag(Closing.get());
+    };
     // After "</" the innermost open element comes first, also where the page
     // closes it later ("<li>x</|</li>"): that is the one being closed.
     if (const auto Inner = std::find_if(FTagStack.begin(), FTagStack.end(), Closable);
         FInTag && FInClosingTag && FCaretInTagName && Inner != FTagStack.end()) {
       const auto Open = Due.find(LowerCase((*Inner)->Name));
-      if (Open == Due.end() || Open->second == 0) {
-        const auto Closing = MakeKel<TClosingTag>("</" + (*Inner)->Name + ">", nullptr, -1);
-        Closing->SetLineNumber((*Inner)->Line);
-        FSymbolManager->AddClosedTag(Closing.get());
-      }
+      if (Open == Due.end() || Open->second == 0) Offer(*Inner);
     }
     for (const auto& E : FTagStack) {
       if (!Closable(E)) continue;
@@ -706,10 +708,7 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
       if (Open == Due.end() || Open->second == 0) continue;
       // Once offered, a name is not offered again.
       Open->second = 0;
-      // As the page spells the start tag: <TABLE> is closed by </TABLE>.
-      const auto Closing = MakeKel<TClosingTag>("</" + E->Name + ">", nullptr, -1);
-      Closing->SetLineNumber(E->Line);
-      FSymbolManager->AddClosedTag(Closing.get());
+      Offer(E);
     }
   }
 
@@ -1086,7 +1085,7 @@ void TMLParser::ParseMLDocument() {
           if (!IsBeforeCaret(P)) CaretPassed = true;
         }
       }
-      if (!IsClosing && FXSLOutput.size() < 8 && SameText(TagName, "xsl:output"))
+      if (!IsClosing && TagName.size() == 10 && FXSLOutput.size() < 8 && SameText(TagName, "xsl:output"))
         FXSLOutput.emplace_back(LowerCase(AttrName), Value);
       if (!IsClosing && Attr) {
         AddTagAttr(Attr.get(), Value, FQuote, FQuoteEnd);

@@ -423,6 +423,9 @@ void TMLSymbolManager::RepopulateAttrs(IKelMLTag* Tag) {
 // XSLT 3.0's html5 defaults) gets ours, XHTML 1.0 Transitional for method
 // xhtml, HTML 4.01 Transitional for the rest.
 void TMLSymbolManager::SetXSLOutput(const std::vector<std::pair<std::string, std::string>>& Attributes) {
+  // Every parse hands them over: the schema folder is looked at only when they change.
+  if (Attributes == XSLOutputAttributes) return;
+  XSLOutputAttributes = Attributes;
   std::string Method, Version, Public, System;
   for (const auto& [Name, Value] : Attributes) {
     if (Name == "method") Method = LowerCase(Value);

@@ -212,6 +212,7 @@ class TMLSymbolManager {
   std::string SchemaFile;
   std::string XSLOutputSchema;
   std::string XSLOutputWanted = "loose.dtd";
+  std::vector<std::pair<std::string, std::string>> XSLOutputAttributes;
   bool IsASPEnabled = false;
   bool ReloadPending = false;
   // The re-parse that ends a load calls SetSchemaFile again; that call must
