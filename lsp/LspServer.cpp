@@ -630,7 +630,8 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
   if (const auto Markup = query<IKelMLCodeInsightManager>(Manager))
     Markup->SetInsertQuotes(InsertQuotesOption());
   // A style sheet of its own; one inside a page is classified as the page.
-  const bool Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get()) != nullptr && Manager->HandlesFile(Path);
+  const auto* Css = dynamic_cast<const TCSSKibitzManager*>(Manager.get());
+  const bool Sheet = Css && Manager->HandlesFile(Path);
   // A trigger character opens a list only where the manager says so, as it
   // would for the key typed in our host ('<' in a style sheet does not).
   const json* Context = LspObject(Params, "context");
@@ -692,12 +693,10 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
     std::snprintf(Sort, sizeof Sort, "%05zu", I);
     json Item{{"label", Label}, {"kind", ItemKind(Row.Class)}, {"sortText", Sort}};
     if (!Row.Class.empty()) Item["detail"] = Row.Class.substr(0, Row.Class.find_last_not_of(' ') + 1);
-    if (const auto* Css = dynamic_cast<const TCSSKibitzManager*>(Manager.get());
-        Css && Row.Class == "property")
+    if (Css && Row.Class == "property")
       if (const std::string About = Css->Describe(Label); !About.empty()) Item["documentation"] = About;
     if (SameText(Label, "uri...")) {
       // A sheet's value takes url(file); inside url( the name alone.
-      const auto* Css = dynamic_cast<const TCSSKibitzManager*>(Manager.get());
       const bool Url = Css && std::string_view(Css->PlaceName()) == "value";
       Incomplete = AddPathItems(Items, Text, static_cast<size_t>(Caret), CaretLineStart, Path, Position, Url) ||
                    Incomplete;
