@@ -14,6 +14,8 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/TestHost.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -29,12 +31,7 @@ std::string Quote(const std::string& S) {
   return Q + "'";
 }
 
-std::string Slurp(const fs::path& P) {
-  std::ifstream In(P, std::ios::binary);
-  std::ostringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
+using kel::test::Slurp;
 
 TRun RunTool(const std::vector<std::string>& Args, const fs::path& Cwd = {}) {
   const fs::path Dir = fs::temp_directory_path() / ("mlinsight-cli-" + std::to_string(::getpid()));

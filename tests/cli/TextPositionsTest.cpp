@@ -8,17 +8,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/TestHost.h"
+
 namespace kel {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slurp(const fs::path& P) {
-  std::ifstream In(P, std::ios::binary);
-  std::ostringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
+using kel::test::Slurp;
 
 // A link switched to another file between the read and the write: the file
 // read gets its edited text, the other one nothing.

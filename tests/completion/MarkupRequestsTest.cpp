@@ -60,12 +60,7 @@ TEST_F(MarkupRequests, AnEarlierRequestLeavesNoTraceInTheNext) {
   }
 }
 
-std::string Slurp(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::ostringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
+using kel::test::Slurp;
 
 std::string Quote(const std::string& S) {
   std::string Q = "'";

@@ -13,12 +13,7 @@
 namespace kel {
 namespace {
 
-std::string Slurp(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::ostringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
+using kel::test::Slurp;
 
 struct TAccepted {
   std::string Text;

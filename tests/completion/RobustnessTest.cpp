@@ -45,12 +45,7 @@ TEST_F(MarkupRobustness, RandomCaretsInMutatedPages) {
   }
 }
 
-std::string Slurp(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::ostringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
+using kel::test::Slurp;
 
 // 100,000 elements left open, then a request after them: the open-element
 // lists count per name, so the request is one pass, and the closing tag due

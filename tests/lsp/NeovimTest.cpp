@@ -13,18 +13,15 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/TestHost.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 std::string Quote(const std::string& S) { return "'" + S + "'"; }
 
-std::string Slurp(const fs::path& P) {
-  std::ifstream In(P, std::ios::binary);
-  std::ostringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
+using kel::test::Slurp;
 
 struct TEditorRun {
   int Status = -1;

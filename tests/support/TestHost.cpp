@@ -2,10 +2,18 @@
 
 #include <fstream>
 #include <random>
+#include <sstream>
 
 #include "tests/support/Annotated.h"
 
 namespace kel::test {
+
+std::string Slurp(const std::filesystem::path& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  std::ostringstream S;
+  S << In.rdbuf();
+  return S.str();
+}
 
 TTestHost::TTestHost() : FHost(MakeKel<TMemoryHost>()), FDialogs(std::make_shared<TScriptedDialogRunner>()) {
   std::random_device R;

@@ -13,6 +13,9 @@
 
 namespace kel::test {
 
+// A file's bytes; empty when it cannot be read.
+std::string Slurp(const std::filesystem::path& Path);
+
 class TTestHost {
  public:
   TTestHost();
