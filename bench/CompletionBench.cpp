@@ -10,6 +10,7 @@
 #include "bench/BenchSupport.h"
 #include "completion/HTMLCodCmplt.h"
 #include "css/CSSCodCmplt.h"
+#include "document/DocumentModel.h"
 #include "host/CompletionCycle.h"
 #include "host/MemoryHost.h"
 #include "markup/MLBufferProducer.h"
@@ -60,6 +61,7 @@ void CompletionCycle(benchmark::State& State) {
   TPageSetup S;
   TCompletionCycle Cycle(*S.Host);
   Cycle.SetManager(S.Manager);
+  Cycle.SetClassifier([](const std::string& Text, int32_t Offset) { return MarkupElementAt(Text, Offset); });
   RunCycles(State, S, Cycle);
 }
 

@@ -12,6 +12,7 @@
 #include "completion/HTMReg.h"
 #include "completion/MLInsightPackage.h"
 #include "css/CSSCodCmplt.h"
+#include "document/DocumentModel.h"
 #include "host/CompletionCycle.h"
 #include "host/KelStrings.h"
 #include "host/MemoryCanvas.h"
@@ -169,7 +170,9 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
     ~TUnload() { PackageUnload(); }
   } Unload;
   // In a page's <style> body or style attribute, the style-sheet manager serves.
-  const auto Manager = TCompletionCycle::ManagerAt(Host, R.FileName, Original, View->CaretOffset());
+  TDocumentModel Model(R.FileName);
+  const TMLTree& Tree = Model.Tree(Original, 1);
+  const auto Manager = Model.ManagerAt(Host, static_cast<uint32_t>(View->CaretOffset()));
   if (!Manager) {
     Err << "mlinsight: no completion manager handles " << R.FileName << '\n';
     return 2;
@@ -180,7 +183,15 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   TCompletionCycle Cycle(Host);
   Cycle.SetManager(Manager);
   auto* Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get());
-  if (Sheet && Sheet->HandlesFile(R.FileName)) Cycle.SetClassifier(StyleSheetElementAt);
+  const bool OwnSheet = Sheet && Sheet->HandlesFile(R.FileName);
+  Cycle.SetClassifier(OwnSheet ? TCompletionCycle::TClassifier(StyleSheetElementAt) : Model.Classifier());
+  if (Sheet) Sheet->SetPageTree(OwnSheet ? nullptr : &Tree);
+  struct TForget {
+    TCSSKibitzManager* Sheet;
+    ~TForget() {
+      if (Sheet) Sheet->SetPageTree(nullptr);
+    }
+  } Forget{Sheet};
   Cycle.Type(static_cast<char>(Typed));
   for (const char C : R.Filter) {
     if (!Cycle.IsOpen()) break;

@@ -9,6 +9,7 @@
 #include "host/KelEnvironmentOptions.h"
 #include "host/KelStrings.h"
 #include "markup/MLBufferProducer.h"
+#include "markup/MLTree.h"
 
 namespace kel {
 
@@ -134,31 +135,59 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   TKelCharPos CharPos;
   View->ConvertPos(true, EditPos, CharPos);
   const int32_t Caret = View->CharPosToPos(CharPos);
-  std::string Text(static_cast<size_t>(std::max(Caret, 0)), '\0');
   const auto Reader = View->GetBuffer()->CreateReader();
-  Text.resize(static_cast<size_t>(std::max(0, Reader->GetText(0, Text.data(), Caret))));
-  // A NUL reads as a blank, as it does to the scanners.
-  std::replace(Text.begin(), Text.end(), '\0', ' ');
-  // A sheet inside a page begins at its <style> body or style="…" value;
-  // an attribute holds declarations as a rule's block does.
+  // The text from From to To (-1: to its end).
+  const auto ReadFrom = [&Reader](int32_t From, int32_t To) {
+    std::string Read;
+    if (To >= 0) {
+      Read.resize(static_cast<size_t>(std::max(To - From, 0)));
+      Read.resize(static_cast<size_t>(std::max(0, Reader->GetText(From, Read.data(), To - From))));
+    } else {
+      std::string Piece(1 << 16, '\0');
+      for (int32_t At = From, N; (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0;
+           At += N)
+        Read.append(Piece, 0, static_cast<size_t>(N));
+    }
+    // A NUL reads as a blank, as it does to the scanners.
+    std::replace(Read.begin(), Read.end(), '\0', ' ');
+    return Read;
+  };
+  std::string Text;
   // The options file says which files are sheets: read once a request.
-  const bool OwnSheet = HandlesFile(View->GetBuffer()->GetFileName());
-  if (!OwnSheet) {
-    const TEmbeddedStyle Embedded = EmbeddedStyleAt(Text, static_cast<int32_t>(Text.size()));
-    if (!Embedded.In) return false;
-    Text = (Embedded.Declarations ? "x{" : "") + Text.substr(static_cast<size_t>(Embedded.Start));
+  const std::string FileName = View->GetBuffer()->GetFileName();
+  const bool OwnSheet = HandlesFile(FileName);
+  std::vector<std::string> PageProperties;
+  if (OwnSheet) {
+    Text = ReadFrom(0, std::max(Caret, 0));
+  } else {
+    // A sheet inside a page is what the page's tree says: a <style> body or
+    // style="…" value (declarations, read as a rule's block), pieces of an
+    // XSL template's <style> between its elements.
+    const std::string Page = ReadFrom(0, -1);
+    TMLTree Built;
+    const TMLTree* Tree = PageTree;
+    if (!Tree) {
+      Built = TMLTree::Build(Page, TMLTree::XmlByName(FileName));
+      Tree = &Built;
+    }
+    const TMLRegion* Region = Tree->RegionAt(static_cast<uint32_t>(std::max(Caret, 0)));
+    if (!Region || (Region->Kind != TMLRegionKind::StyleSheet && Region->Kind != TMLRegionKind::StyleDeclarations))
+      return false;
+    Text = Tree->SheetText(Page, *Region, static_cast<uint32_t>(Caret));
+    // Custom properties are the page's: every sheet and style attribute.
+    for (const TMLRegion& R : Tree->Regions)
+      if (R.Kind == TMLRegionKind::StyleSheet || R.Kind == TMLRegionKind::StyleDeclarations)
+        for (auto& Name : CSSCustomProperties(Page.substr(R.Range.Start, R.Range.End - R.Range.Start)))
+          PageProperties.push_back(std::move(Name));
   }
   Context = FindCSSContext(Text, [&Table](std::string_view Name) {
     return Table.LookupProperty(LowerCase(std::string(Name))) != nullptr;
   });
   // A sheet's custom properties are its own wherever they stand: those
   // declared after the caret too.
-  if (Context.Place == TCSSPlace::Value && OwnSheet) {
-    std::string Rest, Piece(1 << 16, '\0');
-    for (int32_t At = Caret, N; (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0;
-         At += N)
-      Rest.append(Piece, 0, static_cast<size_t>(N));
-    for (auto& Name : CSSCustomProperties(Rest))
+  if (Context.Place == TCSSPlace::Value) {
+    if (OwnSheet) PageProperties = CSSCustomProperties(ReadFrom(Caret, -1));
+    for (auto& Name : PageProperties)
       if (std::find(Context.CustomProperties.begin(), Context.CustomProperties.end(), Name) ==
           Context.CustomProperties.end())
         Context.CustomProperties.push_back(std::move(Name));

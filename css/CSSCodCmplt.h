@@ -15,6 +15,7 @@
 #include "css/CSSContext.h"
 #include "css/CSSParser.h"
 #include "host/KelHostAPI.h"
+#include "markup/MLTree.h"
 
 namespace kel {
 
@@ -24,6 +25,10 @@ class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCode
   // The schema's one line on a property (hover, item documentation); empty
   // for a name that is no property or has none.
   std::string Describe(const std::string& Property) const;
+  // The tree of the page being edited, kept by the caller's document model
+  // for the text the view holds; without one (null) a request on a page
+  // builds it from the text.
+  void SetPageTree(const TMLTree* Tree) { PageTree = Tree; }
 
   // ---- IKelCodeInsightManager
   std::string GetName() override { return "Style Sheet"; }
@@ -97,6 +102,7 @@ class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCode
   std::vector<std::string> Own;
   std::vector<std::string> OwnShown;
   bool OwnList = false;
+  const TMLTree* PageTree = nullptr;
   // var(--x) for each custom property of the sheet, after a value list.
   std::vector<std::string> Vars, VarsShown;
   // The rows of the symbol table's value range that are shown: CSS-wide

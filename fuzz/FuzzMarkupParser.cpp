@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fuzz/FuzzMain.h"
+#include "document/DocumentModel.h"
 #include "host/CompletionCycle.h"
 #include "host/MemoryEditor.h"
 #include "host/KelStrings.h"
@@ -34,7 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   View->SetCaretOffset(static_cast<int32_t>(Caret));
   Host->SetCurrentEditView(View);
   TCompletionCycle Cycle(*Host);
-  Cycle.SetManager(TCompletionCycle::ManagerAt(*Host, File, Text, static_cast<int32_t>(Caret)));
+  TDocumentModel Model(File);
+  Model.Tree(Text, 1);
+  Cycle.SetManager(Model.ManagerAt(*Host, static_cast<uint32_t>(Caret)));
+  Cycle.SetClassifier(Model.Classifier());
   if (Cycle.Manager() && Cycle.Type(Size % 7 == 0 ? '<' : 0)) {
     const auto Rows = Cycle.Items().size();
     for (size_t I = 0; I < Rows && I < 4; ++I) Cycle.Plan(static_cast<int32_t>((I * 7919) % Rows));

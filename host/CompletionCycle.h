@@ -38,35 +38,16 @@ struct TTextChange {
 };
 TTextChange NetChange(const std::string& Old, const std::string& New);
 
-// The syntax element under the caret as our editors colour it: comment,
-// script (inside <script> or <% %>, where '<' is an operator), identifier (in
-// a tag, quoted values included: they are where value lists open), white
-// space (text). Markup has no element that answers "string".
-int32_t MarkupElementAt(const std::string& Text, int32_t Offset);
-
-// A style sheet inside a page: the caret in a <style> body or in a style="…"
-// value. Start is where the sheet's text begins; Declarations tells an
-// attribute (declarations alone) from a body (rules).
-struct TEmbeddedStyle {
-  bool In = false;
-  int32_t Start = 0;
-  bool Declarations = false;
-};
-TEmbeddedStyle EmbeddedStyleAt(const std::string& Text, int32_t Offset);
-
 class TCompletionCycle {
  public:
   explicit TCompletionCycle(TMemoryHost& Host);
 
   // The first registered manager whose HandlesFile accepts File; null when none.
   static TKelPtr<IKelCodeInsightManager> ManagerFor(TMemoryHost& Host, const std::string& File);
-  // The manager for the caret at Offset of Text: the style-sheet manager in a
-  // page's <style> body or style attribute, else the file's.
-  static TKelPtr<IKelCodeInsightManager> ManagerAt(TMemoryHost& Host, const std::string& File,
-                                                   const std::string& Text, int32_t Offset);
   void SetManager(TKelPtr<IKelCodeInsightManager> Manager) { FManager = std::move(Manager); }
   const TKelPtr<IKelCodeInsightManager>& Manager() const { return FManager; }
-  // How the element code under the caret is found; markup by default.
+  // How the element code under the caret is found (white space when none is
+  // set): the document model's for markup, StyleSheetElementAt for sheets.
   using TClassifier = std::function<int32_t(const std::string& Text, int32_t Offset)>;
   void SetClassifier(TClassifier Classifier) { FClassifier = std::move(Classifier); }
 

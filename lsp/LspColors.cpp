@@ -236,77 +236,39 @@ void ScanSheet(const std::string& Text, size_t From, size_t End, bool Declaratio
   }
 }
 
-size_t FindText(const std::string& Lower, const char* What, size_t From) {
-  const size_t At = Lower.find(What, From);
-  return At == std::string::npos ? Lower.size() : At;
-}
-
 }  // namespace
 
-std::vector<TColorAt> FindColors(const std::string& Text, bool Sheet, size_t Max) {
+std::vector<TColorAt> FindColors(const std::string& Text, const TMLTree* Page, size_t Max) {
   std::vector<TColorAt> Out;
-  if (Sheet) {
+  if (!Page) {
     ScanSheet(Text, 0, Text.size(), false, Max, Out);
     return Out;
   }
   static constexpr std::string_view ColorAttributes[] = {"bgcolor", "color", "text",
                                                          "link",    "vlink", "alink"};
-  const std::string Lower = LowerCase(Text);
-  const size_t N = Text.size();
-  for (size_t I = Lower.find('<'); I < N && Out.size() < Max; I = Lower.find('<', I + 1)) {
-    if (Lower.compare(I, 4, "<!--") == 0) {
-      I = FindText(Lower, "-->", I + 4);
+  // Sheets and colour attributes in the order the page writes them, so that
+  // the first Max are the first of the page.
+  auto Region = Page->Regions.begin();
+  auto Attribute = Page->Attributes.begin();
+  while (Out.size() < Max && (Region != Page->Regions.end() || Attribute != Page->Attributes.end())) {
+    if (Region != Page->Regions.end() &&
+        (Attribute == Page->Attributes.end() || Region->Range.Start <= Attribute->Value.Start)) {
+      const TMLRegion& R = *Region++;
+      if (R.Kind == TMLRegionKind::StyleSheet || R.Kind == TMLRegionKind::StyleDeclarations)
+        ScanSheet(Text, R.Range.Start, R.Range.End, R.Kind == TMLRegionKind::StyleDeclarations, Max, Out);
       continue;
     }
-    size_t J = I + 1;
-    while (J < N && IsNameChar(Lower[J])) ++J;
-    const std::string Name = Lower.substr(I + 1, J - I - 1);
-    if (Name.empty()) continue;
-    // The attributes up to the tag's end.
-    while (J < N && Lower[J] != '>' && Lower[J] != '<' && Out.size() < Max) {
-      while (J < N &&
-             (Lower[J] == ' ' || Lower[J] == '\t' || Lower[J] == '\n' || Lower[J] == '\r' || Lower[J] == '/'))
-        ++J;
-      const size_t AttrStart = J;
-      while (J < N && IsNameChar(Lower[J])) ++J;
-      const std::string Attr = Lower.substr(AttrStart, J - AttrStart);
-      if (Attr.empty()) {
-        if (J < N && Lower[J] != '>' && Lower[J] != '<') ++J;
-        continue;
-      }
-      while (J < N && (Lower[J] == ' ' || Lower[J] == '\t')) ++J;
-      if (J >= N || Lower[J] != '=') continue;
-      ++J;
-      while (J < N && (Lower[J] == ' ' || Lower[J] == '\t')) ++J;
-      size_t ValueStart = J, ValueEnd = J;
-      if (J < N && (Lower[J] == '"' || Lower[J] == '\'')) {
-        ValueStart = J + 1;
-        ValueEnd = std::min(N, FindText(Lower, Lower[J] == '"' ? "\"" : "'", J + 1));
-        J = ValueEnd + 1;
-      } else {
-        while (J < N && std::string_view(" \t\r\n>").find(Lower[J]) == std::string_view::npos) ++J;
-        ValueEnd = J;
-      }
-      if (Attr == "style") {
-        ScanSheet(Text, ValueStart, ValueEnd, true, Max, Out);
-      } else if (std::find(std::begin(ColorAttributes), std::end(ColorAttributes), Attr) !=
-                 std::end(ColorAttributes)) {
-        TColorAt Color;
-        if (ValueStart < ValueEnd &&
-            (Text[ValueStart] == '#' ? ReadHex(Text, ValueStart, ValueEnd, Color)
-                                     : ReadName(Text, ValueStart, ValueEnd, Color)) &&
-            static_cast<size_t>(Color.End) == ValueEnd)
-          Out.push_back(Color);
-      }
-    }
-    if (J >= N) break;
-    if (Name == "style" || Name == "script") {
-      const size_t Close = FindText(Lower, Name == "style" ? "</style" : "</script", J);
-      if (Name == "style") ScanSheet(Text, J + 1, Close, false, Max, Out);
-      I = Close;
-    } else {
-      I = J;
-    }
+    const TMLAttribute& A = *Attribute++;
+    const std::string_view Name(Text.data() + A.Name.Start, A.Name.End - A.Name.Start);
+    if (!A.HasValue || A.Value.Start == A.Value.End ||
+        std::none_of(std::begin(ColorAttributes), std::end(ColorAttributes),
+                     [Name](std::string_view C) { return SameText(Name, C); }))
+      continue;
+    TColorAt Color;
+    const size_t Start = A.Value.Start, End = A.Value.End;
+    if ((Text[Start] == '#' ? ReadHex(Text, Start, End, Color) : ReadName(Text, Start, End, Color)) &&
+        static_cast<size_t>(Color.End) == End)
+      Out.push_back(Color);
   }
   std::sort(Out.begin(), Out.end(), [](const TColorAt& A, const TColorAt& B) { return A.Start < B.Start; });
   if (Out.size() > Max) Out.resize(Max);

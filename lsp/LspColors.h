@@ -5,7 +5,7 @@
 // HTML colour attributes (bgcolor, color, text, link, vlink, alink); and the
 // ways of writing a colour the client may choose from.
 //
-// Example: FindColors("a { color: #f00 }", true) gives one colour over
+// Example: FindColors("a { color: #f00 }", nullptr) gives one colour over
 // "#f00" with Red 1, Green 0, Blue 0, Alpha 1; ColorPresentations(1, 0, 0, 1)
 // gives "#ff0000" and "rgb(255, 0, 0)".
 #pragma once
@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "markup/MLTree.h"
 
 namespace kel {
 
@@ -25,9 +27,9 @@ struct TColorAt {
 // of millions would answer with gigabytes.
 inline constexpr size_t MaxDocumentColors = 10000;
 
-// Sheet: the whole text is a style sheet; else a page. The first Max
-// colours in the text.
-std::vector<TColorAt> FindColors(const std::string& Text, bool Sheet, size_t Max = MaxDocumentColors);
+// Page: the page's tree; null when the whole text is a style sheet. The
+// first Max colours in the text.
+std::vector<TColorAt> FindColors(const std::string& Text, const TMLTree* Page, size_t Max = MaxDocumentColors);
 
 std::vector<std::string> ColorPresentations(double Red, double Green, double Blue, double Alpha);
 

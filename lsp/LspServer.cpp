@@ -400,12 +400,13 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     if (Uri && Text) {
       const std::string Language = LspString(*Doc, "languageId").value_or("");
       const std::string Path = LspDocumentPath(LspUriToPath(*Uri), Language);
-      FDocuments[*Uri] = {MakeMemoryEditView(*Text, Path), Language, Path};
+      FDocuments[*Uri] = {MakeMemoryEditView(*Text, Path), Language, Path, TDocumentModel(Path)};
     }
   } else if (Method == "textDocument/didChange") {
     const auto Changes = Params.find("contentChanges");
     const auto Open = Uri ? FDocuments.find(*Uri) : FDocuments.end();
     if (Open == FDocuments.end() || Changes == Params.end() || !Changes->is_array()) return;
+    ++Open->second.Version;
     for (const auto& Change : *Changes) {
       const auto Text = LspString(Change, "text");
       if (!Text) continue;
@@ -491,7 +492,8 @@ std::optional<TMemoryTrial> TLspServer::Retype(TDocument& Doc, int32_t Caret, ch
   if (Caret <= 0 || Caret > static_cast<int32_t>(Text.size()) ||
       Text[static_cast<size_t>(Caret) - 1] != Typed)
     return std::nullopt;
-  const auto Manager = TCompletionCycle::ManagerAt(FHost, Doc.Path, Text, Caret - 1);
+  Doc.Tree();
+  const auto Manager = Doc.Model.ManagerAt(FHost, static_cast<uint32_t>(Caret - 1));
   const auto Markup = query<IKelMLCodeInsightManager>(Manager);
   if (!Markup) return std::nullopt;
   Markup->SetInsertQuotes(InsertQuotesOption());
@@ -504,6 +506,7 @@ std::optional<TMemoryTrial> TLspServer::Retype(TDocument& Doc, int32_t Caret, ch
   {
     TCompletionCycle Cycle(FHost);
     Cycle.SetManager(Manager);
+    Cycle.SetClassifier(Doc.Model.Classifier());
     Cycle.Type(Typed);
     if (Cycle.IsOpen()) Cycle.Key(27);
   }
@@ -542,7 +545,8 @@ json TLspServer::Hover(const std::string& Uri, int64_t Line, int64_t Character) 
   while (From > Start && Name(Text[From - 1])) --From;
   while (To < Text.size() && Name(Text[To])) ++To;
   if (From == To) return nullptr;
-  const auto Manager = TCompletionCycle::ManagerAt(FHost, Doc->second.Path, Text, static_cast<int32_t>(From));
+  Doc->second.Tree();
+  const auto Manager = Doc->second.Model.ManagerAt(FHost, static_cast<uint32_t>(From));
   const auto* Css = dynamic_cast<const TCSSKibitzManager*>(Manager.get());
   const std::string Word = Text.substr(From, To - From);
   const std::string About = Css ? Css->Describe(Word) : std::string();
@@ -578,7 +582,7 @@ json TLspServer::DocumentColors(const std::string& Uri) {
     }
     return json{{"line", Line}, {"character", Units}};
   };
-  for (const TColorAt& C : FindColors(Text, Sheet)) {
+  for (const TColorAt& C : FindColors(Text, Sheet ? nullptr : &Doc->second.Tree())) {
     json Start = PositionOf(static_cast<size_t>(C.Start));
     json End = PositionOf(static_cast<size_t>(C.End));
     Answer.push_back({{"range", {{"start", Start}, {"end", End}}},
@@ -625,19 +629,21 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
                                        : CaretUnits - UnitsBetween(Text, Offset, At, FUtf8);
     return json{{"line", CaretLine}, {"character", Units}};
   };
-  const auto Manager = TCompletionCycle::ManagerAt(FHost, Path, Text, Caret);
+  const TMLTree& Tree = Doc->second.Tree();
+  const auto Manager = Doc->second.Model.ManagerAt(FHost, static_cast<uint32_t>(Caret));
   if (!Manager) return Result;
   if (const auto Markup = query<IKelMLCodeInsightManager>(Manager))
     Markup->SetInsertQuotes(InsertQuotesOption());
   // A style sheet of its own; one inside a page is classified as the page.
-  const auto* Css = dynamic_cast<const TCSSKibitzManager*>(Manager.get());
+  auto* Css = dynamic_cast<TCSSKibitzManager*>(Manager.get());
   const bool Sheet = Css && Manager->HandlesFile(Path);
   // A trigger character opens a list only where the manager says so, as it
   // would for the key typed in our host ('<' in a style sheet does not).
   const json* Context = LspObject(Params, "context");
   if (Context && LspInteger(*Context, "triggerKind").value_or(1) == 2 && Caret > 0) {
     const std::string Trigger = LspString(*Context, "triggerCharacter").value_or("");
-    const int32_t Element = Sheet ? StyleSheetElementAt(Text, Caret - 1) : MarkupElementAt(Text, Caret - 1);
+    const int32_t Element =
+        Sheet ? StyleSheetElementAt(Text, Caret - 1) : Tree.ElementCodeAt(static_cast<uint32_t>(Caret - 1));
     TKelCodeInsightType Kind = TKelCodeInsightType::citNone;
     TKelInvokeType How = TKelInvokeType::itManual;
     Manager->GetCodeInsightType(Trigger.empty() ? '\0' : Trigger[0], Element, Kind, How);
@@ -663,14 +669,17 @@ json TLspServer::Complete(const std::string& Uri, int64_t Line, int64_t Characte
     TMemoryHost& Host;
     TCompletionCycle& Cycle;
     const TKelPtr<TMemoryEditView>& View;
+    TCSSKibitzManager* Css;
     ~TRelease() {
       if (Cycle.IsOpen()) Cycle.Key(27);
       View->EndTrial();
       Host.SetCurrentEditView(nullptr);
+      if (Css) Css->SetPageTree(nullptr);
     }
-  } Release{FHost, Cycle, View};
+  } Release{FHost, Cycle, View, Css};
   Cycle.SetManager(Manager);
-  if (Sheet) Cycle.SetClassifier(StyleSheetElementAt);
+  Cycle.SetClassifier(Sheet ? TCompletionCycle::TClassifier(StyleSheetElementAt) : Doc->second.Model.Classifier());
+  if (Css) Css->SetPageTree(Sheet ? nullptr : &Tree);
   if (!Cycle.Type(0)) return Result;
   const std::vector<TCompletionItem> Rows = Cycle.Items();
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "document/DocumentModel.h"
 #include "host/MemoryHost.h"
 
 namespace kel {
@@ -63,7 +64,10 @@ class TLspServer {
     TKelPtr<TMemoryEditView> View;
     std::string LanguageId;
     std::string Path;  // the file type the engine sees
+    TDocumentModel Model{};
+    uint64_t Version = 0;  // counts the changes
     const std::string& Text() const { return View->Text(); }
+    const TMLTree& Tree() { return Model.Tree(Text(), Version); }
   };
   std::optional<TMemoryTrial> Retype(TDocument& Doc, int32_t Caret, char Typed);
   void Dispatch(const std::string& Method, bool Request, const nlohmann::json& Id,

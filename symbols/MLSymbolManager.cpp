@@ -359,7 +359,8 @@ void TMLSymbolManager::RemoveOptionalElements(IKelMLTag* Tag) {
 // XSL element's XSL children.
 void TMLSymbolManager::InsertXSLElements(IKelMLTag* Tag) {
   if (KibitzMode != TKibitzMode::kmXSL || !Tag || !Parser) return;
-  if (Parser->FInTag || Parser->FTagStack.empty()) return;
+  // Elements are listed in content and after "<"; attributes are not.
+  if ((Parser->FInTag && !Parser->FCaretInTagName) || Parser->FTagStack.empty()) return;
   const bool TagIsXSL = IsXSLName(Tag->GetName());
   TKelPtr<IKelMLTag> Other;
   for (const auto& Entry : Parser->FTagStack) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "document/DocumentModel.h"
 #include "symbols/MLSymbolManager.h"
 #include "tests/support/Annotated.h"
 
@@ -21,6 +22,9 @@ bool TCompletionTest::Run(const TRun& R) {
   if (Cycle.IsOpen()) Cycle.Key(27);
   View = Test.OpenView(R.Marked, R.File, R.Marker);
   Cycle.SetManager(TCompletionCycle::ManagerFor(Test.Host(), R.File));
+  Cycle.SetClassifier([File = R.File](const std::string& Text, int32_t Offset) {
+    return MarkupElementAt(Text, Offset, File);
+  });
   if (!Cycle.Manager()) return false;
   if (!Cycle.Type(R.Typed)) return false;
   for (const char C : R.Filter) Cycle.Key(C);

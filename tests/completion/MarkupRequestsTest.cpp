@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 
+#include "document/DocumentModel.h"
 #include "tests/completion/CompletionTestSupport.h"
 
 namespace kel {
@@ -127,6 +128,8 @@ TEST_F(MarkupRequests, ARandomSequenceAnswersAsFreshProcessesDo) {
     View = Test.OpenView(Slurp(R.File), fs::path(R.File).filename().string());
     View->SetCaretOffset(R.Caret);
     Cycle.SetManager(TCompletionCycle::ManagerFor(Test.Host(), R.File));
+    Cycle.SetClassifier(
+        [&R](const std::string& Text, int32_t Offset) { return MarkupElementAt(Text, Offset, R.File); });
     Cycle.Type(R.Typed);
     for (const char C : R.Filter)
       if (Cycle.IsOpen()) Cycle.Key(C);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "css/CSSCodCmplt.h"
+#include "document/DocumentModel.h"
 #include "tests/completion/CompletionTestSupport.h"
 
 namespace kel {
@@ -24,6 +25,7 @@ struct TAccepted {
 class Planning : public test::TCompletionTest {
  protected:
   Planning() { Test.Host().AddCodeInsightManager(CSSLanguageManager().get()); }
+  TDocumentModel Model;
 
   // A cycle of its own, as an editor runs it: open, select, Enter.
   std::optional<TAccepted> Accept(const std::string& Page, const std::string& Name, int32_t Caret,
@@ -43,8 +45,10 @@ class Planning : public test::TCompletionTest {
     Marked.insert(static_cast<size_t>(Caret), "\x01");
     View = Test.OpenView(Marked, Name, '\x01');
     if (Tried) View->BeginTrial();
-    Cycle.SetManager(TCompletionCycle::ManagerAt(Test.Host(), Name, Page, Caret));
-    if (Name.ends_with(".css")) Cycle.SetClassifier(StyleSheetElementAt);
+    Model = TDocumentModel(Name);
+    Model.Tree(Page, 1);
+    Cycle.SetManager(Model.ManagerAt(Test.Host(), static_cast<uint32_t>(Caret)));
+    Cycle.SetClassifier(Name.ends_with(".css") ? TCompletionCycle::TClassifier(StyleSheetElementAt) : Model.Classifier());
     if (!Cycle.Manager() || !Cycle.Type(0)) return nullptr;
     return View;
   }

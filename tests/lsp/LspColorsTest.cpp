@@ -19,7 +19,8 @@ struct TFound {
 
 std::vector<TFound> Found(const std::string& Text, bool Sheet) {
   std::vector<TFound> R;
-  for (const auto& C : FindColors(Text, Sheet))
+  const TMLTree Page = TMLTree::Build(Text, false);
+  for (const auto& C : FindColors(Text, Sheet ? nullptr : &Page))
     R.push_back({Text.substr(static_cast<size_t>(C.Start), static_cast<size_t>(C.End - C.Start)),
                  static_cast<int>(C.Red * 255 + 0.5), static_cast<int>(C.Green * 255 + 0.5),
                  static_cast<int>(C.Blue * 255 + 0.5), C.Alpha});
@@ -82,10 +83,11 @@ TEST(LspColors, TheFirstColoursOnly) {
     Sheet += "a{color:#" + std::to_string(100 + I % 900) + "}";
     Page += "<p bgcolor=#000 style='color:#fff;background:rgb(1,2,3)' color=#111>";
   }
-  for (const auto& [Text, IsSheet] : {std::pair{Sheet, true}, std::pair{Page, false}}) {
-    const auto All = FindColors(Text, IsSheet);
+  const TMLTree Tree = TMLTree::Build(Page, false);
+  for (const auto& [Text, Of] : {std::pair{Sheet, (const TMLTree*)nullptr}, std::pair{Page, &Tree}}) {
+    const auto All = FindColors(Text, Of);
     ASSERT_EQ(All.size(), MaxDocumentColors);
-    const auto First = FindColors(Text, IsSheet, 5);
+    const auto First = FindColors(Text, Of, 5);
     ASSERT_EQ(First.size(), 5u);
     for (size_t I = 0; I < 5; ++I) EXPECT_EQ(First[I].Start, All[I].Start);
   }

@@ -1,0 +1,56 @@
+// One open document as every request reads it: the syntax tree of its whole
+// text and the regions of its languages, built once per version. Which
+// manager serves a caret and the element code under it are read here, so
+// that a "<style>" written in a comment or an XSL template's literal <style>
+// element are what the page makes them, not what a text search guesses.
+//
+// Example: in page.html holding "<p style='co|'>", ManagerAt gives the
+// style-sheet manager; at "<p |" the markup manager.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/CompletionCycle.h"
+#include "markup/MLTree.h"
+
+namespace kel {
+
+class TDocumentModel {
+ public:
+  explicit TDocumentModel(std::string Path = {}) : FPath(std::move(Path)) {}
+
+  const std::string& Path() const { return FPath; }
+  void SetPath(std::string Path);
+  // The tree of Text, the document's text at Version: built again only when
+  // the version (or the text's length) is not the one built.
+  const TMLTree& Tree(std::string_view Text, uint64_t Version);
+  // The tree built last.
+  const TMLTree& Tree() const { return FTree; }
+  // How many times a tree was built (a request on an unchanged version
+  // builds none).
+  uint64_t Builds() const { return FBuilds; }
+
+  // The manager for a caret at Offset of the tree built last: the style-sheet
+  // manager in a page's style region, else the first that handles the file.
+  TKelPtr<IKelCodeInsightManager> ManagerAt(TMemoryHost& Host, uint32_t Offset) const;
+  // The cycle's classifier for the markup of this document: the element code
+  // from the tree built last (the text before a caret is what decides it, so a
+  // trial that changes only what follows reads the same answer).
+  TCompletionCycle::TClassifier Classifier() const;
+
+ private:
+  std::string FPath;
+  TMLTree FTree;
+  bool FBuilt = false;
+  uint64_t FVersion = 0;
+  size_t FLength = 0;
+  uint64_t FBuilds = 0;
+};
+
+// The classifier for a cycle with no model of its document: the element code
+// from a tree of the text before the caret.
+int32_t MarkupElementAt(const std::string& Text, int32_t Offset, const std::string& Path = {});
+
+}  // namespace kel

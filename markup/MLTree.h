@@ -1,0 +1,120 @@
+// The syntax tree of a whole page, and the regions of the languages in it.
+// Every feature that asks "what is here" reads this answer instead of
+// scanning the text again: which manager serves a caret, the element code
+// under it, colours, and what is to come (problems, outline, folding).
+//
+// Example: in "<p style='color:red'><style>a{}</style>" the tree holds p with
+// its style attribute and, inside it, style with one text child; the regions
+// are "color:red" (declarations) and "a{}" (a style sheet), the rest is markup.
+//
+// HTML is read as browsers read it: raw-text bodies (script, style,
+// textarea…), void elements, end tags a sibling or a parent's end implies.
+// In XML every '<' opens markup, so a literal <style> of an XSL template holds
+// elements and entity references between the pieces of its sheet.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kel {
+
+struct TMLRange {
+  uint32_t Start = 0, End = 0;  // byte offsets, End past the last byte
+  bool Holds(uint32_t Offset) const { return Start <= Offset && Offset < End; }
+  friend bool operator==(const TMLRange&, const TMLRange&) = default;
+};
+
+enum class TMLNodeKind : uint8_t {
+  Element,
+  Text,
+  Comment,
+  CData,
+  ProcessingInstruction,
+  DocType,
+  Server,  // <% %>, <%= %>, <%# %>, <%@ %>, <%-- --%>
+  StrayEndTag,  // an end tag no open element takes
+};
+
+// How an element ends.
+enum class TMLEnd : uint8_t {
+  Written,  // its end tag
+  SelfClosed,  // "/>" where that closes (XML, SVG and MathML in a page)
+  Void,  // an HTML element that has no content (br, img…)
+  Omitted,  // an end tag HTML lets a sibling, a parent's end or the page's end imply
+  Unclosed,  // an end tag is due and never comes
+};
+
+struct TMLAttribute {
+  TMLRange Name;
+  TMLRange Value;  // inside the quotes; empty at the name's end when there is no value
+  char Quote = 0;  // '"', '\'' or 0 (unquoted or no value)
+  bool HasValue = false;
+};
+
+struct TMLNode {
+  static constexpr uint32_t None = UINT32_MAX;
+  TMLNodeKind Kind = TMLNodeKind::Text;
+  TMLEnd End = TMLEnd::Written;
+  bool Terminated = true;  // its closing delimiter is written ('>', "-->", "]]>", "?>", "%>"); a start tag's '>'
+  bool CloseTerminated = true;  // an end tag's '>'
+  uint32_t Parent = None;
+  uint32_t Next = 0;  // the index after this node's subtree (nodes are in document order)
+  TMLRange Range;  // the whole node, end tag included
+  TMLRange Name;  // the element's or end tag's name, a DOCTYPE's or instruction's name
+  TMLRange Open;  // an element's start tag; the opening delimiter of others
+  TMLRange Close;  // an element's end tag (empty unless written); the closing delimiter of others
+  TMLRange Content;  // between start and end tag; a comment's or section's inside
+  uint32_t FirstAttribute = 0, AttributeCount = 0;
+};
+
+enum class TMLRegionKind : uint8_t {
+  Markup,
+  StyleSheet,  // a <style> body: rules
+  StyleDeclarations,  // a style="" value: one block's declarations
+  Script,
+  RawText,  // textarea, title, xmp… bodies: text, never markup
+  ServerCode,  // inside <% %>, <%= %>, <?php ?>
+};
+
+struct TMLRegion {
+  TMLRegionKind Kind = TMLRegionKind::Markup;
+  TMLRange Range;
+  // The element or attribute whose text this is (index into Nodes or
+  // Attributes): an XML style element gives several pieces of one sheet.
+  uint32_t Owner = TMLNode::None;
+  // A caret right at Range.Start belongs here (after a tag's '>' or a
+  // quote), not after an entity reference that ends before it.
+  bool OpenAtStart = true;
+};
+
+class TMLTree {
+ public:
+  // Xml: the document is XML (its declaration, an XHTML DOCTYPE or its file
+  // type say so); pages that say nothing are HTML.
+  static TMLTree Build(std::string_view Text, bool Xml);
+  // Whether a file of this name is XML whatever it declares (.xhtml, .svg,
+  // .xsl, .wml, .resx…).
+  static bool XmlByName(std::string_view Path);
+
+  std::vector<TMLNode> Nodes;
+  std::vector<TMLAttribute> Attributes;
+  // Every region that is not markup, in document order; markup is the rest.
+  std::vector<TMLRegion> Regions;
+
+  // The region that holds a caret at Offset (markup when none does).
+  const TMLRegion* RegionAt(uint32_t Offset) const;
+  // The innermost node holding the byte at Offset; None outside every node.
+  uint32_t NodeAt(uint32_t Offset) const;
+  // The element code an editor colours the caret at Offset with: the state
+  // after the text before it (TKelElement: comment, script, identifier in a
+  // tag, white space elsewhere and in style sheets).
+  int32_t ElementCodeAt(uint32_t Offset) const;
+  // The text of the sheet a style region belongs to, up to Upto, from its
+  // first piece: the markup between pieces (XSL elements, references) reads
+  // as blanks. A style attribute's text is wrapped as a rule's block.
+  std::string SheetText(std::string_view Text, const TMLRegion& Region, uint32_t Upto) const;
+};
+
+}  // namespace kel
