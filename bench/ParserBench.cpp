@@ -9,6 +9,7 @@
 #include "host/MemoryEditor.h"
 #include "markup/MLBufferProducer.h"
 #include "markup/MLParser.h"
+#include "markup/MLTree.h"
 #include "symbols/MLSymbolManager.h"
 
 namespace {
@@ -52,6 +53,34 @@ void ParseUnmatchedEndTags(benchmark::State& State) {
 }
 
 BENCHMARK(ParseUnmatchedEndTags)->Unit(benchmark::kMillisecond);
+
+// The document model's tree of a whole page (what a new version costs), and
+// of the hostile page above.
+void BuildTree(benchmark::State& State) {
+  const size_t Size = static_cast<size_t>(State.range(0)) << 20;
+  const std::string Text = bench::LargePage(Size, "\n<p class=\"");
+  const long Before = bench::PeakKiB();
+  size_t Nodes = 0;
+  for (auto _ : State) {
+    const TMLTree Tree = TMLTree::Build(Text, false);
+    Nodes = Tree.Nodes.size();
+    benchmark::DoNotOptimize(Tree.Nodes.data());
+  }
+  State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) * static_cast<int64_t>(Size));
+  State.counters["nodes"] = static_cast<double>(Nodes);
+  State.counters["peak_growth_KiB"] = static_cast<double>(bench::PeakKiB() - Before);
+}
+
+BENCHMARK(BuildTree)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+
+void BuildTreeUnmatchedEndTags(benchmark::State& State) {
+  std::string Text = "<body>";
+  for (int I = 0; I < 50000; ++I) Text += "<div>";
+  for (int I = 0; I < 16000; ++I) Text += "</span>";
+  for (auto _ : State) benchmark::DoNotOptimize(TMLTree::Build(Text, false).Nodes.size());
+}
+
+BENCHMARK(BuildTreeUnmatchedEndTags)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
