@@ -144,8 +144,8 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
       Read.resize(static_cast<size_t>(std::max(0, Reader->GetText(From, Read.data(), To - From))));
     } else {
       std::string Piece(1 << 16, '\0');
-      for (int32_t At = From, N; (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0;
-           At += N)
+      for (int32_t At = From, N;
+           (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0; At += N)
         Read.append(Piece, 0, static_cast<size_t>(N));
     }
     // A NUL reads as a blank, as it does to the scanners.
@@ -171,7 +171,8 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
       Tree = &Built;
     }
     const TMLRegion* Region = Tree->RegionAt(static_cast<uint32_t>(std::max(Caret, 0)));
-    if (!Region || (Region->Kind != TMLRegionKind::StyleSheet && Region->Kind != TMLRegionKind::StyleDeclarations))
+    if (!Region ||
+        (Region->Kind != TMLRegionKind::StyleSheet && Region->Kind != TMLRegionKind::StyleDeclarations))
       return false;
     Text = Tree->SheetText(Page, *Region, static_cast<uint32_t>(Caret));
     // Custom properties are the page's: every sheet and style attribute.
@@ -324,9 +325,9 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
 }
 
 const char* TCSSKibitzManager::PlaceName() const {
-  static const char* const Names[] = {"none",     "element",  "pseudo-class", "pseudo-element",
-                                      "at-rule",  "media",    "media-value",  "keyframe",
-                                      "property", "value",    "important",    "url"};
+  static const char* const Names[] = {"none",     "element", "pseudo-class", "pseudo-element",
+                                      "at-rule",  "media",   "media-value",  "keyframe",
+                                      "property", "value",   "important",    "url"};
   return Names[static_cast<int>(Context.Place)];
 }
 
@@ -476,7 +477,8 @@ void TCSSKibitzManager::Done(bool Accepted, bool& DisplayParams) {
   if (Arguments) Pos->MoveRelative(0, 1);
   // After "property:" its values are what comes next.
   if (Terminator == ':' && S.ends_with(':'))
-    if (auto Commands = query<IKelEditViewCommands>(View)) Commands->ExecuteCommand(kelCommandInvokeCodeCompletion);
+    if (auto Commands = query<IKelEditViewCommands>(View))
+      Commands->ExecuteCommand(kelCommandInvokeCodeCompletion);
 }
 
 TKelPtr<IKelCodeInsightManager> CSSLanguageManager() {

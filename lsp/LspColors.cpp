@@ -6,10 +6,15 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "css/CSSCodCmplt.h"
+#include "host/CompletionCycle.h"
 #include "host/KelStrings.h"
 #include "lsp/LspNamedColors.h"
+#include "lsp/LspPositions.h"
 
 namespace kel {
+
+using nlohmann::json;
 
 namespace {
 
@@ -81,7 +86,9 @@ double Degrees(double V, const std::string& Unit) {
 }
 
 // A channel: a percentage of Full, or a number in Full's units.
-double Channel(const TArgs& A, int I, double Full) { return A.Unit[I] == "%" ? A.Value[I] / 100 * Full : A.Value[I]; }
+double Channel(const TArgs& A, int I, double Full) {
+  return A.Unit[I] == "%" ? A.Value[I] / 100 * Full : A.Value[I];
+}
 
 double Alpha(const TArgs& A) {
   if (A.Count < 4) return 1;
@@ -90,7 +97,8 @@ double Alpha(const TArgs& A) {
 
 // Linear-light sRGB to the encoded value.
 double Encode(double V) {
-  const double S = std::abs(V) <= 0.0031308 ? 12.92 * std::abs(V) : 1.055 * std::pow(std::abs(V), 1 / 2.4) - 0.055;
+  const double S =
+      std::abs(V) <= 0.0031308 ? 12.92 * std::abs(V) : 1.055 * std::pow(std::abs(V), 1 / 2.4) - 0.055;
   return V < 0 ? -S : S;
 }
 
@@ -117,7 +125,8 @@ void LabToRgb(double L, double A, double B, double Rgb[3]) {
   const double Fy = (L + 16) / 116, Fx = Fy + A / 500, Fz = Fy - B / 200;
   const double X = (std::pow(Fx, 3) > Epsilon ? std::pow(Fx, 3) : (116 * Fx - 16) / Kappa) * 0.3457 / 0.3585;
   const double Y = L > Kappa * Epsilon ? std::pow(Fy, 3) : L / Kappa;
-  const double Z = (std::pow(Fz, 3) > Epsilon ? std::pow(Fz, 3) : (116 * Fz - 16) / Kappa) * (1 - 0.3457 - 0.3585) / 0.3585;
+  const double Z = (std::pow(Fz, 3) > Epsilon ? std::pow(Fz, 3) : (116 * Fz - 16) / Kappa) *
+                   (1 - 0.3457 - 0.3585) / 0.3585;
   const double X65 = 0.955473421488075 * X - 0.02309845494876471 * Y + 0.06325924320057072 * Z;
   const double Y65 = -0.0283697093338637 * X + 1.0099953980813041 * Y + 0.021041441191917323 * Z;
   const double Z65 = 0.012314014864481998 * X - 0.020507649298898964 * Y + 1.330365926242124 * Z;
@@ -169,7 +178,7 @@ bool ReadFunction(const std::string& Text, size_t I, size_t End, TColorAt& Color
   } else {
     return false;
   }
-  Color = {static_cast<int32_t>(I), static_cast<int32_t>(A.End), std::clamp(Rgb[0], 0.0, 1.0),
+  Color = {static_cast<int32_t>(I),      static_cast<int32_t>(A.End),  std::clamp(Rgb[0], 0.0, 1.0),
            std::clamp(Rgb[1], 0.0, 1.0), std::clamp(Rgb[2], 0.0, 1.0), Alpha(A)};
   return true;
 }
@@ -187,8 +196,9 @@ bool ReadName(const std::string& Text, size_t I, size_t End, TColorAt& Color) {
   const auto Found = std::lower_bound(std::begin(NamedColors), std::end(NamedColors), Name,
                                       [](const TNamedColor& C, const std::string& N) { return C.Name < N; });
   if (Found == std::end(NamedColors) || Found->Name != Name) return false;
-  Color = {static_cast<int32_t>(I), static_cast<int32_t>(J), (Found->Rgb >> 16) / 255.0,
-           ((Found->Rgb >> 8) & 0xff) / 255.0, (Found->Rgb & 0xff) / 255.0, 1};
+  Color = {static_cast<int32_t>(I),     static_cast<int32_t>(J),
+           (Found->Rgb >> 16) / 255.0,  ((Found->Rgb >> 8) & 0xff) / 255.0,
+           (Found->Rgb & 0xff) / 255.0, 1};
   return true;
 }
 
@@ -287,6 +297,34 @@ std::vector<std::string> ColorPresentations(double Red, double Green, double Blu
     std::snprintf(Rgb, sizeof Rgb, "rgba(%d, %d, %d, %g)", R, G, B, std::round(Alpha * 100) / 100);
   }
   return {Hex, Rgb};
+}
+
+json LspDocumentColors(TLspContext& Ctx, TLspDocument& Doc) {
+  json Answer = json::array();
+  const std::string& Text = Doc.Text();
+  const auto Manager = TCompletionCycle::ManagerFor(Ctx.Host, Doc.Path);
+  const bool Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get()) != nullptr;
+  // One walk over the text gives every position: the colours come in order.
+  TLspPositionWalker PositionOf(Text, Ctx.Utf8);
+  for (const TColorAt& C : FindColors(Text, Sheet ? nullptr : &Doc.Tree())) {
+    json Start = PositionOf(static_cast<size_t>(C.Start));
+    json End = PositionOf(static_cast<size_t>(C.End));
+    Answer.push_back({{"range", {{"start", Start}, {"end", End}}},
+                      {"color", {{"red", C.Red}, {"green", C.Green}, {"blue", C.Blue}, {"alpha", C.Alpha}}}});
+  }
+  return Answer;
+}
+
+json LspColorPresentation(const json& Color, const json& Range) {
+  const auto Part = [&Color](const char* Key) {
+    const auto It = Color.find(Key);
+    return It != Color.end() && It->is_number() ? std::clamp(It->get<double>(), 0.0, 1.0) : 0.0;
+  };
+  json Answer = json::array();
+  for (const auto& Label : ColorPresentations(Part("red"), Part("green"), Part("blue"),
+                                              Color.contains("alpha") ? Part("alpha") : 1.0))
+    Answer.push_back({{"label", Label}, {"textEdit", {{"range", Range}, {"newText", Label}}}});
+  return Answer;
 }
 
 }  // namespace kel

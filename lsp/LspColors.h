@@ -11,9 +11,12 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "lsp/LspDocuments.h"
+#include "lsp/LspFeature.h"
 #include "markup/MLTree.h"
 
 namespace kel {
@@ -29,8 +32,13 @@ inline constexpr size_t MaxDocumentColors = 10000;
 
 // Page: the page's tree; null when the whole text is a style sheet. The
 // first Max colours in the text.
-std::vector<TColorAt> FindColors(const std::string& Text, const TMLTree* Page, size_t Max = MaxDocumentColors);
+std::vector<TColorAt> FindColors(const std::string& Text, const TMLTree* Page,
+                                 size_t Max = MaxDocumentColors);
 
 std::vector<std::string> ColorPresentations(double Red, double Green, double Blue, double Alpha);
+
+// textDocument/documentColor and textDocument/colorPresentation.
+nlohmann::json LspDocumentColors(TLspContext& Ctx, TLspDocument& Doc);
+nlohmann::json LspColorPresentation(const nlohmann::json& Color, const nlohmann::json& Range);
 
 }  // namespace kel

@@ -18,9 +18,8 @@ bool IsAlpha(char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); 
 char Lower(char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C + 32) : C; }
 
 bool SameName(std::string_view A, std::string_view B) {
-  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
-           return Lower(X) == Lower(Y);
-         });
+  return A.size() == B.size() &&
+         std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) { return Lower(X) == Lower(Y); });
 }
 
 // The local part of a qualified name (html:style is a style element).
@@ -35,19 +34,19 @@ bool OneOf(std::string_view Name, const std::array<std::string_view, N>& Names) 
 }
 
 constexpr std::array<std::string_view, 19> VoidElements{
-    "area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img",
-    "input", "isindex", "keygen", "link", "meta", "param", "source", "track", "wbr"};
-constexpr std::array<std::string_view, 9> RawTextElements{
-    "script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes", "plaintext"};
+    "area",  "base",    "basefont", "bgsound", "br",   "col",   "embed",  "frame", "hr", "img",
+    "input", "isindex", "keygen",   "link",    "meta", "param", "source", "track", "wbr"};
+constexpr std::array<std::string_view, 9> RawTextElements{"script", "style",   "textarea", "title",    "xmp",
+                                                          "iframe", "noembed", "noframes", "plaintext"};
 constexpr std::array<std::string_view, 18> OptionalEnd{
-    "p", "li", "dt", "dd", "option", "optgroup", "tr", "td", "th", "thead",
-    "tbody", "tfoot", "colgroup", "caption", "rb", "rt", "rtc", "rp"};
+    "p",     "li",    "dt",    "dd",       "option",  "optgroup", "tr", "td",  "th",
+    "thead", "tbody", "tfoot", "colgroup", "caption", "rb",       "rt", "rtc", "rp"};
 constexpr std::array<std::string_view, 3> OptionalEndOfPage{"head", "body", "html"};
 constexpr std::array<std::string_view, 36> ClosesParagraph{
-    "address", "article", "aside", "blockquote", "center", "details", "dialog", "dir", "div",
-    "dl", "fieldset", "figcaption", "figure", "footer", "form", "h1", "h2", "h3",
-    "h4", "h5", "h6", "header", "hgroup", "hr", "main", "menu", "nav", "ol",
-    "p", "pre", "section", "table", "ul", "li", "dd", "dt"};
+    "address", "article",  "aside",      "blockquote", "center", "details", "dialog", "dir",  "div",
+    "dl",      "fieldset", "figcaption", "figure",     "footer", "form",    "h1",     "h2",   "h3",
+    "h4",      "h5",       "h6",         "header",     "hgroup", "hr",      "main",   "menu", "nav",
+    "ol",      "p",        "pre",        "section",    "table",  "ul",      "li",     "dd",   "dt"};
 
 // Whether a start tag Tag ends the open element Open whose end tag HTML
 // lets be implied.
@@ -348,7 +347,8 @@ class TBuilder {
     const bool EntersForeign = !Xml && (SameName(TagName, "svg") || SameName(TagName, "math"));
     // "/>" closes in XML and foreign content; a <script … /> of XHTML
     // written as HTML has no body either.
-    if ((SelfClosing && (!Html || OneOf(TagName, RawTextElements))) || (Html && OneOf(TagName, VoidElements))) {
+    if ((SelfClosing && (!Html || OneOf(TagName, RawTextElements))) ||
+        (Html && OneOf(TagName, VoidElements))) {
       Node.End = SelfClosing && !(Html && OneOf(TagName, VoidElements)) ? TMLEnd::SelfClosed : TMLEnd::Void;
       Finish(I);
       return End;
@@ -368,7 +368,8 @@ class TBuilder {
       E = Plain ? N : Find(E, "</");
       if (E >= N) break;
       const uint32_t After = E + 2 + static_cast<uint32_t>(TagName.size());
-      if (AtIgnoringCase(E + 2, TagName) && (After >= N || IsSpace(T[After]) || T[After] == '>' || T[After] == '/'))
+      if (AtIgnoringCase(E + 2, TagName) &&
+          (After >= N || IsSpace(T[After]) || T[After] == '>' || T[After] == '/'))
         break;
     }
     E = std::min(E, N);
@@ -383,7 +384,7 @@ class TBuilder {
       uint32_t S = Body.Start;
       while (S < Body.End && IsSpace(T[S])) ++S;
       for (const auto& [Opener, Closer] : {std::pair<std::string_view, std::string_view>{"<![CDATA[", "]]>"},
-                                          std::pair<std::string_view, std::string_view>{"<!--", "-->"}})
+                                           std::pair<std::string_view, std::string_view>{"<!--", "-->"}})
         if (T.substr(S, Body.End - S).starts_with(Opener)) {
           Body.Start = S + static_cast<uint32_t>(Opener.size());
           uint32_t X = Body.End;
@@ -438,7 +439,7 @@ class TBuilder {
   TMLEnd EndInside(uint32_t Element) const {
     const std::string_view Name = Slice(R.Nodes[Element].Name);
     return !Xml && (OneOf(Name, OptionalEnd) || OneOf(Name, OptionalEndOfPage)) ? TMLEnd::Omitted
-                                                                                   : TMLEnd::Unclosed;
+                                                                                : TMLEnd::Unclosed;
   }
 
   // The name as end tags match it (case folded in HTML), hashed.
@@ -485,7 +486,7 @@ TMLTree TMLTree::Build(std::string_view Text, bool Xml) {
 }
 
 bool TMLTree::XmlByName(std::string_view Path) {
-  static constexpr std::array<std::string_view, 10> Types{".xhtml", ".xht", ".xml", ".svg", ".mml",
+  static constexpr std::array<std::string_view, 10> Types{".xhtml", ".xht",  ".xml", ".svg",  ".mml",
                                                           ".xsl",   ".xslt", ".wml", ".resx", ".xsd"};
   const size_t Dot = Path.rfind('.');
   return Dot != std::string_view::npos && Path.find('/', Dot) == std::string_view::npos &&
@@ -536,7 +537,8 @@ int32_t TMLTree::ElementCodeAt(uint32_t Offset) const {
   switch (N.Kind) {
     case TMLNodeKind::Element:
       if (N.Open.Holds(C)) return C + 1 == N.Open.End && N.Terminated ? After() : TKelElement::Identifier;
-      if (N.Close.Holds(C)) return N.CloseTerminated && C + 1 == N.Close.End ? After() : TKelElement::Identifier;
+      if (N.Close.Holds(C))
+        return N.CloseTerminated && C + 1 == N.Close.End ? After() : TKelElement::Identifier;
       return After();
     case TMLNodeKind::Text:
       return After();
@@ -563,8 +565,11 @@ std::string TMLTree::SheetText(std::string_view Text, const TMLRegion& Region, u
     return "x{" + std::string(Text.substr(Region.Range.Start, Upto - std::min(Upto, Region.Range.Start)));
   // The first piece of this sheet: the pieces of its element (and the
   // regions of elements inside it) stand together.
-  const auto Mine = [&Region](const TMLRegion& R) { return R.Owner == Region.Owner && R.Kind == Region.Kind; };
-  const uint32_t Inside = Region.Owner < Nodes.size() ? Nodes[Region.Owner].Content.Start : Region.Range.Start;
+  const auto Mine = [&Region](const TMLRegion& R) {
+    return R.Owner == Region.Owner && R.Kind == Region.Kind;
+  };
+  const uint32_t Inside =
+      Region.Owner < Nodes.size() ? Nodes[Region.Owner].Content.Start : Region.Range.Start;
   const TMLRegion* First = &Region;
   for (const TMLRegion* R = &Region; R != Regions.data() && (R - 1)->Range.Start >= Inside;)
     if (Mine(*--R)) First = R;

@@ -33,17 +33,17 @@ enum class TMLNodeKind : uint8_t {
   CData,
   ProcessingInstruction,
   DocType,
-  Server,  // <% %>, <%= %>, <%# %>, <%@ %>, <%-- --%>
+  Server,       // <% %>, <%= %>, <%# %>, <%@ %>, <%-- --%>
   StrayEndTag,  // an end tag no open element takes
 };
 
 // How an element ends.
 enum class TMLEnd : uint8_t {
-  Written,  // its end tag
+  Written,     // its end tag
   SelfClosed,  // "/>" where that closes (XML, SVG and MathML in a page)
-  Void,  // an HTML element that has no content (br, img…)
-  Omitted,  // an end tag HTML lets a sibling, a parent's end or the page's end imply
-  Unclosed,  // an end tag is due and never comes
+  Void,        // an HTML element that has no content (br, img…)
+  Omitted,     // an end tag HTML lets a sibling, a parent's end or the page's end imply
+  Unclosed,    // an end tag is due and never comes
 };
 
 struct TMLAttribute {
@@ -57,24 +57,25 @@ struct TMLNode {
   static constexpr uint32_t None = UINT32_MAX;
   TMLNodeKind Kind = TMLNodeKind::Text;
   TMLEnd End = TMLEnd::Written;
-  bool Terminated = true;  // its closing delimiter is written ('>', "-->", "]]>", "?>", "%>"); a start tag's '>'
+  bool Terminated =
+      true;  // its closing delimiter is written ('>', "-->", "]]>", "?>", "%>"); a start tag's '>'
   bool CloseTerminated = true;  // an end tag's '>'
   uint32_t Parent = None;
   uint32_t Next = 0;  // the index after this node's subtree (nodes are in document order)
-  TMLRange Range;  // the whole node, end tag included
-  TMLRange Name;  // the element's or end tag's name, a DOCTYPE's or instruction's name
-  TMLRange Open;  // an element's start tag; the opening delimiter of others
-  TMLRange Close;  // an element's end tag (empty unless written); the closing delimiter of others
-  TMLRange Content;  // between start and end tag; a comment's or section's inside
+  TMLRange Range;     // the whole node, end tag included
+  TMLRange Name;      // the element's or end tag's name, a DOCTYPE's or instruction's name
+  TMLRange Open;      // an element's start tag; the opening delimiter of others
+  TMLRange Close;     // an element's end tag (empty unless written); the closing delimiter of others
+  TMLRange Content;   // between start and end tag; a comment's or section's inside
   uint32_t FirstAttribute = 0, AttributeCount = 0;
 };
 
 enum class TMLRegionKind : uint8_t {
   Markup,
-  StyleSheet,  // a <style> body: rules
+  StyleSheet,         // a <style> body: rules
   StyleDeclarations,  // a style="" value: one block's declarations
   Script,
-  RawText,  // textarea, title, xmp… bodies: text, never markup
+  RawText,     // textarea, title, xmp… bodies: text, never markup
   ServerCode,  // inside <% %>, <%= %>, <?php ?>
 };
 

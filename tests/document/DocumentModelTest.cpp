@@ -1,11 +1,10 @@
 // Requests read the document model: the manager for a caret comes from the
 // page's regions, so "<style>" written in a comment is no sheet and an XSL
 // template's literal <style> offers both languages.
-#include "document/DocumentModel.h"
-
 #include <gtest/gtest.h>
 
 #include "css/CSSCodCmplt.h"
+#include "document/DocumentModel.h"
 #include "tests/completion/CompletionTestSupport.h"
 #include "tests/support/Annotated.h"
 
@@ -15,7 +14,9 @@ namespace {
 class DocumentModel : public test::TCompletionTest {
  protected:
   DocumentModel() { Test.Host().AddCodeInsightManager(CSSLanguageManager().get()); }
-  ~DocumentModel() override { static_cast<TCSSKibitzManager*>(CSSLanguageManager().get())->SetPageTree(nullptr); }
+  ~DocumentModel() override {
+    static_cast<TCSSKibitzManager*>(CSSLanguageManager().get())->SetPageTree(nullptr);
+  }
 
   // The rows an explicit request lists at the caret, as a front end runs it.
   std::string Serve(const std::string& Marked, const std::string& File) {

@@ -1,12 +1,11 @@
 // The page's tree and its regions: what a browser (or an XML reader) sees,
 // never what a search for "<style" guesses.
-#include "markup/MLTree.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "host/KelHostAPI.h"
+#include "markup/MLTree.h"
 #include "tests/support/Annotated.h"
 
 namespace kel {
@@ -79,8 +78,8 @@ std::string Shape(const TMLTree& Tree, std::string_view Text, uint32_t Parent = 
     std::string One;
     switch (N.Kind) {
       case TMLNodeKind::Element:
-        One = Name + (N.End == TMLEnd::Omitted    ? "~"
-                      : N.End == TMLEnd::Unclosed ? "?"
+        One = Name + (N.End == TMLEnd::Omitted      ? "~"
+                      : N.End == TMLEnd::Unclosed   ? "?"
                       : N.End == TMLEnd::SelfClosed ? "/"
                                                     : "");
         if (N.Next > I + 1) {
@@ -122,8 +121,7 @@ TEST(MLTree, ElementsEndAsBrowsersEndThem) {
       {"<div><span>x</div><p>a</b>", false, "div(span?) p~(</b>)"},
       {"<br><img src=x><input/><div/><p>", false, "br img input div?(p~)"},
       {"<svg><circle/><path></path></svg><math><mi/></math>", false, "svg(circle/ path) math(mi/)"},
-      {"<script>if (a<b) x = '</div>';</script><p><!-- <b> --><% x %>", false,
-       "script p~(#comment #server)"},
+      {"<script>if (a<b) x = '</div>';</script><p><!-- <b> --><% x %>", false, "script p~(#comment #server)"},
       // A tag being typed does not swallow the next one.
       {"<div\n<p>x</p></div>", false, "div(p)"},
       {"<a><b/><c></a>", true, "a(b/ c?)"},
@@ -156,14 +154,22 @@ TEST(MLTree, ElementCodeIsTheStateBeforeTheCaret) {
     const char* Page;
     E Code;
   } Cases[] = {
-      {"<p>|", TKelElement::WhiteSpace},     {"<p |", TKelElement::Identifier},
-      {"<a href=\"|\"", TKelElement::Identifier}, {"<a href=\"x\">|", TKelElement::WhiteSpace},
-      {"<!-- x|", TKelElement::Comment},     {"<!-|", TKelElement::Identifier},
-      {"<!-- x -->|", TKelElement::WhiteSpace}, {"<![CDATA[ |", TKelElement::Comment},
-      {"<script>|", TKelElement::Script},    {"<script>a<|</script>", TKelElement::Script},
-      {"<style>|", TKelElement::WhiteSpace}, {"<style><!-- a{|", TKelElement::WhiteSpace},
-      {"<% x|", TKelElement::Script},        {"<% x %>|", TKelElement::WhiteSpace},
-      {"</p|", TKelElement::Identifier},     {"<p></p>|", TKelElement::WhiteSpace},
+      {"<p>|", TKelElement::WhiteSpace},
+      {"<p |", TKelElement::Identifier},
+      {"<a href=\"|\"", TKelElement::Identifier},
+      {"<a href=\"x\">|", TKelElement::WhiteSpace},
+      {"<!-- x|", TKelElement::Comment},
+      {"<!-|", TKelElement::Identifier},
+      {"<!-- x -->|", TKelElement::WhiteSpace},
+      {"<![CDATA[ |", TKelElement::Comment},
+      {"<script>|", TKelElement::Script},
+      {"<script>a<|</script>", TKelElement::Script},
+      {"<style>|", TKelElement::WhiteSpace},
+      {"<style><!-- a{|", TKelElement::WhiteSpace},
+      {"<% x|", TKelElement::Script},
+      {"<% x %>|", TKelElement::WhiteSpace},
+      {"</p|", TKelElement::Identifier},
+      {"<p></p>|", TKelElement::WhiteSpace},
       {"<!DOCTYPE html|", TKelElement::Identifier},
   };
   for (const auto& C : Cases) {
