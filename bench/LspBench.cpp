@@ -102,6 +102,52 @@ void EditAndComplete(benchmark::State& State, bool LongLine) {
   SetQuorvelIDEServices(nullptr);
 }
 
+// A completion asked again on an unchanged version (a client re-asking at the
+// same position): answered from the document's last answer.
+void SameVersion(benchmark::State& State) {
+  const auto Host = MakeKel<TMemoryHost>();
+  Host->SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+  Host->SetOptionsFileName("");
+  SetQuorvelIDEServices(Host.get());
+  PackageLoad();
+  IDERegister();
+  {
+    TLspServer Server(*Host);
+    Server.Handle(
+        json::parse(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"capabilities":{}}})"));
+    const std::string Text = bench::LargePage(1 << 20, "\n<div>\n<");
+    const std::string Uri = "file:///bench/page.html";
+    Server.Handle({{"jsonrpc", "2.0"},
+                   {"method", "textDocument/didOpen"},
+                   {"params", {{"textDocument", {{"uri", Uri}, {"languageId", "html"}, {"text", Text}}}}}});
+    const int Line = static_cast<int>(std::count(Text.begin(), Text.end(), '\n'));
+    const int Column = static_cast<int>(Text.size() - Text.rfind('\n') - 1);
+    const json Request{
+        {"jsonrpc", "2.0"},
+        {"id", 1},
+        {"method", "textDocument/completion"},
+        {"params",
+         {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", Line}, {"character", Column}}}}}};
+    Server.Handle(Request);
+    std::vector<double> Times;
+    size_t Items = 0;
+    for (auto _ : State) {
+      const auto Started = std::chrono::steady_clock::now();
+      const auto Out = Server.Handle(Request);
+      const auto Elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
+      State.SetIterationTime(Elapsed);
+      Times.push_back(Elapsed * 1000);
+      Items = Out.empty() ? 0 : Out[0]["result"]["items"].size();
+    }
+    std::sort(Times.begin(), Times.end());
+    State.counters["p50_ms"] = Times[Times.size() / 2];
+    State.counters["items"] = static_cast<double>(Items);
+  }
+  PackageUnload();
+  SetQuorvelIDEServices(nullptr);
+}
+
+BENCHMARK(SameVersion)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
 BENCHMARK_CAPTURE(EditAndComplete, Page, false)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()

@@ -84,9 +84,7 @@ int ItemKind(const std::string& Class) {
   return 1;  // Text
 }
 
-}  // namespace
-
-json LspComplete(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Character, const json& Params) {
+json Answer(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Character, const json& Params) {
   json Items = json::array();
   const json Result{{"isIncomplete", false}, {"items", Items}};
   const std::string& Text = Doc.Text();
@@ -268,6 +266,20 @@ json LspComplete(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Char
     Items.push_back(Item);
   }
   return {{"isIncomplete", Incomplete}, {"items", Items}};
+}
+
+}  // namespace
+
+json LspComplete(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Character, const json& Params) {
+  const json* Context = LspObject(Params, "context");
+  std::string Key =
+      std::to_string(Line) + ':' + std::to_string(Character) + ':' + std::to_string(Ctx.Snippets);
+  if (Context) Key += Context->dump(-1, ' ', false, json::error_handler_t::replace);
+  auto& Last = Doc.LastCompletion;
+  if (Last && Last->Version == Doc.Version && Last->Key == Key) return Last->Result;
+  json Result = Answer(Ctx, Doc, Line, Character, Params);
+  Last = TLspDocument::TAnswer{Doc.Version, std::move(Key), Result};
+  return Result;
 }
 
 }  // namespace kel

@@ -14,7 +14,11 @@ using nlohmann::json;
 
 void TLspDocuments::Open(const std::string& Uri, const std::string& Text, const std::string& LanguageId) {
   const std::string Path = LspDocumentPath(LspUriToPath(Uri), LanguageId);
-  FDocuments[Uri] = {MakeMemoryEditView(Text, Path), LanguageId, Path, TDocumentModel(Path)};
+  TLspDocument& Doc = FDocuments[Uri] = TLspDocument{};
+  Doc.View = MakeMemoryEditView(Text, Path);
+  Doc.LanguageId = LanguageId;
+  Doc.Path = Path;
+  Doc.Model = TDocumentModel(Path);
 }
 
 TLspDocument* TLspDocuments::Find(const std::string& Uri) {

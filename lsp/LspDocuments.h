@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 #include "document/DocumentModel.h"
@@ -22,6 +23,14 @@ struct TLspDocument {
   std::string Path;  // the file type the engine sees
   TDocumentModel Model{};
   uint64_t Version = 0;  // counts the changes
+  // The last completion answer: a request on the same version, position and
+  // trigger is answered from it (a request is a function of those).
+  struct TAnswer {
+    uint64_t Version = 0;
+    std::string Key;
+    nlohmann::json Result;
+  };
+  std::optional<TAnswer> LastCompletion;
   const std::string& Text() const { return View->Text(); }
   // The tree of the text as it stands, built once per version.
   const TMLTree& Tree() { return Model.Tree(Text(), Version); }

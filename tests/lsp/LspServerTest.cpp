@@ -490,6 +490,12 @@ TEST_F(Lsp, IncrementalChangesLanguagesAndEncodings) {
   EXPECT_FALSE(Item(Items("file:///tmp/inc.html", 2, 7), "tbody").is_null());
   Change(2, 7, 2, 7, "<t");  // types at the end
   EXPECT_FALSE(Item(Items("file:///tmp/inc.html", 2, 9), "tbody").is_null());
+  // A request on the same version is answered again; after a change at the
+  // same position, from the new text.
+  EXPECT_FALSE(Item(Items("file:///tmp/inc.html", 2, 9), "tbody").is_null());
+  Change(2, 0, 2, 9, "<ul>   <l");
+  EXPECT_TRUE(Item(Items("file:///tmp/inc.html", 2, 9), "tbody").is_null());
+  EXPECT_FALSE(Item(Items("file:///tmp/inc.html", 2, 9), "li").is_null());
   // The client's language decides over the file's name.
   Open("file:///tmp/page.php", Strict + "<body><table>", "html");
   EXPECT_FALSE(Item(Items("file:///tmp/page.php", 1, 13), "tbody").is_null());
