@@ -12,7 +12,7 @@
 #include "completion/HTMReg.h"
 #include "completion/MLInsightPackage.h"
 #include "css/CSSCodCmplt.h"
-#include "document/DocumentModel.h"
+#include "document/CompletionRequest.h"
 #include "host/CompletionCycle.h"
 #include "host/KelStrings.h"
 #include "host/MemoryCanvas.h"
@@ -171,27 +171,15 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   } Unload;
   // In a page's <style> body or style attribute, the style-sheet manager serves.
   TDocumentModel Model(R.FileName);
-  const TMLTree& Tree = Model.Tree(Original, 1);
-  const auto Manager = Model.ManagerAt(Host, static_cast<uint32_t>(View->CaretOffset()));
+  Model.Tree(Original, 1);
+  TCompletionRequest Request(Host, Model, View, View->CaretOffset(), R.Quotes);
+  const auto& Manager = Request.Manager();
   if (!Manager) {
     Err << "mlinsight: no completion manager handles " << R.FileName << '\n';
     return 2;
   }
-  const auto Markup = query<IKelMLCodeInsightManager>(Manager);
-  if (Markup) Markup->SetInsertQuotes(R.Quotes < 0 ? InsertQuotesOption() : R.Quotes != 0);
-
-  TCompletionCycle Cycle(Host);
-  Cycle.SetManager(Manager);
-  auto* Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get());
-  const bool OwnSheet = Sheet && Sheet->HandlesFile(R.FileName);
-  Cycle.SetClassifier(OwnSheet ? TCompletionCycle::TClassifier(StyleSheetElementAt) : Model.Classifier());
-  if (Sheet) Sheet->SetPageTree(OwnSheet ? nullptr : &Tree);
-  struct TForget {
-    TCSSKibitzManager* Sheet;
-    ~TForget() {
-      if (Sheet) Sheet->SetPageTree(nullptr);
-    }
-  } Forget{Sheet};
+  auto* Sheet = Request.Sheet();
+  TCompletionCycle& Cycle = Request.Cycle();
   Cycle.Type(static_cast<char>(Typed));
   for (const char C : R.Filter) {
     if (!Cycle.IsOpen()) break;
@@ -199,7 +187,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   }
   const bool Invoked = Cycle.Invoked();
   const bool Open = Cycle.IsOpen();
-  auto* Own = Markup ? static_cast<TMLKibitzManager*>(Markup.get()) : nullptr;
+  auto* Own = Request.Markup();
   std::string Context = Open && Own ? Own->ContextName() : "none";
   if (Open && Sheet) Context = Sheet->PlaceName();
   const auto Items = Cycle.Items();

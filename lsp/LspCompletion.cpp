@@ -8,6 +8,7 @@
 
 #include "completion/HTMLCodCmplt.h"
 #include "css/CSSCodCmplt.h"
+#include "document/CompletionRequest.h"
 #include "host/CompletionCycle.h"
 #include "host/KelStrings.h"
 #include "lsp/LspPositions.h"
@@ -101,57 +102,42 @@ json Answer(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Character
                                        : CaretUnits - LspUnitsBetween(Text, Offset, At, Ctx.Utf8);
     return json{{"line", CaretLine}, {"character", Units}};
   };
-  const TMLTree& Tree = Doc.Tree();
-  const auto Manager = Doc.Model.ManagerAt(Ctx.Host, static_cast<uint32_t>(Caret));
+  Doc.Tree();
+  TCompletionRequest Request(Ctx.Host, Doc.Model, Doc.View, Caret);
+  const auto& Manager = Request.Manager();
   if (!Manager) return Result;
-  if (const auto Markup = query<IKelMLCodeInsightManager>(Manager))
-    Markup->SetInsertQuotes(InsertQuotesOption());
   // A style sheet of its own; one inside a page is classified as the page.
-  auto* Css = dynamic_cast<TCSSKibitzManager*>(Manager.get());
-  const bool Sheet = Css && Manager->HandlesFile(Path);
+  auto* Css = Request.Sheet();
+  const bool Sheet = Request.OwnSheet();
   // A trigger character opens a list only where the manager says so, as it
   // would for the key typed in our host ('<' in a style sheet does not).
   const json* Context = LspObject(Params, "context");
   if (Context && LspInteger(*Context, "triggerKind").value_or(1) == 2 && Caret > 0) {
     const std::string Trigger = LspString(*Context, "triggerCharacter").value_or("");
-    const int32_t Element =
-        Sheet ? StyleSheetElementAt(Text, Caret - 1) : Tree.ElementCodeAt(static_cast<uint32_t>(Caret - 1));
-    TKelCodeInsightType Kind = TKelCodeInsightType::citNone;
-    TKelInvokeType How = TKelInvokeType::itManual;
-    Manager->GetCodeInsightType(Trigger.empty() ? '\0' : Trigger[0], Element, Kind, How);
-    if (Kind != TKelCodeInsightType::citCodeInsight) return Result;
+    if (!Request.Opens(Trigger.empty() ? '\0' : Trigger[0])) return Result;
   }
 
   // One cycle from the document as it stands: typed characters are already
   // in it, so every request is an explicit one. Each row's edit is planned
   // from the list this one parse opened.
   const auto& View = Doc.View;
-  View->SetCaretOffset(Caret);
-  Ctx.Host.SetCurrentEditView(View);
   const std::string Word =
       View->GetPosition()->RipText(Manager->EditorTokenValidChars(false), kelRipBackward);
   const auto WordStart = static_cast<size_t>(Caret) - std::min(Word.size(), static_cast<size_t>(Caret));
   // What opening the list writes (="" before a value list) is tried with
-  // each row: every item's edit counts from the client's text.
+  // each row: every item's edit counts from the client's text. Escape ends
+  // the cycle as an editor's would (the manager gives back what it changed
+  // for the list); then the text goes back to the client's.
   View->BeginTrial();
-  TCompletionCycle Cycle(Ctx.Host);
-  // Escape ends the cycle as an editor's would (the manager gives back what
-  // it changed for the list); the text goes back to the client's.
   struct TRelease {
-    TMemoryHost& Host;
-    TCompletionCycle& Cycle;
+    TCompletionRequest& Request;
     const TKelPtr<TMemoryEditView>& View;
-    TCSSKibitzManager* Css;
     ~TRelease() {
-      if (Cycle.IsOpen()) Cycle.Key(27);
+      Request.Close();
       View->EndTrial();
-      Host.SetCurrentEditView(nullptr);
-      if (Css) Css->SetPageTree(nullptr);
     }
-  } Release{Ctx.Host, Cycle, View, Css};
-  Cycle.SetManager(Manager);
-  Cycle.SetClassifier(Sheet ? TCompletionCycle::TClassifier(StyleSheetElementAt) : Doc.Model.Classifier());
-  if (Css) Css->SetPageTree(Sheet ? nullptr : &Tree);
+  } Release{Request, View};
+  TCompletionCycle& Cycle = Request.Cycle();
   if (!Cycle.Type(0)) return Result;
   const std::vector<TCompletionItem> Rows = Cycle.Items();
 

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "completion/HTMLCodCmplt.h"
-#include "host/CompletionCycle.h"
+#include "document/CompletionRequest.h"
 #include "lsp/LspPositions.h"
 
 namespace kel {
@@ -19,24 +18,14 @@ std::optional<TMemoryTrial> LspRetype(TLspContext& Ctx, TLspDocument& Doc, int32
       Text[static_cast<size_t>(Caret) - 1] != Typed)
     return std::nullopt;
   Doc.Tree();
-  const auto Manager = Doc.Model.ManagerAt(Ctx.Host, static_cast<uint32_t>(Caret - 1));
-  const auto Markup = query<IKelMLCodeInsightManager>(Manager);
-  if (!Markup) return std::nullopt;
-  Markup->SetInsertQuotes(InsertQuotesOption());
-  Manager->HandlesFile(Doc.Path);
+  TCompletionRequest Request(Ctx.Host, Doc.Model, Doc.View, Caret - 1);
+  if (!Request.Markup()) return std::nullopt;
   const auto& View = Doc.View;
   View->BeginTrial();
   View->Edit(Caret - 1, 1, "");
   View->SetCaretOffset(Caret - 1);
-  Ctx.Host.SetCurrentEditView(View);
-  {
-    TCompletionCycle Cycle(Ctx.Host);
-    Cycle.SetManager(Manager);
-    Cycle.SetClassifier(Doc.Model.Classifier());
-    Cycle.Type(Typed);
-    if (Cycle.IsOpen()) Cycle.Key(27);
-  }
-  Ctx.Host.SetCurrentEditView(nullptr);
+  Request.Cycle().Type(Typed);
+  Request.Close();
   return View->EndTrial();
 }
 
