@@ -73,6 +73,24 @@ void BuildTree(benchmark::State& State) {
 
 BENCHMARK(BuildTree)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
+// One character typed into a paragraph of a large page (at 9/10 of it, and
+// in its middle): the tree is read again from the edit until the reading
+// is back in step, the rest moved over.
+void RebuildTree(benchmark::State& State) {
+  const size_t Size = static_cast<size_t>(State.range(0)) << 20;
+  std::string Text = bench::LargePage(Size, "\n<p class=\"");
+  const TMLTree Tree = TMLTree::Build(Text, false);
+  const size_t At = Text.find("<p>", Size / 10 * static_cast<size_t>(State.range(1))) + 3;
+  Text.insert(At, "x");
+  for (auto _ : State) {
+    const TMLTree Again = TMLTree::Rebuild(Tree, Text, static_cast<uint32_t>(At), static_cast<uint32_t>(At),
+                                           static_cast<uint32_t>(At + 1));
+    benchmark::DoNotOptimize(Again.Nodes.data());
+  }
+}
+
+BENCHMARK(RebuildTree)->Args({1, 5})->Args({1, 9})->Args({100, 5})->Unit(benchmark::kMillisecond);
+
 void BuildTreeUnmatchedEndTags(benchmark::State& State) {
   std::string Text = "<body>";
   for (int I = 0; I < 50000; ++I) Text += "<div>";

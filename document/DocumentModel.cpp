@@ -22,9 +22,32 @@ void TDocumentModel::SetPath(std::string Path) {
   FBuilt = false;
 }
 
+void TDocumentModel::Edited(size_t Start, size_t OldEnd, size_t NewEnd) {
+  if (!FBuilt) return;
+  if (!FEdited) {
+    FEdited = true;
+    FPrefix = FSuffix = FLength;
+    FLengthNow = FLength;
+  }
+  OldEnd = std::max(OldEnd, Start);
+  if (OldEnd > FLengthNow) {
+    FBuilt = false;  // an edit of another text than ours: read it whole
+    return;
+  }
+  FPrefix = std::min(FPrefix, Start);
+  FSuffix = std::min(FSuffix, FLengthNow - OldEnd);
+  FLengthNow = FLengthNow - (OldEnd - Start) + (std::max(NewEnd, Start) - Start);
+}
+
 const TMLTree& TDocumentModel::Tree(std::string_view Text, uint64_t Version) {
   if (FBuilt && Version == FVersion && Text.size() == FLength) return FTree;
-  FTree = TMLTree::Build(Text, TMLTree::XmlByName(FPath));
+  const bool Edits = FBuilt && FEdited && Text.size() == FLengthNow && FPrefix + FSuffix <= FLength &&
+                     FPrefix + FSuffix <= Text.size() && Text.size() < UINT32_MAX;
+  FTree = Edits ? TMLTree::Rebuild(FTree, Text, static_cast<uint32_t>(FPrefix),
+                                   static_cast<uint32_t>(FLength - FSuffix),
+                                   static_cast<uint32_t>(Text.size() - FSuffix))
+                : TMLTree::Build(Text, TMLTree::XmlByName(FPath));
+  FEdited = false;
   FBuilt = true;
   FVersion = Version;
   FLength = Text.size();

@@ -26,6 +26,10 @@ class TDocumentModel {
   // The tree of Text, the document's text at Version: built again only when
   // the version (or the text's length) is not the one built.
   const TMLTree& Tree(std::string_view Text, uint64_t Version);
+  // The text changed since the tree was built: its bytes [Start, OldEnd)
+  // became [Start, NewEnd). The next tree is read again from the edits on
+  // (several edits are taken together as one), not from the start.
+  void Edited(size_t Start, size_t OldEnd, size_t NewEnd);
   // The tree built last.
   const TMLTree& Tree() const { return FTree; }
   // How many times a tree was built (a request on an unchanged version
@@ -47,6 +51,10 @@ class TDocumentModel {
   uint64_t FVersion = 0;
   size_t FLength = 0;
   uint64_t FBuilds = 0;
+  // What the edits since the last tree left alone: the first and the last
+  // bytes; FEdited when there were edits.
+  bool FEdited = false;
+  size_t FPrefix = 0, FSuffix = 0, FLengthNow = 0;
 };
 
 // The classifier for a cycle with no model of its document: the element code

@@ -37,6 +37,7 @@ void TLspDocuments::Change(const std::string& Uri, const json& Changes, bool Utf
     const json* From = Range ? LspObject(*Range, "start") : nullptr;
     const json* To = Range ? LspObject(*Range, "end") : nullptr;
     if (!From || !To) {
+      Doc->Model.Edited(0, Doc->Text().size(), Text->size());
       Doc->View->SetText(*Text);  // the whole document
       continue;
     }
@@ -51,6 +52,7 @@ void TLspDocuments::Change(const std::string& Uri, const json& Changes, bool Utf
         static_cast<size_t>(LspOffsetOnLine(T, FromStart, LspInteger(*From, "character").value_or(0), Utf8));
     const size_t End = std::max(Start, static_cast<size_t>(LspOffsetOnLine(
                                            T, ToStart, LspInteger(*To, "character").value_or(0), Utf8)));
+    Doc->Model.Edited(Start, End, Start + Text->size());
     Doc->View->Edit(static_cast<int32_t>(Start), static_cast<int32_t>(End - Start), *Text);
   }
 }

@@ -71,10 +71,12 @@ bool Implies(std::string_view Open, std::string_view Tag) {
 
 class TBuilder {
  public:
-  TBuilder(std::string_view Text, bool Xml) : T(Text), N(static_cast<uint32_t>(Text.size())), Xml(Xml) {}
+  TBuilder(std::string_view Text, bool Xml)
+      : T(Text), N(static_cast<uint32_t>(Text.size())), XmlGiven(Xml), Xml(Xml) {}
 
-  TMLTree Run() {
-    uint32_t P = 0, TextStart = 0;
+  TMLTree Run(uint32_t P = 0) {
+    R.XmlGiven = XmlGiven;
+    uint32_t TextStart = P;
     const auto FlushText = [&](uint32_t End) {
       if (End > TextStart) AddText(TextStart, End);
     };
@@ -87,6 +89,7 @@ class TBuilder {
         continue;
       }
       FlushText(P);
+      if (Old && P >= EditEnd && Splice(P)) return std::move(R);
       P = Markup(P);
       TextStart = P;
     }
@@ -94,9 +97,135 @@ class TBuilder {
     while (!Open.empty()) CloseTop(N, EndInside(Open.back()));
     for (uint32_t I = 0; I < R.Nodes.size(); ++I)
       if (R.Nodes[I].Next == 0) R.Nodes[I].Next = static_cast<uint32_t>(R.Nodes.size());
+    R.Xml = Xml;
     return std::move(R);
   }
 
+  // Reading again from the start of the old tree's node At (the edit's
+  // bytes begin at EditStart, end at EditEnd of the new text, Delta later
+  // than in the old): the state the reading had there is the old tree's.
+  // False when it cannot be had (nothing read before it decided XML).
+  bool Resume(const TMLTree& From, uint32_t At, uint32_t AEditEnd, int64_t ADelta) {
+    const TMLNode& First = From.Nodes[At];
+    const uint32_t P = First.Range.Start;
+    bool Element = false;
+    for (uint32_t I = 0; I < At && !Element; ++I) Element = From.Nodes[I].Kind == TMLNodeKind::Element;
+    if (!Element) return false;
+    SeenElement = true;
+    Xml = From.Xml;
+    R.Nodes.assign(From.Nodes.begin(), From.Nodes.begin() + At);
+    for (const auto& A : From.Attributes)
+      if (A.Name.Start < P) R.Attributes.push_back(A);
+    for (const auto& Reg : From.Regions)
+      if (Reg.Range.Start < P) R.Regions.push_back(Reg);
+    Open = OpenAt(From, At, P);
+    for (const uint32_t I : Open) {
+      R.Nodes[I].Next = 0;
+      const std::string_view Name = Slice(R.Nodes[I].Name);
+      ++OpenNames[NameKey(Name)];
+      if (!Xml && (SameName(Name, "svg") || SameName(Name, "math"))) ++ForeignDepth;
+    }
+    Old = &From;
+    Shared = At;
+    EditEnd = AEditEnd;
+    Delta = ADelta;
+    return true;
+  }
+
+  // The elements open when the reading reached the old tree's node At,
+  // which starts at P: At's ancestors and those its arrival ends.
+  static std::vector<uint32_t> OpenAt(const TMLTree& Tree, uint32_t At, uint32_t P) {
+    std::vector<uint32_t> Stack;
+    for (uint32_t I = At == 0 ? TMLNode::None : At - 1; I != TMLNode::None; I = Tree.Nodes[I].Parent) {
+      const TMLNode& E = Tree.Nodes[I];
+      // A '<' with no name never opens.
+      if (E.Kind != TMLNodeKind::Element || E.End == TMLEnd::Void || E.End == TMLEnd::SelfClosed ||
+          E.Open.End > P || E.Name.Start == E.Name.End)
+        continue;
+      if (E.Range.End > P || (E.Range.End == P && E.Close.Start == E.Close.End)) Stack.push_back(I);
+    }
+    std::reverse(Stack.begin(), Stack.end());
+    return Stack;
+  }
+
+ private:
+  // At P of the new text the old reading stood at P - Delta in the same
+  // state (the same elements open, all read before the edit): the rest of
+  // the tree is the old one's, moved.
+  bool Splice(uint32_t P) {
+    const auto Q64 = static_cast<int64_t>(P) - Delta;
+    if (Q64 < 0) return false;
+    const auto Q = static_cast<uint32_t>(Q64);
+    const auto& ON = Old->Nodes;
+    const auto It = std::lower_bound(ON.begin(), ON.end(), Q,
+                                     [](const TMLNode& X, uint32_t O) { return X.Range.Start < O; });
+    if (It == ON.end() || It->Range.Start != Q || It->Kind == TMLNodeKind::Text) return false;
+    const auto M = static_cast<uint32_t>(It - ON.begin());
+    if (M < Shared) return false;
+    for (const uint32_t I : Open)
+      if (I >= Shared) return false;
+    if (OpenAt(*Old, M, Q) != Open) return false;
+    const int64_t IndexDelta = static_cast<int64_t>(R.Nodes.size()) - M;
+    const auto FirstOldAttribute = static_cast<uint32_t>(
+        std::lower_bound(Old->Attributes.begin(), Old->Attributes.end(), Q,
+                         [](const TMLAttribute& A, uint32_t O) { return A.Name.Start < O; }) -
+        Old->Attributes.begin());
+    const int64_t AttributeDelta = static_cast<int64_t>(R.Attributes.size()) - FirstOldAttribute;
+    // A range a node does not have ({0, 0}: a text's name) stays.
+    const auto Move = [this](TMLRange& X) {
+      if (X.Start == 0 && X.End == 0) return;
+      X.Start = static_cast<uint32_t>(X.Start + Delta);
+      X.End = static_cast<uint32_t>(X.End + Delta);
+    };
+    const auto MoveFrom = [this, Q](TMLRange& X) {
+      if (X.Start >= Q) X.Start = static_cast<uint32_t>(X.Start + Delta);
+      if (X.End >= Q) X.End = static_cast<uint32_t>(X.End + Delta);
+    };
+    const auto Index = [IndexDelta, M](uint32_t I) {
+      return I == TMLNode::None || I < M ? I : static_cast<uint32_t>(I + IndexDelta);
+    };
+    for (const uint32_t I : Open) {
+      TMLNode& E = R.Nodes[I];
+      const TMLNode& Was = ON[I];
+      E.End = Was.End;
+      E.CloseTerminated = Was.CloseTerminated;
+      E.Range.End = Was.Range.End;
+      E.Content.End = Was.Content.End;
+      E.Close = Was.Close;
+      MoveFrom(E.Range);
+      MoveFrom(E.Content);
+      MoveFrom(E.Close);
+      E.Next = Index(Was.Next);
+    }
+    R.Nodes.reserve(R.Nodes.size() + (ON.size() - M));
+    for (uint32_t I = M; I < ON.size(); ++I) {
+      TMLNode X = ON[I];
+      for (TMLRange* Range : {&X.Range, &X.Name, &X.Open, &X.Close, &X.Content}) Move(*Range);
+      X.Parent = Index(X.Parent);
+      X.Next = Index(X.Next);
+      if (X.Kind == TMLNodeKind::Element)
+        X.FirstAttribute = static_cast<uint32_t>(X.FirstAttribute + AttributeDelta);
+      R.Nodes.push_back(X);
+    }
+    for (uint32_t I = FirstOldAttribute; I < Old->Attributes.size(); ++I) {
+      TMLAttribute A = Old->Attributes[I];
+      Move(A.Name);
+      Move(A.Value);
+      R.Attributes.push_back(A);
+    }
+    for (const TMLRegion& Was : Old->Regions) {
+      if (Was.Range.Start < Q) continue;
+      TMLRegion X = Was;
+      Move(X.Range);
+      X.Owner = X.Kind == TMLRegionKind::StyleDeclarations ? static_cast<uint32_t>(X.Owner + AttributeDelta)
+                                                           : Index(X.Owner);
+      R.Regions.push_back(X);
+    }
+    R.Xml = Xml;
+    return true;
+  }
+
+ public:
  private:
   std::string_view Slice(TMLRange Range) const { return T.substr(Range.Start, Range.End - Range.Start); }
   bool At(uint32_t P, std::string_view S) const { return T.substr(P, S.size()) == S; }
@@ -333,6 +462,7 @@ class TBuilder {
       R.Nodes[I].Content = {P + 1, P + 1};
       R.Nodes[I].Terminated = false;
       R.Nodes[I].End = TMLEnd::Unclosed;
+      R.Nodes[I].FirstAttribute = static_cast<uint32_t>(R.Attributes.size());
       Finish(I);
       return P + 1;
     }
@@ -461,6 +591,7 @@ class TBuilder {
     const uint32_t Element = Open.back();
     TMLNode& Node = R.Nodes[Element];
     Node.End = How;
+    Node.CloseTerminated = true;
     Node.Content.End = Node.Range.End = std::max(At, Node.Open.End);
     Node.Close = {Node.Range.End, Node.Range.End};
     PopOpen();
@@ -469,7 +600,13 @@ class TBuilder {
 
   std::string_view T;
   uint32_t N;
+  bool XmlGiven;
   bool Xml;
+  // Reading again after an edit: the old tree, its first Shared nodes kept.
+  const TMLTree* Old = nullptr;
+  uint32_t Shared = 0;
+  uint32_t EditEnd = 0;
+  int64_t Delta = 0;
   bool SeenElement = false;
   int ForeignDepth = 0;
   std::vector<uint32_t> Open;
@@ -491,6 +628,27 @@ bool TMLTree::XmlByName(std::string_view Path) {
   const size_t Dot = Path.rfind('.');
   return Dot != std::string_view::npos && Path.find('/', Dot) == std::string_view::npos &&
          OneOf(Path.substr(Dot), Types);
+}
+
+TMLTree TMLTree::Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
+                         uint32_t NewEnd) {
+  if (Text.size() >= UINT32_MAX) return Build(Text, Old.XmlGiven);
+  // A node whose start and the byte after it (what makes '<' markup) lie
+  // before the edit, outside a raw-text body (its end is found further on).
+  auto It = std::upper_bound(Old.Nodes.begin(), Old.Nodes.end(), Start,
+                             [](uint32_t S, const TMLNode& X) { return S < X.Range.Start + 2; });
+  if (It == Old.Nodes.begin()) return Build(Text, Old.XmlGiven);
+  auto At = static_cast<uint32_t>(It - Old.Nodes.begin() - 1);
+  if (const uint32_t Parent = Old.Nodes[At].Parent;
+      Parent != TMLNode::None && Old.Nodes[At].Kind == TMLNodeKind::Text) {
+    const TMLNode& E = Old.Nodes[Parent];
+    const std::string_view Name(Text.data() + E.Name.Start, E.Name.End - E.Name.Start);
+    if (!Old.Xml && OneOf(Name, RawTextElements)) At = Parent;
+  }
+  TBuilder B(Text, Old.XmlGiven);
+  if (!B.Resume(Old, At, NewEnd, static_cast<int64_t>(NewEnd) - static_cast<int64_t>(OldEnd)))
+    return Build(Text, Old.XmlGiven);
+  return B.Run(Old.Nodes[At].Range.Start);
 }
 
 const TMLRegion* TMLTree::RegionAt(uint32_t Offset) const {

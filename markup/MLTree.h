@@ -51,6 +51,7 @@ struct TMLAttribute {
   TMLRange Value;  // inside the quotes; empty at the name's end when there is no value
   char Quote = 0;  // '"', '\'' or 0 (unquoted or no value)
   bool HasValue = false;
+  friend bool operator==(const TMLAttribute&, const TMLAttribute&) = default;
 };
 
 struct TMLNode {
@@ -68,6 +69,7 @@ struct TMLNode {
   TMLRange Close;     // an element's end tag (empty unless written); the closing delimiter of others
   TMLRange Content;   // between start and end tag; a comment's or section's inside
   uint32_t FirstAttribute = 0, AttributeCount = 0;
+  friend bool operator==(const TMLNode&, const TMLNode&) = default;
 };
 
 enum class TMLRegionKind : uint8_t {
@@ -88,6 +90,7 @@ struct TMLRegion {
   // A caret right at Range.Start belongs here (after a tag's '>' or a
   // quote), not after an entity reference that ends before it.
   bool OpenAtStart = true;
+  friend bool operator==(const TMLRegion&, const TMLRegion&) = default;
 };
 
 class TMLTree {
@@ -95,6 +98,13 @@ class TMLTree {
   // Xml: the document is XML (its declaration, an XHTML DOCTYPE or its file
   // type say so); pages that say nothing are HTML.
   static TMLTree Build(std::string_view Text, bool Xml);
+  // The tree of Text, the text Old was built from after one edit: its bytes
+  // [Start, OldEnd) became Text[Start, NewEnd). Equal, node for node, to
+  // Build(Text, …) with Old's argument; only the part from a node before the
+  // edit up to where the reading is in the state it was in before is read
+  // again, the rest is taken from Old.
+  static TMLTree Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
+                         uint32_t NewEnd);
   // Whether a file of this name is XML whatever it declares (.xhtml, .svg,
   // .xsl, .wml, .resx…).
   static bool XmlByName(std::string_view Path);
@@ -103,6 +113,8 @@ class TMLTree {
   std::vector<TMLAttribute> Attributes;
   // Every region that is not markup, in document order; markup is the rest.
   std::vector<TMLRegion> Regions;
+  bool XmlGiven = false;  // Build's argument
+  bool Xml = false;       // what the document turned out to be
 
   // The region that holds a caret at Offset (markup when none does).
   const TMLRegion* RegionAt(uint32_t Offset) const;

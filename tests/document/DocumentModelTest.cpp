@@ -3,10 +3,13 @@
 // template's literal <style> offers both languages.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "css/CSSCodCmplt.h"
 #include "document/DocumentModel.h"
 #include "tests/completion/CompletionTestSupport.h"
 #include "tests/support/Annotated.h"
+#include "tests/support/TestHost.h"
 
 namespace kel {
 namespace {
@@ -76,6 +79,30 @@ TEST(DocumentModelVersions, ATreeIsBuiltOncePerVersion) {
   Model.Tree(Text + "<b>", 2);
   EXPECT_EQ(Model.Builds(), 2u);
   EXPECT_EQ(Model.Tree().Nodes.size(), 2u);
+}
+
+// Edits told to the model between two versions (several, as a client sends
+// them in one change) give the tree a whole reading gives.
+TEST(DocumentModelVersions, EditsBetweenVersionsGiveTheWholeReadingsTree) {
+  std::string Text = test::Slurp(MLINSIGHT_SOURCE_DIR "/examples/index.html");
+  TDocumentModel Model("index.html");
+  Model.Tree(Text, 0);
+  std::mt19937 Random(11);
+  const char* const Pieces[] = {"<p>", "</div>", "<!--", "-->", "<style>", "\"", "x", "\n", "<td>", "&amp;"};
+  for (uint64_t Version = 1; Version <= 200; ++Version) {
+    for (int Edit = static_cast<int>(Random() % 3); Edit >= 0; --Edit) {
+      const size_t Start = Random() % (Text.size() + 1);
+      const size_t Removed = std::min<size_t>(Random() % 4, Text.size() - Start);
+      const std::string Inserted = Pieces[Random() % std::size(Pieces)];
+      Model.Edited(Start, Start + Removed, Start + Inserted.size());
+      Text.replace(Start, Removed, Inserted);
+    }
+    const TMLTree& Tree = Model.Tree(Text, Version);
+    const TMLTree Full = TMLTree::Build(Text, false);
+    ASSERT_TRUE(Tree.Nodes == Full.Nodes && Tree.Attributes == Full.Attributes &&
+                Tree.Regions == Full.Regions)
+        << "version " << Version;
+  }
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 // never what a search for "<style" guesses.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "host/KelHostAPI.h"
 #include "markup/MLTree.h"
 #include "tests/support/Annotated.h"
+#include "tests/support/TestHost.h"
 
 namespace kel {
 namespace {
@@ -176,6 +178,64 @@ TEST(MLTree, ElementCodeIsTheStateBeforeTheCaret) {
     const auto A = test::Annotate(C.Page);
     EXPECT_EQ(TMLTree::Build(A.Text, false).ElementCodeAt(static_cast<uint32_t>(A.Caret)), C.Code) << C.Page;
   }
+}
+
+std::string Describe(const TMLNode& N) {
+  const auto R = [](TMLRange X) { return "[" + std::to_string(X.Start) + "," + std::to_string(X.End) + ")"; };
+  return "kind " + std::to_string(static_cast<int>(N.Kind)) + " end " +
+         std::to_string(static_cast<int>(N.End)) + " term " + std::to_string(N.Terminated) +
+         std::to_string(N.CloseTerminated) + " parent " + std::to_string(N.Parent) + " next " +
+         std::to_string(N.Next) + " range " + R(N.Range) + " name " + R(N.Name) + " open " + R(N.Open) +
+         " close " + R(N.Close) + " content " + R(N.Content) + " attributes " +
+         std::to_string(N.FirstAttribute) + "+" + std::to_string(N.AttributeCount);
+}
+
+// A tree read again from the edit on equals a tree of the whole new text,
+// node for node, over random edit scripts on real pages: edits that open and
+// close comments, raw-text bodies, sections, quotes and elements.
+TEST(MLTree, IncrementalEqualsFull) {
+  const std::pair<const char*, bool> Pages[] = {
+      {"/usr/share/doc/libjs-underscore/index.html", false},
+      {"/usr/share/doc/libxslt1-dev/html/APIchunk0.html", false},
+      {"/usr/share/xml/docbook/stylesheet/docbook-xsl/html/docbook.xsl", true},
+      {MLINSIGHT_SOURCE_DIR "/examples/index.html", false},
+      {MLINSIGHT_SOURCE_DIR "/examples/default.aspx", false},
+  };
+  const char* const Pieces[] = {
+      "<",      ">",         "</p>",     "<p>",      "<li>",      "<td>",  "<!--",
+      "-->",    "<style>",   "</style>", "<script>", "</script>", "\"",    "'",
+      "&amp;",  "<![CDATA[", "]]>",      "<%",       "%>",        "<br/>", "/>",
+      "=",      "<svg>",     "</svg>",   "x",        " ",         "\n",    "<div style='a:b'>",
+      "</div>", "</td>",     "</li>",    "</"};
+  std::mt19937 Random(7);
+  size_t Steps = 0;
+  for (const auto& [File, Xml] : Pages) {
+    std::string Text = test::Slurp(File);
+    ASSERT_FALSE(Text.empty()) << File;
+    TMLTree Tree = TMLTree::Build(Text, Xml);
+    for (int Step = 0; Step < 300; ++Step, ++Steps) {
+      // Most edits near one place, as typing makes them; some anywhere.
+      const auto Start = static_cast<uint32_t>(Random() % (Text.size() + 1));
+      const auto Removed = static_cast<uint32_t>(std::min<size_t>(Random() % 6, Text.size() - Start));
+      std::string Inserted;
+      for (int I = static_cast<int>(Random() % 3); I >= 0; --I)
+        Inserted += Pieces[Random() % std::size(Pieces)];
+      Text.replace(Start, Removed, Inserted);
+      Tree = TMLTree::Rebuild(Tree, Text, Start, Start + Removed,
+                              Start + static_cast<uint32_t>(Inserted.size()));
+      const TMLTree Full = TMLTree::Build(Text, Xml);
+      ASSERT_EQ(Tree.Nodes.size(), Full.Nodes.size()) << File << " step " << Step;
+      for (size_t I = 0; I < Full.Nodes.size(); ++I)
+        ASSERT_TRUE(Tree.Nodes[I] == Full.Nodes[I])
+            << File << " step " << Step << " node " << I << "\n"
+            << Describe(Tree.Nodes[I]) << "\n"
+            << Describe(Full.Nodes[I]) << "\nedit at " << Start << " -" << Removed << " +" << Inserted.size();
+      ASSERT_TRUE(Tree.Attributes == Full.Attributes) << File << " step " << Step;
+      ASSERT_TRUE(Tree.Regions == Full.Regions) << File << " step " << Step;
+      ASSERT_EQ(Tree.Xml, Full.Xml);
+    }
+  }
+  EXPECT_EQ(Steps, 1500u);
 }
 
 }  // namespace
