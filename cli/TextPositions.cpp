@@ -91,8 +91,19 @@ bool ReadDocument(const std::string& FileName, TDecodedDocument& Doc, std::ostre
     From->Resolved = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(Fd), Ec).string();
     if (Ec) From->Resolved = std::filesystem::absolute(FileName, Ec).string();
   }
-  // Read in pieces up to the cap: a pipe may be named, and /dev/zero never ends.
+  // Read in pieces up to the cap: a pipe may be named, and /dev/zero never
+  // ends. A regular file says its size: one too large is not read at all.
+  struct stat Info {};
+  const bool Regular = ::fstat(Fd, &Info) == 0 && S_ISREG(Info.st_mode);
+  const size_t Limit = Regular ? MaxDocumentBytes : MaxStreamBytes;
+  const auto TooLarge = [&] {
+    ::close(Fd);
+    Err << "mlinsight: cannot read " << FileName << ": larger than " << (Limit >> 20) << " MiB\n";
+    return false;
+  };
+  if (Regular && static_cast<uint64_t>(Info.st_size) > Limit) return TooLarge();
   std::string Bytes;
+  if (Regular) Bytes.reserve(static_cast<size_t>(Info.st_size));
   char Piece[65536];
   for (;;) {
     const ssize_t N = ::read(Fd, Piece, sizeof Piece);
@@ -100,16 +111,16 @@ bool ReadDocument(const std::string& FileName, TDecodedDocument& Doc, std::ostre
     if (N < 0) return Fail(errno);
     if (N == 0) break;
     Bytes.append(Piece, static_cast<size_t>(N));
-    if (Bytes.size() > MaxDocumentBytes) {
-      ::close(Fd);
-      Err << "mlinsight: cannot read " << FileName << ": larger than " << (MaxDocumentBytes >> 20)
-          << " MiB\n";
-      return false;
-    }
+    if (Bytes.size() > Limit) return TooLarge();
   }
   ::close(Fd);
   Doc = DecodeDocument(Bytes);
   return true;
+}
+
+size_t DocumentLimit(const std::string& FileName) {
+  struct stat Info {};
+  return ::stat(FileName.c_str(), &Info) == 0 && S_ISREG(Info.st_mode) ? MaxDocumentBytes : MaxStreamBytes;
 }
 
 bool ReadWholeFile(const std::string& FileName, std::string& Text, std::ostream& Err) {
@@ -134,8 +145,8 @@ bool WriteDocument(const std::string& FileName, const std::string& Text, const T
   namespace fs = std::filesystem;
   std::error_code Ec;
   const fs::path Target = From && !From->Resolved.empty() ? fs::path(From->Resolved)
-                          : fs::is_symlink(FileName, Ec)       ? fs::canonical(FileName, Ec)
-                                                               : fs::path(FileName);
+                          : fs::is_symlink(FileName, Ec)  ? fs::canonical(FileName, Ec)
+                                                          : fs::path(FileName);
   if (Ec) {
     Err << "mlinsight: cannot write " << FileName << ": " << Ec.message() << '\n';
     return false;
@@ -198,7 +209,7 @@ bool WriteDocument(const std::string& FileName, const std::string& Text, const T
     return Fail(Error);
   }
   // Once more right before the rename: the write took its time.
-  if (struct stat Now {}; From && (::stat(Target.c_str(), &Now) != 0 || Replaced(Now))) {
+  if (struct stat Now{}; From && (::stat(Target.c_str(), &Now) != 0 || Replaced(Now))) {
     ::unlink(Name.c_str());
     Err << "mlinsight: cannot write " << FileName << ": the file changed since it was read\n";
     return false;

@@ -23,8 +23,13 @@ int32_t ByteColumn(const std::string& Text, int32_t Line, int32_t Column);
 std::string CaretOutside(const std::string& Text, int32_t Line, int32_t Column);
 // Line and character column (both from 1) of a byte offset.
 std::pair<int32_t, int32_t> LineColumnOf(const std::string& Text, int32_t Offset);
-// Documents above this are refused (the language server's cap on a message).
-inline constexpr size_t MaxDocumentBytes = size_t{64} << 20;
+// A file above 1 GiB is refused before it is read (the engine's offsets are
+// 32-bit; the tree and the parse take about four times the text). A stream
+// without a size (a pipe, a device) is read up to 64 MiB.
+inline constexpr size_t MaxDocumentBytes = size_t{1} << 30;
+inline constexpr size_t MaxStreamBytes = size_t{64} << 20;
+// The cap for FileName: MaxDocumentBytes for a regular file, else MaxStreamBytes.
+size_t DocumentLimit(const std::string& FileName);
 // The whole document in UTF-8, decoded from its own encoding; false with a
 // message on Err when it cannot be read or is larger than MaxDocumentBytes.
 // The file a document was read from, as opened: its path with links

@@ -55,11 +55,15 @@ int RunChunks(const std::string& FileName) {
   // A chunk ends where the next begins (the text may hold zero bytes of its
   // own); after the last fill the producer stands at the end of the text.
   std::vector<int32_t> Starts;
+  const size_t Limit = DocumentLimit(FileName);
+  if (const auto Size = std::filesystem::file_size(FileName, Ec); !Ec && Size > Limit) {
+    std::cerr << "mlinsight: cannot read " << FileName << ": larger than " << (Limit >> 20) << " MiB\n";
+    return 1;
+  }
   while (Producer->FillBuffer()) {
     Starts.push_back(Producer->BufferOffset(Producer->BufferAtOffset(0)));
-    if (static_cast<size_t>(Starts.back()) > MaxDocumentBytes) {
-      std::cerr << "mlinsight: cannot read " << FileName << ": larger than " << (MaxDocumentBytes >> 20)
-                << " MiB\n";
+    if (static_cast<size_t>(Starts.back()) > Limit) {
+      std::cerr << "mlinsight: cannot read " << FileName << ": larger than " << (Limit >> 20) << " MiB\n";
       return 1;
     }
   }

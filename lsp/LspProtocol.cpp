@@ -120,9 +120,16 @@ TLspFrame TLspReader::Next(std::string& Body) {
     Skip(FIn, Length);
     return Garbled ? TLspFrame::Garbled : TLspFrame::TooLarge;
   }
-  Body.assign(static_cast<size_t>(Length), '\0');
-  FIn.read(Body.data(), static_cast<std::streamsize>(Length));
-  Body.resize(static_cast<size_t>(FIn.gcount()));
+  // In pieces: memory follows the bytes that come, not what a header claims.
+  Body.clear();
+  while (static_cast<int64_t>(Body.size()) < Length && FIn) {
+    const size_t Want =
+        static_cast<size_t>(std::min<int64_t>(Length - static_cast<int64_t>(Body.size()), 1 << 20));
+    const size_t Had = Body.size();
+    Body.resize(Had + Want);
+    FIn.read(Body.data() + Had, static_cast<std::streamsize>(Want));
+    Body.resize(Had + static_cast<size_t>(FIn.gcount()));
+  }
   return static_cast<int64_t>(Body.size()) == Length ? TLspFrame::Body : TLspFrame::End;
 }
 

@@ -16,8 +16,12 @@
 
 namespace kel {
 
-// A body above this is refused unread: no client sends a 64 MiB document.
-inline constexpr int64_t MaxLspBody = 64ll << 20;
+// A body above this is refused unread: it holds a document of more than the
+// 1 GiB the engine reads (its JSON escapes included).
+inline constexpr int64_t MaxLspBody = 3ll << 29;
+// The largest document the server keeps (the engine's offsets are 32-bit;
+// the tree and the parse take about four times the text).
+inline constexpr size_t MaxLspDocument = size_t{1} << 30;
 // A header line longer than this is garbled (real ones are under 100 bytes).
 inline constexpr size_t MaxLspHeaderLine = 4096;
 

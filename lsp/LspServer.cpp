@@ -118,6 +118,11 @@ std::vector<json> TLspServer::Handle(const json& Message) {
 
 namespace {
 
+json LogMessage(int Type, const std::string& Text) {
+  return {
+      {"jsonrpc", "2.0"}, {"method", "window/logMessage"}, {"params", {{"type", Type}, {"message", Text}}}};
+}
+
 struct TPosition {
   int64_t Line = 0, Character = 0;
 };
@@ -244,10 +249,19 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     if (Request) Reply(nullptr);
   } else if (Method == "textDocument/didOpen") {
     const auto Text = Doc ? LspString(*Doc, "text") : std::nullopt;
-    if (Uri && Text) FDocuments.Open(*Uri, *Text, LspString(*Doc, "languageId").value_or(""));
+    if (Uri && Text && Text->size() > MaxLspDocument) {
+      Out.push_back(LogMessage(1, *Uri + " is larger than 1024 MiB: it is not served"));
+    } else if (Uri && Text) {
+      FDocuments.Open(*Uri, *Text, LspString(*Doc, "languageId").value_or(""));
+    }
   } else if (Method == "textDocument/didChange") {
     const auto Changes = Params.find("contentChanges");
     if (Uri && Changes != Params.end()) FDocuments.Change(*Uri, *Changes, FUtf8);
+    if (const TLspDocument* Open = Uri ? FDocuments.Find(*Uri) : nullptr;
+        Open && Open->Text().size() > MaxLspDocument) {
+      FDocuments.Close(*Uri);
+      Out.push_back(LogMessage(1, *Uri + " grew larger than 1024 MiB: it is no longer served"));
+    }
   } else if (Method == "textDocument/didClose") {
     if (Uri) FDocuments.Close(*Uri);
   } else {

@@ -436,6 +436,10 @@ TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
   std::ofstream(Css) << "a { color: red }";
   const std::string NoExtension = (fs::temp_directory_path() / "mlinsight-noextension").string();
   std::ofstream(NoExtension) << "<p>";
+  // A file past 1 GiB (sparse: no disk used) is refused before it is read.
+  const std::string Huge = (fs::temp_directory_path() / "mlinsight-huge.html").string();
+  std::ofstream(Huge) << "<p>";
+  fs::resize_file(Huge, (uintmax_t{1} << 30) + 1);
   struct TCase {
     std::vector<std::string> Args;
     int Status;
@@ -457,6 +461,8 @@ TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
       {{"chunks", "/dev/zero"}, 1, "larger than 64 MiB"},
       {{"schema", "/dev/zero"}, 1, "larger than 64 MiB"},
       {{"css-tokens", "/dev/zero"}, 1, "larger than 64 MiB"},
+      {{"complete", Huge, "1:1"}, 1, "larger than 1024 MiB"},
+      {{"chunks", Huge}, 1, "larger than 1024 MiB"},
   };
   for (const auto& C : Cases) {
     const TRun R = RunTool(C.Args);
@@ -465,6 +471,7 @@ TEST(CliComplete, RefusalsHaveAStatusAndOneLine) {
     EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), 1) << R.Err;
   }
   fs::remove(Css);
+  fs::remove(Huge);
   const TRun Dtd = RunTool({"dtd", "/dev/zero"});
   EXPECT_NE(Dtd.Out.find("/dev/zero is not a regular file; it is not read"), std::string::npos) << Dtd.Out;
 }
