@@ -205,9 +205,9 @@ void TMLKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {
 bool TMLKibitzManager::HandlesFile(const std::string& AFileName) {
   std::string Ext = UpperCase(ExtractFileExt(AFileName));
   // Template pages (PHP, server-side includes, JSP) are HTML around their islands.
-  static const char* const Own[] = {".HTM", ".HTML", ".XHTML", ".XHT",   ".ASPX",  ".ASCX", ".RESX",
-                                    ".XSL", ".XSLT", ".WML",   ".SVG",   ".MML",   ".PHP",  ".PHTML",
-                                    ".SHTML", ".SHTM", ".JSP"};
+  static const char* const Own[] = {".HTM",  ".HTML",  ".XHTML", ".XHT",  ".ASPX", ".ASCX",
+                                    ".RESX", ".XSL",   ".XSLT",  ".WML",  ".SVG",  ".MML",
+                                    ".PHP",  ".PHTML", ".SHTML", ".SHTM", ".JSP",  ".XML"};
   bool Handled = std::any_of(std::begin(Own), std::end(Own), [&](const char* E) { return Ext == E; });
   const bool ASP = Ext == ".ASPX" || Ext == ".ASCX";
   if (!Handled) {
@@ -568,7 +568,9 @@ std::string TMLKibitzManager::CaseValue(IKelMLTagAttribute& Attr, int32_t Index,
     return Value;
   // Values told apart by their case (<ol type="a"> and "A") keep it; sorted
   // ignoring case, such twins stand side by side.
-  const auto Twin = [&](int32_t I) { return I >= 0 && I < Attr.GetCount() && SameText(Attr.GetValue(I), Value); };
+  const auto Twin = [&](int32_t I) {
+    return I >= 0 && I < Attr.GetCount() && SameText(Attr.GetValue(I), Value);
+  };
   if (Twin(Index - 1) || Twin(Index + 1)) return Value;
   switch (SM().GetTagCase()) {
     case TTagCase::tcLowerCase:

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <set>
 #include <unordered_set>
 
 #include "host/KelFiles.h"
@@ -11,6 +13,7 @@
 #include "host/KelRegistry.h"
 #include "host/KelStrings.h"
 #include "markup/MLBufferProducer.h"
+#include "markup/MLTree.h"
 #include "schema/DTDParser.h"
 #include "schema/XSDReader.h"
 #include "symbols/HTMLAttributeEditors.h"
@@ -286,7 +289,8 @@ void TMLSymbolManager::InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous) 
   InsertXSLElements(Tag);
   // An element the schema does not know lists span's attributes: its data-
   // names and the hiding of those written go there.
-  const bool Unknown = (Tag && supports<IKelMLNamedTag>(Tag)) || (Previous && supports<IKelMLNamedTag>(Previous));
+  const bool Unknown =
+      (Tag && supports<IKelMLNamedTag>(Tag)) || (Previous && supports<IKelMLNamedTag>(Previous));
   const TKelPtr<IKelMLTag> Listed = Unknown ? ListTag() : TKelPtr<IKelMLTag>(Tag);
   InsertDataAttrs(Listed.get());
   RemoveAlreadyExistingAttrs(Listed.get());
@@ -439,7 +443,8 @@ void TMLSymbolManager::SetXSLOutput(const std::vector<std::pair<std::string, std
     Wanted = "html5.dtd";  // how XSLT 1.0 writes <!DOCTYPE html>
   } else if (!Public.empty() || !System.empty()) {
     const std::string File = GetSchemaFileName(Public.empty() ? System : Public, TKibitzMode::kmHTML);
-    if (FileExists(File) && SameText(ExtractFileExt(File), ".dtd")) Wanted = std::filesystem::path(File).filename().string();
+    if (FileExists(File) && SameText(ExtractFileExt(File), ".dtd"))
+      Wanted = std::filesystem::path(File).filename().string();
   } else if ((Method == "html" || Method == "xhtml") && Version.starts_with("5")) {
     Wanted = "html5.dtd";
   } else if (Method == "xhtml") {
@@ -497,6 +502,10 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   if (KibitzMode == TKibitzMode::kmXSL || KibitzMode == TKibitzMode::kmResX) {
     // A DOCTYPE there declares entities; the file's own schema stays.
     Value.clear();
+  }
+  if (KibitzMode == TKibitzMode::kmHTML && Value.empty() && UpperExtension(FileName) == ".XML") {
+    LearnSchema();
+    return;
   }
   // Today's HTML where the page asks for it or says nothing, when the
   // schemas folder has it; else the classic default.
@@ -611,6 +620,88 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   for (const auto& Entry : Tags) {
     Entry.Tag->SetShowAttributes(false);
     Entry.Tag->AlphaSort();
+  }
+}
+
+void TMLSymbolManager::LearnSchema() {
+  const TKelPtr<IKelCodeInsightServices> Services = GlobalKibitzManager();
+  const TKelPtr<IKelEditView> View = Services ? Services->GetCurrentEditView() : nullptr;
+  std::string Text;
+  if (View) {
+    const auto Reader = View->GetBuffer()->CreateReader();
+    std::string Piece(1 << 16, '\0');
+    for (int32_t At = 0, N; (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0;
+         At += N)
+      Text.append(Piece, 0, static_cast<size_t>(N));
+  }
+  const TMLTree Tree = TMLTree::Build(Text, true);
+  // Names by where they stand; a tag still being typed (its '>' not
+  // written) names nothing yet.
+  struct TUse {
+    std::set<std::string> Children, Attributes;
+  };
+  std::map<std::string, TUse> Uses;
+  std::set<std::string> Roots;
+  const auto Name = [&Text](TMLRange R) { return Text.substr(R.Start, R.End - R.Start); };
+  for (const TMLNode& N : Tree.Nodes) {
+    if (N.Kind != TMLNodeKind::Element || !N.Terminated || N.Name.Start == N.Name.End) continue;
+    const std::string Own = Name(N.Name);
+    TUse& Use = Uses[Own];
+    for (uint32_t I = 0; I < N.AttributeCount; ++I)
+      Use.Attributes.insert(Name(Tree.Attributes[N.FirstAttribute + I].Name));
+    if (N.Parent == TMLNode::None)
+      Roots.insert(Own);
+    else
+      Uses[Name(Tree.Nodes[N.Parent].Name)].Children.insert(Own);
+  }
+  std::string Key = "<the document's own names>";
+  for (const auto& [Element, Use] : Uses) {
+    Key += "\n" + Element + ":";
+    for (const auto& C : Use.Children) Key += " " + C;
+    Key += " @";
+    for (const auto& A : Use.Attributes) Key += " " + A;
+  }
+  for (const auto& R : Roots) Key += "\n/" + R;
+  if (Key == SchemaFile) return;
+  Loading = true;
+  struct TDone {
+    bool& Flag;
+    ~TDone() { Flag = false; }
+  } Done{Loading};
+  SchemaFile = Key;
+  ClearTags();
+  XSLOutputSchema.clear();
+  for (auto& Chain : AttrEditorHash) Chain.clear();
+  UseXMLEntities();
+  SetHiddenRootNode(MakeKel<THTMLTag>("<!--root-->", this, -1).get());
+  std::map<std::string, TKelPtr<THTMLTag>> Made;
+  for (const auto& [Element, Use] : Uses) {
+    auto Tag = MakeKel<THTMLTag>(Element, this, -1);
+    // XML writes every start and end tag.
+    Tag->SetRequiresOpeningTag(true);
+    Tag->SetRequiresClosingTag(true);
+    RegisterTag(Tag.get());
+    Made.emplace(Element, Tag);
+  }
+  for (const auto& [Element, Use] : Uses) {
+    THTMLTag& Tag = *Made[Element];
+    for (const auto& C : Use.Children) Tag.AddTag(Made[C].get());
+    for (const auto& A : Use.Attributes) Tag.AddAttribute(MakeKel<THTMLAttribute>(A, NewID()).get());
+    Tag.SetShowAttributes(false);
+    Tag.AlphaSort();
+  }
+  for (const auto& R : Roots) HiddenRootNode->AddTag(Made[R].get());
+  HiddenRootNode->SetShowAttributes(false);
+  HiddenRootNode->AlphaSort();
+  CallbacksInvalidate();
+  // The parse that asked ran with the old tags: parse the view again.
+  if (View && Parser) {
+    const auto Producer = MakeKel<TMLBufferProducer>(View.get());
+    Parser->Parse(View->GetCursorPos(), Producer.get(), nullptr);
+    if (Parser->FCurrentTag) {
+      Parser->FCurrentTag->SetOffsetStart(0);
+      Parser->FCurrentTag->SetOffsetEnd(0);
+    }
   }
 }
 

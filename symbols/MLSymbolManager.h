@@ -138,6 +138,10 @@ class TMLSymbolManager {
   TKibitzMode GetKibitzMode() const { return KibitzMode; }
   // The entity list becomes XML's own five (amp, lt, gt, quot, apos).
   void UseXMLEntities();
+  // An XML file that names no schema: the elements and attributes the
+  // document uses (where it uses them) become its tags, as XML editors serve
+  // a document without a grammar. Rebuilt when the names change.
+  void LearnSchema();
   // The schema of a page without a DOCTYPE.
   std::string DefaultHTMLSchema() const;
   // XML by its mode or file type, before any declaration is read.

@@ -95,6 +95,32 @@ TEST_F(Markup, EachContextListsWhatTheSchemaAllows) {
   }
 }
 
+// An XML file with no schema is served from the names it uses, where it
+// uses them; the closing tags due come after "</".
+TEST_F(Markup, AnXmlFileWithoutASchemaOffersTheNamesItUses) {
+  const std::string Config =
+      "<?xml version=\"1.0\"?>\n<config>\n  <server name=\"a\" port=\"80\">\n"
+      "    <path>/x</path>\n  </server>\n";
+  const struct {
+    std::string Marked;
+    char Typed;
+    Names Present, Absent;
+  } Cases[] = {
+      {Config + "  <|\n</config>\n", 0, {"server"}, {"path", "config"}},
+      {Config + "  <server |\n</config>\n", 0, {"name", "port"}, {"path"}},
+      {Config + "  <server port=\"1\" |\n</config>\n", 0, {"name"}, {"port"}},
+      {Config + "  <server>\n    <|", 0, {"path"}, {"server", "config"}},
+      {Config + "  <server>\n    <|", '/', {"</server>", "</config>"}, {"path"}},
+      {Config + "&|", 0, {"amp", "lt"}, {"nbsp"}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Marked);
+    ASSERT_TRUE(Run({C.Marked, "data.xml", C.Typed, "", "", 0}));
+    for (const auto& P : C.Present) EXPECT_TRUE(Has(P)) << P << ": " << Listed();
+    for (const auto& A : C.Absent) EXPECT_FALSE(Has(A)) << A << ": " << Listed();
+  }
+}
+
 TEST_F(Markup, NoListWhereMarkupCompletionHasNothingToOffer) {
   const std::string Cases[] = {
       Strict + "<body><script>if (a |",
@@ -202,7 +228,9 @@ TEST_F(Markup, AcceptingWritesTheCandidateAndWhatGoesWithIt) {
        {S + "<body><|", "page.html", 0, "di", "div", '/'},
        true,
        S + "<body><div></div>|"},
-      {"HTML void element closed with /", {S + "<body><p><|", "page.html", 0, "br", "br", '/'}, true,
+      {"HTML void element closed with /",
+       {S + "<body><p><|", "page.html", 0, "br", "br", '/'},
+       true,
        S + "<body><p><br />|"},
       {"a new SVG file starts with svg", {"<|", "new.svg", 0, "", "svg"}, true, "<svg|"},
       {"SVG has XML's entities", {"<svg><text>|", "pic.svg", '&', "am", "amp"}, true, "<svg><text>&amp;|"},
