@@ -190,6 +190,15 @@ int32_t THTMLTag::FindSymbol(const std::string& Prefix) {
 
 // Removing keeps the order: only lists added to since are sorted again,
 // which spares each request re-sorting hundreds of names.
+void THTMLTag::SetChildRule(const std::string& Child, TChildRule Rule) {
+  FChildRules[UpperCase(Child)] = Rule;
+}
+
+const THTMLTag::TChildRule* THTMLTag::ChildRule(const std::string& Child) const {
+  const auto It = FChildRules.find(UpperCase(Child));
+  return It == FChildRules.end() ? nullptr : &It->second;
+}
+
 void THTMLTag::AlphaSort() {
   if (FTagsUnsorted) SortByName(FTags);
   if (FAttrsUnsorted) SortByName(FAttrs);

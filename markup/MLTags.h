@@ -195,6 +195,15 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   void SetEmpty(bool Value) { FEmpty = Value; }
   void SetAny(bool Value) { FAny = Value; }
   void SetEntityName(const std::vector<std::string>& Names) { FEntityNames = Names; }
+  // What the content model says of a child: it stands at most once, and its
+  // place in the model's sequence (-1: anywhere). Names ignore case.
+  struct TChildRule {
+    bool Once = false;
+    int32_t Rank = -1;
+  };
+  void SetChildRule(const std::string& Child, TChildRule Rule);
+  const TChildRule* ChildRule(const std::string& Child) const;
+  bool HasChildRules() const { return !FChildRules.empty(); }
   // The stored name, before the symbol manager's case.
   const std::string& DeclaredName() const { return FName; }
   // Every child, whatever the range.
@@ -207,6 +216,7 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   void ListResized(bool ForAttributes, int32_t OldSize);
 
   std::string FName;
+  std::unordered_map<std::string, TChildRule> FChildRules;  // by upper-case name
   int32_t FStartIndex = 0;
   int32_t FEndIndex = -1;
   bool FRequiresClosingTag = false;

@@ -287,6 +287,7 @@ void RemoveChildrenOffering(IKelMLTag* Tag) {
 void TMLSymbolManager::InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous) {
   InsertOptionalElements(Tag, Previous);
   InsertXSLElements(Tag);
+  RemoveChildrenDone(Tag);
   // An element the schema does not know lists span's attributes: its data-
   // names and the hiding of those written go there.
   const bool Unknown =
@@ -328,6 +329,9 @@ void TMLSymbolManager::RemoveFixupElements(IKelMLTag* Tag) {
     RemoveXSLElements(T.get());
     RemoveOptionalElements(T.get());
   }
+  for (const auto& [Parent, Child] : HiddenChildren) Parent->AddTag(Child.get());
+  for (const auto& [Parent, Child] : HiddenChildren) Parent->AlphaSort();
+  HiddenChildren.clear();
   RepopulateAttrs(Tag);
   for (const auto& [Owner, Name] : AddedAttrs) Owner->RemoveAttribute(Name);
   AddedAttrs.clear();
@@ -379,6 +383,64 @@ void TMLSymbolManager::InsertXSLElements(IKelMLTag* Tag) {
   Other->SetShowAttributes(false);
   for (const auto& Child : AllChildren(Other.get()))
     if (IsXSLName(Child->GetName()) != TagIsXSL) Tag->AddTag(MakeKel<TXSLTag>(*Child, this, -1).get());
+  Tag->AlphaSort();
+}
+
+void TMLSymbolManager::RemoveChildrenDone(IKelMLTag* Tag) {
+  auto* Own = dynamic_cast<THTMLTag*>(Tag);
+  if (!Own || !Own->HasChildRules() || !Parser || (Parser->FInTag && !Parser->FCaretInTagName) ||
+      Parser->FCaretOffset < 0)
+    return;
+  const TKelPtr<IKelCodeInsightServices> Services = GlobalKibitzManager();
+  const TKelPtr<IKelEditView> View = Services ? Services->GetCurrentEditView() : nullptr;
+  if (!View) return;
+  std::string Text;
+  const auto Reader = View->GetBuffer()->CreateReader();
+  std::string Piece(1 << 16, '\0');
+  for (int32_t At = 0, N; (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0;
+       At += N)
+    Text.append(Piece, 0, static_cast<size_t>(N));
+  const auto Caret =
+      static_cast<uint32_t>(std::min<size_t>(static_cast<size_t>(Parser->FCaretOffset), Text.size()));
+  const TMLTree Tree = TMLTree::Build(Text, IsXMLDocument());
+  const auto Name = [&Text](TMLRange R) { return Text.substr(R.Start, R.End - R.Start); };
+  // The element of this tag that holds the caret in its content.
+  uint32_t Element = Tree.NodeAt(Caret > 0 ? Caret - 1 : 0);
+  while (Element != TMLNode::None) {
+    const TMLNode& E = Tree.Nodes[Element];
+    if (E.Kind == TMLNodeKind::Element && E.Open.End <= Caret && SameText(Name(E.Name), Own->GetName()))
+      break;
+    Element = E.Parent;
+  }
+  if (Element == TMLNode::None) return;
+  std::unordered_set<std::string> Written;
+  int32_t Last = -1;
+  for (uint32_t I = Element + 1; I < Tree.Nodes[Element].Next; I = Tree.Nodes[I].Next) {
+    const TMLNode& C = Tree.Nodes[I];
+    // The tag being typed at the caret is not written yet.
+    if (C.Kind != TMLNodeKind::Element || C.Name.Start == C.Name.End ||
+        (C.Open.Start < Caret && Caret <= C.Open.End))
+      continue;
+    // What follows the caret is the user's to move: the list follows what
+    // stands before it.
+    if (C.Range.Start >= Caret) break;
+    const std::string Child = UpperCase(Name(C.Name));
+    Written.insert(Child);
+    if (const auto* Rule = Own->ChildRule(Child)) Last = std::max(Last, Rule->Rank);
+  }
+  std::vector<TKelPtr<IKelMLTag>> Gone;
+  for (const auto& Child : AllChildren(Tag)) {
+    const auto* Rule = Own->ChildRule(Child->GetName());
+    if (Rule && Rule->Once &&
+        (Written.contains(UpperCase(Child->GetName())) || (Rule->Rank >= 0 && Rule->Rank < Last)))
+      Gone.push_back(Child);
+  }
+  if (Gone.empty()) return;
+  Touch(Tag);
+  for (const auto& Child : Gone) {
+    Tag->RemoveTag(Child.get());
+    HiddenChildren.emplace_back(Tag, Child);
+  }
   Tag->AlphaSort();
 }
 
@@ -920,6 +982,50 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
 
 namespace {
 
+// The content model's word on each child: whether it stands at most once
+// (a name of the model's own list, not repeated), and its place in the
+// model's sequence. A group that ends the sequence stands anywhere (HTML
+// intermixes script-supporting elements with a table's parts); inside groups
+// nothing counts as once (a group's repetition is not always its own).
+void SetChildRules(const TDTDExprNode* Content, THTMLTag& Tag) {
+  struct TSeen {
+    int Count = 0;
+    bool Repeated = false;
+    int32_t Rank = -1;
+  };
+  // Depth 0: the model's own list.
+  std::map<std::string, TSeen> Seen;
+  const auto Repeats = [](const TDTDExprNode* X) {
+    return X->Attributes == TExprAttributes::eaZeroOrMore || X->Attributes == TExprAttributes::eaOneOrMore;
+  };
+  std::function<void(const TDTDExprNode*, bool, int32_t, bool, int)> Walk =
+      [&](const TDTDExprNode* List, bool Repeated, int32_t Rank, bool Top, int Depth) {
+        if (Depth > 32) return;
+        const bool Sequence = Top && List && List->Op == TExprOp::eoSequence;
+        int32_t I = 0;
+        for (const TDTDExprNode* X = List; X; X = X->Next, ++I) {
+          const bool Rep = Repeated || Repeats(X);
+          const int32_t R = !Sequence ? Rank : !X->Next && X->SubExpr ? -1 : I;
+          if (X->Symbol && IdentIsNotDTDType(X->Symbol->Name)) {
+            TSeen& S = Seen[X->Symbol->Name];
+            S.Rank = ++S.Count == 1 ? R : -1;
+            S.Repeated = S.Repeated || Rep || S.Count > 1 || Depth > 0;
+          }
+          if (X->SubExpr) Walk(X->SubExpr, Rep, R, false, Depth + 1);
+        }
+      };
+  // A model in one group: the group's items are the sequence.
+  const TDTDExprNode* Top = Content;
+  bool Repeated = false;
+  while (Top && !Top->Next && !Top->Symbol && Top->SubExpr) {
+    Repeated = Repeated || Repeats(Top);
+    Top = Top->SubExpr;
+  }
+  Walk(Top, Repeated, -1, !Repeated, 0);
+  for (const auto& [Name, S] : Seen)
+    if (!S.Repeated || S.Rank >= 0) Tag.SetChildRule(Name, {!S.Repeated, S.Rank});
+}
+
 std::vector<TDTDSymbol*> SymbolsOf(const TDTDExprNode* Node) {
   std::vector<TDTDSymbol*> R;
   CollectSymbols(Node, R);
@@ -1035,7 +1141,10 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
       if (Spend(1)) {
         if (const auto ExcludedSymbols = SymbolsOf(Element->Exclusions); Spend(ExcludedSymbols.size())) {
           for (const TDTDSymbol* X : ExcludedSymbols) Excluded.insert(X->Name);
-          if (Element->Content) Children(Element->Content, 0);
+          if (Element->Content) {
+            Children(Element->Content, 0);
+            SetChildRules(Element->Content, *Tag);
+          }
           Children(Element->Inclusions, 0);
         }
       }

@@ -190,6 +190,9 @@ class TMLSymbolManager {
   void InsertXSLElements(IKelMLTag* Tag);
   void RemoveXSLElements(IKelMLTag* Tag);
   void RemoveAlreadyExistingAttrs(IKelMLTag* Tag);
+  // Children the content model allows once that the element already holds
+  // before the caret, or whose place is before a sibling written there.
+  void RemoveChildrenDone(IKelMLTag* Tag);
   void RepopulateAttrs(IKelMLTag* Tag);
 
   std::unique_ptr<TMLParser> OwnParser;
@@ -205,6 +208,8 @@ class TMLSymbolManager {
   TMLAttributeList HiddenAttrs;
   // The tag each hidden attribute was taken from.
   TMLTagList HiddenAttrOwners;
+  // Children a request hides (their parent, then them), given back after it.
+  std::vector<std::pair<TKelPtr<IKelMLTag>, TKelPtr<IKelMLTag>>> HiddenChildren;
   TMLTagList TouchedTags;
   // Attributes a request added to a tag (data-*), taken out again after it.
   std::vector<std::pair<TKelPtr<IKelMLTag>, std::string>> AddedAttrs;

@@ -95,6 +95,34 @@ TEST_F(Markup, EachContextListsWhatTheSchemaAllows) {
   }
 }
 
+// A child the content model allows once is not offered again, nor one whose
+// place comes before a sibling written before the caret; what follows the
+// caret does not count, and HTML's script-supporting elements stand anywhere.
+TEST_F(Markup, ChildrenFollowTheContentModelsOrder) {
+  const std::string Html5 = "<!DOCTYPE html>\n";
+  const struct {
+    std::string Marked;
+    Names Present, Absent;
+  } Cases[] = {
+      {Strict + "<head><title>x</title>|", {"meta", "base"}, {"title"}},
+      {Html5 + "<head><title>x</title><meta charset=utf-8>|", {"meta", "base", "link"}, {"title"}},
+      {Strict + "<body><table><tbody><tr><td>1</td></tr></tbody>|", {"tbody"}, {"caption", "thead", "tfoot"}},
+      {Html5 + "<table><tbody><tr><td>1</td></tr></tbody>|", {"tbody", "tfoot"}, {"caption", "thead"}},
+      {Html5 + "<table><script></script>|", {"caption", "thead", "tbody"}, {}},
+      {Html5 + "<table>|<caption>x</caption>", {"caption", "thead"}, {}},
+      {Html5 + "<html><head></head>|", {"body"}, {"head"}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Marked);
+    ASSERT_TRUE(Run({C.Marked, "page.html", 0, "", "", 0}));
+    for (const auto& P : C.Present) EXPECT_TRUE(Has(P)) << P << ": " << Listed();
+    for (const auto& A : C.Absent) EXPECT_FALSE(Has(A)) << A << ": " << Listed();
+  }
+  // Given back for the next request: a fresh table offers its caption.
+  ASSERT_TRUE(Run({Strict + "<body><table>|", "page.html", 0, "", "", 0}));
+  EXPECT_TRUE(Has("caption")) << Listed();
+}
+
 // An XML file with no schema is served from the names it uses, where it
 // uses them; the closing tags due come after "</".
 TEST_F(Markup, AnXmlFileWithoutASchemaOffersTheNamesItUses) {
