@@ -1208,6 +1208,24 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
       Tag->AddAttribute(Attribute.get());
     }
   }
+  // Elements a schema of ours declares but does not offer anywhere (its
+  // "mlinsight.unlisted" entity names them): content MathML in HTML5 pages.
+  if (const auto* Unlisted = dynamic_cast<TDTDParameterizedEntity*>(
+          Parser.LookupSymbol("mlinsight.unlisted", TDeclType::dtParameterizedEntity))) {
+    std::unordered_set<const IKelMLTag*> Gone;
+    std::string Name;
+    for (const char C : Unlisted->Text + " ") {
+      if (std::isalnum(static_cast<unsigned char>(C)) || C == '-' || C == '_' || C == '.' || C == ':') {
+        Name += C;
+      } else if (!Name.empty()) {
+        // MathML Core keeps semantics (annotations beside presentation).
+        if (Name != "semantics")
+          if (const TKelPtr<IKelMLTag> Tag = GetTagFromHashList(Name)) Gone.insert(Tag.get());
+        Name.clear();
+      }
+    }
+    for (const auto& Entry : Made) Entry.second->RemoveTags(Gone);
+  }
   if (auto* Own = dynamic_cast<THTMLTag*>(Root))
     Own->RemoveTags(Nested);
   else if (Root)

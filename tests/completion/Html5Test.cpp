@@ -75,18 +75,30 @@ TEST_F(Html5, ListsOfTheLivingStandard) {
        {"g", "circle", "path", "foreignObject", "linearGradient", "a"},
        {"div", "mrow"}},
       {"attributes of an svg shape", H5 + "<body><svg><circle |", {"cx", "r", "fill", "transform"}, {"href"}},
-      {"math children", H5 + "<body><math>|", {"mrow", "mi", "mfrac", "msqrt"}, {"div", "circle"}},
+      {"math children: MathML Core, as browsers render it",
+       H5 + "<body><math>|",
+       {"mrow", "mi", "mfrac", "msqrt"},
+       {"div", "circle", "abs", "and", "apply", "ci"}},
+      {"content MathML nowhere", H5 + "<body><math><mrow>|", {"mi", "mo"}, {"apply", "plus"}},
       {"a flag's one value is its name", H5 + "<body><input checked=|", {"checked"}, {"true", "false"}},
       {"form encodings", H5 + "<body><form enctype=|", {"multipart/form-data", "text/plain"}, {}},
       {"sandbox tokens", H5 + "<body><iframe sandbox=|", {"allow-scripts", "allow-same-origin"}, {}},
       {"capture", H5 + "<body><input capture=|", {"user", "environment"}, {}},
       {"values told apart by case", H5 + "<body><ol type=|", {"a", "A", "i", "I"}, {}},
-      {"an unknown element takes the global attributes, not its parent's", H5 + "<body><form><blink |",
-       {"class", "hidden"}, {"action", "method"}},
+      {"an unknown element takes the global attributes, not its parent's",
+       H5 + "<body><form><blink |",
+       {"class", "hidden"},
+       {"action", "method"}},
       {"a custom element at the top of a page", H5 + "<my-el |", {"class", "slot", "data-"}, {}},
-      {"a custom element's written attributes", H5 + "<body><my-el class=\"x\" |", {"data-", "id"}, {"class"}},
+      {"a custom element's written attributes",
+       H5 + "<body><my-el class=\"x\" |",
+       {"data-", "id"},
+       {"class"}},
       {"inline svg takes ARIA", H5 + "<body><svg |", {"role", "aria-label", "viewBox"}, {}},
-      {"what SVG 2 dropped", H5 + "<body><svg>|", {"circle", "animate"}, {"altGlyphDef", "animateColor", "font"}},
+      {"what SVG 2 dropped",
+       H5 + "<body><svg>|",
+       {"circle", "animate"},
+       {"altGlyphDef", "animateColor", "font"}},
       {"attributes of a custom element",
        H5 + "<body><my-widget |",
        {"class", "hidden", "aria-label", "slot"},
@@ -311,7 +323,8 @@ TEST_F(Html5, DoctypesChooseOrKeepTheirSchema) {
       "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n|";
   EXPECT_TRUE(In(List(Xsl, "t.xsl"), "xsl:template"));
   // An XSL style sheet's templates write what its xsl:output names.
-  const std::string Sheet = "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
+  const std::string Sheet =
+      "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
   const struct {
     std::string Output;
     const char* Present;
