@@ -22,13 +22,25 @@ namespace {
 using namespace kel;
 using nlohmann::json;
 
+// Our host with the package loaded, for one benchmark.
+struct TLoaded {
+  TLoaded() {
+    Host->SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
+    Host->SetOptionsFileName("");
+    SetQuorvelIDEServices(Host.get());
+    PackageLoad();
+    IDERegister();
+  }
+  ~TLoaded() {
+    PackageUnload();
+    SetQuorvelIDEServices(nullptr);
+  }
+  const TKelPtr<TMemoryHost> Host = MakeKel<TMemoryHost>();
+};
+
 void EditAndComplete(benchmark::State& State, bool LongLine) {
-  const auto Host = MakeKel<TMemoryHost>();
-  Host->SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
-  Host->SetOptionsFileName("");
-  SetQuorvelIDEServices(Host.get());
-  PackageLoad();
-  IDERegister();
+  const TLoaded Loaded;
+  const auto& Host = Loaded.Host;
   {
     TLspServer Server(*Host);
     Server.Handle(
@@ -98,19 +110,13 @@ void EditAndComplete(benchmark::State& State, bool LongLine) {
     State.counters["with_edits"] = static_cast<double>(WithEdits);
     State.counters["peak_KiB"] = static_cast<double>(bench::PeakKiB());
   }
-  PackageUnload();
-  SetQuorvelIDEServices(nullptr);
 }
 
 // A completion asked again on an unchanged version (a client re-asking at the
 // same position): answered from the document's last answer.
 void SameVersion(benchmark::State& State) {
-  const auto Host = MakeKel<TMemoryHost>();
-  Host->SetExecutableFileName(MLINSIGHT_BINARY_DIR "/bin/mlinsight");
-  Host->SetOptionsFileName("");
-  SetQuorvelIDEServices(Host.get());
-  PackageLoad();
-  IDERegister();
+  const TLoaded Loaded;
+  const auto& Host = Loaded.Host;
   {
     TLspServer Server(*Host);
     Server.Handle(
@@ -143,8 +149,6 @@ void SameVersion(benchmark::State& State) {
     State.counters["p50_ms"] = Times[Times.size() / 2];
     State.counters["items"] = static_cast<double>(Items);
   }
-  PackageUnload();
-  SetQuorvelIDEServices(nullptr);
 }
 
 BENCHMARK(SameVersion)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);

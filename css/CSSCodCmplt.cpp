@@ -5,7 +5,6 @@
 
 #include "css/CSSSchemaLoader.h"
 #include "css/CSSUnitEditor.h"
-#include "host/CompletionCycle.h"
 #include "host/KelEnvironmentOptions.h"
 #include "host/KelStrings.h"
 #include "markup/MLBufferProducer.h"

@@ -16,12 +16,6 @@ TKelPtr<IKelCodeInsightManager> Registered(TMemoryHost& Host, const char* Id) {
 
 }  // namespace
 
-void TDocumentModel::SetPath(std::string Path) {
-  if (Path == FPath) return;
-  FPath = std::move(Path);
-  FBuilt = false;
-}
-
 void TDocumentModel::Edited(size_t Start, size_t OldEnd, size_t NewEnd) {
   if (!FBuilt) return;
   if (!FEdited) {

@@ -22,7 +22,6 @@ class TDocumentModel {
   explicit TDocumentModel(std::string Path = {}) : FPath(std::move(Path)) {}
 
   const std::string& Path() const { return FPath; }
-  void SetPath(std::string Path);
   // The tree of Text, the document's text at Version: built again only when
   // the version (or the text's length) is not the one built.
   const TMLTree& Tree(std::string_view Text, uint64_t Version);

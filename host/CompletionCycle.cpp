@@ -1,8 +1,6 @@
 #include "host/CompletionCycle.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
 
 #include "host/KelStrings.h"
 
@@ -36,7 +34,8 @@ bool TCompletionCycle::Type(char C) {
   FInvoked = false;
   if (!View || !FManager) return false;
   FCommandsBefore = View->Commands().size();
-  const int32_t Element = FClassifier ? FClassifier(View->Text(), View->CaretOffset()) : TKelElement::WhiteSpace;
+  const int32_t Element =
+      FClassifier ? FClassifier(View->Text(), View->CaretOffset()) : TKelElement::WhiteSpace;
   if (C) View->InsertText(std::string(1, C), false);
   TKelCodeInsightType Kind = TKelCodeInsightType::citNone;
   TKelInvokeType How = TKelInvokeType::itManual;
