@@ -2,6 +2,7 @@
 
 #include "completion/HTMLCodCmplt.h"
 #include "css/CSSCodCmplt.h"
+#include "symbols/MLSymbolManager.h"
 
 namespace kel {
 
@@ -13,6 +14,7 @@ TCompletionRequest::TCompletionRequest(TMemoryHost& Host, TDocumentModel& Model,
   if (const auto Markup = query<IKelMLCodeInsightManager>(FManager)) {
     Markup->SetInsertQuotes(Quotes < 0 ? InsertQuotesOption() : Quotes != 0);
     FMarkup = static_cast<TMLKibitzManager*>(Markup.get());
+    MLSymbolManager().SetPageTree(&Model.Tree());
   }
   FSheet = dynamic_cast<TCSSKibitzManager*>(FManager.get());
   FOwnSheet = FSheet && FManager->HandlesFile(Model.Path());
@@ -28,6 +30,7 @@ TCompletionRequest::~TCompletionRequest() {
   if (!FManager) return;
   FHost.SetCurrentEditView(nullptr);
   if (FSheet) FSheet->SetPageTree(nullptr);
+  if (FMarkup) MLSymbolManager().SetPageTree(nullptr);
 }
 
 bool TCompletionRequest::Opens(char Trigger) const {

@@ -76,6 +76,7 @@ class TBuilder {
 
   TMLTree Run(uint32_t P = 0) {
     R.XmlGiven = XmlGiven;
+    R.Length = N;
     uint32_t TextStart = P;
     const auto FlushText = [&](uint32_t End) {
       if (End > TextStart) AddText(TextStart, End);

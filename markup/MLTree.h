@@ -113,6 +113,7 @@ class TMLTree {
   std::vector<TMLAttribute> Attributes;
   // Every region that is not markup, in document order; markup is the rest.
   std::vector<TMLRegion> Regions;
+  uint32_t Length = 0;    // of the text read
   bool XmlGiven = false;  // Build's argument
   bool Xml = false;       // what the document turned out to be
 

@@ -276,6 +276,27 @@ TKelPtr<IKelMLTagAttribute> TMLSymbolManager::FindHiddenAttr(const std::string& 
 namespace {
 bool IsXSLName(const std::string& Name) { return StartsWithText(Name, "xsl:"); }
 
+// Loading is set for the guard's life: a nested request during a load does nothing.
+struct TLoadingGuard {
+  explicit TLoadingGuard(bool& Flag) : Flag(Flag) { Flag = true; }
+  ~TLoadingGuard() { Flag = false; }
+  bool& Flag;
+};
+
+// The host's current view, and its whole text.
+TKelPtr<IKelEditView> CurrentView() {
+  const TKelPtr<IKelCodeInsightServices> Services = GlobalKibitzManager();
+  return Services ? Services->GetCurrentEditView() : nullptr;
+}
+std::string TextOf(IKelEditView& View) {
+  std::string Text, Piece(1 << 16, '\0');
+  const auto Reader = View.GetBuffer()->CreateReader();
+  for (int32_t At = 0, N; (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0;
+       At += N)
+    Text.append(Piece, 0, static_cast<size_t>(N));
+  return Text;
+}
+
 template <class Marker>
 void RemoveChildrenOffering(IKelMLTag* Tag) {
   const TMLTagList Children = AllChildren(Tag);
@@ -391,18 +412,16 @@ void TMLSymbolManager::RemoveChildrenDone(IKelMLTag* Tag) {
   if (!Own || !Own->HasChildRules() || !Parser || (Parser->FInTag && !Parser->FCaretInTagName) ||
       Parser->FCaretOffset < 0)
     return;
-  const TKelPtr<IKelCodeInsightServices> Services = GlobalKibitzManager();
-  const TKelPtr<IKelEditView> View = Services ? Services->GetCurrentEditView() : nullptr;
+  const TKelPtr<IKelEditView> View = CurrentView();
   if (!View) return;
-  std::string Text;
-  const auto Reader = View->GetBuffer()->CreateReader();
-  std::string Piece(1 << 16, '\0');
-  for (int32_t At = 0, N; (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0;
-       At += N)
-    Text.append(Piece, 0, static_cast<size_t>(N));
+  const std::string Text = TextOf(*View);
   const auto Caret =
       static_cast<uint32_t>(std::min<size_t>(static_cast<size_t>(Parser->FCaretOffset), Text.size()));
-  const TMLTree Tree = TMLTree::Build(Text, IsXMLDocument());
+  // The model's tree while the view holds its text; else one of this text.
+  const bool Kept = PageTree && PageTree->Length == Text.size();
+  TMLTree Built;
+  if (!Kept) Built = TMLTree::Build(Text, IsXMLDocument());
+  const TMLTree& Tree = Kept ? *PageTree : Built;
   const auto Name = [&Text](TMLRange R) { return Text.substr(R.Start, R.End - R.Start); };
   // The element of this tag that holds the caret in its content.
   uint32_t Element = Tree.NodeAt(Caret > 0 ? Caret - 1 : 0);
@@ -609,11 +628,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
     const bool ASPPending = KibitzMode == TKibitzMode::kmHTML && ReloadPending;
     if (!XSLPending && !ASPPending) return;
   }
-  Loading = true;
-  struct TDone {
-    bool& Flag;
-    ~TDone() { Flag = false; }
-  } Done{Loading};
+  const TLoadingGuard Done(Loading);
 
   ReloadPending = false;
   const std::string SchemaExtension = UpperExtension(Value);
@@ -665,20 +680,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
     if (!FileExists(Directives)) Directives = CollapseSeparators(Folder + "asp_directives.xsd");
     LoadXSD(HiddenRootNode.get(), nullptr, Directives);
   }
-  CallbacksInvalidate();
-
-  // The parse that asked may have run with the old schema: parse the view
-  // again so that the caret's tag is one of the new tags.
-  const TKelPtr<IKelCodeInsightServices> Services = GlobalKibitzManager();
-  const TKelPtr<IKelEditView> View = Services ? Services->GetCurrentEditView() : nullptr;
-  if (View && Parser) {
-    const auto Producer = MakeKel<TMLBufferProducer>(View.get());
-    Parser->Parse(View->GetCursorPos(), Producer.get(), nullptr);
-    if (Parser->FCurrentTag) {
-      Parser->FCurrentTag->SetOffsetStart(0);
-      Parser->FCurrentTag->SetOffsetEnd(0);
-    }
-  }
+  ParseViewAgain();
   for (const auto& Entry : Tags) {
     Entry.Tag->SetShowAttributes(false);
     Entry.Tag->AlphaSort();
@@ -686,16 +688,8 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
 }
 
 void TMLSymbolManager::LearnSchema() {
-  const TKelPtr<IKelCodeInsightServices> Services = GlobalKibitzManager();
-  const TKelPtr<IKelEditView> View = Services ? Services->GetCurrentEditView() : nullptr;
-  std::string Text;
-  if (View) {
-    const auto Reader = View->GetBuffer()->CreateReader();
-    std::string Piece(1 << 16, '\0');
-    for (int32_t At = 0, N; (N = Reader->GetText(At, Piece.data(), static_cast<int32_t>(Piece.size()))) > 0;
-         At += N)
-      Text.append(Piece, 0, static_cast<size_t>(N));
-  }
+  const TKelPtr<IKelEditView> View = CurrentView();
+  const std::string Text = View ? TextOf(*View) : std::string();
   const TMLTree Tree = TMLTree::Build(Text, true);
   // Names by where they stand; a tag still being typed (its '>' not
   // written) names nothing yet.
@@ -725,11 +719,7 @@ void TMLSymbolManager::LearnSchema() {
   }
   for (const auto& R : Roots) Key += "\n/" + R;
   if (Key == SchemaFile) return;
-  Loading = true;
-  struct TDone {
-    bool& Flag;
-    ~TDone() { Flag = false; }
-  } Done{Loading};
+  const TLoadingGuard Done(Loading);
   SchemaFile = Key;
   ClearTags();
   XSLOutputSchema.clear();
@@ -755,15 +745,20 @@ void TMLSymbolManager::LearnSchema() {
   for (const auto& R : Roots) HiddenRootNode->AddTag(Made[R].get());
   HiddenRootNode->SetShowAttributes(false);
   HiddenRootNode->AlphaSort();
+  ParseViewAgain();
+}
+
+// The parse that asked may have run with the old schema: the view is parsed
+// again so that the caret's tag is one of the new tags.
+void TMLSymbolManager::ParseViewAgain() {
   CallbacksInvalidate();
-  // The parse that asked ran with the old tags: parse the view again.
-  if (View && Parser) {
-    const auto Producer = MakeKel<TMLBufferProducer>(View.get());
-    Parser->Parse(View->GetCursorPos(), Producer.get(), nullptr);
-    if (Parser->FCurrentTag) {
-      Parser->FCurrentTag->SetOffsetStart(0);
-      Parser->FCurrentTag->SetOffsetEnd(0);
-    }
+  const TKelPtr<IKelEditView> View = CurrentView();
+  if (!View || !Parser) return;
+  const auto Producer = MakeKel<TMLBufferProducer>(View.get());
+  Parser->Parse(View->GetCursorPos(), Producer.get(), nullptr);
+  if (Parser->FCurrentTag) {
+    Parser->FCurrentTag->SetOffsetStart(0);
+    Parser->FCurrentTag->SetOffsetEnd(0);
   }
 }
 

@@ -23,6 +23,8 @@
 
 namespace kel {
 
+class TMLTree;
+
 // One registered tag: found through TagIndex (closing-tag entries
 // are not hashed) and kept in Tags.
 struct TTagBucket {
@@ -142,6 +144,9 @@ class TMLSymbolManager {
   // document uses (where it uses them) become its tags, as XML editors serve
   // a document without a grammar. Rebuilt when the names change.
   void LearnSchema();
+  // The page's tree, kept by the caller's document model for the current
+  // view's text; null: a request that needs it builds it.
+  void SetPageTree(const TMLTree* Tree) { PageTree = Tree; }
   // The schema of a page without a DOCTYPE.
   std::string DefaultHTMLSchema() const;
   // XML by its mode or file type, before any declaration is read.
@@ -193,6 +198,8 @@ class TMLSymbolManager {
   // Children the content model allows once that the element already holds
   // before the caret, or whose place is before a sibling written there.
   void RemoveChildrenDone(IKelMLTag* Tag);
+  // After a load: the caret's tag becomes one of the new tags.
+  void ParseViewAgain();
   void RepopulateAttrs(IKelMLTag* Tag);
 
   std::unique_ptr<TMLParser> OwnParser;
@@ -208,6 +215,7 @@ class TMLSymbolManager {
   TMLAttributeList HiddenAttrs;
   // The tag each hidden attribute was taken from.
   TMLTagList HiddenAttrOwners;
+  const TMLTree* PageTree = nullptr;
   // Children a request hides (their parent, then them), given back after it.
   std::vector<std::pair<TKelPtr<IKelMLTag>, TKelPtr<IKelMLTag>>> HiddenChildren;
   TMLTagList TouchedTags;
