@@ -14,7 +14,8 @@ TCompletionRequest::TCompletionRequest(TMemoryHost& Host, TDocumentModel& Model,
   if (const auto Markup = query<IKelMLCodeInsightManager>(FManager)) {
     Markup->SetInsertQuotes(Quotes < 0 ? InsertQuotesOption() : Quotes != 0);
     FMarkup = static_cast<TMLKibitzManager*>(Markup.get());
-    MLSymbolManager().SetPageTree(&Model.Tree());
+    FPage = {&Model.Tree(), &FView->Text(), &Model.ParseCache()};
+    MLSymbolManager().SetPage(&FPage);
   }
   FSheet = dynamic_cast<TCSSKibitzManager*>(FManager.get());
   FOwnSheet = FSheet && FManager->HandlesFile(Model.Path());
@@ -30,7 +31,7 @@ TCompletionRequest::~TCompletionRequest() {
   if (!FManager) return;
   FHost.SetCurrentEditView(nullptr);
   if (FSheet) FSheet->SetPageTree(nullptr);
-  if (FMarkup) MLSymbolManager().SetPageTree(nullptr);
+  if (FMarkup) MLSymbolManager().SetPage(nullptr);
 }
 
 bool TCompletionRequest::Opens(char Trigger) const {

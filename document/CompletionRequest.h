@@ -52,6 +52,7 @@ class TCompletionRequest {
   TMLKibitzManager* FMarkup = nullptr;
   TCSSKibitzManager* FSheet = nullptr;
   bool FOwnSheet = false;
+  TMLPage FPage;
   TCompletionCycle FCycle;
 };
 

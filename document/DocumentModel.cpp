@@ -24,6 +24,7 @@ void TDocumentModel::Edited(size_t Start, size_t OldEnd, size_t NewEnd) {
     FLengthNow = FLength;
   }
   OldEnd = std::max(OldEnd, Start);
+  FParseCache.Edited(Start);
   if (OldEnd > FLengthNow) {
     FBuilt = false;  // an edit of another text than ours: read it whole
     return;
@@ -41,6 +42,7 @@ const TMLTree& TDocumentModel::Tree(std::string_view Text, uint64_t Version) {
                                    static_cast<uint32_t>(FLength - FSuffix),
                                    static_cast<uint32_t>(Text.size() - FSuffix))
                 : TMLTree::Build(Text, TMLTree::XmlByName(FPath));
+  if (!Edits) FParseCache.Clear();
   FEdited = false;
   FBuilt = true;
   FVersion = Version;

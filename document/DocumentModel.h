@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "host/CompletionCycle.h"
+#include "markup/MLParser.h"
 #include "markup/MLTree.h"
 
 namespace kel {
@@ -31,6 +32,8 @@ class TDocumentModel {
   void Edited(size_t Start, size_t OldEnd, size_t NewEnd);
   // The tree built last.
   const TMLTree& Tree() const { return FTree; }
+  // What the markup parser keeps of this text between requests.
+  TMLParseCache& ParseCache() { return FParseCache; }
   // How many times a tree was built (a request on an unchanged version
   // builds none).
   uint64_t Builds() const { return FBuilds; }
@@ -46,6 +49,7 @@ class TDocumentModel {
  private:
   std::string FPath;
   TMLTree FTree;
+  TMLParseCache FParseCache;
   bool FBuilt = false;
   uint64_t FVersion = 0;
   size_t FLength = 0;

@@ -1,5 +1,6 @@
 #include "markup/MLBufferProducer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kel {
@@ -66,6 +67,13 @@ bool TMLBufferProducer::FillBuffer() {
   }
   FHasData = FCount > 0;
   return FHasData;
+}
+
+void TMLBufferProducer::Seek(int32_t Offset) {
+  FPosition = std::max(Offset, 0);
+  FCount = 0;
+  FHasData = false;
+  if (FStream) FStream->SetPosition(FPosition);
 }
 
 int32_t TMLBufferProducer::BufferOffset(const char* P) {

@@ -28,6 +28,7 @@ class TMLBufferProducer : public TKelInterfaced<IMLBufferProducerInternal> {
   int32_t BufferOffset(const char* P) override;
   const char* BufferAtOffset(int32_t Offset) override;
   TKelPtr<IKelEditView> GetEditView() override { return FEditView; }
+  void Seek(int32_t Offset) override;
 
   // Length of the part of a full chunk that is delivered: up to its last
   // whitespace, or in text without any, a boundary no token crosses.

@@ -186,6 +186,7 @@ void TMLParser::PushTag(IKelMLTag* Tag, bool OpenedBeforeCaret, bool BeforeCaret
 
 void TMLParser::PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBeforeCaret) {
   (void)OpenedBeforeCaret;
+
   const auto Named = [&Name](const auto& E) { return E->Tag && SameText(E->Name, Name); };
   // Counts per name keep an end tag whose element is not open O(1), however
   // many elements are.
@@ -597,7 +598,8 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   if (FSymbolManager) FSymbolManager->SetParser(this);
   FState = TMLParserState::mlpsParsing;
   FCaretPos = EditPos;
-  FValuePos = EditPos;
+  // Its column is what the text says (a value's start), else the caret's.
+  FValuePos = {kUnknownColumn, EditPos.Line};
   FText.clear();
   FTextStart = nullptr;
   ClearTagStack();
@@ -633,9 +635,18 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   FContexts.Reset();
   FContextPositions.clear();
 
+  // A request's page (the view's text, its tree and what earlier parses kept
+  // of it) lets the scan start near the caret and stop soon after it.
+  FPage = nullptr;
+  FTailFrom = FTailAfter = -1;
+  if (const TMLPage* Page = FSymbolManager ? FSymbolManager->GetPage() : nullptr;
+      Page && Page->Current() && FEditView && FProducerInternal && FCallbacks.empty() && !Tag)
+    FPage = Page;
+  const int32_t From = FPage && FPage->Cache ? Resume() : 0;
+  if (From > 0) FProducerInternal->Seek(From);
   if (FProducer && FProducer->FillBuffer()) {
     FLineStart = FProducer->BufferAtOffset(0);
-    FLineStartOffset = Offset(FLineStart);
+    if (From == 0) FLineStartOffset = Offset(FLineStart);
     ParseMLDocument();
   }
   FState = TMLParserState::mlpsNone;
@@ -685,6 +696,8 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
     std::unordered_map<std::string, int32_t> Due;
     for (const auto& E : FOpenTags)
       if (E->Tag) ++Due[LowerCase(E->Name)];
+    if (FTailFrom >= 0) ApplyTail(Due);
+
     const auto Closable = [this](const auto& E) {
       // An EMPTY element never has an end tag, whatever the schema says of it.
       return E->Tag && !E->Tag->GetEmpty() && E->Line <= FCaretPos.Line;
@@ -767,6 +780,10 @@ void TMLParser::ParseMLDocument() {
         break;
       }
       FTextStart = P;
+      if (FPage && FPage->Cache && TagName.empty() && !FInTag && !FInDocType && !FInScript && !InScriptTag &&
+          !InStyleTag && FContextPositions.empty() &&
+          (FLine < FCaretPos.Line || (FLine == FCaretPos.Line && IsBeforeCaretAt(Offset(P), false))))
+        Keep(Offset(P));
       continue;
     }
 
@@ -778,8 +795,9 @@ void TMLParser::ParseMLDocument() {
     }
 
     if (C == '"' || C == '\'') {
-      // Template text is text: "Don't" opens no string.
-      if (FInTag || FInDocType)
+      // Template text is text: "Don't" opens no string; nor does text after
+      // the tag that holds the caret.
+      if ((FInTag && !CaretPassed) || FInDocType)
         HandleString(P);
       else
         ++P;
@@ -829,6 +847,12 @@ void TMLParser::ParseMLDocument() {
     }
 
     if (C == '<') {
+      // Past the caret only the end tags still to come count: the tree has
+      // them, from the first construct it and the scan both begin here.
+      if (FPage && !BeforeCaret && (!FInTag || CaretPassed) && TagName.empty() && MayStopAt(Offset(P))) {
+        FTailFrom = Offset(P);
+        break;
+      }
       const char* Lt = P;
       TagStartOffset = Offset(P);
       FCurrentCol = TagStartOffset - FLineStartOffset;
@@ -989,6 +1013,8 @@ void TMLParser::ParseMLDocument() {
         FText.clear();
         TextStartOffset = After;
         FTextStart = P;
+      } else {
+        TagName.clear();  // after the caret a '>' in text closes nothing again
       }
       if (!IsClosing) {
         if (InScriptTag) {
@@ -1001,6 +1027,7 @@ void TMLParser::ParseMLDocument() {
           InStyleTag = false;
         }
       }
+      if (!BeforeCaret) IsClosing = IsDirective = false;
       continue;
     }
 
@@ -1108,6 +1135,217 @@ void TMLParser::ParseMLDocument() {
     Text->SetText(FText);
     Callback("", Text.get(), TTagType::ttText, TextStartOffset, Offset(P) - 1);
   }
+}
+
+}  // namespace kel
+
+namespace kel {
+
+// ---- Checkpoints, and the tree's answer for the text after the caret -----------------
+
+namespace {
+
+std::unique_ptr<TTagEntry> CopyEntry(const TTagEntry& E) {
+  auto C = std::make_unique<TTagEntry>();
+  C->Tag = E.Tag;
+  C->Line = E.Line;
+  C->Unclosed = E.Unclosed;
+  C->OffsetEnd = E.OffsetEnd;
+  C->OffsetStart = E.OffsetStart;
+  C->Name = E.Name;
+  for (const auto& V : E.AttrValues) C->AttrValues.push_back(std::make_unique<TTagAttributeValue>(*V));
+  return C;
+}
+
+// A page deeper than this is read from its top: its checkpoints would cost
+// more memory than reading it costs time.
+constexpr size_t MaxKeptEntries = 4096;
+
+}  // namespace
+
+void TMLParseCache::Edited(size_t Start) {
+  // A checkpoint holds the state after the text before it; one right at the
+  // edit may stand after a CR that now begins a CR LF pair.
+  std::erase_if(FPoints,
+                [Start](const TMLParserCheckpoint& C) { return static_cast<size_t>(C.Offset) >= Start; });
+}
+
+uint64_t TMLParser::CacheKey() const {
+  if (!FSymbolManager) return 0;
+  return (FSymbolManager->GetGeneration() << 6) | (static_cast<uint64_t>(FSymbolManager->GetTagCase()) << 4) |
+         (static_cast<uint64_t>(FSymbolManager->GetKibitzMode()) << 1) |
+         (FSymbolManager->IsXMLDocument() ? 1 : 0);
+}
+
+void TMLParser::Keep(int32_t Off) {
+  TMLParseCache& Cache = *FPage->Cache;
+  if (Cache.FKey != CacheKey()) {
+    Cache.FPoints.clear();
+    Cache.FKey = CacheKey();
+  }
+  // One per 64 KB, at most 256 on a page: a parse from the last one before the
+  // caret reads a bounded piece.
+  const auto Spacing = static_cast<int32_t>(std::max<size_t>(64 << 10, FPage->Text->size() / 256));
+  if (!Cache.FPoints.empty() && Off < Cache.FPoints.back().Offset + Spacing) return;
+  if (FTagStack.size() + FOpenTags.size() > MaxKeptEntries) return;
+  TMLParserCheckpoint& C = Cache.FPoints.emplace_back();
+  C.Offset = Off;
+  C.Line = FLine;
+  C.LineStartOffset = FLineStartOffset;
+  C.CurrentCol = FCurrentCol;
+  for (const auto& E : FTagStack) {
+    if (&E->AttrValues == FAttrValues) C.ValuesIn = 'S', C.ValuesIndex = C.Stack.size();
+    C.Stack.push_back(CopyEntry(*E));
+  }
+  for (const auto& E : FOpenTags) {
+    if (&E->AttrValues == FAttrValues) C.ValuesIn = 'O', C.ValuesIndex = C.Open.size();
+    C.Open.push_back(CopyEntry(*E));
+  }
+  if (FAttrValues && !C.ValuesIn) {
+    C.ValuesIn = 'F';
+    for (const auto& V : *FAttrValues) C.FreeValues.push_back(std::make_unique<TTagAttributeValue>(*V));
+  }
+  C.CurrentTag = FCurrentTag;
+  C.FixupTag = FFixupTag;
+  C.LastWrittenName = FLastWrittenName;
+  C.DocTypeIdentifier = FDocTypeIdentifier;
+  C.XSLOutput = FXSLOutput;
+  C.DataAttrNames = FDataAttrNames;
+  C.AutoClose = FAutoClosePositions;
+  C.ValuePos = FValuePos;
+  C.SawDocType = FSawDocType;
+  C.InDocTypeSubset = FInDocTypeSubset;
+  C.InXSLTemplate = FInXSLTemplate;
+  C.IsXML = FIsXML;
+  C.Quote = FQuote;
+  C.QuoteEnd = FQuoteEnd;
+}
+
+int32_t TMLParser::Resume() {
+  TMLParseCache& Cache = *FPage->Cache;
+  if (Cache.FKey != CacheKey()) return 0;
+  // The state at a checkpoint is the same for any caret after it.
+  TKelEditPos Pos = FCaretPos;
+  TKelCharPos CharPos;
+  FEditView->ConvertPos(true, Pos, CharPos);
+  const int32_t Caret = FEditView->CharPosToPos(CharPos);
+  const auto It =
+      std::find_if(Cache.FPoints.rbegin(), Cache.FPoints.rend(), [&](const TMLParserCheckpoint& C) {
+        return C.Line < FCaretPos.Line || (C.Line == FCaretPos.Line && C.Offset < Caret);
+      });
+  if (It == Cache.FPoints.rend()) return 0;
+  const TMLParserCheckpoint& C = *It;
+  FLine = C.Line;
+  FLineStartOffset = C.LineStartOffset;
+  FCurrentCol = C.CurrentCol;
+  for (const auto& E : C.Stack) {
+    FTagStack.push_back(CopyEntry(*E));
+    if (E->Tag) {
+      FTagStack.back()->Slot = &NameSlot(E->Name);
+      ++FTagStack.back()->Slot->Stacked;
+    }
+  }
+  for (const auto& E : C.Open) FOpenTags.push_back(CopyEntry(*E));
+  // Each name's open entries, innermost last.
+  for (auto E = FOpenTags.end(); E != FOpenTags.begin();) {
+    --E;
+    if (!(*E)->Tag) continue;
+    (*E)->Slot = &NameSlot((*E)->Name);
+    (*E)->Slot->Open.push_back(E);
+  }
+  const auto Entry = [](TTagEntryList& List, size_t Index) {
+    return &(*std::next(List.begin(), Index))->AttrValues;
+  };
+  if (C.ValuesIn == 'S') FAttrValues = Entry(FTagStack, C.ValuesIndex);
+  if (C.ValuesIn == 'O') FAttrValues = Entry(FOpenTags, C.ValuesIndex);
+  if (C.ValuesIn == 'F') {
+    auto Free = std::make_unique<TTagEntry>();
+    for (const auto& V : C.FreeValues) Free->AttrValues.push_back(std::make_unique<TTagAttributeValue>(*V));
+    FAttrValues = &Free->AttrValues;
+    FFreeEntries.push_back(std::move(Free));
+  }
+  FCurrentTag = C.CurrentTag;
+  FFixupTag = C.FixupTag;
+  FLastWrittenName = C.LastWrittenName;
+  FDocTypeIdentifier = C.DocTypeIdentifier;
+  FXSLOutput = C.XSLOutput;
+  FDataAttrNames = C.DataAttrNames;
+  FAutoClosePositions = C.AutoClose;
+  FValuePos.Col = C.ValuePos.Col;
+  FSawDocType = C.SawDocType;
+  FInDocTypeSubset = C.InDocTypeSubset;
+  FInXSLTemplate = C.InXSLTemplate;
+  FIsXML = C.IsXML;
+  FQuote = C.Quote;
+  FQuoteEnd = C.QuoteEnd;
+  return C.Offset;
+}
+
+bool TMLParser::MayStopAt(int32_t Off) {
+  const TMLTree& Tree = *FPage->Tree;
+  if (FTailAfter < 0) {
+    // A DOCTYPE or XML declaration still decides the schema: the scan reads it.
+    FTailAfter = 0;
+    for (uint32_t I = 0; I < Tree.Nodes.size(); I = Tree.Nodes[I].Next)
+      if (Tree.Nodes[I].Kind == TMLNodeKind::DocType ||
+          Tree.Nodes[I].Kind == TMLNodeKind::ProcessingInstruction)
+        FTailAfter = static_cast<int32_t>(Tree.Nodes[I].Range.End);
+  }
+  if (Off < FTailAfter) return false;
+  // The tree reads a construct from here too: the scan and it agree where
+  // tags are from here on.
+  const auto At = static_cast<uint32_t>(Off);
+  const auto First = std::partition_point(Tree.Nodes.begin(), Tree.Nodes.end(),
+                                          [At](const TMLNode& N) { return N.Range.Start < At; });
+  return First != Tree.Nodes.end() && First->Range.Start == At;
+}
+
+void TMLParser::ApplyTail(std::unordered_map<std::string, int32_t>& Due) const {
+  const TMLTree& Tree = *FPage->Tree;
+  const std::string_view Text = *FPage->Text;
+  const auto From = static_cast<uint32_t>(FTailFrom);
+  // Only the names of the elements open at the caret are asked for.
+  std::unordered_map<std::string_view, int32_t*, TTextHash, TTextEqual> Counts;
+  for (const auto& E : FTagStack) {
+    if (!E->Tag) continue;
+    const auto It = Due.try_emplace(LowerCase(E->Name), 0).first;
+    Counts.emplace(std::string_view(It->first), &It->second);
+  }
+  if (Counts.empty()) return;
+  const auto Count = [&](TMLRange Name) -> int32_t* {
+    const auto It = Counts.find(Text.substr(Name.Start, Name.End - Name.Start));
+    return It == Counts.end() ? nullptr : It->second;
+  };
+  const auto Close = [&](TMLRange Name) {
+    if (int32_t* C = Count(Name); C && *C > 0) --*C;
+  };
+  // An end tag closes at its '>': "</p<td>" closes nothing.
+  const auto Closes = [](const TMLNode& N) {
+    return N.Kind == TMLNodeKind::Element && N.End == TMLEnd::Written && N.CloseTerminated;
+  };
+  const auto First =
+      static_cast<uint32_t>(std::partition_point(Tree.Nodes.begin(), Tree.Nodes.end(),
+                                                 [From](const TMLNode& N) { return N.Range.Start < From; }) -
+                            Tree.Nodes.begin());
+  // End tags still to come, innermost last: first those of the elements
+  // around From.
+  std::vector<uint32_t> Ends;
+  for (uint32_t I = First < Tree.Nodes.size() ? Tree.Nodes[First].Parent : Tree.NodeAt(From);
+       I != TMLNode::None; I = Tree.Nodes[I].Parent)
+    if (Closes(Tree.Nodes[I]) && Tree.Nodes[I].Close.Start >= From) Ends.push_back(I);
+  std::reverse(Ends.begin(), Ends.end());
+  for (uint32_t I = First; I < Tree.Nodes.size(); ++I) {
+    const TMLNode& N = Tree.Nodes[I];
+    for (; !Ends.empty() && Tree.Nodes[Ends.back()].Close.Start <= N.Range.Start; Ends.pop_back())
+      Close(Tree.Nodes[Ends.back()].Name);
+    if (N.Kind == TMLNodeKind::StrayEndTag) {
+      if (N.Terminated) Close(N.Name);
+    } else if (N.Kind == TMLNodeKind::Element) {
+      if (int32_t* C = Count(N.Name)) ++*C;
+      if (Closes(N)) Ends.push_back(I);
+    }
+  }
+  for (; !Ends.empty(); Ends.pop_back()) Close(Tree.Nodes[Ends.back()].Name);
 }
 
 }  // namespace kel

@@ -23,6 +23,7 @@
 #include "host/KelStrings.h"
 #include "markup/MLParserUtils.h"
 #include "markup/MLTags.h"
+#include "markup/MLTree.h"
 
 namespace kel {
 
@@ -55,6 +56,59 @@ using TTagEntryList = std::list<std::unique_ptr<TTagEntry>>;
 struct TNameSlot {
   int32_t Stacked = 0;
   std::deque<TTagEntryList::iterator> Open;
+};
+
+// The parser's state where a chunk begins, kept from a parse whose caret lay
+// after it: a later parse with its caret after it too starts there instead of
+// at the top of the page.
+struct TMLParserCheckpoint {
+  int32_t Offset = 0;  // where the chunk begins
+  int32_t Line = 1;
+  int32_t LineStartOffset = 0;
+  int32_t CurrentCol = -1;
+  // Copies of the open-element lists, front first.
+  std::vector<std::unique_ptr<TTagEntry>> Stack, Open;
+  // Whose attribute values were current: 'S'tack or 'O'pen entry Index, a
+  // 'F'ree entry holding FreeValues, or none.
+  char ValuesIn = 0;
+  size_t ValuesIndex = 0;
+  TTagAttributeValueList FreeValues;
+  TKelPtr<IKelMLTag> CurrentTag, FixupTag;
+  // The text gathered since the last tag is not kept: it only goes to the
+  // callbacks, and a parse with callbacks starts at the top.
+  std::string LastWrittenName, DocTypeIdentifier;
+  std::vector<std::pair<std::string, std::string>> XSLOutput;
+  std::vector<std::string> DataAttrNames;
+  std::vector<TKelEditPos> AutoClose;
+  TKelEditPos ValuePos;
+  bool SawDocType = false, InDocTypeSubset = false, InXSLTemplate = false, IsXML = false;
+  char Quote = 0, QuoteEnd = 0;
+};
+
+// What one document keeps between parses of its text: checkpoints, valid for
+// the text as it is and the schema they were made with.
+class TMLParseCache {
+ public:
+  // The text changed from byte Start on: the checkpoints after it go.
+  void Edited(size_t Start);
+  void Clear() { FPoints.clear(); }
+  size_t Count() const { return FPoints.size(); }
+
+ private:
+  friend class TMLParser;
+  uint64_t FKey = 0;
+  std::vector<TMLParserCheckpoint> FPoints;  // by offset
+};
+
+// A page as its document model holds it during one request: the tree of its
+// text, that text (the view's own) and the parse cache.
+struct TMLPage {
+  const TMLTree* Tree = nullptr;
+  const std::string* Text = nullptr;
+  TMLParseCache* Cache = nullptr;
+  // The tree is the one of the text as it is now (a request's own edits
+  // leave it behind).
+  bool Current() const { return Tree && Text && Tree->Length == Text->size(); }
 };
 
 enum class TParserContexts : uint8_t {
@@ -254,6 +308,29 @@ class TMLParser {
   // The tag the last parse inserted its fix-ups into, so the next one takes
   // them out of that very tag.
   TKelPtr<IKelMLTag> FFixedUpTag;
+
+  // ---- A parse that starts at a checkpoint and ends where the page's tree
+  // answers for the rest of the text.
+  // The page of the parse running, while its tree is the one of its text.
+  const TMLPage* FPage = nullptr;
+  // From here on the tree answers which elements the text closes (-1: the
+  // scan read to the end).
+  int32_t FTailFrom = -1;
+  // The schema and modes the checkpoints hold tags of.
+  uint64_t CacheKey() const;
+  // Restores the last checkpoint before the caret; the offset to read from
+  // (0 when there is none).
+  int32_t Resume();
+  // Keeps the state at the chunk that begins at Offset, when the scan stands
+  // between tags there and the last checkpoint is far enough behind.
+  void Keep(int32_t Offset);
+  // Whether the tree may answer for the text from Offset on.
+  bool MayStopAt(int32_t Offset);
+  // Where the page's last DOCTYPE or XML declaration ends (-1: not looked up).
+  int32_t FTailAfter = -1;
+  // What the text from FTailFrom on opens and closes, on Due's counts of open
+  // elements by lower-case name (only for the names Due holds).
+  void ApplyTail(std::unordered_map<std::string, int32_t>& Due) const;
 };
 
 }  // namespace kel

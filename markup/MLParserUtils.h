@@ -220,6 +220,8 @@ class IMLBufferProducerInternal : public IMLBufferProducer {
   KEL_INTERFACE(IMLBufferProducerInternal, IMLBufferProducer, "{E6C5FFD2-9355-466A-9BDE-1914051626DB}")
   // Null unless the producer was made on an edit view.
   virtual TKelPtr<IKelEditView> GetEditView() = 0;
+  // The next fill reads from Offset on (a chunk boundary of an earlier read).
+  virtual void Seek(int32_t Offset) = 0;
 };
 
 // The chunk size of every buffer producer.

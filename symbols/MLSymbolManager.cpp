@@ -46,12 +46,14 @@ std::list<TTagBucket>::iterator TMLSymbolManager::FindBucket(const std::string& 
 
 void TMLSymbolManager::AddElement(IKelMLTag* Tag) {
   if (!Tag) return;
+  ++Generation;
   Tags.push_back({TKelPtr<IKelMLTag>(Tag), nullptr, Tag->GetName()});
   if (!IsClosingTag(Tag)) TagIndex[UpperCase(Tags.back().Name)].push_back(std::prev(Tags.end()));
 }
 
 void TMLSymbolManager::RemoveElement(IKelMLTag* Tag) {
   if (!Tag) return;
+  ++Generation;
   if (IsClosingTag(Tag)) {
     for (auto It = Tags.end(); It != Tags.begin();) {
       --It;
@@ -107,7 +109,9 @@ void TMLSymbolManager::ClearTags() {
 }
 
 void TMLSymbolManager::SetHiddenRootNode(IKelMLTag* Tag) {
-  if (HiddenRootNode.get() != Tag) HiddenRootNode = Tag;
+  if (HiddenRootNode.get() == Tag) return;
+  HiddenRootNode = Tag;
+  ++Generation;
 }
 
 // ---- Editors ------------------------------------------------------------------------
@@ -414,14 +418,16 @@ void TMLSymbolManager::RemoveChildrenDone(IKelMLTag* Tag) {
     return;
   const TKelPtr<IKelEditView> View = CurrentView();
   if (!View) return;
-  const std::string Text = TextOf(*View);
+  // The model's text and tree while the view holds that text; else these of the view.
+  const bool Kept = Page && Page->Current();
+  std::string Copy;
+  if (!Kept) Copy = TextOf(*View);
+  const std::string& Text = Kept ? *Page->Text : Copy;
   const auto Caret =
       static_cast<uint32_t>(std::min<size_t>(static_cast<size_t>(Parser->FCaretOffset), Text.size()));
-  // The model's tree while the view holds its text; else one of this text.
-  const bool Kept = PageTree && PageTree->Length == Text.size();
   TMLTree Built;
   if (!Kept) Built = TMLTree::Build(Text, IsXMLDocument());
-  const TMLTree& Tree = Kept ? *PageTree : Built;
+  const TMLTree& Tree = Kept ? *Page->Tree : Built;
   const auto Name = [&Text](TMLRange R) { return Text.substr(R.Start, R.End - R.Start); };
   // The element of this tag that holds the caret in its content.
   uint32_t Element = Tree.NodeAt(Caret > 0 ? Caret - 1 : 0);

@@ -144,22 +144,32 @@ class TMLSymbolManager {
   // document uses (where it uses them) become its tags, as XML editors serve
   // a document without a grammar. Rebuilt when the names change.
   void LearnSchema();
-  // The page's tree, kept by the caller's document model for the current
-  // view's text; null: a request that needs it builds it.
-  void SetPageTree(const TMLTree* Tree) { PageTree = Tree; }
+  // The page as the caller's document model keeps it for the current view's
+  // text; null: a request that needs its tree builds it.
+  void SetPage(const TMLPage* Value) { Page = Value; }
+  const TMLPage* GetPage() const { return Page; }
+  // Changes whenever a tag is registered or dropped, or the mode or file
+  // changes: what a parse kept of the tags is stale then.
+  uint64_t GetGeneration() const { return Generation; }
   // The schema of a page without a DOCTYPE.
   std::string DefaultHTMLSchema() const;
   // XML by its mode or file type, before any declaration is read.
   bool IsXMLDocument() const;
   // Only records the mode; the schema follows at the next SetSchemaFile.
-  void SetKibitzMode(TKibitzMode Mode) { KibitzMode = Mode; }
+  void SetKibitzMode(TKibitzMode Mode) {
+    if (KibitzMode != Mode) ++Generation;
+    KibitzMode = Mode;
+  }
 
   TKelPtr<IKelMLTag> GetHiddenRootNode() const { return HiddenRootNode; }
   void SetHiddenRootNode(IKelMLTag* Tag);
 
   TAsciiCharList& GetCharList() { return *CharList; }
   const std::string& GetFileName() const { return FileName; }
-  void SetFileName(const std::string& Value) { FileName = Value; }
+  void SetFileName(const std::string& Value) {
+    if (FileName != Value) ++Generation;
+    FileName = Value;
+  }
 
   // Builds schema tags from a DTD: one per declared element, children from
   // the content models, attributes with their values and value editors,
@@ -215,7 +225,8 @@ class TMLSymbolManager {
   TMLAttributeList HiddenAttrs;
   // The tag each hidden attribute was taken from.
   TMLTagList HiddenAttrOwners;
-  const TMLTree* PageTree = nullptr;
+  const TMLPage* Page = nullptr;
+  uint64_t Generation = 0;
   // Children a request hides (their parent, then them), given back after it.
   std::vector<std::pair<TKelPtr<IKelMLTag>, TKelPtr<IKelMLTag>>> HiddenChildren;
   TMLTagList TouchedTags;

@@ -3,9 +3,11 @@
 // template's literal <style> offers both languages.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "css/CSSCodCmplt.h"
+#include "document/CompletionRequest.h"
 #include "document/DocumentModel.h"
 #include "tests/completion/CompletionTestSupport.h"
 #include "tests/support/Annotated.h"
@@ -67,6 +69,75 @@ TEST_F(DocumentModel, TheRegionAtTheCaretChoosesTheManager) {
     const std::string Rows = Serve(C.Page, C.File);
     EXPECT_TRUE(Rows.starts_with(C.Starts)) << C.Page << "\n" << Rows.substr(0, 200);
     EXPECT_NE(Rows.find(C.Holds), std::string::npos) << C.Page << "\n" << Rows.substr(0, 400);
+  }
+}
+
+// A request on a kept model starts at a checkpoint that earlier requests left
+// and takes what follows the caret from the tree: on real pages it lists what
+// a parse of the whole text lists, and after random edits what a request on a
+// new model lists.
+TEST_F(DocumentModel, RequestsOnAKeptModelListWhatAWholeParseLists) {
+  const char* const Pages[] = {
+      "/usr/share/doc/libjs-underscore/index.html",
+      "/usr/share/doc/libxslt1-dev/html/xslt.html",
+      "/usr/share/xml/docbook/stylesheet/docbook-xsl/html/docbook.xsl",
+      MLINSIGHT_SOURCE_DIR "/examples/default.aspx",
+  };
+  const char* const Pieces[] = {"<",  ">",       "</p>",   "<p>",   "<li>",  "<!--", "-->",
+                                "\"", "<style>", "</div>", "<div>", "<td>",  "</",   "\n",
+                                "x",  " ",       "=",      "<br/>", "<?x ?>"};
+  std::mt19937 Random(11);
+  const auto Rows = [](TCompletionCycle& C) {
+    std::string R = C.Type(0) ? "list:" : "none:";
+    for (const auto& I : C.Items()) R += " " + I.Shown();
+    return R;
+  };
+  const auto Request = [&](TDocumentModel& Model, const TKelPtr<TMemoryEditView>& On, int32_t Caret,
+                           uint64_t Version) {
+    Model.Tree(On->Text(), Version);
+    TCompletionRequest R(Test.Host(), Model, On, Caret);
+    return Rows(R.Cycle());
+  };
+  const auto Whole = [&](const std::string& Text, const std::string& Name, int32_t Caret) {
+    if (Cycle.IsOpen()) Cycle.Key(27);
+    std::string Marked = Text;
+    Marked.insert(static_cast<size_t>(Caret), 1, '\x01');
+    View = Test.OpenView(Marked, Name, '\x01');
+    Model = TDocumentModel(Name);
+    Model.Tree(View->Text(), 1);
+    Cycle.SetManager(Model.ManagerAt(Test.Host(), static_cast<uint32_t>(Caret)));
+    Cycle.SetClassifier(Model.Classifier());
+    return Rows(Cycle);
+  };
+  for (const char* File : Pages) {
+    std::string Text = test::Slurp(File);
+    ASSERT_FALSE(Text.empty()) << File;
+    // Copies up to 300 KB: several checkpoints before the caret, much text after it.
+    for (const std::string One = Text; Text.size() < (300u << 10);) Text += One;
+    const std::string Name = std::string("page") + std::strrchr(File, '.');
+    TDocumentModel Kept(Name);
+    size_t Most = 0;
+    auto Live = MakeMemoryEditView(Text, Name);
+    for (int Step = 0; Step < 8; ++Step) {
+      const auto Caret = static_cast<int32_t>(Random() % Text.size());
+      ASSERT_EQ(Request(Kept, Live, Caret, 1), Whole(Text, Name, Caret)) << File << " caret " << Caret;
+    }
+    for (int Step = 0; Step < 24; ++Step) {
+      // Typing lands near one place; some edits go anywhere.
+      const size_t Size = Live->Text().size();
+      const size_t Start = Step % 3 ? Size * 3 / 4 + Random() % (Size / 8) : Random() % Size;
+      const size_t Removed = std::min<size_t>(Random() % 4, Size - Start);
+      const std::string Inserted = Pieces[Random() % std::size(Pieces)];
+      Live->Edit(static_cast<int32_t>(Start), static_cast<int32_t>(Removed), Inserted);
+      Kept.Edited(Start, Start + Removed, Start + Inserted.size());
+      const auto Caret = static_cast<int32_t>(std::min(Start + Inserted.size() + Random() % 64, Size));
+      TDocumentModel Fresh(Name);
+      ASSERT_EQ(Request(Kept, Live, Caret, Step + 2),
+                Request(Fresh, MakeMemoryEditView(Live->Text(), Name), Caret, 1))
+          << File << " step " << Step << " caret " << Caret;
+      Most = std::max(Most, Kept.ParseCache().Count());
+    }
+    EXPECT_GT(Most, 1u) << File;
   }
 }
 
