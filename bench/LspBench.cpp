@@ -3,8 +3,8 @@
 // completion after each, as editors do while typing. Reports the median and
 // 95th percentile of a change plus its completion, the items of the last
 // answer (each with its edit) and the process's peak resident set.
-// LongLine: the same on a page that is one 4 MB line, typing an attribute
-// name at its end (every position of an item lies on that line).
+// Page100MB: the same on a 100 MB page. LongLine: the same on a page that is one 4 MB line, typing an
+// attribute name at its end (every position of an item lies on that line).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -38,7 +38,7 @@ struct TLoaded {
   const TKelPtr<TMemoryHost> Host = MakeKel<TMemoryHost>();
 };
 
-void EditAndComplete(benchmark::State& State, bool LongLine) {
+void EditAndComplete(benchmark::State& State, bool LongLine, size_t PageSize = 1 << 20) {
   const TLoaded Loaded;
   const auto& Host = Loaded.Host;
   {
@@ -48,7 +48,7 @@ void EditAndComplete(benchmark::State& State, bool LongLine) {
                     R"("general":{"positionEncodings":["utf-8"]},)"
                     R"("textDocument":{"completion":{"completionItem":{"snippetSupport":true}}}}}})"));
     const std::string Text = LongLine ? "<!DOCTYPE html><p>" + std::string(4 << 20, 'x') + " <p "
-                                      : bench::LargePage(1 << 20, "\n<div>\n<");
+                                      : bench::LargePage(PageSize, "\n<div>\n<");
     const std::string Uri = "file:///bench/page.html";
     Server.Handle(
         {{"jsonrpc", "2.0"},
@@ -153,6 +153,10 @@ void SameVersion(benchmark::State& State) {
 
 BENCHMARK(SameVersion)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
 BENCHMARK_CAPTURE(EditAndComplete, Page, false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(20);
+BENCHMARK_CAPTURE(EditAndComplete, Page100MB, false, size_t{100} << 20)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(20);

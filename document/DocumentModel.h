@@ -48,7 +48,7 @@ class TDocumentModel {
 
  private:
   std::string FPath;
-  TMLTree FTree;
+  TMLTree FTree, FSpare;
   TMLParseCache FParseCache;
   bool FBuilt = false;
   uint64_t FVersion = 0;

@@ -163,6 +163,9 @@ class TMemoryEditView : public TKelInterfaced<IKelEditView, IKelEditViewCommands
 
   // For hosts and tests.
   const std::string& Text() const { return FDoc->Text(); }
+  // Lines from 1, as the document keeps them through its edits.
+  int32_t LineCount() const { return FDoc->LineCount(); }
+  int32_t LineStart(int32_t Line) const { return FDoc->LineStart(Line); }
   // Forgets the undo steps.
   void SetText(std::string Text) { FDoc->SetText(std::move(Text)); }
   int32_t CaretOffset() const { return FDoc->Marks().Caret; }

@@ -91,7 +91,7 @@ json Answer(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Character
   const std::string& Text = Doc.Text();
   const std::string& Path = Doc.Path;
   // Every edit lies on the caret's line: its positions count from its start.
-  const auto [CaretLineStart, CaretLine] = LspLineStart(Text, Line);
+  const auto [CaretLineStart, CaretLine] = LspLineStart(*Doc.View, Line);
   const int32_t Caret = LspOffsetOnLine(Text, CaretLineStart, Character, Ctx.Utf8);
   // Counted from the caret, whose column is counted once: a line can be
   // megabytes long, and every item has two positions on it.

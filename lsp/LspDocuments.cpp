@@ -46,8 +46,8 @@ void TLspDocuments::Change(const std::string& Uri, const json& Changes, bool Utf
     // within one line finds that line once.
     const int64_t FromLine = LspInteger(*From, "line").value_or(0),
                   ToLine = LspInteger(*To, "line").value_or(0);
-    const size_t FromStart = LspLineStart(T, FromLine).first;
-    const size_t ToStart = ToLine == FromLine ? FromStart : LspLineStart(T, ToLine).first;
+    const size_t FromStart = LspLineStart(*Doc->View, FromLine).first;
+    const size_t ToStart = ToLine == FromLine ? FromStart : LspLineStart(*Doc->View, ToLine).first;
     const auto Start =
         static_cast<size_t>(LspOffsetOnLine(T, FromStart, LspInteger(*From, "character").value_or(0), Utf8));
     const size_t End = std::max(Start, static_cast<size_t>(LspOffsetOnLine(

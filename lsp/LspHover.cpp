@@ -12,7 +12,7 @@ using nlohmann::json;
 // A property name in a style sheet (or style inside a page): its one line.
 json LspHover(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Character) {
   const std::string& Text = Doc.Text();
-  const auto [Start, L] = LspLineStart(Text, Line);
+  const auto [Start, L] = LspLineStart(*Doc.View, Line);
   const auto Caret = static_cast<size_t>(LspOffsetOnLine(Text, Start, Character, Ctx.Utf8));
   const auto Name = [](char C) { return std::isalnum(static_cast<unsigned char>(C)) || C == '-'; };
   size_t From = Caret, To = Caret;

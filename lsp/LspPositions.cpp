@@ -36,6 +36,11 @@ std::pair<size_t, int64_t> LspLineStart(const std::string& Text, int64_t Line) {
   return {Pos, L};
 }
 
+std::pair<size_t, int64_t> LspLineStart(const TMemoryEditView& View, int64_t Line) {
+  const int64_t L = std::clamp<int64_t>(Line, 0, View.LineCount() - 1);
+  return {static_cast<size_t>(View.LineStart(static_cast<int32_t>(L + 1))), L};
+}
+
 int64_t LspUnitsBetween(const std::string& Text, size_t From, size_t To, bool Utf8) {
   To = std::min(To, Text.size());
   if (Utf8) return To > From ? static_cast<int64_t>(To - From) : 0;

@@ -12,12 +12,16 @@
 #include <string>
 #include <utility>
 
+#include "host/MemoryEditor.h"
+
 namespace kel {
 
 inline bool LspIsBreak(char C) { return C == '\n' || C == '\r'; }
 
 // Where a line starts, and which line that is (fewer when the text ends first).
 std::pair<size_t, int64_t> LspLineStart(const std::string& Text, int64_t Line);
+// The same from the view's line index, kept through edits: no scan of the text.
+std::pair<size_t, int64_t> LspLineStart(const TMemoryEditView& View, int64_t Line);
 // The client's units (bytes, or UTF-16 units) from From to To.
 int64_t LspUnitsBetween(const std::string& Text, size_t From, size_t To, bool Utf8);
 // The offset of Character on the line that starts at Pos; walks no further

@@ -71,8 +71,16 @@ bool Implies(std::string_view Open, std::string_view Tag) {
 
 class TBuilder {
  public:
-  TBuilder(std::string_view Text, bool Xml)
-      : T(Text), N(static_cast<uint32_t>(Text.size())), XmlGiven(Xml), Xml(Xml) {}
+  // Reuse lends its storage: a tree built again and again touches no new memory.
+  TBuilder(std::string_view Text, bool Xml, TMLTree Reuse = {})
+      : T(Text), N(static_cast<uint32_t>(Text.size())), XmlGiven(Xml), Xml(Xml) {
+    R.Nodes = std::move(Reuse.Nodes);
+    R.Attributes = std::move(Reuse.Attributes);
+    R.Regions = std::move(Reuse.Regions);
+    R.Nodes.clear();
+    R.Attributes.clear();
+    R.Regions.clear();
+  }
 
   TMLTree Run(uint32_t P = 0) {
     R.XmlGiven = XmlGiven;
@@ -115,10 +123,12 @@ class TBuilder {
     SeenElement = true;
     Xml = From.Xml;
     R.Nodes.assign(From.Nodes.begin(), From.Nodes.begin() + At);
-    for (const auto& A : From.Attributes)
-      if (A.Name.Start < P) R.Attributes.push_back(A);
-    for (const auto& Reg : From.Regions)
-      if (Reg.Range.Start < P) R.Regions.push_back(Reg);
+    R.Attributes.assign(From.Attributes.begin(),
+                        std::lower_bound(From.Attributes.begin(), From.Attributes.end(), P,
+                                         [](const TMLAttribute& A, uint32_t O) { return A.Name.Start < O; }));
+    R.Regions.assign(From.Regions.begin(),
+                     std::lower_bound(From.Regions.begin(), From.Regions.end(), P,
+                                      [](const TMLRegion& X, uint32_t O) { return X.Range.Start < O; }));
     Open = OpenAt(From, At, P);
     for (const uint32_t I : Open) {
       R.Nodes[I].Next = 0;
@@ -633,6 +643,11 @@ bool TMLTree::XmlByName(std::string_view Path) {
 
 TMLTree TMLTree::Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
                          uint32_t NewEnd) {
+  return Rebuild(Old, Text, Start, OldEnd, NewEnd, TMLTree());
+}
+
+TMLTree TMLTree::Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
+                         uint32_t NewEnd, TMLTree Reuse) {
   if (Text.size() >= UINT32_MAX) return Build(Text, Old.XmlGiven);
   // A node whose start and the byte after it (what makes '<' markup) lie
   // before the edit, outside a raw-text body (its end is found further on).
@@ -646,7 +661,7 @@ TMLTree TMLTree::Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Sta
     const std::string_view Name(Text.data() + E.Name.Start, E.Name.End - E.Name.Start);
     if (!Old.Xml && OneOf(Name, RawTextElements)) At = Parent;
   }
-  TBuilder B(Text, Old.XmlGiven);
+  TBuilder B(Text, Old.XmlGiven, std::move(Reuse));
   if (!B.Resume(Old, At, NewEnd, static_cast<int64_t>(NewEnd) - static_cast<int64_t>(OldEnd)))
     return Build(Text, Old.XmlGiven);
   return B.Run(Old.Nodes[At].Range.Start);

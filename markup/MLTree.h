@@ -105,6 +105,9 @@ class TMLTree {
   // again, the rest is taken from Old.
   static TMLTree Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
                          uint32_t NewEnd);
+  // The same in the storage of Reuse, a tree no longer needed.
+  static TMLTree Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
+                         uint32_t NewEnd, TMLTree Reuse);
   // Whether a file of this name is XML whatever it declares (.xhtml, .svg,
   // .xsl, .wml, .resx…).
   static bool XmlByName(std::string_view Path);
