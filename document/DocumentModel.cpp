@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/KelStrings.h"
+
 namespace kel {
 
 namespace {
@@ -52,6 +54,34 @@ const TMLTree& TDocumentModel::Tree(std::string_view Text, uint64_t Version) {
   FLength = Text.size();
   ++FBuilds;
   return FTree;
+}
+
+std::vector<TDocumentSheet> SheetsOf(std::string_view Text, const TMLTree* Page) {
+  std::vector<TDocumentSheet> Out;
+  const auto Size = static_cast<uint32_t>(std::min<size_t>(Text.size(), UINT32_MAX - 1));
+  if (!Page) {
+    Out.push_back({TMLNode::None, TCSSTree::Build(Text, 0, Size, false)});
+    return Out;
+  }
+  for (uint32_t I = 0; I < Page->Regions.size(); ++I) {
+    const TMLRegion& R = Page->Regions[I];
+    if (R.Kind == TMLRegionKind::StyleSheet || R.Kind == TMLRegionKind::StyleDeclarations)
+      Out.push_back(
+          {I, TCSSTree::Build(Text, R.Range.Start, R.Range.End, R.Kind == TMLRegionKind::StyleDeclarations)});
+  }
+  return Out;
+}
+
+bool IsStyleSheetFile(std::string_view Path) {
+  return Path.size() >= 4 && SameText(Path.substr(Path.size() - 4), ".css");
+}
+
+const std::vector<TDocumentSheet>& TDocumentModel::Sheets(std::string_view Text) {
+  if (FSheetsOf != FBuilds) {
+    FSheets = SheetsOf(Text, IsStyleSheetFile(FPath) ? nullptr : &FTree);
+    FSheetsOf = FBuilds;
+  }
+  return FSheets;
 }
 
 TKelPtr<IKelCodeInsightManager> TDocumentModel::ManagerAt(TMemoryHost& Host, uint32_t Offset) const {

@@ -12,11 +12,26 @@
 #include <string>
 #include <string_view>
 
+#include "css/CSSTree.h"
 #include "host/CompletionCycle.h"
 #include "markup/MLParser.h"
 #include "markup/MLTree.h"
 
 namespace kel {
+
+// One style sheet of a document with its structure: a sheet file's whole
+// text, or a style region of a page (Region: its index in the tree's regions).
+struct TDocumentSheet {
+  uint32_t Region = TMLNode::None;
+  TCSSTree Tree;
+};
+
+// The sheets of Text: the whole text when Page is null (a sheet of its own),
+// else each style region of the page's tree, in text order.
+std::vector<TDocumentSheet> SheetsOf(std::string_view Text, const TMLTree* Page);
+
+// Whether a file of this name is a style sheet of its own.
+bool IsStyleSheetFile(std::string_view Path);
 
 class TDocumentModel {
  public:
@@ -32,6 +47,9 @@ class TDocumentModel {
   void Edited(size_t Start, size_t OldEnd, size_t NewEnd);
   // The tree built last.
   const TMLTree& Tree() const { return FTree; }
+  // The sheets of the text the last tree was built from (Text is that text),
+  // read once per tree.
+  const std::vector<TDocumentSheet>& Sheets(std::string_view Text);
   // What the markup parser keeps of this text between requests.
   TMLParseCache& ParseCache() { return FParseCache; }
   // How many times a tree was built (a request on an unchanged version
@@ -50,6 +68,8 @@ class TDocumentModel {
   std::string FPath;
   TMLTree FTree, FSpare;
   TMLParseCache FParseCache;
+  std::vector<TDocumentSheet> FSheets;
+  uint64_t FSheetsOf = 0;  // the build the sheets were read for (0: none)
   bool FBuilt = false;
   uint64_t FVersion = 0;
   size_t FLength = 0;

@@ -202,13 +202,9 @@ bool ReadName(const std::string& Text, size_t I, size_t End, TColorAt& Color) {
   return true;
 }
 
-// The values of the declarations in [From, End): colours after a ':' up to
-// the ';' or brace that ends the declaration. Declarations: an attribute's
-// text, which has no braces.
-void ScanSheet(const std::string& Text, size_t From, size_t End, bool Declarations, size_t Max,
-               std::vector<TColorAt>& Out) {
-  int Depth = Declarations ? 1 : 0;
-  bool Value = false;
+// The colours in a declaration's value [From, End): words that name a colour,
+// hex colours and colour functions; not what strings, comments and url() hold.
+void ScanValue(const std::string& Text, size_t From, size_t End, size_t Max, std::vector<TColorAt>& Out) {
   for (size_t I = From; I < End && Out.size() < Max; ++I) {
     const char C = Text[I];
     if (C == '/' && I + 1 < End && Text[I + 1] == '*') {
@@ -217,17 +213,7 @@ void ScanSheet(const std::string& Text, size_t From, size_t End, bool Declaratio
     } else if (C == '"' || C == '\'') {
       const size_t Close = Text.find(C, I + 1);
       I = Close == std::string::npos || Close >= End ? End : Close;
-    } else if (C == '{') {
-      ++Depth;
-      Value = false;
-    } else if (C == '}') {
-      Depth = std::max(Depth - 1, Declarations ? 1 : 0);
-      Value = false;
-    } else if (C == ';') {
-      Value = false;
-    } else if (C == ':' && Depth > 0) {
-      Value = true;
-    } else if (Value && (I == From || !IsNameChar(Text[I - 1]))) {
+    } else if (I == From || !IsNameChar(Text[I - 1])) {
       TColorAt Color;
       const bool Letter = (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z');
       if ((C == '#' && ReadHex(Text, I, End, Color)) || (Letter && ReadName(Text, I, End, Color))) {
@@ -246,26 +232,35 @@ void ScanSheet(const std::string& Text, size_t From, size_t End, bool Declaratio
   }
 }
 
+void ScanSheet(const std::string& Text, const TCSSTree& Sheet, size_t Max, std::vector<TColorAt>& Out) {
+  for (const TCSSItem& N : Sheet.Nodes)
+    if (N.Kind == TCSSItemKind::Declaration) ScanValue(Text, N.Value.Start, N.Value.End, Max, Out);
+}
+
 }  // namespace
 
 std::vector<TColorAt> FindColors(const std::string& Text, const TMLTree* Page, size_t Max) {
+  return FindColors(Text, Page, SheetsOf(Text, Page), Max);
+}
+
+std::vector<TColorAt> FindColors(const std::string& Text, const TMLTree* Page,
+                                 const std::vector<TDocumentSheet>& Sheets, size_t Max) {
   std::vector<TColorAt> Out;
-  if (!Page) {
-    ScanSheet(Text, 0, Text.size(), false, Max, Out);
-    return Out;
-  }
   static constexpr std::string_view ColorAttributes[] = {"bgcolor", "color", "text",
                                                          "link",    "vlink", "alink"};
   // Sheets and colour attributes in the order the page writes them, so that
   // the first Max are the first of the page.
-  auto Region = Page->Regions.begin();
-  auto Attribute = Page->Attributes.begin();
-  while (Out.size() < Max && (Region != Page->Regions.end() || Attribute != Page->Attributes.end())) {
-    if (Region != Page->Regions.end() &&
-        (Attribute == Page->Attributes.end() || Region->Range.Start <= Attribute->Value.Start)) {
-      const TMLRegion& R = *Region++;
-      if (R.Kind == TMLRegionKind::StyleSheet || R.Kind == TMLRegionKind::StyleDeclarations)
-        ScanSheet(Text, R.Range.Start, R.Range.End, R.Kind == TMLRegionKind::StyleDeclarations, Max, Out);
+  const auto SheetStart = [Page](const TDocumentSheet& S) {
+    return Page && S.Region < Page->Regions.size() ? Page->Regions[S.Region].Range.Start : 0u;
+  };
+  auto Sheet = Sheets.begin();
+  const auto NoAttributes = std::vector<TMLAttribute>();
+  const auto& Attributes = Page ? Page->Attributes : NoAttributes;
+  auto Attribute = Attributes.begin();
+  while (Out.size() < Max && (Sheet != Sheets.end() || Attribute != Attributes.end())) {
+    if (Sheet != Sheets.end() &&
+        (Attribute == Attributes.end() || SheetStart(*Sheet) <= Attribute->Value.Start)) {
+      ScanSheet(Text, (Sheet++)->Tree, Max, Out);
       continue;
     }
     const TMLAttribute& A = *Attribute++;
@@ -304,9 +299,11 @@ json LspDocumentColors(TLspContext& Ctx, TLspDocument& Doc) {
   const std::string& Text = Doc.Text();
   const auto Manager = TCompletionCycle::ManagerFor(Ctx.Host, Doc.Path);
   const bool Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get()) != nullptr;
+  const TMLTree& Page = Doc.Tree();
+  const auto& Sheets = Sheet ? SheetsOf(Text, nullptr) : Doc.Model.Sheets(Text);
   // One walk over the text gives every position: the colours come in order.
   TLspPositionWalker PositionOf(Text, Ctx.Utf8);
-  for (const TColorAt& C : FindColors(Text, Sheet ? nullptr : &Doc.Tree())) {
+  for (const TColorAt& C : FindColors(Text, Sheet ? nullptr : &Page, Sheets)) {
     json Start = PositionOf(static_cast<size_t>(C.Start));
     json End = PositionOf(static_cast<size_t>(C.End));
     Answer.push_back({{"range", {{"start", Start}, {"end", End}}},

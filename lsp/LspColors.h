@@ -30,8 +30,11 @@ struct TColorAt {
 // of millions would answer with gigabytes.
 inline constexpr size_t MaxDocumentColors = 10000;
 
-// Page: the page's tree; null when the whole text is a style sheet. The
-// first Max colours in the text.
+// Page: the page's tree; null when the whole text is a style sheet. Sheets:
+// the document's sheets (SheetsOf). The first Max colours in the text.
+std::vector<TColorAt> FindColors(const std::string& Text, const TMLTree* Page,
+                                 const std::vector<TDocumentSheet>& Sheets, size_t Max = MaxDocumentColors);
+// The same, the sheets read here.
 std::vector<TColorAt> FindColors(const std::string& Text, const TMLTree* Page,
                                  size_t Max = MaxDocumentColors);
 
