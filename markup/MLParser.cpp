@@ -5,11 +5,10 @@
 #include <unordered_map>
 
 #include "host/KelStrings.h"
-#include "symbols/MLSymbolManager.h"
 
 namespace kel {
 
-TMLParser::TMLParser(TMLSymbolManager* SymbolManager)
+TMLParser::TMLParser(TMLSymbols* SymbolManager)
     : FDocTypeHash(Hash("DOCTYPE")), FXSLTemplateHash(Hash("xsl:template")), FSymbolManager(SymbolManager) {}
 
 TMLParser::~TMLParser() {

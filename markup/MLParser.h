@@ -27,7 +27,7 @@
 
 namespace kel {
 
-class TMLSymbolManager;
+class TMLSymbols;
 
 using TTagAttributeValueList = std::vector<std::unique_ptr<TTagAttributeValue>>;
 
@@ -141,7 +141,7 @@ class TParserContextSet {
 
 class TMLParser {
  public:
-  explicit TMLParser(TMLSymbolManager* SymbolManager);
+  explicit TMLParser(TMLSymbols* SymbolManager);
   ~TMLParser();
   TMLParser(const TMLParser&) = delete;
   TMLParser& operator=(const TMLParser&) = delete;
@@ -257,7 +257,7 @@ class TMLParser {
   char FQuoteEnd = 0;
   std::vector<TKelEditPos> FAutoClosePositions;
   bool FIsXML = false;
-  TMLSymbolManager* FSymbolManager;
+  TMLSymbols* FSymbolManager;
   TKelPtr<IKelMLTag> FFixupTag;
   TKelPtr<IKelMLTag> FFixupParent;
   bool FStopped = false;

@@ -4,11 +4,10 @@
 #include <unordered_set>
 
 #include "host/KelStrings.h"
-#include "symbols/MLSymbolManager.h"
 
 namespace kel {
 
-std::string CaseTagName(TMLSymbolManager* SymbolManager, const std::string& Name) {
+std::string CaseTagName(TMLSymbols* SymbolManager, const std::string& Name) {
   return SymbolManager ? SymbolManager->CaseTag(Name) : Name;
 }
 
@@ -95,7 +94,7 @@ void SortByName(List& L) {
 
 // ---- THTMLTag -------------------------------------------------------------------
 
-THTMLTag::THTMLTag(const std::string& Name, TMLSymbolManager* SymbolManager, int32_t ID)
+THTMLTag::THTMLTag(const std::string& Name, TMLSymbols* SymbolManager, int32_t ID)
     : TMarkupPosT<TKelInterfaced<IKelMLTag>>(ID), FName(Name), FSymbolManager(SymbolManager) {}
 
 THTMLTag::~THTMLTag() {

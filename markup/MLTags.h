@@ -21,16 +21,13 @@
 #include <vector>
 
 #include "markup/MLParserUtils.h"
+#include "markup/MLSymbols.h"
 
 namespace kel {
-
-class TMLSymbolManager;
-
-using TMLTagList = std::vector<TKelPtr<IKelMLTag>>;
 using TMLAttributeList = std::vector<TKelPtr<IKelMLTagAttribute>>;
 
 // Name in the symbol manager's letter case; as stored without a manager.
-std::string CaseTagName(TMLSymbolManager* SymbolManager, const std::string& Name);
+std::string CaseTagName(TMLSymbols* SymbolManager, const std::string& Name);
 
 // The place every node keeps in the document, and its identifier.
 template <class Base>
@@ -56,7 +53,7 @@ class TMarkupPosT : public Base {
 template <class CustomI, class TagI>
 class TEmptyTagT : public TMarkupPosT<TKelInterfaced<CustomI, TagI>> {
  public:
-  TEmptyTagT(const std::string& Name, TMLSymbolManager* SymbolManager, int32_t ID)
+  TEmptyTagT(const std::string& Name, TMLSymbols* SymbolManager, int32_t ID)
       : TMarkupPosT<TKelInterfaced<CustomI, TagI>>(ID), FName(Name), FSymbolManager(SymbolManager) {}
 
   // IKelMLCustomTag
@@ -97,7 +94,7 @@ class TEmptyTagT : public TMarkupPosT<TKelInterfaced<CustomI, TagI>> {
  protected:
   std::string FName;
   int32_t FLineNumber = 0;
-  TMLSymbolManager* FSymbolManager;
+  TMLSymbols* FSymbolManager;
 };
 
 using TEmptyTag = TEmptyTagT<IKelMLCustomTag, IKelMLTag>;
@@ -126,7 +123,7 @@ class TDocTypeTag : public TNamedTagT<IKelMLDocTypeTag> {
 template <class TagI>
 class TTagWrapperT : public TEmptyTagT<IKelMLWrapperTag, TagI> {
  public:
-  TTagWrapperT(IKelMLTag& Tag, TMLSymbolManager* SymbolManager, int32_t ID)
+  TTagWrapperT(IKelMLTag& Tag, TMLSymbols* SymbolManager, int32_t ID)
       : TEmptyTagT<IKelMLWrapperTag, TagI>(Tag.GetName(), SymbolManager, ID) {
     const bool Shown = Tag.GetShowAttributes();
     Tag.SetShowAttributes(true);
@@ -152,7 +149,7 @@ using TXSLTag = TTagWrapperT<IKelMLXSLTag>;
 // the children or, while the show-attributes flag is on, the attributes.
 class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
  public:
-  THTMLTag(const std::string& Name, TMLSymbolManager* SymbolManager, int32_t ID);
+  THTMLTag(const std::string& Name, TMLSymbols* SymbolManager, int32_t ID);
   ~THTMLTag() override;
 
   TKelPtr<IKelMLTagAttribute> GetAttribute(int32_t Index) override;
@@ -236,7 +233,7 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   std::vector<std::string> FEntityNames;
   bool FShowAttributes = false;
   int32_t FCustomCount = 0;
-  TMLSymbolManager* FSymbolManager;
+  TMLSymbols* FSymbolManager;
 };
 
 // Every child of a tag, whatever its range (a copy: callers change the tag).

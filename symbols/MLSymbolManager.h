@@ -19,6 +19,7 @@
 
 #include "markup/MLParser.h"
 #include "markup/MLParserUtils.h"
+#include "markup/MLSymbols.h"
 #include "markup/MLTags.h"
 
 namespace kel {
@@ -43,10 +44,10 @@ struct TTagAttributeBucket {
 class TDTDElement;
 class TDTDParser;
 
-class TMLSymbolManager {
+class TMLSymbolManager : public TMLSymbols {
  public:
   TMLSymbolManager();
-  ~TMLSymbolManager();
+  ~TMLSymbolManager() override;
   TMLSymbolManager(const TMLSymbolManager&) = delete;
   TMLSymbolManager& operator=(const TMLSymbolManager&) = delete;
 
@@ -55,7 +56,7 @@ class TMLSymbolManager {
   void RemoveElement(IKelMLTag* Tag);
   void RegisterTag(IKelMLTag* Tag);
   void UnRegisterTag(IKelMLTag* Tag) { RemoveElement(Tag); }
-  TKelPtr<IKelMLTag> GetTagFromHashList(const std::string& Name);
+  TKelPtr<IKelMLTag> GetTagFromHashList(const std::string& Name) override;
   TKelPtr<IKelMLEditor> GetTagEditorFromHashList(const std::string& Name);
   bool ContainsChild(IKelMLTag* Tag, const std::string& Name);
   // Clears every registered tag's lists and drops it from the registry, then
@@ -90,19 +91,19 @@ class TMLSymbolManager {
   bool FindTagAttr(IKelMLTagAttribute* Attribute);
 
   // ---- Letter case
-  TTagCase GetTagCase() const { return TagCase; }
+  TTagCase GetTagCase() const override { return TagCase; }
   void SetTagCase(TTagCase Value) { TagCase = Value; }
-  std::string CaseTag(const std::string& Name);
+  std::string CaseTag(const std::string& Name) override;
 
   // ---- Closing tags offered at the caret
   int32_t GetClosedTagsCount() const { return static_cast<int32_t>(ClosedTags.size()); }
   TKelPtr<IKelMLTag> GetCloseTags(int32_t Index);
   void DeleteClosedTag(int32_t Index);
-  void AddClosedTag(IKelMLTag* Tag) { ClosedTags.emplace_back(Tag); }
-  void ClearClosedTags() { ClosedTags.clear(); }
+  void AddClosedTag(IKelMLTag* Tag) override { ClosedTags.emplace_back(Tag); }
+  void ClearClosedTags() override { ClosedTags.clear(); }
   // Called by THTMLTag::SetFilter around the filtering of its children.
-  int32_t InsertCustomElements(TMLTagList& List, IKelMLTag& Tag);
-  int32_t RemoveCustomElements(TMLTagList& List, IKelMLTag& Tag);
+  int32_t InsertCustomElements(TMLTagList& List, IKelMLTag& Tag) override;
+  int32_t RemoveCustomElements(TMLTagList& List, IKelMLTag& Tag) override;
 
   // ---- Attributes taken off the current tag for one request
   int32_t GetHiddenAttrCount() const { return static_cast<int32_t>(HiddenAttrs.size()); }
@@ -117,10 +118,10 @@ class TMLSymbolManager {
   // ---- Fix-ups around one completion request (the parser calls them in pairs)
   // Offers the children of omissible children, the elements of the other
   // side of an XSL/output nesting, and hides the attributes already written.
-  void InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous);
+  void InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous) override;
   // Undoes every change of the request on every tag it touched (Tag too),
   // so that no answer depends on the requests before it.
-  void RemoveFixupElements(IKelMLTag* Tag);
+  void RemoveFixupElements(IKelMLTag* Tag) override;
   void InsertDataAttrs(IKelMLTag* Tag);
 
   // The full path of the loaded schema; empty when none is.
@@ -128,16 +129,16 @@ class TMLSymbolManager {
   // Selects the schema for a DOCTYPE identifier (empty: the mode's default)
   // and, when it is not the one loaded, loads it into the registry and
   // parses the current view again. Every parse ends with this call.
-  void SetSchemaFile(const std::string& Value);
+  void SetSchemaFile(const std::string& Value) override;
   // An XSL style sheet's xsl:output attributes: the next SetSchemaFile gives
   // the templates the schema of the output they name (loose.dtd when none).
-  void SetXSLOutput(const std::vector<std::pair<std::string, std::string>>& Attributes);
+  void SetXSLOutput(const std::vector<std::pair<std::string, std::string>>& Attributes) override;
 
   bool GetIsASPEnabled() const { return IsASPEnabled; }
   // Server controls offered in HTML documents; a change reloads the schema.
   void SetIsASPEnabled(bool Value);
 
-  TKibitzMode GetKibitzMode() const { return KibitzMode; }
+  TKibitzMode GetKibitzMode() const override { return KibitzMode; }
   // The entity list becomes XML's own five (amp, lt, gt, quot, apos).
   void UseXMLEntities();
   // An XML file that names no schema: the elements and attributes the
@@ -147,21 +148,21 @@ class TMLSymbolManager {
   // The page as the caller's document model keeps it for the current view's
   // text; null: a request that needs its tree builds it.
   void SetPage(const TMLPage* Value) { Page = Value; }
-  const TMLPage* GetPage() const { return Page; }
+  const TMLPage* GetPage() const override { return Page; }
   // Changes whenever a tag is registered or dropped, or the mode or file
   // changes: what a parse kept of the tags is stale then.
-  uint64_t GetGeneration() const { return Generation; }
+  uint64_t GetGeneration() const override { return Generation; }
   // The schema of a page without a DOCTYPE.
   std::string DefaultHTMLSchema() const;
   // XML by its mode or file type, before any declaration is read.
-  bool IsXMLDocument() const;
+  bool IsXMLDocument() const override;
   // Only records the mode; the schema follows at the next SetSchemaFile.
   void SetKibitzMode(TKibitzMode Mode) {
     if (KibitzMode != Mode) ++Generation;
     KibitzMode = Mode;
   }
 
-  TKelPtr<IKelMLTag> GetHiddenRootNode() const { return HiddenRootNode; }
+  TKelPtr<IKelMLTag> GetHiddenRootNode() const override { return HiddenRootNode; }
   void SetHiddenRootNode(IKelMLTag* Tag);
 
   TAsciiCharList& GetCharList() { return *CharList; }
@@ -195,8 +196,8 @@ class TMLSymbolManager {
 
   // The parser this manager made, or the one that runs now (a parse tells
   // the manager); null once that parser is gone.
-  TMLParser* GetParser() const { return Parser; }
-  void SetParser(TMLParser* Value) { Parser = Value; }
+  TMLParser* GetParser() const override { return Parser; }
+  void SetParser(TMLParser* Value) override { Parser = Value; }
 
  private:
   std::list<TTagBucket>::iterator FindBucket(const std::string& Name);

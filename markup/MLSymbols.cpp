@@ -1,0 +1,7 @@
+#include "markup/MLSymbols.h"
+
+namespace kel {
+
+TMLSymbols::~TMLSymbols() = default;
+
+}  // namespace kel
