@@ -151,12 +151,13 @@ class TReader {
     N.Name = Trim(Start, std::min(P, Stop));
     N.Value = P < Stop ? Trim(P + 1, Stop) : TMLRange{Stop, Stop};
     // "!important" ends the value, a blank allowed after the '!'.
-    if (const size_t Bang = T.substr(0, N.Value.End).rfind('!');
-        Bang != std::string_view::npos && Bang >= N.Value.Start) {
-      const TMLRange Word = Trim(static_cast<uint32_t>(Bang + 1), N.Value.End);
+    if (const size_t At = T.substr(N.Value.Start, N.Value.End - N.Value.Start).rfind('!');
+        At != std::string_view::npos) {
+      const auto Bang = static_cast<uint32_t>(N.Value.Start + At);
+      const TMLRange Word = Trim(Bang + 1, N.Value.End);
       if (SameText(T.substr(Word.Start, Word.End - Word.Start), "important")) {
         N.Important = true;
-        N.Value = Trim(N.Value.Start, static_cast<uint32_t>(Bang));
+        N.Value = Trim(N.Value.Start, Bang);
       }
     }
     P = Stop;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "host/KelEnvironmentOptions.h"
 #include "host/KelStrings.h"
 
 namespace kel {
@@ -73,7 +74,9 @@ std::vector<TDocumentSheet> SheetsOf(std::string_view Text, const TMLTree* Page)
 }
 
 bool IsStyleSheetFile(std::string_view Path) {
-  return Path.size() >= 4 && SameText(Path.substr(Path.size() - 4), ".css");
+  // The file types of the style-sheet editor, as the options file may widen them.
+  return TEnvironmentOptions::MatchExtensions(
+      std::string(Path), TEnvironmentOptions::GetExtensionsForTypeID("Quorvel.EditOptions.StyleSheet"));
 }
 
 const std::vector<TDocumentSheet>& TDocumentModel::Sheets(std::string_view Text) {

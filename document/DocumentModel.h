@@ -30,7 +30,8 @@ struct TDocumentSheet {
 // else each style region of the page's tree, in text order.
 std::vector<TDocumentSheet> SheetsOf(std::string_view Text, const TMLTree* Page);
 
-// Whether a file of this name is a style sheet of its own.
+// Whether a file of this name is a style sheet of its own (the file types of
+// the style-sheet editor).
 bool IsStyleSheetFile(std::string_view Path);
 
 class TDocumentModel {

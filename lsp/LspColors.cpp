@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "css/CSSCodCmplt.h"
-#include "host/CompletionCycle.h"
 #include "host/KelStrings.h"
 #include "lsp/LspNamedColors.h"
 #include "lsp/LspPositions.h"
@@ -297,10 +295,9 @@ std::vector<std::string> ColorPresentations(double Red, double Green, double Blu
 json LspDocumentColors(TLspContext& Ctx, TLspDocument& Doc) {
   json Answer = json::array();
   const std::string& Text = Doc.Text();
-  const auto Manager = TCompletionCycle::ManagerFor(Ctx.Host, Doc.Path);
-  const bool Sheet = dynamic_cast<TCSSKibitzManager*>(Manager.get()) != nullptr;
+  const bool Sheet = IsStyleSheetFile(Doc.Path);
   const TMLTree& Page = Doc.Tree();
-  const auto& Sheets = Sheet ? SheetsOf(Text, nullptr) : Doc.Model.Sheets(Text);
+  const auto& Sheets = Doc.Model.Sheets(Text);
   // One walk over the text gives every position: the colours come in order.
   TLspPositionWalker PositionOf(Text, Ctx.Utf8);
   for (const TColorAt& C : FindColors(Text, Sheet ? nullptr : &Page, Sheets)) {
