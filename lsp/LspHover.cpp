@@ -1,7 +1,5 @@
 #include "lsp/LspHover.h"
 
-#include <cctype>
-
 #include "css/CSSCodCmplt.h"
 #include "lsp/LspPositions.h"
 
@@ -13,14 +11,23 @@ using nlohmann::json;
 json LspHover(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Character) {
   const std::string& Text = Doc.Text();
   const auto [Start, L] = LspLineStart(*Doc.View, Line);
-  const auto Caret = static_cast<size_t>(LspOffsetOnLine(Text, Start, Character, Ctx.Utf8));
-  const auto Name = [](char C) { return std::isalnum(static_cast<unsigned char>(C)) || C == '-'; };
-  size_t From = Caret, To = Caret;
-  while (From > Start && Name(Text[From - 1])) --From;
-  while (To < Text.size() && Name(Text[To])) ++To;
+  const auto Caret = static_cast<uint32_t>(LspOffsetOnLine(Text, Start, Character, Ctx.Utf8));
+  // The property name at the caret, as the sheet's structure has it: not a
+  // value's word, a selector or markup.
+  const TMLTree& Page = Doc.Tree();
+  const TMLRegion* Region = IsStyleSheetFile(Doc.Path) ? nullptr : Page.RegionAt(Caret);
+  const auto RegionIndex = Region ? static_cast<uint32_t>(Region - Page.Regions.data()) : TMLNode::None;
+  uint32_t From = 0, To = 0;
+  for (const TDocumentSheet& Sheet : Doc.Model.Sheets(Text)) {
+    if (Sheet.Region != RegionIndex) continue;
+    for (const TCSSItem& N : Sheet.Tree.Nodes)
+      if (N.Kind == TCSSItemKind::Declaration && N.Name.Start <= Caret && Caret <= N.Name.End) {
+        From = N.Name.Start;
+        To = N.Name.End;
+      }
+  }
   if (From == To) return nullptr;
-  Doc.Tree();
-  const auto Manager = Doc.Model.ManagerAt(Ctx.Host, static_cast<uint32_t>(From));
+  const auto Manager = Doc.Model.ManagerAt(Ctx.Host, From);
   const auto* Css = dynamic_cast<const TCSSKibitzManager*>(Manager.get());
   const std::string Word = Text.substr(From, To - From);
   const std::string About = Css ? Css->Describe(Word) : std::string();

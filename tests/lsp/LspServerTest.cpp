@@ -285,6 +285,8 @@ TEST_F(Lsp, PropertiesCarryTheirOneLine) {
   EXPECT_THAT(H["contents"]["value"].get<std::string>(), testing::StartsWith("display: "));
   EXPECT_EQ(H["range"], json::parse(R"({"start":{"line":0,"character":4},"end":{"line":0,"character":11}})"));
   EXPECT_TRUE(HoverAt("file:///tmp/h.css", 0, 15).is_null()) << "a value has none";
+  Open("file:///tmp/v.css", "a { transition: color 1s }");
+  EXPECT_TRUE(HoverAt("file:///tmp/v.css", 0, 18).is_null()) << "nor a value naming a property";
   Open("file:///tmp/h.html", Strict + "<p style=\"display: none\">");
   EXPECT_FALSE(HoverAt("file:///tmp/h.html", 1, 12).is_null());
   EXPECT_TRUE(HoverAt("file:///tmp/h.html", 1, 1).is_null()) << "markup has none";
