@@ -694,9 +694,14 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
 }
 
 void TMLSymbolManager::LearnSchema() {
-  const TKelPtr<IKelEditView> View = CurrentView();
-  const std::string Text = View ? TextOf(*View) : std::string();
-  const TMLTree Tree = TMLTree::Build(Text, true);
+  // The model's text and tree while the view holds that text; else these of the view.
+  const bool Kept = Page && Page->Current() && Page->Tree->Xml;
+  const TKelPtr<IKelEditView> View = Kept ? nullptr : CurrentView();
+  const std::string Copy = View ? TextOf(*View) : std::string();
+  const std::string& Text = Kept ? *Page->Text : Copy;
+  TMLTree Built;
+  if (!Kept) Built = TMLTree::Build(Text, true);
+  const TMLTree& Tree = Kept ? *Page->Tree : Built;
   // Names by where they stand; a tag still being typed (its '>' not
   // written) names nothing yet.
   struct TUse {
