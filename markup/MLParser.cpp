@@ -379,7 +379,8 @@ void TMLParser::StepLineBreak(const char*& P) {
 }
 
 void TMLParser::GatherText(const char* From, const char* To) {
-  if (From && To > From) FText.append(From, To);
+  // Only callbacks read the text between tags.
+  if (From && To > From && !FCallbacks.empty()) FText.append(From, To);
 }
 
 void TMLParser::PushContextPos(TParserContexts C, int32_t Off) {
@@ -547,7 +548,7 @@ void TMLParser::HandleCDATA(const char*& P) {
   const bool Closed = ReadConstruct(
       P, Text, false, [](const char* Q) { return Q[0] == ']' && Q[1] == ']' && Q[2] == '>' ? 3 : 0; });
   // Its characters are the text of the element around it.
-  if (StartBefore) FText += Text;
+  if (StartBefore && !FCallbacks.empty()) FText += Text;
   FTextStart = P;
   if (StartBefore) FInCDATA = !Closed || !IsBeforeCaret(P - 1);
   if (Closed) PopContextPos(TParserContexts::pcCDATA);
@@ -1127,7 +1128,7 @@ void TMLParser::ParseMLDocument() {
     StepChar(P);
   }
 
-  if (Exhausted && LastBefore) {
+  if (Exhausted && LastBefore && !FCallbacks.empty()) {
     const auto Text = MakeKel<TMLText>();
     Text->SetOffsetStart(TextStartOffset);
     Text->SetOffsetEnd(Offset(P) - 1);
