@@ -40,7 +40,7 @@ TMLSymbolManager::~TMLSymbolManager() {
 // ---- Tag registry -----------------------------------------------------------------
 
 std::list<TTagBucket>::iterator TMLSymbolManager::FindBucket(const std::string& Name) {
-  const auto It = TagIndex.find(UpperCase(Name));
+  const auto It = TagIndex.find(std::string_view(Name));
   return It == TagIndex.end() || It->second.empty() ? Tags.end() : It->second.back();
 }
 
@@ -65,7 +65,7 @@ void TMLSymbolManager::RemoveElement(IKelMLTag* Tag) {
     return;
   }
   // The newest entry of the name goes, which uncovers an older one.
-  const auto It = TagIndex.find(UpperCase(Tag->GetName()));
+  const auto It = TagIndex.find(std::string_view(Tag->GetName()));
   if (It == TagIndex.end() || It->second.empty()) return;
   const auto Entry = It->second.back();
   It->second.pop_back();

@@ -218,7 +218,9 @@ class TMLSymbolManager : public TMLSymbols {
   std::list<TTagBucket> Tags;
   // Each chain holds the registered tags of one Hash, newest first.
   // By upper-case name, newest last: a schema may declare 40,000 elements.
-  std::unordered_map<std::string, std::vector<std::list<TTagBucket>::iterator>> TagIndex;
+  // Looked up by any spelling without an upper-case copy per tag of a parse.
+  std::unordered_map<std::string, std::vector<std::list<TTagBucket>::iterator>, TTextHash, TTextEqual>
+      TagIndex;
   TKelPtr<IKelMLTag> HiddenRootNode;
   std::string FileName;
   std::array<std::list<TTagAttributeBucket>, 256> AttrEditorHash;
