@@ -22,13 +22,6 @@ TEST(Hash, FoldsLetterCaseAndWrapsAt256) {
   EXPECT_EQ(Hash("@"), Hash("`"));
 }
 
-TEST(NewID, CountsUpByOne) {
-  const int32_t A = NewID();
-  const int32_t B = NewID();
-  EXPECT_GE(A, 0);
-  EXPECT_EQ(B, A + 1);
-}
-
 TEST(IdentIsNotDTDType, KeywordsAreCaseSensitive) {
   struct Case {
     const char* Ident;

@@ -341,31 +341,6 @@ TEST(Placeholders, WrapperKeepsNameAndAttributeCountNotTheTag) {
   EXPECT_TRUE(supports<IKelMLWrapperTag>(X));
 }
 
-TEST(Attributes, MarkerInterfaces) {
-  const TKelPtr<IKelMLTagAttribute> Event = MakeKel<THTMLAttributeEvent>("onclick", 1);
-  const TKelPtr<IKelMLTagAttribute> Unknown = MakeKel<TUnknownHTMLAttribute>("foo", -1);
-  const TKelPtr<IKelMLTagAttribute> Plain = MakeKel<THTMLAttribute>("id", 2);
-  EXPECT_TRUE(supports<IKelMLTagAttributeEvent>(Event));
-  EXPECT_FALSE(supports<IKelMLUnknownTagAttribute>(Event));
-  EXPECT_TRUE(supports<IKelMLUnknownTagAttribute>(Unknown));
-  EXPECT_FALSE(supports<IKelMLTagAttributeEvent>(Plain));
-  EXPECT_TRUE(supports<IKelMLMarkupPos>(Plain));
-}
-
-TEST(TextNodes, ServerScriptsAndProcessingInstructionsAnswerBothQueries) {
-  const TKelPtr<IKelMLTextNode> Script = MakeKel<TMLServerScript>();
-  const TKelPtr<IKelMLTextNode> PI = MakeKel<TMLProcessingInstruction>();
-  EXPECT_TRUE(supports<IKelMLProcessingInstruction>(Script));
-  EXPECT_TRUE(supports<IKelMLServerScript>(PI));
-  EXPECT_FALSE(supports<IKelMLComment>(Script));
-  const TKelPtr<IKelMLTextNode> Comment = MakeKel<TMLComment>();
-  Comment->SetText(" note ");
-  EXPECT_EQ(Comment->GetText(), " note ");
-  EXPECT_EQ(Comment->GetID(), -1);
-  EXPECT_TRUE(supports<IKelMLComment>(Comment));
-  EXPECT_FALSE(supports<IKelMLText>(Comment));
-}
-
 TEST(Entities, AddAfterSortingKeepsTheOrderAndFindIndexIsALowerBound) {
   TAsciiCharList L;
   L.AddEntity("nbsp", 160);

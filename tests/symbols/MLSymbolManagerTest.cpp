@@ -265,11 +265,6 @@ TEST(WrittenAttributes, FoundByObjectNotByName) {
   M.GetParser()->FAttrValues = nullptr;
 }
 
-TEST(Accessor, OneManagerForThePackage) {
-  EXPECT_EQ(&MLSymbolManager(), &MLSymbolManager());
-  EXPECT_EQ(MLSymbolManager().GetParser()->FSymbolManager, &MLSymbolManager());
-}
-
 TEST_F(THostTest, UnknownTagCaseBecomesAToolMessage) {
   TMLSymbolManager M;
   M.SetFileName("/w/page.html");
