@@ -61,10 +61,14 @@ json LspPositionOnLine(const std::string& Text, size_t Start, int64_t Line, size
 int32_t LspOffsetOnLine(const std::string& Text, size_t Pos, int64_t Character, bool Utf8) {
   const size_t Size = Text.size();
   if (Utf8) {
-    const size_t Limit =
-        Pos + static_cast<size_t>(std::clamp<int64_t>(Character, 0, static_cast<int64_t>(Size)));
-    while (Pos < std::min(Size, Limit) && !LspIsBreak(Text[Pos])) ++Pos;
-    return static_cast<int32_t>(Pos);
+    const size_t Limit = std::min(
+        Size, Pos + static_cast<size_t>(std::clamp<int64_t>(Character, 0, static_cast<int64_t>(Size))));
+    // The line's break, if it comes first, at memchr's pace: a line can be megabytes long.
+    size_t End = Limit;
+    for (const char Break : {'\n', '\r'})
+      if (const void* At = Pos < End ? std::memchr(Text.data() + Pos, Break, End - Pos) : nullptr)
+        End = static_cast<size_t>(static_cast<const char*>(At) - Text.data());
+    return static_cast<int32_t>(std::max(Pos, End));
   }
   // Characters count UTF-16 units, as UnitsBetween does: a code point
   // beyond the BMP is two.
