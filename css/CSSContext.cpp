@@ -3,43 +3,36 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "css/CSSTree.h"
 #include "host/KelStrings.h"
 
 namespace kel {
 
 namespace {
 
-bool IsNameChar(char C) {
-  const auto U = static_cast<unsigned char>(C);
-  return U >= 0x80 || U == '-' || U == '_' || (U >= '0' && U <= '9') || (U >= 'a' && U <= 'z') ||
-         (U >= 'A' && U <= 'Z') || U == '\\';
-}
-
-bool IsBlank(char C) { return C == ' ' || C == '\t' || C == '\n' || C == '\r' || C == '\f'; }
-
 std::string_view Trim(std::string_view S) {
-  while (!S.empty() && IsBlank(S.front())) S.remove_prefix(1);
-  while (!S.empty() && IsBlank(S.back())) S.remove_suffix(1);
+  while (!S.empty() && IsCSSBlank(S.front())) S.remove_prefix(1);
+  while (!S.empty() && IsCSSBlank(S.back())) S.remove_suffix(1);
   return S;
 }
 
 std::string_view TrimLeft(std::string_view S) {
-  while (!S.empty() && IsBlank(S.front())) S.remove_prefix(1);
+  while (!S.empty() && IsCSSBlank(S.front())) S.remove_prefix(1);
   return S;
 }
 
 // The name chars that end S: what is being typed.
 size_t WordStart(std::string_view S) {
   size_t I = S.size();
-  while (I > 0 && IsNameChar(S[I - 1])) --I;
+  while (I > 0 && IsCSSNameChar(S[I - 1])) --I;
   return I;
 }
 
-bool AllName(std::string_view S) { return std::all_of(S.begin(), S.end(), IsNameChar); }
+bool AllName(std::string_view S) { return std::all_of(S.begin(), S.end(), IsCSSNameChar); }
 
 std::string AtRuleName(std::string_view Statement) {
   size_t E = 1;
-  while (E < Statement.size() && IsNameChar(Statement[E])) ++E;
+  while (E < Statement.size() && IsCSSNameChar(Statement[E])) ++E;
   return LowerCase(std::string(Statement.substr(1, E - 1)));
 }
 
@@ -52,7 +45,7 @@ TCSSContext Selector(std::string_view S, TCSSContext C) {
   const char Before = W > 0 ? S[W - 1] : ' ';
   if (Before == ':')
     C.Place = W > 1 && S[W - 2] == ':' ? TCSSPlace::PseudoElement : TCSSPlace::PseudoClass;
-  else if (IsBlank(Before) || Before == '>' || Before == '+' || Before == '~' || Before == ',' ||
+  else if (IsCSSBlank(Before) || Before == '>' || Before == '+' || Before == '~' || Before == ',' ||
            Before == '(' || Before == '{' || Before == '}')
     C.Place = TCSSPlace::Element;
   return C;
@@ -165,7 +158,8 @@ TCSSContext FindCSSContext(std::string_view Text, bool (*IsProperty)(const void*
       } else if (S[I] == ')' && Depth > 0 && --Depth == 0) {
         Open = std::string_view::npos;
       }
-    const std::string_view Condition = Open == std::string_view::npos ? std::string_view() : S.substr(Open + 1);
+    const std::string_view Condition =
+        Open == std::string_view::npos ? std::string_view() : S.substr(Open + 1);
     const size_t Colon = Condition.find(':');
     const std::string_view Name = Trim(Condition.substr(0, Colon));
     if (C.AtRule == "supports") {
@@ -207,7 +201,7 @@ TCSSContext FindCSSContext(std::string_view Text, bool (*IsProperty)(const void*
   // "li:ho" in a rule block is a nested rule's selector, but a name no
   // element has ("-webkit-appearance:", "word-wrap:") is a property we do
   // not list: after its ":" come values, never pseudo-classes.
-  const bool Blank = Colon + 1 < S.size() && IsBlank(S[Colon + 1]);
+  const bool Blank = Colon + 1 < S.size() && IsCSSBlank(S[Colon + 1]);
   const auto IsElement = [](std::string_view N) {
     const auto& E = CSSElementNames();
     return std::binary_search(E.begin(), E.end(), LowerCase(std::string(N)));
@@ -229,12 +223,12 @@ std::vector<std::string> CSSCustomProperties(std::string_view Sheet) {
   std::unordered_set<std::string_view> Seen;
   for (size_t At = Sheet.find("--"); At != std::string_view::npos; At = Sheet.find("--", At + 2)) {
     size_t Before = At;
-    while (Before > 0 && IsBlank(Sheet[Before - 1])) --Before;
+    while (Before > 0 && IsCSSBlank(Sheet[Before - 1])) --Before;
     if (Before > 0 && Sheet[Before - 1] != '{' && Sheet[Before - 1] != ';') continue;
     size_t End = At + 2;
-    while (End < Sheet.size() && IsNameChar(Sheet[End])) ++End;
+    while (End < Sheet.size() && IsCSSNameChar(Sheet[End])) ++End;
     size_t Colon = End;
-    while (Colon < Sheet.size() && IsBlank(Sheet[Colon])) ++Colon;
+    while (Colon < Sheet.size() && IsCSSBlank(Sheet[Colon])) ++Colon;
     if (End == At + 2 || Colon >= Sheet.size() || Sheet[Colon] != ':') continue;
     if (Seen.insert(Sheet.substr(At, End - At)).second) Names.emplace_back(Sheet.substr(At, End - At));
     At = End - 2;

@@ -4,13 +4,15 @@
 
 namespace kel {
 
-namespace {
-
-bool IsSpace(char C) { return C == ' ' || C == '\t' || C == '\n' || C == '\r' || C == '\f'; }
-bool IsNameChar(char C) {
-  return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') || C == '-' || C == '_' ||
-         static_cast<unsigned char>(C) >= 0x80;
+bool IsCSSNameChar(char C) {
+  const auto U = static_cast<unsigned char>(C);
+  return U >= 0x80 || U == '-' || U == '_' || (U >= '0' && U <= '9') || (U >= 'a' && U <= 'z') ||
+         (U >= 'A' && U <= 'Z') || U == '\\';
 }
+
+bool IsCSSBlank(char C) { return C == ' ' || C == '\t' || C == '\n' || C == '\r' || C == '\f'; }
+
+namespace {
 
 class TReader {
  public:
@@ -62,8 +64,8 @@ class TReader {
   }
 
   TMLRange Trim(uint32_t A, uint32_t B) const {
-    while (A < B && IsSpace(T[A])) ++A;
-    while (B > A && IsSpace(T[B - 1])) --B;
+    while (A < B && IsCSSBlank(T[A])) ++A;
+    while (B > A && IsCSSBlank(T[B - 1])) --B;
     return {A, B};
   }
 
@@ -83,7 +85,7 @@ class TReader {
 
   void Items(uint32_t Parent, bool Block, bool Top) {
     for (;;) {
-      while (P < End && IsSpace(T[P])) ++P;
+      while (P < End && IsCSSBlank(T[P])) ++P;
       if (P >= End) return;
       const char C = T[P];
       if (C == '}') {
@@ -120,7 +122,7 @@ class TReader {
   void AtRule(uint32_t Parent) {
     const uint32_t I = Add(TCSSItemKind::AtRule, Parent, P);
     ++P;
-    while (P < End && IsNameChar(T[P])) ++P;
+    while (P < End && IsCSSNameChar(T[P])) ++P;
     Nodes[I].Name = {Nodes[I].Range.Start, P};
     const uint32_t Prelude = P;
     const char C = Until("{;}");

@@ -18,6 +18,10 @@
 
 namespace kel {
 
+// A character of a CSS name (a backslash starts an escape in one), and CSS's white space.
+bool IsCSSNameChar(char C);
+bool IsCSSBlank(char C);
+
 enum class TCSSItemKind : uint8_t { Rule, AtRule, Declaration, Comment };
 
 struct TCSSItem {
