@@ -337,18 +337,22 @@ bool AtEndTag(const char* P, const char* EndTag) {
 
 }  // namespace
 
+int32_t TMLParser::CaretOffset() {
+  if (FCaretOffset < 0) {
+    TKelEditPos Pos = FCaretPos;
+    TKelCharPos CharPos;
+    FEditView->ConvertPos(true, Pos, CharPos);
+    FCaretOffset = FEditView->CharPosToPos(CharPos);
+  }
+  return FCaretOffset;
+}
+
 bool TMLParser::IsBeforeCaretAt(int32_t Off, bool AtTerminator) {
   if (FLine < FCaretPos.Line) return true;
   if (FLine > FCaretPos.Line) return false;
   if (FEditView) {
-    if (FCaretOffset < 0) {
-      TKelEditPos Pos = FCaretPos;
-      TKelCharPos CharPos;
-      FEditView->ConvertPos(true, Pos, CharPos);
-      FCaretOffset = FEditView->CharPosToPos(CharPos);
-    }
     // The caret at the very end of the text stands after the last chunk.
-    return Off < FCaretOffset || (AtTerminator && FProducer->Eof() && Off == FCaretOffset);
+    return Off < CaretOffset() || (AtTerminator && FProducer->Eof() && Off == CaretOffset());
   }
   return Off - FLineStartOffset < FCaretPos.Col - 1;
 }
@@ -638,7 +642,7 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   // A request's page (the view's text, its tree and what earlier parses kept
   // of it) lets the scan start near the caret and stop soon after it.
   FPage = nullptr;
-  FTailFrom = FTailAfter = -1;
+  FTailFrom = FTailAfter = FCaretOffset = -1;
   if (const TMLPage* Page = FSymbolManager ? FSymbolManager->GetPage() : nullptr;
       Page && Page->Current() && FEditView && FProducerInternal && FCallbacks.empty() && !Tag)
     FPage = Page;
@@ -759,7 +763,6 @@ void TMLParser::ParseMLDocument() {
   bool IsClosing = false, IsDirective = false, OpenedBeforeCaret = false, CaretPassed = false;
   bool InScriptTag = false, InStyleTag = false;
   FTextStart = P;
-  FCaretOffset = -1;
   FDocTypeAtCaret = TDocTypeAtCaret::None;
   bool LastBefore = false;
   bool Exhausted = false;
@@ -1190,9 +1193,7 @@ void TMLParser::Keep(int32_t Off) {
   if (FTagStack.size() + FOpenTags.size() > MaxKeptEntries) return;
   TMLParserCheckpoint& C = Cache.FPoints.emplace_back();
   C.Offset = Off;
-  C.Line = FLine;
-  C.LineStartOffset = FLineStartOffset;
-  C.CurrentCol = FCurrentCol;
+  C.Fields() = Kept();
   for (const auto& E : FTagStack) {
     if (&E->AttrValues == FAttrValues) C.ValuesIn = 'S', C.ValuesIndex = C.Stack.size();
     C.Stack.push_back(CopyEntry(*E));
@@ -1205,39 +1206,19 @@ void TMLParser::Keep(int32_t Off) {
     C.ValuesIn = 'F';
     for (const auto& V : *FAttrValues) C.FreeValues.push_back(std::make_unique<TTagAttributeValue>(*V));
   }
-  C.CurrentTag = FCurrentTag;
-  C.FixupTag = FFixupTag;
-  C.LastWrittenName = FLastWrittenName;
-  C.DocTypeIdentifier = FDocTypeIdentifier;
-  C.XSLOutput = FXSLOutput;
-  C.DataAttrNames = FDataAttrNames;
-  C.AutoClose = FAutoClosePositions;
-  C.ValuePos = FValuePos;
-  C.SawDocType = FSawDocType;
-  C.InDocTypeSubset = FInDocTypeSubset;
-  C.InXSLTemplate = FInXSLTemplate;
-  C.IsXML = FIsXML;
-  C.Quote = FQuote;
-  C.QuoteEnd = FQuoteEnd;
 }
 
 int32_t TMLParser::Resume() {
   TMLParseCache& Cache = *FPage->Cache;
   if (Cache.FKey != CacheKey()) return 0;
   // The state at a checkpoint is the same for any caret after it.
-  TKelEditPos Pos = FCaretPos;
-  TKelCharPos CharPos;
-  FEditView->ConvertPos(true, Pos, CharPos);
-  const int32_t Caret = FEditView->CharPosToPos(CharPos);
   const auto It =
-      std::find_if(Cache.FPoints.rbegin(), Cache.FPoints.rend(), [&](const TMLParserCheckpoint& C) {
-        return C.Line < FCaretPos.Line || (C.Line == FCaretPos.Line && C.Offset < Caret);
+      std::find_if(Cache.FPoints.rbegin(), Cache.FPoints.rend(), [this](const TMLParserCheckpoint& C) {
+        return C.Line < FCaretPos.Line || (C.Line == FCaretPos.Line && C.Offset < CaretOffset());
       });
   if (It == Cache.FPoints.rend()) return 0;
-  const TMLParserCheckpoint& C = *It;
-  FLine = C.Line;
-  FLineStartOffset = C.LineStartOffset;
-  FCurrentCol = C.CurrentCol;
+  TMLParserCheckpoint& C = *It;
+  Kept() = C.Fields();
   for (const auto& E : C.Stack) {
     FTagStack.push_back(CopyEntry(*E));
     if (E->Tag) {
@@ -1264,20 +1245,6 @@ int32_t TMLParser::Resume() {
     FAttrValues = &Free->AttrValues;
     FFreeEntries.push_back(std::move(Free));
   }
-  FCurrentTag = C.CurrentTag;
-  FFixupTag = C.FixupTag;
-  FLastWrittenName = C.LastWrittenName;
-  FDocTypeIdentifier = C.DocTypeIdentifier;
-  FXSLOutput = C.XSLOutput;
-  FDataAttrNames = C.DataAttrNames;
-  FAutoClosePositions = C.AutoClose;
-  FValuePos.Col = C.ValuePos.Col;
-  FSawDocType = C.SawDocType;
-  FInDocTypeSubset = C.InDocTypeSubset;
-  FInXSLTemplate = C.InXSLTemplate;
-  FIsXML = C.IsXML;
-  FQuote = C.Quote;
-  FQuoteEnd = C.QuoteEnd;
   return C.Offset;
 }
 

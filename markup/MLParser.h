@@ -16,6 +16,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -80,9 +81,16 @@ struct TMLParserCheckpoint {
   std::vector<std::pair<std::string, std::string>> XSLOutput;
   std::vector<std::string> DataAttrNames;
   std::vector<TKelEditPos> AutoClose;
-  TKelEditPos ValuePos;
+  int32_t ValueColumn = -1;  // the line is the caret's
   bool SawDocType = false, InDocTypeSubset = false, InXSLTemplate = false, IsXML = false;
   char Quote = 0, QuoteEnd = 0;
+  // The state besides the element lists, in the order of TMLParser::Kept():
+  // keeping and restoring read the one list.
+  auto Fields() {
+    return std::tie(Line, LineStartOffset, CurrentCol, CurrentTag, FixupTag, LastWrittenName,
+                    DocTypeIdentifier, XSLOutput, DataAttrNames, AutoClose, ValueColumn, SawDocType,
+                    InDocTypeSubset, InXSLTemplate, IsXML, Quote, QuoteEnd);
+  }
 };
 
 // What one document keeps between parses of its text: checkpoints, valid for
@@ -300,6 +308,8 @@ class TMLParser {
   void ParseMLDocument();
 
   bool IsBeforeCaretAt(int32_t Off, bool AtTerminator);
+  // The caret's byte offset, converted once per parse through the edit view.
+  int32_t CaretOffset();
 
   // The producer's edit view, asked for once per parse (null for a stream).
   TKelPtr<IKelEditView> FEditView;
@@ -321,6 +331,12 @@ class TMLParser {
   // Restores the last checkpoint before the caret; the offset to read from
   // (0 when there is none).
   int32_t Resume();
+  // The parser's side of TMLParserCheckpoint::Fields().
+  auto Kept() {
+    return std::tie(FLine, FLineStartOffset, FCurrentCol, FCurrentTag, FFixupTag, FLastWrittenName,
+                    FDocTypeIdentifier, FXSLOutput, FDataAttrNames, FAutoClosePositions, FValuePos.Col,
+                    FSawDocType, FInDocTypeSubset, FInXSLTemplate, FIsXML, FQuote, FQuoteEnd);
+  }
   // Keeps the state at the chunk that begins at Offset, when the scan stands
   // between tags there and the last checkpoint is far enough behind.
   void Keep(int32_t Offset);
