@@ -301,6 +301,26 @@ std::string TextOf(IKelEditView& View) {
   return Text;
 }
 
+// The model's text and tree while the view holds that text; else the view's
+// text and a tree built of it (Xml: as TMLTree::Build takes it).
+struct TPageRead {
+  TPageRead(const TMLPage* Page, IKelEditView* View, bool Xml) {
+    if (Page && Page->Current() && Page->Tree->XmlGiven == Xml) {
+      Text = Page->Text;
+      Tree = Page->Tree;
+      return;
+    }
+    if (View) Copy = TextOf(*View);
+    Built = TMLTree::Build(Copy, Xml);
+  }
+  TPageRead(const TPageRead&) = delete;
+  TPageRead& operator=(const TPageRead&) = delete;
+  std::string Copy;
+  TMLTree Built;
+  const std::string* Text = &Copy;
+  const TMLTree* Tree = &Built;
+};
+
 template <class Marker>
 void RemoveChildrenOffering(IKelMLTag* Tag) {
   const TMLTagList Children = AllChildren(Tag);
@@ -418,16 +438,11 @@ void TMLSymbolManager::RemoveChildrenDone(IKelMLTag* Tag) {
     return;
   const TKelPtr<IKelEditView> View = CurrentView();
   if (!View) return;
-  // The model's text and tree while the view holds that text; else these of the view.
-  const bool Kept = Page && Page->Current();
-  std::string Copy;
-  if (!Kept) Copy = TextOf(*View);
-  const std::string& Text = Kept ? *Page->Text : Copy;
+  const TPageRead Read(Page, View.get(), IsXMLDocument());
+  const std::string& Text = *Read.Text;
+  const TMLTree& Tree = *Read.Tree;
   const auto Caret =
       static_cast<uint32_t>(std::min<size_t>(static_cast<size_t>(Parser->FCaretOffset), Text.size()));
-  TMLTree Built;
-  if (!Kept) Built = TMLTree::Build(Text, IsXMLDocument());
-  const TMLTree& Tree = Kept ? *Page->Tree : Built;
   const auto Name = [&Text](TMLRange R) { return Text.substr(R.Start, R.End - R.Start); };
   // The element of this tag that holds the caret in its content.
   uint32_t Element = Tree.NodeAt(Caret > 0 ? Caret - 1 : 0);
@@ -694,14 +709,9 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
 }
 
 void TMLSymbolManager::LearnSchema() {
-  // The model's text and tree while the view holds that text; else these of the view.
-  const bool Kept = Page && Page->Current() && Page->Tree->Xml;
-  const TKelPtr<IKelEditView> View = Kept ? nullptr : CurrentView();
-  const std::string Copy = View ? TextOf(*View) : std::string();
-  const std::string& Text = Kept ? *Page->Text : Copy;
-  TMLTree Built;
-  if (!Kept) Built = TMLTree::Build(Text, true);
-  const TMLTree& Tree = Kept ? *Page->Tree : Built;
+  const TPageRead Read(Page, CurrentView().get(), true);
+  const std::string& Text = *Read.Text;
+  const TMLTree& Tree = *Read.Tree;
   // Names by where they stand; a tag still being typed (its '>' not
   // written) names nothing yet.
   struct TUse {
