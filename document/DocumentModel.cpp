@@ -41,13 +41,14 @@ const TMLTree& TDocumentModel::Tree(std::string_view Text, uint64_t Version) {
   if (FBuilt && Version == FVersion && Text.size() == FLength) return FTree;
   const bool Edits = FBuilt && FEdited && Text.size() == FLengthNow && FPrefix + FSuffix <= FLength &&
                      FPrefix + FSuffix <= Text.size() && Text.size() < UINT32_MAX;
-  // The tree before last lends its storage: a large page's keystroke
-  // allocates no new tree.
-  FSpare = Edits ? TMLTree::Rebuild(FTree, Text, static_cast<uint32_t>(FPrefix),
-                                    static_cast<uint32_t>(FLength - FSuffix),
-                                    static_cast<uint32_t>(Text.size() - FSuffix), std::move(FSpare))
-                 : TMLTree::Build(Text, TMLTree::XmlByName(FPath));
-  std::swap(FTree, FSpare);
+  if (Edits) {
+    FTree = TMLTree::Rebuild(std::move(FTree), Text, static_cast<uint32_t>(FPrefix),
+                             static_cast<uint32_t>(FLength - FSuffix),
+                             static_cast<uint32_t>(Text.size() - FSuffix));
+  } else {
+    FTree = TMLTree();  // one tree at a time
+    FTree = TMLTree::Build(Text, TMLTree::XmlByName(FPath));
+  }
   if (!Edits) FParseCache.Clear();
   FEdited = false;
   FBuilt = true;

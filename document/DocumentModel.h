@@ -67,7 +67,7 @@ class TDocumentModel {
 
  private:
   std::string FPath;
-  TMLTree FTree, FSpare;
+  TMLTree FTree;
   TMLParseCache FParseCache;
   std::vector<TDocumentSheet> FSheets;
   uint64_t FSheetsOf = 0;  // the build the sheets were read for (0: none)

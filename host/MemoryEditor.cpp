@@ -40,8 +40,13 @@ void TMemoryDocument::SetText(std::string Text) {
 }
 
 void TMemoryDocument::RebuildLines() {
-  FLineStarts.assign(1, 0);
+  // Stored once, not copied as growing arrays double: a large page's index.
+  const size_t Breaks = static_cast<size_t>(std::count(FText.begin(), FText.end(), '\n'));
+  FLineStarts.clear();
   FLineEnds.clear();
+  FLineStarts.reserve(Breaks + 2);
+  FLineEnds.reserve(Breaks + 2);
+  FLineStarts.push_back(0);
   // From break to break at memchr's pace: a new view of a large page is
   // made for every request of the language server.
   const char* Data = FText.data();
@@ -156,7 +161,17 @@ void TMemoryDocument::Apply(int32_t Offset, int32_t Count, std::string_view Inse
   if (!FTrials.empty())
     FJournal.push_back({Offset, FText.substr(static_cast<size_t>(Offset), static_cast<size_t>(Count)),
                         std::string(Inserted)});
-  FText.replace(static_cast<size_t>(Offset), static_cast<size_t>(Count), Inserted);
+  // A large document grows by a little, not to twice its size (what the
+  // string's own growth does), as it is typed into.
+  const auto At = static_cast<size_t>(Offset), Removed = static_cast<size_t>(Count);
+  if (const size_t Size = FText.size() - Removed + Inserted.size(); Size > FText.capacity()) {
+    std::string Grown;
+    Grown.reserve(Size + Size / 32 + 4096);
+    Grown.append(FText, 0, At).append(Inserted).append(FText, At + Removed);
+    FText.swap(Grown);
+  } else {
+    FText.replace(At, Removed, Inserted);
+  }
   const int32_t Added = static_cast<int32_t>(Inserted.size());
   UpdateLines(Offset, Count, Added);
   ++FRevision;

@@ -158,11 +158,16 @@ json LspErrorAnswer(const json& Id, int Code, const std::string& Message) {
   return {{"jsonrpc", "2.0"}, {"id", Id}, {"error", {{"code", Code}, {"message", Message}}}};
 }
 
-std::optional<std::string> LspString(const json& Object, const char* Key) {
-  if (!Object.is_object()) return std::nullopt;
+const std::string* LspStringIn(const json& Object, const char* Key) {
+  if (!Object.is_object()) return nullptr;
   const auto It = Object.find(Key);
-  if (It == Object.end() || !It->is_string()) return std::nullopt;
-  return It->get<std::string>();
+  if (It == Object.end() || !It->is_string()) return nullptr;
+  return &It->get_ref<const std::string&>();
+}
+
+std::optional<std::string> LspString(const json& Object, const char* Key) {
+  const std::string* S = LspStringIn(Object, Key);
+  return S ? std::optional<std::string>(*S) : std::nullopt;
 }
 
 std::optional<int64_t> LspInteger(const json& Object, const char* Key, int64_t Max) {

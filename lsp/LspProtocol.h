@@ -66,6 +66,8 @@ nlohmann::json LspErrorAnswer(const nlohmann::json& Id, int Code, const std::str
 
 // A field of an object, when it is there with the expected type.
 std::optional<std::string> LspString(const nlohmann::json& Object, const char* Key);
+// The same without a copy (a document's text), null when absent.
+const std::string* LspStringIn(const nlohmann::json& Object, const char* Key);
 std::optional<int64_t> LspInteger(const nlohmann::json& Object, const char* Key, int64_t Max = INT32_MAX);
 const nlohmann::json* LspObject(const nlohmann::json& Object, const char* Key);
 

@@ -32,17 +32,18 @@ void TLspServer::Serve(std::istream& In, std::ostream& Out) {
     const TLspFrame Frame = Reader.Next(Body);
     if (Frame == TLspFrame::End) break;
     std::vector<json> Answers;
-    if (Frame == TLspFrame::Body)
-      Answers = HandleText(Body);
-    else
+    if (Frame == TLspFrame::Body) {
+      Answers = HandleText(std::move(Body));
+    } else {
       Answers.push_back(LspErrorAnswer(
           nullptr, LspError::ParseError,
           Frame == TLspFrame::TooLarge ? "Message too large" : "No usable Content-Length header"));
+    }
     for (const auto& A : Answers) WriteLspMessage(Out, A);
   }
 }
 
-std::vector<json> TLspServer::HandleText(const std::string& Body) {
+std::vector<json> TLspServer::HandleText(std::string Body) {
   if (JsonDepth(Body) > MaxLspDepth)
     return {LspErrorAnswer(nullptr, LspError::ParseError, "Nested too deeply")};
   json Message = json::parse(Body, nullptr, false);
@@ -50,6 +51,8 @@ std::vector<json> TLspServer::HandleText(const std::string& Body) {
   // the text is taken with U+FFFD in its place, not refused whole.
   if (Message.is_discarded() && Body.find("\\u") != std::string::npos)
     Message = json::parse(ReplaceLoneSurrogates(Body), nullptr, false);
+  // A large document's message goes before its text is copied.
+  std::string().swap(Body);
   if (Message.is_discarded()) return {LspErrorAnswer(nullptr, LspError::ParseError, "Invalid JSON")};
   return Handle(Message);
 }
@@ -77,8 +80,8 @@ std::vector<json> TLspServer::Handle(const json& Message) {
     return Request
                ? std::vector<json>{LspErrorAnswer(Id, LspError::InvalidParams, "params must be structured")}
                : std::vector<json>{};
-  const json Params =
-      ParamsField != Message.end() && ParamsField->is_object() ? *ParamsField : json::object();
+  static const json NoParams = json::object();
+  const json& Params = ParamsField != Message.end() && ParamsField->is_object() ? *ParamsField : NoParams;
 
   std::vector<json> Out;
   if (Method == "exit") {
@@ -248,7 +251,7 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     FShutdown = true;
     if (Request) Reply(nullptr);
   } else if (Method == "textDocument/didOpen") {
-    const auto Text = Doc ? LspString(*Doc, "text") : std::nullopt;
+    const std::string* Text = Doc ? LspStringIn(*Doc, "text") : nullptr;
     if (Uri && Text && Text->size() > MaxLspDocument) {
       Out.push_back(LogMessage(1, *Uri + " is larger than 1024 MiB: it is not served"));
     } else if (Uri && Text) {

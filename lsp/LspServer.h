@@ -35,7 +35,7 @@ class TLspServer {
   // The responses and notifications one message gives; any message, however
   // malformed, gets the protocol's answer.
   std::vector<nlohmann::json> Handle(const nlohmann::json& Message);
-  std::vector<nlohmann::json> HandleText(const std::string& Body);
+  std::vector<nlohmann::json> HandleText(std::string Body);
   bool Exited() const { return FExited; }
   int ExitCode() const { return FShutdown ? 0 : 1; }
 

@@ -1256,15 +1256,15 @@ bool TMLParser::MayStopAt(int32_t Off) {
     for (uint32_t I = 0; I < Tree.Nodes.size(); I = Tree.Nodes[I].Next)
       if (Tree.Nodes[I].Kind == TMLNodeKind::DocType ||
           Tree.Nodes[I].Kind == TMLNodeKind::ProcessingInstruction)
-        FTailAfter = static_cast<int32_t>(Tree.Nodes[I].Range.End);
+        FTailAfter = static_cast<int32_t>(Tree.Nodes[I].Range().End);
   }
   if (Off < FTailAfter) return false;
   // The tree reads a construct from here too: the scan and it agree where
   // tags are from here on.
   const auto At = static_cast<uint32_t>(Off);
   const auto First = std::partition_point(Tree.Nodes.begin(), Tree.Nodes.end(),
-                                          [At](const TMLNode& N) { return N.Range.Start < At; });
-  return First != Tree.Nodes.end() && First->Range.Start == At;
+                                          [At](const TMLNode& N) { return N.Open.Start < At; });
+  return First != Tree.Nodes.end() && First->Open.Start == At;
 }
 
 void TMLParser::ApplyTail(std::unordered_map<std::string, int32_t>& Due) const {
@@ -1292,7 +1292,7 @@ void TMLParser::ApplyTail(std::unordered_map<std::string, int32_t>& Due) const {
   };
   const auto First =
       static_cast<uint32_t>(std::partition_point(Tree.Nodes.begin(), Tree.Nodes.end(),
-                                                 [From](const TMLNode& N) { return N.Range.Start < From; }) -
+                                                 [From](const TMLNode& N) { return N.Open.Start < From; }) -
                             Tree.Nodes.begin());
   // End tags still to come, innermost last: first those of the elements
   // around From.
@@ -1303,7 +1303,7 @@ void TMLParser::ApplyTail(std::unordered_map<std::string, int32_t>& Due) const {
   std::reverse(Ends.begin(), Ends.end());
   for (uint32_t I = First; I < Tree.Nodes.size(); ++I) {
     const TMLNode& N = Tree.Nodes[I];
-    for (; !Ends.empty() && Tree.Nodes[Ends.back()].Close.Start <= N.Range.Start; Ends.pop_back())
+    for (; !Ends.empty() && Tree.Nodes[Ends.back()].Close.Start <= N.Open.Start; Ends.pop_back())
       Close(Tree.Nodes[Ends.back()].Name);
     if (N.Kind == TMLNodeKind::StrayEndTag) {
       if (N.Terminated) Close(N.Name);

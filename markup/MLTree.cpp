@@ -71,15 +71,16 @@ bool Implies(std::string_view Open, std::string_view Tag) {
 
 class TBuilder {
  public:
-  // Reuse lends its storage: a tree built again and again touches no new memory.
-  TBuilder(std::string_view Text, bool Xml, TMLTree Reuse = {})
-      : T(Text), N(static_cast<uint32_t>(Text.size())), XmlGiven(Xml), Xml(Xml) {
-    R.Nodes = std::move(Reuse.Nodes);
-    R.Attributes = std::move(Reuse.Attributes);
-    R.Regions = std::move(Reuse.Regions);
-    R.Nodes.clear();
-    R.Attributes.clear();
-    R.Regions.clear();
+  TBuilder(std::string_view Text, bool Xml)
+      : T(Text), N(static_cast<uint32_t>(Text.size())), XmlGiven(Xml), Xml(Xml) {}
+
+  // A node begins at each '<' that is no end tag (stray end tags are few):
+  // the nodes are stored once, not copied as a growing array doubles.
+  void Reserve() {
+    size_t Count = 0;
+    for (const char* P = T.data(); (P = static_cast<const char*>(std::memchr(P, '<', T.data() + N - P)));)
+      if (++P == T.data() + N || *P != '/') ++Count;
+    R.Nodes.reserve(Count + Count / 64 + 16);
   }
 
   TMLTree Run(uint32_t P = 0) {
@@ -87,7 +88,7 @@ class TBuilder {
     R.Length = N;
     uint32_t TextStart = P;
     const auto FlushText = [&](uint32_t End) {
-      if (End > TextStart) AddText(TextStart, End);
+      if (End > TextStart) Text(TextStart, End);
     };
     while (P < N) {
       const char* Lt = static_cast<const char*>(std::memchr(T.data() + P, '<', N - P));
@@ -98,7 +99,7 @@ class TBuilder {
         continue;
       }
       FlushText(P);
-      if (Old && P >= EditEnd && Splice(P)) return std::move(R);
+      if (Resumed && P >= EditEnd && Splice(P)) return std::move(R);
       P = Markup(P);
       TextStart = P;
     }
@@ -111,33 +112,46 @@ class TBuilder {
   }
 
   // Reading again from the start of the old tree's node At (the edit's
-  // bytes begin at EditStart, end at EditEnd of the new text, Delta later
-  // than in the old): the state the reading had there is the old tree's.
-  // False when it cannot be had (nothing read before it decided XML).
-  bool Resume(const TMLTree& From, uint32_t At, uint32_t AEditEnd, int64_t ADelta) {
-    const TMLNode& First = From.Nodes[At];
-    const uint32_t P = First.Range.Start;
+  // bytes end at EditEnd of the new text, Delta later than in the old): the
+  // state the reading had there is the old tree's. The tree is read again
+  // in From's own storage: its nodes before At stay where they are, the
+  // rest is kept aside until the reading meets it again. False (From left
+  // as it was) when that state cannot be had: nothing read before At
+  // decided whether the page is XML.
+  bool Resume(TMLTree& From, uint32_t At, uint32_t AEditEnd, int64_t ADelta) {
+    const uint32_t P = From.Nodes[At].Open.Start;
     bool Element = false;
     for (uint32_t I = 0; I < At && !Element; ++I) Element = From.Nodes[I].Kind == TMLNodeKind::Element;
     if (!Element) return false;
     SeenElement = true;
     Xml = From.Xml;
-    R.Nodes.assign(From.Nodes.begin(), From.Nodes.begin() + At);
-    R.Attributes.assign(From.Attributes.begin(),
-                        std::lower_bound(From.Attributes.begin(), From.Attributes.end(), P,
-                                         [](const TMLAttribute& A, uint32_t O) { return A.Name.Start < O; }));
-    R.Regions.assign(From.Regions.begin(),
-                     std::lower_bound(From.Regions.begin(), From.Regions.end(), P,
-                                      [](const TMLRegion& X, uint32_t O) { return X.Range.Start < O; }));
-    Open = OpenAt(From, At, P);
+    Open = OpenAt([&From](uint32_t I) -> const TMLNode& { return From.Nodes[I]; }, At, P);
+    for (const uint32_t I : Open) Kept.emplace_back(I, From.Nodes[I]);
+    const auto FirstAttribute = static_cast<uint32_t>(
+        std::lower_bound(From.Attributes.begin(), From.Attributes.end(), P,
+                         [](const TMLAttribute& A, uint32_t O) { return A.Name.Start < O; }) -
+        From.Attributes.begin());
+    const auto FirstRegion =
+        std::lower_bound(From.Regions.begin(), From.Regions.end(), P,
+                         [](const TMLRegion& X, uint32_t O) { return X.Range.Start < O; });
+    Tail.Nodes.assign(From.Nodes.begin() + At, From.Nodes.end());
+    Tail.Attributes.assign(From.Attributes.begin() + FirstAttribute, From.Attributes.end());
+    Tail.Regions.assign(FirstRegion, From.Regions.end());
+    From.Nodes.resize(At);
+    From.Attributes.resize(FirstAttribute);
+    From.Regions.erase(FirstRegion, From.Regions.end());
+    R.Nodes = std::move(From.Nodes);
+    R.Attributes = std::move(From.Attributes);
+    R.Regions = std::move(From.Regions);
     for (const uint32_t I : Open) {
       R.Nodes[I].Next = 0;
       const std::string_view Name = Slice(R.Nodes[I].Name);
       ++OpenNames[NameKey(Name)];
       if (!Xml && (SameName(Name, "svg") || SameName(Name, "math"))) ++ForeignDepth;
     }
-    Old = &From;
+    Resumed = true;
     Shared = At;
+    SharedAttributes = FirstAttribute;
     EditEnd = AEditEnd;
     Delta = ADelta;
     return true;
@@ -145,15 +159,17 @@ class TBuilder {
 
   // The elements open when the reading reached the old tree's node At,
   // which starts at P: At's ancestors and those its arrival ends.
-  static std::vector<uint32_t> OpenAt(const TMLTree& Tree, uint32_t At, uint32_t P) {
+  template <typename TNodeOf>
+  static std::vector<uint32_t> OpenAt(const TNodeOf& NodeOf, uint32_t At, uint32_t P) {
     std::vector<uint32_t> Stack;
-    for (uint32_t I = At == 0 ? TMLNode::None : At - 1; I != TMLNode::None; I = Tree.Nodes[I].Parent) {
-      const TMLNode& E = Tree.Nodes[I];
+    for (uint32_t I = At == 0 ? TMLNode::None : At - 1; I != TMLNode::None; I = NodeOf(I).Parent) {
+      const TMLNode& E = NodeOf(I);
       // A '<' with no name never opens.
       if (E.Kind != TMLNodeKind::Element || E.End == TMLEnd::Void || E.End == TMLEnd::SelfClosed ||
           E.Open.End > P || E.Name.Start == E.Name.End)
         continue;
-      if (E.Range.End > P || (E.Range.End == P && E.Close.Start == E.Close.End)) Stack.push_back(I);
+      const uint32_t End = E.Range().End;
+      if (End > P || (End == P && E.Close.Start == E.Close.End)) Stack.push_back(I);
     }
     std::reverse(Stack.begin(), Stack.end());
     return Stack;
@@ -167,22 +183,22 @@ class TBuilder {
     const auto Q64 = static_cast<int64_t>(P) - Delta;
     if (Q64 < 0) return false;
     const auto Q = static_cast<uint32_t>(Q64);
-    const auto& ON = Old->Nodes;
+    const auto& ON = Tail.Nodes;
     const auto It = std::lower_bound(ON.begin(), ON.end(), Q,
-                                     [](const TMLNode& X, uint32_t O) { return X.Range.Start < O; });
-    if (It == ON.end() || It->Range.Start != Q || It->Kind == TMLNodeKind::Text) return false;
-    const auto M = static_cast<uint32_t>(It - ON.begin());
-    if (M < Shared) return false;
+                                     [](const TMLNode& X, uint32_t O) { return X.Open.Start < O; });
+    if (It == ON.end() || It->Open.Start != Q) return false;
+    const auto M = static_cast<uint32_t>(Shared + (It - ON.begin()));
     for (const uint32_t I : Open)
       if (I >= Shared) return false;
-    if (OpenAt(*Old, M, Q) != Open) return false;
+    if (OpenAt([this](uint32_t I) -> const TMLNode& { return OldNode(I); }, M, Q) != Open) return false;
     const int64_t IndexDelta = static_cast<int64_t>(R.Nodes.size()) - M;
     const auto FirstOldAttribute = static_cast<uint32_t>(
-        std::lower_bound(Old->Attributes.begin(), Old->Attributes.end(), Q,
+        std::lower_bound(Tail.Attributes.begin(), Tail.Attributes.end(), Q,
                          [](const TMLAttribute& A, uint32_t O) { return A.Name.Start < O; }) -
-        Old->Attributes.begin());
-    const int64_t AttributeDelta = static_cast<int64_t>(R.Attributes.size()) - FirstOldAttribute;
-    // A range a node does not have ({0, 0}: a text's name) stays.
+        Tail.Attributes.begin());
+    const int64_t AttributeDelta =
+        static_cast<int64_t>(R.Attributes.size()) - (SharedAttributes + FirstOldAttribute);
+    // A range a node does not have ({0, 0}: a void element's end tag) stays.
     const auto Move = [this](TMLRange& X) {
       if (X.Start == 0 && X.End == 0) return;
       X.Start = static_cast<uint32_t>(X.Start + Delta);
@@ -197,34 +213,31 @@ class TBuilder {
     };
     for (const uint32_t I : Open) {
       TMLNode& E = R.Nodes[I];
-      const TMLNode& Was = ON[I];
+      const TMLNode& Was = OldNode(I);
       E.End = Was.End;
       E.CloseTerminated = Was.CloseTerminated;
-      E.Range.End = Was.Range.End;
-      E.Content.End = Was.Content.End;
       E.Close = Was.Close;
-      MoveFrom(E.Range);
-      MoveFrom(E.Content);
       MoveFrom(E.Close);
       E.Next = Index(Was.Next);
     }
-    R.Nodes.reserve(R.Nodes.size() + (ON.size() - M));
-    for (uint32_t I = M; I < ON.size(); ++I) {
+    R.Nodes.reserve(R.Nodes.size() + (Shared + ON.size() - M));
+    for (uint32_t I = M - Shared; I < ON.size(); ++I) {
       TMLNode X = ON[I];
-      for (TMLRange* Range : {&X.Range, &X.Name, &X.Open, &X.Close, &X.Content}) Move(*Range);
+      for (TMLRange* Range : {&X.Name, &X.Open, &X.Close}) Move(*Range);
       X.Parent = Index(X.Parent);
       X.Next = Index(X.Next);
       if (X.Kind == TMLNodeKind::Element)
         X.FirstAttribute = static_cast<uint32_t>(X.FirstAttribute + AttributeDelta);
       R.Nodes.push_back(X);
     }
-    for (uint32_t I = FirstOldAttribute; I < Old->Attributes.size(); ++I) {
-      TMLAttribute A = Old->Attributes[I];
+    R.Attributes.reserve(R.Attributes.size() + (Tail.Attributes.size() - FirstOldAttribute));
+    for (uint32_t I = FirstOldAttribute; I < Tail.Attributes.size(); ++I) {
+      TMLAttribute A = Tail.Attributes[I];
       Move(A.Name);
       Move(A.Value);
       R.Attributes.push_back(A);
     }
-    for (const TMLRegion& Was : Old->Regions) {
+    for (const TMLRegion& Was : Tail.Regions) {
       if (Was.Range.Start < Q) continue;
       TMLRegion X = Was;
       Move(X.Range);
@@ -238,6 +251,13 @@ class TBuilder {
 
  public:
  private:
+  // Node I of the old tree.
+  const TMLNode& OldNode(uint32_t I) const {
+    if (I >= Shared) return Tail.Nodes[I - Shared];
+    for (const auto& [Index, Node] : Kept)
+      if (Index == I) return Node;
+    return R.Nodes[I];
+  }
   std::string_view Slice(TMLRange Range) const { return T.substr(Range.Start, Range.End - Range.Start); }
   bool At(uint32_t P, std::string_view S) const { return T.substr(P, S.size()) == S; }
   bool AtIgnoringCase(uint32_t P, std::string_view S) const { return SameName(T.substr(P, S.size()), S); }
@@ -254,11 +274,18 @@ class TBuilder {
     return IsAlpha(C) || C == '/' || C == '!' || C == '?' || C == '%';
   }
 
+  // By a quarter, not double: a large page's tree has little room to spare.
+  template <typename T>
+  static void Grow(std::vector<T>& V) {
+    if (V.size() == V.capacity()) V.reserve(V.size() + V.size() / 4 + 64);
+  }
+
   uint32_t Add(TMLNodeKind Kind, uint32_t Start) {
     TMLNode Node;
     Node.Kind = Kind;
     Node.Parent = Open.empty() ? TMLNode::None : Open.back();
-    Node.Range = {Start, Start};
+    Node.Open = {Start, Start};
+    Grow(R.Nodes);
     R.Nodes.push_back(Node);
     return static_cast<uint32_t>(R.Nodes.size() - 1);
   }
@@ -278,12 +305,9 @@ class TBuilder {
     return TMLRegionKind::Markup;
   }
 
-  void AddText(uint32_t Start, uint32_t End, bool Pieces = true) {
-    const uint32_t I = Add(TMLNodeKind::Text, Start);
-    R.Nodes[I].Range.End = R.Nodes[I].Content.End = End;
-    R.Nodes[I].Content.Start = Start;
-    Finish(I);
-    const TMLRegionKind Language = Pieces ? ParentLanguage() : TMLRegionKind::Markup;
+  // Text is no node; in a style or script element of XML it is its pieces.
+  void Text(uint32_t Start, uint32_t End) {
+    const TMLRegionKind Language = ParentLanguage();
     if (Language == TMLRegionKind::Markup) return;
     // XML text holds entity references: markup between pieces of the sheet.
     uint32_t From = Start;
@@ -326,28 +350,26 @@ class TBuilder {
     const uint32_t E = Find(Inside, Close);
     TMLNode& Node = R.Nodes[I];
     Node.Open = {P, Inside};
-    Node.Content = {Inside, E};
     Node.Terminated = E < N;
     const uint32_t End = Node.Terminated ? E + static_cast<uint32_t>(Close.size()) : N;
     Node.Close = {E, End};
-    Node.Range.End = End;
     if (Kind == TMLNodeKind::ProcessingInstruction || Kind == TMLNodeKind::DocType) {
       uint32_t NameEnd = Inside;
       while (NameEnd < E && !IsSpace(T[NameEnd])) ++NameEnd;
       Node.Name = {Inside, NameEnd};
     }
     Finish(I);
-    const std::string_view Inner = Slice(Node.Content);
+    const std::string_view Inner = Slice(Node.Content());
     const TMLRegionKind Language = ParentLanguage();
     if (Kind == TMLNodeKind::Server && OpenLength == 2 && !Inner.starts_with("@")) {
-      Region(TMLRegionKind::ServerCode, Node.Content, I);
+      Region(TMLRegionKind::ServerCode, Node.Content(), I);
     } else if (Kind == TMLNodeKind::ProcessingInstruction && !Xml &&
                (Inner.starts_with("php") || Inner.starts_with("="))) {
-      Region(TMLRegionKind::ServerCode, Node.Content, I);
+      Region(TMLRegionKind::ServerCode, Node.Content(), I);
     } else if ((Kind == TMLNodeKind::CData || (Kind == TMLNodeKind::Comment && OpenLength == 4)) &&
                Language != TMLRegionKind::Markup) {
       // XHTML writes a sheet or script inside a section or a comment.
-      Region(Language, Node.Content, Open.back());
+      Region(Language, Node.Content(), Open.back());
     } else if (Kind == TMLNodeKind::ProcessingInstruction && Inner.starts_with("xml") && Inner.size() > 3 &&
                IsSpace(Inner[3]) && !SeenElement) {
       Xml = true;
@@ -383,13 +405,11 @@ class TBuilder {
     Node.Open = {P, std::min(P + 9, N)};
     Node.Name = {std::min(NameStart, N), NameEnd};
     while (Node.Name.Start < NameEnd && IsSpace(T[Node.Name.Start])) ++Node.Name.Start;
-    Node.Content = {NameEnd, Q};
     Node.Terminated = Q < N;
-    Node.Range.End = Node.Terminated ? Q + 1 : N;
-    Node.Close = {Q, Node.Range.End};
+    Node.Close = {Q, Node.Terminated ? Q + 1 : N};
     Finish(I);
     if (!SeenElement && T.substr(P, Q - P).find("XHTML") != std::string_view::npos) Xml = true;
-    return Node.Range.End;
+    return Node.Close.End;
   }
 
   // Skips a <% %> block written inside a tag or a value.
@@ -449,6 +469,7 @@ class TBuilder {
             A.Value = {VS, P};
           }
         }
+        Grow(R.Attributes);
         R.Attributes.push_back(A);
         ++R.Nodes[Element].AttributeCount;
         if (A.Quote && SameName(Slice(A.Name), "style"))
@@ -469,8 +490,7 @@ class TBuilder {
     R.Nodes[I].Name = {P + 1, NameEnd};
     if (TagName.empty()) {
       // A '<' being typed: nothing opens.
-      R.Nodes[I].Open = R.Nodes[I].Range = {P, P + 1};
-      R.Nodes[I].Content = {P + 1, P + 1};
+      R.Nodes[I].Open = {P, P + 1};
       R.Nodes[I].Terminated = false;
       R.Nodes[I].End = TMLEnd::Unclosed;
       R.Nodes[I].FirstAttribute = static_cast<uint32_t>(R.Attributes.size());
@@ -482,8 +502,6 @@ class TBuilder {
     TMLNode& Node = R.Nodes[I];
     Node.Open = {P, End};
     Node.Terminated = Terminated;
-    Node.Content = {End, End};
-    Node.Range.End = End;
     const bool Html = !Xml && !Foreign();
     const bool EntersForeign = !Xml && (SameName(TagName, "svg") || SameName(TagName, "math"));
     // "/>" closes in XML and foreign content; a <script … /> of XHTML
@@ -514,7 +532,6 @@ class TBuilder {
         break;
     }
     E = std::min(E, N);
-    if (E > P) AddText(P, E, false);
     TMLRange Body{P, E};
     const TMLRegionKind Kind = SameName(TagName, "style")    ? TMLRegionKind::StyleSheet
                                : SameName(TagName, "script") ? TMLRegionKind::Script
@@ -559,7 +576,7 @@ class TBuilder {
       const uint32_t I = Add(TMLNodeKind::StrayEndTag, P);
       TMLNode& Node = R.Nodes[I];
       Node.Name = {P + 2, NameEnd};
-      Node.Open = Node.Range = {P, End};
+      Node.Open = {P, End};
       Node.Terminated = Terminated;
       Finish(I);
       return End;
@@ -568,8 +585,6 @@ class TBuilder {
     while (Open.back() != Element) CloseTop(P, EndInside(Open.back()));
     TMLNode& Node = R.Nodes[Element];
     Node.Close = {P, End};
-    Node.Content.End = P;
-    Node.Range.End = End;
     Node.End = TMLEnd::Written;
     Node.CloseTerminated = Terminated;
     PopOpen();
@@ -603,8 +618,8 @@ class TBuilder {
     TMLNode& Node = R.Nodes[Element];
     Node.End = How;
     Node.CloseTerminated = true;
-    Node.Content.End = Node.Range.End = std::max(At, Node.Open.End);
-    Node.Close = {Node.Range.End, Node.Range.End};
+    const uint32_t End = std::max(At, Node.Open.End);
+    Node.Close = {End, End};
     PopOpen();
     Finish(Element);
   }
@@ -613,9 +628,13 @@ class TBuilder {
   uint32_t N;
   bool XmlGiven;
   bool Xml;
-  // Reading again after an edit: the old tree, its first Shared nodes kept.
-  const TMLTree* Old = nullptr;
-  uint32_t Shared = 0;
+  // Reading again after an edit: the old tree's first Shared nodes (and
+  // SharedAttributes attributes) are the new one's, the rest is Tail; Kept
+  // holds the old state of the shared elements that were open there.
+  bool Resumed = false;
+  uint32_t Shared = 0, SharedAttributes = 0;
+  TMLTree Tail;
+  std::vector<std::pair<uint32_t, TMLNode>> Kept;
   uint32_t EditEnd = 0;
   int64_t Delta = 0;
   bool SeenElement = false;
@@ -630,7 +649,9 @@ class TBuilder {
 TMLTree TMLTree::Build(std::string_view Text, bool Xml) {
   // Offsets are 32 bits: a longer text is read up to 4 GiB.
   if (Text.size() >= UINT32_MAX) Text = Text.substr(0, UINT32_MAX - 1);
-  return TBuilder(Text, Xml).Run();
+  TBuilder B(Text, Xml);
+  B.Reserve();
+  return B.Run();
 }
 
 bool TMLTree::XmlByName(std::string_view Path) {
@@ -643,28 +664,26 @@ bool TMLTree::XmlByName(std::string_view Path) {
 
 TMLTree TMLTree::Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
                          uint32_t NewEnd) {
-  return Rebuild(Old, Text, Start, OldEnd, NewEnd, TMLTree());
+  return Rebuild(TMLTree(Old), Text, Start, OldEnd, NewEnd);
 }
 
-TMLTree TMLTree::Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
-                         uint32_t NewEnd, TMLTree Reuse) {
-  if (Text.size() >= UINT32_MAX) return Build(Text, Old.XmlGiven);
+TMLTree TMLTree::Rebuild(TMLTree&& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
+                         uint32_t NewEnd) {
+  const bool XmlGiven = Old.XmlGiven;
   // A node whose start and the byte after it (what makes '<' markup) lie
-  // before the edit, outside a raw-text body (its end is found further on).
-  auto It = std::upper_bound(Old.Nodes.begin(), Old.Nodes.end(), Start,
-                             [](uint32_t S, const TMLNode& X) { return S < X.Range.Start + 2; });
-  if (It == Old.Nodes.begin()) return Build(Text, Old.XmlGiven);
-  auto At = static_cast<uint32_t>(It - Old.Nodes.begin() - 1);
-  if (const uint32_t Parent = Old.Nodes[At].Parent;
-      Parent != TMLNode::None && Old.Nodes[At].Kind == TMLNodeKind::Text) {
-    const TMLNode& E = Old.Nodes[Parent];
-    const std::string_view Name(Text.data() + E.Name.Start, E.Name.End - E.Name.Start);
-    if (!Old.Xml && OneOf(Name, RawTextElements)) At = Parent;
+  // before the edit; a raw-text body holding the edit is read again whole.
+  const auto It = std::upper_bound(Old.Nodes.begin(), Old.Nodes.end(), Start,
+                                   [](uint32_t S, const TMLNode& X) { return S < X.Open.Start + 2; });
+  if (Text.size() < UINT32_MAX && It != Old.Nodes.begin()) {
+    const auto At = static_cast<uint32_t>(It - Old.Nodes.begin() - 1);
+    const uint32_t From = Old.Nodes[At].Open.Start;
+    TBuilder B(Text, XmlGiven);
+    if (B.Resume(Old, At, NewEnd, static_cast<int64_t>(NewEnd) - static_cast<int64_t>(OldEnd)))
+      return B.Run(From);
   }
-  TBuilder B(Text, Old.XmlGiven, std::move(Reuse));
-  if (!B.Resume(Old, At, NewEnd, static_cast<int64_t>(NewEnd) - static_cast<int64_t>(OldEnd)))
-    return Build(Text, Old.XmlGiven);
-  return B.Run(Old.Nodes[At].Range.Start);
+  // The old tree goes before the new one is read: one tree at a time.
+  Old = TMLTree();
+  return Build(Text, XmlGiven);
 }
 
 const TMLRegion* TMLTree::RegionAt(uint32_t Offset) const {
@@ -679,10 +698,10 @@ const TMLRegion* TMLTree::RegionAt(uint32_t Offset) const {
 
 uint32_t TMLTree::NodeAt(uint32_t Offset) const {
   auto It = std::upper_bound(Nodes.begin(), Nodes.end(), Offset,
-                             [](uint32_t O, const TMLNode& N) { return O < N.Range.Start; });
+                             [](uint32_t O, const TMLNode& N) { return O < N.Open.Start; });
   if (It == Nodes.begin()) return TMLNode::None;
   uint32_t I = static_cast<uint32_t>(It - Nodes.begin() - 1);
-  while (I != TMLNode::None && !Nodes[I].Range.Holds(Offset)) I = Nodes[I].Parent;
+  while (I != TMLNode::None && !Nodes[I].Range().Holds(Offset)) I = Nodes[I].Parent;
   return I;
 }
 
@@ -707,14 +726,12 @@ int32_t TMLTree::ElementCodeAt(uint32_t Offset) const {
   const TMLNode& N = Nodes[I];
   // The byte before the caret ends the node's closing delimiter: the caret
   // is after the node.
-  const bool Closes = N.Terminated && C + 1 == N.Range.End;
+  const bool Closes = N.Terminated && C + 1 == N.Range().End;
   switch (N.Kind) {
     case TMLNodeKind::Element:
       if (N.Open.Holds(C)) return C + 1 == N.Open.End && N.Terminated ? After() : TKelElement::Identifier;
       if (N.Close.Holds(C))
         return N.CloseTerminated && C + 1 == N.Close.End ? After() : TKelElement::Identifier;
-      return After();
-    case TMLNodeKind::Text:
       return After();
     case TMLNodeKind::Comment:
     case TMLNodeKind::CData:
@@ -743,7 +760,7 @@ std::string TMLTree::SheetText(std::string_view Text, const TMLRegion& Region, u
     return R.Owner == Region.Owner && R.Kind == Region.Kind;
   };
   const uint32_t Inside =
-      Region.Owner < Nodes.size() ? Nodes[Region.Owner].Content.Start : Region.Range.Start;
+      Region.Owner < Nodes.size() ? Nodes[Region.Owner].Content().Start : Region.Range.Start;
   const TMLRegion* First = &Region;
   for (const TMLRegion* R = &Region; R != Regions.data() && (R - 1)->Range.Start >= Inside;)
     if (Mine(*--R)) First = R;

@@ -13,6 +13,7 @@
 // elements and entity references between the pieces of its sheet.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,7 +29,6 @@ struct TMLRange {
 
 enum class TMLNodeKind : uint8_t {
   Element,
-  Text,
   Comment,
   CData,
   ProcessingInstruction,
@@ -54,21 +54,30 @@ struct TMLAttribute {
   friend bool operator==(const TMLAttribute&, const TMLAttribute&) = default;
 };
 
+// A page holds a node for every '<' that opens markup (elements, end tags
+// no element takes, comments…); text is what lies between them. 44 bytes:
+// the whole range and the content follow from the tags.
 struct TMLNode {
   static constexpr uint32_t None = UINT32_MAX;
-  TMLNodeKind Kind = TMLNodeKind::Text;
+  TMLNodeKind Kind = TMLNodeKind::Element;
   TMLEnd End = TMLEnd::Written;
   bool Terminated =
       true;  // its closing delimiter is written ('>', "-->", "]]>", "?>", "%>"); a start tag's '>'
   bool CloseTerminated = true;  // an end tag's '>'
   uint32_t Parent = None;
   uint32_t Next = 0;  // the index after this node's subtree (nodes are in document order)
-  TMLRange Range;     // the whole node, end tag included
   TMLRange Name;      // the element's or end tag's name, a DOCTYPE's or instruction's name
   TMLRange Open;      // an element's start tag; the opening delimiter of others
   TMLRange Close;     // an element's end tag (empty unless written); the closing delimiter of others
-  TMLRange Content;   // between start and end tag; a comment's or section's inside
   uint32_t FirstAttribute = 0, AttributeCount = 0;
+  // The whole node, end tag included.
+  TMLRange Range() const { return {Open.Start, std::max(Open.End, Close.End)}; }
+  // Between start and end tag; a comment's or section's inside; a DOCTYPE's
+  // identifiers and internal subset.
+  TMLRange Content() const {
+    const uint32_t S = Kind == TMLNodeKind::DocType ? Name.End : Open.End;
+    return {S, std::max(S, Close.Start)};
+  }
   friend bool operator==(const TMLNode&, const TMLNode&) = default;
 };
 
@@ -105,9 +114,11 @@ class TMLTree {
   // again, the rest is taken from Old.
   static TMLTree Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
                          uint32_t NewEnd);
-  // The same in the storage of Reuse, a tree no longer needed.
-  static TMLTree Rebuild(const TMLTree& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
-                         uint32_t NewEnd, TMLTree Reuse);
+  // The same in Old's storage: the part before the edit is not copied, and
+  // a large page's keystroke holds one tree and a copy of what follows the
+  // edit, never two trees.
+  static TMLTree Rebuild(TMLTree&& Old, std::string_view Text, uint32_t Start, uint32_t OldEnd,
+                         uint32_t NewEnd);
   // Whether a file of this name is XML whatever it declares (.xhtml, .svg,
   // .xsl, .wml, .resx…).
   static bool XmlByName(std::string_view Path);

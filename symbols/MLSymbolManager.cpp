@@ -463,7 +463,7 @@ void TMLSymbolManager::RemoveChildrenDone(IKelMLTag* Tag) {
       continue;
     // What follows the caret is the user's to move: the list follows what
     // stands before it.
-    if (C.Range.Start >= Caret) break;
+    if (C.Open.Start >= Caret) break;
     const std::string Child = UpperCase(Name(C.Name));
     Written.insert(Child);
     if (const auto* Rule = Own->ChildRule(Child)) Last = std::max(Last, Rule->Rank);

@@ -139,7 +139,7 @@ TEST(MLTree, RangesOfTagsAndAttributes) {
   const TMLNode& A = Tree.Nodes[0];
   const auto Of = [&Page](TMLRange R) { return Page.substr(R.Start, R.End - R.Start); };
   EXPECT_EQ(Of(A.Open), "<a href=\"x\" b = y c>");
-  EXPECT_EQ(Of(A.Content), "t");
+  EXPECT_EQ(Of(A.Content()), "t");
   EXPECT_EQ(Of(A.Close), "</a >");
   ASSERT_EQ(A.AttributeCount, 3u);
   std::string Attributes;
@@ -185,8 +185,8 @@ std::string Describe(const TMLNode& N) {
   return "kind " + std::to_string(static_cast<int>(N.Kind)) + " end " +
          std::to_string(static_cast<int>(N.End)) + " term " + std::to_string(N.Terminated) +
          std::to_string(N.CloseTerminated) + " parent " + std::to_string(N.Parent) + " next " +
-         std::to_string(N.Next) + " range " + R(N.Range) + " name " + R(N.Name) + " open " + R(N.Open) +
-         " close " + R(N.Close) + " content " + R(N.Content) + " attributes " +
+         std::to_string(N.Next) + " range " + R(N.Range()) + " name " + R(N.Name) + " open " + R(N.Open) +
+         " close " + R(N.Close) + " content " + R(N.Content()) + " attributes " +
          std::to_string(N.FirstAttribute) + "+" + std::to_string(N.AttributeCount);
 }
 
