@@ -74,13 +74,16 @@ class TBuilder {
   TBuilder(std::string_view Text, bool Xml)
       : T(Text), N(static_cast<uint32_t>(Text.size())), XmlGiven(Xml), Xml(Xml) {}
 
-  // A node begins at each '<' that is no end tag (stray end tags are few):
-  // the nodes are stored once, not copied as a growing array doubles.
+  // A node begins at each '<' that is no end tag (stray end tags are few),
+  // most attributes at a '=': the arrays are stored once, not copied as
+  // they grow. Room reserved and never used costs no resident memory.
   void Reserve() {
     size_t Count = 0;
     for (const char* P = T.data(); (P = static_cast<const char*>(std::memchr(P, '<', T.data() + N - P)));)
       if (++P == T.data() + N || *P != '/') ++Count;
     R.Nodes.reserve(Count + Count / 64 + 16);
+    const auto Values = static_cast<size_t>(std::count(T.begin(), T.end(), '='));
+    R.Attributes.reserve(Values + Values / 16 + 16);
   }
 
   TMLTree Run(uint32_t P = 0) {
