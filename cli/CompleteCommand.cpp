@@ -144,7 +144,6 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   TDecodedDocument Document;
   TReadFrom From;
   if (!ReadDocument(R.FileName, Document, Err, &From)) return 1;
-  const std::string& Original = Document.Text;
   const int Typed = R.Type.empty() ? 0 : KeyCode(R.Type);
   const int Key = R.Cancel ? 27 : KeyCode(R.Key);
   if (Typed < 0 || Key < 0) {
@@ -156,7 +155,10 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
     if (!AddAnswer(Runner->Script, A, Err)) return 1;
   Host.SetDialogRunner(Runner);
 
-  auto View = MakeMemoryEditView(Original, R.FileName);
+  // The view holds the one copy of the text; what the request wrote is
+  // told by a trial and written again after it.
+  auto View = MakeMemoryEditView(std::move(Document.Text), R.FileName);
+  const std::string& Original = View->Text();
   if (const std::string Why = CaretOutside(Original, R.Line, R.Column); !Why.empty()) {
     Err << "mlinsight: no " << R.Line << ':' << R.Column << " in " << R.FileName << ": " << Why << '\n';
     return 2;
@@ -172,6 +174,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   // In a page's <style> body or style attribute, the style-sheet manager serves.
   TDocumentModel Model(R.FileName);
   Model.Tree(Original, 1);
+  View->BeginTrial();
   TCompletionRequest Request(Host, Model, View, View->CaretOffset(), R.Quotes);
   const auto& Manager = Request.Manager();
   if (!Manager) {
@@ -222,17 +225,25 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   }
   if (Cycle.IsOpen()) Cycle.Key(27);
 
-  const std::string& Final = View->Text();
-  const int32_t Caret = View->CaretOffset();
+  // The trial gives the text back as it was; its net change, with what
+  // stayed the same at either end left out, is the edit.
+  const TMemoryTrial Trial = View->EndTrial();
+  const TTextChange Within = NetChange(
+      Original.substr(static_cast<size_t>(Trial.Start), static_cast<size_t>(Trial.OldEnd - Trial.Start)),
+      Trial.NewText);
+  const bool Changed = Within.Start != Within.OldEnd || Within.Start != Within.NewEnd;
+  const TTextChange E{Trial.Start + Within.Start, Trial.Start + Within.OldEnd, Trial.Start + Within.NewEnd};
   json Edits = json::array();
-  if (Final != Original) {
-    const TTextChange E = NetChange(Original, Final);
-    Edits.push_back(
-        {{"start", Position(Original, E.Start)},
-         {"end", Position(Original, E.OldEnd)},
-         {"newText", Final.substr(static_cast<size_t>(E.Start), static_cast<size_t>(E.NewEnd - E.Start))}});
-  }
-  if (R.Write && Final != Original && !WriteDocument(R.FileName, Final, Document, Err, &From)) return 1;
+  if (Changed)
+    Edits.push_back({{"start", Position(Original, E.Start)},
+                     {"end", Position(Original, E.OldEnd)},
+                     {"newText", Trial.NewText.substr(static_cast<size_t>(Within.Start),
+                                                      static_cast<size_t>(Within.NewEnd - Within.Start))}});
+  View->Edit(Trial.Start, Trial.OldEnd - Trial.Start, Trial.NewText);
+  for (const int32_t Command : Trial.Commands) View->ExecuteCommand(Command);
+  const std::string& Final = View->Text();
+  const int32_t Caret = Trial.Caret;
+  if (R.Write && Changed && !WriteDocument(R.FileName, Final, Document, Err, &From)) return 1;
 
   if (R.Json) {
     Out << json{{"manager", Manager->GetName()},
@@ -272,8 +283,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
     Out << "  " << Row.Class << '\n';
   }
   if (!Accepted.is_null()) Out << "accepted: " << Accepted.get<std::string>() << '\n';
-  if (Final != Original) {
-    const TTextChange E = NetChange(Original, Final);
+  if (Changed) {
     const int32_t First = LineColumnOf(Final, E.Start).first;
     const int32_t Last = std::max(LineColumnOf(Final, E.NewEnd).first, LineColumnOf(Final, Caret).first);
     for (int32_t L = First; L <= Last; ++L) Out << L << " | " << LineWithCaret(Final, L, Caret) << '\n';
