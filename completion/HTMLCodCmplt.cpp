@@ -309,7 +309,12 @@ std::u16string TMLKibitzManager::GetCurrentTagAttrValueByName(const std::string&
 }
 void TMLKibitzManager::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, IKelMLTag* RootTag) {
   const TKelEditPos Copy = EditPos;
-  Parser().Parse(Copy, Producer, RootTag);
+  // The page's schema was loaded by this parse: its view is read again
+  // with the new tags.
+  if (!Parser().Parse(Copy, Producer, RootTag)) return;
+  if (const auto Internal = query<IMLBufferProducerInternal>(Producer))
+    if (const auto View = Internal->GetEditView())
+      Parser().Parse(Copy, MakeKel<TMLBufferProducer>(View.get()).get(), RootTag);
 }
 
 // ---- The list -----------------------------------------------------------------------
@@ -668,8 +673,10 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
 }
 
 void TMLKibitzManager::ParseView(IKelEditView& View) {
-  const auto Producer = MakeKel<TMLBufferProducer>(&View);
-  Parser().Parse(View.GetCursorPos(), Producer.get(), FRootTag.get());
+  // The first parse of a page loads its schema; the caret's tag is then
+  // read again among the new tags.
+  for (int Pass = 0; Pass < 2; ++Pass)
+    if (!Parser().Parse(View.GetCursorPos(), MakeKel<TMLBufferProducer>(&View).get(), FRootTag.get())) break;
   FParsedView = &View;
 }
 

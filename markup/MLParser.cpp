@@ -595,7 +595,7 @@ bool TMLParser::GetTagAttrValue(const char*& P, bool IsQuoted, std::string& Valu
   }
 }
 
-void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, IKelMLTag* Tag) {
+bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, IKelMLTag* Tag) {
   FProducer = Producer;
   FProducerInternal = query<IMLBufferProducerInternal>(Producer);
   FEditView = FProducerInternal ? FProducerInternal->GetEditView() : nullptr;
@@ -730,13 +730,15 @@ void TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   }
 
   if (FValuePos.Col == kUnknownColumn) FValuePos.Col = FCaretPos.Col;
+  bool SchemaChanged = false;
   if (FSymbolManager) {
     FSymbolManager->SetXSLOutput(FXSLOutput);
-    FSymbolManager->SetSchemaFile(SchemaIdentifier());
+    SchemaChanged = FSymbolManager->SetSchemaFile(SchemaIdentifier());
   }
   FProducer.reset();
   FProducerInternal.reset();
   FEditView.reset();
+  return SchemaChanged;
 }
 
 std::string TMLParser::SchemaIdentifier() const {
@@ -745,12 +747,8 @@ std::string TMLParser::SchemaIdentifier() const {
   return FDocTypeIdentifier.empty() && FSawDocType ? "html" : FDocTypeIdentifier;
 }
 
-void TMLParser::BootStrapDTD(IMLBufferProducer* Producer) {
-  Parse(TKelEditPos{0, 0}, Producer, nullptr);
-  if (FSymbolManager) {
-    FSymbolManager->SetXSLOutput(FXSLOutput);
-    FSymbolManager->SetSchemaFile(SchemaIdentifier());
-  }
+bool TMLParser::BootStrapDTD(IMLBufferProducer* Producer) {
+  return Parse(TKelEditPos{0, 0}, Producer, nullptr);
 }
 
 void TMLParser::ParseMLDocument() {

@@ -155,10 +155,12 @@ class TMLParser {
   TMLParser& operator=(const TMLParser&) = delete;
 
   // Scans the whole document with the caret at EditPos. Tag is the tag to
-  // report when the caret is in no element.
-  void Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, IKelMLTag* Tag);
-  // Only finds the DOCTYPE identifier and hands it to the symbol manager.
-  void BootStrapDTD(IMLBufferProducer* Producer);
+  // report when the caret is in no element. True when the schema the page
+  // names replaced the tags this parse read with: the caller parses again.
+  bool Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, IKelMLTag* Tag);
+  // Only finds the DOCTYPE identifier and hands it to the symbol manager;
+  // true as Parse.
+  bool BootStrapDTD(IMLBufferProducer* Producer);
 
   bool GetInDocType() const { return FDocTypeAtCaret == TDocTypeAtCaret::Inside; }
   int32_t GetCurrentCol() const { return FCurrentCol; }

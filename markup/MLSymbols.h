@@ -49,7 +49,9 @@ class TMLSymbols {
   virtual void InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous) = 0;
   virtual void RemoveFixupElements(IKelMLTag* Tag) = 0;
   virtual void SetXSLOutput(const std::vector<std::pair<std::string, std::string>>& Attributes) = 0;
-  virtual void SetSchemaFile(const std::string& Value) = 0;
+  // True when it replaced the tags: what a parse read with the old ones is
+  // stale, and its caller parses again.
+  virtual bool SetSchemaFile(const std::string& Value) = 0;
 };
 
 }  // namespace kel

@@ -589,8 +589,8 @@ std::string CollapseSeparators(std::string Path) {
 
 }  // namespace
 
-void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
-  if (Loading) return;
+bool TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
+  if (Loading) return false;
   std::string Value = AValue;
   // Said after the load, which clears the messages of the schema before.
   std::string Hint;
@@ -605,10 +605,8 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
     // A DOCTYPE there declares entities; the file's own schema stays.
     Value.clear();
   }
-  if (KibitzMode == TKibitzMode::kmHTML && Value.empty() && UpperExtension(FileName) == ".XML") {
-    LearnSchema();
-    return;
-  }
+  if (KibitzMode == TKibitzMode::kmHTML && Value.empty() && UpperExtension(FileName) == ".XML")
+    return LearnSchema();
   // Today's HTML where the page asks for it or says nothing, when the
   // schemas folder has it; else the classic default.
   // Drawings and formulas without a DOCTYPE are SVG and MathML.
@@ -647,7 +645,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   if (Value == SchemaFile) {
     const bool XSLPending = KibitzMode == TKibitzMode::kmXSL && XSLOutputSchema != XSLOutputWanted;
     const bool ASPPending = KibitzMode == TKibitzMode::kmHTML && ReloadPending;
-    if (!XSLPending && !ASPPending) return;
+    if (!XSLPending && !ASPPending) return false;
   }
   const TLoadingGuard Done(Loading);
 
@@ -662,7 +660,7 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   if (!FileExists(SchemaFile)) {
     SchemaFile.clear();
     Error("", Format("Invalid schema file \"%s\"", {Clip(Value)}), "Code Completion", 1, 1);
-    return;
+    return false;
   }
   SetHiddenRootNode(MakeKel<THTMLTag>("<!--root-->", this, -1).get());
 
@@ -701,14 +699,15 @@ void TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
     if (!FileExists(Directives)) Directives = CollapseSeparators(Folder + "asp_directives.xsd");
     LoadXSD(HiddenRootNode.get(), nullptr, Directives);
   }
-  ParseViewAgain();
+  CallbacksInvalidate();
   for (const auto& Entry : Tags) {
     Entry.Tag->SetShowAttributes(false);
     Entry.Tag->AlphaSort();
   }
+  return true;
 }
 
-void TMLSymbolManager::LearnSchema() {
+bool TMLSymbolManager::LearnSchema() {
   const TPageRead Read(Page, CurrentView().get(), true);
   const std::string& Text = *Read.Text;
   const TMLTree& Tree = *Read.Tree;
@@ -739,7 +738,7 @@ void TMLSymbolManager::LearnSchema() {
     for (const auto& A : Use.Attributes) Key += " " + A;
   }
   for (const auto& R : Roots) Key += "\n/" + R;
-  if (Key == SchemaFile) return;
+  if (Key == SchemaFile) return false;
   const TLoadingGuard Done(Loading);
   SchemaFile = Key;
   ClearTags();
@@ -766,21 +765,8 @@ void TMLSymbolManager::LearnSchema() {
   for (const auto& R : Roots) HiddenRootNode->AddTag(Made[R].get());
   HiddenRootNode->SetShowAttributes(false);
   HiddenRootNode->AlphaSort();
-  ParseViewAgain();
-}
-
-// The parse that asked may have run with the old schema: the view is parsed
-// again so that the caret's tag is one of the new tags.
-void TMLSymbolManager::ParseViewAgain() {
   CallbacksInvalidate();
-  const TKelPtr<IKelEditView> View = CurrentView();
-  if (!View || !Parser) return;
-  const auto Producer = MakeKel<TMLBufferProducer>(View.get());
-  Parser->Parse(View->GetCursorPos(), Producer.get(), nullptr);
-  if (Parser->FCurrentTag) {
-    Parser->FCurrentTag->SetOffsetStart(0);
-    Parser->FCurrentTag->SetOffsetEnd(0);
-  }
+  return true;
 }
 
 void TMLSymbolManager::UseXMLEntities() {

@@ -129,7 +129,7 @@ class TMLSymbolManager : public TMLSymbols {
   // Selects the schema for a DOCTYPE identifier (empty: the mode's default)
   // and, when it is not the one loaded, loads it into the registry and
   // parses the current view again. Every parse ends with this call.
-  void SetSchemaFile(const std::string& Value) override;
+  bool SetSchemaFile(const std::string& Value) override;
   // An XSL style sheet's xsl:output attributes: the next SetSchemaFile gives
   // the templates the schema of the output they name (loose.dtd when none).
   void SetXSLOutput(const std::vector<std::pair<std::string, std::string>>& Attributes) override;
@@ -144,7 +144,7 @@ class TMLSymbolManager : public TMLSymbols {
   // An XML file that names no schema: the elements and attributes the
   // document uses (where it uses them) become its tags, as XML editors serve
   // a document without a grammar. Rebuilt when the names change.
-  void LearnSchema();
+  bool LearnSchema();
   // The page as the caller's document model keeps it for the current view's
   // text; null: a request that needs its tree builds it.
   void SetPage(const TMLPage* Value) { Page = Value; }
@@ -210,7 +210,6 @@ class TMLSymbolManager : public TMLSymbols {
   // before the caret, or whose place is before a sibling written there.
   void RemoveChildrenDone(IKelMLTag* Tag);
   // After a load: the caret's tag becomes one of the new tags.
-  void ParseViewAgain();
   void RepopulateAttrs(IKelMLTag* Tag);
 
   std::unique_ptr<TMLParser> OwnParser;
