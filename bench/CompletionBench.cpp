@@ -71,7 +71,7 @@ void ParseOnly(benchmark::State& State) {
   for (auto _ : State) {
     auto Producer = MakeKel<TMLBufferProducer>(S.View.get());
     Parser.Parse(S.View->GetCursorPos(), Producer.get(), nullptr);
-    benchmark::DoNotOptimize(Parser.FCurrentTag.get());
+    benchmark::DoNotOptimize(Parser.Caret().CurrentTag.get());
   }
 }
 

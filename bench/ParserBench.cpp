@@ -26,7 +26,7 @@ void ParsePage(benchmark::State& State) {
   for (auto _ : State) {
     auto Producer = MakeKel<TMLBufferProducer>(View.get());
     Parser.Parse(View->GetCursorPos(), Producer.get(), nullptr);
-    benchmark::DoNotOptimize(Parser.FCurrentTag.get());
+    benchmark::DoNotOptimize(Parser.Caret().CurrentTag.get());
   }
   State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) * static_cast<int64_t>(Size));
   State.counters["peak_growth_KiB"] = static_cast<double>(bench::PeakKiB() - Before);
@@ -48,7 +48,7 @@ void ParseUnmatchedEndTags(benchmark::State& State) {
   for (auto _ : State) {
     auto Producer = MakeKel<TMLBufferProducer>(View.get());
     Parser.Parse(View->GetCursorPos(), Producer.get(), nullptr);
-    benchmark::DoNotOptimize(Parser.FCurrentTag.get());
+    benchmark::DoNotOptimize(Parser.Caret().CurrentTag.get());
   }
 }
 

@@ -96,25 +96,25 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   Parser.RemoveCallback(Printer.get());
 
   json S;
-  S["inTag"] = Parser.FInTag;
-  S["inClosingTag"] = Parser.FInClosingTag;
-  S["caretInTagName"] = Parser.FCaretInTagName;
-  S["currentTag"] = Parser.FCurrentTag ? json(Parser.FCurrentTag->GetName()) : json(nullptr);
-  S["currentAttr"] = Parser.FCurrentAttr ? json(Parser.FCurrentAttr->GetName()) : json(nullptr);
-  S["inScript"] = Parser.FInScript;
-  S["inStyle"] = Parser.FInStyle;
+  S["inTag"] = Parser.Caret().InTag;
+  S["inClosingTag"] = Parser.Caret().InClosingTag;
+  S["caretInTagName"] = Parser.Caret().CaretInTagName;
+  S["currentTag"] = Parser.Caret().CurrentTag ? json(Parser.Caret().CurrentTag->GetName()) : json(nullptr);
+  S["currentAttr"] = Parser.Caret().CurrentAttr ? json(Parser.Caret().CurrentAttr->GetName()) : json(nullptr);
+  S["inScript"] = Parser.Caret().InScript;
+  S["inStyle"] = Parser.Caret().InStyle;
   S["inDocType"] = Parser.GetInDocType();
-  S["isXML"] = Parser.FIsXML;
-  S["valuePos"] = {Parser.FValuePos.Col, Parser.FValuePos.Line};
-  S["quote"] = Quote(Parser.FQuote);
-  S["quoteEnd"] = Quote(Parser.FQuoteEnd);
+  S["isXML"] = Parser.Caret().IsXML;
+  S["valuePos"] = {Parser.Caret().ValuePos.Col, Parser.Caret().ValuePos.Line};
+  S["quote"] = Quote(Parser.Caret().Quote);
+  S["quoteEnd"] = Quote(Parser.Caret().QuoteEnd);
   json Contexts = json::array();
   for (int C = 0; C <= static_cast<int>(TParserContexts::pcLast); ++C)
-    if (Parser.FContexts.Contains(static_cast<TParserContexts>(C)))
+    if (Parser.Caret().Contexts.Contains(static_cast<TParserContexts>(C)))
       Contexts.push_back(ContextName(static_cast<TParserContexts>(C)));
   S["contexts"] = Contexts;
   S["contextPos"] = Parser.GetContextPos();
-  S["docTypeIdentifier"] = Parser.FDocTypeIdentifier;
+  S["docTypeIdentifier"] = Parser.Caret().DocTypeIdentifier;
   S["schemaFile"] = Manager.GetSchemaFile();
   json Attrs = json::array();
   for (int32_t I = 0; I < Parser.GetCurrentTagAttrCount(); ++I) {
@@ -135,7 +135,7 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   }
   S["closingTags"] = Closing;
   json Auto = json::array();
-  for (const auto& P : Parser.FAutoClosePositions) Auto.push_back({P.Col, P.Line});
+  for (const auto& P : Parser.Caret().AutoClosePositions) Auto.push_back({P.Col, P.Line});
   S["autoClosePositions"] = Auto;
   S["currentCol"] = Parser.GetCurrentCol();
   if (R.Events) S["events"] = Printer->Events;

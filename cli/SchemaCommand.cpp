@@ -107,7 +107,7 @@ int RunSchema(const TSchemaRequest& R, TMemoryHost& Host, std::ostream& Out, std
       Out << '\n';
     }
   }
-  M.GetParser()->FCurrentTag.reset();
+  M.GetParser()->ReleaseTags();
   M.ClearTags();
   return 0;
 }

@@ -180,7 +180,7 @@ TKelCharSet TMLKibitzManager::EditorTokenValidChars(bool PreValidating) {
 }
 
 bool TMLKibitzManager::IsViewerBrowsable(int32_t Index) {
-  if (Parser().FInTag || !supports<IKelMLClosingTag>(SM().GetMLTag(Index))) return false;
+  if (Parser().Caret().InTag || !supports<IKelMLClosingTag>(SM().GetMLTag(Index))) return false;
   const auto Dialogs = KelDialogServices();
   return Dialogs && Dialogs->IsControlKeyDown();
 }
@@ -322,8 +322,9 @@ void TMLKibitzManager::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Prod
 TMLKibitzManager::TContext TMLKibitzManager::Context() {
   if (FEntityMode) return TContext::Entity;
   const TMLParser& P = Parser();
-  if (P.FInTag && P.FInClosingTag) return TContext::Closing;
-  if (P.FInTag && !P.FCaretInTagName) return P.FCurrentAttr ? TContext::Value : TContext::Attribute;
+  if (P.Caret().InTag && P.Caret().InClosingTag) return TContext::Closing;
+  if (P.Caret().InTag && !P.Caret().CaretInTagName)
+    return P.Caret().CurrentAttr ? TContext::Value : TContext::Attribute;
   return TContext::Content;
 }
 
@@ -338,14 +339,14 @@ int32_t TMLKibitzManager::GetCount() {
     case TContext::Entity:
       return SM().GetCharList().GetCount();
     case TContext::Value:
-      return P.FCurrentAttr->GetCount();
+      return P.Caret().CurrentAttr->GetCount();
     case TContext::Attribute: {
       const auto Tag = SM().ListTag();
-      return P.FInClosingTag || !Tag ? 0 : Tag->GetAttributeCount();
+      return P.Caret().InClosingTag || !Tag ? 0 : Tag->GetAttributeCount();
     }
     case TContext::Content: {
       const auto Tag = SM().ListTag();
-      return !GetCurrentTag() || P.FInClosingTag || !Tag ? 0 : Tag->GetTagCount();
+      return !GetCurrentTag() || P.Caret().InClosingTag || !Tag ? 0 : Tag->GetTagCount();
     }
     case TContext::Closing:
       return static_cast<int32_t>(FClosingRows.size());
@@ -387,7 +388,8 @@ std::string TMLKibitzManager::GetSymbolTypeText(int32_t Index) {
     case TContext::Entity:
       return {};
     case TContext::Value:
-      return " " + CaseValue(*Parser().FCurrentAttr, Index, Parser().FCurrentAttr->GetValue(Index));
+      return " " +
+             CaseValue(*Parser().Caret().CurrentAttr, Index, Parser().Caret().CurrentAttr->GetValue(Index));
     case TContext::Attribute:
       return " ";
     case TContext::Content:
@@ -418,7 +420,7 @@ std::string TMLKibitzManager::GetSymbolClassText(int32_t) {
 }
 
 bool TMLKibitzManager::GetSymbolIsAbstract(int32_t Index) {
-  if (FEntityMode || Parser().FCurrentAttr) return false;
+  if (FEntityMode || Parser().Caret().CurrentAttr) return false;
   if (Context() == TContext::Closing) return true;
   return supports<IKelMLClosingTag>(SM().GetMLTag(Index));
 }
@@ -441,7 +443,7 @@ void TMLKibitzManager::SetFilter(const std::string& FilterText) {
     }
   } else if (GetCurrentTag()) {
     if (Context() == TContext::Value)
-      Parser().FCurrentAttr->SetFilter(FilterText);
+      Parser().Caret().CurrentAttr->SetFilter(FilterText);
     else if (const auto Tag = SM().ListTag()) {
       SM().Touch(Tag.get());
       Tag->SetFilter(FilterText);
@@ -453,7 +455,7 @@ std::string TMLKibitzManager::GetFilter() {
   if (FEntityMode) return SM().GetCharList().GetFilter();
   if (Context() == TContext::Closing) return FClosingFilter;
   if (!GetCurrentTag()) return {};
-  if (Context() == TContext::Value) return Parser().FCurrentAttr->GetFilter();
+  if (Context() == TContext::Value) return Parser().Caret().CurrentAttr->GetFilter();
   const auto Tag = SM().ListTag();
   return Tag ? Tag->GetFilter() : std::string();
 }
@@ -468,7 +470,7 @@ bool TMLKibitzManager::FindSymIndex(const std::string& Ident, int32_t& Index) {
     Index = FClosingRows.empty() ? -1 : 0;
     return !FClosingRows.empty();
   }
-  const auto Attr = Parser().FCurrentAttr;
+  const auto Attr = Parser().Caret().CurrentAttr;
   int32_t Found = -1;
   if (Attr) {
     Found = Attr->FindSymbol(Ident);
@@ -557,7 +559,7 @@ void TMLKibitzManager::ChooseTagCase() {
   } else if (SameText(FTagCaseOption, "As Declared")) {
     SM().SetTagCase(TTagCase::tcNormal);
   } else if (!FTagCaseSet) {
-    const std::string& Name = Parser().FLastWrittenName;
+    const std::string& Name = Parser().Caret().LastWrittenName;
     const bool Upper = !Name.empty() && Name == UpperCase(Name) && Name != LowerCase(Name);
     SM().SetTagCase(Upper ? TTagCase::tcUpperCase : TTagCase::tcLowerCase);
   }
@@ -567,7 +569,7 @@ void TMLKibitzManager::ChooseTagCase() {
 // values and server controls' values are case-sensitive and stay as declared.
 std::string TMLKibitzManager::CaseValue(IKelMLTagAttribute& Attr, int32_t Index, const std::string& Value) {
   const auto Tag = GetCurrentTag();
-  if (SM().GetKibitzMode() != TKibitzMode::kmHTML || Parser().FIsXML || Value.ends_with("...") ||
+  if (SM().GetKibitzMode() != TKibitzMode::kmHTML || Parser().Caret().IsXML || Value.ends_with("...") ||
       !SameText(ExtractFileExt(SM().GetSchemaFile()), ".dtd") ||
       (Tag && (Tag->GetName().find(':') != std::string::npos || Tag->GetName().starts_with("@"))))
     return Value;
@@ -609,34 +611,36 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
   FCloseKey = 0;
   if (SM().GetSchemaFile().empty()) return false;
   TMLParser& P = Parser();
-  if (FTriggerChar == '<' && P.FInTag && (!P.FCurrentTag || !supports<IKelMLNamedTag>(P.FCurrentTag)))
+  if (FTriggerChar == '<' && P.Caret().InTag &&
+      (!P.Caret().CurrentTag || !supports<IKelMLNamedTag>(P.Caret().CurrentTag)))
     return false;
   // "/" opens the closing tags only right after "<".
-  if (FTriggerChar == '/' && !(P.FInTag && P.FInClosingTag && P.FCaretInTagName)) return false;
+  if (FTriggerChar == '/' && !(P.Caret().InTag && P.Caret().InClosingTag && P.Caret().CaretInTagName))
+    return false;
   FRootTag.reset();
 
   const auto Pos = View->GetPosition();
   Str = Pos->RipText(TokenSet, kelRipBackward);
   FToken = Str;
   bool Result = false;
-  if (!P.FInScript && !P.FInStyle && !P.FInCDATA && !P.GetInDocType()) {
+  if (!P.Caret().InScript && !P.Caret().InStyle && !P.Caret().InCDATA && !P.GetInDocType()) {
     Result = true;
     const std::string Back = Pos->RipText(TokenAndAmpSet, kelRipBackward);
     if (FTriggerChar == '&' ||
         (!Back.empty() && Back.find('&') != std::string::npos && HowInvoked == TKelInvokeType::itManual)) {
       // A value is text to a browser: "&" there starts a reference too
       // (a URL's query needs &amp;).
-      if ((P.FInTag && !P.FCurrentAttr) || P.FCaretInTagName) return true;
+      if ((P.Caret().InTag && !P.Caret().CurrentAttr) || P.Caret().CaretInTagName) return true;
       FEntityMode = true;
       // An XSL style sheet or a .resx file is XML without the HTML entities;
       // XML whose schema declares none (SVG) still has its five.
       if (SM().GetKibitzMode() == TKibitzMode::kmXSL || SM().GetKibitzMode() == TKibitzMode::kmResX ||
-          (P.FIsXML && SM().GetCharList().Empty()))
+          (P.Caret().IsXML && SM().GetCharList().Empty()))
         SM().UseXMLEntities();
-    } else if (P.FCurrentAttr) {
-      if (P.FCurrentAttr->GetCount() > 0 && FAutoCompletions && FInsertQuotes) {
+    } else if (P.Caret().CurrentAttr) {
+      if (P.Caret().CurrentAttr->GetCount() > 0 && FAutoCompletions && FInsertQuotes) {
         Pos->Save();
-        if (P.FValuePos.Col > 0) Pos->Move(P.FValuePos.Line, P.FValuePos.Col);
+        if (P.Caret().ValuePos.Col > 0) Pos->Move(P.Caret().ValuePos.Line, P.Caret().ValuePos.Col);
         const std::string Run = Pos->RipText(BlankSet, kelRipBackToBlank);
         Pos->Restore();
         const auto Q = Run.find_last_of("\"'");
@@ -655,15 +659,15 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
       }
     } else if (FTriggerChar == '=') {
       Result = false;
-    } else if (FAutoCompletions && !P.FInTag && !P.FCaretInTagName) {
-      if (!P.FAutoClosePositions.empty()) AutoCloseChildless(*View, *Services);
+    } else if (FAutoCompletions && !P.Caret().InTag && !P.Caret().CaretInTagName) {
+      if (!P.Caret().AutoClosePositions.empty()) AutoCloseChildless(*View, *Services);
       if (FTriggerChar == '>') InsertClosingTag(*View, *Services);
     }
   }
-  if (const auto Tag = P.FInTag && !P.FCaretInTagName ? SM().ListTag() : GetCurrentTag()) {
+  if (const auto Tag = P.Caret().InTag && !P.Caret().CaretInTagName ? SM().ListTag() : GetCurrentTag()) {
     if (Tag != SM().GetHiddenRootNode() && !supports<IKelMLNamedTag>(Tag)) {
       SM().Touch(Tag.get());
-      Tag->SetShowAttributes(P.FInTag && !P.FCaretInTagName);
+      Tag->SetShowAttributes(P.Caret().InTag && !P.Caret().CaretInTagName);
     }
     if (Result) Tag->SetFilter(Str);
   }
@@ -686,7 +690,7 @@ void TMLKibitzManager::ParseView(IKelEditView& View) {
 void TMLKibitzManager::AutoCloseChildless(IKelEditView& View, IKelCodeInsightServices& Services) {
   TMLParser& P = Parser();
   const TKelEditPos Caret = View.GetCursorPos();
-  const auto Positions = P.FAutoClosePositions;
+  const auto Positions = P.Caret().AutoClosePositions;
   P.ClearAutoCloseTagPosStack();
   // The stack holds the column of each ">"; the last one must end at the caret.
   if (Positions.empty() || Positions.back().Line != Caret.Line || Positions.back().Col + 1 != Caret.Col)
@@ -744,15 +748,16 @@ void TMLKibitzManager::Done(bool Accepted, bool& DisplayParams) {
       (((C == TContext::Attribute) && std::string_view("=>\"'").find(K) != std::string_view::npos) ||
        (C == TContext::Content && (K == '>' || K == '/') && !Typed.empty()) ||
        // An entry picked in text, where no "<" waits for a name.
-       (C == TContext::Content && (K == '>' || K == '/') && Typed.empty() && !P.FCaretInTagName)) &&
+       (C == TContext::Content && (K == '>' || K == '/') && Typed.empty() && !P.Caret().CaretInTagName)) &&
       StartsWithText(List->GetSelectedString(), Typed);
   FNoBlank = false;
   if (View && K != 0 && !IsBlank(K) && !NameKey) {
     Services->InsertText(std::string(1, K), false);
     // "<" then "/": the list of the closing tags follows.
-    if (K == '/' && C == TContext::Content && Typed.empty() && P.FCaretInTagName) SendInvokeCommand(*View);
+    if (K == '/' && C == TContext::Content && Typed.empty() && P.Caret().CaretInTagName)
+      SendInvokeCommand(*View);
   } else if (View && (Accepted || NameKey) && Selected) {
-    const TKelPtr<IKelMLTagAttribute> Attr = P.FCurrentAttr;
+    const TKelPtr<IKelMLTagAttribute> Attr = P.Caret().CurrentAttr;
     if (FEntityMode) {
       const std::string R = View->GetPosition()->RipText(EntityRestSet, kelRipForward);
       std::string E = SM().GetCharList().GetItem(List->GetSelectedIndex());
@@ -765,9 +770,9 @@ void TMLKibitzManager::Done(bool Accepted, bool& DisplayParams) {
       const auto Tag = GetCurrentTag();
       InvokeAttributeEditor(A, View.get(), List->GetSelectedIndex(), Tag ? Tag->GetName() : std::string(),
                             P.GetCurrentTagAttrValueByName(A), P.GetCurrentTagAttrStrType(A),
-                            P.GetCurrentTagAttrStrTypeEnd(A), Tag ? Tag->GetOffsetEnd() : 0, P.FContexts,
-                            true, false);
-    } else if (P.FInTag && !P.FCaretInTagName) {
+                            P.GetCurrentTagAttrStrTypeEnd(A), Tag ? Tag->GetOffsetEnd() : 0,
+                            P.Caret().Contexts, true, false);
+    } else if (P.Caret().InTag && !P.Caret().CaretInTagName) {
       DoneAttributeName(*View, *Services, *List, K);
     } else {
       DoneElement(*View, *Services, *List, K);
@@ -815,7 +820,7 @@ void TMLKibitzManager::DoneAttributeName(IKelEditView& View, IKelCodeInsightServ
   // Every attribute takes a value but an HTML flag; "data-" waits for the
   // rest of its name.
   const bool Prefix = Attr && Attr->GetName().ends_with("-");
-  bool WithValue = Attr && !Prefix && !(IsFlag(*Attr, Tag->GetName()) && !Parser().FIsXML);
+  bool WithValue = Attr && !Prefix && !(IsFlag(*Attr, Tag->GetName()) && !Parser().Caret().IsXML);
 
   const auto Pos = View.GetPosition();
   const auto Block = View.GetBlock();
@@ -880,7 +885,7 @@ void TMLKibitzManager::DoneElement(IKelEditView& View, IKelCodeInsightServices& 
     N = (Sel.starts_with("@") ? "<%" : "<") + Sel;
   const auto Tag = GetTagFromHashList(Sel);
   if (!Tag) return;
-  if (!Parser().FCaretInTagName && !Closing) {
+  if (!Parser().Caret().CaretInTagName && !Closing) {
     for (const auto& Attr : AllAttributes(Tag.get())) {
       if (!Attr || !Attr->GetRequired() || SM().FindTagAttr(Attr.get())) continue;
       // A required attribute needs a value, listed or not.
@@ -898,14 +903,14 @@ void TMLKibitzManager::DoneElement(IKelEditView& View, IKelCodeInsightServices& 
   if (Key == '/') {
     // HTML reads <div /> as an open div: only XML and void elements close
     // themselves, an HTML element is written whole.
-    if (Parser().FIsXML || Tag->GetEmpty())
+    if (Parser().Caret().IsXML || Tag->GetEmpty())
       N += " />";
     else
       N += "></" + Tag->GetName() + ">";
   } else if (Key == '>' && !Closing) {
     // The element closes at once where it can have no content.
     const bool Childless = Tag->GetEmpty();
-    N += Childless && Parser().FIsXML ? " />" : ">";
+    N += Childless && Parser().Caret().IsXML ? " />" : ">";
     if (!Childless) After = "</" + Tag->GetName() + ">";
   }
   if (Closing) N = "/" + N;

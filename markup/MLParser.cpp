@@ -16,7 +16,7 @@ TMLParser::~TMLParser() {
   FFreeEntries.clear();
   FTagStack.clear();
   FOpenTags.clear();
-  FAutoClosePositions.clear();
+  FCaret.AutoClosePositions.clear();
   FCallbacks.clear();
   if (FSymbolManager && FSymbolManager->GetParser() == this) FSymbolManager->SetParser(nullptr);
 }
@@ -206,8 +206,9 @@ void TMLParser::PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBef
         break;
       }
       // An inner element left open by the closing of an outer one.
-      const TKelPtr<IKelMLTag> Inner = !FIsXML && Def && (*It)->Tag ? Def->LookupTag((*It)->Name) : nullptr;
-      if (FIsXML || (Inner && Inner->GetRequiresClosingTag())) {
+      const TKelPtr<IKelMLTag> Inner =
+          !FCaret.IsXML && Def && (*It)->Tag ? Def->LookupTag((*It)->Name) : nullptr;
+      if (FCaret.IsXML || (Inner && Inner->GetRequiresClosingTag())) {
         (*It)->Unclosed = Inner && Inner->LookupTag(Name);
         ++Staying;
       } else {
@@ -215,8 +216,8 @@ void TMLParser::PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBef
       }
       It = Next;
     }
-    FCurrentTag = FTagStack.empty() ? nullptr : FTagStack.front()->Tag;
-    FInTag = static_cast<bool>(FCurrentTag);
+    FCaret.CurrentTag = FTagStack.empty() ? nullptr : FTagStack.front()->Tag;
+    FCaret.InTag = static_cast<bool>(FCaret.CurrentTag);
   }
   if (!Slot->second.Open.empty()) DisposeTagEntry(FOpenTags, Slot->second.Open.back(), false);
 }
@@ -249,11 +250,11 @@ void TMLParser::SetTagOffsetEnd(IKelMLTag* Tag, int32_t Offset, bool Record, boo
 }
 
 void TMLParser::PushAutoCloseTagPos(const TKelEditPos& Pos) {
-  FAutoClosePositions.push_back({Pos.Col - 1, Pos.Line});
+  FCaret.AutoClosePositions.push_back({Pos.Col - 1, Pos.Line});
 }
 
 TKelPtr<IKelMLTag> TMLParser::NewUnknownElement(const std::string& Name) {
-  if (IsSchemaTag(FCurrentTag.get())) FFixupTag = FCurrentTag;
+  if (IsSchemaTag(FCaret.CurrentTag.get())) FCaret.FixupTag = FCaret.CurrentTag;
   return MakeKel<TNamedTag>(Name, FSymbolManager, -1);
 }
 
@@ -338,13 +339,13 @@ bool AtEndTag(const char* P, const char* EndTag) {
 }  // namespace
 
 int32_t TMLParser::CaretOffset() {
-  if (FCaretOffset < 0) {
+  if (FCaret.CaretOffset < 0) {
     TKelEditPos Pos = FCaretPos;
     TKelCharPos CharPos;
     FEditView->ConvertPos(true, Pos, CharPos);
-    FCaretOffset = FEditView->CharPosToPos(CharPos);
+    FCaret.CaretOffset = FEditView->CharPosToPos(CharPos);
   }
-  return FCaretOffset;
+  return FCaret.CaretOffset;
 }
 
 bool TMLParser::IsBeforeCaretAt(int32_t Off, bool AtTerminator) {
@@ -388,12 +389,12 @@ void TMLParser::GatherText(const char* From, const char* To) {
 }
 
 void TMLParser::PushContextPos(TParserContexts C, int32_t Off) {
-  FContexts.Include(C);
+  FCaret.Contexts.Include(C);
   FContextPositions.push_back(Off);
 }
 
 void TMLParser::PopContextPos(TParserContexts C) {
-  FContexts.Exclude(C);
+  FCaret.Contexts.Exclude(C);
   if (!FContextPositions.empty()) FContextPositions.pop_back();
 }
 
@@ -437,10 +438,10 @@ void TMLParser::HandleString(const char*& P) {
   if (FInDocType && !FInDocTypeSubset) {
     // A public identifier we know names the schema better than a system
     // address that only a newer or older revision of the same DTD uses.
-    if (!IsKnownPublicIdentifier(FDocTypeIdentifier)) FDocTypeIdentifier = Text;
+    if (!IsKnownPublicIdentifier(FCaret.DocTypeIdentifier)) FCaret.DocTypeIdentifier = Text;
     // An XHTML page is XML even without an XML declaration: its childless
     // elements close with " />".
-    if (UpperCase(Text).find("XHTML") != std::string::npos) FIsXML = true;
+    if (UpperCase(Text).find("XHTML") != std::string::npos) FCaret.IsXML = true;
     const auto Node = NewUnknownAttr(std::string(1, Quote) + Text + Quote);
     Callback(Node->GetName(), Node.get(), TTagType::ttAttribute, QuoteOffset + 1, Offset(P));
   }
@@ -467,7 +468,7 @@ bool TMLParser::ReadConstruct(const char*& P, std::string& Text, bool Strings, E
       // The string's own text, when it stayed within this chunk.
       if (P > QuoteAt) Text.append(QuoteAt, P);
       Start = P;
-      if (FContexts.Contains(TParserContexts::pcString)) return false;
+      if (FCaret.Contexts.Contains(TParserContexts::pcString)) return false;
     } else if (*P == '\n' || *P == '\r') {
       StepLineBreak(P);
     } else {
@@ -524,7 +525,7 @@ void TMLParser::HandleBody(const char*& P, bool Script) {
   const TParserContexts Context = Script ? TParserContexts::pcScript : TParserContexts::pcStyle;
   const char* EndTag = Script ? "</script>" : "</style>";
   const int32_t EndLength = Script ? 9 : 8;
-  bool& Flag = Script ? FInScript : FInStyle;
+  bool& Flag = Script ? FCaret.InScript : FCaret.InStyle;
   PushContextPos(Context, Offset(P));
   if (IsBeforeCaret(P)) Flag = true;
   for (;;) {
@@ -554,7 +555,7 @@ void TMLParser::HandleCDATA(const char*& P) {
   // Its characters are the text of the element around it.
   if (StartBefore && !FCallbacks.empty()) FText += Text;
   FTextStart = P;
-  if (StartBefore) FInCDATA = !Closed || !IsBeforeCaret(P - 1);
+  if (StartBefore) FCaret.InCDATA = !Closed || !IsBeforeCaret(P - 1);
   if (Closed) PopContextPos(TParserContexts::pcCDATA);
 }
 
@@ -570,13 +571,13 @@ bool TMLParser::GetTagAttrValue(const char*& P, bool IsQuoted, std::string& Valu
     if ((C == '"' || C == '\'') && !Open) {
       Open = C;
       PushContextPos(TParserContexts::pcString, Offset(P));
-      FQuote = C;
-      FQuoteEnd = 0;
+      FCaret.Quote = C;
+      FCaret.QuoteEnd = 0;
       ++P;
       continue;
     }
     if (Open && C == Open) {
-      FQuoteEnd = C;
+      FCaret.QuoteEnd = C;
       ++P;
       PopContextPos(TParserContexts::pcString);
       return true;
@@ -603,46 +604,46 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   FState = TMLParserState::mlpsParsing;
   FCaretPos = EditPos;
   // Its column is what the text says (a value's start), else the caret's.
-  FValuePos = {kUnknownColumn, EditPos.Line};
+  FCaret.ValuePos = {kUnknownColumn, EditPos.Line};
   FText.clear();
   FTextStart = nullptr;
   ClearTagStack();
   ClearAutoCloseTagPosStack();
   if (FAttrValues) ClearTagAttrList(*FAttrValues);
   FAttrValues = nullptr;
-  FFixupTag.reset();
-  FFixupParent.reset();
+  FCaret.FixupTag.reset();
+  FCaret.FixupParent.reset();
   FCurrentCol = -1;
 
-  if (FCurrentTag) FCurrentTag->SetFilter("");
-  if (FCurrentAttr) FCurrentAttr->SetFilter("");
+  if (FCaret.CurrentTag) FCaret.CurrentTag->SetFilter("");
+  if (FCaret.CurrentAttr) FCaret.CurrentAttr->SetFilter("");
   if (FSymbolManager) FSymbolManager->RemoveFixupElements(FFixedUpTag.get());
   FFixedUpTag.reset();
-  FCurrentTag = Tag;
-  FInTag = false;
-  FCurrentAttr.reset();
+  FCaret.CurrentTag = Tag;
+  FCaret.InTag = false;
+  FCaret.CurrentAttr.reset();
   FLine = 1;
   FLineStart = nullptr;
   FLineStartOffset = 0;
-  FInScript = FInStyle = FInCDATA = FInDocType = FInXSLTemplate = FInClosingTag = FCaretInTagName = FStopped =
-      false;
+  FCaret.InScript = FCaret.InStyle = FCaret.InCDATA = FInDocType = FInXSLTemplate = FCaret.InClosingTag =
+      FCaret.CaretInTagName = FStopped = false;
   // XSL, WML, .resx, XHTML and SVG files are XML whatever their first line says.
-  FIsXML = FSymbolManager && FSymbolManager->IsXMLDocument();
-  FDocTypeIdentifier.clear();
-  FCaretAttrName.clear();
+  FCaret.IsXML = FSymbolManager && FSymbolManager->IsXMLDocument();
+  FCaret.DocTypeIdentifier.clear();
+  FCaret.CaretAttrName.clear();
   FSawDocType = false;
   FXSLOutput.clear();
-  FDataAttrNames.clear();
-  FLastWrittenName.clear();
-  FQuote = FQuoteEnd = 0;
+  FCaret.DataAttrNames.clear();
+  FCaret.LastWrittenName.clear();
+  FCaret.Quote = FCaret.QuoteEnd = 0;
   if (FSymbolManager) FSymbolManager->ClearClosedTags();
-  FContexts.Reset();
+  FCaret.Contexts.Reset();
   FContextPositions.clear();
 
   // A request's page (the view's text, its tree and what earlier parses kept
   // of it) lets the scan start near the caret and stop soon after it.
   FPage = nullptr;
-  FTailFrom = FTailAfter = FCaretOffset = -1;
+  FTailFrom = FTailAfter = FCaret.CaretOffset = -1;
   if (const TMLPage* Page = FSymbolManager ? FSymbolManager->GetPage() : nullptr;
       Page && Page->Current() && FEditView && FProducerInternal && FCallbacks.empty() && !Tag)
     FPage = Page;
@@ -655,27 +656,27 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   }
   FState = TMLParserState::mlpsNone;
 
-  if (FCurrentTag) {
-    FCurrentTag->SetFilter("");
+  if (FCaret.CurrentTag) {
+    FCaret.CurrentTag->SetFilter("");
     if (!FTagStack.empty() && FTagStack.front()->Tag &&
-        SameText(FTagStack.front()->Tag->GetName(), FCurrentTag->GetName())) {
-      FCurrentTag->SetOffsetEnd(FTagStack.front()->OffsetEnd);
-      FCurrentTag->SetOffsetStart(FTagStack.front()->OffsetStart);
+        SameText(FTagStack.front()->Tag->GetName(), FCaret.CurrentTag->GetName())) {
+      FCaret.CurrentTag->SetOffsetEnd(FTagStack.front()->OffsetEnd);
+      FCaret.CurrentTag->SetOffsetStart(FTagStack.front()->OffsetStart);
     }
   } else {
-    FCurrentTag = Tag;
+    FCaret.CurrentTag = Tag;
   }
 
   if (FSymbolManager) {
-    if (FFixupParent) {
-      FFixedUpTag = FFixupParent;
-      FSymbolManager->InsertFixupElements(FFixupParent.get(), FFixupTag.get());
-    } else if (IsSchemaTagPtr(FCurrentTag)) {
-      FFixedUpTag = FCurrentTag;
-      FSymbolManager->InsertFixupElements(FCurrentTag.get(), FFixupTag.get());
+    if (FCaret.FixupParent) {
+      FFixedUpTag = FCaret.FixupParent;
+      FSymbolManager->InsertFixupElements(FCaret.FixupParent.get(), FCaret.FixupTag.get());
+    } else if (IsSchemaTagPtr(FCaret.CurrentTag)) {
+      FFixedUpTag = FCaret.CurrentTag;
+      FSymbolManager->InsertFixupElements(FCaret.CurrentTag.get(), FCaret.FixupTag.get());
     } else {
-      FFixedUpTag = FFixupTag;
-      FSymbolManager->InsertFixupElements(FFixupTag.get(), FCurrentTag.get());
+      FFixedUpTag = FCaret.FixupTag;
+      FSymbolManager->InsertFixupElements(FCaret.FixupTag.get(), FCaret.CurrentTag.get());
     }
   }
 
@@ -683,14 +684,15 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
       SameText(FOpenTags.front()->Tag->GetName(), Tag->GetName()))
     PopTag(Tag->GetName(), false, false);
 
-  if (FInTag && FCaretInTagName && !FInClosingTag && !FInScript && !FInStyle && IsSchemaTagPtr(FCurrentTag)) {
+  if (FCaret.InTag && FCaret.CaretInTagName && !FCaret.InClosingTag && !FCaret.InScript && !FCaret.InStyle &&
+      IsSchemaTagPtr(FCaret.CurrentTag)) {
     // The name being typed is on the stack itself when it already names a
     // schema tag ("<tr|"): the list comes from the element around it.
     auto Parent = FTagStack.begin();
-    if (Parent != FTagStack.end() && (*Parent)->Tag == FCurrentTag) ++Parent;
-    FFixupParent = Parent == FTagStack.end()
-                       ? (FSymbolManager ? FSymbolManager->GetHiddenRootNode() : nullptr)
-                       : (*Parent)->Tag;
+    if (Parent != FTagStack.end() && (*Parent)->Tag == FCaret.CurrentTag) ++Parent;
+    FCaret.FixupParent = Parent == FTagStack.end()
+                             ? (FSymbolManager ? FSymbolManager->GetHiddenRootNode() : nullptr)
+                             : (*Parent)->Tag;
   }
 
   if (FSymbolManager) {
@@ -715,7 +717,7 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
     // After "</" the innermost open element comes first, also where the page
     // closes it later ("<li>x</|</li>"): that is the one being closed.
     if (const auto Inner = std::find_if(FTagStack.begin(), FTagStack.end(), Closable);
-        FInTag && FInClosingTag && FCaretInTagName && Inner != FTagStack.end()) {
+        FCaret.InTag && FCaret.InClosingTag && FCaret.CaretInTagName && Inner != FTagStack.end()) {
       const auto Open = Due.find(LowerCase((*Inner)->Name));
       if (Open == Due.end() || Open->second == 0) Offer(*Inner);
     }
@@ -729,7 +731,7 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
     }
   }
 
-  if (FValuePos.Col == kUnknownColumn) FValuePos.Col = FCaretPos.Col;
+  if (FCaret.ValuePos.Col == kUnknownColumn) FCaret.ValuePos.Col = FCaretPos.Col;
   bool SchemaChanged = false;
   if (FSymbolManager) {
     FSymbolManager->SetXSLOutput(FXSLOutput);
@@ -744,7 +746,7 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
 std::string TMLParser::SchemaIdentifier() const {
   // <!DOCTYPE html> names no identifier: it is HTML as the living standard
   // defines it.
-  return FDocTypeIdentifier.empty() && FSawDocType ? "html" : FDocTypeIdentifier;
+  return FCaret.DocTypeIdentifier.empty() && FSawDocType ? "html" : FCaret.DocTypeIdentifier;
 }
 
 bool TMLParser::BootStrapDTD(IMLBufferProducer* Producer) {
@@ -781,8 +783,8 @@ void TMLParser::ParseMLDocument() {
         break;
       }
       FTextStart = P;
-      if (FPage && FPage->Cache && TagName.empty() && !FInTag && !FInDocType && !FInScript && !InScriptTag &&
-          !InStyleTag && FContextPositions.empty() &&
+      if (FPage && FPage->Cache && TagName.empty() && !FCaret.InTag && !FInDocType && !FCaret.InScript &&
+          !InScriptTag && !InStyleTag && FContextPositions.empty() &&
           (FLine < FCaretPos.Line || (FLine == FCaretPos.Line && IsBeforeCaretAt(Offset(P), false))))
         Keep(Offset(P));
       continue;
@@ -798,28 +800,28 @@ void TMLParser::ParseMLDocument() {
     if (C == '"' || C == '\'') {
       // Template text is text: "Don't" opens no string; nor does text after
       // the tag that holds the caret.
-      if ((FInTag && !CaretPassed) || FInDocType)
+      if ((FCaret.InTag && !CaretPassed) || FInDocType)
         HandleString(P);
       else
         ++P;
-      if (IsBeforeCaret(P)) FCurrentAttr.reset();
+      if (IsBeforeCaret(P)) FCaret.CurrentAttr.reset();
       continue;
     }
 
     if (IsWhite(C)) {
-      if (BeforeCaret) FCurrentAttr.reset();
+      if (BeforeCaret) FCaret.CurrentAttr.reset();
       if (C == '\n' || C == '\r') {
         StepLineBreak(P);
       } else {
         while (IsBlank(static_cast<unsigned char>(*P))) ++P;
-        if (IsBeforeCaret(P)) FCurrentAttr.reset();
+        if (IsBeforeCaret(P)) FCaret.CurrentAttr.reset();
       }
       continue;
     }
 
     if (C == '/') {
       ++P;
-      if (!(FInTag && *P == '>')) continue;
+      if (!(FCaret.InTag && *P == '>')) continue;
       // <script src="x" /> has no body.
       InScriptTag = InStyleTag = false;
       BeforeCaret = IsBeforeCaret(P);
@@ -829,17 +831,17 @@ void TMLParser::ParseMLDocument() {
         Callback(TagName, Tag.get(), TTagType::ttSingleLine, TagStartOffset, After);
       if (IsBeforeCaret(P) && FAttrValues) ClearTagAttrList(*FAttrValues);
       if (!CaretPassed) {
-        SetTagOffsetEnd(FCurrentTag.get(), After, IsBeforeCaret(P), true);
+        SetTagOffsetEnd(FCaret.CurrentTag.get(), After, IsBeforeCaret(P), true);
         if (!IsBeforeCaret(P)) CaretPassed = true;
       }
-      if (FCurrentTag) {
+      if (FCaret.CurrentTag) {
         if (Hash(TagName) == FXSLTemplateHash && SameText(TagName, "xsl:template")) FInXSLTemplate = false;
         PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
       }
       if (BeforeCaret) {
         TagName.clear();
-        FInTag = false;
-        FCurrentAttr.reset();
+        FCaret.InTag = false;
+        FCaret.CurrentAttr.reset();
         FText.clear();
         TextStartOffset = After;
         FTextStart = P;
@@ -850,14 +852,15 @@ void TMLParser::ParseMLDocument() {
     if (C == '<') {
       // Past the caret only the end tags still to come count: the tree has
       // them, from the first construct it and the scan both begin here.
-      if (FPage && !BeforeCaret && (!FInTag || CaretPassed) && TagName.empty() && MayStopAt(Offset(P))) {
+      if (FPage && !BeforeCaret && (!FCaret.InTag || CaretPassed) && TagName.empty() &&
+          MayStopAt(Offset(P))) {
         FTailFrom = Offset(P);
         break;
       }
       const char* Lt = P;
       TagStartOffset = Offset(P);
       FCurrentCol = TagStartOffset - FLineStartOffset;
-      OpenedBeforeCaret = BeforeCaret && !FCaretInTagName;
+      OpenedBeforeCaret = BeforeCaret && !FCaret.CaretInTagName;
       ++P;
       IsDirective = false;
       if (BeforeCaret && (Lt > FTextStart || !FText.empty())) {
@@ -872,9 +875,9 @@ void TMLParser::ParseMLDocument() {
         FText.clear();
         FTextStart = P;
       }
-      if (IsBeforeCaret(P)) FCurrentAttr.reset();
+      if (IsBeforeCaret(P)) FCaret.CurrentAttr.reset();
       IsClosing = *P == '/';
-      if (BeforeCaret) FInClosingTag = IsClosing;
+      if (BeforeCaret) FCaret.InClosingTag = IsClosing;
       if (IsClosing) ++P;
 
       if (!IsClosing && AtEndTag(P, "![cdata[")) {
@@ -889,14 +892,14 @@ void TMLParser::ParseMLDocument() {
         continue;
       }
       if (*P == '%') {
-        if (IsBeforeCaret(P)) FInScript = true;
+        if (IsBeforeCaret(P)) FCaret.InScript = true;
         ++P;
         if (*P != '@') {
           HandleServerSideScript(P, TagStartOffset);
           if (IsBeforeCaret(P)) {
             FText.clear();
             FTextStart = P;
-            FInScript = false;
+            FCaret.InScript = false;
           }
           continue;
         }
@@ -911,7 +914,7 @@ void TMLParser::ParseMLDocument() {
           ++P;
           ++Matched;
         }
-        if (Matched == 3 && IsWhite(static_cast<unsigned char>(*P))) FIsXML = true;
+        if (Matched == 3 && IsWhite(static_cast<unsigned char>(*P))) FCaret.IsXML = true;
         HandleProcessingInstruction(P, TagStartOffset);
         FText.clear();
         FTextStart = P;
@@ -927,7 +930,7 @@ void TMLParser::ParseMLDocument() {
       // A name that ends at the caret holds it, also at the very end of the text.
       const bool NameEndsBeforeCaret =
           FLine == FCaretPos.Line ? IsBeforeCaretAt(Offset(P), false) : FLine < FCaretPos.Line;
-      if (OpenedBeforeCaret && !NameEndsBeforeCaret) FCaretInTagName = true;
+      if (OpenedBeforeCaret && !NameEndsBeforeCaret) FCaret.CaretInTagName = true;
       if (IsDocType(TagName)) {
         FInDocType = true;
         FInDocTypeSubset = false;
@@ -940,20 +943,20 @@ void TMLParser::ParseMLDocument() {
         HandleServerSideScript(P, TagStartOffset);
         FText.clear();
         FTextStart = P;
-        if (IsBeforeCaret(P)) FInScript = false;
+        if (IsBeforeCaret(P)) FCaret.InScript = false;
         continue;
       }
       // A directive the schema knows is a tag with attributes, not script.
-      if (IsDirective) FInScript = false;
+      if (IsDirective) FCaret.InScript = false;
       if (Hash(TagName) == FXSLTemplateHash && SameText(TagName, "xsl:template")) FInXSLTemplate = !IsClosing;
       if (!Tag) Tag = NewUnknownElement(TagName);
-      if (BeforeCaret || OpenedBeforeCaret) FInTag = true;
+      if (BeforeCaret || OpenedBeforeCaret) FCaret.InTag = true;
       if (!IsClosing) {
-        if ((BeforeCaret && FInTag) || OpenedBeforeCaret) FCurrentTag = Tag;
+        if ((BeforeCaret && FCaret.InTag) || OpenedBeforeCaret) FCaret.CurrentTag = Tag;
         PushTag(Tag.get(), OpenedBeforeCaret, BeforeCaret, TagName);
         // The page's letter case is the case of its last plain tag.
         if (BeforeCaret && IsSchemaTagPtr(Tag) && TagName.find(':') == std::string::npos && !IsDirective)
-          FLastWrittenName = TagName;
+          FCaret.LastWrittenName = TagName;
       }
       if (!CaretPassed || OpenedBeforeCaret) {
         SetTagOffsetStart(Tag.get(), TagStartOffset, BeforeCaret, IsClosing);
@@ -971,7 +974,7 @@ void TMLParser::ParseMLDocument() {
     }
 
     if (C == '>' || C == '%') {
-      if (C == '%' && !(IsDirective && FInTag && P[1] == '>')) {
+      if (C == '%' && !(IsDirective && FCaret.InTag && P[1] == '>')) {
         ++P;
         continue;
       }
@@ -994,23 +997,24 @@ void TMLParser::ParseMLDocument() {
       }
       FInDocType = false;
       // In XML every end tag is required, yet an EMPTY element has none.
-      const bool Childless = FInTag && Tag && Tag->GetEmpty() && (FIsXML || !Tag->GetRequiresClosingTag());
-      if (FInTag && !CaretPassed) {
-        SetTagOffsetEnd(FCurrentTag.get(), Offset(NameStart), IsBeforeCaret(P), Childless);
+      const bool Childless =
+          FCaret.InTag && Tag && Tag->GetEmpty() && (FCaret.IsXML || !Tag->GetRequiresClosingTag());
+      if (FCaret.InTag && !CaretPassed) {
+        SetTagOffsetEnd(FCaret.CurrentTag.get(), Offset(NameStart), IsBeforeCaret(P), Childless);
         if (!IsBeforeCaret(P)) CaretPassed = true;
       }
       if (IsClosing || IsDirective) PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
       if (BeforeCaret) {
         if (Childless && !IsClosing) {
           // In XML the ">" is due a "/" but the element is closed all the same.
-          if (FIsXML) PushAutoCloseTagPos({After - FLineStartOffset + 1, FLine});
+          if (FCaret.IsXML) PushAutoCloseTagPos({After - FLineStartOffset + 1, FLine});
           PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
         }
         TagName.clear();
-        FInClosingTag = false;
-        FInTag = false;
-        FCurrentAttr.reset();
-        FInScript = false;
+        FCaret.InClosingTag = false;
+        FCaret.InTag = false;
+        FCaret.CurrentAttr.reset();
+        FCaret.InScript = false;
         FText.clear();
         TextStartOffset = After;
         FTextStart = P;
@@ -1033,40 +1037,41 @@ void TMLParser::ParseMLDocument() {
     }
 
     if (IsAsciiLetter(C)) {
-      if (!((FInTag || FInDocType) && !CaretPassed)) {
+      if (!((FCaret.InTag || FInDocType) && !CaretPassed)) {
         while (IsAsciiLetter(static_cast<unsigned char>(*P))) ++P;
         continue;
       }
       const int32_t AttrStartOffset = Offset(P);
-      FQuote = FQuoteEnd = 0;
+      FCaret.Quote = FCaret.QuoteEnd = 0;
       if (BeforeCaret) {
-        FCurrentAttr.reset();
-        FValuePos.Col = kUnknownColumn;
+        FCaret.CurrentAttr.reset();
+        FCaret.ValuePos.Col = kUnknownColumn;
       }
       const char* NameBegin = P;
       while (IsNameChar(static_cast<unsigned char>(*P))) StepChar(P);
       const std::string AttrName(NameBegin, P);
       if (AttrName.size() > 5 && StartsWithText(AttrName, "data-") &&
-          std::find(FDataAttrNames.begin(), FDataAttrNames.end(), AttrName) == FDataAttrNames.end() &&
-          FDataAttrNames.size() < 64)
-        FDataAttrNames.push_back(AttrName);
+          std::find(FCaret.DataAttrNames.begin(), FCaret.DataAttrNames.end(), AttrName) ==
+              FCaret.DataAttrNames.end() &&
+          FCaret.DataAttrNames.size() < 64)
+        FCaret.DataAttrNames.push_back(AttrName);
       // A name that ends at the caret holds it, also at the very end of the text.
       const bool NameEndBeforeCaret = IsBeforeCaretAt(Offset(P), false);
       std::string Value;
       TKelPtr<IKelMLTagAttribute> Attr;
       if (!IsClosing) {
-        if (FCurrentTag) Attr = FCurrentTag->FindAttribute(AttrName);
+        if (FCaret.CurrentTag) Attr = FCaret.CurrentTag->FindAttribute(AttrName);
         if (!Attr) Attr = NewUnknownAttr(AttrName);
       }
       if (IsBeforeCaretAt(AttrStartOffset - 1, false) && NameEndBeforeCaret && !IsClosing)
-        FCurrentAttr = Attr;
+        FCaret.CurrentAttr = Attr;
       // The name the caret is in, or at the end of, is being typed: it is
       // offered again, not hidden as written.
-      if (IsBeforeCaretAt(AttrStartOffset, false) && !NameEndBeforeCaret) FCaretAttrName = AttrName;
+      if (IsBeforeCaretAt(AttrStartOffset, false) && !NameEndBeforeCaret) FCaret.CaretAttrName = AttrName;
       const int32_t NameEndOffset = Offset(P);
       SkipWhiteSpace(P);
       // "<input disabled |": the caret stands between attributes.
-      if (*P != '=' && IsBeforeCaretAt(NameEndOffset, false)) FCurrentAttr.reset();
+      if (*P != '=' && IsBeforeCaretAt(NameEndOffset, false)) FCaret.CurrentAttr.reset();
       if (*P != '=') {
         // A flag written bare is set: its value is its name.
         if (Attr && Attr->GetCount() == 1 && SameText(Attr->GetValue(0), AttrName)) Value = Attr->GetValue(0);
@@ -1077,12 +1082,12 @@ void TMLParser::ParseMLDocument() {
         SkipWhiteSpace(P);
         if (Attr) Attr->SetAttributeValueStartOffset(ValueStartOffset);
         const bool IsQuoted = *P == '"' || *P == '\'';
-        if (NameEndBeforeCaret && FValuePos.Col == kUnknownColumn)
-          FValuePos.Col = IsQuoted ? Offset(P) - FLineStartOffset + 2 : kUnknownColumn;
+        if (NameEndBeforeCaret && FCaret.ValuePos.Col == kUnknownColumn)
+          FCaret.ValuePos.Col = IsQuoted ? Offset(P) - FLineStartOffset + 2 : kUnknownColumn;
         if (IsQuoted)
-          FQuote = *P;
+          FCaret.Quote = *P;
         else
-          FQuote = FQuoteEnd = 0;
+          FCaret.Quote = FCaret.QuoteEnd = 0;
         if (*P == '/' && P[1] == '>') continue;  // neither recorded nor reported
         if (*P != '\0' && *P != '<' && *P != '>' && (IsQuoted || Offset(P) == ValueStartOffset)) {
           const bool Complete = GetTagAttrValue(P, IsQuoted, Value);
@@ -1092,7 +1097,7 @@ void TMLParser::ParseMLDocument() {
               Attr->SetOffsetStart(AttrStartOffset);
               Attr->SetOffsetEnd(Attr->GetOffsetEnd() - 1);
             }
-            if (!IsClosing) AddTagAttr(Attr.get(), "", FQuote, FQuoteEnd);
+            if (!IsClosing) AddTagAttr(Attr.get(), "", FCaret.Quote, FCaret.QuoteEnd);
             LastBefore = IsBeforeCaret(P);
             Exhausted = true;
             break;
@@ -1102,26 +1107,26 @@ void TMLParser::ParseMLDocument() {
         // chunk cut here resets it at the next character before the caret).
         const bool AtEnd = *P == '\0' && !IsQuoted;
         // After a closing quote the value is over, whatever follows it.
-        const bool Closed = IsQuoted && FQuoteEnd != 0;
+        const bool Closed = IsQuoted && FCaret.QuoteEnd != 0;
         if (IsBeforeCaretAt(Offset(P) - 1, false) &&
             (Closed || (*P != '/' && *P != '<' && *P != '>' && !AtEnd))) {
-          FCurrentAttr.reset();
-          FValuePos.Col = kUnknownColumn;
+          FCaret.CurrentAttr.reset();
+          FCaret.ValuePos.Col = kUnknownColumn;
         }
         if (*P == '<' && !CaretPassed) {
-          SetTagOffsetEnd(FCurrentTag.get(), Offset(P) - 1, IsBeforeCaret(P), false);
+          SetTagOffsetEnd(FCaret.CurrentTag.get(), Offset(P) - 1, IsBeforeCaret(P), false);
           if (!IsBeforeCaret(P)) CaretPassed = true;
         }
       }
       if (!IsClosing && TagName.size() == 10 && FXSLOutput.size() < 8 && SameText(TagName, "xsl:output"))
         FXSLOutput.emplace_back(LowerCase(AttrName), Value);
       if (!IsClosing && Attr) {
-        AddTagAttr(Attr.get(), Value, FQuote, FQuoteEnd);
+        AddTagAttr(Attr.get(), Value, FCaret.Quote, FCaret.QuoteEnd);
         Attr->SetOffsetStart(AttrStartOffset);
         if (!Value.empty()) Attr->SetOffsetEnd(Offset(P));
         FCurrentCol = Offset(P) - FLineStartOffset;
         Callback(AttrName, Attr.get(), TTagType::ttAttribute, AttrStartOffset, Offset(P));
-        SetTagOffsetEnd(FCurrentTag.get(), Offset(P), IsBeforeCaret(P), false);
+        SetTagOffsetEnd(FCaret.CurrentTag.get(), Offset(P), IsBeforeCaret(P), false);
       }
       continue;
     }

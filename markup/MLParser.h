@@ -1,10 +1,10 @@
-// The markup parser's state: where the caret stands after a parse (tag,
-// attribute, value position, open elements), the attribute values read in the
-// tag at the caret, and the element callbacks that observe the scan. The
-// completion manager and the symbol manager read these fields.
+// The markup parser: one scan of a page up to (and a little past) the caret.
+// Its result is the caret's context (TMLCaretContext: tag, attribute, value
+// position, the language around the caret), with the attribute values read
+// in the tag at the caret; element callbacks observe the scan.
 //
-// Example: after a parse of "<td align=|" the current tag is td, the current
-// attribute align, and GetCurrentTagAttrCount() is 1.
+// Example: after a parse of "<td align=|", Caret().CurrentTag is td,
+// Caret().CurrentAttr align, and GetCurrentTagAttrCount() is 1.
 //
 // The one-pass scan that fills this state comes with the parser's own unit
 // work; what stands here is its data model and the queries over it.
@@ -147,6 +147,37 @@ class TParserContextSet {
   uint8_t FBits = 1;
 };
 
+// Where the caret stands after a parse: what the managers read of it. The
+// parse fills it as it reads; the caret's context is the value it leaves.
+struct TMLCaretContext {
+  bool InTag = false;  // in a start or end tag
+  bool InClosingTag = false;
+  bool CaretInTagName = false;
+  bool InScript = false;
+  bool InStyle = false;
+  bool InCDATA = false;  // in a CDATA section: nothing may be written there
+  bool IsXML = false;
+  TKelPtr<IKelMLTag> CurrentTag;
+  TKelPtr<IKelMLTagAttribute> CurrentAttr;
+  // Where the value at the caret begins, and the quote it opens and closes with.
+  TKelEditPos ValuePos{-1, 0};
+  char Quote = 0;
+  char QuoteEnd = 0;
+  int32_t CaretOffset = -1;  // bytes
+  // The attribute name the caret stands in or at the end of.
+  std::string CaretAttrName;
+  // The last start tag of the schema before the caret, as the page spells it.
+  std::string LastWrittenName;
+  std::string DocTypeIdentifier;
+  // The data-* attribute names the page uses (the first 64).
+  std::vector<std::string> DataAttrNames;
+  // Where a childless element's ">" was typed, for the manager to close it (XML).
+  std::vector<TKelEditPos> AutoClosePositions;
+  TParserContextSet Contexts;
+  // The tags this request's fix-ups went into.
+  TKelPtr<IKelMLTag> FixupTag, FixupParent;
+};
+
 class TMLParser {
  public:
   explicit TMLParser(TMLSymbols* SymbolManager);
@@ -162,6 +193,18 @@ class TMLParser {
   // true as Parse.
   bool BootStrapDTD(IMLBufferProducer* Producer);
 
+  // The caret's context the last parse left.
+  const TMLCaretContext& Caret() const { return FCaret; }
+  // A context of the caller's making (tests, a schema about to go).
+  void SetCaret(TMLCaretContext Context) { FCaret = std::move(Context); }
+  // Lets go of the schema's tags the context holds, before they go.
+  void ReleaseTags() {
+    FCaret.CurrentTag.reset();
+    FCaret.CurrentAttr.reset();
+    FCaret.FixupTag.reset();
+    FCaret.FixupParent.reset();
+  }
+
   bool GetInDocType() const { return FDocTypeAtCaret == TDocTypeAtCaret::Inside; }
   int32_t GetCurrentCol() const { return FCurrentCol; }
   // Offset where the innermost open construct's body begins; -1 when none is open.
@@ -174,7 +217,7 @@ class TMLParser {
   int32_t GetCallbackCount() const { return static_cast<int32_t>(FCallbacks.size()); }
 
   // The attribute values read in the tag at the caret.
-  bool GetInAttribute() const { return static_cast<bool>(FCurrentAttr); }
+  bool GetInAttribute() const { return static_cast<bool>(FCaret.CurrentAttr); }
   int32_t GetCurrentTagAttrCount() const;
   TKelPtr<IKelMLTagAttribute> GetCurrentTagAttrs(int32_t Index) const;
   std::string GetCurrentTagAttrName(int32_t Index) const;
@@ -208,30 +251,22 @@ class TMLParser {
   void AddTagAttr(IKelMLTagAttribute* Attr, const std::string& Value, char Quote, char QuoteEnd);
   void SetCurrentColumn(const char* P) { FCurrentCol = static_cast<int32_t>(P - FLineStart); }
   void ClearTagStack();
-  void ClearAutoCloseTagPosStack() { FAutoClosePositions.clear(); }
+  void ClearAutoCloseTagPosStack() { FCaret.AutoClosePositions.clear(); }
   // Reports a node to every callback; stops the scan when all handled it.
   void Callback(const std::string& Name, IKelMLMarkupPos* Node, TTagType TagType, int32_t StartOffset,
                 int32_t EndOffset);
   TKelPtr<IKelMLTag> FindTag(const std::string& Name);
 
-  // ---- State (read by the symbol manager and the completion manager)
+  // ---- The scan's bookkeeping (the symbol manager reads the open elements
+  // and the attribute values of the caret's tag while a parse runs)
   TTagEntryList FTagStack;
   TTagEntryList FOpenTags;
   std::vector<TKelPtr<IKelMLElementCallback>> FCallbacks;
   TKelPtr<IMLBufferProducer> FProducer;
   TKelPtr<IMLBufferProducerInternal> FProducerInternal;
-  int32_t FCaretOffset = -1;
-  bool FInTag = false;
-  bool FInClosingTag = false;
-  TKelPtr<IKelMLTag> FCurrentTag;
-  TKelPtr<IKelMLTagAttribute> FCurrentAttr;
   int32_t FLine = 1;
   // The list of one entry of the open-element lists, or none.
   TTagAttributeValueList* FAttrValues = nullptr;
-  bool FInScript = false;
-  bool FInStyle = false;
-  // The caret stands in a CDATA section: nothing may be written there.
-  bool FInCDATA = false;
   // The identifier that selects the schema ("html" for a DOCTYPE without one).
   std::string SchemaIdentifier() const;
   bool FSawDocType = false;
@@ -239,20 +274,11 @@ class TMLParser {
   // doctype-public, doctype-system), names lower case: they choose the
   // schema of the templates' literal result elements.
   std::vector<std::pair<std::string, std::string>> FXSLOutput;
-  // The data-* attribute names the page uses (the first 64).
-  std::vector<std::string> FDataAttrNames;
-  // The attribute name the caret stands in or at the end of.
-  std::string FCaretAttrName;
-  // The last start tag of the schema before the caret, as the page spells it.
-  std::string FLastWrittenName;
-  std::string FDocTypeIdentifier;
   bool FInDocType = false;
   bool FInDocTypeSubset = false;
   bool FInXSLTemplate = false;
   TKelEditPos FCaretPos;
   const char* FLineStart = nullptr;
-  TKelEditPos FValuePos{-1, 0};
-  bool FCaretInTagName = false;
   TMLParserState FState = TMLParserState::mlpsNone;
   TTagEntryList FFreeEntries;
   // By upper-case name: how many entries with a tag the stack holds, and
@@ -263,13 +289,7 @@ class TMLParser {
   TNameSlot& NameSlot(const std::string& Name);
   uint8_t FDocTypeHash;
   uint8_t FXSLTemplateHash;
-  char FQuote = 0;
-  char FQuoteEnd = 0;
-  std::vector<TKelEditPos> FAutoClosePositions;
-  bool FIsXML = false;
   TMLSymbols* FSymbolManager;
-  TKelPtr<IKelMLTag> FFixupTag;
-  TKelPtr<IKelMLTag> FFixupParent;
   bool FStopped = false;
   // The caret between a DOCTYPE's name and its ">": its name is read before
   // the caret (Opened), then its ">" after it (Inside).
@@ -277,7 +297,6 @@ class TMLParser {
   int32_t FCurrentCol = -1;
   std::string FText;
   const char* FTextStart = nullptr;
-  TParserContextSet FContexts;
   std::vector<int32_t> FContextPositions;
 
  private:
@@ -313,6 +332,7 @@ class TMLParser {
   // The caret's byte offset, converted once per parse through the edit view.
   int32_t CaretOffset();
 
+  TMLCaretContext FCaret;
   // The producer's edit view, asked for once per parse (null for a stream).
   TKelPtr<IKelEditView> FEditView;
   // Absolute offset of the current line's start: lines may span chunks.
@@ -335,9 +355,10 @@ class TMLParser {
   int32_t Resume();
   // The parser's side of TMLParserCheckpoint::Fields().
   auto Kept() {
-    return std::tie(FLine, FLineStartOffset, FCurrentCol, FCurrentTag, FFixupTag, FLastWrittenName,
-                    FDocTypeIdentifier, FXSLOutput, FDataAttrNames, FAutoClosePositions, FValuePos.Col,
-                    FSawDocType, FInDocTypeSubset, FInXSLTemplate, FIsXML, FQuote, FQuoteEnd);
+    return std::tie(FLine, FLineStartOffset, FCurrentCol, FCaret.CurrentTag, FCaret.FixupTag,
+                    FCaret.LastWrittenName, FCaret.DocTypeIdentifier, FXSLOutput, FCaret.DataAttrNames,
+                    FCaret.AutoClosePositions, FCaret.ValuePos.Col, FSawDocType, FInDocTypeSubset,
+                    FInXSLTemplate, FCaret.IsXML, FCaret.Quote, FCaret.QuoteEnd);
   }
   // Keeps the state at the chunk that begins at Offset, when the scan stands
   // between tags there and the last checkpoint is far enough behind.

@@ -169,8 +169,8 @@ bool IsDocumentTag(const TKelPtr<IKelMLTag>& Tag) { return supports<IKelMLNamedT
 
 TKelPtr<IKelMLTag> TMLSymbolManager::GetCurrentTag() {
   if (!Parser) return HiddenRootNode;
-  const TKelPtr<IKelMLTag>& Current = Parser->FCurrentTag;
-  if (!Current || (IsDocumentTag(Current) && !Parser->FFixupTag)) return HiddenRootNode;
+  const TKelPtr<IKelMLTag>& Current = Parser->Caret().CurrentTag;
+  if (!Current || (IsDocumentTag(Current) && !Parser->Caret().FixupTag)) return HiddenRootNode;
   return Current;
 }
 
@@ -181,13 +181,14 @@ TKelPtr<IKelMLTag> TMLSymbolManager::ListTag() {
   // of a page too, takes the global attributes, those of span, which has no
   // others: never its parent's (a form's action). Prefixed names belong to
   // another schema.
-  if (const auto& Written = Parser->FCurrentTag;
-      Parser->FInTag && !Parser->FCaretInTagName && Written && supports<IKelMLNamedTag>(Written) &&
-      Written->GetName().find(':') == std::string::npos && KibitzMode == TKibitzMode::kmHTML)
+  if (const auto& Written = Parser->Caret().CurrentTag;
+      Parser->Caret().InTag && !Parser->Caret().CaretInTagName && Written &&
+      supports<IKelMLNamedTag>(Written) && Written->GetName().find(':') == std::string::npos &&
+      KibitzMode == TKibitzMode::kmHTML)
     if (const auto Span = GetTagFromHashList("span")) return Span;
   if (!Current) return Current;
-  if (IsDocumentTag(Current) && Parser->FFixupTag) return Parser->FFixupTag;
-  if (Parser->FFixupParent) return Parser->FFixupParent;
+  if (IsDocumentTag(Current) && Parser->Caret().FixupTag) return Parser->Caret().FixupTag;
+  if (Parser->Caret().FixupParent) return Parser->Caret().FixupParent;
   return Current;
 }
 
@@ -244,7 +245,7 @@ void TMLSymbolManager::DeleteClosedTag(int32_t Index) {
 // tag's range and custom count stay true even when the closing tags changed
 // between two filters or the parser is busy.
 int32_t TMLSymbolManager::InsertCustomElements(TMLTagList& List, IKelMLTag& Tag) {
-  if (!Parser || Parser->FCaretInTagName || Parser->FState != TMLParserState::mlpsNone) return 0;
+  if (!Parser || Parser->Caret().CaretInTagName || Parser->FState != TMLParserState::mlpsNone) return 0;
   const auto At =
       static_cast<size_t>(std::clamp<int32_t>(Tag.GetStartIndex(), 0, static_cast<int32_t>(List.size())));
   // Innermost first, so that the default pick closes the innermost element.
@@ -345,11 +346,11 @@ void TMLSymbolManager::InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous) 
 // In today's HTML any element takes data-* attributes: "data-" starts one,
 // and the data-* names the page already uses are offered as they are.
 void TMLSymbolManager::InsertDataAttrs(IKelMLTag* Tag) {
-  if (!Tag || !Parser || !Parser->FInTag || Parser->FCaretInTagName || supports<IKelMLNamedTag>(Tag) ||
-      !SchemaFile.ends_with("html5.dtd"))
+  if (!Tag || !Parser || !Parser->Caret().InTag || Parser->Caret().CaretInTagName ||
+      supports<IKelMLNamedTag>(Tag) || !SchemaFile.ends_with("html5.dtd"))
     return;
   std::vector<std::string> Names{"data-"};
-  Names.insert(Names.end(), Parser->FDataAttrNames.begin(), Parser->FDataAttrNames.end());
+  Names.insert(Names.end(), Parser->Caret().DataAttrNames.begin(), Parser->Caret().DataAttrNames.end());
   for (const auto& Name : Names) {
     if (Tag->FindAttribute(Name)) continue;
     Tag->AddAttribute(MakeKel<THTMLAttribute>(Name, -1).get());
@@ -390,7 +391,7 @@ void TMLSymbolManager::RemoveFixupElements(IKelMLTag* Tag) {
 // so are the children of the omissible children of the previous known tag.
 void TMLSymbolManager::InsertOptionalElements(IKelMLTag* Tag, IKelMLTag* Previous) {
   if (!Tag || !Parser) return;
-  if (Parser->FInTag && !supports<IKelMLNamedTag>(Tag) && !supports<IKelMLNamedTag>(Previous)) return;
+  if (Parser->Caret().InTag && !supports<IKelMLNamedTag>(Tag) && !supports<IKelMLNamedTag>(Previous)) return;
   Touch(Tag);
   for (IKelMLTag* Source : {Tag, Previous}) {
     if (!Source) continue;
@@ -413,7 +414,7 @@ void TMLSymbolManager::RemoveOptionalElements(IKelMLTag* Tag) {
 void TMLSymbolManager::InsertXSLElements(IKelMLTag* Tag) {
   if (KibitzMode != TKibitzMode::kmXSL || !Tag || !Parser) return;
   // Elements are listed in content and after "<"; attributes are not.
-  if ((Parser->FInTag && !Parser->FCaretInTagName) || Parser->FTagStack.empty()) return;
+  if ((Parser->Caret().InTag && !Parser->Caret().CaretInTagName) || Parser->FTagStack.empty()) return;
   const bool TagIsXSL = IsXSLName(Tag->GetName());
   TKelPtr<IKelMLTag> Other;
   for (const auto& Entry : Parser->FTagStack) {
@@ -433,8 +434,8 @@ void TMLSymbolManager::InsertXSLElements(IKelMLTag* Tag) {
 
 void TMLSymbolManager::RemoveChildrenDone(IKelMLTag* Tag) {
   auto* Own = dynamic_cast<THTMLTag*>(Tag);
-  if (!Own || !Own->HasChildRules() || !Parser || (Parser->FInTag && !Parser->FCaretInTagName) ||
-      Parser->FCaretOffset < 0)
+  if (!Own || !Own->HasChildRules() || !Parser ||
+      (Parser->Caret().InTag && !Parser->Caret().CaretInTagName) || Parser->Caret().CaretOffset < 0)
     return;
   const TKelPtr<IKelEditView> View = CurrentView();
   if (!View) return;
@@ -442,7 +443,7 @@ void TMLSymbolManager::RemoveChildrenDone(IKelMLTag* Tag) {
   const std::string& Text = *Read.Text;
   const TMLTree& Tree = *Read.Tree;
   const auto Caret =
-      static_cast<uint32_t>(std::min<size_t>(static_cast<size_t>(Parser->FCaretOffset), Text.size()));
+      static_cast<uint32_t>(std::min<size_t>(static_cast<size_t>(Parser->Caret().CaretOffset), Text.size()));
   const auto Name = [&Text](TMLRange R) { return Text.substr(R.Start, R.End - R.Start); };
   // The element of this tag that holds the caret in its content.
   uint32_t Element = Tree.NodeAt(Caret > 0 ? Caret - 1 : 0);
@@ -494,7 +495,7 @@ void TMLSymbolManager::RemoveAlreadyExistingAttrs(IKelMLTag* Tag) {
   std::vector<std::string> Written;
   for (int32_t I = 0; I < Parser->GetCurrentTagAttrCount(); ++I) {
     std::string Name = Parser->GetCurrentTagAttrName(I);
-    if (!SameText(Name, Parser->FCaretAttrName)) Written.push_back(std::move(Name));
+    if (!SameText(Name, Parser->Caret().CaretAttrName)) Written.push_back(std::move(Name));
   }
   // In one pass: a tag may carry thousands of attributes.
   std::vector<TKelPtr<IKelMLTagAttribute>> Removed;

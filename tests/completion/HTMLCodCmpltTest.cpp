@@ -330,7 +330,7 @@ TEST_F(Markup, AnAmpersandReusesTheLastParseOfTheView) {
   View->SetCaretOffset(static_cast<int32_t>(View->Text().size()));
   ASSERT_TRUE(Cycle.Type('&'));
   EXPECT_TRUE(Has("nbsp"));
-  EXPECT_EQ(MLSymbolManager().GetParser()->FCurrentTag->GetName(), "p");
+  EXPECT_EQ(MLSymbolManager().GetParser()->Caret().CurrentTag->GetName(), "p");
 }
 
 struct TFileCase {

@@ -61,9 +61,7 @@ class Scan : public test::THostTest {
     Define("style", true, false);
   }
   ~Scan() override {
-    M.GetParser()->FCurrentTag.reset();
-    M.GetParser()->FFixupTag.reset();
-    M.GetParser()->FFixupParent.reset();
+    M.GetParser()->ReleaseTags();
     M.ClearTags();
   }
 
@@ -100,7 +98,7 @@ class Scan : public test::THostTest {
     P().RemoveCallback(Recorder.get());
   }
   TMLParser& P() { return *M.GetParser(); }
-  std::string Current() { return P().FCurrentTag ? P().FCurrentTag->GetName() : "(none)"; }
+  std::string Current() { return P().Caret().CurrentTag ? P().Caret().CurrentTag->GetName() : "(none)"; }
   Names Closing() {
     Names R;
     for (int32_t I = 0; I < M.GetClosedTagsCount(); ++I) R.push_back(M.GetCloseTags(I)->GetName());
@@ -150,9 +148,9 @@ TEST_P(CaretState, ThroughTheEditViewAndThroughAStream) {
     Run(C.Marked, Stream);
     SCOPED_TRACE(Stream ? "stream" : "edit view");
     EXPECT_EQ(Current(), C.Current);
-    EXPECT_EQ(P().FInTag, C.InTag);
-    EXPECT_EQ(P().FInClosingTag, C.InClosingTag);
-    EXPECT_EQ(P().FCaretInTagName, C.CaretInTagName);
+    EXPECT_EQ(P().Caret().InTag, C.InTag);
+    EXPECT_EQ(P().Caret().InClosingTag, C.InClosingTag);
+    EXPECT_EQ(P().Caret().CaretInTagName, C.CaretInTagName);
     EXPECT_EQ(P().GetInAttribute(), C.InAttribute);
     EXPECT_EQ(P().FState, TMLParserState::mlpsNone);
   }
@@ -208,13 +206,13 @@ TEST_F(Scan, OpenQuoteAtTheCaret) {
   Run("<body><a href=\"ab|");
   EXPECT_EQ(P().GetCurrentTagAttrStrType("href"), '"');
   EXPECT_EQ(P().GetCurrentTagAttrStrTypeEnd("href"), '\0');
-  EXPECT_TRUE(P().FContexts.Contains(TParserContexts::pcString));
-  EXPECT_EQ(P().FValuePos.Col, 16);  // just after the quote
+  EXPECT_TRUE(P().Caret().Contexts.Contains(TParserContexts::pcString));
+  EXPECT_EQ(P().Caret().ValuePos.Col, 16);  // just after the quote
 }
 
 TEST_F(Scan, DocTypeIdentifierAndPosition) {
   Run("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\" |>\n<html>");
-  EXPECT_EQ(P().FDocTypeIdentifier, "-//W3C//DTD HTML 4.01//EN");
+  EXPECT_EQ(P().Caret().DocTypeIdentifier, "-//W3C//DTD HTML 4.01//EN");
   EXPECT_TRUE(P().GetInDocType());
   // The identifier reached the symbol manager, which found no file for it.
   EXPECT_EQ(M.GetSchemaFile(), "");
@@ -223,7 +221,7 @@ TEST_F(Scan, DocTypeIdentifierAndPosition) {
 
   Run("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<html>|");
   EXPECT_FALSE(P().GetInDocType());
-  EXPECT_EQ(P().FDocTypeIdentifier, "-//W3C//DTD HTML 4.01//EN");
+  EXPECT_EQ(P().Caret().DocTypeIdentifier, "-//W3C//DTD HTML 4.01//EN");
 }
 
 // Only the DOCTYPE around the caret holds it, however many a page repeats.
@@ -245,28 +243,29 @@ TEST_F(Scan, InternalSubsetLiteralsAreNoIdentifiers) {
   for (const char* Page : {"<!DOCTYPE html [ <!ENTITY a \"x.dtd\"> ]>\n<p>|",
                            "<!DOCTYPE r SYSTEM \"r.dtd\" [ <!ENTITY % e \"y\"> ]>\n<p>|"}) {
     Run(Page);
-    EXPECT_EQ(P().FDocTypeIdentifier, std::string(Page).find("r.dtd") != std::string::npos ? "r.dtd" : "")
+    EXPECT_EQ(P().Caret().DocTypeIdentifier,
+              std::string(Page).find("r.dtd") != std::string::npos ? "r.dtd" : "")
         << Page;
   }
 }
 
 TEST_F(Scan, TextEndingInsideTheDocTypeIdentifier) {
   Run("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HT|");
-  EXPECT_TRUE(P().FContexts.Contains(TParserContexts::pcString));
+  EXPECT_TRUE(P().Caret().Contexts.Contains(TParserContexts::pcString));
   EXPECT_EQ(P().GetContextPos(), 22);
   EXPECT_FALSE(P().GetInDocType());
 }
 
 TEST_F(Scan, ScriptStyleAndServerScriptBodies) {
   Run("<body><script> if (a < b) |</script>");
-  EXPECT_TRUE(P().FInScript);
+  EXPECT_TRUE(P().Caret().InScript);
   Run("<body><script> x </script> |");
-  EXPECT_FALSE(P().FInScript);
+  EXPECT_FALSE(P().Caret().InScript);
   Run("<body><style> p { |} </style>");
-  EXPECT_TRUE(P().FInStyle);
+  EXPECT_TRUE(P().Caret().InStyle);
   Run("<body><% Response.Write(|) %>");
-  EXPECT_TRUE(P().FInScript);
-  EXPECT_TRUE(P().FContexts.Contains(TParserContexts::pcServerSideScript) == false);
+  EXPECT_TRUE(P().Caret().InScript);
+  EXPECT_TRUE(P().Caret().Contexts.Contains(TParserContexts::pcServerSideScript) == false);
 }
 
 TEST_F(Scan, ReportsNodesBeforeTheCaretWithTheirOffsets) {
@@ -285,12 +284,12 @@ TEST_F(Scan, ReportsNodesBeforeTheCaretWithTheirOffsets) {
 
 TEST_F(Scan, XmlDocumentsKeepChildlessElementsForAutoClosing) {
   Run("<?xml version=\"1.0\"?>\n<body><br>|");
-  EXPECT_TRUE(P().FIsXML);
-  ASSERT_EQ(P().FAutoClosePositions.size(), 1u);
-  EXPECT_EQ(P().FAutoClosePositions[0], (TKelEditPos{10, 2}));  // the column of ">"
+  EXPECT_TRUE(P().Caret().IsXML);
+  ASSERT_EQ(P().Caret().AutoClosePositions.size(), 1u);
+  EXPECT_EQ(P().Caret().AutoClosePositions[0], (TKelEditPos{10, 2}));  // the column of ">"
   Run("<body><br>|");
-  EXPECT_FALSE(P().FIsXML);
-  EXPECT_TRUE(P().FAutoClosePositions.empty());
+  EXPECT_FALSE(P().Caret().IsXML);
+  EXPECT_TRUE(P().Caret().AutoClosePositions.empty());
   EXPECT_EQ(Closing(), Names{"</body>"});
 }
 
@@ -332,11 +331,11 @@ TEST_F(Scan, CallbacksThatHandleEverythingStopTheScan) {
 
 TEST_F(Scan, DirectivesWithAndWithoutASchemaTag) {
   Run("<%@ Page Language=\"C#\" %>\n<body>|");
-  EXPECT_FALSE(P().FInScript);
-  EXPECT_FALSE(P().FContexts.Contains(TParserContexts::pcServerSideScript));
+  EXPECT_FALSE(P().Caret().InScript);
+  EXPECT_FALSE(P().Caret().Contexts.Contains(TParserContexts::pcServerSideScript));
   EXPECT_EQ(Current(), "body");
   Run("<%@ Page Lang|uage=\"C#\" %>");
-  EXPECT_TRUE(P().FInScript);  // read as a server script: no schema tag for it
+  EXPECT_TRUE(P().Caret().InScript);  // read as a server script: no schema tag for it
 
   auto Page = MakeKel<THTMLTag>("@ Page", &M, 50);
   Page->SetRequiresClosingTag(false);
@@ -344,8 +343,8 @@ TEST_F(Scan, DirectivesWithAndWithoutASchemaTag) {
   M.RegisterTag(Page.get());
   Run("<%@ Page Language=\"C|#\" %>");
   EXPECT_EQ(Current(), "@ Page");
-  ASSERT_TRUE(P().FCurrentAttr);
-  EXPECT_EQ(P().FCurrentAttr->GetName(), "Language");
+  ASSERT_TRUE(P().Caret().CurrentAttr);
+  EXPECT_EQ(P().Caret().CurrentAttr->GetName(), "Language");
   Run("<%@ Page Language=\"C#\" %>\n<body>|");
   EXPECT_EQ(Closing(), Names{"</body>"});  // the directive closed itself
 }
@@ -360,7 +359,7 @@ TEST_F(Scan, OnlyAnXmlDeclarationMakesTheDocumentXml) {
                {"<?xm?>|", false}};
   for (const auto& C : Cases) {
     Run(C.Marked);
-    EXPECT_EQ(P().FIsXML, C.IsXML) << C.Marked;
+    EXPECT_EQ(P().Caret().IsXML, C.IsXML) << C.Marked;
   }
   Run("<?xml version=\"1.0\"?><body><ul><li>one</ul>|");
   Names Stack;
@@ -371,23 +370,23 @@ TEST_F(Scan, OnlyAnXmlDeclarationMakesTheDocumentXml) {
 TEST_F(Scan, ScriptBodiesAreOnlyReadInHtml) {
   M.SetKibitzMode(TKibitzMode::kmXSL);
   Run("<body><script> if (a < b) |</script>");
-  EXPECT_FALSE(P().FInScript);
-  EXPECT_FALSE(P().FContexts.Contains(TParserContexts::pcScript));
+  EXPECT_FALSE(P().Caret().InScript);
+  EXPECT_FALSE(P().Caret().Contexts.Contains(TParserContexts::pcScript));
   M.SetKibitzMode(TKibitzMode::kmHTML);
   Run("<body><script> if (a < b) |</script>");
-  EXPECT_TRUE(P().FInScript);
+  EXPECT_TRUE(P().Caret().InScript);
 }
 
 // Everything the completion manager reads, as one comparable value.
 std::string StateOf(TMLSymbolManager& M) {
   TMLParser& P = *M.GetParser();
-  std::string S = (P.FCurrentTag ? P.FCurrentTag->GetName() : "-") + "|" +
-                  (P.FCurrentAttr ? P.FCurrentAttr->GetName() : "-") + "|" + std::to_string(P.FInTag) +
-                  std::to_string(P.FInClosingTag) + std::to_string(P.FCaretInTagName) +
-                  std::to_string(P.FInScript) + std::to_string(P.FInStyle) +
-                  std::to_string(P.GetInDocType()) + "|" + std::to_string(P.FValuePos.Col) + ":" +
-                  std::to_string(P.FValuePos.Line) + "|" + P.FQuote + P.FQuoteEnd + "|" +
-                  std::to_string(P.GetContextPos()) + "|";
+  std::string S = (P.Caret().CurrentTag ? P.Caret().CurrentTag->GetName() : "-") + "|" +
+                  (P.Caret().CurrentAttr ? P.Caret().CurrentAttr->GetName() : "-") + "|" +
+                  std::to_string(P.Caret().InTag) + std::to_string(P.Caret().InClosingTag) +
+                  std::to_string(P.Caret().CaretInTagName) + std::to_string(P.Caret().InScript) +
+                  std::to_string(P.Caret().InStyle) + std::to_string(P.GetInDocType()) + "|" +
+                  std::to_string(P.Caret().ValuePos.Col) + ":" + std::to_string(P.Caret().ValuePos.Line) +
+                  "|" + P.Caret().Quote + P.Caret().QuoteEnd + "|" + std::to_string(P.GetContextPos()) + "|";
   for (int32_t I = 0; I < P.GetCurrentTagAttrCount(); ++I)
     S += P.GetCurrentTagAttrName(I) + "=" + Utf16ToUtf8(P.GetCurrentTagAttrValue(I)) + ",";
   for (const auto& E : P.FTagStack) S += E->Tag->GetName() + "/";
@@ -446,8 +445,7 @@ TEST(ScanNoise, AnyTextAnyCaret) {
     M.GetParser()->Parse(View->GetCursorPos(), StreamProducer.get(), nullptr);
     ASSERT_LE(M.GetParser()->FContextPositions.size(), Text.size() + 1);
   }
-  M.GetParser()->FCurrentTag.reset();
-  M.GetParser()->FFixupTag.reset();
+  M.GetParser()->ReleaseTags();
 }
 
 }  // namespace

@@ -81,7 +81,11 @@ TEST(ParserAttributes, QueriesOverTheValuesOfTheTagAtTheCaret) {
   EXPECT_EQ(P.GetCurrentTagAttrOffsetStart("name"), 0);
   EXPECT_EQ(P.GetCurrentTagAttrValueByName("name"), u"");
   EXPECT_FALSE(P.GetInAttribute());
-  P.FCurrentAttr = Href;
+  {
+    auto C = P.Caret();
+    C.CurrentAttr = Href;
+    P.SetCaret(std::move(C));
+  }
   EXPECT_TRUE(P.GetInAttribute());
   P.FAttrValues = nullptr;
 }
@@ -190,8 +194,8 @@ TEST_F(ParserTagLists, ClosingAnOuterElementDropsInnerOnesWithoutClosingTags) {
   EXPECT_EQ(Stack(), (std::vector<std::string>{"li", "ul"}));
   P().PopTag("ul", true, true);
   EXPECT_EQ(Stack(), std::vector<std::string>{});
-  EXPECT_FALSE(P().FCurrentTag);
-  EXPECT_FALSE(P().FInTag);
+  EXPECT_FALSE(P().Caret().CurrentTag);
+  EXPECT_FALSE(P().Caret().InTag);
   // The open list loses only the most recent entry of that name.
   EXPECT_EQ(Open(), std::vector<std::string>{"li"});
 }
@@ -202,12 +206,16 @@ TEST_F(ParserTagLists, InnerElementsThatNeedClosingTagsStayOpenMarked) {
   P().PushTag(Td.get(), true, true);
   P().PopTag("table", true, true);
   EXPECT_EQ(Stack(), std::vector<std::string>{"td*"});
-  EXPECT_EQ(P().FCurrentTag, TKelPtr<IKelMLTag>(Td));
-  EXPECT_TRUE(P().FInTag);
+  EXPECT_EQ(P().Caret().CurrentTag, TKelPtr<IKelMLTag>(Td));
+  EXPECT_TRUE(P().Caret().InTag);
 }
 
 TEST_F(ParserTagLists, InXmlEveryInnerElementStays) {
-  P().FIsXML = true;
+  {
+    auto C = P().Caret();
+    C.IsXML = true;
+    P().SetCaret(std::move(C));
+  }
   P().PushTag(Ul.get(), true, true);
   P().PushTag(Li.get(), true, true);
   P().PopTag("ul", true, true);
@@ -271,23 +279,31 @@ TEST_F(ParserTagLists, OffsetsAreRecordedInTheInnermostEntry) {
 }
 
 TEST_F(ParserTagLists, UnknownElementsRememberTheLastSchemaTag) {
-  P().FCurrentTag = Table;
+  {
+    auto C = P().Caret();
+    C.CurrentTag = Table;
+    P().SetCaret(std::move(C));
+  }
   const auto Blink = P().NewUnknownElement("blink");
   EXPECT_TRUE(supports<IKelMLNamedTag>(Blink));
   EXPECT_EQ(Blink->GetID(), -1);
-  EXPECT_EQ(P().FFixupTag, TKelPtr<IKelMLTag>(Table));
-  P().FCurrentTag = Blink;
+  EXPECT_EQ(P().Caret().FixupTag, TKelPtr<IKelMLTag>(Table));
+  {
+    auto C = P().Caret();
+    C.CurrentTag = Blink;
+    P().SetCaret(std::move(C));
+  }
   P().NewUnknownElement("marquee");
-  EXPECT_EQ(P().FFixupTag, TKelPtr<IKelMLTag>(Table));
+  EXPECT_EQ(P().Caret().FixupTag, TKelPtr<IKelMLTag>(Table));
   EXPECT_TRUE(supports<IKelMLUnknownTagAttribute>(TMLParser::NewUnknownAttr("x")));
 }
 
 TEST_F(ParserTagLists, AutoClosePositionsHoldTheColumnOfTheGreaterThanSign) {
   P().PushAutoCloseTagPos({12, 3});
-  ASSERT_EQ(P().FAutoClosePositions.size(), 1u);
-  EXPECT_EQ(P().FAutoClosePositions[0], (TKelEditPos{11, 3}));
+  ASSERT_EQ(P().Caret().AutoClosePositions.size(), 1u);
+  EXPECT_EQ(P().Caret().AutoClosePositions[0], (TKelEditPos{11, 3}));
   P().ClearAutoCloseTagPosStack();
-  EXPECT_TRUE(P().FAutoClosePositions.empty());
+  EXPECT_TRUE(P().Caret().AutoClosePositions.empty());
 }
 
 }  // namespace

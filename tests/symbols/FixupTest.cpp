@@ -72,7 +72,11 @@ TEST_F(Fixups, ChildrenOfOmissibleChildrenAreOfferedOutsideTagMarkup) {
   EXPECT_EQ(AllNames(Table.get()), (Names{"caption", "tbody"}));
 
   // Inside the table's own markup its children are not widened ...
-  M.GetParser()->FInTag = true;
+  {
+    auto C = M.GetParser()->Caret();
+    C.InTag = true;
+    M.GetParser()->SetCaret(std::move(C));
+  }
   M.InsertFixupElements(Table.get(), nullptr);
   EXPECT_EQ(AllNames(Table.get()), (Names{"caption", "tbody"}));
   M.RemoveFixupElements(Table.get());
@@ -129,7 +133,11 @@ TEST_F(Fixups, WrittenAttributesAreHiddenAndComeBack) {
   Written.push_back(std::make_unique<TTagAttributeValue>(Td->FindAttribute("valign"), u"top", '"', '"'));
   Written.push_back(std::make_unique<TTagAttributeValue>(MakeKel<TUnknownHTMLAttribute>("x", -1), u"", 0, 0));
   M.GetParser()->FAttrValues = &Written;
-  M.GetParser()->FInTag = true;
+  {
+    auto C = M.GetParser()->Caret();
+    C.InTag = true;
+    M.GetParser()->SetCaret(std::move(C));
+  }
 
   M.InsertFixupElements(Td.get(), nullptr);
   EXPECT_EQ(AttrNames(*Td), (Names{"align", "colspan"}));

@@ -141,7 +141,7 @@ TEST_F(LoadDTD, EveryHtmlSchemaOfTheFolderLoadsWithoutFailure) {
     const auto Top = AllChildren(Manager.GetHiddenRootNode().get());
     ASSERT_FALSE(Top.empty()) << C.Identifier;
     EXPECT_EQ(Top[0]->GetName(), C.Top) << C.Identifier;
-    Manager.GetParser()->FCurrentTag.reset();
+    Manager.GetParser()->ReleaseTags();
     Manager.ClearTags();
   }
 }

@@ -160,11 +160,19 @@ TEST(ClosingTags, OfferedAtTheStartOfTheFilteredRangeInnermostFirst) {
   EXPECT_EQ(Tr->GetPureTagCount(), 0);
 
   // In a tag name no closing tag is offered, and none stays from before.
-  M.GetParser()->FCaretInTagName = true;
+  {
+    auto C = M.GetParser()->Caret();
+    C.CaretInTagName = true;
+    M.GetParser()->SetCaret(std::move(C));
+  }
   Tr->SetFilter("");
   EXPECT_EQ(Children(*Tr), (std::vector<std::string>{"td", "th"}));
   EXPECT_EQ(Tr->GetPureTagCount(), 2);
-  M.GetParser()->FCaretInTagName = false;
+  {
+    auto C = M.GetParser()->Caret();
+    C.CaretInTagName = false;
+    M.GetParser()->SetCaret(std::move(C));
+  }
   Tr->SetFilter("");
   EXPECT_EQ(Tr->GetTagCount(), 4);
   EXPECT_EQ(Tr->GetPureTagCount(), 2);
@@ -213,11 +221,12 @@ TEST_P(CurrentTag, AndTheTagWhoseChildrenAreOffered) {
   };
   Root->AddTag(MakeKel<THTMLTag>("html", &M, 3).get());
   Root->SetFilter("");
-  TMLParser& P = *M.GetParser();
-  if (C.CurrentIsSchemaTag) P.FCurrentTag = Named("table");
-  if (C.CurrentIsUnknown) P.FCurrentTag = MakeKel<TNamedTag>("blink", &M, -1);
-  if (C.HasFixupTag) P.FFixupTag = Named("td");
-  if (C.HasFixupParent) P.FFixupParent = Named("body");
+  TMLCaretContext At;
+  if (C.CurrentIsSchemaTag) At.CurrentTag = Named("table");
+  if (C.CurrentIsUnknown) At.CurrentTag = MakeKel<TNamedTag>("blink", &M, -1);
+  if (C.HasFixupTag) At.FixupTag = Named("td");
+  if (C.HasFixupParent) At.FixupParent = Named("body");
+  M.GetParser()->SetCaret(At);
 
   ASSERT_TRUE(M.GetCurrentTag());
   EXPECT_EQ(M.GetCurrentTag()->GetName(), C.CurrentTag);
@@ -243,7 +252,11 @@ TEST(CurrentTagNoRoot, EmptyWithoutATagAndWithoutARoot) {
 TEST(ClosingTags, LineNumberOfAnOfferedClosingTagIsItsStartTagsLine) {
   TMLSymbolManager M;
   auto Td = MakeKel<THTMLTag>("td", &M, 1);
-  M.GetParser()->FCurrentTag = Td;
+  {
+    auto C = M.GetParser()->Caret();
+    C.CurrentTag = Td;
+    M.GetParser()->SetCaret(std::move(C));
+  }
   auto Closing = MakeKel<TClosingTag>("/tr", &M, -1);
   Closing->SetLineNumber(41);
   M.AddClosedTag(Closing.get());

@@ -34,7 +34,7 @@ class SchemaSelection : public test::THostTest {
     fs::create_directories(Test.Folder() / "bin");  // "<exe dir>/../schemas" needs the exe dir
   }
   ~SchemaSelection() override {
-    M.GetParser()->FCurrentTag.reset();
+    M.GetParser()->ReleaseTags();
     M.ClearTags();
   }
   std::string Schemas() { return GetSchemaFolder(); }
@@ -436,8 +436,8 @@ TEST_F(SchemaSelection, AParseThatLoadsTheSchemaSaysSo) {
   };
   EXPECT_TRUE(Parse());
   EXPECT_FALSE(Parse()) << "the same schema again";
-  ASSERT_TRUE(P.FCurrentTag);
-  EXPECT_EQ(P.FCurrentTag.get(), M.GetTagFromHashList("DIV").get());
+  ASSERT_TRUE(P.Caret().CurrentTag);
+  EXPECT_EQ(P.Caret().CurrentTag.get(), M.GetTagFromHashList("DIV").get());
 }
 
 }  // namespace
