@@ -181,7 +181,6 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
     Err << "mlinsight: no completion manager handles " << R.FileName << '\n';
     return 2;
   }
-  auto* Sheet = Request.Sheet();
   TCompletionCycle& Cycle = Request.Cycle();
   Cycle.Type(static_cast<char>(Typed));
   for (const char C : R.Filter) {
@@ -190,9 +189,7 @@ int RunComplete(const TCompleteRequest& R, TMemoryHost& Host, std::ostream& Out,
   }
   const bool Invoked = Cycle.Invoked();
   const bool Open = Cycle.IsOpen();
-  auto* Own = Request.Markup();
-  std::string Context = Open && Own ? Own->ContextName() : "none";
-  if (Open && Sheet) Context = Sheet->PlaceName();
+  const std::string Context = Request.PlaceName();
   const auto Items = Cycle.Items();
   json JItems = json::array();
   for (size_t I = 0; I < Items.size(); ++I) {

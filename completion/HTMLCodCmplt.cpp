@@ -328,7 +328,7 @@ TMLKibitzManager::TContext TMLKibitzManager::Context() {
   return TContext::Content;
 }
 
-const char* TMLKibitzManager::ContextName() {
+std::string TMLKibitzManager::PlaceName() {
   static const char* const Names[] = {"entity", "value", "attribute", "element", "closing"};
   return Names[static_cast<int>(Context())];
 }

@@ -66,7 +66,7 @@ inline constexpr const char* sLineCaption = "line ";
 
 class TMLKibitzManager
     : public TKelInterfaced<IKelMLCodeInsightManager, IKelCodeInsightSymbolList, IKelCodeInsightItemPainter,
-                            IKelCodeInsightPlanning> {
+                            IKelCodeInsightPlanning, IKelCodeInsightPlace> {
  public:
   TMLKibitzManager();
 
@@ -152,7 +152,7 @@ class TMLKibitzManager
 
   // For hosts and tests: what the last invocation left.
   // "entity", "value", "attribute", "element" or "closing": which list is shown.
-  const char* ContextName();
+  std::string PlaceName() override;
   bool GetEntityMode() const { return FEntityMode; }
   bool GetAutoCompletions() const { return FAutoCompletions; }
   char GetCloseKey() const { return FCloseKey; }

@@ -323,7 +323,7 @@ bool TCSSKibitzManager::InvokeCodeCompletion(TKelInvokeType, std::string&) {
   return true;
 }
 
-const char* TCSSKibitzManager::PlaceName() const {
+std::string TCSSKibitzManager::PlaceName() {
   static const char* const Names[] = {"none",     "element", "pseudo-class", "pseudo-element",
                                       "at-rule",  "media",   "media-value",  "keyframe",
                                       "property", "value",   "important",    "url"};

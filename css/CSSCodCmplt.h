@@ -19,16 +19,25 @@
 
 namespace kel {
 
-class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCodeInsightSymbolList> {
- public:
-  TCSSKibitzManager();
+// The manager's own interface for the front ends; the host's operations
+// come first.
+class IKelCSSCodeInsightManager : public IKelCodeInsightManager {
+  KEL_INTERFACE(IKelCSSCodeInsightManager, IKelCodeInsightManager, "{19257B24-08EF-4632-95E7-8F6025BD19F0}")
   // The schema's one line on a property (hover, item documentation); empty
   // for a name that is no property or has none.
-  std::string Describe(const std::string& Property) const;
+  virtual std::string Describe(const std::string& Property) const = 0;
   // The tree of the page being edited, kept by the caller's document model
   // for the text the view holds; without one (null) a request on a page
   // builds it from the text.
-  void SetPageTree(const TMLTree* Tree) { PageTree = Tree; }
+  virtual void SetPageTree(const TMLTree* Tree) = 0;
+};
+
+class TCSSKibitzManager
+    : public TKelInterfaced<IKelCSSCodeInsightManager, IKelCodeInsightSymbolList, IKelCodeInsightPlace> {
+ public:
+  TCSSKibitzManager();
+  std::string Describe(const std::string& Property) const override;
+  void SetPageTree(const TMLTree* Tree) override { PageTree = Tree; }
 
   // ---- IKelCodeInsightManager
   std::string GetName() override { return "Style Sheet"; }
@@ -80,7 +89,7 @@ class TCSSKibitzManager : public TKelInterfaced<IKelCodeInsightManager, IKelCode
   TKibitzPos GetKibitzPos() const { return KibitzPos; }
   // Where the last invocation found the caret ("property", "value",
   // "element", "pseudo-class", ... or "none").
-  const char* PlaceName() const;
+  std::string PlaceName() override;
   TStyleSheetParser& GetParser() {
     EnsureSchema();
     return *Parser;

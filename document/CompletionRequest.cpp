@@ -11,13 +11,12 @@ TCompletionRequest::TCompletionRequest(TMemoryHost& Host, TDocumentModel& Model,
     : FHost(Host), FModel(Model), FView(View), FCaret(Caret), FCycle(Host) {
   FManager = Model.ManagerAt(Host, static_cast<uint32_t>(std::max(Caret, 0)));
   if (!FManager) return;
-  if (const auto Markup = query<IKelMLCodeInsightManager>(FManager)) {
-    Markup->SetInsertQuotes(Quotes < 0 ? InsertQuotesOption() : Quotes != 0);
-    FMarkup = static_cast<TMLKibitzManager*>(Markup.get());
+  if ((FMarkup = query<IKelMLCodeInsightManager>(FManager))) {
+    FMarkup->SetInsertQuotes(Quotes < 0 ? InsertQuotesOption() : Quotes != 0);
     FPage = {&Model.Tree(), &FView->Text(), &Model.ParseCache()};
     MLSymbolManager().SetPage(&FPage);
   }
-  FSheet = dynamic_cast<TCSSKibitzManager*>(FManager.get());
+  FSheet = query<IKelCSSCodeInsightManager>(FManager);
   FOwnSheet = FSheet && FManager->HandlesFile(Model.Path());
   if (FSheet) FSheet->SetPageTree(FOwnSheet ? nullptr : &Model.Tree());
   FView->SetCaretOffset(Caret);
@@ -42,6 +41,11 @@ bool TCompletionRequest::Opens(char Trigger) const {
   TKelInvokeType How = TKelInvokeType::itManual;
   FManager->GetCodeInsightType(Trigger, Element, Kind, How);
   return Kind == TKelCodeInsightType::citCodeInsight;
+}
+
+std::string TCompletionRequest::PlaceName() const {
+  const auto Place = FCycle.IsOpen() ? query<IKelCodeInsightPlace>(FManager) : nullptr;
+  return Place ? Place->PlaceName() : "none";
 }
 
 void TCompletionRequest::Close() {

@@ -16,8 +16,8 @@
 
 namespace kel {
 
-class TCSSKibitzManager;
-class TMLKibitzManager;
+class IKelCSSCodeInsightManager;
+class IKelMLCodeInsightManager;
 
 class TCompletionRequest {
  public:
@@ -31,8 +31,11 @@ class TCompletionRequest {
 
   // Null when no manager serves the document.
   const TKelPtr<IKelCodeInsightManager>& Manager() const { return FManager; }
-  TMLKibitzManager* Markup() const { return FMarkup; }
-  TCSSKibitzManager* Sheet() const { return FSheet; }
+  // The manager's own interface, when it is the markup or style-sheet one.
+  IKelMLCodeInsightManager* Markup() const { return FMarkup.get(); }
+  IKelCSSCodeInsightManager* Sheet() const { return FSheet.get(); }
+  // What its list is about at the caret ("none" without a list).
+  std::string PlaceName() const;
   // The document is a style sheet of its own (not a sheet inside a page).
   bool OwnSheet() const { return FOwnSheet; }
   // Whether typing Trigger right before the caret opens a list here.
@@ -49,8 +52,8 @@ class TCompletionRequest {
   TKelPtr<TMemoryEditView> FView;
   int32_t FCaret;
   TKelPtr<IKelCodeInsightManager> FManager;
-  TMLKibitzManager* FMarkup = nullptr;
-  TCSSKibitzManager* FSheet = nullptr;
+  TKelPtr<IKelMLCodeInsightManager> FMarkup;
+  TKelPtr<IKelCSSCodeInsightManager> FSheet;
   bool FOwnSheet = false;
   TMLPage FPage;
   TCompletionCycle FCycle;

@@ -252,10 +252,18 @@ class IKelCodeInsightPlanning : public IInterface {
   virtual void SetPlanning(bool Value) = 0;
 };
 
+// What a manager's list is about at the caret, in a word: "element",
+// "attribute", "value", "entity", "closing" in markup; "property", "value",
+// "pseudo-class"… in a sheet; "none" where it has no list.
+class IKelCodeInsightPlace : public IInterface {
+  KEL_INTERFACE(IKelCodeInsightPlace, IInterface, "{41744FA1-3020-4FDA-8AE6-74259AB64C70}")
+  virtual std::string PlaceName() = 0;
+};
+
 class IKelCodeInsightItemPainter : public IInterface {
   KEL_INTERFACE(IKelCodeInsightItemPainter, IInterface, "{32CA7B43-9AFC-49CF-ABC9-7ECD772488D9}")
-  virtual void PaintItem(int32_t Index, TKelCanvas& Canvas, TKelRect& Rect, bool DrawingHintText, bool DoOutput,
-                         bool& DefaultDraw) = 0;
+  virtual void PaintItem(int32_t Index, TKelCanvas& Canvas, TKelRect& Rect, bool DrawingHintText,
+                         bool DoOutput, bool& DefaultDraw) = 0;
 };
 
 // The open completion list window.

@@ -164,7 +164,7 @@ json Answer(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Character
       if (const std::string About = Css->Describe(Label); !About.empty()) Item["documentation"] = About;
     if (SameText(Label, "uri...")) {
       // A sheet's value takes url(file); inside url( the name alone.
-      const bool Url = Css && std::string_view(Css->PlaceName()) == "value";
+      const bool Url = Css && Request.PlaceName() == "value";
       Incomplete =
           AddPathItems(Items, Text, static_cast<size_t>(Caret), CaretLineStart, Path, Position, Url) ||
           Incomplete;

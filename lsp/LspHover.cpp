@@ -28,7 +28,7 @@ json LspHover(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Charact
   }
   if (From == To) return nullptr;
   const auto Manager = Doc.Model.ManagerAt(Ctx.Host, From);
-  const auto* Css = dynamic_cast<const TCSSKibitzManager*>(Manager.get());
+  const auto Css = query<IKelCSSCodeInsightManager>(Manager);
   const std::string Word = Text.substr(From, To - From);
   const std::string About = Css ? Css->Describe(Word) : std::string();
   if (About.empty()) return nullptr;
