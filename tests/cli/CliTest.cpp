@@ -76,7 +76,9 @@ TEST(Cli, SchemaFileNamesTheFileInTheSchemasFolderBesideBin) {
   }
 }
 
-TEST(Cli, ChunksCutEveryFullChunkAfterItsLastWhitespace) {
+// The chunks the parser reads, as offsets and lengths (where they are cut
+// is the producer's own test).
+TEST(Cli, ChunksPrintsTheChunksThatCoverTheFile) {
   const fs::path File = fs::temp_directory_path() / ("mlinsight-words-" + std::to_string(::getpid()));
   std::string Text;
   for (int I = 0; Text.size() < 40000; ++I) Text += (I % 7 == 0 ? "paragraph\n" : "word ");
@@ -86,21 +88,12 @@ TEST(Cli, ChunksCutEveryFullChunkAfterItsLastWhitespace) {
   fs::remove(File);
   ASSERT_EQ(R.Status, 0) << R.Err;
   std::istringstream Lines(R.Out);
-  long Start = 0, Length = 0, Expected = 0, Count = 0;
-  while (Lines >> Start >> Length) {
-    EXPECT_EQ(Start, Expected);
+  long Start = 0, Length = 0, Covered = 0, Count = 0;
+  for (; Lines >> Start >> Length; ++Count, Covered += Length) {
+    EXPECT_EQ(Start, Covered);
     EXPECT_LE(Length, 16384);
-    const bool Last = Start + Length == 40000;
-    if (!Last) {
-      EXPECT_TRUE(Text[Start + Length - 1] == ' ' || Text[Start + Length - 1] == '\n');
-      // Cut after the LAST whitespace: none between the cut and the full chunk's end.
-      const std::string Rest = Text.substr(Start + Length, 16384 - Length);
-      EXPECT_EQ(Rest.find_first_of(" \n"), std::string::npos);
-    }
-    Expected = Start + Length;
-    ++Count;
   }
-  EXPECT_EQ(Expected, 40000);
+  EXPECT_EQ(Covered, 40000);
   EXPECT_EQ(Count, 3);
 }
 
@@ -590,33 +583,6 @@ TEST(CliCss, PosPrintsThePositionThePropertyAndTheErrors) {
 
 namespace {
 
-TEST(CliComplete, StyleSheets) {
-  const fs::path Css =
-      fs::temp_directory_path() / ("mlinsight-complete-" + std::to_string(::getpid()) + ".css");
-  std::ofstream(Css) << "a { col\n}\nb { display: \n}\nc { width: \n}\n";
-  json J = Complete({Css.string(), "1:8"});
-  EXPECT_EQ(J["manager"], "Style Sheet");
-  EXPECT_EQ(J["context"], "property");
-  EXPECT_EQ(J["items"][0]["text"], "color");
-  EXPECT_EQ(J["items"][0]["class"], "property");
-  EXPECT_TRUE(Has(Texts(J), "column-count"));
-  EXPECT_EQ(Complete({Css.string(), "1:8", "--accept", "color"})["edits"][0]["newText"], "or:");
-  J = Complete({Css.string(), "3:14"});
-  EXPECT_EQ(J["context"], "value");
-  for (const char* V : {"block", "inline", "flex", "none"}) EXPECT_TRUE(Has(Texts(J), V)) << V;
-  EXPECT_EQ(Complete({Css.string(), "3:14", "--accept", "block"})["edits"][0]["newText"], "block;");
-  J = Complete({Css.string(), "5:12", "--accept", "length...", "--answer", "unit=12,px"});
-  EXPECT_EQ(J["edits"][0]["newText"], "12px;");
-  EXPECT_EQ(Complete({Css.string(), "5:12", "--accept", "length...", "--answer", "cancel"})["edits"].size(),
-            0u);
-  EXPECT_EQ(Complete({Css.string(), "2:2"})["context"], "element") << "a selector starts after a rule";
-  fs::remove(Css);
-}
-
-}  // namespace
-
-namespace {
-
 TEST(CliLsp, ServesCompletionOverStdio) {
   const fs::path Dir = fs::temp_directory_path() / ("mlinsight-lsp-" + std::to_string(::getpid()));
   fs::create_directories(Dir);
@@ -753,77 +719,83 @@ TEST(CliComplete, BrokenFilesAnswerWithAListOrNone) {
 
 namespace {
 
-// Style sheets inside pages: a <style> body and a style attribute are served
-// by the style-sheet manager, and what it writes lands in the page.
-// The same in an HTML5 page and in an XHTML file (XML, its own DTD).
-TEST(CliComplete, StyleSheetsInsidePages) {
-  for (const auto& [Extension, Head] : {std::pair<std::string, std::string>{".html", "<!DOCTYPE html>"},
-                                        {".xhtml",
-                                         "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
-                                         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">"}}) {
-    SCOPED_TRACE(Extension);
-    const fs::path F =
-        fs::temp_directory_path() / ("mlinsight-style-" + std::to_string(::getpid()) + Extension);
-    std::ofstream(F) << Head +
-                            "\n<head><style>\na { color: r\n@media print { p { dis } }\n</style></head>\n"
-                            "<body><p style=\"margin: 0; co\">x</p>\n<p title=\"co\">\n";
-    const struct {
-      const char* Name;
-      std::string Caret, Accept;
-      std::string Manager, Context, NewText;
-    } Cases[] = {
-        {"value in a <style> body", "3:13", "red", "Style Sheet", "value", "ed;"},
-        {"property in @media", "4:22", "display", "Style Sheet", "property", "play:"},
-        {"property in a style attribute", "6:28", "color", "Style Sheet", "property", "lor:"},
-        {"another attribute stays markup", "7:14", "", "Markup Language", "", ""},
-        {"after the style body", "6:7", "", "Markup Language", "element", ""},
-    };
-    for (const auto& C : Cases) {
-      SCOPED_TRACE(C.Name);
-      std::vector<std::string> Args = {F.string(), C.Caret};
-      if (!C.Accept.empty()) Args.insert(Args.end(), {"--accept", C.Accept});
-      const json J = Complete(Args);
-      EXPECT_EQ(J["manager"], C.Manager);
-      if (!C.Context.empty()) {
-        EXPECT_EQ(J["context"], C.Context);
-      }
-      if (!C.NewText.empty()) {
-        ASSERT_FALSE(J["edits"].empty());
-        EXPECT_EQ(J["edits"][0]["newText"], C.NewText);
-      }
-    }
-    fs::remove(F);
-  }
-}
-
-// Bodies as pages wrap them: in XML's CDATA, in the comment that hid them
-// from old browsers, or in a CDATA marker inside a CSS comment.
-TEST(CliComplete, StyleBodiesInTheirWrappers) {
+// Style sheets of their own and inside pages (a <style> body, bare or in its
+// wrappers, and a style attribute): the style-sheet manager serves, and
+// what it writes lands in the file; the markup around stays the page's.
+TEST(CliComplete, StyleSheetsOfTheirOwnAndInsidePages) {
+  const std::string Xhtml =
+      "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+      "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n<html><head>";
   const struct {
-    const char* Extension;
-    const char* Open;
-    const char* Close;
+    std::string File, Marked;  // the caret at '|'
+    std::vector<std::string> Options;
+    const char *Manager, *Context, *NewText;
   } Cases[] = {
-      {".xhtml", "<![CDATA[", "]]>"},
-      {".html", "<!--", "-->"},
-      {".html", "/*<![CDATA[*/", "/*]]>*/"},
-      {".html", " <!--", "-->"},
+      {"a.css", "a { col|\n}\n", {"--accept", "color"}, "Style Sheet", "property", "or:"},
+      {"a.css", "b { display: |\n}\n", {"--accept", "block"}, "Style Sheet", "value", "block;"},
+      {"a.css",
+       "c { width: |\n}\n",
+       {"--accept", "length...", "--answer", "unit=12,px"},
+       "Style Sheet",
+       "value",
+       "12px;"},
+      {"a.css",
+       "c { width: |\n}\n",
+       {"--accept", "length...", "--answer", "cancel"},
+       "Style Sheet",
+       "value",
+       ""},
+      {"a.css", "a { }\n|", {}, "Style Sheet", "element", ""},
+      {"p.xhtml",
+       Xhtml + "<style><![CDATA[\na { color: r|\n]]></style></head>\n<body><p>\n",
+       {"--accept", "red"},
+       "Style Sheet",
+       "value",
+       "ed;"},
+      {"p.html",
+       "<!DOCTYPE html><head><style>\n<!--\n@media print { p { dis| } }\n--></style>",
+       {"--accept", "display"},
+       "Style Sheet",
+       "property",
+       "play:"},
+      {"p.html",
+       "<head><style type=\"text/css\">/*<![CDATA[*/\na { color: r|\n/*]]>*/</style>",
+       {"--accept", "red"},
+       "Style Sheet",
+       "value",
+       "ed;"},
+      {"p.xhtml",
+       Xhtml + "</head><body><p style=\"margin: 0; co|\">x</p>",
+       {"--accept", "color"},
+       "Style Sheet",
+       "property",
+       "lor:"},
+      {"p.html", "<!DOCTYPE html><p title=\"co|\">", {}, "Markup Language", "none", ""},
+      {"p.xhtml", Xhtml + "<style>a{}</style></head>\n<body><|", {}, "Markup Language", "element", ""},
   };
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-style-" + std::to_string(::getpid()));
+  fs::create_directories(Dir);
   for (const auto& C : Cases) {
-    SCOPED_TRACE(C.Open);
-    const fs::path F =
-        fs::temp_directory_path() / ("mlinsight-wrapped-" + std::to_string(::getpid()) + C.Extension);
-    std::ofstream(F) << "<html><head><style type=\"text/css\">" << C.Open << "\na { color: r\n"
-                     << C.Close << "</style></head>\n<body><p>\n";
-    json J = Complete({F.string(), "2:13", "--accept", "red"});
-    EXPECT_EQ(J["manager"], "Style Sheet");
-    EXPECT_EQ(J["context"], "value");
-    ASSERT_FALSE(J["edits"].empty());
-    EXPECT_EQ(J["edits"][0]["newText"], "ed;");
-    J = Complete({F.string(), "4:4"});
-    EXPECT_EQ(J["manager"], "Markup Language") << "after the body";
-    fs::remove(F);
+    SCOPED_TRACE(C.Marked);
+    const size_t At = C.Marked.find('|');
+    const std::string Text = C.Marked.substr(0, At) + C.Marked.substr(At + 1);
+    const size_t LineStart = C.Marked.rfind('\n', At == 0 ? 0 : At - 1);
+    const std::string Caret = std::to_string(std::count(Text.begin(), Text.begin() + At, '\n') + 1) + ":" +
+                              std::to_string(At - (LineStart == std::string::npos ? 0 : LineStart + 1) + 1);
+    std::ofstream(Dir / C.File, std::ios::binary) << Text;
+    std::vector<std::string> Args{(Dir / C.File).string(), Caret};
+    Args.insert(Args.end(), C.Options.begin(), C.Options.end());
+    const json J = Complete(Args);
+    EXPECT_EQ(J["manager"], C.Manager);
+    EXPECT_EQ(J["context"], C.Context);
+    if (*C.NewText) {
+      ASSERT_EQ(J["edits"].size(), 1u);
+      EXPECT_EQ(J["edits"][0]["newText"], C.NewText);
+    } else {
+      EXPECT_TRUE(J["edits"].empty()) << J["edits"];
+    }
   }
+  fs::remove_all(Dir);
 }
 
 }  // namespace
