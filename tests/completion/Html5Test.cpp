@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "symbols/MLSymbolManager.h"
 #include "tests/completion/CompletionTestSupport.h"
@@ -169,142 +170,51 @@ TEST_F(Html5, AcceptingWritesFlagsBareAndOtherAttributesWithAValue) {
 // Every DOCTYPE a page may carry loads its schema without a Failure or an
 // Error, and gives that schema's lists.
 TEST_F(Html5, EachDoctypeLoadsItsOwnSchema) {
-  const auto Doctype = [](const char* Root, const char* Public, const char* System) {
-    return std::string("<?xml version=\"1.0\"?>\n<!DOCTYPE ") + Root + " PUBLIC \"" + Public + "\" \"" +
-           System + "\">\n";
+  // file; root, public and system identifier (none: no DOCTYPE); the text
+  // after it, the caret at '|'; the schema; names offered; names not offered.
+  const char* const Table = R"(
+p.xhtml; html; -//W3C//DTD XHTML 1.1//EN; http://www.w3.org/TR/xhtml11/DTD/xhtml11.dtd; <html><body><div>|; xhtml11.dtd; ruby p table ins; section font iframe
+p.xhtml; html; -//W3C//DTD XHTML Basic 1.0//EN; http://www.w3.org/TR/xhtml-basic/xhtml-basic10.dtd; <html><body>|; xhtml-basic10.dtd; p table form; ruby section
+p.xhtml; html; -//W3C//DTD XHTML Basic 1.1//EN; http://www.w3.org/TR/xhtml-basic/xhtml-basic11.dtd; <html><body><input |; xhtml-basic11.dtd; inputmode name type; placeholder
+p.xhtml; html; -//W3C//DTD XHTML+RDFa 1.0//EN; http://www.w3.org/MarkUp/DTD/xhtml-rdfa-1.dtd; <html><body><div |; xhtml-rdfa-1.dtd; about property typeof class;
+p.xhtml; html; -//W3C//DTD XHTML+RDFa 1.1//EN; http://www.w3.org/MarkUp/DTD/xhtml-rdfa-2.dtd; <html><body><span |; xhtml-rdfa-1.dtd; property;
+p.xhtml; html; -//W3C//DTD XHTML 1.1 plus MathML 2.0//EN; http://www.w3.org/Math/DTD/mathml2/xhtml-math11-f.dtd; <html><body><p>|; xhtml-math11-f.dtd; math em;
+p.xhtml; html; -//W3C//DTD XHTML 1.1 plus MathML 2.0 plus SVG 1.1//EN; http://www.w3.org/2002/04/xhtml-math-svg/xhtml-math-svg.dtd; <html><body><p>|; xhtml-math-svg.dtd; math svg:svg em;
+d.svg; svg; -//W3C//DTD SVG 20010904//EN; http://www.w3.org/TR/2001/REC-SVG-20010904/DTD/svg10.dtd; <svg><g>|; svg10.dtd; circle path text; div
+d.svg; svg; -//W3C//DTD SVG 1.1//EN; http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd; <svg><g>|; svg11.dtd; circle foreignObject linearGradient; div
+d.svg; svg; -//W3C//DTD SVG 1.1 Basic//EN; http://www.w3.org/Graphics/SVG/1.1/DTD/svg11-basic.dtd; <svg>|; svg11-basic.dtd; circle text; div
+d.svg; svg; -//W3C//DTD SVG 1.1 Tiny//EN; http://www.w3.org/Graphics/SVG/1.1/DTD/svg11-tiny.dtd; <svg>|; svg11-tiny.dtd; circle text; filter div
+d.svg; ; ; ; <svg>|; svg11.dtd; circle foreignObject; div
+f.xhtml; math; -//W3C//DTD MathML 2.0//EN; http://www.w3.org/Math/DTD/mathml2/mathml2.dtd; <math><mrow>|; mathml2.dtd; mi mfrac apply; div
+f.xhtml; math; -//W3C//DTD MathML 3.0//EN; http://www.w3.org/Math/DTD/mathml3/mathml3.dtd; <math><mrow>|; mathml3.dtd; mi mfrac mlongdiv; div
+deck.wml; wml; -//WAPFORUM//DTD WML 1.1//EN; http://www.wapforum.org/DTD/wml_1.1.xml; <wml>|; wml12.dtd; card template; p
+deck.wml; wml; -//WAPFORUM//DTD WML 1.3//EN; http://www.wapforum.org/DTD/wml13.dtd; <wml>|; wml12.dtd; card template; p
+p.html; HTML; -//W3C//DTD HTML 4.0//EN; ; <BODY>|; strict.dtd; DIV INS; FONT SECTION
+)";
+  const auto Split = [](const std::string& Line, char By) {
+    Names Out;
+    std::istringstream In(Line);
+    for (std::string Piece; std::getline(In, Piece, By);)
+      Out.push_back(Piece.substr(
+          Piece.find_first_not_of(' ') == std::string::npos ? Piece.size() : Piece.find_first_not_of(' ')));
+    return Out;
   };
-  const struct {
-    const char* Name;
-    std::string Marked;
-    const char* File;
-    const char* Schema;
-    Names Present, Absent;
-  } Cases[] = {
-      {"XHTML 1.1",
-       Doctype("html", "-//W3C//DTD XHTML 1.1//EN", "http://www.w3.org/TR/xhtml11/DTD/xhtml11.dtd") +
-           "<html><body><div>|",
-       "p.xhtml",
-       "xhtml11.dtd",
-       {"ruby", "p", "table", "ins"},
-       {"section", "font", "iframe"}},
-      {"XHTML Basic 1.0",
-       Doctype("html", "-//W3C//DTD XHTML Basic 1.0//EN",
-               "http://www.w3.org/TR/xhtml-basic/xhtml-basic10.dtd") +
-           "<html><body>|",
-       "p.xhtml",
-       "xhtml-basic10.dtd",
-       {"p", "table", "form"},
-       {"ruby", "section"}},
-      {"XHTML Basic 1.1",
-       Doctype("html", "-//W3C//DTD XHTML Basic 1.1//EN",
-               "http://www.w3.org/TR/xhtml-basic/xhtml-basic11.dtd") +
-           "<html><body><input |",
-       "p.xhtml",
-       "xhtml-basic11.dtd",
-       {"inputmode", "name", "type"},
-       {"placeholder"}},
-      {"XHTML+RDFa 1.0",
-       Doctype("html", "-//W3C//DTD XHTML+RDFa 1.0//EN", "http://www.w3.org/MarkUp/DTD/xhtml-rdfa-1.dtd") +
-           "<html><body><div |",
-       "p.xhtml",
-       "xhtml-rdfa-1.dtd",
-       {"about", "property", "typeof", "class"},
-       {}},
-      {"XHTML+RDFa 1.1",
-       Doctype("html", "-//W3C//DTD XHTML+RDFa 1.1//EN", "http://www.w3.org/MarkUp/DTD/xhtml-rdfa-2.dtd") +
-           "<html><body><span |",
-       "p.xhtml",
-       "xhtml-rdfa-1.dtd",
-       {"property"},
-       {}},
-      {"XHTML 1.1 plus MathML 2.0",
-       Doctype("html", "-//W3C//DTD XHTML 1.1 plus MathML 2.0//EN",
-               "http://www.w3.org/Math/DTD/mathml2/xhtml-math11-f.dtd") +
-           "<html><body><p>|",
-       "p.xhtml",
-       "xhtml-math11-f.dtd",
-       {"math", "em"},
-       {}},
-      {"XHTML, MathML and SVG",
-       Doctype("html", "-//W3C//DTD XHTML 1.1 plus MathML 2.0 plus SVG 1.1//EN",
-               "http://www.w3.org/2002/04/xhtml-math-svg/xhtml-math-svg.dtd") +
-           "<html><body><p>|",
-       "p.xhtml",
-       "xhtml-math-svg.dtd",
-       {"math", "svg:svg", "em"},
-       {}},
-      {"SVG 1.0",
-       Doctype("svg", "-//W3C//DTD SVG 20010904//EN",
-               "http://www.w3.org/TR/2001/REC-SVG-20010904/DTD/svg10.dtd") +
-           "<svg><g>|",
-       "d.svg",
-       "svg10.dtd",
-       {"circle", "path", "text"},
-       {"div"}},
-      {"SVG 1.1",
-       Doctype("svg", "-//W3C//DTD SVG 1.1//EN", "http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd") +
-           "<svg><g>|",
-       "d.svg",
-       "svg11.dtd",
-       {"circle", "foreignObject", "linearGradient"},
-       {"div"}},
-      {"SVG 1.1 Basic",
-       Doctype("svg", "-//W3C//DTD SVG 1.1 Basic//EN",
-               "http://www.w3.org/Graphics/SVG/1.1/DTD/svg11-basic.dtd") +
-           "<svg>|",
-       "d.svg",
-       "svg11-basic.dtd",
-       {"circle", "text"},
-       {"div"}},
-      {"SVG 1.1 Tiny",
-       Doctype("svg", "-//W3C//DTD SVG 1.1 Tiny//EN",
-               "http://www.w3.org/Graphics/SVG/1.1/DTD/svg11-tiny.dtd") +
-           "<svg>|",
-       "d.svg",
-       "svg11-tiny.dtd",
-       {"circle", "text"},
-       {"filter", "div"}},
-      {"an SVG file without a DOCTYPE", "<svg>|", "d.svg", "svg11.dtd", {"circle", "foreignObject"}, {"div"}},
-      {"MathML 2",
-       Doctype("math", "-//W3C//DTD MathML 2.0//EN", "http://www.w3.org/Math/DTD/mathml2/mathml2.dtd") +
-           "<math><mrow>|",
-       "f.xhtml",
-       "mathml2.dtd",
-       {"mi", "mfrac", "apply"},
-       {"div"}},
-      {"MathML 3",
-       Doctype("math", "-//W3C//DTD MathML 3.0//EN", "http://www.w3.org/Math/DTD/mathml3/mathml3.dtd") +
-           "<math><mrow>|",
-       "f.xhtml",
-       "mathml3.dtd",
-       {"mi", "mfrac", "mlongdiv"},
-       {"div"}},
-      {"WML 1.1",
-       Doctype("wml", "-//WAPFORUM//DTD WML 1.1//EN", "http://www.wapforum.org/DTD/wml_1.1.xml") + "<wml>|",
-       "deck.wml",
-       "wml12.dtd",
-       {"card", "template"},
-       {"p"}},
-      {"WML 1.3",
-       Doctype("wml", "-//WAPFORUM//DTD WML 1.3//EN", "http://www.wapforum.org/DTD/wml13.dtd") + "<wml>|",
-       "deck.wml",
-       "wml12.dtd",
-       {"card", "template"},
-       {"p"}},
-      {"HTML 4.0",
-       "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0//EN\">\n<BODY>|",
-       "p.html",
-       "strict.dtd",
-       {"DIV", "INS"},
-       {"FONT", "SECTION"}},
-  };
-  for (const auto& C : Cases) {
-    SCOPED_TRACE(C.Name);
+  for (const std::string& Row : Split(Table, '\n')) {
+    if (Row.empty()) continue;
+    SCOPED_TRACE(Row);
+    Names F = Split(Row, ';');
+    F.resize(8);
+    std::string Marked = F[4];
+    if (!F[1].empty()) {
+      const std::string Ids = F[3].empty() ? "\"" + F[2] + "\"" : "\"" + F[2] + "\" \"" + F[3] + "\"";
+      Marked = (F[0] == "p.html" ? "" : "<?xml version=\"1.0\"?>\n") +
+               ("<!DOCTYPE " + F[1] + " PUBLIC " + Ids + ">\n") + Marked;
+    }
     Test.Host().ClearToolMessages();
-    const Names L = List(C.Marked, C.File);
-    EXPECT_EQ(std::filesystem::path(MLSymbolManager().GetSchemaFile()).filename(), C.Schema);
-    for (const auto& P : C.Present) EXPECT_TRUE(In(L, P)) << P;
-    for (const auto& A : C.Absent) EXPECT_FALSE(In(L, A)) << A;
+    const Names L = List(Marked, F[0]);
+    EXPECT_EQ(std::filesystem::path(MLSymbolManager().GetSchemaFile()).filename(), F[5]);
+    for (const auto& P : Split(F[6], ' ')) EXPECT_TRUE(P.empty() || In(L, P)) << P;
+    for (const auto& A : Split(F[7], ' ')) EXPECT_FALSE(!A.empty() && In(L, A)) << A;
     for (const auto& M : Test.Host().Messages())
       EXPECT_TRUE(M.Prefix != "Failure" && M.Prefix != "Error" && M.Prefix != "Hint")
           << M.Prefix << ": " << M.Text;
