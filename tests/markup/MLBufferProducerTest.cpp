@@ -90,40 +90,6 @@ TEST_P(Producer, ChunksJoinToTheDocumentAndEachFullChunkEndsOnWhitespace) {
   }
 }
 
-TEST_P(Producer, ExactlyOneChunkOfTextWhoseLastCharacterIsNotWhitespace) {
-  std::string Text(MLBufferSize, 'x');
-  Text[100] = ' ';
-  Text[MLBufferSize - 10] = '\n';
-  TProducerFor F(GetParam(), Text);
-  auto& P = *F.Producer;
-  ASSERT_TRUE(P.FillBuffer());
-  EXPECT_EQ(P.BufferOffset(P.BufferAtOffset(0)), 0);
-  EXPECT_EQ(P.BufferAtOffset(MLBufferSize - 10)[0], '\n');
-  EXPECT_EQ(P.BufferAtOffset(MLBufferSize - 9), nullptr);  // cut after the last whitespace
-  ASSERT_TRUE(P.FillBuffer());
-  EXPECT_EQ(P.BufferOffset(P.BufferAtOffset(0)), MLBufferSize - 9);
-  EXPECT_EQ(std::string(P.BufferAtOffset(0)), std::string(9, 'x'));
-  EXPECT_FALSE(P.FillBuffer());
-  EXPECT_EQ(P.BufferAtOffset(0), nullptr);
-  EXPECT_EQ(P.BufferOffset(nullptr), MLBufferSize);
-}
-
-TEST_P(Producer, OnlyTabLineFeedCarriageReturnAndBlankCutAChunk) {
-  std::string Text(MLBufferSize + 50, 'y');
-  Text[10] = ' ';
-  Text[MLBufferSize - 5] = '\f';
-  Text[MLBufferSize - 4] = '\v';
-  Text[MLBufferSize - 3] = '\xA0';
-  TProducerFor F(GetParam(), Text);
-  auto Chunks = Drain(*F.Producer);
-  // Form feed, vertical tab and no-break space must not cut: the second chunk has no cut point.
-  ASSERT_EQ(Chunks.size(), 3u);
-  EXPECT_EQ(Chunks[0].Text.size(), 11u);
-  EXPECT_EQ(Chunks[1].Offset, 11);
-  EXPECT_EQ(Chunks[1].Text.size(), size_t(MLBufferSize));
-  EXPECT_EQ(Chunks[2].Text.size(), 50u - 11u);
-}
-
 TEST_P(Producer, FullChunkWithoutWhitespaceIsDeliveredWholeAndReadingAdvances) {
   const std::string Text(40000, 'w');
   TProducerFor F(GetParam(), Text);
@@ -143,6 +109,10 @@ struct TCutCase {
 TEST(ProducerCut, FullChunksAreCutWhereNoTokenIsSplit) {
   const TCutCase Cases[] = {
       {"after the last whitespace", "ab cd", 3},
+      {"form feed, vertical tab and no-break space do not cut",
+       "a b\f\v\xA0"
+       "c",
+       2},
       {"a final CR waits for its LF", "ab\r", 2},
       {"a final CR after a blank", "a b\r", 2},
       {"minified markup: before the last <", "<b>x</b><ta", 8},
@@ -175,13 +145,6 @@ TEST_P(Producer, ShortDocumentComesInOneFill) {
   EXPECT_EQ(P.BufferOffset(nullptr), 9);  // after the end: the document length
   EXPECT_FALSE(P.FillBuffer());           // stays at the end
   EXPECT_EQ(P.BufferOffset(nullptr), 9);
-}
-
-TEST_P(Producer, EmptyDocument) {
-  TProducerFor F(GetParam(), "");
-  EXPECT_FALSE(F.Producer->FillBuffer());
-  EXPECT_EQ(F.Producer->BufferAtOffset(0), nullptr);
-  EXPECT_EQ(F.Producer->BufferOffset(nullptr), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSources, Producer,
