@@ -133,6 +133,68 @@ TLspFrame TLspReader::Next(std::string& Body) {
   return static_cast<int64_t>(Body.size()) == Length ? TLspFrame::Body : TLspFrame::End;
 }
 
+namespace {
+
+// The library's reader tells each value; this builds the document from them
+// as its own builder does, but takes each string over.
+class TMovingBuilder {
+ public:
+  json Root;
+
+  bool null() { return Put(nullptr); }
+  bool boolean(bool V) { return Put(V); }
+  bool number_integer(json::number_integer_t V) { return Put(V); }
+  bool number_unsigned(json::number_unsigned_t V) { return Put(V); }
+  bool number_float(json::number_float_t V, const std::string&) { return Put(V); }
+  bool string(std::string& V) { return Put(std::move(V)); }
+  bool binary(json::binary_t& V) { return Put(json::binary(std::move(V))); }
+  bool start_object(std::size_t) { return Open(json::object()); }
+  bool key(std::string& K) {
+    Key = std::move(K);
+    return true;
+  }
+  bool end_object() { return Close(); }
+  bool start_array(std::size_t) { return Open(json::array()); }
+  bool end_array() { return Close(); }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+
+ private:
+  // The containers being filled, innermost last: an object's members stay
+  // where they are, and an array grows only while it is the innermost.
+  std::vector<json*> Stack;
+  std::string Key;
+
+  json* Place(json&& V) {
+    if (Stack.empty()) return &(Root = std::move(V));
+    json& Top = *Stack.back();
+    if (Top.is_array()) {
+      Top.push_back(std::move(V));
+      return &Top.back();
+    }
+    return &(Top[Key] = std::move(V));
+  }
+  bool Put(json&& V) {
+    Place(std::move(V));
+    return true;
+  }
+  bool Open(json&& V) {
+    Stack.push_back(Place(std::move(V)));
+    return true;
+  }
+  bool Close() {
+    Stack.pop_back();
+    return true;
+  }
+};
+
+}  // namespace
+
+json LspParse(const std::string& Body) {
+  TMovingBuilder Builder;
+  if (!json::sax_parse(Body, &Builder)) return json(json::value_t::discarded);
+  return std::move(Builder.Root);
+}
+
 size_t JsonDepth(std::string_view Text) {
   size_t Depth = 0, Deepest = 0;
   bool InString = false;

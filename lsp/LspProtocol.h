@@ -71,6 +71,11 @@ const std::string* LspStringIn(const nlohmann::json& Object, const char* Key);
 std::optional<int64_t> LspInteger(const nlohmann::json& Object, const char* Key, int64_t Max = INT32_MAX);
 const nlohmann::json* LspObject(const nlohmann::json& Object, const char* Key);
 
+// The JSON value of Body, or a discarded value when it is no JSON. Strings
+// are moved out of the reader, not copied: a large document's text is held
+// once more while its message is read, not twice.
+nlohmann::json LspParse(const std::string& Body);
+
 // Body with every lone UTF-16 surrogate escape (\ud800) replaced by \ufffd.
 std::string ReplaceLoneSurrogates(const std::string& Body);
 

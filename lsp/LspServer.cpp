@@ -46,11 +46,11 @@ void TLspServer::Serve(std::istream& In, std::ostream& Out) {
 std::vector<json> TLspServer::HandleText(std::string Body) {
   if (JsonDepth(Body) > MaxLspDepth)
     return {LspErrorAnswer(nullptr, LspError::ParseError, "Nested too deeply")};
-  json Message = json::parse(Body, nullptr, false);
+  json Message = LspParse(Body);
   // A client may send half a surrogate pair (a buffer cut mid-character):
   // the text is taken with U+FFFD in its place, not refused whole.
   if (Message.is_discarded() && Body.find("\\u") != std::string::npos)
-    Message = json::parse(ReplaceLoneSurrogates(Body), nullptr, false);
+    Message = LspParse(ReplaceLoneSurrogates(Body));
   // A large document's message goes before its text is copied.
   std::string().swap(Body);
   if (Message.is_discarded()) return {LspErrorAnswer(nullptr, LspError::ParseError, "Invalid JSON")};

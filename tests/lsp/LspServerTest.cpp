@@ -586,6 +586,19 @@ TEST_F(Lsp, TypingBringsTheEnginesEdits) {
   }
 }
 
+// The server's reader gives what the library's own gives, or nothing.
+TEST(LspFraming, BodiesReadAsTheLibraryReadsThem) {
+  for (const std::string Body :
+       {R"({"a":[1,-2,{"b":[true,null,"x\u00e9"]}],"c":{"d":1.5,"d":2,"e":{}},"f":[[],[[3]]]})", "[]",
+        "\"s\"", "7", R"({"a":1}x)", R"({"a":)", "[1,]", "", R"({"a" 1})"}) {
+    const json Ours = LspParse(Body), Theirs = json::parse(Body, nullptr, false);
+    EXPECT_EQ(Ours.is_discarded(), Theirs.is_discarded()) << Body;
+    if (!Theirs.is_discarded()) {
+      EXPECT_EQ(Ours, Theirs) << Body;
+    }
+  }
+}
+
 TEST(LspFraming, RoundTripAndPositions) {
   std::stringstream S;
   WriteLspMessage(S, {{"a", "é"}});
