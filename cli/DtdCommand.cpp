@@ -1,7 +1,9 @@
 #include "cli/DtdCommand.h"
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "host/KelFiles.h"
 #include "schema/DTDParser.h"
 
 namespace kel {
@@ -49,7 +51,17 @@ json ElementJson(TDTDElement& E) {
 
 }  // namespace
 
-int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostream& Out) {
+int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostream& Out, std::ostream& Err) {
+  // What is read is a regular file: a pipe or a device is never waited on.
+  if (!FileExists(FileName)) {
+    std::error_code Ec;
+    Err << "mlinsight: cannot read " << FileName << ": "
+        << (!std::filesystem::exists(FileName, Ec)        ? "no such file"
+            : std::filesystem::is_directory(FileName, Ec) ? "it is a folder"
+                                                          : "not a regular file")
+        << '\n';
+    return 1;
+  }
   TDTDParser Parser;
   Parser.KibitzMode = Mode;
   json Messages = json::array();

@@ -13,7 +13,8 @@
 
 namespace kel {
 
-// 0: what the reader found wrong is among the messages printed.
-int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostream& Out);
+// 0: what the reader found wrong is among the messages printed; 1 (one
+// line on Err) when the file cannot be read.
+int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostream& Out, std::ostream& Err);
 
 }  // namespace kel

@@ -230,7 +230,7 @@ int main(int argc, char** argv) {
   int Status = 0;
   if (*SchemaFile) Status = RunSchemaFile(Identifier, Mode);
   if (*Chunks) Status = RunChunks(FileName);
-  if (*DtdCmd) Status = RunDtd(DtdFile, Mode, DtdJson, std::cout);
+  if (*DtdCmd) Status = RunDtd(DtdFile, Mode, DtdJson, std::cout, std::cerr);
   if (*SchemaCmd) {
     Schema.Mode = Mode;
     Status = RunSchema(Schema, Host.Host(), std::cout, std::cerr);

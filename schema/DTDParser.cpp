@@ -98,8 +98,10 @@ void TDTDScanner::EnterKeywordSymbol(const std::string& Text, TTokenKind Kind) {
 }
 
 TTokenKind TDTDScanner::LookupKeywordSymbol(const std::string& Text) const {
+  // SGML's declaration names are read in any letter case: <!element is
+  // <!ELEMENT.
   for (const auto& K : KeywordTable[Hash(Text)])
-    if (K->Name == Text) return K->TokenKind;
+    if (SameText(K->Name, Text)) return K->TokenKind;
   return TTokenKind::tkIdentifier;
 }
 
@@ -677,7 +679,13 @@ void TDTDParser::ParseDocument() {
       }
       default:
         if (Token() == TTokenKind::tkIdentifier && Scanner->TokenText.starts_with("<!")) {
-          // <!NOTATION, <!SHORTREF, <!USEMAP: declarations that offer nothing to complete.
+          // <!NOTATION, <!SHORTREF, <!USEMAP…: declarations that offer
+          // nothing to complete. Any other name is a misspelt one, said.
+          static constexpr const char* Quiet[] = {"<!NOTATION", "<!SHORTREF", "<!USEMAP",  "<!LINKTYPE",
+                                                  "<!LINK",     "<!IDLINK",   "<!USELINK", "<!DOCTYPE"};
+          if (std::none_of(std::begin(Quiet), std::end(Quiet),
+                           [this](const char* Q) { return SameText(Scanner->TokenText, Q); }))
+            ParseError(TParseError::peWarning, "Unknown declaration %s: skipped", {Scanner->TokenText});
           while (Token() != TTokenKind::tkGreaterThan && Token() != TTokenKind::tkEof) Next();
           break;
         }

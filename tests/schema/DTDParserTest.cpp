@@ -193,6 +193,12 @@ TEST(DTDParser, SectionsAndErrors) {
               std::vector<std::string>{"Expected > but found ANY @" + std::to_string(Line)})
         << Breaks.size();
   }
+  // Declaration names in any letter case; a misspelt one is said and skipped.
+  auto K = ParseText(
+      "<!element x - - EMPTY>\n<!AttList x a CDATA #IMPLIED>\n<!ATTLST x b CDATA #IMPLIED>\n"
+      "<!NOTATION n SYSTEM \"n\">\n<!ELEMENT y - - EMPTY>");
+  EXPECT_TRUE(K.Element("x") && K.Element("x")->LookupSymbol("a") && K.Element("y"));
+  EXPECT_EQ(K.Errors, std::vector<std::string>{"Unknown declaration <!ATTLST: skipped @3"});
   EXPECT_EQ(ParseText("\x01 <!ELEMENT x - - ANY>").Errors,
             std::vector<std::string>{"Invalid character in input stream #x01 @1"});
 }
