@@ -102,7 +102,7 @@ THTMLTag::~THTMLTag() {
   ClearAttrs();
 }
 
-std::string THTMLTag::GetName() { return CaseTagName(FSymbolManager, FName); }
+std::string THTMLTag::GetName() { return FKeepsCase ? FName : CaseTagName(FSymbolManager, FName); }
 
 int32_t THTMLTag::ChosenSize() const { return FShowAttributes ? Size(FAttrs) : Size(FTags); }
 

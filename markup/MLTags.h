@@ -191,6 +191,8 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   void SetRequiresOpeningTag(bool Value) { FRequiresOpeningTag = Value; }
   void SetEmpty(bool Value) { FEmpty = Value; }
   void SetAny(bool Value) { FAny = Value; }
+  // The name as the schema spells it, whatever the tag case (XML names).
+  void SetKeepsCase(bool Value) { FKeepsCase = Value; }
   void SetEntityName(const std::vector<std::string>& Names) { FEntityNames = Names; }
   // What the content model says of a child: it stands at most once, and its
   // place in the model's sequence (-1: anywhere). Names ignore case.
@@ -220,6 +222,7 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   bool FRequiresOpeningTag = false;
   bool FEmpty = false;
   bool FAny = false;
+  bool FKeepsCase = false;
   TMLTagList FTags;
   TMLAttributeList FAttrs;
   bool FTagsUnsorted = false;

@@ -190,6 +190,7 @@ TXSDElement* TXSDReader::AddElement(const TXMLNode& Node, const std::string& Par
   El->ImplicitClosure = SameText(Node.Attribute("vs:implicitclosure"), "true") ||
                         SameText(Node.Attribute("impliedclose"), "true");
   El->Unqualified = SameText(Node.Attribute("form"), "unqualified") || !DefaultQualified;
+  El->AnyElement = Node.NodeName() == "xsd:any";
   El->ParentName = ParentName;
   TXSDClassEntry* E = NewEntry(El);
   if (FLastElement)

@@ -72,6 +72,8 @@ class TXSDElement : public TXSDTypedClass {
   bool NonBrowseable = false;
   bool ImplicitClosure = false;
   bool Unqualified = false;
+  // xsd:any: whatever the document's own language lets stand there.
+  bool AnyElement = false;
   // The complex type whose content declares it; empty at the top level.
   std::string ParentName;
 };

@@ -884,19 +884,33 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
     });
   };
 
+  // The names other elements refer to; when every top-level element is one
+  // (a schema of one recursive element), all of them stand at the top.
+  std::unordered_set<std::string> Referenced;
+  for (auto* Entry = Reader.GetFirstElement(); Entry; Entry = Reader.GetNextElement(Entry))
+    if (const std::string& Ref = TXSDReader::ElementOf(Entry)->Ref; !Ref.empty())
+      Referenced.insert(Ref.substr(Ref.find(':') + 1));
+  bool Free = false;
+  for (auto* Entry = Reader.GetFirstElement(); Entry && !Free; Entry = Reader.GetNextElement(Entry)) {
+    const TXSDElement* E = TXSDReader::ElementOf(Entry);
+    Free = E->Level == 0 && E->Ref.empty() && !E->Name.empty() && !Referenced.count(E->Name);
+  }
+  if (!Free) Referenced.clear();
   size_t TagsMade = 0;
   for (auto* Entry = Reader.GetFirstElement(); Entry; Entry = Reader.GetNextElement(Entry)) {
     const TXSDElement* Element = TXSDReader::ElementOf(Entry);
     // A reference carries the name of the element it refers to; it must not
     // make that element's tag, or a reference met before the declaration
     // would keep a top-level element from the top.
-    if (!Element->Ref.empty()) continue;
+    // Nameless: an xsd:any, a nested group, an annotation.
+    if (!Element->Ref.empty() || Element->Name.empty()) continue;
     const std::string Name = TagNameOf(Reader, Element);
     if (GetTagFromHashList(Name) || !IdentIsNotDTDType(Name)) continue;
     if (!RoomForTag(TagsMade++, XSDFileName)) continue;
     auto Tag = MakeKel<THTMLTag>(Name, this, -1);
     Tag->SetEmpty(false);
     Tag->SetAny(true);
+    Tag->SetKeepsCase(true);
     Tag->SetRequiresClosingTag(!Element->ImplicitClosure);
     Tag->SetRequiresOpeningTag(true);
     if (TXSDType* Type = TypeOf(Reader, Element)) {
@@ -928,7 +942,9 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
       }
     }
     RegisterTag(Tag.get());
-    if (Element->Level == 0) {
+    // An element another one names (a template, a column, a list item) is
+    // written inside that one, not on its own.
+    if (Element->Level == 0 && !Referenced.count(Element->Name)) {
       if (ParentTags)
         for (const std::string& Parent : *ParentTags)
           if (const TKelPtr<IKelMLTag> P = GetTagFromHashList(Parent)) P->AddTag(Tag.get());
@@ -961,10 +977,17 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
         const TXSDElement* Child = Type->GetChild(I);
         if (Child && !Child->Ref.empty()) Child = Reader.LookupElement(Child->Ref, "", -1, true);
         if (!Child) continue;
-        if (Child->NonBrowseable)
+        if (Child->AnyElement) {
+          // A template holds the page's content: what a div of the page's
+          // own schema holds, the controls among it.
+          if (const TKelPtr<IKelMLTag> Flow = GetTagFromHashList("div"); Flow && Flow.get() != Tag)
+            for (const auto& C : AllChildren(Flow.get()))
+              if (Spend(1)) Tag->AddTag(C.get());
+        } else if (Child->NonBrowseable) {
           Todo.push_back(TypeOf(Reader, Child));
-        else if (const TKelPtr<IKelMLTag> C = GetTagFromHashList(TagNameOf(Reader, Child)); C && Spend(1))
+        } else if (const TKelPtr<IKelMLTag> C = GetTagFromHashList(TagNameOf(Reader, Child)); C && Spend(1)) {
           Tag->AddTag(C.get());
+        }
       }
     }
   };

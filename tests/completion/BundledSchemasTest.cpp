@@ -108,6 +108,33 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
        "default.aspx",
        {"asp:ListItem"},
        {}},
+      // Inner elements as pages write them; what a control names stands
+      // inside it only, and a template holds HTML and controls.
+      {"inside a paragraph",
+       Aspx + "<HTML><BODY><FORM><P>|",
+       "default.aspx",
+       {"asp:Label", "B"},
+       {"asp:ListItem", "asp:BoundField", "asp:TableCell", "ItemTemplate", "asp:", ""}},
+      {"repeater templates",
+       Aspx + "<HTML><BODY><FORM><asp:Repeater runat=\"server\">|",
+       "default.aspx",
+       {"HeaderTemplate", "ItemTemplate", "FooterTemplate"},
+       {"asp:", ""}},
+      {"a template's content",
+       Aspx + "<HTML><BODY><FORM><asp:Repeater><ItemTemplate>|",
+       "default.aspx",
+       {"DIV", "TABLE", "asp:Label", "asp:HyperLink"},
+       {"ItemTemplate", "asp:"}},
+      {"grid view columns",
+       Aspx + "<HTML><BODY><FORM><asp:GridView><Columns>|",
+       "default.aspx",
+       {"asp:BoundField", "asp:TemplateField", "asp:CommandField"},
+       {"asp:Columns", "asp:"}},
+      {"update panel",
+       Aspx + "<HTML><BODY><FORM><asp:UpdatePanel>|",
+       "default.aspx",
+       {"ContentTemplate"},
+       {"asp:"}},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
