@@ -130,6 +130,7 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
        "default.aspx",
        {"asp:BoundField", "asp:TemplateField", "asp:CommandField"},
        {"asp:Columns", "asp:"}},
+      {"runat", Aspx + "<HTML><BODY><FORM><asp:Label runat=|", "default.aspx", {"server"}, {}},
       {"update panel",
        Aspx + "<HTML><BODY><FORM><asp:UpdatePanel>|",
        "default.aspx",
