@@ -347,8 +347,8 @@ void TMLSymbolManager::InsertFixupElements(IKelMLTag* Tag, IKelMLTag* Previous) 
 // and the data-* names the page already uses are offered as they are.
 void TMLSymbolManager::InsertDataAttrs(IKelMLTag* Tag) {
   if (!Tag || !Parser || !Parser->Caret().InTag || Parser->Caret().CaretInTagName ||
-      supports<IKelMLNamedTag>(Tag) || !SchemaFile.ends_with("html5.dtd"))
-    return;
+      supports<IKelMLNamedTag>(Tag) || !SchemaFile.ends_with("html5.dtd") || Tag->GetName().starts_with("@"))
+    return;  // a directive (<%@ Page) is no element
   std::vector<std::string> Names{"data-"};
   Names.insert(Names.end(), Parser->Caret().DataAttrNames.begin(), Parser->Caret().DataAttrNames.end());
   for (const auto& Name : Names) {
