@@ -216,8 +216,10 @@ void TMLParser::PopTag(const std::string& Name, bool BeforeCaret, bool OpenedBef
       }
       It = Next;
     }
-    FCaret.CurrentTag = FTagStack.empty() ? nullptr : FTagStack.front()->Tag;
-    FCaret.InTag = static_cast<bool>(FCaret.CurrentTag);
+    const TKelPtr<IKelMLTag> Top = FTagStack.empty() ? nullptr : FTagStack.front()->Tag;
+    FCaret.InTag = static_cast<bool>(Top);
+    // Back at the top, the caller's root holds what follows.
+    FCaret.CurrentTag = Top ? Top : FRoot;
   }
   if (!Slot->second.Open.empty()) DisposeTagEntry(FOpenTags, Slot->second.Open.back(), false);
 }
@@ -619,7 +621,7 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   if (FCaret.CurrentAttr) FCaret.CurrentAttr->SetFilter("");
   if (FSymbolManager) FSymbolManager->RemoveFixupElements(FFixedUpTag.get());
   FFixedUpTag.reset();
-  FCaret.CurrentTag = Tag;
+  FCaret.CurrentTag = FRoot = Tag;
   FCaret.InTag = false;
   FCaret.CurrentAttr.reset();
   FLine = 1;
@@ -690,9 +692,12 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
     // schema tag ("<tr|"): the list comes from the element around it.
     auto Parent = FTagStack.begin();
     if (Parent != FTagStack.end() && (*Parent)->Tag == FCaret.CurrentTag) ++Parent;
-    FCaret.FixupParent = Parent == FTagStack.end()
-                             ? (FSymbolManager ? FSymbolManager->GetHiddenRootNode() : nullptr)
-                             : (*Parent)->Tag;
+    // At the top the caller's root stands (a user control's body), or the
+    // document's.
+    FCaret.FixupParent = Parent != FTagStack.end() ? (*Parent)->Tag
+                         : Tag                     ? TKelPtr<IKelMLTag>(Tag)
+                         : FSymbolManager          ? FSymbolManager->GetHiddenRootNode()
+                                                   : nullptr;
   }
 
   if (FSymbolManager) {

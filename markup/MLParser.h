@@ -203,6 +203,7 @@ class TMLParser {
     FCaret.CurrentAttr.reset();
     FCaret.FixupTag.reset();
     FCaret.FixupParent.reset();
+    FRoot.reset();
   }
 
   bool GetInDocType() const { return FDocTypeAtCaret == TDocTypeAtCaret::Inside; }
@@ -333,6 +334,8 @@ class TMLParser {
   int32_t CaretOffset();
 
   TMLCaretContext FCaret;
+  // The tag the caller reports at the top (a user control's body), or none.
+  TKelPtr<IKelMLTag> FRoot;
   // The producer's edit view, asked for once per parse (null for a stream).
   TKelPtr<IKelEditView> FEditView;
   // Absolute offset of the current line's start: lines may span chunks.
