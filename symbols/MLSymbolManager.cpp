@@ -943,8 +943,9 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
     }
     RegisterTag(Tag.get());
     // An element another one names (a template, a column, a list item) is
-    // written inside that one, not on its own.
-    if (Element->Level == 0 && !Referenced.count(Element->Name)) {
+    // written inside that one, not on its own; a non-browseable one only
+    // stands for its children.
+    if (Element->Level == 0 && !Referenced.count(Element->Name) && !Element->NonBrowseable) {
       if (ParentTags)
         for (const std::string& Parent : *ParentTags)
           if (const TKelPtr<IKelMLTag> P = GetTagFromHashList(Parent)) P->AddTag(Tag.get());

@@ -181,20 +181,22 @@ TEST_F(SchemaSelection, AspSchemasFollowTheSwitchAndTheDocument) {
 }
 
 TEST_F(SchemaSelection, XsdTagsTakeTypesChildrenValuesAndEditors) {
-  Write("forms.xsd", std::string(Xsd) +
-                         "<xsd:simpleType name='Align'><xsd:restriction base='xsd:string'>"
-                         "<xsd:enumeration value='left'/><xsd:enumeration value='right'/></xsd:restriction>"
-                         "</xsd:simpleType>\n"
-                         "<xsd:element name='form' type='FormDef'/>\n"
-                         "<xsd:complexType name='FormDef'><xsd:choice>"
-                         "<xsd:element ref='field'/><xsd:element name='group' vs:nonbrowseable='true'>"
-                         "<xsd:complexType><xsd:sequence><xsd:element ref='button'/></xsd:sequence>"
-                         "</xsd:complexType></xsd:element></xsd:choice>"
-                         "<xsd:attribute name='align' type='Align'/>"
-                         "<xsd:attribute name='action' type='xsd:anyURI'/>"
-                         "<xsd:attribute name='skin' editor='skins'/></xsd:complexType>\n"
-                         "<xsd:element name='field' vs:implicitclosure='true'/>\n"
-                         "<xsd:element name='button'/>\n</xsd:schema>");
+  Write("forms.xsd",
+        std::string(Xsd) +
+            "<xsd:simpleType name='Align'><xsd:restriction base='xsd:string'>"
+            "<xsd:enumeration value='left'/><xsd:enumeration value='right'/></xsd:restriction>"
+            "</xsd:simpleType>\n"
+            "<xsd:element name='form' type='FormDef'/>\n"
+            "<xsd:complexType name='FormDef'><xsd:choice>"
+            "<xsd:element ref='field'/><xsd:element name='group' vs:nonbrowseable='true'>"
+            "<xsd:complexType><xsd:sequence><xsd:element ref='button'/></xsd:sequence>"
+            "</xsd:complexType></xsd:element></xsd:choice>"
+            "<xsd:attribute name='align' type='Align'/>"
+            "<xsd:attribute name='action' type='xsd:anyURI'/>"
+            "<xsd:attribute name='skin' editor='skins'/></xsd:complexType>\n"
+            "<xsd:element name='field' vs:implicitclosure='true'/>\n"
+            "<xsd:element name='button'/>\n<xsd:element name='hidden' vs:nonbrowseable='true'/>\n"
+            "</xsd:schema>");
   M.SetSchemaFile("forms.xsd");
   EXPECT_TRUE(Messages().empty()) << Messages()[0];
   EXPECT_EQ(Children(""), (Names{"form"})) << "field and button stand where form names them";
