@@ -252,14 +252,14 @@ class TBuilder {
     return true;
   }
 
- public:
  private:
-  // Node I of the old tree.
+  // Node I of the old tree. Kept is in document order (ancestors first): a
+  // walk up from a deep node asks it once per ancestor.
   const TMLNode& OldNode(uint32_t I) const {
     if (I >= Shared) return Tail.Nodes[I - Shared];
-    for (const auto& [Index, Node] : Kept)
-      if (Index == I) return Node;
-    return R.Nodes[I];
+    const auto It =
+        std::lower_bound(Kept.begin(), Kept.end(), I, [](const auto& K, uint32_t X) { return K.first < X; });
+    return It != Kept.end() && It->first == I ? It->second : R.Nodes[I];
   }
   std::string_view Slice(TMLRange Range) const { return T.substr(Range.Start, Range.End - Range.Start); }
   bool At(uint32_t P, std::string_view S) const { return T.substr(P, S.size()) == S; }
