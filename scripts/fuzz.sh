@@ -2,8 +2,8 @@
 # Runs every libFuzzer target of a fuzz build for a bounded time, each on a
 # working corpus made from fuzz/corpus/<target> (seeds written for fuzzing),
 # our examples and schemas, and the real files the tests
-# read (installed by scripts/install-deps.sh). A finding stops the run with
-# the target's report and a non-zero status.
+# read (installed by scripts/install-deps.sh), as many at once as there are
+# cores. A finding ends the run with the target's report and a non-zero status.
 #   scripts/fuzz.sh BUILD_DIR SECONDS
 # FUZZ_SEED fixes libFuzzer's random seed (CI: 1, so that a run repeats);
 # 0 or unset: a new one each run.
@@ -22,16 +22,15 @@ seed() {  # seed NAME FILES...: the working corpus of a target
   echo "$dir"
 }
 
-run() {  # run TARGET CORPUS MAX_LEN
-  local log="$build/fuzz-$1.log"
+cores=$(nproc 2>/dev/null || echo 1)
+pids=() names=()
+
+run() {  # run TARGET CORPUS MAX_LEN: in the background, at most one per core
+  while (( $(jobs -rp | wc -l) >= cores )); do wait -n || true; done
   echo "fuzz: $1 for ${seconds}s"
-  if ! (cd "$build" && "bin/$1" -max_total_time="$seconds" -seed="${FUZZ_SEED:-0}" -rss_limit_mb=2048 -max_len="$3" \
-        -print_final_stats=1 "$2" >"$log" 2>&1); then
-    tail -60 "$log"
-    echo "fuzz: $1 found a problem (log: $log)" >&2
-    exit 1
-  fi
-  grep -E "^stat::number_of_executed_units" "$log" | sed "s/^/  /"
+  (cd "$build" && exec "bin/$1" -max_total_time="$seconds" -seed="${FUZZ_SEED:-0}" -rss_limit_mb=2048 \
+     -max_len="$3" -print_final_stats=1 "$2" >"$build/fuzz-$1.log" 2>&1) &
+  pids+=($!) names+=("$1")
 }
 
 ex="$root/examples"
@@ -44,4 +43,17 @@ run fuzz_dtd_reader "$(seed dtd "$dtd/REC-html401-19991224/strict.dtd" "$dtd/REC
 run fuzz_xsd_reader "$(seed xsd "$root/schemas/resxschema.xsd" "$root/schemas/asp_directives.xsd" \
   "$ex/xsd/asp.xsd")" 40000
 run fuzz_lsp_server "$(seed lsp)" 4096
+
+failed=0
+for i in "${!pids[@]}"; do
+  log="$build/fuzz-${names[$i]}.log"
+  if wait "${pids[$i]}"; then
+    grep -E "^stat::number_of_executed_units" "$log" | sed "s/^/  ${names[$i]}: /"
+  else
+    tail -60 "$log"
+    echo "fuzz: ${names[$i]} found a problem (log: $log)" >&2
+    failed=1
+  fi
+done
+(( failed == 0 )) || exit 1
 echo "fuzz: no findings"
