@@ -182,15 +182,6 @@ TEST(MemoryEditorPositions, ColumnsOfMinifiedLinesRoundTrip) {
 
 // ---- Edit position ---------------------------------------------------------------
 
-TEST(MemoryEditorEditPosition, StartsAtTheCaretOfTheNewView) {
-  auto View = MakeMemoryEditView("ab\ncd");
-  EXPECT_EQ(View->GetPosition()->GetRow(), 1);
-  EXPECT_EQ(View->GetPosition()->GetColumn(), 1);
-  EXPECT_EQ(View->GetPosition().get(), View->GetPosition().get());
-  EXPECT_EQ(View->GetBlock().get(), View->GetBlock().get());
-  EXPECT_EQ(View->GetBuffer().get(), View->GetBuffer().get());
-}
-
 TEST(MemoryEditorEditPosition, MovesWithClamping) {
   struct TCase {
     const char* Name;
@@ -225,22 +216,6 @@ TEST(MemoryEditorEditPosition, MovesWithClamping) {
     EXPECT_EQ(R, C.Returns) << C.Name;
   }
   EXPECT_EQ(View->CaretOffset(), PositionOffset(*View)) << "the edit position is the caret";
-}
-
-TEST(MemoryEditorEditPosition, SaveAndRestoreAreAStack) {
-  auto View = MakeMemoryEditView(Mixed);
-  auto P = View->GetPosition();
-  P->Move(2, 2);
-  P->Save();
-  P->Move(5, 3);
-  P->Save();
-  P->Move(1, 1);
-  P->Restore();
-  EXPECT_EQ(PositionOffset(*View), 13);
-  P->Restore();
-  EXPECT_EQ(PositionOffset(*View), 5);
-  P->Restore();  // empty: stays
-  EXPECT_EQ(PositionOffset(*View), 5);
 }
 
 TEST(MemoryEditorEditPosition, RipText) {
@@ -305,19 +280,6 @@ TEST(MemoryEditorEditPosition, BackspaceDelete) {
   }
 }
 
-TEST(MemoryEditorEditPosition, InsertCharacterAdvances) {
-  auto View = ViewOn("a|b");
-  auto P = View->GetPosition();
-  EXPECT_TRUE(P->InsertCharacter('x'));
-  EXPECT_TRUE(P->InsertCharacter('y'));
-  EXPECT_EQ(WithPosition(*View), "axy|b");
-  EXPECT_EQ(View->UndoCount(), 2);
-  EXPECT_FALSE(P->InsertCharacter('\0'));
-  EXPECT_EQ(View->Text(), "axyb");
-  ASSERT_TRUE(View->Undo());
-  EXPECT_EQ(WithPosition(*View), "ax|b");
-}
-
 // ---- Block -----------------------------------------------------------------------
 
 TEST(MemoryEditorBlock, TextBetweenTheEnds) {
@@ -370,18 +332,6 @@ TEST(MemoryEditorReader, CopiesAtMostCountFromTheCurrentText) {
   EXPECT_EQ(Reader->GetText(1, Two, 2), 1);
   EXPECT_EQ(Two[0], 'b');
   EXPECT_EQ(Two[1], '#');
-}
-
-TEST(MemoryEditorReader, SourceEditorFaceOfTheBuffer) {
-  auto View = MakeMemoryEditView("<p>", "dir/page.html");
-  auto Source = query<IKelSourceEditor>(View->GetBuffer());
-  ASSERT_TRUE(Source);
-  EXPECT_EQ(Source->GetFileName(), "dir/page.html");
-  EXPECT_EQ(View->GetBuffer()->GetFileName(), "dir/page.html");
-  EXPECT_EQ(View->FileName(), "dir/page.html");
-  char Buf[8] = {};
-  EXPECT_EQ(Source->CreateReader()->GetText(0, Buf, 8), 3);
-  EXPECT_STREQ(Buf, "<p>");
 }
 
 // ---- Writer ------------------------------------------------------------------------
@@ -443,41 +393,6 @@ TEST(MemoryEditorWriter, EditsTheOriginalTextAndUndoesInOneStep) {
     EXPECT_EQ(WithCaret(*View), C.Marked) << C.Marked << " (undone)";
     EXPECT_FALSE(View->Undo()) << C.Marked;
   }
-}
-
-TEST(MemoryEditorWriter, ReportsItsPositionInTheOriginalText) {
-  auto View = MakeMemoryEditView("abcdef");
-  auto W = View->GetBuffer()->CreateUndoableWriter();
-  EXPECT_EQ(W->GetCurrentPos(), 0);
-  W->CopyTo(2);
-  W->Insert("xyz");
-  EXPECT_EQ(W->GetCurrentPos(), 2);
-  W->DeleteTo(4);
-  EXPECT_EQ(W->GetCurrentPos(), 4);
-  W->CopyTo(1);
-  EXPECT_EQ(W->GetCurrentPos(), 4);
-  W->DeleteTo(50);
-  EXPECT_EQ(W->GetCurrentPos(), 6);
-  EXPECT_EQ(View->Text(), "abxyz");
-}
-
-TEST(MemoryEditorWriter, TwoWritersAreTwoUndoSteps) {
-  auto View = ViewOn("<p>|");
-  {
-    auto W = View->GetBuffer()->CreateUndoableWriter();
-    W->CopyTo(3);
-    W->Insert("a");
-  }
-  {
-    auto W = View->GetBuffer()->CreateUndoableWriter();
-    W->Insert("<b>");
-  }
-  EXPECT_EQ(WithCaret(*View), "<b><p>a|");
-  EXPECT_EQ(View->UndoCount(), 2);
-  ASSERT_TRUE(View->Undo());
-  EXPECT_EQ(WithCaret(*View), "<p>a|");
-  ASSERT_TRUE(View->Undo());
-  EXPECT_EQ(WithCaret(*View), "<p>|");
 }
 
 TEST(MemoryEditorWriter, GoesQuietOnceSomethingElseChangesTheText) {
@@ -651,14 +566,6 @@ TEST(MemoryEditorView, InsertText) {
   }
 }
 
-TEST(MemoryEditorView, UndoPutsTheCaretBackWhereItWasBeforeTheStep) {
-  auto View = ViewOn("<p>|</p>");
-  View->InsertText("hello", false);
-  View->SetCaretOffset(0);
-  ASSERT_TRUE(View->Undo());
-  EXPECT_EQ(WithCaret(*View), "<p>|</p>");
-}
-
 TEST(MemoryEditorView, SetTextForgetsUndoAndClampsTheMarks) {
   auto View = ViewOn("abcdef|");
   View->InsertText("g", false);
@@ -669,19 +576,6 @@ TEST(MemoryEditorView, SetTextForgetsUndoAndClampsTheMarks) {
   EXPECT_EQ(WithPosition(*View), "ab\r\nc|");
   View->SetText("ab\r\n");
   EXPECT_EQ(View->CaretOffset(), 4);
-}
-
-TEST(MemoryEditorView, CountsRepaintsAndRecordsCommands) {
-  auto View = MakeMemoryEditView("");
-  EXPECT_EQ(View->RepaintCount(), 0);
-  View->Paint();
-  View->Paint();
-  EXPECT_EQ(View->RepaintCount(), 2);
-  auto Commands = query<IKelEditViewCommands>(static_cast<IKelEditView*>(View.get()));
-  ASSERT_TRUE(Commands);
-  Commands->ExecuteCommand(kelCommandInvokeCodeCompletion);
-  Commands->ExecuteCommand(7);
-  EXPECT_EQ(View->Commands(), (std::vector<int32_t>{129, 7}));
 }
 
 TEST(MemoryEditorView, ObjectsOutliveTheView) {
