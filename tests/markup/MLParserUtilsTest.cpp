@@ -8,46 +8,6 @@ namespace {
 
 using test::THostTest;
 
-TEST(Hash, FoldsLetterCaseAndWrapsAt256) {
-  EXPECT_EQ(Hash(""), 0);
-  EXPECT_EQ(Hash("ab"), 195);
-  EXPECT_EQ(Hash("AB"), 195);
-  EXPECT_EQ(Hash("table"), Hash("TABLE"));
-  EXPECT_EQ(Hash("table"), Hash("Table"));
-  // 'z' | 32 = 122; three of them sum to 366, whose low byte is 110.
-  EXPECT_EQ(Hash("zzz"), 110);
-  // Bytes above 127 take part as they are, OR 32.
-  EXPECT_EQ(Hash("\xC0"), 0xE0);
-  // Not a plain lower-casing: '@' (64) folds onto '`' (96).
-  EXPECT_EQ(Hash("@"), Hash("`"));
-}
-
-TEST(IdentIsNotDTDType, KeywordsAreCaseSensitive) {
-  struct Case {
-    const char* Ident;
-    bool NotType;
-  } Cases[] = {
-      {"CDATA", false},    {"cdata", true},     {"ENTITY", false},
-      {"ENTITIES", false}, {"EMPTY", false},    {"ENUMERATION", false},
-      {"ID", false},       {"IDREF", false},    {"IDREFS", false},
-      {"NMTOKEN", false},  {"NMTOKENS", false}, {"NOTATION", false},
-      {"NUMBER", false},   {"NAME", false},     {"NAMES", true},
-      {"C", true},         {"I", true},         {"", true},
-      {"left", true},      {"IDX", true},       {"Name", true},
-      {"CDATAX", true},
-  };
-  for (const auto& C : Cases) EXPECT_EQ(IdentIsNotDTDType(C.Ident), C.NotType) << C.Ident;
-}
-
-TEST(IdentIsAttributeEditor, OnlyTheTwoEditorWordsInAnyCase) {
-  struct Case {
-    const char* Ident;
-    bool Editor;
-  } Cases[] = {{"uri...", true}, {"URI...", true},   {"color...", true},   {"Color...", true},
-               {"color", false}, {"color..", false}, {"length...", false}, {"", false}};
-  for (const auto& C : Cases) EXPECT_EQ(IdentIsAttributeEditor(C.Ident), C.Editor) << C.Ident;
-}
-
 class SchemaFileName : public THostTest {
  protected:
   std::string Folder() { return (Test.Folder() / "bin").string() + "/../schemas/"; }
@@ -125,47 +85,6 @@ class TScriptNode : public TKelInterfaced<IKelMLServerScript> {
  private:
   std::string FText;
 };
-
-TEST(NodeInterfaces, ServerScriptAndProcessingInstructionShareOneIdentity) {
-  EXPECT_EQ(IKelMLServerScript::IID, IKelMLProcessingInstruction::IID);
-  EXPECT_EQ(IKelMLServerScript::IID.ToString(), "{705FFD5A-E56C-4AE3-8022-F79AB873FA85}");
-  auto Node = MakeKel<TScriptNode>();
-  Node->SetText(" Response.Write(1) ");
-  auto AsPI = query<IKelMLProcessingInstruction>(Node.get());
-  ASSERT_TRUE(AsPI);
-  EXPECT_EQ(AsPI->GetText(), " Response.Write(1) ");
-  EXPECT_TRUE(query<IKelMLServerScript>(AsPI));
-  EXPECT_TRUE(query<IKelMLTextNode>(Node.get()));
-  EXPECT_TRUE(query<IKelMLMarkupPos>(Node.get()));
-  EXPECT_FALSE(query<IKelMLComment>(Node.get()));
-  EXPECT_FALSE(query<IKelMLText>(Node.get()));
-}
-
-TEST(NodeInterfaces, IdentitiesAreDistinct) {
-  const TGUID Ids[] = {IKelMLMarkupPos::IID,
-                       IKelMLTextNode::IID,
-                       IKelMLText::IID,
-                       IKelMLComment::IID,
-                       IKelMLServerScript::IID,
-                       IKelMLTagAttribute::IID,
-                       IKelMLTagAttributeEvent::IID,
-                       IKelMLUnknownTagAttribute::IID,
-                       IKelMLTag::IID,
-                       IKelMLNamedTag::IID,
-                       IKelMLDocTypeTag::IID,
-                       IKelMLXSLTag::IID,
-                       IKelMLCustomTag::IID,
-                       IKelMLClosingTag::IID,
-                       IKelMLWrapperTag::IID,
-                       IKelMLElementCallback::IID,
-                       IKelMLEditor::IID,
-                       IKelCSSProvider::IID,
-                       IMLBufferProducer::IID,
-                       IMLBufferProducerInternal::IID};
-  for (size_t I = 0; I < std::size(Ids); ++I)
-    for (size_t J = I + 1; J < std::size(Ids); ++J) EXPECT_NE(Ids[I], Ids[J]) << I << " vs " << J;
-  EXPECT_EQ(IKelMLTag::IID.ToString(), "{CE942B07-4A6C-4243-BE19-482490827D5E}");
-}
 
 }  // namespace
 }  // namespace kel

@@ -206,16 +206,6 @@ TEST(TagLists, AttributesWrittenAreRemovedInOnePass) {
   EXPECT_EQ(Attributes(*T), (Names{"align", "class", "id", "width"}));
 }
 
-TEST(TagLists, NamesOfOneHashChainAreToldApart) {
-  // "ab" and "ba" have the same byte sum.
-  ASSERT_EQ(Hash("ab"), Hash("ba"));
-  auto T = MakeKel<THTMLTag>("x", nullptr, 1);
-  T->AddTag(MakeKel<THTMLTag>("ab", nullptr, 2).get());
-  T->AddTag(MakeKel<THTMLTag>("ba", nullptr, 3).get());
-  EXPECT_EQ(T->LookupTag("ab")->GetID(), 2);
-  EXPECT_EQ(T->LookupTag("BA")->GetID(), 3);
-}
-
 TEST(TagLists, RemoveTagGoesByIdentityNotByName) {
   auto T = MakeKel<THTMLTag>("tr", nullptr, 1);
   auto Td = MakeKel<THTMLTag>("td", nullptr, 2);
@@ -246,99 +236,6 @@ TEST(TagLists, RemoveAttributeHandsItBackAndAddingItRestoresIt) {
   T->ClearAttrs();
   EXPECT_EQ(T->GetAttributeCount(), 0);
   EXPECT_FALSE(T->FindAttribute("valign"));
-}
-
-TEST(TagLists, ChildrenAreFreedWithTheirLastHolder) {
-  TKelPtr<IKelMLTag> Td = MakeKel<THTMLTag>("td", nullptr, 2);
-  {
-    auto T = MakeKel<THTMLTag>("tr", nullptr, 1);
-    T->AddTag(Td.get());
-    EXPECT_GE(static_cast<THTMLTag*>(Td.get())->RefCount(), 3);  // ours, FTags, the chain
-  }
-  EXPECT_EQ(static_cast<THTMLTag*>(Td.get())->RefCount(), 1);
-}
-
-TEST(TagLists, FindSymbolIsRelativeToTheRange) {
-  const auto T = TagWithChildren({"table", "tbody", "td", "tfoot", "th"});
-  T->SetFilter("t");
-  EXPECT_EQ(T->FindSymbol("TD"), 2);
-  T->SetFilter("tf");
-  EXPECT_EQ(T->FindSymbol("tf"), 0);
-  EXPECT_EQ(T->FindSymbol("th"), -1);  // outside the range
-}
-
-TEST(TagLists, ShowAttributesSwitchesTheRangeToTheOtherList) {
-  const auto T = TagWithChildren({"a", "b", "c"});
-  T->AddAttribute(MakeKel<THTMLAttribute>("id", 7).get());
-  T->SetFilter("b");
-  EXPECT_EQ(T->GetTagCount(), 1);
-  T->SetShowAttributes(true);
-  EXPECT_EQ(T->GetStartIndex(), 0);
-  EXPECT_EQ(T->GetAttributeCount(), 1);
-  EXPECT_EQ(T->GetFilter(), "b");  // the filter text stays
-  T->SetShowAttributes(false);
-  EXPECT_EQ(T->GetTagCount(), 3);
-}
-
-TEST(Placeholders, AnswerLikeEmptyTags) {
-  struct Case {
-    TKelPtr<IKelMLTag> Tag;
-    bool RequiresClosing, Empty;
-  } Cases[] = {
-      {MakeKel<TNamedTag>("", nullptr, -1), false, true},
-      {MakeKel<TNamedTag>("blink", nullptr, -1), true, false},
-      {MakeKel<TDocTypeTag>("HTML", nullptr, -1), true, true},
-      {MakeKel<TClosingTag>("td", nullptr, -1), false, false},
-      {MakeKel<TEmptyTag>("", nullptr, -1), false, true},
-  };
-  for (const auto& C : Cases) {
-    EXPECT_EQ(C.Tag->GetRequiresClosingTag(), C.RequiresClosing) << C.Tag->GetName();
-    EXPECT_EQ(C.Tag->GetEmpty(), C.Empty) << C.Tag->GetName();
-    EXPECT_EQ(C.Tag->GetTagCount(), 0);
-    EXPECT_EQ(C.Tag->FindSymbol("a"), -1);
-    EXPECT_FALSE(C.Tag->LookupTag("a"));
-    EXPECT_EQ(C.Tag->GetID(), -1);
-  }
-}
-
-TEST(Placeholders, EachAnswersTheInterfacesOfItsKind) {
-  const TKelPtr<IKelMLTag> Doc = MakeKel<TDocTypeTag>("HTML", nullptr, -1);
-  EXPECT_TRUE(supports<IKelMLDocTypeTag>(Doc));
-  EXPECT_TRUE(supports<IKelMLNamedTag>(Doc));
-  EXPECT_TRUE(supports<IKelMLCustomTag>(Doc));
-  EXPECT_FALSE(supports<IKelMLClosingTag>(Doc));
-  const TKelPtr<IKelMLTag> Closing = MakeKel<TClosingTag>("td", nullptr, -1);
-  EXPECT_TRUE(supports<IKelMLClosingTag>(Closing));
-  EXPECT_FALSE(supports<IKelMLNamedTag>(Closing));
-  query<IKelMLCustomTag>(Closing)->SetLineNumber(12);
-  EXPECT_EQ(query<IKelMLClosingTag>(Closing)->GetLineNumber(), 12);
-  const TKelPtr<IKelMLTag> Schema = MakeKel<THTMLTag>("td", nullptr, 1);
-  EXPECT_FALSE(supports<IKelMLCustomTag>(Schema));
-  EXPECT_FALSE(supports<IKelMLNamedTag>(Schema));
-
-  auto Named = MakeKel<TNamedTag>("x", nullptr, -1);
-  query<IKelMLNamedTag>(Named)->SetName("blink");
-  EXPECT_EQ(Named->GetName(), "blink");
-}
-
-TEST(Placeholders, WrapperKeepsNameAndAttributeCountNotTheTag) {
-  auto Table = MakeKel<THTMLTag>("table", nullptr, 1);
-  Table->AddAttribute(MakeKel<THTMLAttribute>("border", 2).get());
-  Table->AddAttribute(MakeKel<THTMLAttribute>("width", 3).get());
-  Table->SetShowAttributes(false);
-  const int32_t Before = Table->RefCount();
-  const TKelPtr<IKelMLTag> W = MakeKel<TTagWrapper>(*Table, nullptr, -1);
-  EXPECT_EQ(Table->RefCount(), Before);
-  EXPECT_EQ(W->GetName(), "table");
-  EXPECT_EQ(W->GetAttributeCount(), 2);
-  EXPECT_TRUE(W->GetIsChild());
-  EXPECT_EQ(W->FindSymbol("x"), 0);
-  EXPECT_FALSE(Table->GetShowAttributes());  // restored
-  EXPECT_TRUE(supports<IKelMLWrapperTag>(W));
-  EXPECT_FALSE(supports<IKelMLXSLTag>(W));
-  const TKelPtr<IKelMLTag> X = MakeKel<TXSLTag>(*Table, nullptr, -1);
-  EXPECT_TRUE(supports<IKelMLXSLTag>(X));
-  EXPECT_TRUE(supports<IKelMLWrapperTag>(X));
 }
 
 TEST(Entities, AddAfterSortingKeepsTheOrderAndFindIndexIsALowerBound) {
