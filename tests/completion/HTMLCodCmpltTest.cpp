@@ -380,40 +380,6 @@ TEST_F(Markup, AutoCompletionsOptionIsReadAtEachInvocation) {
   }
 }
 
-struct TTypeCase {
-  char Char;
-  int32_t Element;
-  TKelCodeInsightType Kind;
-  TKelInvokeType How;
-  char Trigger;
-};
-
-TEST_F(Markup, GetCodeInsightTypeDecidesFromTheKeyAndTheElement) {
-  using K = TKelCodeInsightType;
-  using H = TKelInvokeType;
-  const TTypeCase Cases[] = {
-      {0, TKelElement::WhiteSpace, K::citCodeInsight, H::itManual, 0},
-      {'<', TKelElement::Identifier, K::citCodeInsight, H::itTimer, '<'},
-      {'&', TKelElement::WhiteSpace, K::citCodeInsight, H::itTimer, '&'},
-      {'=', TKelElement::Identifier, K::citCodeInsight, H::itTimer, '='},
-      {'>', TKelElement::Identifier, K::citCodeInsight, H::itTimer, '>'},
-      {'<', TKelElement::Script, K::citNone, H::itManual, 0},
-      {0, TKelElement::Script, K::citCodeInsight, H::itManual, 0},
-      {'a', TKelElement::WhiteSpace, K::citNone, H::itManual, 0},
-      {'<', TKelElement::Comment, K::citNone, H::itAuto, 0},
-      {0, TKelElement::String, K::citNone, H::itAuto, 0},
-  };
-  auto* M = static_cast<TMLKibitzManager*>(Manager.get());
-  for (const auto& C : Cases) {
-    K Kind = K::citHintCodeInsight;
-    H How = H::itAuto;
-    M->GetCodeInsightType(C.Char, C.Element, Kind, How);
-    EXPECT_EQ(Kind, C.Kind) << C.Char << " " << C.Element;
-    EXPECT_EQ(How, C.How) << C.Char << " " << C.Element;
-    EXPECT_EQ(M->GetTriggerChar(), C.Trigger) << C.Char << " " << C.Element;
-  }
-}
-
 struct TKeyCase {
   const char* Name;
   std::string Marked;
@@ -447,32 +413,6 @@ TEST_F(Markup, KeysWhileTheListIsOpen) {
     EXPECT_EQ(Accept, C.Accept) << C.Name;
     EXPECT_EQ(M->GetCloseKey(), C.CloseKey) << C.Name;
   }
-}
-
-TEST_F(Markup, FixedAnswersOfTheHostInterfaces) {
-  EXPECT_EQ(Manager->GetName(), "Markup Language");
-  EXPECT_EQ(Manager->GetIDString(), "Quorvel.CodeInsight.HTML");
-  const TKelCharSet Plain = Manager->EditorTokenValidChars(false);
-  const TKelCharSet Pre = Manager->EditorTokenValidChars(true);
-  for (const char C : std::string("#-.:_09AZaz")) EXPECT_TRUE(InSet(Plain, C)) << C;
-  for (const char C : std::string("<;& /=\"")) EXPECT_FALSE(InSet(Plain, C)) << C;
-  EXPECT_TRUE(InSet(Pre, '<'));
-  EXPECT_TRUE(Plain.test(192) && Plain.test(254));
-  EXPECT_FALSE(Plain.test(255) || Plain.test(191));
-  EXPECT_TRUE(supports<IKelMLCodeInsightManager>(Manager));
-  EXPECT_TRUE(supports<IKelCodeInsightItemPainter>(Manager));
-  EXPECT_EQ(Manager->GetSymbolList().get(), query<IKelCodeInsightSymbolList>(Manager).get());
-  ASSERT_TRUE(Run({Strict + "<body><p>|", "page.html", '&', "", "", 0}));
-  EXPECT_EQ(Manager->GetLongestItem(), "  ");
-  int32_t Index = -1;
-  EXPECT_FALSE(Manager->GetSymbolList()->FindSymIndex("nbsp", Index)) << "entities never claim a match";
-  EXPECT_GE(Index, 0);
-  EXPECT_EQ(Manager->GetSymbolList()->FindIdent("nbsp"), -1);
-  ASSERT_TRUE(Run({Strict + "<body><p>|", "page.html", 0, "", "", 0}));
-  EXPECT_EQ(Manager->GetLongestItem(), "Attribute Value  ");
-  EXPECT_EQ(Manager->GetSymbolList()->FindIdent("em"), Index = Manager->GetSymbolList()->FindIdent("em"));
-  EXPECT_GE(Index, 0);
-  EXPECT_EQ(Manager->GetSymbolList()->GetSymbolText(Index), "em");
 }
 
 TEST_F(Markup, ClosingTagRowsAreBrowsableWithControl) {

@@ -51,14 +51,6 @@ TEST_F(Registration, RegisteringReadsNoStyleSheetSchema) {
   PackageUnload();
 }
 
-TEST_F(Registration, UnloadingWithoutRegisteringRemovesNothing) {
-  const auto Other = MarkupLanguageManager();
-  Test.Host().AddCodeInsightManager(Other.get());
-  PackageLoad();
-  PackageUnload();
-  EXPECT_EQ(Registered(), 1);
-}
-
 TEST_F(Registration, EachUnitStartsAndStopsOnce) {
   PackageLoad();
   PackageLoad();

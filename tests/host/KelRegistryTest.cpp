@@ -64,32 +64,6 @@ TEST_F(THostTest, OptionsAreReadAfreshOnEveryOpen) {
   EXPECT_EQ(Reg.ReadString("Auto Code Completions"), "False");
 }
 
-TEST(Registry, SectionIsThePathBelowTheBaseKey) {
-  TKelRegistry Reg("/nonexistent", "\\Software\\Quorvel\\mlinsight");
-  EXPECT_EQ(Reg.SectionFor("\\Software\\Quorvel\\mlinsight\\Code Insight"), "Code Insight");
-  EXPECT_EQ(Reg.SectionFor("\\software\\quorvel\\MLINSIGHT\\Internet\\File Options\\HTML"),
-            "Internet\\File Options\\HTML");
-  // A key that only starts like the base is not below it.
-  EXPECT_EQ(Reg.SectionFor("\\Software\\Quorvel\\mlinsightX\\A"), "Software\\Quorvel\\mlinsightX\\A");
-  EXPECT_EQ(Reg.SectionFor("\\Editor Types"), "Editor Types");
-}
-
-TEST_F(THostTest, LongValuesSurviveTheReader) {
-  std::string Long;
-  for (int I = 0; I < 120; ++I) Long += "ext" + std::to_string(I) + ";";
-  Test.WriteOptions("[Internet\\File Options\\HTML]\nExtensions=" + Long + "\n");
-  TKelRegistry Reg;
-  ASSERT_TRUE(Reg.OpenKey(KelHostServices()->GetBaseRegistryKey() + "\\Internet\\File Options\\HTML", false));
-  EXPECT_EQ(Reg.ReadString("Extensions"), Long);
-}
-
-TEST_F(THostTest, StyleSheetExtensionsDefaultToCssScssLessAndCanBeOverridden) {
-  EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("Quorvel.EditOptions.StyleSheet"), "css;scss;less");
-  EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("No.Such.Type"), "");
-  Test.WriteOptions("[Editor Types]\nQuorvel.EditOptions.StyleSheet=css\n");
-  EXPECT_EQ(TEnvironmentOptions::GetExtensionsForTypeID("Quorvel.EditOptions.StyleSheet"), "css");
-}
-
 TEST(EnvironmentOptions, MatchExtensions) {
   struct Case {
     const char* File;

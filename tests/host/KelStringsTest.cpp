@@ -20,21 +20,6 @@ TEST(Strings, MalformedInputBecomesReplacementCharacters) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string(u"x") + char16_t(0xD800) + u"y"), "x\xEF\xBF\xBDy");
 }
 
-TEST(Strings, CaseOperationsFoldAsciiOnly) {
-  EXPECT_EQ(UpperCase("table\xC3\xA9"), "TABLE\xC3\xA9");
-  EXPECT_EQ(LowerCase("TaBle"), "table");
-  EXPECT_TRUE(SameText("TD", "td"));
-  EXPECT_FALSE(SameText("TD", "tdx"));
-  EXPECT_LT(CompareText("a", "B"), 0);
-  EXPECT_GT(CompareText("tbody", "TABLE"), 0);
-  EXPECT_LT(CompareText("tab", "table"), 0);
-  // Upper-case folding puts the characters between Z and a after the letters.
-  EXPECT_GT(CompareText("tab_", "TABZ"), 0);
-  EXPECT_LT(CompareText("taz", "ta["), 0);
-  EXPECT_TRUE(StartsWithText("Color...", "col"));
-  EXPECT_FALSE(StartsWithText("co", "col"));
-}
-
 // Cut between characters, never inside one.
 TEST(Strings, ClipKeepsWholeCharacters) {
   const struct {
