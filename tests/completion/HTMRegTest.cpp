@@ -51,15 +51,5 @@ TEST_F(Registration, RegisteringReadsNoStyleSheetSchema) {
   PackageUnload();
 }
 
-TEST_F(Registration, EachUnitStartsAndStopsOnce) {
-  PackageLoad();
-  PackageLoad();
-  IDERegister();
-  PackageUnload();
-  EXPECT_EQ(Registered(), 2) << "still loaded once";
-  PackageUnload();
-  EXPECT_EQ(Registered(), 0);
-}
-
 }  // namespace
 }  // namespace kel

@@ -162,42 +162,6 @@ TEST_F(Sheet, ValueEditorsAnswerThroughTheHostsDialogs) {
   EXPECT_EQ(Requests[2].Units, Names{"%"});
 }
 
-TEST_F(Sheet, FilesOfTheStyleSheetType) {
-  EXPECT_TRUE(Manager->HandlesFile("site.css"));
-  EXPECT_TRUE(Manager->HandlesFile("a/Site.CSS"));
-  EXPECT_TRUE(Manager->HandlesFile("site.scss"));
-  EXPECT_TRUE(Manager->HandlesFile("site.less"));
-  Test.WriteOptions("[Editor Types]\nQuorvel.EditOptions.StyleSheet=css\n");
-  EXPECT_FALSE(Manager->HandlesFile("site.scss"));
-  EXPECT_FALSE(Manager->HandlesFile("page.html"));
-}
-
-TEST_F(Sheet, KeysAndFixedAnswers) {
-  const std::tuple<char, int32_t, TKelCodeInsightType, TKelInvokeType> Types[] = {
-      {0, TKelElement::Identifier, TKelCodeInsightType::citCodeInsight, TKelInvokeType::itManual},
-      {':', TKelElement::Identifier, TKelCodeInsightType::citCodeInsight, TKelInvokeType::itTimer},
-      {';', TKelElement::WhiteSpace, TKelCodeInsightType::citCodeInsight, TKelInvokeType::itTimer},
-      {'a', TKelElement::Identifier, TKelCodeInsightType::citNone, TKelInvokeType::itManual},
-      {0, TKelElement::String, TKelCodeInsightType::citNone, TKelInvokeType::itAuto},
-      {':', TKelElement::Comment, TKelCodeInsightType::citNone, TKelInvokeType::itAuto},
-  };
-  for (const auto& [Char, Element, Kind, How] : Types) {
-    auto K = TKelCodeInsightType::citHintCodeInsight;
-    auto H = TKelInvokeType::itAuto;
-    Manager->GetCodeInsightType(Char, Element, K, H);
-    EXPECT_EQ(K, Kind) << Char << " " << Element;
-    EXPECT_EQ(H, How) << Char << " " << Element;
-  }
-  EXPECT_EQ(StyleSheetElementAt("a { /* x", 8), TKelElement::Comment);
-  EXPECT_EQ(StyleSheetElementAt("a { b: 'x", 9), TKelElement::String);
-  EXPECT_EQ(StyleSheetElementAt("a { b: 'x' }", 11), TKelElement::Identifier);
-  EXPECT_EQ(Manager->GetName(), "Style Sheet");
-  EXPECT_EQ(Manager->GetIDString(), "Quorvel.CodeInsight.CSS");
-  EXPECT_EQ(Manager->GetLongestItem(), "property ");
-  EXPECT_TRUE(InSet(Manager->EditorTokenValidChars(false), '-'));
-  EXPECT_FALSE(InSet(Manager->EditorTokenValidChars(true), '_'));
-}
-
 TEST_F(Sheet, AMissingSchemaLeavesAnEmptyTableAndAMessage) {
   Test.Host().SetExecutableFileName((Test.Folder() / "bin" / "mlinsight").string());
   const auto Empty = MakeKel<TCSSKibitzManager>();

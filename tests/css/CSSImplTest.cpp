@@ -11,43 +11,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(CSSStringList, SetInInsertionOrder) {
-  TCSSStringList L;
-  for (const char* S : {"a", "b", "a", "B", "c"}) L.Add(S);
-  EXPECT_EQ(L.GetCount(), 4) << "exact duplicates only";
-  L.Remove("a");
-  EXPECT_EQ(L.GetItem(0), "c") << "the last item takes the removed place";
-  EXPECT_EQ(L.GetItem(1), "b");
-  EXPECT_EQ(L.GetCount(), 3);
-  EXPECT_EQ(L.GetItem(-1), "");
-  EXPECT_EQ(L.GetItem(3), "");
-  L.Remove("zz");
-  EXPECT_EQ(L.GetCount(), 3);
-  for (int I = 0; I < 40; ++I) L.Add("n" + std::to_string(I));
-  EXPECT_EQ(L.GetItem(42), "n39") << "grows past its first capacity";
-}
-
-TEST(CSSNodes, TheChainOwnsEveryNode) {
-  TCSSNode* Chain = nullptr;
-  auto* Sheet = new TStyleSheet(Chain);
-  auto* Rule = new TRuleSet(Chain);
-  auto* Decl = new TDeclaration(Chain);
-  Sheet->Add(Rule);
-  Sheet->Add(nullptr);
-  Rule->AddDecl(Decl);
-  auto* Sel = new TSimpleSelector(Chain);
-  Sel->AddValue(new TSimpleSelectorValue);
-  Sel->Values[0]->SetClass("x");
-  EXPECT_EQ(Sel->Values[0]->SelectorType, TSelectorType::stClass);
-  EXPECT_EQ(Sheet->Rules.size(), 1u);
-  EXPECT_EQ(Decl->Expr->Kind, TNodeKind::nkOp) << "a declaration starts with its own empty expression";
-  EXPECT_EQ(Chain, Sel);
-  EXPECT_EQ(Sel->Next, Decl);
-  Decl->Expr = new TNodeOp(Chain);  // the parsed expression replaces it; both are freed once
-  FreeNodeChain(Chain);
-  EXPECT_EQ(Chain, nullptr);
-}
-
 class FixedPos : public TKibitzPosSource {
  public:
   TKibitzPos Pos = TKibitzPos::kpProperty;
@@ -58,21 +21,6 @@ Names Visible(const TCSSSymbolTable& T) {
   Names R;
   for (int32_t I = 0; I < T.GetKibitzPropCount(); ++I) R.push_back(T.GetKibitzProp(I));
   return R;
-}
-
-TEST(CSSSymbolTable, SortsAndLooksUpIgnoringCase) {
-  FixedPos P;
-  TCSSSymbolTable T(&P);
-  for (const char* N : {"margin", "Color", "border"}) T.NewProperty(N);
-  EXPECT_EQ(T.NewProperty("COLOR"), T.LookupProperty("color")) << "found, not made again";
-  T.AlphaSort();
-  T.ResetKibitz();
-  EXPECT_EQ(Visible(T), (Names{"border", "Color", "margin"}));
-  EXPECT_EQ(T.LookupProperty("COLOR")->Name, "Color");
-  EXPECT_EQ(T.LookupType("Color"), nullptr) << "sections are apart";
-  EXPECT_EQ(CompareCSSNames("a_", "A["), 1) << "only letters fold";
-  EXPECT_EQ(CompareCSSNames("ab", "AB"), 0);
-  EXPECT_LT(CompareCSSNames("ab", "abc"), 0);
 }
 
 TEST(CSSSymbolTable, FilterRangesNarrowAndReset) {

@@ -146,15 +146,5 @@ TEST(CSSScanner, AStringAcrossAChunkCutIsOneToken) {
   EXPECT_EQ(T[1], (TTok{csstIdent, "x"}));
 }
 
-TEST(CSSScanner, TokenNames) {
-  const std::pair<uint8_t, const char*> Cases[] = {
-      {csstEof, "End of file"},        {csstCDO, "Open SGML Comment"},
-      {csstCDC, "Close SGML Comment"}, {csstDashMatch, "dash match"},
-      {csstIdent, "identifier"},       {csstUnicodeRange, "unicode range"},
-      {csstLength, "length"},          {';', ";"},
-  };
-  for (const auto& [Code, Name] : Cases) EXPECT_EQ(TStyleSheetScanner::TokenToStr(Code), Name);
-}
-
 }  // namespace
 }  // namespace kel

@@ -99,22 +99,6 @@ TEST(MemoryEditorPositions, EditsKeepTheLinesOfTheTextAfresh) {
   }
 }
 
-TEST(MemoryEditorPositions, CharPosToOffsetClamps) {
-  struct TCase {
-    TKelCharPos Pos;
-    int32_t Expected;
-  };
-  const TCase Cases[] = {
-      {{1, 1}, 1},  {{5, 1}, 2},  // past the content, not into the CR LF
-      {{3, 2}, 7},  {{4, 2}, 7},  {{1, 3}, 8},  {{0, 4}, 9},
-      {{1, 4}, 10}, {{2, 4}, 10}, {{1, 9}, 12}, {{9, 9}, 15},  // past the last line
-      {{-1, 2}, 4}, {{0, 0}, 0},  {{3, -7}, 2},
-  };
-  auto View = MakeMemoryEditView(Mixed);
-  for (const auto& C : Cases)
-    EXPECT_EQ(View->CharPosToPos(C.Pos), C.Expected) << C.Pos.CharIndex << "," << C.Pos.Line;
-}
-
 TEST(MemoryEditorPositions, ConvertPosBothWays) {
   struct TCase {
     TKelEditPos Edit;
@@ -142,31 +126,6 @@ TEST(MemoryEditorPositions, ConvertPosBothWays) {
     TKelCharPos P = C.Char;
     View->ConvertPos(false, E, P);
     EXPECT_EQ(E, C.Edit) << C.Char.CharIndex << "," << C.Char.Line;
-  }
-}
-
-TEST(MemoryEditorPositions, CaretGetAndSet) {
-  struct TCase {
-    TKelEditPos Set;
-    int32_t Offset;
-    TKelEditPos Reported;
-  };
-  const TCase Cases[] = {
-      {{1, 1}, 0, {1, 1}},  {{3, 1}, 2, {3, 1}},   {{9, 1}, 2, {3, 1}},
-      {{2, 2}, 5, {2, 2}},  {{1, 3}, 8, {1, 3}},   {{2, 4}, 10, {2, 4}},
-      {{5, 5}, 15, {5, 5}}, {{1, 99}, 11, {1, 5}}, {{-3, 2}, 4, {1, 2}},
-  };
-  auto View = MakeMemoryEditView(Mixed);
-  for (const auto& C : Cases) {
-    View->SetCursorPos(C.Set);
-    EXPECT_EQ(View->CaretOffset(), C.Offset) << C.Set.Col << "," << C.Set.Line;
-    EXPECT_EQ(View->GetCursorPos(), C.Reported) << C.Set.Col << "," << C.Set.Line;
-  }
-
-  const std::pair<int32_t, int32_t> Offsets[] = {{4, 4}, {3, 2}, {1000, 15}, {-1, 0}};
-  for (const auto& [Set, Expected] : Offsets) {
-    View->SetCaretOffset(Set);
-    EXPECT_EQ(View->CaretOffset(), Expected) << Set;
   }
 }
 

@@ -161,23 +161,5 @@ INSTANTIATE_TEST_SUITE_P(AllSources, Producer,
                            return "";
                          });
 
-TEST(ProducerEditView, KeepsTheViewForLaterQueries) {
-  auto View = MakeMemoryEditView("<html>");
-  auto P = MakeKel<TMLBufferProducer>(static_cast<IKelEditView*>(View.get()));
-  EXPECT_EQ(P->GetEditView().get(), static_cast<IKelEditView*>(View.get()));
-  TKelStringStream S("x");
-  EXPECT_FALSE(MakeKel<TMLBufferProducer>(&S)->GetEditView());
-  EXPECT_TRUE(query<IMLBufferProducer>(P.get()));
-  EXPECT_TRUE(query<IMLBufferProducerInternal>(P.get()));
-}
-
-TEST(ProducerEditView, ReadsTheTextAsItIsNowNotAsItWasWhenMade) {
-  auto View = MakeMemoryEditView("<b>");
-  auto P = MakeKel<TMLBufferProducer>(static_cast<IKelEditView*>(View.get()));
-  View->SetText("<table>");
-  ASSERT_TRUE(P->FillBuffer());
-  EXPECT_STREQ(P->BufferAtOffset(0), "<table>");
-}
-
 }  // namespace
 }  // namespace kel

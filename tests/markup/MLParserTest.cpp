@@ -29,28 +29,6 @@ class TNotACallback : public TKelInterfaced<IKelMLEditor> {
   std::string GetValue() override { return {}; }
 };
 
-TEST(ParserCallbacks, RegisteredOnceInvalidatedInOrderRemovedByObject) {
-  TMLSymbolManager M;
-  TMLParser& P = *M.GetParser();
-  std::vector<std::string> Log;
-  auto A = MakeKel<TRecordingCallback>(Log, "a");
-  auto B = MakeKel<TRecordingCallback>(Log, "b");
-  P.AddCallback(A.get());
-  P.AddCallback(B.get());
-  P.AddCallback(A.get());
-  P.AddCallback(MakeKel<TNotACallback>().get());
-  P.AddCallback(nullptr);
-  EXPECT_EQ(P.GetCallbackCount(), 2);
-  P.CallbacksInvalidate();
-  EXPECT_EQ(Log, (std::vector<std::string>{"a", "b"}));
-  P.RemoveCallback(A.get());
-  P.RemoveCallback(MakeKel<TNotACallback>().get());
-  EXPECT_EQ(P.GetCallbackCount(), 1);
-  P.RemoveCallback(B.get());
-  EXPECT_EQ(A->RefCount(), 1);
-  EXPECT_EQ(B->RefCount(), 1);
-}
-
 TEST(ParserAttributes, QueriesOverTheValuesOfTheTagAtTheCaret) {
   TMLSymbolManager M;
   TMLParser& P = *M.GetParser();
@@ -231,15 +209,6 @@ TEST_F(ParserTagLists, ClosingAnElementThatIsNotOpenChangesNothing) {
   P().PopTag("li", false, false);
   EXPECT_EQ(Stack(), std::vector<std::string>{"ul"});
   EXPECT_EQ(Open(), std::vector<std::string>{"ul"});
-}
-
-TEST_F(ParserTagLists, EntriesAreRecycled) {
-  for (int I = 0; I < 3; ++I) P().PushTag(Ul.get(), true, true);
-  P().ClearTagStack();
-  EXPECT_EQ(P().FFreeEntries.size(), 6u);
-  P().PushTag(Ul.get(), true, true);
-  EXPECT_EQ(P().FFreeEntries.size(), 4u);
-  EXPECT_EQ(Ul->RefCount(), 4);  // ours, the registry, the two live entries; free ones hold none
 }
 
 TEST_F(ParserTagLists, AttributeValuesFollowTheTagAtTheCaret) {

@@ -206,57 +206,6 @@ TEST(TagLists, AttributesWrittenAreRemovedInOnePass) {
   EXPECT_EQ(Attributes(*T), (Names{"align", "class", "id", "width"}));
 }
 
-TEST(TagLists, RemoveTagGoesByIdentityNotByName) {
-  auto T = MakeKel<THTMLTag>("tr", nullptr, 1);
-  auto Td = MakeKel<THTMLTag>("td", nullptr, 2);
-  T->AddTag(Td.get());
-  T->SetFilter("");
-  auto Stranger = MakeKel<THTMLTag>("td", nullptr, 9);
-  T->RemoveTag(Stranger.get());
-  EXPECT_EQ(T->GetTagCount(), 1);
-  EXPECT_EQ(T->LookupTag("td"), TKelPtr<IKelMLTag>(Td));
-  T->RemoveTag(Td.get());
-  EXPECT_EQ(T->GetTagCount(), 0);
-  EXPECT_FALSE(T->LookupTag("td"));
-}
-
-TEST(TagLists, RemoveAttributeHandsItBackAndAddingItRestoresIt) {
-  auto T = MakeKel<THTMLTag>("td", nullptr, 1);
-  for (const char* N : {"valign", "align", "colspan"}) T->AddAttribute(MakeKel<THTMLAttribute>(N, 3).get());
-  T->AlphaSort();
-  T->SetShowAttributes(true);
-  const auto Removed = T->RemoveAttribute("ALIGN");
-  ASSERT_TRUE(Removed);
-  EXPECT_EQ(Removed->GetName(), "align");
-  EXPECT_EQ(Attributes(*T), (Names{"colspan", "valign"}));
-  EXPECT_FALSE(T->RemoveAttribute("align"));
-  T->AddAttribute(Removed.get());
-  T->AlphaSort();
-  EXPECT_EQ(Attributes(*T), (Names{"align", "colspan", "valign"}));
-  T->ClearAttrs();
-  EXPECT_EQ(T->GetAttributeCount(), 0);
-  EXPECT_FALSE(T->FindAttribute("valign"));
-}
-
-TEST(Entities, AddAfterSortingKeepsTheOrderAndFindIndexIsALowerBound) {
-  TAsciiCharList L;
-  L.AddEntity("nbsp", 160);
-  L.AddEntity("amp", 38);
-  L.AlphaSort();
-  L.AddEntity("copy", 169);
-  L.AddEntity("AElig", 198);
-  ASSERT_EQ(L.GetCount(), 4);
-  EXPECT_EQ(L.GetItem(0), "AElig");
-  EXPECT_EQ(L.GetItem(1), "amp");
-  EXPECT_EQ(L.GetItem(2), "copy");
-  EXPECT_EQ(L.GetAsciiVal(2), 169);
-  EXPECT_EQ(L.FindIndex("b"), 2);
-  EXPECT_EQ(L.FindIndex("zz"), -1);
-  EXPECT_EQ(L.GetFontName(), "Tahoma");
-  L.Clear();
-  EXPECT_EQ(L.GetCount(), 0);
-}
-
 TEST(TagCase, NamesFollowTheManagersCaseAttributesDoNot) {
   TMLSymbolManager M;
   auto T = MakeKel<THTMLTag>("Td", &M, 1);

@@ -26,87 +26,6 @@ std::vector<std::string> Children(IKelMLTag& T) {
   return R;
 }
 
-TEST(Registry, RegisterTagKeepsTheFirstOfOneNameInAnyCase) {
-  TMLSymbolManager M;
-  auto Td = MakeKel<THTMLTag>("td", &M, 1);
-  auto TD = MakeKel<THTMLTag>("TD", &M, 2);
-  M.RegisterTag(Td.get());
-  M.RegisterTag(TD.get());
-  EXPECT_EQ(M.GetRegisteredCount(), 1);
-  EXPECT_EQ(M.GetTagFromHashList("Td")->GetID(), 1);
-  // AddElement does not check.
-  M.AddElement(TD.get());
-  EXPECT_EQ(M.GetRegisteredCount(), 2);
-  M.RemoveElement(TD.get());  // the first of that name in the chain: the newest
-  EXPECT_EQ(M.GetTagFromHashList("td")->GetID(), 1);
-  M.UnRegisterTag(Td.get());
-  EXPECT_FALSE(M.GetTagFromHashList("td"));
-  EXPECT_EQ(M.GetRegisteredCount(), 0);
-}
-
-TEST(Registry, TagsOfOneChainAreAllFound) {
-  TMLSymbolManager M;
-  M.SetTagCase(TTagCase::tcNormal);
-  ASSERT_EQ(Hash("ab"), Hash("ba"));
-  auto Ab = MakeKel<THTMLTag>("ab", &M, 1);
-  auto Ba = MakeKel<THTMLTag>("ba", &M, 2);
-  M.RegisterTag(Ab.get());
-  M.RegisterTag(Ba.get());
-  EXPECT_EQ(M.GetTagFromHashList("AB")->GetID(), 1);
-  EXPECT_EQ(M.GetTagFromHashList("ba")->GetID(), 2);
-  EXPECT_FALSE(M.GetTagFromHashList("aab"));
-}
-
-TEST(Registry, ClosingTagEntriesAreKeptButNotFoundByName) {
-  TMLSymbolManager M;
-  auto Closing = MakeKel<TClosingTag>("td", &M, -1);
-  M.AddElement(Closing.get());
-  EXPECT_EQ(M.GetRegisteredCount(), 1);
-  EXPECT_FALSE(M.GetTagFromHashList("td"));
-  M.RegisterEditor(Closing.get(), MakeKel<TStubEditor>().get());
-  EXPECT_FALSE(M.GetTagEditorFromHashList("td"));
-  M.RemoveElement(Closing.get());
-  EXPECT_EQ(M.GetRegisteredCount(), 0);
-}
-
-TEST(Registry, ClearTagsEmptiesEveryTagAndTheRegistry) {
-  TMLSymbolManager M;
-  auto Root = MakeKel<THTMLTag>("<!--root-->", &M, 0);
-  M.SetHiddenRootNode(Root.get());
-  auto Html = MakeKel<THTMLTag>("html", &M, 1);
-  auto Body = MakeKel<THTMLTag>("body", &M, 2);
-  Root->AddTag(Html.get());
-  Html->AddTag(Body.get());
-  Body->AddTag(Html.get());  // a cycle of references that only ClearTags breaks
-  Body->AddAttribute(MakeKel<THTMLAttribute>("onload", 3).get());
-  M.RegisterTag(Html.get());
-  M.RegisterTag(Body.get());
-  M.ClearTags();
-  EXPECT_EQ(M.GetRegisteredCount(), 0);
-  EXPECT_FALSE(M.GetTagFromHashList("body"));
-  Root->SetFilter("");
-  EXPECT_EQ(Root->GetTagCount(), 0);
-  EXPECT_EQ(Html->RefCount(), 1);
-  EXPECT_EQ(Body->RefCount(), 1);
-  EXPECT_EQ(Body->GetAttributeCount(), 0);
-}
-
-TEST(Editors, RegisteringAnEditorRegistersItsTagFirst) {
-  TMLSymbolManager M;
-  M.SetTagCase(TTagCase::tcNormal);
-  auto Ba = MakeKel<THTMLTag>("ba", &M, 1);
-  auto Ab = MakeKel<THTMLTag>("ab", &M, 2);  // same chain
-  M.RegisterTag(Ba.get());
-  auto E = MakeKel<TStubEditor>();
-  M.RegisterEditor(Ab.get(), E.get());
-  EXPECT_EQ(M.GetTagFromHashList("ab")->GetID(), 2);
-  EXPECT_EQ(M.GetTagEditorFromHashList("ab"), TKelPtr<IKelMLEditor>(E));
-  EXPECT_FALSE(M.GetTagEditorFromHashList("ba"));
-  M.UnRegisterEditor(E.get());
-  EXPECT_FALSE(M.GetTagEditorFromHashList("ab"));
-  EXPECT_TRUE(M.GetTagFromHashList("ab"));
-}
-
 TEST(Editors, AttributeEditorsBelongToTheAttributeOfOneTag) {
   TMLSymbolManager M;
   auto Body = MakeKel<THTMLTag>("body", &M, 1);
@@ -242,13 +161,6 @@ TEST_P(CurrentTag, AndTheTagWhoseChildrenAreOffered) {
 INSTANTIATE_TEST_SUITE_P(Parses, CurrentTag, ::testing::ValuesIn(CaretCases),
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
-TEST(CurrentTagNoRoot, EmptyWithoutATagAndWithoutARoot) {
-  TMLSymbolManager M;
-  EXPECT_FALSE(M.GetCurrentTag());
-  EXPECT_FALSE(M.GetMLTag(0));
-  EXPECT_EQ(M.GetLineNumber(0), 0);
-}
-
 TEST(ClosingTags, LineNumberOfAnOfferedClosingTagIsItsStartTagsLine) {
   TMLSymbolManager M;
   auto Td = MakeKel<THTMLTag>("td", &M, 1);
@@ -265,19 +177,6 @@ TEST(ClosingTags, LineNumberOfAnOfferedClosingTagIsItsStartTagsLine) {
   EXPECT_EQ(M.GetLineNumber(0), 41);
 }
 
-TEST(WrittenAttributes, FoundByObjectNotByName) {
-  TMLSymbolManager M;
-  auto Align = MakeKel<THTMLAttribute>("align", 1);
-  auto OtherAlign = MakeKel<THTMLAttribute>("align", 2);
-  TTagAttributeValueList Written;
-  Written.push_back(std::make_unique<TTagAttributeValue>(Align, u"left", '"', '"'));
-  EXPECT_FALSE(M.FindTagAttr(Align.get()));  // no list yet
-  M.GetParser()->FAttrValues = &Written;
-  EXPECT_TRUE(M.FindTagAttr(Align.get()));
-  EXPECT_FALSE(M.FindTagAttr(OtherAlign.get()));
-  M.GetParser()->FAttrValues = nullptr;
-}
-
 TEST_F(THostTest, UnknownTagCaseBecomesAToolMessage) {
   TMLSymbolManager M;
   M.SetFileName("/w/page.html");
@@ -287,20 +186,6 @@ TEST_F(THostTest, UnknownTagCaseBecomesAToolMessage) {
   EXPECT_EQ(Test.Host().Messages()[0],
             (TKelToolMessage{"/w/page.html", "Unknown tag case requested", "", 0, 0}));
   EXPECT_EQ(Test.Host().ShowCount(), 1);
-}
-
-TEST(Messages, WithoutAHostNothingIsWritten) {
-  TMLSymbolManager M;
-  M.Error("f", "m", "Error", 1, 2);  // must not crash
-}
-
-TEST(HiddenAttributes, FoundByNameInAnyCase) {
-  TMLSymbolManager M;
-  M.AddHiddenAttr(MakeKel<THTMLAttribute>("href", 1).get());
-  EXPECT_EQ(M.GetHiddenAttrCount(), 1);
-  EXPECT_EQ(M.FindHiddenAttr("HREF")->GetID(), 1);
-  EXPECT_FALSE(M.FindHiddenAttr("name"));
-  EXPECT_FALSE(M.GetHiddenAttrs(1));
 }
 
 }  // namespace
