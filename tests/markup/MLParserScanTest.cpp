@@ -174,11 +174,6 @@ TEST_F(Scan, ClosingAListDropsItsOpenItem) {
   EXPECT_EQ(Current(), "body");
 }
 
-TEST_F(Scan, ElementsAfterTheCaretAreNotOffered) {
-  Run("<body>|\n<table>");
-  EXPECT_EQ(Closing(), Names{"</body>"});
-}
-
 TEST_F(Scan, WrittenAttributesAndTheirValues) {
   Run("<body><a name='n' href=\"caf\xC3\xA9.html\" |");
   ASSERT_EQ(P().GetCurrentTagAttrCount(), 2);
@@ -291,13 +286,6 @@ TEST_F(Scan, XmlDocumentsKeepChildlessElementsForAutoClosing) {
   EXPECT_FALSE(P().Caret().IsXML);
   EXPECT_TRUE(P().Caret().AutoClosePositions.empty());
   EXPECT_EQ(Closing(), Names{"</body>"});
-}
-
-TEST_F(Scan, EmptyDocument) {
-  Run("|");
-  EXPECT_EQ(Current(), "(none)");
-  EXPECT_EQ(M.GetSchemaFile(), "");
-  EXPECT_TRUE(Recorder->Nodes.empty());
 }
 
 TEST_F(Scan, LongPagesAcrossChunks) {
@@ -423,30 +411,6 @@ TEST_F(Scan, FixupsAreUndoneByTheNextParse) {
 
 namespace kel {
 namespace {
-
-// Markup-shaped noise: the parser must take anything, end, and leave a sane
-// state, with the caret anywhere.
-TEST(ScanNoise, AnyTextAnyCaret) {
-  const std::string Alphabet = "<<>>//==\"\"''!-?%@ \t\n\rabcxmlDOCTYPEscript\xC3\xA9\xE2\x82\xAC\xFF";
-  uint32_t Seed = 12345;
-  const auto Next = [&Seed] { return Seed = Seed * 1103515245u + 12345u, (Seed >> 8) & 0xFFFF; };
-  TMLSymbolManager M;
-  for (int Round = 0; Round < 300; ++Round) {
-    std::string Text;
-    const size_t Length = Next() % (Round % 50 == 0 ? 40000 : 300);
-    for (size_t I = 0; I < Length; ++I) Text += Alphabet[Next() % Alphabet.size()];
-    auto View = MakeMemoryEditView(Text, "noise.html");
-    View->SetCaretOffset(static_cast<int32_t>(Text.empty() ? 0 : Next() % (Text.size() + 1)));
-    auto Producer = MakeKel<TMLBufferProducer>(View.get());
-    M.GetParser()->Parse(View->GetCursorPos(), Producer.get(), nullptr);
-    ASSERT_EQ(M.GetParser()->FState, TMLParserState::mlpsNone);
-    TKelStringStream Stream(Text);
-    auto StreamProducer = MakeKel<TMLBufferProducer>(&Stream);
-    M.GetParser()->Parse(View->GetCursorPos(), StreamProducer.get(), nullptr);
-    ASSERT_LE(M.GetParser()->FContextPositions.size(), Text.size() + 1);
-  }
-  M.GetParser()->ReleaseTags();
-}
 
 }  // namespace
 }  // namespace kel

@@ -68,22 +68,6 @@ TEST(ParserAttributes, QueriesOverTheValuesOfTheTagAtTheCaret) {
   P.FAttrValues = nullptr;
 }
 
-TEST(ParserState, Contexts) {
-  TMLParser P(nullptr);
-  EXPECT_EQ(P.GetContextPos(), -1);
-  P.FContextPositions = {4, 17};
-  EXPECT_EQ(P.GetContextPos(), 17);
-  EXPECT_EQ(P.FDocTypeHash, Hash("doctype"));
-  TParserContextSet S;
-  EXPECT_TRUE(S.Contains(TParserContexts::pcNone));
-  S.Include(TParserContexts::pcString);
-  S.Exclude(TParserContexts::pcNone);  // always present
-  EXPECT_TRUE(S.Contains(TParserContexts::pcString));
-  EXPECT_TRUE(S.Contains(TParserContexts::pcNone));
-  S.Reset();
-  EXPECT_FALSE(S.Contains(TParserContexts::pcString));
-}
-
 TEST(ParserLifetime, AParserThatGoesAwayIsForgottenByItsManager) {
   TMLSymbolManager M;
   TMLParser* Own = M.GetParser();

@@ -118,18 +118,6 @@ TEST_P(TagFilter, Entities) {
 INSTANTIATE_TEST_SUITE_P(Lists, TagFilter, ::testing::ValuesIn(FilterCases),
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
-TEST(TagFilterText, FinalZReadsBackAsUpperCase) {
-  const auto T = TagWithChildren({"az", "b"});
-  T->SetFilter("az");
-  EXPECT_EQ(T->GetFilter(), "aZ");
-  EXPECT_EQ(Children(*T), Names{"az"});
-  const auto A = AttributeWithValues({"baz"});
-  A->AddValue("bay");
-  A->SetFilter("baz");
-  EXPECT_EQ(A->GetFilter(), "baZ");
-  EXPECT_EQ(Values(*A), Names{"baz"});
-}
-
 TEST(AttributeValues, ALoneTypeKeywordOrEditorEntryIgnoresEveryFilter) {
   for (const char* Only : {"CDATA", "NUMBER", "color...", "URI..."}) {
     const auto A = AttributeWithValues({Only});
@@ -170,40 +158,6 @@ TEST(AttributeValues, AddKeepsTheListSortedAndSingle) {
   ASSERT_EQ(C->GetCount(), 100'000);
   EXPECT_EQ(C->GetValue(0), "v100000");
   EXPECT_EQ(C->GetValue(99'999), "v199999");
-}
-
-TEST(TagLists, DuplicatesIgnoringCaseAreNotAdded) {
-  auto T = MakeKel<THTMLTag>("tr", nullptr, 1);
-  T->AddTag(MakeKel<THTMLTag>("td", nullptr, 2).get());
-  T->AddTag(MakeKel<THTMLTag>("TD", nullptr, 3).get());
-  T->SetFilter("");
-  ASSERT_EQ(T->GetTagCount(), 1);
-  EXPECT_EQ(T->GetTags(0)->GetID(), 2);
-  T->AddAttribute(MakeKel<THTMLAttribute>("align", 4).get());
-  T->AddAttribute(MakeKel<THTMLAttribute>("ALIGN", 5).get());
-  EXPECT_EQ(T->GetAttributeCount(), 1);
-  EXPECT_EQ(T->FindAttribute("Align")->GetID(), 4);
-  EXPECT_EQ(T->LookupTag("Td")->GetID(), 2);
-  EXPECT_FALSE(T->LookupTag("th"));
-}
-
-TEST(TagLists, AttributesWrittenAreRemovedInOnePass) {
-  auto T = MakeKel<THTMLTag>("td", nullptr, 1);
-  for (const char* N : {"align", "class", "id", "title", "width"})
-    T->AddAttribute(MakeKel<THTMLAttribute>(N, 3).get());
-  T->AlphaSort();
-  T->SetShowAttributes(true);
-  T->SetFilter("");
-  // Unknown and repeated names are passed over; the rest come back in the order asked.
-  const auto Removed = T->RemoveAttributes({"Title", "nosuch", "align", "title"});
-  ASSERT_EQ(Removed.size(), 2u);
-  EXPECT_EQ(Removed[0]->GetName(), "title");
-  EXPECT_EQ(Removed[1]->GetName(), "align");
-  EXPECT_EQ(Attributes(*T), (Names{"class", "id", "width"}));
-  EXPECT_FALSE(T->FindAttribute("align"));
-  T->AddAttribute(Removed[1].get());
-  T->AlphaSort();
-  EXPECT_EQ(Attributes(*T), (Names{"align", "class", "id", "width"}));
 }
 
 TEST(TagCase, NamesFollowTheManagersCaseAttributesDoNot) {

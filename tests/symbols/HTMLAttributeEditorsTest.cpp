@@ -32,28 +32,6 @@ TEST_F(AttributeEditors, DefaultTakesTheChosenValue) {
   EXPECT_FALSE(E->InvokeCodeCompletion());
 }
 
-TEST_F(AttributeEditors, DialogsConfirmedAndCancelled) {
-  TMLSymbolManager M;
-  auto Color = MakeKel<THTMLColorAttributeEditor>();
-  auto URI = MakeKel<THTMLURIAttributeEditor>(&M);
-  Test.Dialogs().ColorAnswers = {{true, "#FF0000"}, {false, "ignored"}};
-  Test.Dialogs().URLAnswers = {{true, "img/logo.png"}, {false, "ignored"}};
-  Test.OpenView("<img src=\"|\">", "/site/pages/index.html");
-
-  EXPECT_TRUE(Color->Execute(nullptr, 0));
-  EXPECT_EQ(Color->GetValue(), "#FF0000");
-  EXPECT_FALSE(Color->Execute(nullptr, 0));
-  EXPECT_EQ(Color->GetValue(), "");
-
-  EXPECT_TRUE(URI->Execute(nullptr, 0));
-  EXPECT_EQ(URI->GetValue(), "img/logo.png");
-  ASSERT_EQ(Test.Dialogs().URLRequests.size(), 1u);
-  EXPECT_EQ(Test.Dialogs().URLRequests[0].InitialDir, "/site/pages/");
-  EXPECT_FALSE(URI->Execute(nullptr, 0));
-  EXPECT_EQ(URI->GetValue(), "");
-  EXPECT_EQ(Test.Dialogs().ColorRequests, 2);
-}
-
 TEST_F(AttributeEditors, NoDialogServiceMeansNothingToWrite) {
   Test.Host().SetDialogRunner(nullptr);
   auto Color = MakeKel<THTMLColorAttributeEditor>();
