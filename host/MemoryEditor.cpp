@@ -43,9 +43,7 @@ void TMemoryDocument::RebuildLines() {
   // Stored once, not copied as growing arrays double: a large page's index.
   const size_t Breaks = static_cast<size_t>(std::count(FText.begin(), FText.end(), '\n'));
   FLineStarts.clear();
-  FLineEnds.clear();
   FLineStarts.reserve(Breaks + 2);
-  FLineEnds.reserve(Breaks + 2);
   FLineStarts.push_back(0);
   // From break to break at memchr's pace: a new view of a large page is
   // made for every request of the language server.
@@ -59,13 +57,28 @@ void TMemoryDocument::RebuildLines() {
   for (;;) {
     size_t I = std::min(Lf, Cr);
     if (I >= N) break;
-    FLineEnds.push_back(static_cast<int32_t>(I));
     if (I == Cr && I + 1 < N && Data[I + 1] == '\n') ++I;
     FLineStarts.push_back(static_cast<int32_t>(I + 1));
     if (Lf <= I) Lf = Find('\n', I + 1);
     if (Cr <= I) Cr = Find('\r', I + 1);
   }
-  FLineEnds.push_back(static_cast<int32_t>(N));
+}
+
+int32_t TMemoryDocument::BreakBefore(int32_t Start) const {
+  const auto S = static_cast<size_t>(Start);
+  return S >= 2 && FText[S - 1] == '\n' && FText[S - 2] == '\r' ? 2 : 1;
+}
+
+size_t TMemoryDocument::BreaksBefore(int32_t Offset, int32_t TextDelta) const {
+  // Starts up to the offset follow breaks that begin before it; so does the
+  // one after a CR LF whose CR stands just before it.
+  size_t Count = static_cast<size_t>(std::upper_bound(FLineStarts.begin(), FLineStarts.end(), Offset) -
+                                     FLineStarts.begin()) -
+                 1;
+  if (Count + 1 < FLineStarts.size() && FLineStarts[Count + 1] == Offset + 1 &&
+      BreakBefore(Offset + 1 + TextDelta) == 2)
+    ++Count;
+  return Count;
 }
 
 int32_t TMemoryDocument::LineStart(int32_t Line) const {
@@ -73,7 +86,11 @@ int32_t TMemoryDocument::LineStart(int32_t Line) const {
 }
 
 int32_t TMemoryDocument::LineEnd(int32_t Line) const {
-  return FLineEnds[static_cast<size_t>(ClampTo(Line, 1, LineCount()) - 1)];
+  // Where the next line starts, less its break: one index for a large page, not two.
+  const int32_t L = ClampTo(Line, 1, LineCount());
+  if (L == LineCount()) return Size();
+  const int32_t Next = FLineStarts[static_cast<size_t>(L)];
+  return Next - BreakBefore(Next);
 }
 
 int32_t TMemoryDocument::LineOf(int32_t Offset) const {
@@ -131,28 +148,22 @@ void TMemoryDocument::UpdateLines(int32_t Offset, int32_t Count, int32_t Added) 
   const int32_t From = std::max(Offset - 1, 0);
   const int32_t OldTo = std::min(Offset + Count + 2, N - Delta);  // in the text before the edit
   const int32_t NewTo = std::min(Offset + Added + 2, N);
-  // Line ends (the last one is the text's end) and the starts after them.
-  const auto Lo =
-      static_cast<size_t>(std::lower_bound(FLineEnds.begin(), FLineEnds.end(), From) - FLineEnds.begin());
-  auto Hi =
-      static_cast<size_t>(std::lower_bound(FLineEnds.begin(), FLineEnds.end(), OldTo) - FLineEnds.begin());
-  Hi = std::min(Hi, FLineEnds.size() - 1);  // the text's end stays, moved
-  std::vector<int32_t> Ends, Starts;
+  // The breaks that begin in the window, by their index: before it the text
+  // is as it was; after it, it moved by the size difference.
+  const size_t Lo = BreaksBefore(From, 0);
+  const size_t Hi = BreaksBefore(OldTo, Delta);
+  std::vector<int32_t> Starts;
   int32_t I = From;
   // The LF of a CR LF before the window belongs to that break.
   if (I > 0 && FText[static_cast<size_t>(I)] == '\n' && FText[static_cast<size_t>(I) - 1] == '\r') ++I;
   for (; I < NewTo; ++I) {
     const char C = FText[static_cast<size_t>(I)];
     if (C != '\r' && C != '\n') continue;
-    Ends.push_back(I);
     if (C == '\r' && I + 1 < N && FText[static_cast<size_t>(I) + 1] == '\n') ++I;
     Starts.push_back(I + 1);
   }
-  for (size_t L = Hi; L < FLineEnds.size(); ++L) FLineEnds[L] += Delta;
   for (size_t L = Hi + 1; L < FLineStarts.size(); ++L) FLineStarts[L] += Delta;
   const auto At = [](size_t X) { return static_cast<std::ptrdiff_t>(X); };
-  FLineEnds.erase(FLineEnds.begin() + At(Lo), FLineEnds.begin() + At(Hi));
-  FLineEnds.insert(FLineEnds.begin() + At(Lo), Ends.begin(), Ends.end());
   FLineStarts.erase(FLineStarts.begin() + At(Lo) + 1, FLineStarts.begin() + At(Hi) + 1);
   FLineStarts.insert(FLineStarts.begin() + At(Lo) + 1, Starts.begin(), Starts.end());
 }

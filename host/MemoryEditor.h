@@ -112,6 +112,10 @@ class TMemoryDocument {
   void Apply(int32_t Offset, int32_t Count, std::string_view Inserted);
   void RebuildLines();
   void UpdateLines(int32_t Offset, int32_t Count, int32_t Added);
+  // 2 if the line starting at Start follows a CR LF, else 1.
+  int32_t BreakBefore(int32_t Start) const;
+  // How many breaks begin before Offset; the text past Offset has moved by TextDelta.
+  size_t BreaksBefore(int32_t Offset, int32_t TextDelta) const;
   void FlushStep();
   template <class F>
   void ForEachMark(F&& Fn);
@@ -119,7 +123,6 @@ class TMemoryDocument {
   std::string FText;
   std::string FFileName;
   std::vector<int32_t> FLineStarts;
-  std::vector<int32_t> FLineEnds;
   TMemoryMarks FMarks;
   std::vector<TStep> FUndo;
   TStep FPending;

@@ -95,6 +95,11 @@ TEST(MemoryEditorPositions, EditsKeepTheLinesOfTheTextAfresh) {
       const TKelCharPos Got = View->PosToCharPos(O), Want = Fresh->PosToCharPos(O);
       ASSERT_TRUE(Got.Line == Want.Line && Got.CharIndex == Want.CharIndex)
           << "step " << Step << " offset " << O << " in " << testing::PrintToString(View->Text());
+      // Past a line's end: before its break.
+      const std::string& T = View->Text();
+      const size_t Break = T.find_first_of("\r\n", static_cast<size_t>(View->CharPosToPos({0, Got.Line})));
+      ASSERT_EQ(View->CharPosToPos({1 << 30, Got.Line}), Break == T.npos ? T.size() : Break)
+          << "step " << Step << " line " << Got.Line << " in " << testing::PrintToString(T);
     }
   }
 }
