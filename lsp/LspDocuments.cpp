@@ -12,10 +12,10 @@ namespace kel {
 
 using nlohmann::json;
 
-void TLspDocuments::Open(const std::string& Uri, const std::string& Text, const std::string& LanguageId) {
+void TLspDocuments::Open(const std::string& Uri, std::string Text, const std::string& LanguageId) {
   const std::string Path = LspDocumentPath(LspUriToPath(Uri), LanguageId);
   TLspDocument& Doc = FDocuments[Uri] = TLspDocument{};
-  Doc.View = MakeMemoryEditView(Text, Path);
+  Doc.View = MakeMemoryEditView(std::move(Text), Path);
   Doc.LanguageId = LanguageId;
   Doc.Path = Path;
   Doc.Model = TDocumentModel(Path);

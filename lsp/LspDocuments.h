@@ -38,7 +38,7 @@ struct TLspDocument {
 
 class TLspDocuments {
  public:
-  void Open(const std::string& Uri, const std::string& Text, const std::string& LanguageId);
+  void Open(const std::string& Uri, std::string Text, const std::string& LanguageId);
   // Applies didChange's contentChanges (ranges in the client's units).
   void Change(const std::string& Uri, const nlohmann::json& Changes, bool Utf8);
   void Close(const std::string& Uri) { FDocuments.erase(Uri); }

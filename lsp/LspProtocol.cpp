@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
+#include <streambuf>
 
 #include "host/KelStrings.h"
 
@@ -71,7 +73,24 @@ void Skip(std::istream& In, int64_t Length) {
 }  // namespace
 
 TLspFrame TLspReader::Next(std::string& Body) {
-  int64_t Length = -1;
+  int64_t Length = 0;
+  const TLspFrame Frame = NextHeader(Length);
+  if (Frame != TLspFrame::Body) return Frame;
+  // In pieces: memory follows the bytes that come, not what a header claims.
+  Body.clear();
+  while (static_cast<int64_t>(Body.size()) < Length && FIn) {
+    const size_t Want =
+        static_cast<size_t>(std::min<int64_t>(Length - static_cast<int64_t>(Body.size()), 1 << 20));
+    const size_t Had = Body.size();
+    Body.resize(Had + Want);
+    FIn.read(Body.data() + Had, static_cast<std::streamsize>(Want));
+    Body.resize(Had + static_cast<size_t>(FIn.gcount()));
+  }
+  return static_cast<int64_t>(Body.size()) == Length ? TLspFrame::Body : TLspFrame::End;
+}
+
+TLspFrame TLspReader::NextHeader(int64_t& Length) {
+  Length = -1;
   bool Header = false, Garbled = false, TooLong = false;
   std::string Line, Tail;
   for (;;) {
@@ -120,17 +139,7 @@ TLspFrame TLspReader::Next(std::string& Body) {
     Skip(FIn, Length);
     return Garbled ? TLspFrame::Garbled : TLspFrame::TooLarge;
   }
-  // In pieces: memory follows the bytes that come, not what a header claims.
-  Body.clear();
-  while (static_cast<int64_t>(Body.size()) < Length && FIn) {
-    const size_t Want =
-        static_cast<size_t>(std::min<int64_t>(Length - static_cast<int64_t>(Body.size()), 1 << 20));
-    const size_t Had = Body.size();
-    Body.resize(Had + Want);
-    FIn.read(Body.data() + Had, static_cast<std::streamsize>(Want));
-    Body.resize(Had + static_cast<size_t>(FIn.gcount()));
-  }
-  return static_cast<int64_t>(Body.size()) == Length ? TLspFrame::Body : TLspFrame::End;
+  return TLspFrame::Body;
 }
 
 namespace {
@@ -157,6 +166,7 @@ class TMovingBuilder {
   bool start_array(std::size_t) { return Open(json::array()); }
   bool end_array() { return Close(); }
   bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+  bool TooDeep = false;
 
  private:
   // The containers being filled, innermost last: an object's members stay
@@ -178,6 +188,7 @@ class TMovingBuilder {
     return true;
   }
   bool Open(json&& V) {
+    if (Stack.size() >= MaxLspDepth) return !(TooDeep = true);
     Stack.push_back(Place(std::move(V)));
     return true;
   }
@@ -187,33 +198,115 @@ class TMovingBuilder {
   }
 };
 
+// A body as the JSON reader takes it: Length bytes of the stream, read in
+// pieces, each lone surrogate escape replaced by \ufffd on the way (a whole
+// pair, "\\" and any other escape pass as they are).
+class TBodyBuffer : public std::streambuf {
+ public:
+  TBodyBuffer(std::istream& In, int64_t Length) : FIn(In), FLeft(Length) {}
+  // Reads what the parse left of the body.
+  void Drain() {
+    Skip(FIn, FLeft);
+    FShort |= FIn.fail();
+    FLeft = 0;
+  }
+  bool Short() const { return FShort; }
+
+ protected:
+  int_type underflow() override {
+    while (gptr() == egptr()) {
+      if (FLeft == 0 && FRaw.empty()) return traits_type::eof();
+      const size_t Had = FRaw.size();
+      const auto Want = static_cast<size_t>(std::min<int64_t>(FLeft, Piece));
+      FRaw.resize(Had + Want);
+      FIn.read(FRaw.data() + Had, static_cast<std::streamsize>(Want));
+      const auto Got = static_cast<size_t>(FIn.gcount());
+      FRaw.resize(Had + Got);
+      FLeft -= static_cast<int64_t>(Got);
+      if (Got < Want) {
+        FShort = true;
+        FLeft = 0;
+      }
+      Filter(FLeft == 0);
+      setg(FOut.data(), FOut.data(), FOut.data() + FOut.size());
+    }
+    return traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  static constexpr int64_t Piece = 1 << 16;
+  std::istream& FIn;
+  int64_t FLeft;
+  bool FShort = false;
+  std::string FRaw, FOut;  // read and not yet filtered (an escape cut by a piece's end); filtered
+
+  int Code(size_t At) const {
+    if (At + 6 > FRaw.size() || FRaw[At] != '\\' || FRaw[At + 1] != 'u') return -1;
+    int V = 0;
+    for (size_t I = At + 2; I < At + 6; ++I) {
+      const char C = FRaw[I];
+      const int D = C >= '0' && C <= '9'   ? C - '0'
+                    : C >= 'a' && C <= 'f' ? C - 'a' + 10
+                    : C >= 'A' && C <= 'F' ? C - 'A' + 10
+                                           : -1;
+      if (D < 0) return -1;
+      V = V * 16 + D;
+    }
+    return V;
+  }
+
+  // Moves what can be decided from FRaw to FOut: an escape needs the twelve
+  // bytes of a surrogate pair after it, unless the body ends sooner.
+  void Filter(bool Last) {
+    FOut.clear();
+    size_t I = 0;
+    const size_t N = FRaw.size();
+    while (I < N) {
+      const size_t Plain = FRaw.find('\\', I);
+      if (Plain != I) {
+        const size_t End = Plain == std::string::npos ? N : Plain;
+        FOut.append(FRaw, I, End - I);
+        I = End;
+        continue;
+      }
+      if (!Last && N - I < 12) break;
+      const int V = Code(I);
+      const bool High = V >= 0xD800 && V <= 0xDBFF, Low = V >= 0xDC00 && V <= 0xDFFF;
+      const int Next = High ? Code(I + 6) : -1;
+      if (High && Next >= 0xDC00 && Next <= 0xDFFF) {
+        FOut.append(FRaw, I, 12);
+        I += 12;
+      } else if (High || Low) {
+        FOut += "\\uFFFD";
+        I += 6;
+      } else {
+        FOut.append(FRaw, I, std::min<size_t>(2, N - I));
+        I += 2;
+      }
+    }
+    FRaw.erase(0, std::min(I, N));
+  }
+};
+
 }  // namespace
 
-json LspParse(const std::string& Body) {
+json LspParse(std::istream& In, int64_t Length, TLspBody& How) {
+  TBodyBuffer Buffer(In, Length);
+  std::istream Body(&Buffer);
   TMovingBuilder Builder;
-  if (!json::sax_parse(Body, &Builder)) return json(json::value_t::discarded);
-  return std::move(Builder.Root);
+  const bool Parsed = json::sax_parse(Body, &Builder);
+  Buffer.Drain();
+  How = Buffer.Short()    ? TLspBody::Short
+        : Builder.TooDeep ? TLspBody::TooDeep
+        : Parsed          ? TLspBody::Parsed
+                          : TLspBody::Invalid;
+  return How == TLspBody::Parsed ? std::move(Builder.Root) : json(json::value_t::discarded);
 }
 
-size_t JsonDepth(std::string_view Text) {
-  size_t Depth = 0, Deepest = 0;
-  bool InString = false;
-  for (size_t I = 0; I < Text.size(); ++I) {
-    const char C = Text[I];
-    if (InString) {
-      if (C == '\\')
-        ++I;
-      else if (C == '"')
-        InString = false;
-    } else if (C == '"') {
-      InString = true;
-    } else if (C == '[' || C == '{') {
-      Deepest = std::max(Deepest, ++Depth);
-    } else if ((C == ']' || C == '}') && Depth > 0) {
-      --Depth;
-    }
-  }
-  return Deepest;
+json LspParse(const std::string& Body) {
+  std::istringstream In(Body);
+  TLspBody How = TLspBody::Parsed;
+  return LspParse(In, static_cast<int64_t>(Body.size()), How);
 }
 
 json LspErrorAnswer(const json& Id, int Code, const std::string& Message) {
@@ -251,48 +344,6 @@ const json* LspObject(const json& Object, const char* Key) {
   if (!Object.is_object()) return nullptr;
   const auto It = Object.find(Key);
   return It != Object.end() && It->is_object() ? &*It : nullptr;
-}
-
-// JSON's \u escapes may name half a surrogate pair, which no UTF-8 text
-// holds: each lone half becomes U+FFFD, as undecodable bytes do elsewhere.
-std::string ReplaceLoneSurrogates(const std::string& Body) {
-  const auto Code = [&Body](size_t At) -> int {
-    if (At + 6 > Body.size() || Body[At] != '\\' || Body[At + 1] != 'u') return -1;
-    int V = 0;
-    for (size_t I = At + 2; I < At + 6; ++I) {
-      const char C = Body[I];
-      const int D = C >= '0' && C <= '9'   ? C - '0'
-                    : C >= 'a' && C <= 'f' ? C - 'a' + 10
-                    : C >= 'A' && C <= 'F' ? C - 'A' + 10
-                                           : -1;
-      if (D < 0) return -1;
-      V = V * 16 + D;
-    }
-    return V;
-  };
-  std::string R;
-  R.reserve(Body.size());
-  for (size_t I = 0; I < Body.size(); ++I) {
-    if (Body[I] != '\\' || I + 1 >= Body.size()) {
-      R += Body[I];
-      continue;
-    }
-    const int V = Code(I);
-    const bool High = V >= 0xD800 && V <= 0xDBFF, Low = V >= 0xDC00 && V <= 0xDFFF;
-    const int Next = High ? Code(I + 6) : -1;
-    if (High && Next >= 0xDC00 && Next <= 0xDFFF) {
-      R.append(Body, I, 12);
-      I += 11;
-    } else if (High || Low) {
-      R += "\\uFFFD";
-      I += 5;
-    } else {
-      // Any other escape, "\\" among them, passes whole.
-      R.append(Body, I, 2);
-      ++I;
-    }
-  }
-  return R;
 }
 
 }  // namespace kel

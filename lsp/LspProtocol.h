@@ -26,7 +26,7 @@ inline constexpr size_t MaxLspDocument = size_t{1} << 30;
 inline constexpr size_t MaxLspHeaderLine = 4096;
 
 enum class TLspFrame {
-  Body,      // Body holds one message
+  Body,      // Body holds one message (NextHeader: its Length bytes come next in the stream)
   End,       // no more input
   Garbled,   // a header without a usable Content-Length: answer a parse error, read on
   TooLarge,  // the body was skipped unread: answer a parse error, read on
@@ -41,17 +41,19 @@ class TLspReader {
  public:
   explicit TLspReader(std::istream& In) : FIn(In) {}
   TLspFrame Next(std::string& Body);
+  // The headers of the next frame; on Body the caller reads its Length bytes
+  // from Stream() (LspParse), so that a large body is never held whole.
+  TLspFrame NextHeader(int64_t& Length);
+  std::istream& Stream() { return FIn; }
 
  private:
   std::istream& FIn;
   std::optional<std::string> FPending;  // a header line found after other text
 };
 
-// Deeper bodies are refused before parsing: a parsed value is copied and
-// compared recursively, and real messages nest a dozen levels.
+// Deeper bodies are refused: a parsed value is copied and compared
+// recursively, and real messages nest a dozen levels.
 inline constexpr size_t MaxLspDepth = 256;
-// How deep arrays and objects nest in JSON text (strings skipped).
-size_t JsonDepth(std::string_view Text);
 
 namespace LspError {
 inline constexpr int ParseError = -32700;
@@ -71,12 +73,20 @@ const std::string* LspStringIn(const nlohmann::json& Object, const char* Key);
 std::optional<int64_t> LspInteger(const nlohmann::json& Object, const char* Key, int64_t Max = INT32_MAX);
 const nlohmann::json* LspObject(const nlohmann::json& Object, const char* Key);
 
-// The JSON value of Body, or a discarded value when it is no JSON. Strings
-// are moved out of the reader, not copied: a large document's text is held
-// once more while its message is read, not twice.
-nlohmann::json LspParse(const std::string& Body);
+enum class TLspBody {
+  Parsed,
+  Invalid,  // no JSON
+  TooDeep,  // nested deeper than MaxLspDepth
+  Short,    // the input ended inside the body
+};
 
-// Body with every lone UTF-16 surrogate escape (\ud800) replaced by \ufffd.
-std::string ReplaceLoneSurrogates(const std::string& Body);
+// The JSON value of the Length bytes that come next in In (all of them are
+// read), or a discarded value (How says why). The body goes from the stream
+// to the library's reader in pieces and each string is moved out of it, so a
+// large document's text is held once while its message is read. A lone
+// UTF-16 surrogate escape (a client's buffer cut mid-character, "\ud800")
+// reads as U+FFFD rather than failing the whole message.
+nlohmann::json LspParse(std::istream& In, int64_t Length, TLspBody& How);
+nlohmann::json LspParse(const std::string& Body);
 
 }  // namespace kel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 #include <string_view>
 
 #include "lsp/LspColors.h"
@@ -27,13 +28,16 @@ TLspServer::TLspServer(TMemoryHost& Host) : FHost(Host) {
 
 void TLspServer::Serve(std::istream& In, std::ostream& Out) {
   TLspReader Reader(In);
-  std::string Body;
   while (!FExited) {
-    const TLspFrame Frame = Reader.Next(Body);
+    int64_t Length = 0;
+    const TLspFrame Frame = Reader.NextHeader(Length);
     if (Frame == TLspFrame::End) break;
     std::vector<json> Answers;
     if (Frame == TLspFrame::Body) {
-      Answers = HandleText(std::move(Body));
+      TLspBody How = TLspBody::Parsed;
+      json Message = LspParse(Reader.Stream(), Length, How);
+      if (How == TLspBody::Short) break;
+      Answers = Answer(std::move(Message), How);
     } else {
       Answers.push_back(LspErrorAnswer(
           nullptr, LspError::ParseError,
@@ -43,21 +47,20 @@ void TLspServer::Serve(std::istream& In, std::ostream& Out) {
   }
 }
 
-std::vector<json> TLspServer::HandleText(std::string Body) {
-  if (JsonDepth(Body) > MaxLspDepth)
-    return {LspErrorAnswer(nullptr, LspError::ParseError, "Nested too deeply")};
-  json Message = LspParse(Body);
-  // A client may send half a surrogate pair (a buffer cut mid-character):
-  // the text is taken with U+FFFD in its place, not refused whole.
-  if (Message.is_discarded() && Body.find("\\u") != std::string::npos)
-    Message = LspParse(ReplaceLoneSurrogates(Body));
-  // A large document's message goes before its text is copied.
-  std::string().swap(Body);
-  if (Message.is_discarded()) return {LspErrorAnswer(nullptr, LspError::ParseError, "Invalid JSON")};
-  return Handle(Message);
+std::vector<json> TLspServer::HandleText(const std::string& Body) {
+  std::istringstream In(Body);
+  TLspBody How = TLspBody::Parsed;
+  json Message = LspParse(In, static_cast<int64_t>(Body.size()), How);
+  return Answer(std::move(Message), How);
 }
 
-std::vector<json> TLspServer::Handle(const json& Message) {
+std::vector<json> TLspServer::Answer(json Message, TLspBody How) {
+  if (How == TLspBody::TooDeep) return {LspErrorAnswer(nullptr, LspError::ParseError, "Nested too deeply")};
+  if (How != TLspBody::Parsed) return {LspErrorAnswer(nullptr, LspError::ParseError, "Invalid JSON")};
+  return Handle(std::move(Message));
+}
+
+std::vector<json> TLspServer::Handle(json Message) {
   if (!Message.is_object())
     return {LspErrorAnswer(nullptr, LspError::InvalidRequest, "Not a request object")};
   const auto IdField = Message.find("id");
@@ -255,7 +258,9 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
     if (Uri && Text && Text->size() > MaxLspDocument) {
       Out.push_back(LogMessage(1, *Uri + " is larger than 1024 MiB: it is not served"));
     } else if (Uri && Text) {
-      FDocuments.Open(*Uri, *Text, LspString(*Doc, "languageId").value_or(""));
+      // The message is ours (Handle took it): its text becomes the document's.
+      FDocuments.Open(*Uri, std::move(*const_cast<std::string*>(Text)),
+                      LspString(*Doc, "languageId").value_or(""));
     }
   } else if (Method == "textDocument/didChange") {
     const auto Changes = Params.find("contentChanges");

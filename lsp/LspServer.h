@@ -22,6 +22,7 @@
 #include "lsp/LspDocuments.h"
 #include "lsp/LspFeature.h"
 #include "lsp/LspPositions.h"
+#include "lsp/LspProtocol.h"
 
 namespace kel {
 
@@ -34,12 +35,15 @@ class TLspServer {
   void Serve(std::istream& In, std::ostream& Out);
   // The responses and notifications one message gives; any message, however
   // malformed, gets the protocol's answer.
-  std::vector<nlohmann::json> Handle(const nlohmann::json& Message);
-  std::vector<nlohmann::json> HandleText(std::string Body);
+  // The message is taken over: a didOpen's text moves into the document.
+  std::vector<nlohmann::json> Handle(nlohmann::json Message);
+  // The same for one message body (no frame around it).
+  std::vector<nlohmann::json> HandleText(const std::string& Body);
   bool Exited() const { return FExited; }
   int ExitCode() const { return FShutdown ? 0 : 1; }
 
  private:
+  std::vector<nlohmann::json> Answer(nlohmann::json Message, TLspBody How);
   void Dispatch(const std::string& Method, bool Request, const nlohmann::json& Id,
                 const nlohmann::json& Params, std::vector<nlohmann::json>& Out);
 

@@ -229,8 +229,7 @@ class TBuilder {
       for (TMLRange* Range : {&X.Name, &X.Open, &X.Close}) Move(*Range);
       X.Parent = Index(X.Parent);
       X.Next = Index(X.Next);
-      if (X.Kind == TMLNodeKind::Element)
-        X.FirstAttribute = static_cast<uint32_t>(X.FirstAttribute + AttributeDelta);
+      X.FirstAttribute = static_cast<uint32_t>(X.FirstAttribute + AttributeDelta);
       R.Nodes.push_back(X);
     }
     R.Attributes.reserve(R.Attributes.size() + (Tail.Attributes.size() - FirstOldAttribute));
@@ -288,6 +287,7 @@ class TBuilder {
     Node.Kind = Kind;
     Node.Parent = Open.empty() ? TMLNode::None : Open.back();
     Node.Open = {Start, Start};
+    Node.FirstAttribute = static_cast<uint32_t>(R.Attributes.size());
     Grow(R.Nodes);
     R.Nodes.push_back(Node);
     return static_cast<uint32_t>(R.Nodes.size() - 1);
@@ -428,10 +428,9 @@ class TBuilder {
 
   // The attributes and the end of a start tag; a '<' outside quotes ends a
   // tag left unfinished (the user is typing it), so the next one still counts.
-  uint32_t Attributes(uint32_t Element, uint32_t P, bool& SelfClosing, bool& Terminated) {
+  uint32_t Attributes(uint32_t P, bool& SelfClosing, bool& Terminated) {
     SelfClosing = false;
     Terminated = false;
-    R.Nodes[Element].FirstAttribute = static_cast<uint32_t>(R.Attributes.size());
     while (P < N) {
       const char C = T[P];
       if (IsSpace(C)) {
@@ -474,7 +473,6 @@ class TBuilder {
         }
         Grow(R.Attributes);
         R.Attributes.push_back(A);
-        ++R.Nodes[Element].AttributeCount;
         if (A.Quote && SameName(Slice(A.Name), "style"))
           Region(TMLRegionKind::StyleDeclarations, A.Value, static_cast<uint32_t>(R.Attributes.size() - 1));
       }
@@ -496,12 +494,11 @@ class TBuilder {
       R.Nodes[I].Open = {P, P + 1};
       R.Nodes[I].Terminated = false;
       R.Nodes[I].End = TMLEnd::Unclosed;
-      R.Nodes[I].FirstAttribute = static_cast<uint32_t>(R.Attributes.size());
       Finish(I);
       return P + 1;
     }
     bool SelfClosing = false, Terminated = false;
-    const uint32_t End = Attributes(I, NameEnd, SelfClosing, Terminated);
+    const uint32_t End = Attributes(NameEnd, SelfClosing, Terminated);
     TMLNode& Node = R.Nodes[I];
     Node.Open = {P, End};
     Node.Terminated = Terminated;
@@ -687,6 +684,12 @@ TMLTree TMLTree::Rebuild(TMLTree&& Old, std::string_view Text, uint32_t Start, u
   // The old tree goes before the new one is read: one tree at a time.
   Old = TMLTree();
   return Build(Text, XmlGiven);
+}
+
+std::span<const TMLAttribute> TMLTree::AttributesOf(uint32_t Node) const {
+  const uint32_t First = Nodes[Node].FirstAttribute;
+  const size_t End = Node + 1 < Nodes.size() ? Nodes[Node + 1].FirstAttribute : Attributes.size();
+  return {Attributes.data() + First, End - First};
 }
 
 const TMLRegion* TMLTree::RegionAt(uint32_t Offset) const {

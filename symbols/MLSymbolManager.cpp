@@ -720,12 +720,12 @@ bool TMLSymbolManager::LearnSchema() {
   std::map<std::string, TUse> Uses;
   std::set<std::string> Roots;
   const auto Name = [&Text](TMLRange R) { return Text.substr(R.Start, R.End - R.Start); };
-  for (const TMLNode& N : Tree.Nodes) {
+  for (uint32_t Index = 0; Index < Tree.Nodes.size(); ++Index) {
+    const TMLNode& N = Tree.Nodes[Index];
     if (N.Kind != TMLNodeKind::Element || !N.Terminated || N.Name.Start == N.Name.End) continue;
     const std::string Own = Name(N.Name);
     TUse& Use = Uses[Own];
-    for (uint32_t I = 0; I < N.AttributeCount; ++I)
-      Use.Attributes.insert(Name(Tree.Attributes[N.FirstAttribute + I].Name));
+    for (const TMLAttribute& A : Tree.AttributesOf(Index)) Use.Attributes.insert(Name(A.Name));
     if (N.Parent == TMLNode::None)
       Roots.insert(Own);
     else

@@ -597,6 +597,18 @@ TEST(LspFraming, BodiesReadAsTheLibraryReadsThem) {
       EXPECT_EQ(Ours, Theirs) << Body;
     }
   }
+  // Escapes wherever the body's pieces (64 KiB) are cut: half a pair reads
+  // as U+FFFD, a whole pair and an escaped backslash as they are.
+  const std::pair<std::string, std::string> Escapes[] = {{"\\ud800x", "\\ufffdx"},
+                                                         {"\\ud83d\\ude00", "\\ud83d\\ude00"},
+                                                         {"\\\\ud800", "\\\\ud800"},
+                                                         {"\\udc00\\ud800", "\\ufffd\\ufffd"}};
+  for (const auto& [Written, Read] : Escapes)
+    for (size_t At = (1 << 16) - 14; At <= (1 << 16) + 1; ++At) {
+      const std::string Pad(At - 6, 'a');
+      EXPECT_EQ(LspParse("{\"t\":\"" + Pad + Written + "\"}"), json::parse("{\"t\":\"" + Pad + Read + "\"}"))
+          << Written << " at " << At;
+    }
 }
 
 TEST(LspFraming, RoundTripAndPositions) {
