@@ -121,12 +121,12 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
     const std::string Name = Parser.GetCurrentTagAttrName(I);
     Attrs.push_back({{"name", Name},
                      {"value", Utf16ToUtf8(Parser.GetCurrentTagAttrValue(I))},
-                     {"quote", Quote((*Parser.FAttrValues)[static_cast<size_t>(I)]->Quote)},
-                     {"quoteEnd", Quote((*Parser.FAttrValues)[static_cast<size_t>(I)]->QuoteEnd)}});
+                     {"quote", Quote((*Parser.CaretTagValues())[static_cast<size_t>(I)]->Quote)},
+                     {"quoteEnd", Quote((*Parser.CaretTagValues())[static_cast<size_t>(I)]->QuoteEnd)}});
   }
   S["attrValues"] = Attrs;
   json Stack = json::array();
-  for (const auto& E : Parser.FTagStack) Stack.push_back(E->Tag ? E->Tag->GetName() : "");
+  for (const auto& E : Parser.OpenElements()) Stack.push_back(E->Tag ? E->Tag->GetName() : "");
   S["tagStack"] = Stack;
   json Closing = json::array();
   for (int32_t I = 0; I < Manager.GetClosedTagsCount(); ++I) {

@@ -230,6 +230,18 @@ class TMLParser {
   int32_t GetCurrentTagAttrOffsetEnd(const std::string& Name) const;
   int32_t GetCurrentTagAttrValueOffsetStart(const std::string& Name) const;
 
+  // The scan's state, which the symbol manager reads while a parse runs: the
+  // open elements (outermost first) and the attribute values read in the
+  // caret's tag (none outside a tag).
+  const TTagEntryList& OpenElements() const { return FTagStack; }
+  const TTagAttributeValueList* CaretTagValues() const { return FAttrValues; }
+  TMLParserState State() const { return FState; }
+  void ClearAutoCloseTagPosStack() { FCaret.AutoClosePositions.clear(); }
+
+ private:
+  // The tests' way to the bookkeeping.
+  friend struct TMLParserProbe;
+
   // ---- Bookkeeping of the scan: the open-element lists, recycled entries,
   // the attribute values of the tag at the caret, placeholders, callbacks.
   // Reuses a free entry (not the one whose values are current) or makes one.
@@ -252,14 +264,12 @@ class TMLParser {
   void AddTagAttr(IKelMLTagAttribute* Attr, const std::string& Value, char Quote, char QuoteEnd);
   void SetCurrentColumn(const char* P) { FCurrentCol = static_cast<int32_t>(P - FLineStart); }
   void ClearTagStack();
-  void ClearAutoCloseTagPosStack() { FCaret.AutoClosePositions.clear(); }
   // Reports a node to every callback; stops the scan when all handled it.
   void Callback(const std::string& Name, IKelMLMarkupPos* Node, TTagType TagType, int32_t StartOffset,
                 int32_t EndOffset);
   TKelPtr<IKelMLTag> FindTag(const std::string& Name);
 
-  // ---- The scan's bookkeeping (the symbol manager reads the open elements
-  // and the attribute values of the caret's tag while a parse runs)
+  // ---- The scan's bookkeeping
   TTagEntryList FTagStack;
   TTagEntryList FOpenTags;
   std::vector<TKelPtr<IKelMLElementCallback>> FCallbacks;
@@ -300,7 +310,6 @@ class TMLParser {
   const char* FTextStart = nullptr;
   std::vector<int32_t> FContextPositions;
 
- private:
   const TTagAttributeValue* FindAttrValue(const std::string& Name) const;
   bool IsBeforeCaret(const char* P);
   int32_t Offset(const char* P) { return FProducer->BufferOffset(P); }

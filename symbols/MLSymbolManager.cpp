@@ -203,8 +203,8 @@ int32_t TMLSymbolManager::GetLineNumber(int32_t Index) {
 }
 
 bool TMLSymbolManager::FindTagAttr(IKelMLTagAttribute* Attribute) {
-  if (!Parser || !Parser->FAttrValues || !Attribute) return false;
-  return std::any_of(Parser->FAttrValues->begin(), Parser->FAttrValues->end(),
+  if (!Parser || !Parser->CaretTagValues() || !Attribute) return false;
+  return std::any_of(Parser->CaretTagValues()->begin(), Parser->CaretTagValues()->end(),
                      [Attribute](const auto& V) { return V->Attribute.get() == Attribute; });
 }
 
@@ -245,7 +245,7 @@ void TMLSymbolManager::DeleteClosedTag(int32_t Index) {
 // tag's range and custom count stay true even when the closing tags changed
 // between two filters or the parser is busy.
 int32_t TMLSymbolManager::InsertCustomElements(TMLTagList& List, IKelMLTag& Tag) {
-  if (!Parser || Parser->Caret().CaretInTagName || Parser->FState != TMLParserState::mlpsNone) return 0;
+  if (!Parser || Parser->Caret().CaretInTagName || Parser->State() != TMLParserState::mlpsNone) return 0;
   const auto At =
       static_cast<size_t>(std::clamp<int32_t>(Tag.GetStartIndex(), 0, static_cast<int32_t>(List.size())));
   // Innermost first, so that the default pick closes the innermost element.
@@ -414,10 +414,10 @@ void TMLSymbolManager::RemoveOptionalElements(IKelMLTag* Tag) {
 void TMLSymbolManager::InsertXSLElements(IKelMLTag* Tag) {
   if (KibitzMode != TKibitzMode::kmXSL || !Tag || !Parser) return;
   // Elements are listed in content and after "<"; attributes are not.
-  if ((Parser->Caret().InTag && !Parser->Caret().CaretInTagName) || Parser->FTagStack.empty()) return;
+  if ((Parser->Caret().InTag && !Parser->Caret().CaretInTagName) || Parser->OpenElements().empty()) return;
   const bool TagIsXSL = IsXSLName(Tag->GetName());
   TKelPtr<IKelMLTag> Other;
-  for (const auto& Entry : Parser->FTagStack) {
+  for (const auto& Entry : Parser->OpenElements()) {
     if (Entry->Tag && IsXSLName(Entry->Tag->GetName()) != TagIsXSL) {
       Other = Entry->Tag;
       break;

@@ -152,7 +152,7 @@ TEST_P(CaretState, ThroughTheEditViewAndThroughAStream) {
     EXPECT_EQ(P().Caret().InClosingTag, C.InClosingTag);
     EXPECT_EQ(P().Caret().CaretInTagName, C.CaretInTagName);
     EXPECT_EQ(P().GetInAttribute(), C.InAttribute);
-    EXPECT_EQ(P().FState, TMLParserState::mlpsNone);
+    EXPECT_EQ(P().State(), TMLParserState::mlpsNone);
   }
 }
 
@@ -169,7 +169,7 @@ TEST_F(Scan, OpenElementsBecomeClosingTagsMostRecentFirst) {
 TEST_F(Scan, ClosingAListDropsItsOpenItem) {
   Run("<body><ul><li>one</ul>|");
   Names Stack;
-  for (const auto& E : P().FTagStack) Stack.push_back(E->Tag->GetName());
+  for (const auto& E : P().OpenElements()) Stack.push_back(E->Tag->GetName());
   EXPECT_EQ(Stack, Names{"body"});
   EXPECT_EQ(Current(), "body");
 }
@@ -351,7 +351,7 @@ TEST_F(Scan, OnlyAnXmlDeclarationMakesTheDocumentXml) {
   }
   Run("<?xml version=\"1.0\"?><body><ul><li>one</ul>|");
   Names Stack;
-  for (const auto& E : P().FTagStack) Stack.push_back(E->Tag->GetName());
+  for (const auto& E : P().OpenElements()) Stack.push_back(E->Tag->GetName());
   EXPECT_EQ(Stack, (Names{"li", "body"}));  // XML closes nothing by itself
 }
 
@@ -377,7 +377,7 @@ std::string StateOf(TMLSymbolManager& M) {
                   "|" + P.Caret().Quote + P.Caret().QuoteEnd + "|" + std::to_string(P.GetContextPos()) + "|";
   for (int32_t I = 0; I < P.GetCurrentTagAttrCount(); ++I)
     S += P.GetCurrentTagAttrName(I) + "=" + Utf16ToUtf8(P.GetCurrentTagAttrValue(I)) + ",";
-  for (const auto& E : P.FTagStack) S += E->Tag->GetName() + "/";
+  for (const auto& E : P.OpenElements()) S += E->Tag->GetName() + "/";
   for (int32_t I = 0; I < M.GetClosedTagsCount(); ++I) S += M.GetCloseTags(I)->GetName();
   return S;
 }
@@ -410,7 +410,5 @@ TEST_F(Scan, FixupsAreUndoneByTheNextParse) {
 }  // namespace kel
 
 namespace kel {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 }  // namespace kel

@@ -5,6 +5,7 @@
 
 #include "markup/MLParser.h"
 #include "symbols/MLSymbolManager.h"
+#include "tests/support/ParserProbe.h"
 
 namespace kel {
 namespace {
@@ -43,7 +44,7 @@ TEST(ParserAttributes, QueriesOverTheValuesOfTheTagAtTheCaret) {
   Written.push_back(std::make_unique<TTagAttributeValue>(Href, u"caf\u00e9.html", '\'', '\0'));
   Written.push_back(
       std::make_unique<TTagAttributeValue>(MakeKel<TUnknownHTMLAttribute>("x", -1), u"", '\0', '\0'));
-  P.FAttrValues = &Written;
+  TMLParserProbe(P).Values() = &Written;
 
   EXPECT_EQ(P.GetCurrentTagAttrCount(), 2);
   EXPECT_EQ(P.GetCurrentTagAttrName(0), "HREF");
@@ -65,7 +66,7 @@ TEST(ParserAttributes, QueriesOverTheValuesOfTheTagAtTheCaret) {
     P.SetCaret(std::move(C));
   }
   EXPECT_TRUE(P.GetInAttribute());
-  P.FAttrValues = nullptr;
+  TMLParserProbe(P).Values() = nullptr;
 }
 
 TEST(ParserLifetime, AParserThatGoesAwayIsForgottenByItsManager) {
@@ -107,8 +108,8 @@ TEST(ParserCallbacks, TheScanStopsOnlyWhenEveryCallbackHandledTheNode) {
       P.AddCallback(Handlers.back().get());
     }
     auto Node = MakeKel<TMLText>();
-    P.Callback("x", Node.get(), TTagType::ttText, 0, 4);
-    EXPECT_EQ(P.FStopped, C.Stopped) << C.Handles.size();
+    TMLParserProbe(P).Callback("x", Node.get(), TTagType::ttText, 0, 4);
+    EXPECT_EQ(TMLParserProbe(P).Stopped(), C.Stopped) << C.Handles.size();
     for (const auto& H : Handlers) EXPECT_EQ(H->Seen, std::vector<TTagType>{TTagType::ttText});
   }
 }
@@ -125,7 +126,7 @@ class ParserTagLists : public ::testing::Test {
     Table->AddTag(Td.get());
   }
   ~ParserTagLists() override {
-    P().ClearTagStack();
+    Probe().ClearTagStack();
     M.ClearTags();
   }
   TKelPtr<THTMLTag> Schema(const std::string& Name, bool RequiresClosing) {
@@ -135,14 +136,15 @@ class ParserTagLists : public ::testing::Test {
     return T;
   }
   TMLParser& P() { return *M.GetParser(); }
+  TMLParserProbe Probe() { return {P()}; }
   std::vector<std::string> Stack() {
     std::vector<std::string> R;
-    for (const auto& E : P().FTagStack) R.push_back(E->Tag->GetName() + (E->Unclosed ? "*" : ""));
+    for (const auto& E : Probe().Stack()) R.push_back(E->Tag->GetName() + (E->Unclosed ? "*" : ""));
     return R;
   }
   std::vector<std::string> Open() {
     std::vector<std::string> R;
-    for (const auto& E : P().FOpenTags) R.push_back(E->Tag->GetName());
+    for (const auto& E : Probe().OpenTags()) R.push_back(E->Tag->GetName());
     return R;
   }
 
@@ -151,10 +153,10 @@ class ParserTagLists : public ::testing::Test {
 };
 
 TEST_F(ParserTagLists, ClosingAnOuterElementDropsInnerOnesWithoutClosingTags) {
-  P().PushTag(Ul.get(), true, true);
-  P().PushTag(Li.get(), true, true);
+  Probe().PushTag(Ul.get(), true, true);
+  Probe().PushTag(Li.get(), true, true);
   EXPECT_EQ(Stack(), (std::vector<std::string>{"li", "ul"}));
-  P().PopTag("ul", true, true);
+  Probe().PopTag("ul", true, true);
   EXPECT_EQ(Stack(), std::vector<std::string>{});
   EXPECT_FALSE(P().Caret().CurrentTag);
   EXPECT_FALSE(P().Caret().InTag);
@@ -164,9 +166,9 @@ TEST_F(ParserTagLists, ClosingAnOuterElementDropsInnerOnesWithoutClosingTags) {
 
 TEST_F(ParserTagLists, InnerElementsThatNeedClosingTagsStayOpenMarked) {
   Td->AddTag(Table.get());  // a table may close... inside td: nested tables
-  P().PushTag(Table.get(), true, true);
-  P().PushTag(Td.get(), true, true);
-  P().PopTag("table", true, true);
+  Probe().PushTag(Table.get(), true, true);
+  Probe().PushTag(Td.get(), true, true);
+  Probe().PopTag("table", true, true);
   EXPECT_EQ(Stack(), std::vector<std::string>{"td*"});
   EXPECT_EQ(P().Caret().CurrentTag, TKelPtr<IKelMLTag>(Td));
   EXPECT_TRUE(P().Caret().InTag);
@@ -178,19 +180,19 @@ TEST_F(ParserTagLists, InXmlEveryInnerElementStays) {
     C.IsXML = true;
     P().SetCaret(std::move(C));
   }
-  P().PushTag(Ul.get(), true, true);
-  P().PushTag(Li.get(), true, true);
-  P().PopTag("ul", true, true);
+  Probe().PushTag(Ul.get(), true, true);
+  Probe().PushTag(Li.get(), true, true);
+  Probe().PopTag("ul", true, true);
   EXPECT_EQ(Stack(), std::vector<std::string>{"li"});
 }
 
 TEST_F(ParserTagLists, ClosingAnElementThatIsNotOpenChangesNothing) {
-  P().PushTag(Ul.get(), true, true);
-  P().PopTag("table", true, true);
+  Probe().PushTag(Ul.get(), true, true);
+  Probe().PopTag("table", true, true);
   EXPECT_EQ(Stack(), std::vector<std::string>{"ul"});
   // After the caret only the open list follows the document.
-  P().PushTag(Li.get(), false, false);
-  P().PopTag("li", false, false);
+  Probe().PushTag(Li.get(), false, false);
+  Probe().PopTag("li", false, false);
   EXPECT_EQ(Stack(), std::vector<std::string>{"ul"});
   EXPECT_EQ(Open(), std::vector<std::string>{"ul"});
 }
@@ -199,21 +201,21 @@ TEST_F(ParserTagLists, AttributeValuesFollowTheTagAtTheCaret) {
   auto Align = MakeKel<THTMLAttribute>("align", 4);
   Align->SetOffsetStart(10);
   Align->SetOffsetEnd(20);
-  P().PushTag(Table.get(), true, true);
-  P().AddTagAttr(Align.get(), "caf\xC3\xA9", '"', '"');
-  P().AddTagAttr(TMLParser::NewUnknownAttr("x").get(), "", 0, 0);
+  Probe().PushTag(Table.get(), true, true);
+  Probe().AddTagAttr(Align.get(), "caf\xC3\xA9", '"', '"');
+  Probe().AddTagAttr(TMLParserProbe::NewUnknownAttr("x").get(), "", 0, 0);
   EXPECT_EQ(P().GetCurrentTagAttrValue(0), u"caf\u00e9");
   EXPECT_EQ(P().GetCurrentTagAttrCount(), 2);
 
   // "/>" hands the values over to the parent's list.
-  P().PushTag(Td.get(), true, true);
+  Probe().PushTag(Td.get(), true, true);
   EXPECT_EQ(P().GetCurrentTagAttrCount(), 0);
-  P().SetTagOffsetEnd(Td.get(), 30, true, /*UseParentList=*/true);
+  Probe().SetTagOffsetEnd(Td.get(), 30, true, /*UseParentList=*/true);
   EXPECT_EQ(P().GetCurrentTagAttrCount(), 2);
   EXPECT_EQ(Td->GetOffsetEnd(), 30);
 
   // Dropping the lists leaves schema attributes alive but without offsets.
-  P().ClearTagStack();
+  Probe().ClearTagStack();
   EXPECT_EQ(P().GetCurrentTagAttrCount(), 0);
   EXPECT_EQ(Align->GetOffsetStart(), 0);
   EXPECT_EQ(Align->GetOffsetEnd(), 0);
@@ -221,13 +223,13 @@ TEST_F(ParserTagLists, AttributeValuesFollowTheTagAtTheCaret) {
 }
 
 TEST_F(ParserTagLists, OffsetsAreRecordedInTheInnermostEntry) {
-  P().PushTag(Table.get(), true, true);
-  P().SetTagOffsetStart(Table.get(), 5, true, false);
-  P().SetTagOffsetEnd(Table.get(), 12, true, false);
-  EXPECT_EQ(P().FTagStack.front()->OffsetStart, 5);
-  EXPECT_EQ(P().FTagStack.front()->OffsetEnd, 12);
-  P().SetTagOffsetStart(Table.get(), 40, true, /*IsClosing=*/true);
-  EXPECT_EQ(P().FTagStack.front()->OffsetStart, 5);
+  Probe().PushTag(Table.get(), true, true);
+  Probe().SetTagOffsetStart(Table.get(), 5, true, false);
+  Probe().SetTagOffsetEnd(Table.get(), 12, true, false);
+  EXPECT_EQ(Probe().Stack().front()->OffsetStart, 5);
+  EXPECT_EQ(Probe().Stack().front()->OffsetEnd, 12);
+  Probe().SetTagOffsetStart(Table.get(), 40, true, /*IsClosing=*/true);
+  EXPECT_EQ(Probe().Stack().front()->OffsetStart, 5);
   EXPECT_EQ(Table->GetOffsetStart(), 40);
 }
 
@@ -237,7 +239,7 @@ TEST_F(ParserTagLists, UnknownElementsRememberTheLastSchemaTag) {
     C.CurrentTag = Table;
     P().SetCaret(std::move(C));
   }
-  const auto Blink = P().NewUnknownElement("blink");
+  const auto Blink = Probe().NewUnknownElement("blink");
   EXPECT_TRUE(supports<IKelMLNamedTag>(Blink));
   EXPECT_EQ(Blink->GetID(), -1);
   EXPECT_EQ(P().Caret().FixupTag, TKelPtr<IKelMLTag>(Table));
@@ -246,13 +248,13 @@ TEST_F(ParserTagLists, UnknownElementsRememberTheLastSchemaTag) {
     C.CurrentTag = Blink;
     P().SetCaret(std::move(C));
   }
-  P().NewUnknownElement("marquee");
+  Probe().NewUnknownElement("marquee");
   EXPECT_EQ(P().Caret().FixupTag, TKelPtr<IKelMLTag>(Table));
-  EXPECT_TRUE(supports<IKelMLUnknownTagAttribute>(TMLParser::NewUnknownAttr("x")));
+  EXPECT_TRUE(supports<IKelMLUnknownTagAttribute>(TMLParserProbe::NewUnknownAttr("x")));
 }
 
 TEST_F(ParserTagLists, AutoClosePositionsHoldTheColumnOfTheGreaterThanSign) {
-  P().PushAutoCloseTagPos({12, 3});
+  Probe().PushAutoCloseTagPos({12, 3});
   ASSERT_EQ(P().Caret().AutoClosePositions.size(), 1u);
   EXPECT_EQ(P().Caret().AutoClosePositions[0], (TKelEditPos{11, 3}));
   P().ClearAutoCloseTagPosStack();

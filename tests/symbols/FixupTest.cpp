@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "symbols/MLSymbolManager.h"
+#include "tests/support/ParserProbe.h"
 
 namespace kel {
 namespace {
@@ -47,12 +48,12 @@ class Fixups : public ::testing::Test {
     for (const auto& N : Innermost) {
       auto E = std::make_unique<TTagEntry>();
       E->Tag = Known(N);
-      M.GetParser()->FTagStack.push_back(std::move(E));
+      TMLParserProbe{*M.GetParser()}.Stack().push_back(std::move(E));
     }
   }
   ~Fixups() override {
-    M.GetParser()->FTagStack.clear();
-    M.GetParser()->FAttrValues = nullptr;
+    TMLParserProbe{*M.GetParser()}.Stack().clear();
+    TMLParserProbe{*M.GetParser()}.Values() = nullptr;
     // Break the child cycles of the little schema.
     for (const auto& T : Schema) T->ClearTags();
   }
@@ -113,7 +114,7 @@ TEST_F(Fixups, XslAndOutputElementsOfferEachOthersChildren) {
   EXPECT_EQ(AllNames(If.get()), (Names{"xsl:text"}));
 
   // In em inside p inside xsl:template: the template's XSL children.
-  M.GetParser()->FTagStack.clear();
+  TMLParserProbe{*M.GetParser()}.Stack().clear();
   Enclosing({"em", "p", "xsl:template"});
   M.InsertFixupElements(Em.get(), nullptr);
   EXPECT_EQ(AllNames(Em.get()), (Names{"xsl:apply-templates", "xsl:if"}));
@@ -132,7 +133,7 @@ TEST_F(Fixups, WrittenAttributesAreHiddenAndComeBack) {
   TTagAttributeValueList Written;
   Written.push_back(std::make_unique<TTagAttributeValue>(Td->FindAttribute("valign"), u"top", '"', '"'));
   Written.push_back(std::make_unique<TTagAttributeValue>(MakeKel<TUnknownHTMLAttribute>("x", -1), u"", 0, 0));
-  M.GetParser()->FAttrValues = &Written;
+  TMLParserProbe{*M.GetParser()}.Values() = &Written;
   {
     auto C = M.GetParser()->Caret();
     C.InTag = true;
@@ -156,7 +157,7 @@ TEST_F(Fixups, InsertThenRemoveLeavesTheTagAsItWas) {
   for (const char* N : {"border", "summary"}) Table->AddAttribute(MakeKel<THTMLAttribute>(N, 3).get());
   TTagAttributeValueList Written;
   Written.push_back(std::make_unique<TTagAttributeValue>(Table->FindAttribute("border"), u"1", '"', '"'));
-  M.GetParser()->FAttrValues = &Written;
+  TMLParserProbe{*M.GetParser()}.Values() = &Written;
   const Names Children = AllNames(Table.get());
   const Names Attrs = AttrNames(*Table);
   for (int Round = 0; Round < 3; ++Round) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "symbols/MLSymbolManager.h"
+#include "tests/support/ParserProbe.h"
 #include "tests/support/TestHost.h"
 
 namespace kel {
@@ -96,10 +97,10 @@ TEST(ClosingTags, OfferedAtTheStartOfTheFilteredRangeInnermostFirst) {
   EXPECT_EQ(Tr->GetTagCount(), 4);
   EXPECT_EQ(Tr->GetPureTagCount(), 2);
   // A busy parser gets none either.
-  M.GetParser()->FState = TMLParserState::mlpsParsing;
+  TMLParserProbe{*M.GetParser()}.State() = TMLParserState::mlpsParsing;
   Tr->SetFilter("");
   EXPECT_EQ(Tr->GetTagCount(), 2);
-  M.GetParser()->FState = TMLParserState::mlpsNone;
+  TMLParserProbe{*M.GetParser()}.State() = TMLParserState::mlpsNone;
   M.DeleteClosedTag(0);
   M.DeleteClosedTag(0);
   M.DeleteClosedTag(0);  // out of range: ignored
