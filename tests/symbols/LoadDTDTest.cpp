@@ -116,35 +116,5 @@ TEST_F(LoadDTD, ProblemsBecomeToolMessages) {
   EXPECT_EQ(Test.Host().Messages()[0].Text, "Invalid file /nonexistent/x.dtd");
 }
 
-TEST_F(LoadDTD, EveryHtmlSchemaOfTheFolderLoadsWithoutFailure) {
-  struct Case {
-    const char* Identifier;
-    const char* Top;
-  } Cases[] = {
-      {"-//W3C//DTD HTML 4.01//EN", "HTML"},
-      {"-//W3C//DTD HTML 4.01 Transitional//EN", "HTML"},
-      {"-//W3C//DTD HTML 4.01 Frameset//EN", "HTML"},
-      {"-//W3C//DTD XHTML 1.0 Strict//EN", "html"},
-      {"-//W3C//DTD XHTML 1.0 Transitional//EN", "html"},
-      {"-//W3C//DTD XHTML 1.0 Frameset//EN", "html"},
-      {"-//W3C//DTD HTML 3.2 Final//EN", "HTML"},
-      {"-//IETF//DTD HTML 2.0//EN", "HTML"},
-  };
-  for (const auto& C : Cases) {
-    TMLSymbolManager Manager;
-    Manager.SetTagCase(TTagCase::tcNormal);
-    Manager.SetSchemaFile(C.Identifier);
-    for (const auto& Msg : Test.Host().Messages())
-      EXPECT_NE(Msg.Prefix, "Failure") << C.Identifier << ": " << Msg.Text;
-    EXPECT_FALSE(Manager.GetSchemaFile().empty()) << C.Identifier;
-    ASSERT_TRUE(Manager.GetHiddenRootNode()) << C.Identifier;
-    const auto Top = AllChildren(Manager.GetHiddenRootNode().get());
-    ASSERT_FALSE(Top.empty()) << C.Identifier;
-    EXPECT_EQ(Top[0]->GetName(), C.Top) << C.Identifier;
-    Manager.GetParser()->ReleaseTags();
-    Manager.ClearTags();
-  }
-}
-
 }  // namespace
 }  // namespace kel
