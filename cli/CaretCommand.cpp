@@ -99,6 +99,7 @@ int RunCaret(const TCaretRequest& R, std::ostream& Out, std::ostream& Err) {
   S["inTag"] = Parser.Caret().InTag;
   S["inClosingTag"] = Parser.Caret().InClosingTag;
   S["caretInTagName"] = Parser.Caret().CaretInTagName;
+  S["inDirectiveName"] = Parser.Caret().InDirectiveName;
   S["currentTag"] = Parser.Caret().CurrentTag ? json(Parser.Caret().CurrentTag->GetName()) : json(nullptr);
   S["currentAttr"] = Parser.Caret().CurrentAttr ? json(Parser.Caret().CurrentAttr->GetName()) : json(nullptr);
   S["inScript"] = Parser.Caret().InScript;

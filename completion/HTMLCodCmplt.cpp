@@ -446,7 +446,7 @@ void TMLKibitzManager::SetFilter(const std::string& FilterText) {
       Parser().Caret().CurrentAttr->SetFilter(FilterText);
     else if (const auto Tag = SM().ListTag()) {
       SM().Touch(Tag.get());
-      Tag->SetFilter(FilterText);
+      Tag->SetFilter(ListFilter(FilterText));
     }
   }
 }
@@ -457,7 +457,15 @@ std::string TMLKibitzManager::GetFilter() {
   if (!GetCurrentTag()) return {};
   if (Context() == TContext::Value) return Parser().Caret().CurrentAttr->GetFilter();
   const auto Tag = SM().ListTag();
-  return Tag ? Tag->GetFilter() : std::string();
+  std::string F = Tag ? Tag->GetFilter() : std::string();
+  if (Parser().Caret().InDirectiveName && F.starts_with("@ ")) F.erase(0, 2);
+  return F;
+}
+
+std::string TMLKibitzManager::ListFilter(const std::string& Typed) {
+  // After "<%@ " the rows are the directives ("@ Page"): the word typed is
+  // the part after "@ ", and the page's elements do not match.
+  return Parser().Caret().InDirectiveName ? "@ " + Typed : Typed;
 }
 
 bool TMLKibitzManager::FindSymIndex(const std::string& Ident, int32_t& Index) {
@@ -669,7 +677,7 @@ bool TMLKibitzManager::InvokeCodeCompletion(TKelInvokeType HowInvoked, std::stri
       SM().Touch(Tag.get());
       Tag->SetShowAttributes(P.Caret().InTag && !P.Caret().CaretInTagName);
     }
-    if (Result) Tag->SetFilter(Str);
+    if (Result) Tag->SetFilter(ListFilter(Str));
   }
   if (FTriggerChar == '>') Result = false;
   if (Result && Context() == TContext::Closing) SetFilter(Str);
@@ -875,6 +883,18 @@ void TMLKibitzManager::DoneElement(IKelEditView& View, IKelCodeInsightServices& 
     return;
   }
   if (ExecuteTagEditor(Index)) return;
+  if (Parser().Caret().InDirectiveName && List.GetSelectedString().starts_with("@ ")) {
+    // After "<%@ " the directive's name alone replaces the name written there.
+    const auto Pos = View.GetPosition();
+    if (const auto Rest = static_cast<int32_t>(Pos->RipText(TokenSet, kelRipForward).size()); Rest > 0) {
+      Pos->MoveRelative(0, Rest);
+      Pos->BackspaceDelete(Rest);
+    }
+    if (const std::string F = GetFilter(); !F.empty()) Pos->BackspaceDelete(static_cast<int32_t>(F.size()));
+    Services.InsertText(List.GetSelectedString().substr(2), false);
+    View.Paint();
+    return;
+  }
   const bool Closing = S.size() >= 2 && S[1] == '/';
   const int32_t PCount = static_cast<int32_t>(S.size()) - 1;
   const std::string Sel = List.GetSelectedString();

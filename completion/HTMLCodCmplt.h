@@ -165,6 +165,8 @@ class TMLKibitzManager
   enum class TContext { Entity, Value, Attribute, Content, Closing };
   TContext Context();
   TMLParser& Parser();
+  // The filter the list's tag takes for the word typed.
+  std::string ListFilter(const std::string& Typed);
   std::string GetFilter();
   void ReadAutoCompletions();
   void ChooseTagCase();

@@ -230,7 +230,11 @@ json Answer(TLspContext& Ctx, TLspDocument& Doc, int64_t Line, int64_t Character
     }
     // Clients filter by the text from the edit's start to the caret.
     const std::string Typed = Text.substr(Start, static_cast<size_t>(Caret) - Start);
-    if (!StartsWithText(Label, Typed)) Item["filterText"] = Text.substr(Start, WordStart - Start) + Label;
+    // A row whose label is not what it writes ("@ Page" after "<%@ ") is
+    // found by what it writes.
+    if (!StartsWithText(Label, Typed))
+      Item["filterText"] =
+          StartsWithText(NewText, Typed) ? NewText : Text.substr(Start, WordStart - Start) + Label;
     const bool CaretInside = Plan->Caret >= Plan->Start && CaretIn < NewText.size();
     if (!Choice.empty()) {
       // The unit row's text stands alone between the word's start and the caret's end.

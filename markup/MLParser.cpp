@@ -628,7 +628,7 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
   FLineStart = nullptr;
   FLineStartOffset = 0;
   FCaret.InScript = FCaret.InStyle = FCaret.InCDATA = FInDocType = FInXSLTemplate = FCaret.InClosingTag =
-      FCaret.CaretInTagName = FStopped = false;
+      FCaret.CaretInTagName = FCaret.InDirectiveName = FStopped = false;
   // XSL, WML, .resx, XHTML and SVG files are XML whatever their first line says.
   FCaret.IsXML = FSymbolManager && FSymbolManager->IsXMLDocument();
   FCaret.DocTypeIdentifier.clear();
@@ -667,6 +667,12 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
     }
   } else {
     FCaret.CurrentTag = Tag;
+  }
+  // The directives are the document's, whatever root the caller gave.
+  if (FCaret.InDirectiveName) {
+    FCaret.CurrentTag.reset();
+    FCaret.CurrentAttr.reset();
+    FCaret.InScript = false;
   }
 
   if (FSymbolManager) {
@@ -944,11 +950,12 @@ void TMLParser::ParseMLDocument() {
         continue;
       }
       Tag = FindTag(TagName);
+      if (IsDirective && OpenedBeforeCaret && !NameEndsBeforeCaret) FCaret.InDirectiveName = true;
       if (IsDirective && !Tag) {
         HandleServerSideScript(P, TagStartOffset);
         FText.clear();
         FTextStart = P;
-        if (IsBeforeCaret(P)) FCaret.InScript = false;
+        if (IsBeforeCaret(P) || FCaret.InDirectiveName) FCaret.InScript = false;
         continue;
       }
       // A directive the schema knows is a tag with attributes, not script.

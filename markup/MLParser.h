@@ -153,6 +153,8 @@ struct TMLCaretContext {
   bool InTag = false;  // in a start or end tag
   bool InClosingTag = false;
   bool CaretInTagName = false;
+  // The name after "<%@ " holds the caret: the directives are listed.
+  bool InDirectiveName = false;
   bool InScript = false;
   bool InStyle = false;
   bool InCDATA = false;  // in a CDATA section: nothing may be written there

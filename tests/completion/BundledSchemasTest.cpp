@@ -174,12 +174,38 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
   }
 }
 
-TEST_F(Bundled, DirectivesAreWrittenAfterLessThanPercent) {
+// Directives complete where pages write them: after "<" the whole directive,
+// after "<%@ " its name alone, among the directives only.
+TEST_F(Bundled, DirectivesCompleteWherePagesWriteThem) {
   Manager->SetTagCase(TTagCase::tcNormal);
-  ASSERT_TRUE(Run({"<|", "default.aspx", 0, "", "@ Page"}));
-  EXPECT_EQ(Result(), "<%@ Page|");
-  ASSERT_TRUE(Run({"|", "default.aspx", 0, "", "@ Import"}));
-  EXPECT_EQ(Result(), "<%@ Import|") << "also with nothing typed";
+  const Names All = {"@ Assembly",         "@ Control",    "@ Implements",  "@ Import",
+                     "@ Master",           "@ MasterType", "@ OutputCache", "@ Page",
+                     "@ PreviousPageType", "@ Reference",  "@ Register"};
+  const struct {
+    const char *Marked, *File, *Accept, *Expected;
+    Names Listed;  // empty: not looked at
+  } Cases[] = {
+      {"<|", "default.aspx", "@ Page", "<%@ Page|", {}},
+      {"|", "default.aspx", "@ Import", "<%@ Import|", {}},
+      {"<%@ |%>", "default.aspx", "@ Page", "<%@ Page|%>", All},
+      {"<%@ Pa|", "default.aspx", "@ Page", "<%@ Page|", {"@ Page"}},
+      {"<%@ |Page %>", "default.aspx", "@ Master", "<%@ Master| %>", All},
+      {"<%@ Import |%>", "default.aspx", "Namespace", "<%@ Import Namespace=\"|\"%>", {"Namespace"}},
+      {"<%@ Control %>\n<%@ Reg|",
+       "menu.ascx",
+       "@ Register",
+       "<%@ Control %>\n<%@ Register|",
+       {"@ Register"}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Marked);
+    ASSERT_TRUE(Run({C.Marked, C.File, 0, "", C.Accept, 0}));
+    if (!C.Listed.empty()) {
+      EXPECT_EQ(Shown(), C.Listed);
+    }
+    ASSERT_TRUE(Run({C.Marked, C.File, 0, "", C.Accept}));
+    EXPECT_EQ(Result(), C.Expected);
+  }
   ExpectClean();
   Manager->SetIsASPEnabled(false);
 }

@@ -130,6 +130,9 @@ TEST_F(Lsp, ItemsCarryTheEditsAcceptingMakes) {
   EXPECT_TRUE(Items("file:///tmp/q.html", 1, 11, ";").empty()) << "';' opens nothing in a page";
   Open("file:///tmp/r.html", Strict + "<body><!-- <");
   EXPECT_TRUE(Items("file:///tmp/r.html", 1, 12, "<").empty()) << "nor '<' in a comment";
+  // A row is found by what it writes where its label differs ("@ Page" writes "Page").
+  Open("file:///tmp/d.aspx", "<%@ Pa");
+  EXPECT_EQ(Item(Items("file:///tmp/d.aspx", 0, 6), "@ Page")["filterText"], "Page");
 }
 
 // The item's edit applied as a client applies it: the range replaced by the
