@@ -603,7 +603,6 @@ void TDTDParser::LoadFromStream(TKelStream* Stream) {
 }
 
 void TDTDParser::Parse() {
-  if (const auto Messages = KelMessageServices()) Messages->ClearToolMessages();
   Scanner->LineNumber = 1;
   Scanner->FillBuffer();
   ParseDocument();

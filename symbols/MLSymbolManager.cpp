@@ -651,6 +651,9 @@ bool TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   const TLoadingGuard Done(Loading);
 
   ReloadPending = false;
+  // What the last load said goes; all that this one's files say stays
+  // (the XSL schema's and its output schema's).
+  if (const auto Messages = KelMessageServices()) Messages->ClearToolMessages();
   const std::string SchemaExtension = UpperExtension(Value);
   SchemaFile = Value;
   ClearTags();
@@ -675,7 +678,8 @@ bool TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
           LoadDTD(Template.get(), OutputFile);
           XSLOutputSchema = Output;
         } else {
-          SchemaFile.clear();
+          // The XSL elements still serve; the output's are tried again at
+          // the next request (whose load says it again).
           Error("", Format("Invalid schema file \"%s\"", {Clip(OutputFile)}), "Code Completion", 1, 1);
         }
       }
