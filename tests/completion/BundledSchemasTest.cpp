@@ -139,8 +139,12 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
       {"resx mime types",
        "<root>\n<data mimetype=|",
        "Strings.resx",
-       {"application/x-microsoft.net.object.binary.base64"},
-       {}},
+       {"application/x-microsoft.net.object.binary.base64", "application/x-microsoft.net.object.soap.base64",
+        "application/x-microsoft.net.object.bytearray.base64"},
+       {"text/microsoft-resx"}},
+      {"resx metadata", "<root>\n<metadata name=\"x\">|", "Strings.resx", {"value"}, {"comment"}},
+      {"resx data", "<root>\n<data name=\"x\">|", "Strings.resx", {"value", "comment"}, {}},
+      {"resx top", "|", "Strings.resx", {"root"}, {"data", "value"}},
       {"page directive",
        Aspx.substr(0, 9) + "|",
        "default.aspx",
@@ -234,7 +238,8 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
 
 // Each schema holds the elements its standard defines, no more: XSLT 3.0
 // (which holds 1.0's and 2.0's) from the recommendation's element syntax
-// summary, WML 1.2 from WAP-238.
+// summary, WML 1.2 from WAP-238, .resx from the schema every resource file
+// carries.
 TEST_F(Bundled, EachSchemaHoldsTheElementsOfItsStandard) {
   const struct {
     std::string Marked;
@@ -328,6 +333,7 @@ TEST_F(Bundled, EachSchemaHoldsTheElementsOfItsStandard) {
                                    "optgroup", "option",   "p",      "postfield", "pre",    "prev",
                                    "refresh",  "select",   "setvar", "small",     "strong", "table",
                                    "td",       "template", "timer",  "tr",        "u",      "wml"}},
+      {"|", "Strings.resx", "", {"assembly", "comment", "data", "metadata", "resheader", "root", "value"}},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.File);
