@@ -539,6 +539,10 @@ TEST_F(RealDTDs, WrappedDTDsBindTheColourAndUriEditors) {
       {"xhtml1-frameset.dtd", "frame", "longdesc", "uri"},
       {"HTML3.2.dtd", "BODY", "bgcolor", "color"},
       {"HTML3.2.dtd", "A", "href", "uri"},
+      {"HTML3.2.dtd", "FONT", "color", "color"},
+      {"HTML2.dtd", "A", "HREF", "uri"},
+      {"HTML2.dtd", "FORM", "ACTION", "uri"},
+      {"HTML2-strict.dtd", "IMG", "SRC", "uri"},
   };
   for (const auto& C : Cases) {
     TDTDParser P;
