@@ -168,6 +168,15 @@ bool TDTDScanner::EndOfStream() {
     Current = Buffer.data() + Top.Position;
     LineNumber = Top.LineNumber;
     AtEndOfStream = Top.AtEndOfStream;
+    if (!Top.EntityRest.empty()) {
+      InEntity = true;
+      SavedPosition = Current;
+      std::memcpy(EntityBuffer.data(), Top.EntityRest.data(), Top.EntityRest.size());
+      EntityLength = static_cast<int32_t>(Top.EntityRest.size());
+      EntityBuffer[static_cast<size_t>(EntityLength)] = '\0';
+      Current = EntityBuffer.data();
+      EntityNames = std::move(Top.EntityNames);
+    }
     IncludeStack.pop_back();
     return false;
   }
@@ -313,9 +322,12 @@ void TDTDScanner::PushIncludeFile(const std::string& Name, const std::string& En
   Entry->Buffer = Buffer;
   Entry->BytesRead = BytesRead;
   Entry->AtEndOfStream = AtEndOfStream;
-  // An include met inside entity text resumes after the whole expansion.
+  // An include met inside entity text resumes with the rest of that text,
+  // then after the whole expansion.
   Entry->Position = static_cast<size_t>((InEntity ? SavedPosition : Current) - Buffer.data());
   if (InEntity) {
+    Entry->EntityRest.assign(Current, static_cast<size_t>(EntityBuffer.data() + EntityLength - Current));
+    Entry->EntityNames = std::move(EntityNames);
     InEntity = false;
     EntityNames.clear();
   }

@@ -226,6 +226,10 @@ class TDTDScanner {
     std::array<char, MLBufferSize + 1> Buffer;
     int32_t BytesRead;
     bool AtEndOfStream;
+    // Named inside entity text: what follows the reference there, read
+    // when the file ends.
+    std::string EntityRest;
+    TEntityArray EntityNames;
   };
 
   void EnterKeywordSymbol(const std::string& Text, TTokenKind Kind);

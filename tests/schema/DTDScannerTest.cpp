@@ -228,6 +228,18 @@ TEST_F(Includes, AFileIsReadInPlaceAndCountsItsOwnLines) {
   EXPECT_NE(R.Errors[0].find("Invalid file "), std::string::npos);
   EXPECT_NE(R.Errors[0].find(Name), std::string::npos);
   EXPECT_NE(R.Errors[1].find("no-such-file.ent"), std::string::npos);
+
+  // Named inside an entity's text, a file is read in its place and the rest
+  // of that text after it.
+  std::ofstream(Schemas / Name) << "i1 i2";
+  auto* Around =
+      static_cast<TDTDParameterizedEntity*>(P.EnterSymbol("around", TDeclType::dtParameterizedEntity));
+  Around->Text = "x %inc; y";
+  const auto Within = ScanAll("a %around; b", {}, &P);
+  fs::remove(Schemas / Name);
+  Texts.clear();
+  for (const auto& T : Within.Tokens) Texts.push_back(T.second);
+  EXPECT_EQ(Texts, (std::vector<std::string>{"a", "x", "i1", "i2", "y", "b"}));
 }
 
 // The real W3C and IETF DTDs scan without a single complaint.
