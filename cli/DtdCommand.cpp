@@ -69,7 +69,10 @@ int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostrea
                                const std::string& File) {
     Messages.push_back({{"severity", ParseErrorWord(E)}, {"line", Line}, {"file", File}, {"text", Msg}});
   };
-  Parser.LoadFromFile(FileName);
+  // Its own files are found beside it, from any working folder.
+  std::error_code Ec;
+  const std::filesystem::path Absolute = std::filesystem::absolute(FileName, Ec);
+  Parser.LoadFromFile(Ec ? FileName : Absolute.lexically_normal().string());
   std::vector<TDTDElement*> Elements;
   std::vector<TDTDEntity*> Entities;
   std::vector<TDTDParameterizedEntity*> Parameters;
