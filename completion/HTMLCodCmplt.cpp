@@ -579,7 +579,8 @@ std::string TMLKibitzManager::CaseValue(IKelMLTagAttribute& Attr, int32_t Index,
   const auto Tag = GetCurrentTag();
   if (SM().GetKibitzMode() != TKibitzMode::kmHTML || Parser().Caret().IsXML || Value.ends_with("...") ||
       !SameText(ExtractFileExt(SM().GetSchemaFile()), ".dtd") ||
-      (Tag && (Tag->GetName().find(':') != std::string::npos || Tag->GetName().starts_with("@"))))
+      (Tag && (Tag->GetName().find(':') != std::string::npos || Tag->GetName().starts_with("@") ||
+               TMLSymbolManager::KeepsCase(Tag.get()))))
     return Value;
   // Values told apart by their case (<ol type="a"> and "A") keep it; sorted
   // ignoring case, such twins stand side by side.

@@ -193,6 +193,7 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   void SetAny(bool Value) { FAny = Value; }
   // The name as the schema spells it, whatever the tag case (XML names).
   void SetKeepsCase(bool Value) { FKeepsCase = Value; }
+  bool KeepsCase() const { return FKeepsCase; }
   void SetEntityName(const std::vector<std::string>& Names) { FEntityNames = Names; }
   // What the content model says of a child: it stands at most once, and its
   // place in the model's sequence (-1: anywhere). Names ignore case.

@@ -167,6 +167,11 @@ namespace {
 bool IsDocumentTag(const TKelPtr<IKelMLTag>& Tag) { return supports<IKelMLNamedTag>(Tag); }
 }  // namespace
 
+bool TMLSymbolManager::KeepsCase(IKelMLTag* Tag) {
+  const auto* Own = dynamic_cast<THTMLTag*>(Tag);
+  return Own && Own->KeepsCase();
+}
+
 TKelPtr<IKelMLTag> TMLSymbolManager::GetCurrentTag() {
   if (!Parser) return HiddenRootNode;
   const TKelPtr<IKelMLTag>& Current = Parser->Caret().CurrentTag;

@@ -79,6 +79,9 @@ class TMLSymbolManager : public TMLSymbols {
   // ---- The tag at the caret, as the last parse left it
   // The parser's current tag; the hidden root when there is none, or when it
   // is a name the schema does not know and no schema tag preceded it.
+  // A tag of an XSD (server controls, their templates and styles): its
+  // names and values are spelt as the schema spells them.
+  static bool KeepsCase(IKelMLTag* Tag);
   TKelPtr<IKelMLTag> GetCurrentTag();
   // The tag whose children are offered at the caret: the fix-up tag inside a
   // document-level name, else the fix-up parent, else the current tag.
