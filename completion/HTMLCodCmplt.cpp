@@ -205,11 +205,11 @@ void TMLKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {
 bool TMLKibitzManager::HandlesFile(const std::string& AFileName) {
   std::string Ext = UpperCase(ExtractFileExt(AFileName));
   // Template pages (PHP, server-side includes, JSP) are HTML around their islands.
-  static const char* const Own[] = {".HTM",  ".HTML",  ".XHTML", ".XHT",  ".ASPX", ".ASCX",
-                                    ".RESX", ".XSL",   ".XSLT",  ".WML",  ".SVG",  ".MML",
-                                    ".PHP",  ".PHTML", ".SHTML", ".SHTM", ".JSP",  ".XML"};
+  static const char* const Own[] = {".HTM",   ".HTML",  ".XHTML", ".XHT", ".ASPX", ".ASCX", ".MASTER",
+                                    ".RESX",  ".XSL",   ".XSLT",  ".WML", ".SVG",  ".MML",  ".PHP",
+                                    ".PHTML", ".SHTML", ".SHTM",  ".JSP", ".XML"};
   bool Handled = std::any_of(std::begin(Own), std::end(Own), [&](const char* E) { return Ext == E; });
-  const bool ASP = Ext == ".ASPX" || Ext == ".ASCX";
+  const bool ASP = Ext == ".ASPX" || Ext == ".ASCX" || Ext == ".MASTER";
   if (!Handled) {
     TKelRegistry Registry;
     const auto Host = KelHostServices();

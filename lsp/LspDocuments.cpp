@@ -69,9 +69,9 @@ std::string LspDocumentPath(const std::string& Path, const std::string& Language
     // Server pages and XHTML are HTML too: clients without a language of
     // their own for them say "html", and the file's name tells more.
     const std::string W = Wanted;
-    const bool Same = Ext == W || (Ext == ".ascx" && W == ".aspx") ||
+    const bool Same = Ext == W || ((Ext == ".ascx" || Ext == ".master") && W == ".aspx") ||
                       (W == ".html" && (Ext == ".htm" || Ext == ".aspx" || Ext == ".ascx" ||
-                                        Ext == ".xhtml" || Ext == ".xht"));
+                                        Ext == ".master" || Ext == ".xhtml" || Ext == ".xht"));
     return Same ? Path : Path + Wanted;
   }
   return Path;

@@ -704,7 +704,7 @@ bool TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
         LoadXSD(nullptr, &Parents, It->path().string());
   }
   const std::string DocExtension = UpperExtension(FileName);
-  if (DocExtension == ".ASPX" || DocExtension == ".ASCX" || IsASPEnabled) {
+  if (DocExtension == ".ASPX" || DocExtension == ".ASCX" || DocExtension == ".MASTER" || IsASPEnabled) {
     std::string Directives = GetSchemaFileName("asp_directives.xsd", TKibitzMode::kmHTML);
     if (!FileExists(Directives)) Directives = CollapseSeparators(Folder + "asp_directives.xsd");
     LoadXSD(HiddenRootNode.get(), nullptr, Directives);

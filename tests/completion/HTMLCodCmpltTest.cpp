@@ -343,13 +343,14 @@ struct TFileCase {
 TEST_F(Markup, HandlesFilesByExtensionAndThroughTheOptions) {
   Options("[Internet\\File Options\\HTML]\nExtensions=htm;cfm\n");
   const TFileCase Cases[] = {
-      {"page.Html", true, TKibitzMode::kmHTML, false}, {"a/b.xslt", true, TKibitzMode::kmXSL, false},
-      {"x.XSL", true, TKibitzMode::kmXSL, false},      {"deck.Wml", true, TKibitzMode::kmWML, false},
-      {"r.resx", true, TKibitzMode::kmResX, false},    {"c.ascx", true, TKibitzMode::kmHTML, true},
-      {"p.aspx", true, TKibitzMode::kmHTML, true},     {"INDEX.PHP", true, TKibitzMode::kmHTML, false},
-      {"s.shtml", true, TKibitzMode::kmHTML, false},   {"style.css", false, TKibitzMode::kmHTML, false},
-      {"noext", false, TKibitzMode::kmHTML, false},    {"dir.php/file", false, TKibitzMode::kmHTML, false},
-      {"p.cfm", true, TKibitzMode::kmHTML, false},     {"v.jsp", true, TKibitzMode::kmHTML, false},
+      {"page.Html", true, TKibitzMode::kmHTML, false},     {"a/b.xslt", true, TKibitzMode::kmXSL, false},
+      {"x.XSL", true, TKibitzMode::kmXSL, false},          {"deck.Wml", true, TKibitzMode::kmWML, false},
+      {"r.resx", true, TKibitzMode::kmResX, false},        {"c.ascx", true, TKibitzMode::kmHTML, true},
+      {"p.aspx", true, TKibitzMode::kmHTML, true},         {"Site.Master", true, TKibitzMode::kmHTML, true},
+      {"INDEX.PHP", true, TKibitzMode::kmHTML, false},     {"s.shtml", true, TKibitzMode::kmHTML, false},
+      {"style.css", false, TKibitzMode::kmHTML, false},    {"noext", false, TKibitzMode::kmHTML, false},
+      {"dir.php/file", false, TKibitzMode::kmHTML, false}, {"p.cfm", true, TKibitzMode::kmHTML, false},
+      {"v.jsp", true, TKibitzMode::kmHTML, false},
   };
   for (const auto& C : Cases) {
     MLSymbolManager().SetKibitzMode(TKibitzMode::kmHTML);
