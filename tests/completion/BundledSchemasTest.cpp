@@ -36,6 +36,12 @@ struct TFactCase {
 };
 
 const std::string& Xsl = test::XslHead;
+const std::string Xsl2 =
+    "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"2.0\" "
+    "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
+const std::string Xsl3 =
+    "<?xml version=\"1.0\"?>\n<xsl:transform version=\"3.0\" "
+    "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n";
 const std::string Wml =
     "<?xml version=\"1.0\"?>\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.2//EN\" "
     "\"http://www.wapforum.org/DTD/wml12.dtd\">\n";
@@ -68,24 +74,24 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
        {"xsl:if"}},
       // XSLT 2.0 and 3.0.
       {"xsl:template children of 3.0",
-       Xsl + "<xsl:template match=\"/\">|",
+       Xsl3 + "<xsl:template match=\"/\">|",
        "t.xsl",
        {"xsl:iterate", "xsl:try", "xsl:map", "xsl:evaluate", "xsl:fork", "xsl:merge", "xsl:source-document",
         "xsl:for-each-group", "xsl:context-item"},
        {"xsl:catch", "xsl:mode"}},
       {"declarations of 3.0",
-       Xsl + "|",
+       Xsl3 + "|",
        "t.xsl",
        {"xsl:mode", "xsl:accumulator", "xsl:use-package", "xsl:global-context-item", "xsl:character-map"},
        {"xsl:iterate"}},
-      {"xsl:try", Xsl + "<xsl:template><xsl:try>|", "t.xsl", {"xsl:catch", "xsl:value-of"}, {}},
+      {"xsl:try", Xsl3 + "<xsl:template><xsl:try>|", "t.xsl", {"xsl:catch", "xsl:value-of"}, {}},
       {"xsl:iterate",
        Xsl + "<xsl:template><xsl:iterate select=\"x\">|",
        "t.xsl",
        {"xsl:on-completion", "xsl:param"},
        {}},
       {"standard attributes",
-       Xsl + "<xsl:template><xsl:if |",
+       Xsl2 + "<xsl:template><xsl:if |",
        "t.xsl",
        {"test", "use-when", "expand-text", "xpath-default-namespace"},
        {}},
@@ -95,7 +101,7 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
        {"version", "default-validation", "input-type-annotations", "default-mode", "xpath-default-namespace"},
        {}},
       {"serialization",
-       Xsl + "<xsl:template><xsl:result-document |",
+       Xsl2 + "<xsl:template><xsl:result-document |",
        "t.xsl",
        {"href", "format", "html-version", "item-separator", "suppress-indentation", "output-version"},
        {}},
