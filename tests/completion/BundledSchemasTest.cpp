@@ -133,6 +133,9 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
           "Conditional"}, {}},
       {"a user control's top after its directive", "<%@ Control Language=\"C#\" %>\n<|", "part.ascx", {"div",
           "table", "asp:Label"}, {"html"}},
+      {"after a server block mid-page",
+          Aspx + "<HTML><BODY><FORM><P><%= DateTime.Now %> <|\n</P></FORM></BODY></HTML>", "default.aspx",
+          {"B", "asp:Label"}, {}},
       {"runat", Aspx + "<HTML><BODY><FORM><asp:Label runat=|", "default.aspx", {"server"}, {}},
       // The controls of ASP.NET 4's toolbox (standard, data, validation,
       // navigation, login, AJAX extensions) and the parts pages write in them.
