@@ -182,10 +182,12 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
       {"details view fields", Aspx + "<HTML><BODY><FORM><asp:DetailsView><Fields>|", "default.aspx",
           {"asp:BoundField", "asp:TemplateField", "asp:CommandField"}, {}},
       {"a master page's placeholder",
-          "<%@ Master Language=\"C#\" %>\n<html><body><form runat=\"server\"><asp:ContentPlaceHolder ""ID=\"Main\"" "runat=\"server\">|",
+          "<%@ Master Language=\"C#\" %>\n<html><body><form runat=\"server\">"
+          "<asp:ContentPlaceHolder ID=\"Main\" runat=\"server\">|",
           "Site.master", {"div", "table", "asp:Label", "asp:GridView"}, {"html"}},
       {"a content page's content",
-          "<%@ Page MasterPageFile=\"~/Site.master\" %>\n<asp:Content ContentPlaceHolderID=\"Main\"" "runat=\"server\">|",
+          "<%@ Page MasterPageFile=\"~/Site.master\" %>\n"
+          "<asp:Content ContentPlaceHolderID=\"Main\" runat=\"server\">|",
           "default.aspx", {"div", "asp:Label"}, {"html"}},
       {"update panel", Aspx + "<HTML><BODY><FORM><asp:UpdatePanel>|", "default.aspx", {"ContentTemplate"},
           {"asp:"}},

@@ -197,8 +197,8 @@ TEST_F(Markup, AcceptingWritesTheCandidateAndWhatGoesWithIt) {
           S + "<body><p><br />|"},
       {"a new SVG file starts with svg", {"<|", "new.svg", 0, "", "svg"}, true, "<svg|"},
       {"SVG has XML's entities", {"<svg><text>|", "pic.svg", '&', "am", "amp"}, true, "<svg><text>&amp;|"},
-      {"a PHP page around its islands", {"<body>\n<?php if ($a < $b) {echo \"<div>\";} ?>\n<p><|", "page.php",
-          0, "", "em"}, true, "<body>\n<?php if ($a < $b) {echo \"<div>\";} ?>\n<p><em|"},
+      {"a PHP page around its islands", {"<body>\n<?php if ($a < $b) { echo \"<div>\"; } ?>\n<p><|", "page.php",
+          0, "", "em"}, true, "<body>\n<?php if ($a < $b) { echo \"<div>\"; } ?>\n<p><em|"},
       {"escape cancels", {S + "<body><table>|", "page.html", 0, "tb", "", 27}, true, S + "<body><table>tb|"},
       // clang-format on
   };
