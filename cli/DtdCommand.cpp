@@ -69,10 +69,7 @@ int RunDtd(const std::string& FileName, TKibitzMode Mode, bool Json, std::ostrea
                                const std::string& File) {
     Messages.push_back({{"severity", ParseErrorWord(E)}, {"line", Line}, {"file", File}, {"text", Msg}});
   };
-  // Its own files are found beside it, from any working folder.
-  std::error_code Ec;
-  const std::filesystem::path Absolute = std::filesystem::absolute(FileName, Ec);
-  Parser.LoadFromFile(Ec ? FileName : Absolute.lexically_normal().string());
+  Parser.LoadFromFile(FileName);
   std::vector<TDTDElement*> Elements;
   std::vector<TDTDEntity*> Entities;
   std::vector<TDTDParameterizedEntity*> Parameters;

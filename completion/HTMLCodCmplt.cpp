@@ -105,13 +105,17 @@ bool ClosesStartTag(IKelEditView& View, const std::string& Name, int32_t TagStar
 // An accepted name replaces the whole word it was typed in: the part after
 // the caret goes too ("<ta|ble>" + table is "<table|>"). Before a word with
 // nothing typed ("<a |class"), that word is another name and stays.
-void DeleteWordAfter(IKelEditView& View) {
+// The rest of the word from the caret on.
+void DeleteRestOfWord(IKelEditView& View) {
   const auto Pos = View.GetPosition();
-  if (Pos->RipText(TokenSet, kelRipBackward).empty()) return;
   const auto Rest = static_cast<int32_t>(Pos->RipText(TokenSet, kelRipForward).size());
   if (Rest == 0) return;
   Pos->MoveRelative(0, Rest);
   Pos->BackspaceDelete(Rest);
+}
+
+void DeleteWordAfter(IKelEditView& View) {
+  if (!View.GetPosition()->RipText(TokenSet, kelRipBackward).empty()) DeleteRestOfWord(View);
 }
 
 // HTML's boolean attributes are written bare; every other attribute takes a
@@ -579,8 +583,7 @@ std::string TMLKibitzManager::CaseValue(IKelMLTagAttribute& Attr, int32_t Index,
   const auto Tag = GetCurrentTag();
   if (SM().GetKibitzMode() != TKibitzMode::kmHTML || Parser().Caret().IsXML || Value.ends_with("...") ||
       !SameText(ExtractFileExt(SM().GetSchemaFile()), ".dtd") ||
-      (Tag && (Tag->GetName().find(':') != std::string::npos || Tag->GetName().starts_with("@") ||
-               TMLSymbolManager::KeepsCase(Tag.get()))))
+      (Tag && (Tag->GetName().find(':') != std::string::npos || TMLSymbolManager::KeepsCase(Tag.get()))))
     return Value;
   // Values told apart by their case (<ol type="a"> and "A") keep it; sorted
   // ignoring case, such twins stand side by side.
@@ -886,12 +889,9 @@ void TMLKibitzManager::DoneElement(IKelEditView& View, IKelCodeInsightServices& 
   if (ExecuteTagEditor(Index)) return;
   if (Parser().Caret().InDirectiveName && List.GetSelectedString().starts_with("@ ")) {
     // After "<%@ " the directive's name alone replaces the name written there.
-    const auto Pos = View.GetPosition();
-    if (const auto Rest = static_cast<int32_t>(Pos->RipText(TokenSet, kelRipForward).size()); Rest > 0) {
-      Pos->MoveRelative(0, Rest);
-      Pos->BackspaceDelete(Rest);
-    }
-    if (const std::string F = GetFilter(); !F.empty()) Pos->BackspaceDelete(static_cast<int32_t>(F.size()));
+    DeleteRestOfWord(View);
+    if (const std::string F = GetFilter(); !F.empty())
+      View.GetPosition()->BackspaceDelete(static_cast<int32_t>(F.size()));
     Services.InsertText(List.GetSelectedString().substr(2), false);
     View.Paint();
     return;

@@ -303,10 +303,10 @@ json LspParse(std::istream& In, int64_t Length, TLspBody& How) {
   return How == TLspBody::Parsed ? std::move(Builder.Root) : json(json::value_t::discarded);
 }
 
-json LspParse(const std::string& Body) {
+json LspParse(const std::string& Body, TLspBody* How) {
   std::istringstream In(Body);
-  TLspBody How = TLspBody::Parsed;
-  return LspParse(In, static_cast<int64_t>(Body.size()), How);
+  TLspBody Mine = TLspBody::Parsed;
+  return LspParse(In, static_cast<int64_t>(Body.size()), How ? *How : Mine);
 }
 
 json LspErrorAnswer(const json& Id, int Code, const std::string& Message) {

@@ -87,6 +87,6 @@ enum class TLspBody {
 // UTF-16 surrogate escape (a client's buffer cut mid-character, "\ud800")
 // reads as U+FFFD rather than failing the whole message.
 nlohmann::json LspParse(std::istream& In, int64_t Length, TLspBody& How);
-nlohmann::json LspParse(const std::string& Body);
+nlohmann::json LspParse(const std::string& Body, TLspBody* How = nullptr);
 
 }  // namespace kel

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <sstream>
 #include <string_view>
 
 #include "lsp/LspColors.h"
@@ -48,9 +47,8 @@ void TLspServer::Serve(std::istream& In, std::ostream& Out) {
 }
 
 std::vector<json> TLspServer::HandleText(const std::string& Body) {
-  std::istringstream In(Body);
   TLspBody How = TLspBody::Parsed;
-  json Message = LspParse(In, static_cast<int64_t>(Body.size()), How);
+  json Message = LspParse(Body, &How);
   return Answer(std::move(Message), How);
 }
 

@@ -280,9 +280,11 @@ void TDTDScanner::PushIncludeFile(const std::string& Name, const std::string& En
   }
   std::string Resolved = GetSchemaFileName(Name, Parser ? Parser->KibitzMode : TKibitzMode::kmHTML);
   // A page's own DTD includes files beside it or below it.
+  // A file read by a relative name stands in the working folder.
   if (!FileExists(Resolved) && !FileName.starts_with(GetSchemaFolder()))
-    if (std::string Local = LocalSchemaFile(Name, ExtractFilePath(FileName)); !Local.empty())
-      Resolved = Local;
+    if (const std::string Folder = ExtractFilePath(FileName); !FileName.empty())
+      if (std::string Local = LocalSchemaFile(Name, Folder.empty() ? "." : Folder); !Local.empty())
+        Resolved = Local;
   if (!FileExists(Resolved)) {
     ParseError(TParseError::peFailure, "Invalid file %s", {Resolved});
     return;
