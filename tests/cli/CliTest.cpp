@@ -150,40 +150,6 @@ TEST(Cli, CaretPrintsTheParsersStateAsJson) {
   EXPECT_EQ(RunTool({"caret", "/nonexistent.html", "1:1"}).Status, 1);
 }
 
-TEST(Cli, SchemaPrintsTheTagTreeOfADoctype) {
-  const TRun R = RunTool({"schema", "--doctype", "-//W3C//DTD HTML 4.01//EN", "--json"});
-  ASSERT_EQ(R.Status, 0) << R.Err;
-  const auto J = nlohmann::json::parse(R.Out);
-  EXPECT_EQ(fs::path(J["schemaFile"].get<std::string>()).filename(), "strict.dtd");
-  EXPECT_EQ(J["root"], nlohmann::json::array({"HTML"}));
-  EXPECT_EQ(J["entities"].size(), 252u);
-  EXPECT_TRUE(J["messages"].empty());
-  std::map<std::string, nlohmann::json> Tags;
-  for (const auto& T : J["tags"]) Tags[T["name"]] = T;
-  EXPECT_EQ(Tags["TABLE"]["children"], nlohmann::json::array({"CAPTION", "COL", "COLGROUP", "DEL", "INS",
-                                                              "TBODY", "TFOOT", "THEAD", "TR"}));
-  std::map<std::string, nlohmann::json> A;
-  for (const auto& X : Tags["A"]["attributes"]) A[X["name"]] = X;
-  EXPECT_EQ(A["href"]["editor"], "uri");
-  EXPECT_EQ(A["href"]["values"], nlohmann::json::array({"uri..."}));
-  EXPECT_TRUE(A["onclick"]["event"].get<bool>());
-
-  const TRun Loose = RunTool({"schema", "--doctype", "http://www.w3.org/TR/html4/loose.dtd", "--json"});
-  bool Found = false;
-  const auto L = nlohmann::json::parse(Loose.Out);
-  for (const auto& T : L["tags"])
-    if (T["name"] == "BODY")
-      for (const auto& X : T["attributes"])
-        if (X["name"] == "bgcolor") Found = X["editor"] == "color" && X["values"][0] == "color...";
-  EXPECT_TRUE(Found);
-
-  const fs::path Page = WritePage("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\">\n<html>");
-  const auto X = nlohmann::json::parse(RunTool({"schema", Page.string(), "--json"}).Out);
-  EXPECT_EQ(X["root"], nlohmann::json::array({"html"}));
-  fs::remove(Page);
-  EXPECT_EQ(RunTool({"schema", "/nonexistent.html"}).Status, 1);
-}
-
 TEST(Cli, VersionAndHelp) {
   const TRun V = RunTool({"--version"});
   EXPECT_EQ(V.Status, 0);
@@ -554,71 +520,6 @@ TEST(CliComplete, BrokenFilesAnswerWithAListOrNone) {
     }
   }
   fs::remove(F);
-}
-
-// Style sheets of their own and inside pages (a <style> body, bare or in its
-// wrappers, and a style attribute): the style-sheet manager serves, and
-// what it writes lands in the file; the markup around stays the page's.
-TEST(CliComplete, StyleSheetsOfTheirOwnAndInsidePages) {
-  const std::string Xhtml =
-      "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
-      "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n<html><head>";
-  const struct {
-    std::string File, Marked;  // the caret at '|'
-    std::vector<std::string> Options;
-    const char *Manager, *Context, *NewText;
-  } Cases[] = {
-      {"a.css", "a { col|\n}\n", {"--accept", "color"}, "Style Sheet", "property", "or:"},
-      {"a.css",
-       "c { width: |\n}\n",
-       {"--accept", "length...", "--answer", "unit=12,px"},
-       "Style Sheet",
-       "value",
-       "12px;"},
-      {"a.css",
-       "c { width: |\n}\n",
-       {"--accept", "length...", "--answer", "cancel"},
-       "Style Sheet",
-       "value",
-       ""},
-      {"p.xhtml",
-       Xhtml + "<style><![CDATA[\na { color: r|\n]]></style></head>\n<body><p>\n",
-       {"--accept", "red"},
-       "Style Sheet",
-       "value",
-       "ed;"},
-      {"p.xhtml",
-       Xhtml + "</head><body><p style=\"margin: 0; co|\">x</p>",
-       {"--accept", "color"},
-       "Style Sheet",
-       "property",
-       "lor:"},
-      {"p.html", "<!DOCTYPE html><p title=\"co|\">", {}, "Markup Language", "none", ""},
-      {"p.xhtml", Xhtml + "<style>a{}</style></head>\n<body><|", {}, "Markup Language", "element", ""},
-  };
-  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-style-" + std::to_string(::getpid()));
-  fs::create_directories(Dir);
-  for (const auto& C : Cases) {
-    SCOPED_TRACE(C.Marked);
-    const size_t At = C.Marked.find('|');
-    const std::string Text = C.Marked.substr(0, At) + C.Marked.substr(At + 1);
-    const size_t LineStart = C.Marked.rfind('\n', At == 0 ? 0 : At - 1);
-    const std::string Caret = std::to_string(std::count(Text.begin(), Text.begin() + At, '\n') + 1) + ":" +
-                              std::to_string(At - (LineStart == std::string::npos ? 0 : LineStart + 1) + 1);
-    std::ofstream(Dir / C.File, std::ios::binary) << Text;
-    std::vector<std::string> Args{(Dir / C.File).string(), Caret};
-    Args.insert(Args.end(), C.Options.begin(), C.Options.end());
-    const json J = Complete(Args);
-    EXPECT_EQ(J["manager"], C.Manager);
-    EXPECT_EQ(J["context"], C.Context);
-    if (*C.NewText) {
-      ASSERT_EQ(J["edits"].size(), 1u);
-      EXPECT_EQ(J["edits"][0]["newText"], C.NewText);
-    } else {
-      EXPECT_TRUE(J["edits"].empty()) << J["edits"];
-    }
-  }
-  fs::remove_all(Dir);
 }
 
 }  // namespace

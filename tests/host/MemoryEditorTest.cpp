@@ -104,36 +104,6 @@ TEST(MemoryEditorPositions, EditsKeepTheLinesOfTheTextAfresh) {
   }
 }
 
-TEST(MemoryEditorPositions, ConvertPosBothWays) {
-  struct TCase {
-    TKelEditPos Edit;
-    TKelCharPos Char;
-  };
-  // Edit -> char, clamped.
-  const TCase ToChar[] = {
-      {{1, 1}, {0, 1}}, {{3, 1}, {2, 1}}, {{40, 1}, {2, 1}}, {{3, 2}, {2, 2}},
-      {{2, 3}, {0, 3}}, {{0, 4}, {0, 4}}, {{5, 5}, {4, 5}},  {{2, 50}, {1, 5}},
-  };
-  auto View = MakeMemoryEditView(Mixed);
-  for (const auto& C : ToChar) {
-    TKelEditPos E = C.Edit;
-    TKelCharPos P{-9, -9};
-    View->ConvertPos(true, E, P);
-    EXPECT_EQ(P, C.Char) << C.Edit.Col << "," << C.Edit.Line;
-    EXPECT_EQ(E, C.Edit) << "the input must stay";
-  }
-  // Char -> edit, clamped.
-  const TCase ToEdit[] = {
-      {{1, 1}, {0, 1}}, {{3, 1}, {9, 1}}, {{4, 2}, {3, 2}}, {{1, 3}, {7, 3}}, {{5, 5}, {4, 9}},
-  };
-  for (const auto& C : ToEdit) {
-    TKelEditPos E{-1, -1};
-    TKelCharPos P = C.Char;
-    View->ConvertPos(false, E, P);
-    EXPECT_EQ(E, C.Edit) << C.Char.CharIndex << "," << C.Char.Line;
-  }
-}
-
 TEST(MemoryEditorPositions, ColumnsOfMinifiedLinesRoundTrip) {
   auto View = MakeMemoryEditView("ab\n" + std::string(250000, 'x'));
   View->SetCaretOffset(3 + 240000);

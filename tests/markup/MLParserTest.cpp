@@ -152,51 +152,6 @@ class ParserTagLists : public ::testing::Test {
   TKelPtr<THTMLTag> Li, Td, Ul, Table;
 };
 
-TEST_F(ParserTagLists, ClosingAnOuterElementDropsInnerOnesWithoutClosingTags) {
-  Probe().PushTag(Ul.get(), true, true);
-  Probe().PushTag(Li.get(), true, true);
-  EXPECT_EQ(Stack(), (std::vector<std::string>{"li", "ul"}));
-  Probe().PopTag("ul", true, true);
-  EXPECT_EQ(Stack(), std::vector<std::string>{});
-  EXPECT_FALSE(P().Caret().CurrentTag);
-  EXPECT_FALSE(P().Caret().InTag);
-  // The open list loses only the most recent entry of that name.
-  EXPECT_EQ(Open(), std::vector<std::string>{"li"});
-}
-
-TEST_F(ParserTagLists, InnerElementsThatNeedClosingTagsStayOpenMarked) {
-  Td->AddTag(Table.get());  // a table may close... inside td: nested tables
-  Probe().PushTag(Table.get(), true, true);
-  Probe().PushTag(Td.get(), true, true);
-  Probe().PopTag("table", true, true);
-  EXPECT_EQ(Stack(), std::vector<std::string>{"td*"});
-  EXPECT_EQ(P().Caret().CurrentTag, TKelPtr<IKelMLTag>(Td));
-  EXPECT_TRUE(P().Caret().InTag);
-}
-
-TEST_F(ParserTagLists, InXmlEveryInnerElementStays) {
-  {
-    auto C = P().Caret();
-    C.IsXML = true;
-    P().SetCaret(std::move(C));
-  }
-  Probe().PushTag(Ul.get(), true, true);
-  Probe().PushTag(Li.get(), true, true);
-  Probe().PopTag("ul", true, true);
-  EXPECT_EQ(Stack(), std::vector<std::string>{"li"});
-}
-
-TEST_F(ParserTagLists, ClosingAnElementThatIsNotOpenChangesNothing) {
-  Probe().PushTag(Ul.get(), true, true);
-  Probe().PopTag("table", true, true);
-  EXPECT_EQ(Stack(), std::vector<std::string>{"ul"});
-  // After the caret only the open list follows the document.
-  Probe().PushTag(Li.get(), false, false);
-  Probe().PopTag("li", false, false);
-  EXPECT_EQ(Stack(), std::vector<std::string>{"ul"});
-  EXPECT_EQ(Open(), std::vector<std::string>{"ul"});
-}
-
 TEST_F(ParserTagLists, AttributeValuesFollowTheTagAtTheCaret) {
   auto Align = MakeKel<THTMLAttribute>("align", 4);
   Align->SetOffsetStart(10);
