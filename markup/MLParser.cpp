@@ -949,7 +949,12 @@ void TMLParser::ParseMLDocument() {
         if (IsBeforeCaretAt(NameStartOffset, false)) FDocTypeAtCaret = TDocTypeAtCaret::Opened;
         continue;
       }
-      Tag = FindTag(TagName);
+      if (IsClosing || !FSymbolManager) {
+        Tag = FindTag(TagName);
+      } else {
+        const auto& Open = BeforeCaret || OpenedBeforeCaret ? FTagStack : FOpenTags;
+        Tag = FSymbolManager->TagIn(Open.empty() ? nullptr : Open.front()->Tag.get(), TagName);
+      }
       if (IsDirective && OpenedBeforeCaret && !NameEndsBeforeCaret) FCaret.InDirectiveName = true;
       if (IsDirective && !Tag) {
         HandleServerSideScript(P, TagStartOffset);

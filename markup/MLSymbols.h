@@ -27,6 +27,9 @@ class TMLSymbols {
 
   // ---- Tags
   virtual TKelPtr<IKelMLTag> GetTagFromHashList(const std::string& Name) = 0;
+  // The element a start tag opens inside Parent: a schema may give one name
+  // different content under different parents (an XSD's local elements).
+  virtual TKelPtr<IKelMLTag> TagIn(IKelMLTag* Parent, const std::string& Name) = 0;
   virtual TKelPtr<IKelMLTag> GetHiddenRootNode() const = 0;
   virtual TTagCase GetTagCase() const = 0;
   virtual std::string CaseTag(const std::string& Name) = 0;

@@ -82,6 +82,14 @@ TKelPtr<IKelMLTag> TMLSymbolManager::GetTagFromHashList(const std::string& Name)
   return It == Tags.end() ? nullptr : It->Tag;
 }
 
+TKelPtr<IKelMLTag> TMLSymbolManager::TagIn(IKelMLTag* Parent, const std::string& Name) {
+  if (Parent && !LocalTags.empty())
+    if (TKelPtr<IKelMLTag> Own = Parent->LookupTag(Name);
+        Own && std::find(LocalTags.begin(), LocalTags.end(), Own) != LocalTags.end())
+      return Own;
+  return GetTagFromHashList(Name);
+}
+
 TKelPtr<IKelMLEditor> TMLSymbolManager::GetTagEditorFromHashList(const std::string& Name) {
   const auto It = FindBucket(Name);
   return It == Tags.end() ? nullptr : It->Editor;
@@ -102,6 +110,11 @@ void TMLSymbolManager::ClearTags() {
     if (Tags.size() == Before) Tags.pop_front();
   }
   TagIndex.clear();
+  for (const auto& Tag : LocalTags) {
+    Tag->ClearTags();
+    Tag->ClearAttrs();
+  }
+  LocalTags.clear();
   if (HiddenRootNode) {
     HiddenRootNode->ClearTags();
     HiddenRootNode->ClearAttrs();
@@ -906,61 +919,89 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
   }
   if (!Free) Referenced.clear();
   size_t TagsMade = 0;
-  for (auto* Entry = Reader.GetFirstElement(); Entry; Entry = Reader.GetNextElement(Entry)) {
-    const TXSDElement* Element = TXSDReader::ElementOf(Entry);
-    // A reference carries the name of the element it refers to; it must not
-    // make that element's tag, or a reference met before the declaration
-    // would keep a top-level element from the top.
-    // Nameless: an xsd:any, a nested group, an annotation.
-    if (!Element->Ref.empty() || Element->Name.empty()) continue;
-    const std::string Name = TagNameOf(Reader, Element);
-    if (GetTagFromHashList(Name) || !IdentIsNotDTDType(Name)) continue;
-    if (!RoomForTag(TagsMade++, XSDFileName)) continue;
-    auto Tag = MakeKel<THTMLTag>(Name, this, -1);
-    Tag->SetEmpty(false);
-    Tag->SetAny(true);
-    Tag->SetKeepsCase(true);
-    Tag->SetRequiresClosingTag(!Element->ImplicitClosure);
-    Tag->SetRequiresOpeningTag(true);
-    if (TXSDType* Type = TypeOf(Reader, Element)) {
-      for (int32_t I = 0; I < Type->GetAttributeCount() && Spend(1); ++I) {
-        const TXSDAttribute* A = Type->GetAttributes(I);
-        TKelPtr<IKelMLTagAttribute> Attribute;
-        if (SameText(A->TypeName, "event"))
-          Attribute = MakeKel<THTMLAttributeEvent>(A->Name, NewID());
-        else
-          Attribute = MakeKel<THTMLAttribute>(A->Name, NewID());
-        // Values are counted before they are made: one shared list may be long.
-        if (const TXSDSimpleType* Shared = Reader.LookupSimpleType(A->TypeName);
-            Shared && Shared->Level == 0 && Spend(EnumerationCount(Shared)))
-          AddEnumerations(Attribute.get(), Shared);
-        for (const TXSDSimpleType* Own : A->Values)
-          if (Spend(EnumerationCount(Own))) AddEnumerations(Attribute.get(), Own);
-        Tag->AddAttribute(Attribute.get());
-        TKelPtr<IKelMLEditor> Editor;
-        if (A->Builder == u"color") {
-          Attribute->AddValue("color...");
-          Editor = MakeKel<THTMLColorAttributeEditor>();
-        } else if (A->Builder == u"uri") {
-          Attribute->AddValue("uri...");
-          Editor = MakeKel<THTMLURIAttributeEditor>(this);
-        } else if (A->Builder.empty()) {
-          Editor = MakeKel<TDefaultAttributeEditor>();
+  // Each element's tag. Top-level elements take their names first; a local
+  // element of other content under a taken name (DataPager's Fields beside
+  // DetailsView's) gets a tag of its own, found through its parent.
+  std::unordered_map<const TXSDElement*, TKelPtr<IKelMLTag>> TagOf;
+  std::unordered_map<std::string, const TXSDElement*> NamedBy;
+  const auto TagFor = [&](const TXSDElement* Element) {
+    const auto It = TagOf.find(Element);
+    return It != TagOf.end() ? It->second : GetTagFromHashList(TagNameOf(Reader, Element));
+  };
+  for (const bool TopLevel : {true, false})
+    for (auto* Entry = Reader.GetFirstElement(); Entry; Entry = Reader.GetNextElement(Entry)) {
+      const TXSDElement* Element = TXSDReader::ElementOf(Entry);
+      // A reference carries the name of the element it refers to; it must not
+      // make that element's tag, or a reference met before the declaration
+      // would keep a top-level element from the top.
+      // Nameless: an xsd:any, a nested group, an annotation.
+      if (!Element->Ref.empty() || Element->Name.empty() || (Element->Level == 0) != TopLevel) continue;
+      const std::string Name = TagNameOf(Reader, Element);
+      if (!IdentIsNotDTDType(Name)) continue;
+      bool Local = false;
+      if (const auto Namesake = NamedBy.find(UpperCase(Name)); Namesake != NamedBy.end()) {
+        const TXSDType* Type = TypeOf(Reader, Element);
+        if (Type && Type == TypeOf(Reader, Namesake->second)) {
+          TagOf[Element] = TagOf[Namesake->second];
+          continue;
         }
-        if (Editor) RegisterAttributeEditor(Attribute.get(), Editor.get());
+        Local = Type && Type->GetChildCount() > 0;
+        if (!Local) continue;
+      } else if (GetTagFromHashList(Name)) {
+        continue;
+      }
+      if (!RoomForTag(TagsMade++, XSDFileName)) continue;
+      auto Tag = MakeKel<THTMLTag>(Name, this, -1);
+      Tag->SetEmpty(false);
+      Tag->SetAny(true);
+      Tag->SetKeepsCase(true);
+      Tag->SetRequiresClosingTag(!Element->ImplicitClosure);
+      Tag->SetRequiresOpeningTag(true);
+      if (TXSDType* Type = TypeOf(Reader, Element)) {
+        for (int32_t I = 0; I < Type->GetAttributeCount() && Spend(1); ++I) {
+          const TXSDAttribute* A = Type->GetAttributes(I);
+          TKelPtr<IKelMLTagAttribute> Attribute;
+          if (SameText(A->TypeName, "event"))
+            Attribute = MakeKel<THTMLAttributeEvent>(A->Name, NewID());
+          else
+            Attribute = MakeKel<THTMLAttribute>(A->Name, NewID());
+          // Values are counted before they are made: one shared list may be long.
+          if (const TXSDSimpleType* Shared = Reader.LookupSimpleType(A->TypeName);
+              Shared && Shared->Level == 0 && Spend(EnumerationCount(Shared)))
+            AddEnumerations(Attribute.get(), Shared);
+          for (const TXSDSimpleType* Own : A->Values)
+            if (Spend(EnumerationCount(Own))) AddEnumerations(Attribute.get(), Own);
+          Tag->AddAttribute(Attribute.get());
+          TKelPtr<IKelMLEditor> Editor;
+          if (A->Builder == u"color") {
+            Attribute->AddValue("color...");
+            Editor = MakeKel<THTMLColorAttributeEditor>();
+          } else if (A->Builder == u"uri") {
+            Attribute->AddValue("uri...");
+            Editor = MakeKel<THTMLURIAttributeEditor>(this);
+          } else if (A->Builder.empty()) {
+            Editor = MakeKel<TDefaultAttributeEditor>();
+          }
+          if (Editor) RegisterAttributeEditor(Attribute.get(), Editor.get());
+        }
+      }
+      TagOf[Element] = Tag;
+      if (Local) {
+        LocalTags.push_back(Tag);
+        continue;
+      }
+      NamedBy.emplace(UpperCase(Name), Element);
+      RegisterTag(Tag.get());
+      // An element another one names (a template, a column, a list item) is
+      // written inside that one, not on its own; a non-browseable one only
+      // stands for its children.
+      if (Element->Level == 0 && !Referenced.count(Element->Name) && !Element->NonBrowseable) {
+        if (ParentTags)
+          for (const std::string& Parent : *ParentTags)
+            if (const TKelPtr<IKelMLTag> P = GetTagFromHashList(Parent)) P->AddTag(Tag.get());
+        if (Root) Root->AddTag(Tag.get());
       }
     }
-    RegisterTag(Tag.get());
-    // An element another one names (a template, a column, a list item) is
-    // written inside that one, not on its own; a non-browseable one only
-    // stands for its children.
-    if (Element->Level == 0 && !Referenced.count(Element->Name) && !Element->NonBrowseable) {
-      if (ParentTags)
-        for (const std::string& Parent : *ParentTags)
-          if (const TKelPtr<IKelMLTag> P = GetTagFromHashList(Parent)) P->AddTag(Tag.get());
-      if (Root) Root->AddTag(Tag.get());
-    }
-  }
 
   // Non-browseable elements stand for their own children. Each type is
   // opened once per tag, however many non-browseable elements have it (a
@@ -995,7 +1036,7 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
               if (Spend(1)) Tag->AddTag(C.get());
         } else if (Child->NonBrowseable) {
           Todo.push_back(TypeOf(Reader, Child));
-        } else if (const TKelPtr<IKelMLTag> C = GetTagFromHashList(TagNameOf(Reader, Child)); C && Spend(1)) {
+        } else if (const TKelPtr<IKelMLTag> C = TagFor(Child); C && Spend(1)) {
           Tag->AddTag(C.get());
         }
       }
@@ -1003,7 +1044,8 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
   };
   for (auto* Entry = Reader.GetFirstElement(); Entry; Entry = Reader.GetNextElement(Entry)) {
     const TXSDElement* Element = TXSDReader::ElementOf(Entry);
-    const TKelPtr<IKelMLTag> Tag = GetTagFromHashList(TagNameOf(Reader, Element));
+    if (!Element->Ref.empty() || Element->Name.empty()) continue;
+    const TKelPtr<IKelMLTag> Tag = TagFor(Element);
     if (!Tag) continue;
     AddChildren(Tag.get(), TypeOf(Reader, Element));
     Tag->AlphaSort();

@@ -57,6 +57,7 @@ class TMLSymbolManager : public TMLSymbols {
   void RegisterTag(IKelMLTag* Tag);
   void UnRegisterTag(IKelMLTag* Tag) { RemoveElement(Tag); }
   TKelPtr<IKelMLTag> GetTagFromHashList(const std::string& Name) override;
+  TKelPtr<IKelMLTag> TagIn(IKelMLTag* Parent, const std::string& Name) override;
   TKelPtr<IKelMLEditor> GetTagEditorFromHashList(const std::string& Name);
   bool ContainsChild(IKelMLTag* Tag, const std::string& Name);
   // Clears every registered tag's lists and drops it from the registry, then
@@ -224,6 +225,9 @@ class TMLSymbolManager : public TMLSymbols {
   std::unordered_map<std::string, std::vector<std::list<TTagBucket>::iterator>, TTextHash, TTextEqual>
       TagIndex;
   TKelPtr<IKelMLTag> HiddenRootNode;
+  // Tags of local XSD elements whose name a registered tag of other content
+  // holds: found through their parent only.
+  std::vector<TKelPtr<IKelMLTag>> LocalTags;
   std::string FileName;
   std::array<std::list<TTagAttributeBucket>, 256> AttrEditorHash;
   TMLTagList ClosedTags;

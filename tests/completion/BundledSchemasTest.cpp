@@ -180,7 +180,9 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
           {"AnonymousTemplate", "LoggedInTemplate", "RoleGroups"}, {}},
       {"multi view", Aspx + "<HTML><BODY><FORM><asp:MultiView>|", "default.aspx", {"asp:View"}, {"asp:Label"}},
       {"details view fields", Aspx + "<HTML><BODY><FORM><asp:DetailsView><Fields>|", "default.aspx",
-          {"asp:BoundField", "asp:TemplateField", "asp:CommandField"}, {}},
+          {"asp:BoundField", "asp:TemplateField", "asp:CommandField"}, {"asp:NumericPagerField"}},
+      {"data pager fields", Aspx + "<HTML><BODY><FORM><asp:DataPager><Fields>|", "default.aspx",
+          {"asp:NumericPagerField", "asp:NextPreviousPagerField"}, {"asp:BoundField"}},
       {"a master page's placeholder",
           "<%@ Master Language=\"C#\" %>\n<html><body><form runat=\"server\">"
           "<asp:ContentPlaceHolder ID=\"Main\" runat=\"server\">|",
