@@ -631,6 +631,7 @@ bool TMLParser::Parse(const TKelEditPos& EditPos, IMLBufferProducer* Producer, I
       FCaret.CaretInTagName = FCaret.InDirectiveName = FStopped = false;
   // XSL, WML, .resx, XHTML and SVG files are XML whatever their first line says.
   FCaret.IsXML = FSymbolManager && FSymbolManager->IsXMLDocument();
+  FCaret.ContentPage = false;
   FCaret.DocTypeIdentifier.clear();
   FCaret.CaretAttrName.clear();
   FSawDocType = false;
@@ -1020,6 +1021,8 @@ void TMLParser::ParseMLDocument() {
         SetTagOffsetEnd(FCaret.CurrentTag.get(), Offset(NameStart), IsBeforeCaret(P), Childless);
         if (!IsBeforeCaret(P)) CaretPassed = true;
       }
+      if (IsDirective && BeforeCaret && SameText(TagName, "@ Page") && FindAttrValue("MasterPageFile"))
+        FCaret.ContentPage = true;
       if (IsClosing || IsDirective) PopTag(TagName, BeforeCaret, OpenedBeforeCaret);
       if (BeforeCaret) {
         if (Childless && !IsClosing) {

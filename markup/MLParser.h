@@ -82,14 +82,14 @@ struct TMLParserCheckpoint {
   std::vector<std::string> DataAttrNames;
   std::vector<TKelEditPos> AutoClose;
   int32_t ValueColumn = -1;  // the line is the caret's
-  bool SawDocType = false, InDocTypeSubset = false, InXSLTemplate = false, IsXML = false;
+  bool SawDocType = false, InDocTypeSubset = false, InXSLTemplate = false, IsXML = false, ContentPage = false;
   char Quote = 0, QuoteEnd = 0;
   // The state besides the element lists, in the order of TMLParser::Kept():
   // keeping and restoring read the one list.
   auto Fields() {
     return std::tie(Line, LineStartOffset, CurrentCol, CurrentTag, FixupTag, LastWrittenName,
                     DocTypeIdentifier, XSLOutput, DataAttrNames, AutoClose, ValueColumn, SawDocType,
-                    InDocTypeSubset, InXSLTemplate, IsXML, Quote, QuoteEnd);
+                    InDocTypeSubset, InXSLTemplate, IsXML, ContentPage, Quote, QuoteEnd);
   }
 };
 
@@ -159,6 +159,9 @@ struct TMLCaretContext {
   bool InStyle = false;
   bool InCDATA = false;  // in a CDATA section: nothing may be written there
   bool IsXML = false;
+  // An ASP.NET page that names its master page: its top holds Content
+  // elements only.
+  bool ContentPage = false;
   TKelPtr<IKelMLTag> CurrentTag;
   TKelPtr<IKelMLTagAttribute> CurrentAttr;
   // Where the value at the caret begins, and the quote it opens and closes with.
@@ -372,7 +375,7 @@ class TMLParser {
     return std::tie(FLine, FLineStartOffset, FCurrentCol, FCaret.CurrentTag, FCaret.FixupTag,
                     FCaret.LastWrittenName, FCaret.DocTypeIdentifier, FXSLOutput, FCaret.DataAttrNames,
                     FCaret.AutoClosePositions, FCaret.ValuePos.Col, FSawDocType, FInDocTypeSubset,
-                    FInXSLTemplate, FCaret.IsXML, FCaret.Quote, FCaret.QuoteEnd);
+                    FInXSLTemplate, FCaret.IsXML, FCaret.ContentPage, FCaret.Quote, FCaret.QuoteEnd);
   }
   // Keeps the state at the chunk that begins at Offset, when the scan stands
   // between tags there and the last checkpoint is far enough behind.

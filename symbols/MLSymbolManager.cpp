@@ -115,6 +115,8 @@ void TMLSymbolManager::ClearTags() {
     Tag->ClearAttrs();
   }
   LocalTags.clear();
+  if (ContentRoot) ContentRoot->ClearTags();
+  ContentRoot.reset();
   if (HiddenRootNode) {
     HiddenRootNode->ClearTags();
     HiddenRootNode->ClearAttrs();
@@ -186,9 +188,9 @@ bool TMLSymbolManager::KeepsCase(IKelMLTag* Tag) {
 }
 
 TKelPtr<IKelMLTag> TMLSymbolManager::GetCurrentTag() {
-  if (!Parser) return HiddenRootNode;
+  if (!Parser) return GetHiddenRootNode();
   const TKelPtr<IKelMLTag>& Current = Parser->Caret().CurrentTag;
-  if (!Current || (IsDocumentTag(Current) && !Parser->Caret().FixupTag)) return HiddenRootNode;
+  if (!Current || (IsDocumentTag(Current) && !Parser->Caret().FixupTag)) return GetHiddenRootNode();
   return Current;
 }
 
@@ -721,6 +723,14 @@ bool TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
     std::string Directives = GetSchemaFileName("asp_directives.xsd", TKibitzMode::kmHTML);
     if (!FileExists(Directives)) Directives = CollapseSeparators(Folder + "asp_directives.xsd");
     LoadXSD(HiddenRootNode.get(), nullptr, Directives);
+    if (const TKelPtr<IKelMLTag> Content = GetTagFromHashList("asp:Content")) {
+      ContentRoot = MakeKel<THTMLTag>("<!--content page-->", this, -1);
+      ContentRoot->AddTag(Content.get());
+      for (const auto& Child : AllChildren(HiddenRootNode.get()))
+        if (Child->GetName().starts_with("@ ")) ContentRoot->AddTag(Child.get());
+      ContentRoot->SetShowAttributes(false);
+      ContentRoot->AlphaSort();
+    }
   }
   CallbacksInvalidate();
   for (const auto& Entry : Tags) {

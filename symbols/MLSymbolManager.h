@@ -166,7 +166,10 @@ class TMLSymbolManager : public TMLSymbols {
     KibitzMode = Mode;
   }
 
-  TKelPtr<IKelMLTag> GetHiddenRootNode() const override { return HiddenRootNode; }
+  // A content page's top is its own: the directives and asp:Content.
+  TKelPtr<IKelMLTag> GetHiddenRootNode() const override {
+    return ContentRoot && Parser && Parser->Caret().ContentPage ? ContentRoot : HiddenRootNode;
+  }
   void SetHiddenRootNode(IKelMLTag* Tag);
 
   TAsciiCharList& GetCharList() { return *CharList; }
@@ -228,6 +231,7 @@ class TMLSymbolManager : public TMLSymbols {
   // Tags of local XSD elements whose name a registered tag of other content
   // holds: found through their parent only.
   std::vector<TKelPtr<IKelMLTag>> LocalTags;
+  TKelPtr<IKelMLTag> ContentRoot;
   std::string FileName;
   std::array<std::list<TTagAttributeBucket>, 256> AttrEditorHash;
   TMLTagList ClosedTags;

@@ -191,6 +191,9 @@ TEST_F(Bundled, EachSchemaOffersWhatItsStandardDefines) {
           "<%@ Page MasterPageFile=\"~/Site.master\" %>\n"
           "<asp:Content ContentPlaceHolderID=\"Main\" runat=\"server\">|",
           "default.aspx", {"div", "asp:Label"}, {"html"}},
+      {"a content page's top",
+          "<%@ Page MasterPageFile=\"~/Site.master\" %>\n<asp:Content runat=\"server\"></asp:Content>\n<|",
+          "default.aspx", {"asp:Content", "@ Register"}, {"html", "div", "asp:Label"}},
       {"update panel", Aspx + "<HTML><BODY><FORM><asp:UpdatePanel>|", "default.aspx", {"ContentTemplate"},
           {"asp:"}},
       // clang-format on
