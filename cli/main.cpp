@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/CaretCommand.h"
+#include "cli/CheckCommand.h"
 #include "cli/CliHost.h"
 #include "cli/CompleteCommand.h"
 #include "cli/CssCommand.h"
@@ -203,6 +204,16 @@ int main(int argc, char** argv) {
   CssSchema->add_option("property", CssProperty, "Only this property's values");
   CssSchema->add_flag("--json", CssJson, "One JSON object");
 
+  TCheckRequest Check;
+  auto* CheckCmd = App.add_subcommand(
+      "check", "Print the problems of documents by their own schemas; exit 1 when one is an error");
+  CheckCmd->add_option("files", Check.Paths, "Documents, or folders of them")
+      ->required()
+      ->transform(WithFolder);
+  CheckCmd->add_option("--format", Check.Format, "text (default), json or sarif");
+  CheckCmd->add_option("--rules", Check.Rules, "Switch rules: NAME=off|error|warning|information|hint,...");
+  CheckCmd->add_option("--max", Check.Max, "At most this many problems per document (default 1000)");
+
   auto* Lsp =
       App.add_subcommand("lsp", "Serve completion to an editor over the Language Server Protocol (stdio)");
 
@@ -249,6 +260,7 @@ int main(int argc, char** argv) {
     PackageUnload();
     return Server.ExitCode();
   }
+  if (*CheckCmd) Status = RunCheck(Check, Host.Host(), std::cout, std::cerr);
   if (*CssTokens) Status = RunCssTokens(CssFile, CssPoint, std::cout, std::cerr);
   if (*CssPos) Status = RunCssPos(CssPosFile, CssPosOffset, CssPosErrors, std::cout, std::cerr);
   if (*CssSchema) Status = RunCssSchema(CssProperty, CssJson, std::cout, std::cerr);

@@ -761,6 +761,11 @@ std::string TMLParser::SchemaIdentifier() const {
   return FCaret.DocTypeIdentifier.empty() && FSawDocType ? "html" : FCaret.DocTypeIdentifier;
 }
 
+void TMLParser::ReleaseFixups() {
+  if (FSymbolManager) FSymbolManager->RemoveFixupElements(FFixedUpTag.get());
+  FFixedUpTag.reset();
+}
+
 bool TMLParser::BootStrapDTD(IMLBufferProducer* Producer) {
   return Parse(TKelEditPos{0, 0}, Producer, nullptr);
 }

@@ -211,6 +211,10 @@ class TMLParser {
     FRoot.reset();
   }
 
+  // Gives the schema's tags back as loaded: the last parse's fix-ups for its
+  // caret (children hidden or lent, attributes written) go.
+  void ReleaseFixups();
+
   bool GetInDocType() const { return FDocTypeAtCaret == TDocTypeAtCaret::Inside; }
   int32_t GetCurrentCol() const { return FCurrentCol; }
   // Offset where the innermost open construct's body begins; -1 when none is open.

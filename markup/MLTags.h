@@ -277,8 +277,21 @@ class TMLValueList {
   mutable int32_t FEndIndex = -1;
 };
 
+// What a schema says an attribute's value must be, for checking documents.
+enum class TMLValueKind : uint8_t { Text, Enumerated, Number, Id, IdRef, IdRefs, Name, Names };
+
+class TMLValueRule {
+ public:
+  virtual ~TMLValueRule() = default;
+  TMLValueKind ValueKind() const { return FValueKind; }
+  void SetValueKind(TMLValueKind Kind) { FValueKind = Kind; }
+
+ private:
+  TMLValueKind FValueKind = TMLValueKind::Text;
+};
+
 template <class AttrI>
-class THTMLAttributeT : public TMarkupPosT<TKelInterfaced<AttrI>> {
+class THTMLAttributeT : public TMarkupPosT<TKelInterfaced<AttrI>>, public TMLValueRule {
  public:
   THTMLAttributeT(const std::string& Name, int32_t ID)
       : TMarkupPosT<TKelInterfaced<AttrI>>(ID), FName(Name) {}

@@ -504,9 +504,11 @@ class TBuilder {
     Node.Terminated = Terminated;
     const bool Html = !Xml && !Foreign();
     const bool EntersForeign = !Xml && (SameName(TagName, "svg") || SameName(TagName, "math"));
-    // "/>" closes in XML and foreign content; a <script … /> of XHTML
+    // "/>" closes in XML and foreign content, and a prefixed element's is a
+    // server's or tag library's (asp:Label, c:out); a <script … /> of XHTML
     // written as HTML has no body either.
-    if ((SelfClosing && (!Html || OneOf(TagName, RawTextElements))) ||
+    if ((SelfClosing && (!Html || OneOf(TagName, RawTextElements) ||
+                         TagName.find(':') != std::string_view::npos)) ||
         (Html && OneOf(TagName, VoidElements))) {
       Node.End = SelfClosing && !(Html && OneOf(TagName, VoidElements)) ? TMLEnd::SelfClosed : TMLEnd::Void;
       Finish(I);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <sstream>
 #include <unordered_set>
 
 #include "host/KelFiles.h"
@@ -626,7 +627,11 @@ bool TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
     // A DOCTYPE there declares entities; the file's own schema stays.
     Value.clear();
   }
-  if (KibitzMode == TKibitzMode::kmHTML && Value.empty() && UpperExtension(FileName) == ".XML")
+  StandIn = false;
+  // An .xml file's DOCTYPE without an identifier (<!DOCTYPE t:templates [...]>)
+  // names no schema either.
+  if (KibitzMode == TKibitzMode::kmHTML && (Value.empty() || Value == "html") &&
+      UpperExtension(FileName) == ".XML")
     return LearnSchema();
   // Today's HTML where the page asks for it or says nothing, when the
   // schemas folder has it; else the classic default.
@@ -653,7 +658,8 @@ bool TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   const bool UnknownPublic = KibitzMode == TKibitzMode::kmHTML && ModernExists && Value.starts_with("-") &&
                              Resolved == GetSchemaFileName(std::string(), KibitzMode) &&
                              UpperCase(Value).find("TRANSITIONAL") == std::string::npos;
-  if ((UnknownPublic || !FileExists(Resolved)) && !Value.empty() && FileExists(Fallback)) {
+  StandIn = (UnknownPublic || !FileExists(Resolved)) && !Value.empty() && FileExists(Fallback);
+  if (StandIn) {
     // An identifier we have no schema for: the family's default serves,
     // and the user hears of it once for the document.
     if (UnknownIdentifierReported != FileName + "\n" + Value) {
@@ -861,6 +867,20 @@ class TBudget {
 
 namespace {
 
+void SetValueKind(IKelMLTagAttribute* Attribute, TMLValueKind Kind) {
+  if (auto* Rule = dynamic_cast<TMLValueRule*>(Attribute)) Rule->SetValueKind(Kind);
+}
+
+// The kind of value a DTD's declared type asks for.
+TMLValueKind DeclaredKind(const std::string& Type) {
+  static const std::pair<const char*, TMLValueKind> Kinds[] = {
+      {"NUMBER", TMLValueKind::Number}, {"ID", TMLValueKind::Id},     {"IDREF", TMLValueKind::IdRef},
+      {"IDREFS", TMLValueKind::IdRefs}, {"NAME", TMLValueKind::Name}, {"NAMES", TMLValueKind::Names}};
+  for (const auto& [Name, Kind] : Kinds)
+    if (SameText(Type, Name)) return Kind;
+  return TMLValueKind::Text;
+}
+
 // The element's own complex type, or the one its type name refers to.
 TXSDType* TypeOf(const TXSDReader& Reader, const TXSDElement* Element) {
   if (auto* Own = dynamic_cast<TXSDType*>(Element->ElementType)) return Own;
@@ -981,6 +1001,7 @@ void TMLSymbolManager::LoadXSD(IKelMLTag* Root, const std::vector<std::string>* 
             AddEnumerations(Attribute.get(), Shared);
           for (const TXSDSimpleType* Own : A->Values)
             if (Spend(EnumerationCount(Own))) AddEnumerations(Attribute.get(), Own);
+          if (Attribute->GetCount() > 0) SetValueKind(Attribute.get(), TMLValueKind::Enumerated);
           Tag->AddAttribute(Attribute.get());
           TKelPtr<IKelMLEditor> Editor;
           if (A->Builder == u"color") {
@@ -1265,6 +1286,7 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
           // A flag: present or absent. checked="false" still checks the
           // box, so its one value is its name (what XHTML requires).
           Attribute->AddValue(A->Name);
+          SetValueKind(Attribute.get(), TMLValueKind::Enumerated);
         } else if (const auto Values = SymbolsOf(Type); ValuesMade.Spend(Values.size(), [&] {
                      Error(
                          DTDFileName,
@@ -1275,6 +1297,9 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
                    })) {
           for (TDTDSymbol* Value : Values)
             if (IdentIsNotDTDType(Value->Name)) Attribute->AddValue(Value->Name);
+          SetValueKind(Attribute.get(), Values.size() == 1 && !IdentIsNotDTDType(Values[0]->Name)
+                                            ? DeclaredKind(Values[0]->Name)
+                                            : TMLValueKind::Enumerated);
         }
         TKelPtr<IKelMLEditor> Editor;
         if (SameText(A->Editor, "color"))
@@ -1313,6 +1338,20 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
       }
     }
     for (const auto& Entry : Made) Entry.second->RemoveTags(Gone);
+  }
+  // Attributes whose values are suggestions (its "mlinsight.suggested"
+  // entity names them): a page may write others.
+  if (const auto* Suggested = dynamic_cast<TDTDParameterizedEntity*>(
+          Parser.LookupSymbol("mlinsight.suggested", TDeclType::dtParameterizedEntity))) {
+    std::istringstream Names(Suggested->Text);
+    for (std::string Name; Names >> Name;) {
+      const size_t Dot = Name.find('.');
+      for (const auto& Entry : Made) {
+        if (Dot != std::string::npos && !SameText(Entry.first->Name, Name.substr(0, Dot))) continue;
+        const std::string Attr = Dot == std::string::npos ? Name : Name.substr(Dot + 1);
+        if (const auto A = Entry.second->FindAttribute(Attr)) SetValueKind(A.get(), TMLValueKind::Text);
+      }
+    }
   }
   if (auto* Own = dynamic_cast<THTMLTag*>(Root))
     Own->RemoveTags(Nested);

@@ -130,6 +130,12 @@ class TMLSymbolManager : public TMLSymbols {
 
   // The full path of the loaded schema; empty when none is.
   const std::string& GetSchemaFile() const { return SchemaFile; }
+  // The schema is the family's default standing in for an identifier we
+  // have none for.
+  bool SchemaIsStandIn() const { return StandIn; }
+  // The schema was learned from the document's own names (an .xml file
+  // that names none).
+  bool SchemaIsLearned() const { return SchemaFile.starts_with("<"); }
   // Selects the schema for a DOCTYPE identifier (empty: the mode's default)
   // and, when it is not the one loaded, loads it into the registry and
   // parses the current view again. Every parse ends with this call.
@@ -255,6 +261,7 @@ class TMLSymbolManager : public TMLSymbols {
   std::string XSLOutputWanted = "loose.dtd";
   std::vector<std::pair<std::string, std::string>> XSLOutputAttributes;
   bool IsASPEnabled = false;
+  bool StandIn = false;
   bool ReloadPending = false;
   // The re-parse that ends a load calls SetSchemaFile again; that call must
   // not start another load.

@@ -1,0 +1,118 @@
+#include "diagnostics/Diagnostic.h"
+
+#include <algorithm>
+
+#include "host/KelHostAPI.h"
+#include "host/KelRegistry.h"
+#include "host/KelStrings.h"
+
+namespace kel {
+
+namespace {
+
+constexpr TRule RuleTable[] = {
+    {"unknown-element", TSeverity::Error, "an element the document type does not declare"},
+    {"misplaced-element", TSeverity::Error, "an element its parent's content model does not allow"},
+    {"unknown-attribute", TSeverity::Error, "an attribute the element does not declare"},
+    {"missing-attribute", TSeverity::Error, "a required attribute not written"},
+    {"invalid-value", TSeverity::Error, "a value outside the attribute's list, or not of its type"},
+    {"duplicate-attribute", TSeverity::Error, "an attribute written twice in one tag"},
+    {"duplicate-id", TSeverity::Error, "an ID another element has already"},
+    {"unknown-id", TSeverity::Error, "a reference to an ID no element has"},
+    {"stray-end-tag", TSeverity::Error, "an end tag that closes no open element"},
+    {"unclosed-element", TSeverity::Error, "an element whose required end tag never comes"},
+    {"unterminated-tag", TSeverity::Error, "a tag, comment or section without its closing delimiter"},
+};
+
+TSeverity SeverityNamed(std::string_view Name, bool& Known) {
+  Known = true;
+  for (const TSeverity S :
+       {TSeverity::Off, TSeverity::Error, TSeverity::Warning, TSeverity::Information, TSeverity::Hint})
+    if (SameText(Name, SeverityName(S))) return S;
+  if (SameText(Name, "on")) return TSeverity::Error;  // marked by the caller
+  Known = false;
+  return TSeverity::Off;
+}
+
+const TRule* RuleNamed(std::string_view Name) {
+  for (const TRule& R : RuleTable)
+    if (Name == R.Name) return &R;
+  return nullptr;
+}
+
+std::string_view Trim(std::string_view S) {
+  while (!S.empty() && (S.front() == ' ' || S.front() == '\t')) S.remove_prefix(1);
+  while (!S.empty() && (S.back() == ' ' || S.back() == '\t')) S.remove_suffix(1);
+  return S;
+}
+
+}  // namespace
+
+std::span<const TRule> Rules() { return RuleTable; }
+
+const char* SeverityName(TSeverity Severity) {
+  switch (Severity) {
+    case TSeverity::Off:
+      return "off";
+    case TSeverity::Error:
+      return "error";
+    case TSeverity::Warning:
+      return "warning";
+    case TSeverity::Information:
+      return "information";
+    case TSeverity::Hint:
+      return "hint";
+  }
+  return "off";
+}
+
+TRuleSet TRuleSet::FromOptions() {
+  TRuleSet Set;
+  TKelRegistry Registry;
+  const auto Host = KelHostServices();
+  if (!Host || !Registry.OpenKeyReadOnly(Host->GetBaseRegistryKey() + "\\Diagnostics")) return Set;
+  for (const TRule& R : RuleTable)
+    if (Registry.ValueExists(R.Name)) Set.Apply(std::string(R.Name) + "=" + Registry.ReadString(R.Name));
+  return Set;
+}
+
+std::string TRuleSet::Apply(std::string_view Spec) {
+  std::string Wrong;
+  while (!Spec.empty()) {
+    const size_t Comma = std::min(Spec.find(','), Spec.size());
+    const std::string_view Entry = Trim(Spec.substr(0, Comma));
+    Spec.remove_prefix(std::min(Comma + 1, Spec.size()));
+    if (Entry.empty()) continue;
+    const size_t Eq = Entry.find('=');
+    const std::string_view Name = Trim(Entry.substr(0, Eq));
+    bool Known = false;
+    const std::string_view Value = Eq == std::string_view::npos ? "on" : Trim(Entry.substr(Eq + 1));
+    TSeverity S = SeverityNamed(Value, Known);
+    const TRule* Rule = RuleNamed(Name);
+    if (!Rule || !Known) {
+      Wrong += (Wrong.empty() ? "" : ", ") + std::string(Entry);
+      continue;
+    }
+    if (SameText(Value, "on")) S = Rule->Severity;
+    FChanged[std::string(Name)] = S;
+  }
+  return Wrong;
+}
+
+TSeverity TRuleSet::Severity(std::string_view Rule) const {
+  if (const auto It = FChanged.find(Rule); It != FChanged.end()) return It->second;
+  const TRule* R = RuleNamed(Rule);
+  return R ? R->Severity : TSeverity::Off;
+}
+
+void TDiagnostics::Add(std::string_view Rule, uint32_t Start, uint32_t End, std::string Message) {
+  const TSeverity S = FRules.Severity(Rule);
+  if (S == TSeverity::Off) return;
+  if (FItems.size() >= FMax) {
+    ++FDropped;
+    return;
+  }
+  FItems.push_back({Start, std::max(Start, End), S, std::string(Rule), std::move(Message)});
+}
+
+}  // namespace kel

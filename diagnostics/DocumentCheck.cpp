@@ -1,0 +1,64 @@
+#include "diagnostics/DocumentCheck.h"
+
+#include <algorithm>
+
+#include "completion/HTMLCodCmplt.h"
+#include "diagnostics/MarkupCheck.h"
+#include "host/KelFiles.h"
+#include "host/KelStrings.h"
+#include "markup/MLBufferProducer.h"
+#include "symbols/MLSymbolManager.h"
+
+namespace kel {
+
+TCheckResult CheckDocument(TMemoryHost& Host, TDocumentModel& Model, const TKelPtr<TMemoryEditView>& View,
+                           const TRuleSet& Rules, size_t Max) {
+  TCheckResult Result;
+  TDiagnostics Out(Rules, Max);
+  const std::string& Text = View->Text();
+  const TMLTree& Tree = Model.Tree();
+  TMarkupSchema Schema;
+  Schema.Xml = Tree.Xml;
+  // Sheets of their own are the style-sheet checks' (not yet written).
+  if (IsStyleSheetFile(Model.Path())) return Result;
+  const TKelPtr<IKelCodeInsightManager> Manager = Model.ManagerAt(Host, 0);
+  if (Manager && query<IKelMLCodeInsightManager>(Manager)) {
+    // The schema a request at the end of the text would load.
+    TMLSymbolManager& Symbols = MLSymbolManager();
+    const TMLPage Page{&Tree, &Text, &Model.ParseCache()};
+    Symbols.SetPage(&Page);
+    const int32_t Caret = View->CaretOffset();
+    View->SetCaretOffset(static_cast<int32_t>(Text.size()));
+    Host.SetCurrentEditView(View);
+    TMLParser& Parser = *Symbols.GetParser();
+    for (int Pass = 0; Pass < 2; ++Pass)
+      if (!Parser.Parse(View->GetCursorPos(), MakeKel<TMLBufferProducer>(View.get()).get(), nullptr)) break;
+    Parser.ReleaseFixups();
+    const std::string Ext = UpperCase(ExtractFileExt(Model.Path()));
+    // A stand-in or a learned schema does not judge the document.
+    if (!Symbols.SchemaIsStandIn() && !Symbols.SchemaIsLearned()) Result.SchemaFile = Symbols.GetSchemaFile();
+    if (!Result.SchemaFile.empty()) {
+      Schema.Symbols = &Symbols;
+      // A user control's text is body content.
+      Schema.Root =
+          Ext == ".ASCX" ? Symbols.GetTagFromHashList("body").get() : Symbols.GetHiddenRootNode().get();
+      Schema.Html5 = Result.SchemaFile.ends_with("html5.dtd");
+      Schema.Asp = Ext == ".ASPX" || Ext == ".ASCX" || Ext == ".MASTER" || Symbols.GetIsASPEnabled();
+      Schema.Xsl = Symbols.GetKibitzMode() == TKibitzMode::kmXSL;
+    }
+    CheckMarkup(Text, Tree, Schema, Out);
+    Parser.ReleaseTags();
+    Host.SetCurrentEditView(nullptr);
+    View->SetCaretOffset(Caret);
+    Symbols.SetPage(nullptr);
+  } else {
+    CheckMarkup(Text, Tree, Schema, Out);
+  }
+  Result.Dropped = Out.Dropped();
+  Result.Problems = Out.Take();
+  std::stable_sort(Result.Problems.begin(), Result.Problems.end(),
+                   [](const TDiagnostic& A, const TDiagnostic& B) { return A.Start < B.Start; });
+  return Result;
+}
+
+}  // namespace kel

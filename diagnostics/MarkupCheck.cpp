@@ -1,0 +1,328 @@
+#include "diagnostics/MarkupCheck.h"
+
+#include <map>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "host/KelStrings.h"
+#include "markup/MLSymbols.h"
+#include "markup/MLTags.h"
+
+namespace kel {
+
+namespace {
+
+// Text a template language fills in (<%= %>, <?php ?>, {{ }}, {% %}) is
+// not the page's: what it stands in is never judged.
+bool HasIsland(std::string_view S) {
+  for (const std::string_view Open : {"<%", "<?", "{{", "{%"})
+    if (S.find(Open) != std::string_view::npos) return true;
+  return false;
+}
+
+bool IsSpace(char C) { return C == ' ' || C == '\t' || C == '\n' || C == '\r' || C == '\f'; }
+
+// An SGML or XML name: a letter (or '_', ':') then name characters.
+bool IsName(std::string_view S) {
+  if (S.empty()) return false;
+  const auto C0 = static_cast<unsigned char>(S[0]);
+  if (!(std::isalpha(C0) || C0 == '_' || C0 == ':' || C0 >= 0x80)) return false;
+  for (const char C : S) {
+    const auto U = static_cast<unsigned char>(C);
+    if (!(std::isalnum(U) || U == '-' || U == '.' || U == '_' || U == ':' || U >= 0x80)) return false;
+  }
+  return true;
+}
+
+std::vector<std::string_view> Words(std::string_view S) {
+  std::vector<std::string_view> R;
+  size_t I = 0;
+  while (I < S.size()) {
+    while (I < S.size() && IsSpace(S[I])) ++I;
+    const size_t From = I;
+    while (I < S.size() && !IsSpace(S[I])) ++I;
+    if (I > From) R.push_back(S.substr(From, I - From));
+  }
+  return R;
+}
+
+std::string Quoted(std::string_view S) {
+  constexpr size_t Longest = 60;
+  return "\"" + std::string(S.substr(0, Longest)) + (S.size() > Longest ? "…" : "") + "\"";
+}
+
+// What a schema tag declares, read once per tag: its attributes by folded
+// name, the required ones, and each enumeration's values.
+struct TTagFacts {
+  std::unordered_map<std::string, IKelMLTagAttribute*> Attributes;
+  std::vector<std::string> Required;
+};
+
+class TChecker {
+ public:
+  TChecker(std::string_view Text, const TMLTree& Tree, const TMarkupSchema& Schema, TDiagnostics& Out)
+      : FText(Text), FTree(Tree), FSchema(Schema), FOut(Out), FTags(Tree.Nodes.size()) {}
+
+  void Run() {
+    for (uint32_t I = 0; I < FTree.Nodes.size(); ++I) {
+      const TMLNode& N = FTree.Nodes[I];
+      switch (N.Kind) {
+        case TMLNodeKind::Element:
+          Element(I, N);
+          break;
+        case TMLNodeKind::StrayEndTag:
+          if (!HasIsland(Of(N.Name)))
+            FOut.Add("stray-end-tag", N.Open.Start, N.Open.End,
+                     "</" + std::string(Of(N.Name)) + "> closes no open element");
+          break;
+        case TMLNodeKind::Comment:
+        case TMLNodeKind::CData:
+          if (!N.Terminated)
+            FOut.Add("unterminated-tag", N.Open.Start, N.Open.End,
+                     N.Kind == TMLNodeKind::Comment ? "The comment is never closed with \"-->\""
+                                                    : "The CDATA section is never closed with \"]]>\"");
+          break;
+        default:
+          break;
+      }
+    }
+    for (const auto& [Id, Where] : FReferences)
+      if (!FIds.contains(Id))
+        FOut.Add("unknown-id", Where.Start, Where.End, "No element has the ID " + Quoted(Id));
+  }
+
+ private:
+  std::string_view Of(TMLRange R) const { return FText.substr(R.Start, R.End - R.Start); }
+  std::string Fold(std::string_view S) const {
+    return FSchema.Xml ? std::string(S) : UpperCase(std::string(S));
+  }
+  bool Same(std::string_view A, std::string_view B) const { return FSchema.Xml ? A == B : SameText(A, B); }
+
+  // Names of other vocabularies (svg:, uc1:, a literal result element of a
+  // style sheet) are not the schema's to judge.
+  bool Judged(std::string_view Name) const {
+    if (FSchema.Xsl) return Name.starts_with("xsl:");
+    const size_t Colon = Name.find(':');
+    return Colon == std::string_view::npos || (FSchema.Asp && SameText(Name.substr(0, Colon), "asp"));
+  }
+
+  const TTagFacts& Facts(IKelMLTag* Tag) {
+    auto [It, New] = FFacts.try_emplace(Tag);
+    if (New)
+      for (const auto& A : AllAttributes(Tag)) {
+        It->second.Attributes.emplace(UpperCase(A->GetName()), A.get());
+        if (A->GetRequired()) It->second.Required.push_back(A->GetName());
+      }
+    return It->second;
+  }
+
+  const std::vector<std::string>& ValuesOf(IKelMLTagAttribute* A) {
+    auto [It, New] = FValues.try_emplace(A);
+    if (New) {
+      A->SetFilter("");
+      for (int32_t I = 0; I < A->GetCount(); ++I) It->second.push_back(A->GetValue(I));
+    }
+    return It->second;
+  }
+
+  void Element(uint32_t Index, const TMLNode& N) {
+    const std::string_view Name = Of(N.Name);
+    if (!N.Terminated && !HasIsland(Name))
+      FOut.Add("unterminated-tag", N.Open.Start, N.Open.End,
+               "The tag <" + std::string(Name) + " has no closing \">\"");
+    if (N.End == TMLEnd::Unclosed && !HasIsland(Name))
+      FOut.Add("unclosed-element", N.Name.Start, N.Name.End, "<" + std::string(Name) + "> is never closed");
+    IKelMLTag* Tag = nullptr;
+    const bool Judge = FSchema.Symbols && !Name.empty() && Judged(Name) && !HasIsland(Name);
+    IKelMLTag* Parent = N.Parent == TMLNode::None ? FSchema.Root : FTags[N.Parent];
+    if (Judge) {
+      const TKelPtr<IKelMLTag> Found = FSchema.Symbols->TagIn(Parent, std::string(Name));
+      if (Found && (!FSchema.Xml || Found->GetName() == Name)) {
+        Tag = Found.get();
+        FTags[Index] = Tag;
+      } else if (!(FSchema.Html5 && Name.find('-') != std::string_view::npos)) {
+        FOut.Add("unknown-element", N.Name.Start, N.Name.End,
+                 Found ? "<" + std::string(Name) +
+                             "> is not an element of this document type; it is written <" + Found->GetName() +
+                             ">"
+                       : "<" + std::string(Name) + "> is not an element of this document type");
+      }
+    }
+    const bool ParentJudged = N.Parent == TMLNode::None || FTags[N.Parent];
+    if (Tag && Parent && ParentJudged && !Parent->GetAny() && !Holds(N.Parent, Parent, Name) &&
+        !(FSchema.Asp &&
+          (Name.find(':') != std::string_view::npos || Parent->GetName().find(':') != std::string::npos))) {
+      const std::string Where = N.Parent == TMLNode::None
+                                    ? "at the top of the document"
+                                    : "inside <" + std::string(Of(FTree.Nodes[N.Parent].Name)) + ">";
+      FOut.Add("misplaced-element", N.Name.Start, N.Name.End,
+               "<" + std::string(Name) + "> is not allowed " + Where);
+    }
+    Attributes(Index, N, Name, Tag);
+  }
+
+  // Whether Tag's content takes Name, also through children whose start tag
+  // HTML lets a page leave out (body in html, tbody in table).
+  bool Takes(IKelMLTag* Tag, const std::string& Name, int Depth) {
+    if (Tag->LookupTag(Name)) return true;
+    if (Depth > 3) return false;
+    const auto Key = std::make_pair(Tag, UpperCase(Name));
+    if (const auto It = FTakes.find(Key); It != FTakes.end()) return It->second;
+    FTakes[Key] = false;  // a cycle answers no
+    bool Found = false;
+    for (const auto& Child : AllChildren(Tag))
+      if (!Child->GetRequiresOpeningTag() && Takes(Child.get(), Name, Depth + 1)) {
+        Found = true;
+        break;
+      }
+    return FTakes[Key] = Found;
+  }
+
+  // Whether Parent's content model takes Name. In today's HTML a div that
+  // groups a dl's terms holds what the dl holds.
+  bool Holds(uint32_t ParentNode, IKelMLTag* Parent, std::string_view Name) {
+    if (Takes(Parent, std::string(Name), 0)) return true;
+    if (!FSchema.Html5 || ParentNode == TMLNode::None || !SameText(Parent->GetName(), "div")) return false;
+    const uint32_t Grand = FTree.Nodes[ParentNode].Parent;
+    IKelMLTag* List = Grand == TMLNode::None ? nullptr : FTags[Grand];
+    return List && SameText(List->GetName(), "dl") && Takes(List, std::string(Name), 0);
+  }
+
+  void Attributes(uint32_t Index, const TMLNode& N, std::string_view Element, IKelMLTag* Tag) {
+    const auto Written = FTree.AttributesOf(Index);
+    std::unordered_set<std::string> Seen;
+    const TTagFacts* Facts = Tag ? &this->Facts(Tag) : nullptr;
+    for (const TMLAttribute& A : Written) {
+      const std::string_view Name = Of(A.Name);
+      if (Name.empty() || HasIsland(Name)) continue;
+      const std::string Key = Fold(Name);
+      if (!Seen.insert(Key).second)
+        FOut.Add("duplicate-attribute", A.Name.Start, A.Name.End,
+                 "<" + std::string(Element) + "> has the attribute " + Quoted(Name) + " twice");
+      const std::string_view Value = Of(A.Value);
+      if (!Facts) {
+        // Without the schema's word an id is still an id (a style sheet's
+        // literal elements compute theirs).
+        if (A.HasValue && SameText(Name, "id") && !FSchema.Xsl) Id(Value, A.Value);
+        continue;
+      }
+      const auto It = Facts->Attributes.find(UpperCase(std::string(Name)));
+      IKelMLTagAttribute* Declared = It == Facts->Attributes.end() ? nullptr : It->second;
+      if (Declared && FSchema.Xml && Declared->GetName() != Name) Declared = nullptr;
+      if (!Declared) {
+        if (!Exempt(Name, *Facts))
+          FOut.Add("unknown-attribute", A.Name.Start, A.Name.End,
+                   "<" + std::string(Element) + "> has no attribute " + Quoted(Name));
+        continue;
+      }
+      if (!A.HasValue || HasIsland(Value)) continue;
+      Value_(Element, Declared, Name, Value, A.Value);
+    }
+    if (!Facts) return;
+    for (const std::string& R : Facts->Required)
+      if (!Seen.contains(Fold(R)))
+        FOut.Add("missing-attribute", N.Name.Start, N.Name.End,
+                 "<" + std::string(Element) + "> requires the attribute " + Quoted(R));
+  }
+
+  bool Exempt(std::string_view Name, const TTagFacts& Facts) const {
+    // Namespaced names (xmlns, xml:, xlink:) belong to other vocabularies.
+    if (SameText(Name, "xmlns") || Name.find(':') != std::string_view::npos) return true;
+    // A schema that gives an element no ARIA (SVG's) does not judge it.
+    if ((SameText(Name, "role") || (Name.size() > 5 && SameText(Name.substr(0, 5), "aria-"))) &&
+        !Facts.Attributes.contains("ARIA-LABEL"))
+      return true;
+    if (FSchema.Html5 && Name.size() > 5 && SameText(Name.substr(0, 5), "data-")) return true;
+    return FSchema.Asp && SameText(Name, "runat");
+  }
+
+  void Value_(std::string_view Element, IKelMLTagAttribute* Declared, std::string_view Name,
+              std::string_view Value, TMLRange Where) {
+    const auto* Rule = dynamic_cast<TMLValueRule*>(Declared);
+    const TMLValueKind Kind = Rule ? Rule->ValueKind() : TMLValueKind::Text;
+    const std::string Owner = "<" + std::string(Element) + " " + std::string(Name) + ">";
+    switch (Kind) {
+      case TMLValueKind::Text:
+        break;
+      case TMLValueKind::Enumerated: {
+        const auto& Values = ValuesOf(Declared);
+        // A flag's value may also be empty (checked="", hidden="").
+        if (Value.empty() && std::any_of(Values.begin(), Values.end(),
+                                         [&](const std::string& V) { return SameText(V, Name); }))
+          break;
+        // Values trimmed as browsers trim them; HTML's are any case.
+        std::string_view V = Value;
+        while (!V.empty() && IsSpace(V.front())) V.remove_prefix(1);
+        while (!V.empty() && IsSpace(V.back())) V.remove_suffix(1);
+        bool Found = false;
+        for (const std::string& Allowed : Values) Found = Found || Same(Allowed, V);
+        if (Found) break;
+        std::string List;
+        for (size_t I = 0; I < Values.size() && I < 8; ++I) List += (I ? ", " : "") + Values[I];
+        if (Values.size() > 8) List += ", …";
+        FOut.Add("invalid-value", Where.Start, Where.End,
+                 Quoted(Value) + " is not a value of " + Owner + ": one of " + List);
+        break;
+      }
+      case TMLValueKind::Number: {
+        std::string_view V = Value;
+        while (!V.empty() && IsSpace(V.front())) V.remove_prefix(1);
+        while (!V.empty() && IsSpace(V.back())) V.remove_suffix(1);
+        if (V.empty() || V.find_first_not_of("0123456789") != std::string_view::npos)
+          FOut.Add("invalid-value", Where.Start, Where.End,
+                   Quoted(Value) + " is not a number (" + Owner + ")");
+        break;
+      }
+      case TMLValueKind::Id:
+        Id(Value, Where);
+        break;
+      case TMLValueKind::IdRef:
+      case TMLValueKind::IdRefs:
+        for (const std::string_view W :
+             Kind == TMLValueKind::IdRef ? std::vector<std::string_view>{Value} : Words(Value))
+          FReferences.emplace_back(std::string(W), Where);
+        break;
+      case TMLValueKind::Name:
+      case TMLValueKind::Names:
+        for (const std::string_view W : Words(Value))
+          if (!IsName(W)) {
+            FOut.Add("invalid-value", Where.Start, Where.End, Quoted(W) + " is not a name (" + Owner + ")");
+            break;
+          }
+        break;
+    }
+  }
+
+  void Id(std::string_view Value, TMLRange Where) {
+    // Today's HTML takes any id without blanks; older HTML and XML a name.
+    const bool Valid = FSchema.Html5 && !FSchema.Xml
+                           ? !Value.empty() && std::none_of(Value.begin(), Value.end(), IsSpace)
+                           : IsName(Value);
+    if (!Valid) {
+      FOut.Add("invalid-value", Where.Start, Where.End, Quoted(Value) + " is not a valid ID");
+      return;
+    }
+    if (!FIds.insert(std::string(Value)).second)
+      FOut.Add("duplicate-id", Where.Start, Where.End,
+               "The ID " + Quoted(Value) + " is given to another element already");
+  }
+
+  std::string_view FText;
+  const TMLTree& FTree;
+  const TMarkupSchema& FSchema;
+  TDiagnostics& FOut;
+  std::vector<IKelMLTag*> FTags;  // each element's schema tag
+  std::unordered_map<IKelMLTag*, TTagFacts> FFacts;
+  std::unordered_map<IKelMLTagAttribute*, std::vector<std::string>> FValues;
+  std::unordered_set<std::string> FIds;
+  std::map<std::pair<IKelMLTag*, std::string>, bool> FTakes;
+  std::vector<std::pair<std::string, TMLRange>> FReferences;
+};
+
+}  // namespace
+
+void CheckMarkup(std::string_view Text, const TMLTree& Tree, const TMarkupSchema& Schema, TDiagnostics& Out) {
+  TChecker(Text, Tree, Schema, Out).Run();
+}
+
+}  // namespace kel
