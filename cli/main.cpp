@@ -5,6 +5,9 @@
 //
 // Bad input gives one line on stderr: exit status 1 for a file that cannot be
 // read, 2 for a command line that cannot be used.
+#include <poll.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstring>
@@ -256,6 +259,12 @@ int main(int argc, char** argv) {
     PackageLoad();
     IDERegister();
     TLspServer Server(Host.Host());
+    // The stream's own buffer tells what input waits (the pipe's too).
+    std::ios::sync_with_stdio(false);
+    Server.SetWaitForInput([](int Milliseconds) {
+      pollfd In{STDIN_FILENO, POLLIN, 0};
+      return poll(&In, 1, Milliseconds) > 0;
+    });
     Server.Serve(std::cin, std::cout);
     PackageUnload();
     return Server.ExitCode();

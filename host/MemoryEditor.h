@@ -169,6 +169,7 @@ class TMemoryEditView : public TKelInterfaced<IKelEditView, IKelEditViewCommands
   // Lines from 1, as the document keeps them through its edits.
   int32_t LineCount() const { return FDoc->LineCount(); }
   int32_t LineStart(int32_t Line) const { return FDoc->LineStart(Line); }
+  int32_t LineOf(int32_t Offset) const { return FDoc->LineOf(Offset); }
   // Forgets the undo steps.
   void SetText(std::string Text) { FDoc->SetText(std::move(Text)); }
   int32_t CaretOffset() const { return FDoc->Marks().Caret; }

@@ -6,6 +6,7 @@
 
 #include "lsp/LspColors.h"
 #include "lsp/LspCompletion.h"
+#include "lsp/LspDiagnostics.h"
 #include "lsp/LspHover.h"
 #include "lsp/LspOnType.h"
 #include "lsp/LspProtocol.h"
@@ -28,6 +29,10 @@ TLspServer::TLspServer(TMemoryHost& Host) : FHost(Host) {
 void TLspServer::Serve(std::istream& In, std::ostream& Out) {
   TLspReader Reader(In);
   while (!FExited) {
+    // Problems are told once typing pauses, for the last version only.
+    if (!FUnchecked.empty() && In.rdbuf()->in_avail() <= 0 &&
+        !(FWaitForInput && FWaitForInput(DiagnosticsDelay)))
+      for (const auto& N : Idle()) WriteLspMessage(Out, N);
     int64_t Length = 0;
     const TLspFrame Frame = Reader.NextHeader(Length);
     if (Frame == TLspFrame::End) break;
@@ -44,6 +49,18 @@ void TLspServer::Serve(std::istream& In, std::ostream& Out) {
     }
     for (const auto& A : Answers) WriteLspMessage(Out, A);
   }
+}
+
+std::vector<json> TLspServer::Idle() {
+  std::vector<json> Out;
+  TLspContext Ctx{FHost, *FDialogs, FUtf8, FSnippets};
+  for (const std::string& Uri : FUnchecked)
+    if (TLspDocument* Doc = FDocuments.Find(Uri))
+      Out.push_back({{"jsonrpc", "2.0"},
+                     {"method", "textDocument/publishDiagnostics"},
+                     {"params", {{"uri", Uri}, {"diagnostics", LspDiagnosticList(Ctx, *Doc)}}}});
+  FUnchecked.clear();
+  return Out;
 }
 
 std::vector<json> TLspServer::HandleText(const std::string& Body) {
@@ -188,6 +205,11 @@ const std::vector<TFeature>& Features() {
          if (!P || !Kind) return std::nullopt;
          return Doc ? LspAutoInsert(Ctx, *Doc, P->Line, P->Character, *Kind) : json(nullptr);
        }},
+      {"textDocument/diagnostic", "a textDocument uri",
+       [](TLspContext& Ctx, TLspDocument* Doc, const json& Params) -> R {
+         return Doc ? LspDocumentDiagnostic(Ctx, *Doc, Params)
+                    : json{{"kind", "full"}, {"items", json::array()}};
+       }},
       {"textDocument/documentColor", "a textDocument uri",
        [](TLspContext& Ctx, TLspDocument* Doc, const json&) -> R {
          return Doc ? LspDocumentColors(Ctx, *Doc) : json::array();
@@ -236,18 +258,22 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
       const json* Item = Completion ? LspObject(*Completion, "completionItem") : nullptr;
       const auto Snippets = Item ? Item->find("snippetSupport") : json::const_iterator();
       FSnippets = Item && Snippets != Item->end() && Snippets->is_boolean() && Snippets->get<bool>();
+      FPush = !(Text && LspObject(*Text, "diagnostic"));
     }
-    Reply({{"capabilities",
-            {{"positionEncoding", FUtf8 ? "utf-8" : "utf-16"},
-             {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
-             {"completionProvider",
-              {{"triggerCharacters", {"<", "&", "=", ":", ";", "/"}}, {"resolveProvider", false}}},
-             // The edits typing makes in the engine (closing tag, ="", " />").
-             {"colorProvider", true},
-             {"hoverProvider", true},
-             {"documentOnTypeFormattingProvider",
-              {{"firstTriggerCharacter", ">"}, {"moreTriggerCharacter", {"=", "/"}}}}}},
-           {"serverInfo", {{"name", "mlinsight"}}}});
+    Reply(
+        {{"capabilities",
+          {{"positionEncoding", FUtf8 ? "utf-8" : "utf-16"},
+           {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
+           {"completionProvider",
+            {{"triggerCharacters", {"<", "&", "=", ":", ";", "/"}}, {"resolveProvider", false}}},
+           // The edits typing makes in the engine (closing tag, ="", " />").
+           {"colorProvider", true},
+           {"hoverProvider", true},
+           {"diagnosticProvider",
+            {{"identifier", "mlinsight"}, {"interFileDependencies", false}, {"workspaceDiagnostics", false}}},
+           {"documentOnTypeFormattingProvider",
+            {{"firstTriggerCharacter", ">"}, {"moreTriggerCharacter", {"=", "/"}}}}}},
+         {"serverInfo", {{"name", "mlinsight"}}}});
   } else if (Method == "shutdown") {
     FShutdown = true;
     if (Request) Reply(nullptr);
@@ -259,17 +285,27 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
       // The message is ours (Handle took it): its text becomes the document's.
       FDocuments.Open(*Uri, std::move(*const_cast<std::string*>(Text)),
                       LspString(*Doc, "languageId").value_or(""));
+      if (FPush) FUnchecked.insert(*Uri);
     }
   } else if (Method == "textDocument/didChange") {
     const auto Changes = Params.find("contentChanges");
     if (Uri && Changes != Params.end()) FDocuments.Change(*Uri, *Changes, FUtf8);
+    if (Uri && FPush && FDocuments.Holds(*Uri)) FUnchecked.insert(*Uri);
     if (const TLspDocument* Open = Uri ? FDocuments.Find(*Uri) : nullptr;
         Open && Open->Text().size() > MaxLspDocument) {
       FDocuments.Close(*Uri);
       Out.push_back(LogMessage(1, *Uri + " grew larger than 1024 MiB: it is no longer served"));
     }
   } else if (Method == "textDocument/didClose") {
-    if (Uri) FDocuments.Close(*Uri);
+    if (Uri && FDocuments.Holds(*Uri)) {
+      FDocuments.Close(*Uri);
+      FUnchecked.erase(*Uri);
+      // Its problems go with it.
+      if (FPush)
+        Out.push_back({{"jsonrpc", "2.0"},
+                       {"method", "textDocument/publishDiagnostics"},
+                       {"params", {{"uri", *Uri}, {"diagnostics", json::array()}}}});
+    }
   } else {
     const auto& Table = Features();
     const auto Feature =

@@ -9,11 +9,13 @@
 // at line 0, character 3, the items hold "href" with the edit 'href="$0"'.
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,14 @@ class TLspServer {
   std::vector<nlohmann::json> Handle(nlohmann::json Message);
   // The same for one message body (no frame around it).
   std::vector<nlohmann::json> HandleText(const std::string& Body);
+  // The diagnostics due: those of documents changed since they were last
+  // published (clients that pull them get none pushed).
+  std::vector<nlohmann::json> Idle();
+  // Waits up to Milliseconds for more input; true when some came. Serve
+  // publishes diagnostics only once input pauses that long (without a wait,
+  // whenever none is buffered).
+  void SetWaitForInput(std::function<bool(int Milliseconds)> Wait) { FWaitForInput = std::move(Wait); }
+  static constexpr int DiagnosticsDelay = 150;
   bool Exited() const { return FExited; }
   int ExitCode() const { return FShutdown ? 0 : 1; }
 
@@ -56,6 +66,11 @@ class TLspServer {
   bool FShutdown = false;
   bool FInitialized = false;
   bool FExited = false;
+  // Diagnostics are pushed (the client does not pull them), and for these
+  // documents they are due.
+  bool FPush = true;
+  std::set<std::string> FUnchecked;
+  std::function<bool(int)> FWaitForInput;
 };
 
 }  // namespace kel

@@ -339,6 +339,64 @@ std::string Frame(const std::string& Body) {
   return "Content-Length: " + std::to_string(Body.size()) + "\r\n\r\n" + Body;
 }
 
+// Problems are pushed once input pauses, for the last version only, and go
+// with the document; a client that pulls them gets none pushed.
+TEST_F(Lsp, DiagnosticsFollowTheDocument) {
+  const auto Note = [](const std::string& Method, json Params) {
+    return Frame(json{{"jsonrpc", "2.0"}, {"method", Method}, {"params", std::move(Params)}}.dump());
+  };
+  const json Doc{{"uri", "file:///tmp/d.html"},
+                 {"languageId", "html"},
+                 {"version", 1},
+                 {"text", Strict + "<p><img src=\"a\" hreff=\"x\"></p>"}};
+  std::stringstream In(
+      Note("textDocument/didOpen", {{"textDocument", Doc}}) +
+      Note("textDocument/didChange",
+           {{"textDocument", {{"uri", Doc["uri"]}}},
+            {"contentChanges",
+             {{{"range",
+                {{"start", {{"line", 1}, {"character", 15}}}, {"end", {{"line", 1}, {"character", 25}}}}},
+               {"text", ""}}}}})),
+      Out;
+  Server->Serve(In, Out);
+  std::vector<json> Published;
+  std::string Body;
+  for (TLspReader Reader(Out); Reader.Next(Body) == TLspFrame::Body;) Published.push_back(json::parse(Body));
+  ASSERT_EQ(Published.size(), 1u) << "one publication, of the last version";
+  const json& Found = Published[0]["params"]["diagnostics"];
+  ASSERT_EQ(Found.size(), 1u) << Found.dump();
+  EXPECT_EQ(Found[0]["code"], "missing-attribute");
+  EXPECT_EQ(Found[0]["range"],
+            json::parse(R"({"start":{"line":1,"character":4},"end":{"line":1,"character":7}})"));
+  const auto Closed = Server->Handle({{"jsonrpc", "2.0"},
+                                      {"method", "textDocument/didClose"},
+                                      {"params", {{"textDocument", {{"uri", Doc["uri"]}}}}}});
+  ASSERT_EQ(Closed.size(), 1u);
+  EXPECT_TRUE(Closed[0]["params"]["diagnostics"].empty());
+
+  TLspServer Pulled(Test.Host());
+  Pulled.Handle({{"jsonrpc", "2.0"},
+                 {"id", 0},
+                 {"method", "initialize"},
+                 {"params", {{"capabilities", {{"textDocument", {{"diagnostic", json::object()}}}}}}}});
+  EXPECT_TRUE(
+      Pulled
+          .Handle(
+              {{"jsonrpc", "2.0"}, {"method", "textDocument/didOpen"}, {"params", {{"textDocument", Doc}}}})
+          .empty());
+  EXPECT_TRUE(Pulled.Idle().empty());
+  const auto Pull = [&](json Params) {
+    Params["textDocument"] = {{"uri", Doc["uri"]}};
+    return Pulled
+        .Handle({{"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/diagnostic"}, {"params", Params}})
+        .at(0)["result"];
+  };
+  const json Full = Pull(json::object());
+  EXPECT_EQ(Full["kind"], "full");
+  EXPECT_EQ(Full["items"].size(), 2u) << Full.dump();
+  EXPECT_EQ(Pull({{"previousResultId", Full["resultId"]}})["kind"], "unchanged");
+}
+
 // Every malformed message gets the protocol's answer, and the server then
 // still answers a valid completion.
 TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
@@ -411,7 +469,9 @@ TEST_F(Lsp, AnyMessageGetsItsAnswerAndTheServerGoesOn) {
     Server->Serve(In, Out);
     std::vector<json> Answers;
     std::string Body;
-    for (TLspReader Reader(Out); Reader.Next(Body) == TLspFrame::Body;) Answers.push_back(json::parse(Body));
+    for (TLspReader Reader(Out); Reader.Next(Body) == TLspFrame::Body;)
+      if (json M = json::parse(Body); !M.contains("method"))
+        Answers.push_back(std::move(M));  // no notification
     ASSERT_FALSE(Answers.empty());
     if (C.Code != 0) {
       EXPECT_EQ(Answers.front()["error"]["code"], C.Code) << Answers.front().dump();
