@@ -91,6 +91,9 @@ TEST(Cli, BadInputGivesOneLineAndItsStatus) {
       {{"frobnicate"}, "frobnicate"},
       {{}, "subcommand"},
       {{"chunks"}, "file"},
+      {{"check", "--format", "xml", "p.html"}, "unknown format xml"},
+      {{"check", "--rules", "nope=off", "p.html"}, "not a rule setting: nope=off"},
+      {{"check", "/nonexistent/p.html"}, "/nonexistent/p.html"},
   };
   for (const auto& C : Cases) {
     const TRun R = RunTool(C.Args);
@@ -106,6 +109,37 @@ fs::path WritePage(const std::string& Text) {
       fs::temp_directory_path() / ("mlinsight-page-" + std::to_string(::getpid()) + ".html");
   std::ofstream(File, std::ios::binary) << Text;
   return File;
+}
+
+// A folder stands for the pages below it; columns count characters; the
+// status tells whether an error was found.
+TEST(CliCheck, ProblemsInEachFormat) {
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-check-" + std::to_string(::getpid()));
+  fs::create_directories(Dir / "sub");
+  std::ofstream(Dir / "sub" / "bad.html", std::ios::binary)
+      << "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<p>\xC3\xA9t\xC3\xA9 <img src=\"a\"></p>\n";
+  std::ofstream(Dir / "good.html", std::ios::binary) << "<!DOCTYPE html>\n<title>t</title><p>x</p>\n";
+  std::ofstream(Dir / "notes.txt", std::ios::binary) << "<blink>";
+  const std::string Bad = (Dir / "sub" / "bad.html").string();
+  const TRun Text = RunTool({"check", Dir.string()});
+  EXPECT_EQ(Text.Status, 1) << Text.Err;
+  EXPECT_EQ(Text.Out, Bad + ":2:9: error: <img> requires the attribute \"alt\" [missing-attribute]\n");
+  EXPECT_EQ(RunTool({"check", "--rules", "missing-attribute=warning", Bad}).Status, 0);
+  const TRun Good = RunTool({"check", (Dir / "good.html").string()});
+  EXPECT_EQ(Good.Status, 0);
+  EXPECT_EQ(Good.Out, "");
+
+  const auto Json = nlohmann::json::parse(RunTool({"check", "--format", "json", Bad}).Out);
+  ASSERT_EQ(Json.size(), 1u);
+  EXPECT_EQ(Json[0]["endColumn"], 12);
+  EXPECT_EQ(Json[0]["rule"], "missing-attribute");
+  const auto Sarif = nlohmann::json::parse(RunTool({"check", "--format", "sarif", Bad}).Out);
+  EXPECT_EQ(Sarif["version"], "2.1.0");
+  const auto& Result = Sarif["runs"][0]["results"][0];
+  EXPECT_EQ(Result["ruleId"], "missing-attribute");
+  EXPECT_EQ(Result["level"], "error");
+  EXPECT_EQ(Result["locations"][0]["physicalLocation"]["region"]["startColumn"], 9);
+  fs::remove_all(Dir);
 }
 
 TEST(Cli, CaretPrintsTheParsersStateAsJson) {
@@ -392,7 +426,6 @@ TEST(CliCss, SchemaCoversTheCssOfTheSpecifications) {
   EXPECT_EQ(Functions, 12u) << "rgb() to light-dark()";
   EXPECT_EQ(RunTool({"css-schema", "no-such-property"}).Status, 1);
 }
-
 
 TEST(CliLsp, ServesCompletionOverStdio) {
   const fs::path Dir = fs::temp_directory_path() / ("mlinsight-lsp-" + std::to_string(::getpid()));

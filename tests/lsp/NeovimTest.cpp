@@ -33,8 +33,9 @@ enum class TEditor { Neovim, Eglot };
 // Opens Marked (without its '|') as File in the editor, types Keys at the
 // '|', then completes there and applies the item called Label (none when
 // empty); the buffer as the editor leaves it.
-TEditorRun RunEditor(TEditor Editor, const std::string& Marked, const std::string& File, const std::string& Label,
-                     const std::string& Keys = "") {
+TEditorRun RunEditor(TEditor Editor, const std::string& Marked, const std::string& File,
+                     const std::string& Label, const std::string& Keys = "",
+                     const std::string& Script = "complete") {
   const fs::path Dir = fs::temp_directory_path() / ("mlinsight-editor-" + std::to_string(::getpid()));
   fs::create_directories(Dir);
   const size_t Caret = Marked.find('|');
@@ -47,13 +48,14 @@ TEditorRun RunEditor(TEditor Editor, const std::string& Marked, const std::strin
   const std::string Env = "cd " + Quote(Dir.string()) + " && XDG_CONFIG_HOME=" + Quote(Dir.string()) +
                           " MLI_EXE=" + Quote(MLINSIGHT_EXE) + " MLI_FILE=" + Quote(File) +
                           " MLI_LINE=" + std::to_string(Line) + " MLI_COL=" + std::to_string(Column) +
-                          " MLI_LABEL=" + Quote(Label) + " MLI_TYPE=" + Quote(Keys) + " MLI_RECIPE=" +
-                          Quote(MLINSIGHT_SOURCE_DIR "/editors/neovim.lua") + " MLI_OUT=out timeout 60 ";
+                          " MLI_LABEL=" + Quote(Label) + " MLI_TYPE=" + Quote(Keys) +
+                          " MLI_RECIPE=" + Quote(MLINSIGHT_SOURCE_DIR "/editors/neovim.lua") +
+                          " MLI_DELETE=" + Quote(Keys) + " MLI_OUT=out timeout 60 ";
   const std::string Cmd =
       Env +
       (Editor == TEditor::Neovim
            ? "nvim --headless -u NONE -i NONE -n -c " +
-                 Quote("luafile " MLINSIGHT_SOURCE_DIR "/tests/lsp/nvim/complete.lua")
+                 Quote("luafile " MLINSIGHT_SOURCE_DIR "/tests/lsp/nvim/" + Script + ".lua")
            : "emacs --batch -Q -l " + Quote(MLINSIGHT_SOURCE_DIR "/tests/lsp/emacs/complete.el")) +
       " >/dev/null 2>err";
   const int Raw = std::system(Cmd.c_str());
@@ -106,6 +108,16 @@ TEST(Neovim, AcceptedItemsLeaveTheBufferAsTheEngineWritesIt) {
     ASSERT_EQ(R.Status, 0) << R.Err;
     EXPECT_EQ(R.Buffer, C.Expected);
   }
+}
+
+// The problems show as the page is opened and follow a change: deleting the
+// misspelt attribute leaves the missing alt.
+TEST(Neovim, DiagnosticsFollowTheChanges) {
+  const std::string Page =
+      "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<p><img src=\"a\" hreff=\"x\"></p>|";
+  const TEditorRun R = RunEditor(TEditor::Neovim, Page, "page.html", "", "1:15:25", "diagnostics");
+  ASSERT_EQ(R.Status, 0) << R.Err;
+  EXPECT_EQ(R.Buffer, "missing-attribute 1:4\nunknown-attribute 1:16\n--\nmissing-attribute 1:4");
 }
 
 // Emacs with eglot takes "&am" as the word typed and applies on-type edits
