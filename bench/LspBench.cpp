@@ -4,7 +4,8 @@
 // 95th percentile of a change plus its completion, the items of the last
 // answer (each with its edit) and the process's peak resident set.
 // Page100MB: the same on a 100 MB page. LongLine: the same on a page that is one 4 MB line, typing an
-// attribute name at its end (every position of an item lies on that line).
+// attribute name at its end (every position of an item lies on that line). Diagnostics: the same
+// changes on the 1 MB page, each followed by the diagnostics the server publishes (items: how many).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -38,7 +39,8 @@ struct TLoaded {
   const TKelPtr<TMemoryHost> Host = MakeKel<TMemoryHost>();
 };
 
-void EditAndComplete(benchmark::State& State, bool LongLine, size_t PageSize = 1 << 20) {
+void EditAndComplete(benchmark::State& State, bool LongLine, size_t PageSize = 1 << 20,
+                     bool Diagnose = false) {
   const TLoaded Loaded;
   const auto& Host = Loaded.Host;
   {
@@ -78,16 +80,21 @@ void EditAndComplete(benchmark::State& State, bool LongLine, size_t PageSize = 1
       const auto Started = std::chrono::steady_clock::now();
       const int Column = Base + Typed;
       Change(Column, Column, std::string(1, Word[static_cast<size_t>(Typed)]));
-      const auto Out = Server.Handle(
-          {{"jsonrpc", "2.0"},
-           {"id", Version},
-           {"method", "textDocument/completion"},
-           {"params",
-            {{"textDocument", {{"uri", Uri}}}, {"position", {{"line", Line}, {"character", Column + 1}}}}}});
+      // Diagnose: what the server publishes once typing pauses, instead of a completion.
+      const auto Out = Diagnose
+                           ? Server.Idle()
+                           : Server.Handle({{"jsonrpc", "2.0"},
+                                            {"id", Version},
+                                            {"method", "textDocument/completion"},
+                                            {"params",
+                                             {{"textDocument", {{"uri", Uri}}},
+                                              {"position", {{"line", Line}, {"character", Column + 1}}}}}});
       const auto Elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
       State.SetIterationTime(Elapsed);
       Times.push_back(Elapsed * 1000);
-      const json& List = Out.empty() ? json() : Out[0]["result"]["items"];
+      const json& List = Out.empty() ? json()
+                         : Diagnose  ? Out[0]["params"]["diagnostics"]
+                                     : Out[0]["result"]["items"];
       Items = List.is_array() ? List.size() : 0;
       WithEdits = 0;
       if (List.is_array())
@@ -160,6 +167,10 @@ BENCHMARK_CAPTURE(EditAndComplete, Page100MB, false, size_t{100} << 20)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(20);
+BENCHMARK_CAPTURE(EditAndComplete, Diagnostics, false, size_t{1} << 20, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(50);
 BENCHMARK_CAPTURE(EditAndComplete, LongLine, true)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()

@@ -125,6 +125,48 @@ class TChecker {
     return It->second;
   }
 
+  // What a name means under an owner (a parent's tag for an element, a
+  // tag for an attribute), asked once per distinct pair: a page repeats a
+  // few dozen of them thousands of times.
+  struct TKey {
+    const void* Owner;
+    std::string_view Name;
+    bool operator==(const TKey&) const = default;
+  };
+  struct TKeyHash {
+    size_t operator()(const TKey& K) const {
+      return std::hash<std::string_view>()(K.Name) ^
+             (std::hash<const void*>()(K.Owner) * 0x9E3779B97F4A7C15u);
+    }
+  };
+  struct TElementAnswer {
+    IKelMLTag* Tag = nullptr;    // the schema's, spelled as written (XML)
+    IKelMLTag* Found = nullptr;  // found ignoring case
+    bool Held = false;           // the parent's content takes it
+  };
+
+  const TElementAnswer& ElementIn(IKelMLTag* Parent, std::string_view Name) {
+    auto [It, New] = FElements.try_emplace(TKey{Parent, Name});
+    if (New) {
+      TElementAnswer& A = It->second;
+      const TKelPtr<IKelMLTag> Found = FSchema.Symbols->TagIn(Parent, std::string(Name));
+      A.Found = Found.get();
+      if (Found && (!FSchema.Xml || Found->GetName() == Name)) A.Tag = Found.get();
+      A.Held = A.Tag && Parent && (Parent->GetAny() || Takes(Parent, std::string(Name), 0));
+    }
+    return It->second;
+  }
+
+  IKelMLTagAttribute* AttributeOf(IKelMLTag* Tag, const TTagFacts& Facts, std::string_view Name) {
+    auto [It, New] = FAttributes.try_emplace(TKey{Tag, Name});
+    if (New) {
+      const auto Declared = Facts.Attributes.find(UpperCase(std::string(Name)));
+      IKelMLTagAttribute* A = Declared == Facts.Attributes.end() ? nullptr : Declared->second;
+      It->second = A && FSchema.Xml && A->GetName() != Name ? nullptr : A;
+    }
+    return It->second;
+  }
+
   void Element(uint32_t Index, const TMLNode& N) {
     const std::string_view Name = Of(N.Name);
     if (!N.Terminated && !HasIsland(Name))
@@ -135,21 +177,18 @@ class TChecker {
     IKelMLTag* Tag = nullptr;
     const bool Judge = FSchema.Symbols && !Name.empty() && Judged(Name) && !HasIsland(Name);
     IKelMLTag* Parent = N.Parent == TMLNode::None ? FSchema.Root : FTags[N.Parent];
-    if (Judge) {
-      const TKelPtr<IKelMLTag> Found = FSchema.Symbols->TagIn(Parent, std::string(Name));
-      if (Found && (!FSchema.Xml || Found->GetName() == Name)) {
-        Tag = Found.get();
-        FTags[Index] = Tag;
-      } else if (!(FSchema.Html5 && Name.find('-') != std::string_view::npos)) {
+    const TElementAnswer* Answer = Judge ? &ElementIn(Parent, Name) : nullptr;
+    if (Answer) {
+      Tag = FTags[Index] = Answer->Tag;
+      if (!Tag && !(FSchema.Html5 && Name.find('-') != std::string_view::npos))
         FOut.Add("unknown-element", N.Name.Start, N.Name.End,
-                 Found ? "<" + std::string(Name) +
-                             "> is not an element of this document type; it is written <" + Found->GetName() +
-                             ">"
-                       : "<" + std::string(Name) + "> is not an element of this document type");
-      }
+                 Answer->Found ? "<" + std::string(Name) +
+                                     "> is not an element of this document type; it is written <" +
+                                     Answer->Found->GetName() + ">"
+                               : "<" + std::string(Name) + "> is not an element of this document type");
     }
     const bool ParentJudged = N.Parent == TMLNode::None || FTags[N.Parent];
-    if (Tag && Parent && ParentJudged && !Parent->GetAny() && !Holds(N.Parent, Parent, Name) &&
+    if (Tag && Parent && ParentJudged && !Answer->Held && !InGroupedList(N.Parent, Name) &&
         !(FSchema.Asp &&
           (Name.find(':') != std::string_view::npos || Parent->GetName().find(':') != std::string::npos))) {
       const std::string Where = N.Parent == TMLNode::None
@@ -178,11 +217,10 @@ class TChecker {
     return FTakes[Key] = Found;
   }
 
-  // Whether Parent's content model takes Name. In today's HTML a div that
-  // groups a dl's terms holds what the dl holds.
-  bool Holds(uint32_t ParentNode, IKelMLTag* Parent, std::string_view Name) {
-    if (Takes(Parent, std::string(Name), 0)) return true;
-    if (!FSchema.Html5 || ParentNode == TMLNode::None || !SameText(Parent->GetName(), "div")) return false;
+  // In today's HTML a div that groups a dl's terms holds what the dl holds.
+  bool InGroupedList(uint32_t ParentNode, std::string_view Name) {
+    if (!FSchema.Html5 || ParentNode == TMLNode::None || !SameText(Of(FTree.Nodes[ParentNode].Name), "div"))
+      return false;
     const uint32_t Grand = FTree.Nodes[ParentNode].Parent;
     IKelMLTag* List = Grand == TMLNode::None ? nullptr : FTags[Grand];
     return List && SameText(List->GetName(), "dl") && Takes(List, std::string(Name), 0);
@@ -190,15 +228,16 @@ class TChecker {
 
   void Attributes(uint32_t Index, const TMLNode& N, std::string_view Element, IKelMLTag* Tag) {
     const auto Written = FTree.AttributesOf(Index);
-    std::unordered_set<std::string> Seen;
+    FSeen.clear();
+    FSeenSet.clear();
     const TTagFacts* Facts = Tag ? &this->Facts(Tag) : nullptr;
     for (const TMLAttribute& A : Written) {
       const std::string_view Name = Of(A.Name);
       if (Name.empty() || HasIsland(Name)) continue;
-      const std::string Key = Fold(Name);
-      if (!Seen.insert(Key).second)
+      if (Seen(Name))
         FOut.Add("duplicate-attribute", A.Name.Start, A.Name.End,
                  "<" + std::string(Element) + "> has the attribute " + Quoted(Name) + " twice");
+      Note(Name);
       const std::string_view Value = Of(A.Value);
       if (!Facts) {
         // Without the schema's word an id is still an id (a style sheet's
@@ -206,9 +245,7 @@ class TChecker {
         if (A.HasValue && SameText(Name, "id") && !FSchema.Xsl) Id(Value, A.Value);
         continue;
       }
-      const auto It = Facts->Attributes.find(UpperCase(std::string(Name)));
-      IKelMLTagAttribute* Declared = It == Facts->Attributes.end() ? nullptr : It->second;
-      if (Declared && FSchema.Xml && Declared->GetName() != Name) Declared = nullptr;
+      IKelMLTagAttribute* Declared = AttributeOf(Tag, *Facts, Name);
       if (!Declared) {
         if (!Exempt(Name, *Facts))
           FOut.Add("unknown-attribute", A.Name.Start, A.Name.End,
@@ -220,9 +257,23 @@ class TChecker {
     }
     if (!Facts) return;
     for (const std::string& R : Facts->Required)
-      if (!Seen.contains(Fold(R)))
+      if (!Seen(R))
         FOut.Add("missing-attribute", N.Name.Start, N.Name.End,
                  "<" + std::string(Element) + "> requires the attribute " + Quoted(R));
+  }
+
+  // Whether the tag walked holds Name already. Tags hold a handful of
+  // attributes; thousands of them are looked up in a set.
+  bool Seen(std::string_view Name) {
+    if (FSeen.size() < 32)
+      return std::any_of(FSeen.begin(), FSeen.end(), [&](std::string_view S) { return Same(S, Name); });
+    if (FSeenSet.empty())
+      for (const std::string_view S : FSeen) FSeenSet.insert(Fold(S));
+    return FSeenSet.contains(Fold(Name));
+  }
+  void Note(std::string_view Name) {
+    FSeen.push_back(Name);
+    if (!FSeenSet.empty()) FSeenSet.insert(Fold(Name));
   }
 
   bool Exempt(std::string_view Name, const TTagFacts& Facts) const {
@@ -315,6 +366,10 @@ class TChecker {
   std::unordered_map<IKelMLTag*, TTagFacts> FFacts;
   std::unordered_map<IKelMLTagAttribute*, std::vector<std::string>> FValues;
   std::unordered_set<std::string> FIds;
+  std::unordered_map<TKey, TElementAnswer, TKeyHash> FElements;
+  std::unordered_map<TKey, IKelMLTagAttribute*, TKeyHash> FAttributes;
+  std::vector<std::string_view> FSeen;
+  std::unordered_set<std::string> FSeenSet;
   std::map<std::pair<IKelMLTag*, std::string>, bool> FTakes;
   std::vector<std::pair<std::string, TMLRange>> FReferences;
 };
