@@ -46,12 +46,14 @@ json TagJson(TMLSymbolManager& M, IKelMLTag* Tag) {
                           {"editor", Kind ? json(Kind) : json()}});
   }
   Tag->SetShowAttributes(false);
+  const auto* Own = dynamic_cast<THTMLTag*>(Tag);
   return {{"name", Tag->GetName()},
           {"empty", Tag->GetEmpty()},
           {"any", Tag->GetAny()},
           {"requiresClosingTag", Tag->GetRequiresClosingTag()},
           {"requiresOpeningTag", Tag->GetRequiresOpeningTag()},
           {"children", ChildNames(Tag)},
+          {"requiredChildren", Own ? json(Own->RequiredChildren()) : json::array()},
           {"attributes", Attributes}};
 }
 

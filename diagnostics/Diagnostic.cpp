@@ -11,8 +11,10 @@ namespace kel {
 namespace {
 
 constexpr TRule RuleTable[] = {
+    {"unknown-doctype", TSeverity::Hint, "a DOCTYPE whose schema we do not have"},
     {"unknown-element", TSeverity::Error, "an element the document type does not declare"},
     {"misplaced-element", TSeverity::Error, "an element its parent's content model does not allow"},
+    {"missing-child", TSeverity::Error, "a child the element's content model requires, not written"},
     {"unknown-attribute", TSeverity::Error, "an attribute the element does not declare"},
     {"missing-attribute", TSeverity::Error, "a required attribute not written"},
     {"invalid-value", TSeverity::Error, "a value outside the attribute's list, or not of its type"},

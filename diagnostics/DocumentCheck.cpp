@@ -46,6 +46,13 @@ TCheckResult CheckDocument(TMemoryHost& Host, TDocumentModel& Model, const TKelP
       Schema.Asp = Ext == ".ASPX" || Ext == ".ASCX" || Ext == ".MASTER" || Symbols.GetIsASPEnabled();
       Schema.Xsl = Symbols.GetKibitzMode() == TKibitzMode::kmXSL;
     }
+    if (Symbols.SchemaIsStandIn()) {
+      const auto DocType = std::find_if(Tree.Nodes.begin(), Tree.Nodes.end(),
+                                        [](const TMLNode& N) { return N.Kind == TMLNodeKind::DocType; });
+      const TMLRange At = DocType == Tree.Nodes.end() ? TMLRange{} : DocType->Name;
+      Out.Add("unknown-doctype", At.Start, At.End,
+              "No schema serves this DOCTYPE: the document is checked for its structure only");
+    }
     CheckMarkup(Text, Tree, Schema, Out);
     Parser.ReleaseTags();
     Host.SetCurrentEditView(nullptr);

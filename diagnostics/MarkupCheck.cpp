@@ -198,6 +198,39 @@ class TChecker {
                "<" + std::string(Name) + "> is not allowed " + Where);
     }
     Attributes(Index, N, Name, Tag);
+    if (Tag) Children(Index, N, Name, Tag);
+  }
+
+  // The children the model requires, written or implied: a child whose start
+  // tag HTML lets a page leave out (tbody, body) stands without one.
+  void Children(uint32_t Index, const TMLNode& N, std::string_view Name, IKelMLTag* Tag) {
+    const auto* Own = dynamic_cast<THTMLTag*>(Tag);
+    if (!Own || Own->RequiredChildren().empty() || N.End == TMLEnd::Unclosed || !N.Terminated) return;
+    std::vector<std::string_view> Written;
+    for (uint32_t C = Index + 1; C < N.Next; C = FTree.Nodes[C].Next) {
+      const TMLNode& Child = FTree.Nodes[C];
+      // What a server or template writes there is not known.
+      if (Child.Kind == TMLNodeKind::Server || Child.Kind == TMLNodeKind::ProcessingInstruction) return;
+      if (Child.Kind == TMLNodeKind::Element) Written.push_back(Of(Child.Name));
+    }
+    if (HasIsland(Of(N.Content()))) return;
+    for (const auto& Alternatives : Own->RequiredChildren()) {
+      bool Found = false;
+      for (const std::string& A : Alternatives) {
+        const TKelPtr<IKelMLTag> Child = Tag->LookupTag(A);
+        Found = Found || (Child && !Child->GetRequiresOpeningTag()) ||
+                std::any_of(Written.begin(), Written.end(), [&](std::string_view W) { return Same(W, A); });
+      }
+      if (Found) continue;
+      std::string List;
+      for (size_t I = 0; I < Alternatives.size() && I < 6; ++I) {
+        const TKelPtr<IKelMLTag> Child = Tag->LookupTag(Alternatives[I]);
+        List += std::string(I ? (I + 1 == Alternatives.size() ? " or <" : ", <") : "<") +
+                (Child ? Child->GetName() : Alternatives[I]) + ">";
+      }
+      FOut.Add("missing-child", N.Name.Start, N.Name.End,
+               "<" + std::string(Name) + "> needs " + List + " inside");
+    }
   }
 
   // Whether Tag's content takes Name, also through children whose start tag

@@ -204,6 +204,11 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
   void SetChildRule(const std::string& Child, TChildRule Rule);
   const TChildRule* ChildRule(const std::string& Child) const;
   bool HasChildRules() const { return !FChildRules.empty(); }
+  // The children the model requires, each as the names one of which must
+  // stand: (a, b?, (c|d)) requires {a} and {c, d}.
+  using TRequired = std::vector<std::vector<std::string>>;
+  void SetRequiredChildren(TRequired Required) { FRequired = std::move(Required); }
+  const TRequired& RequiredChildren() const { return FRequired; }
   // The stored name, before the symbol manager's case.
   const std::string& DeclaredName() const { return FName; }
   // Every child, whatever the range.
@@ -217,6 +222,7 @@ class THTMLTag : public TMarkupPosT<TKelInterfaced<IKelMLTag>> {
 
   std::string FName;
   std::unordered_map<std::string, TChildRule> FChildRules;  // by upper-case name
+  TRequired FRequired;
   int32_t FStartIndex = 0;
   int32_t FEndIndex = -1;
   bool FRequiresClosingTag = false;

@@ -1135,6 +1135,46 @@ void SetChildRules(const TDTDExprNode* Content, THTMLTag& Tag) {
     if (!S.Repeated || S.Rank >= 0) Tag.SetChildRule(Name, {!S.Repeated, S.Rank});
 }
 
+// What a content model requires at its top: each name not optional, and
+// each choice of names not optional as one entry. Mixed content and nested
+// groups inside a choice require nothing we could name. A group's "*" or "+"
+// is kept on its first item, its "?" on the item it stands in.
+THTMLTag::TRequired RequiredChildren(const TDTDExprNode* Content) {
+  const auto Optional = [](const TDTDExprNode* X) {
+    return X->Attributes == TExprAttributes::eaZeroOrMore || X->Attributes == TExprAttributes::eaZeroOrOne;
+  };
+  const auto Name = [](const TDTDExprNode* X) {
+    return X->Symbol && IdentIsNotDTDType(X->Symbol->Name) && !X->Symbol->Name.starts_with("#");
+  };
+  const auto Choice = [&](const TDTDExprNode* Group) {
+    std::vector<std::string> R;
+    for (const TDTDExprNode* X = Group; X; X = X->Next) {
+      if (!Name(X) || Optional(X)) return std::vector<std::string>();
+      R.push_back(X->Symbol->Name);
+    }
+    return R;
+  };
+  const TDTDExprNode* Top = Content;
+  if (!Top || Optional(Top)) return {};
+  while (!Top->Next && !Top->Symbol && Top->SubExpr) {
+    Top = Top->SubExpr;
+    if (Optional(Top)) return {};
+  }
+  THTMLTag::TRequired R;
+  if (Top->Op == TExprOp::eoLogicalOr) {
+    if (auto Names = Choice(Top); !Names.empty()) R.push_back(std::move(Names));
+    return R;
+  }
+  for (const TDTDExprNode* X = Top; X; X = X->Next) {
+    if (Optional(X)) continue;
+    if (Name(X))
+      R.push_back({X->Symbol->Name});
+    else if (!X->Symbol && X->SubExpr && !Optional(X->SubExpr) && X->SubExpr->Op == TExprOp::eoLogicalOr)
+      if (auto Names = Choice(X->SubExpr); !Names.empty()) R.push_back(std::move(Names));
+  }
+  return R;
+}
+
 std::vector<TDTDSymbol*> SymbolsOf(const TDTDExprNode* Node) {
   std::vector<TDTDSymbol*> R;
   CollectSymbols(Node, R);
@@ -1253,6 +1293,7 @@ void TMLSymbolManager::LoadDTD(IKelMLTag* Root, const std::string& DTDFileName) 
           if (Element->Content) {
             Children(Element->Content, 0);
             SetChildRules(Element->Content, *Tag);
+            Tag->SetRequiredChildren(RequiredChildren(Element->Content));
           }
           Children(Element->Inclusions, 0);
         }

@@ -78,6 +78,10 @@ TEST_F(Diagnostics, EachRuleFiresWhereItsSchemaSaysSo) {
           {"misplaced-element img"}},
       {"implied parents", Html5 + "<table><col><tr><td>x</td></tr></table><dl><div><dt>a<dd>b</div></dl>",
           "p.html", {}},
+      {"required children", Strict + "<html><head></head><body><ul></ul><table><tr><td>x</table></body></html>",
+          "p.html", {"missing-child head", "missing-child ul"}},
+      {"a list a server fills", "<%@ Page %>\n<html><body><form><ul><%= Items() %></ul></form></body></html>",
+          "p.aspx", {}},
       {"template islands are never judged", Html5 + "<p class=\"<?php echo $c ?>\" id=\"{{ id }}\">", "p.php",
           {}},
       {"ASP.NET", "<%@ Page Language=\"C#\" %>\n<html><body><form runat=\"server\"><asp:Label runat=\"server\" "
@@ -86,7 +90,7 @@ TEST_F(Diagnostics, EachRuleFiresWhereItsSchemaSaysSo) {
       {"XSLT", test::XslHead + "<xsl:template match=\"/\"><p id=\"{generate-id()}\"><xsl:value-of selet=\"x\"/>"
           "</p></xsl:template></xsl:stylesheet>", "t.xsl", {"unknown-attribute selet"}},
       {"a schema we do not have judges nothing", "<!DOCTYPE book PUBLIC \"-//OASIS//DTD DocBook XML V4.5//EN\" "
-          "\"docbookx.dtd\">\n<book><title>x</title></book>", "b.xml", {}},
+          "\"docbookx.dtd\">\n<book><title>x</title></book>", "b.xml", {"unknown-doctype book"}},
       {"nor one learned from the file", "<!DOCTYPE t [<!ENTITY a \"1\">]>\n<t><title size=\"1\"/></t>", "b.xml", {}},
       // clang-format on
   };
