@@ -30,13 +30,13 @@ void Check(benchmark::State& State, bool Fresh) {
     const auto View = MakeMemoryEditView(std::move(Text), "page.html");
     TDocumentModel Warm("page.html");
     Warm.Tree(View->Text(), 1);
-    CheckDocument(*Host, Warm, View, TRuleSet());  // loads the schema
+    CheckDocument(*Host, Warm, View, TCheckRules());  // loads the schema
     size_t Problems = 0;
     for (auto _ : State) {
       TDocumentModel Model("page.html");
       TDocumentModel& Used = Fresh ? Model : Warm;
       if (Fresh) Model.Tree(View->Text(), 1);
-      Problems = CheckDocument(*Host, Used, View, TRuleSet()).Problems.size();
+      Problems = CheckDocument(*Host, Used, View, TCheckRules()).Problems.size();
     }
     State.counters["problems"] = static_cast<double>(Problems);
     State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) *

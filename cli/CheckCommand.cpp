@@ -71,7 +71,7 @@ int RunCheck(const TCheckRequest& R, TMemoryHost& Host, std::ostream& Out, std::
     Err << "mlinsight: unknown format " << R.Format << " (text, json or sarif)\n";
     return 2;
   }
-  TRuleSet Rules = TRuleSet::FromOptions();
+  TCheckRules Rules = TCheckRules::FromOptions();
   if (const std::string Wrong = Rules.Apply(R.Rules); !Wrong.empty()) {
     Err << "mlinsight: not a rule setting: " << Wrong << " (NAME=off|error|warning|information|hint)\n";
     return 2;

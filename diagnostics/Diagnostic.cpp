@@ -1,6 +1,7 @@
 #include "diagnostics/Diagnostic.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "host/KelHostAPI.h"
 #include "host/KelRegistry.h"
@@ -68,8 +69,8 @@ const char* SeverityName(TSeverity Severity) {
   return "off";
 }
 
-TRuleSet TRuleSet::FromOptions() {
-  TRuleSet Set;
+TCheckRules TCheckRules::FromOptions() {
+  TCheckRules Set;
   TKelRegistry Registry;
   const auto Host = KelHostServices();
   if (!Host || !Registry.OpenKeyReadOnly(Host->GetBaseRegistryKey() + "\\Diagnostics")) return Set;
@@ -78,7 +79,7 @@ TRuleSet TRuleSet::FromOptions() {
   return Set;
 }
 
-std::string TRuleSet::Apply(std::string_view Spec) {
+std::string TCheckRules::Apply(std::string_view Spec) {
   std::string Wrong;
   while (!Spec.empty()) {
     const size_t Comma = std::min(Spec.find(','), Spec.size());
@@ -101,20 +102,54 @@ std::string TRuleSet::Apply(std::string_view Spec) {
   return Wrong;
 }
 
-TSeverity TRuleSet::Severity(std::string_view Rule) const {
+TSeverity TCheckRules::Severity(std::string_view Rule) const {
   if (const auto It = FChanged.find(Rule); It != FChanged.end()) return It->second;
   const TRule* R = RuleNamed(Rule);
   return R ? R->Severity : TSeverity::Off;
 }
 
-void TDiagnostics::Add(std::string_view Rule, uint32_t Start, uint32_t End, std::string Message) {
+std::string Nearest(std::string_view Word, const std::vector<std::string>& Candidates) {
+  const auto Lower = [](std::string_view S) {
+    std::string R(S);
+    for (char& C : R) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+    return R;
+  };
+  const std::string W = Lower(Word);
+  const size_t Most = std::max<size_t>(1, W.size() / 3);
+  std::string Best;
+  size_t BestCost = Most + 1;
+  std::vector<size_t> Row;
+  for (const std::string& C : Candidates) {
+    const std::string L = Lower(C);
+    if (L == W || (L.size() > W.size() ? L.size() - W.size() : W.size() - L.size()) > Most) continue;
+    Row.resize(L.size() + 1);
+    for (size_t J = 0; J <= L.size(); ++J) Row[J] = J;
+    for (size_t I = 1; I <= W.size(); ++I) {
+      size_t Diagonal = Row[0];
+      Row[0] = I;
+      for (size_t J = 1; J <= L.size(); ++J) {
+        const size_t Up = Row[J];
+        Row[J] = std::min({Row[J] + 1, Row[J - 1] + 1, Diagonal + (W[I - 1] == L[J - 1] ? 0 : 1)});
+        Diagonal = Up;
+      }
+    }
+    if (Row[L.size()] < BestCost) {
+      BestCost = Row[L.size()];
+      Best = C;
+    }
+  }
+  return Best;
+}
+
+void TDiagnostics::Add(std::string_view Rule, uint32_t Start, uint32_t End, std::string Message,
+                       std::optional<TFix> Fix) {
   const TSeverity S = FRules.Severity(Rule);
   if (S == TSeverity::Off) return;
   if (FItems.size() >= FMax) {
     ++FDropped;
     return;
   }
-  FItems.push_back({Start, std::max(Start, End), S, std::string(Rule), std::move(Message)});
+  FItems.push_back({Start, std::max(Start, End), S, std::string(Rule), std::move(Message), std::move(Fix)});
 }
 
 }  // namespace kel

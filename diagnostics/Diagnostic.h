@@ -3,12 +3,13 @@
 // Rules are on at their own severity unless the options file's [Diagnostics]
 // section or the command line says otherwise.
 //
-// Example: TRuleSet R; R.Apply("unknown-attribute=off,duplicate-id=warning");
+// Example: TCheckRules R; R.Apply("unknown-attribute=off,duplicate-id=warning");
 // then R.Severity("unknown-attribute") is Off and "duplicate-id" a warning.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,12 +20,24 @@ namespace kel {
 // In the protocol's order: 1 error … 4 hint.
 enum class TSeverity : uint8_t { Off, Error, Warning, Information, Hint };
 
+// The one edit that mends a problem: [Start, End) becomes Text.
+struct TFix {
+  std::string Title;
+  uint32_t Start = 0, End = 0;
+  std::string Text;
+};
+
 struct TDiagnostic {
   uint32_t Start = 0, End = 0;  // byte offsets of the document
   TSeverity Severity = TSeverity::Error;
   std::string Rule;
   std::string Message;
+  std::optional<TFix> Fix;
 };
+
+// The candidate nearest to Word (ignoring case) within a third of its
+// length in edits, else empty: "hreff" → "href", "middle" → nothing.
+std::string Nearest(std::string_view Word, const std::vector<std::string>& Candidates);
 
 struct TRule {
   const char* Name;
@@ -37,12 +50,12 @@ std::span<const TRule> Rules();
 
 const char* SeverityName(TSeverity Severity);
 
-class TRuleSet {
+class TCheckRules {
  public:
   // Rules at their own severities.
-  TRuleSet() = default;
+  TCheckRules() = default;
   // The host's options file's [Diagnostics] section applied on top.
-  static TRuleSet FromOptions();
+  static TCheckRules FromOptions();
   // "name=off,name=warning,…": an empty string if every entry was
   // understood, else what was not.
   std::string Apply(std::string_view Spec);
@@ -57,17 +70,18 @@ class TRuleSet {
 // counted (a page of a million unclosed elements gives a bounded answer).
 class TDiagnostics {
  public:
-  explicit TDiagnostics(const TRuleSet& Rules, size_t Max = 1000) : FRules(Rules), FMax(Max) {}
+  explicit TDiagnostics(const TCheckRules& Rules, size_t Max = 1000) : FRules(Rules), FMax(Max) {}
   bool On(std::string_view Rule) const { return FRules.On(Rule); }
   // A problem of Rule, unless the rule is off.
-  void Add(std::string_view Rule, uint32_t Start, uint32_t End, std::string Message);
+  void Add(std::string_view Rule, uint32_t Start, uint32_t End, std::string Message,
+           std::optional<TFix> Fix = std::nullopt);
   const std::vector<TDiagnostic>& Items() const { return FItems; }
   std::vector<TDiagnostic> Take() { return std::move(FItems); }
   // How many were found past Max.
   size_t Dropped() const { return FDropped; }
 
  private:
-  const TRuleSet& FRules;
+  const TCheckRules& FRules;
   size_t FMax;
   std::vector<TDiagnostic> FItems;
   size_t FDropped = 0;

@@ -12,7 +12,7 @@
 namespace kel {
 
 TCheckResult CheckDocument(TMemoryHost& Host, TDocumentModel& Model, const TKelPtr<TMemoryEditView>& View,
-                           const TRuleSet& Rules, size_t Max) {
+                           const TCheckRules& Rules, size_t Max) {
   TCheckResult Result;
   TDiagnostics Out(Rules, Max);
   const std::string& Text = View->Text();

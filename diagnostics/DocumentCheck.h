@@ -4,7 +4,7 @@
 // loaded by one parse of the whole text that reuses the document's
 // checkpoints.
 //
-// Example: CheckDocument(Host, Model, View, TRuleSet()) on "page.html"
+// Example: CheckDocument(Host, Model, View, TCheckRules()) on "page.html"
 // holding "<!DOCTYPE html><p><blink>" gives one unknown-element problem.
 #pragma once
 
@@ -25,6 +25,6 @@ struct TCheckResult {
 
 // Model's tree is built for View's text.
 TCheckResult CheckDocument(TMemoryHost& Host, TDocumentModel& Model, const TKelPtr<TMemoryEditView>& View,
-                           const TRuleSet& Rules, size_t Max = 1000);
+                           const TCheckRules& Rules, size_t Max = 1000);
 
 }  // namespace kel

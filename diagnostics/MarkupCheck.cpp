@@ -173,7 +173,9 @@ class TChecker {
       FOut.Add("unterminated-tag", N.Open.Start, N.Open.End,
                "The tag <" + std::string(Name) + " has no closing \">\"");
     if (N.End == TMLEnd::Unclosed && !HasIsland(Name))
-      FOut.Add("unclosed-element", N.Name.Start, N.Name.End, "<" + std::string(Name) + "> is never closed");
+      FOut.Add("unclosed-element", N.Name.Start, N.Name.End, "<" + std::string(Name) + "> is never closed",
+               TFix{"Close <" + std::string(Name) + "> where its parent ends", N.Close.Start, N.Close.Start,
+                    "</" + std::string(Name) + ">"});
     IKelMLTag* Tag = nullptr;
     const bool Judge = FSchema.Symbols && !Name.empty() && Judged(Name) && !HasIsland(Name);
     IKelMLTag* Parent = N.Parent == TMLNode::None ? FSchema.Root : FTags[N.Parent];
@@ -267,9 +269,16 @@ class TChecker {
     for (const TMLAttribute& A : Written) {
       const std::string_view Name = Of(A.Name);
       if (Name.empty() || HasIsland(Name)) continue;
-      if (Seen(Name))
+      if (Seen(Name)) {
+        // The attribute goes with the blanks before it.
+        uint32_t From = A.Name.Start;
+        while (From > N.Open.Start && IsSpace(FText[From - 1])) --From;
+        const uint32_t To =
+            A.HasValue ? A.Value.End + (A.Quote && A.Value.End < FText.size() ? 1 : 0) : A.Name.End;
         FOut.Add("duplicate-attribute", A.Name.Start, A.Name.End,
-                 "<" + std::string(Element) + "> has the attribute " + Quoted(Name) + " twice");
+                 "<" + std::string(Element) + "> has the attribute " + Quoted(Name) + " twice",
+                 TFix{"Remove this " + Quoted(Name), From, To, ""});
+      }
       Note(Name);
       const std::string_view Value = Of(A.Value);
       if (!Facts) {
@@ -280,19 +289,34 @@ class TChecker {
       }
       IKelMLTagAttribute* Declared = AttributeOf(Tag, *Facts, Name);
       if (!Declared) {
-        if (!Exempt(Name, *Facts))
+        if (!Exempt(Name, *Facts)) {
+          std::vector<std::string> Names;
+          for (const auto& [Key, Attribute] : Facts->Attributes) Names.push_back(Attribute->GetName());
+          std::sort(Names.begin(), Names.end());
+          const std::string Near = Nearest(Name, Names);
           FOut.Add("unknown-attribute", A.Name.Start, A.Name.End,
-                   "<" + std::string(Element) + "> has no attribute " + Quoted(Name));
+                   "<" + std::string(Element) + "> has no attribute " + Quoted(Name) +
+                       (Near.empty() ? "" : "; did you mean " + Quoted(Near) + "?"),
+                   Near.empty()
+                       ? std::nullopt
+                       : std::optional<TFix>(TFix{"Write " + Quoted(Near), A.Name.Start, A.Name.End, Near}));
+        }
         continue;
       }
       if (!A.HasValue || HasIsland(Value)) continue;
       Value_(Element, Declared, Name, Value, A.Value);
     }
     if (!Facts) return;
+    // A required attribute goes in before the tag's ">" or "/>".
+    uint32_t Before = N.Open.End;
+    if (N.Terminated && Before > N.Open.Start) --Before;
+    if (N.Terminated && Before > N.Open.Start && FText[Before - 1] == '/') --Before;
+    while (Before > N.Name.End && IsSpace(FText[Before - 1])) --Before;
     for (const std::string& R : Facts->Required)
       if (!Seen(R))
         FOut.Add("missing-attribute", N.Name.Start, N.Name.End,
-                 "<" + std::string(Element) + "> requires the attribute " + Quoted(R));
+                 "<" + std::string(Element) + "> requires the attribute " + Quoted(R),
+                 TFix{"Add " + R + "=\"\"", Before, Before, " " + R + "=\"\""});
   }
 
   // Whether the tag walked holds Name already. Tags hold a handful of
@@ -344,8 +368,12 @@ class TChecker {
         std::string List;
         for (size_t I = 0; I < Values.size() && I < 8; ++I) List += (I ? ", " : "") + Values[I];
         if (Values.size() > 8) List += ", …";
+        const std::string Near = Nearest(V, Values);
         FOut.Add("invalid-value", Where.Start, Where.End,
-                 Quoted(Value) + " is not a value of " + Owner + ": one of " + List);
+                 Quoted(Value) + " is not a value of " + Owner + ": one of " + List,
+                 Near.empty()
+                     ? std::nullopt
+                     : std::optional<TFix>(TFix{"Write " + Quoted(Near), Where.Start, Where.End, Near}));
         break;
       }
       case TMLValueKind::Number: {

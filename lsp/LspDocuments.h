@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "diagnostics/DocumentCheck.h"
 #include "document/DocumentModel.h"
 #include "host/MemoryEditor.h"
 
@@ -31,6 +32,8 @@ struct TLspDocument {
     nlohmann::json Result;
   };
   std::optional<TAnswer> LastCompletion;
+  // The last check and the version it read: code actions take its fixes.
+  std::optional<std::pair<uint64_t, TCheckResult>> LastCheck;
   const std::string& Text() const { return View->Text(); }
   // The tree of the text as it stands, built once per version.
   const TMLTree& Tree() { return Model.Tree(Text(), Version); }

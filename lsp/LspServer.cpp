@@ -210,6 +210,14 @@ const std::vector<TFeature>& Features() {
          return Doc ? LspDocumentDiagnostic(Ctx, *Doc, Params)
                     : json{{"kind", "full"}, {"items", json::array()}};
        }},
+      {"textDocument/codeAction", "a textDocument uri and a range",
+       [](TLspContext& Ctx, TLspDocument* Doc, const json& Params) -> R {
+         const json* Range = LspObject(Params, "range");
+         const json* Text = LspObject(Params, "textDocument");
+         const auto Uri = Text ? LspString(*Text, "uri") : std::nullopt;
+         if (!Range || !Uri) return std::nullopt;
+         return Doc ? LspCodeActions(Ctx, *Doc, *Uri, *Range) : json::array();
+       }},
       {"textDocument/documentColor", "a textDocument uri",
        [](TLspContext& Ctx, TLspDocument* Doc, const json&) -> R {
          return Doc ? LspDocumentColors(Ctx, *Doc) : json::array();
@@ -269,6 +277,7 @@ void TLspServer::Dispatch(const std::string& Method, bool Request, const json& I
            // The edits typing makes in the engine (closing tag, ="", " />").
            {"colorProvider", true},
            {"hoverProvider", true},
+           {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
            {"diagnosticProvider",
             {{"identifier", "mlinsight"}, {"interFileDependencies", false}, {"workspaceDiagnostics", false}}},
            {"documentOnTypeFormattingProvider",

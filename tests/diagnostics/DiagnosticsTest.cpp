@@ -19,7 +19,7 @@ using Found = std::vector<std::string>;
 class Diagnostics : public test::TCompletionTest {
  protected:
   // "rule text" for each problem, text being what its range covers.
-  Found Check(const std::string& Text, const std::string& File, const TRuleSet& Rules = {},
+  Found Check(const std::string& Text, const std::string& File, const TCheckRules& Rules = {},
               size_t Max = 1000) {
     auto V = Test.OpenView(Text + "|", File);
     TDocumentModel Model(File);
@@ -101,14 +101,14 @@ TEST_F(Diagnostics, EachRuleFiresWhereItsSchemaSaysSo) {
 }
 
 TEST_F(Diagnostics, RulesAreSwitchedAndProblemsBounded) {
-  TRuleSet Rules;
+  TCheckRules Rules;
   EXPECT_EQ(Rules.Apply("unknown-attribute=off, missing-attribute=warning,duplicate-id=bogus,nope=off"),
             "duplicate-id=bogus, nope=off");
   EXPECT_EQ(Check(Strict + "<p><img src=\"a\" hreff=\"x\"></p>", "p.html", Rules),
             Found{"missing-attribute img"});
   EXPECT_EQ(Last.Problems.at(0).Severity, TSeverity::Warning);
   Options("[Diagnostics]\nmissing-attribute=off\n");
-  EXPECT_EQ(Check(Strict + "<p><img src=\"a\"></p>", "p.html", TRuleSet::FromOptions()), Found{});
+  EXPECT_EQ(Check(Strict + "<p><img src=\"a\"></p>", "p.html", TCheckRules::FromOptions()), Found{});
 
   std::string Deep = Xhtml;
   for (int I = 0; I < 100'000; ++I) Deep += "<div>";

@@ -9,6 +9,7 @@
 
 #include "completion/HTMReg.h"
 #include "completion/MLInsightPackage.h"
+#include "lsp/LspPositions.h"
 #include "lsp/LspProtocol.h"
 #include "lsp/LspServer.h"
 #include "tests/support/TestHost.h"
@@ -395,6 +396,48 @@ TEST_F(Lsp, DiagnosticsFollowTheDocument) {
   EXPECT_EQ(Full["kind"], "full");
   EXPECT_EQ(Full["items"].size(), 2u) << Full.dump();
   EXPECT_EQ(Pull({{"previousResultId", Full["resultId"]}})["kind"], "unchanged");
+}
+
+// Each fix is one edit, offered at its problem; applying it mends it.
+TEST_F(Lsp, CodeActionsMendTheirProblems) {
+  const std::string Loose = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n";
+  const struct {
+    const char* Name;
+    std::string Marked;  // '|' where the client asks
+    std::string Fixed;
+  } Cases[] = {
+      {"required attribute", Strict + "<p><i|mg src=\"a\"></p>", Strict + "<p><img src=\"a\" alt=\"\"></p>"},
+      {"in an XML empty tag",
+       XHtml + "<html><head><title>t</title></head><body><p><i|mg src=\"a\" /></p></body></html>",
+       XHtml + "<html><head><title>t</title></head><body><p><img src=\"a\" alt=\"\" /></p></body></html>"},
+      {"end tag", XHtml + "<html><head><title>t</title></head><body><d|iv></body></html>",
+       XHtml + "<html><head><title>t</title></head><body><div></div></body></html>"},
+      {"nearest value", Loose + "<table><tr><td align=\"cen|tre\">x</td></tr></table>",
+       Loose + "<table><tr><td align=\"center\">x</td></tr></table>"},
+      {"nearest name", Strict + "<p><a hre|ff=\"x\">y</a></p>", Strict + "<p><a href=\"x\">y</a></p>"},
+      {"duplicate", "<!DOCTYPE html>\n<p class=\"a\"  cla|ss=b>x</p>",
+       "<!DOCTYPE html>\n<p class=\"a\">x</p>"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const size_t Caret = C.Marked.find('|');
+    const std::string Text = C.Marked.substr(0, Caret) + C.Marked.substr(Caret + 1);
+    Open("file:///tmp/fix.html", Text);
+    const json At = LspPosition(Text, static_cast<int32_t>(Caret));
+    const auto Out = Server->Handle({{"jsonrpc", "2.0"},
+                                     {"id", 4},
+                                     {"method", "textDocument/codeAction"},
+                                     {"params",
+                                      {{"textDocument", {{"uri", "file:///tmp/fix.html"}}},
+                                       {"range", {{"start", At}, {"end", At}}},
+                                       {"context", {{"diagnostics", json::array()}}}}}});
+    const json& Actions = Out.at(0)["result"];
+    ASSERT_EQ(Actions.size(), 1u) << Actions.dump();
+    const json& Edit = Actions[0]["edit"]["changes"]["file:///tmp/fix.html"][0];
+    const int32_t From = LspOffset(Text, Edit["range"]["start"]["line"], Edit["range"]["start"]["character"]);
+    const int32_t To = LspOffset(Text, Edit["range"]["end"]["line"], Edit["range"]["end"]["character"]);
+    EXPECT_EQ(Text.substr(0, From) + Edit["newText"].get<std::string>() + Text.substr(To), C.Fixed);
+  }
 }
 
 // Every malformed message gets the protocol's answer, and the server then
