@@ -84,6 +84,35 @@ std::string TCSSKibitzManager::Describe(const std::string& Property) const {
   return {};
 }
 
+const std::vector<std::string>& TCSSKibitzManager::PropertyNames() const {
+  EnsureSchema();
+  const TCSSSymbolTable& Table = Parser->GetSymbolTable();
+  if (Properties.empty())
+    for (int32_t I = 0; I < Table.GetPropCount(); ++I)
+      Properties.push_back(LowerCase(Table.GetProp(I)->Name));
+  return Properties;
+}
+
+std::vector<std::string> TCSSKibitzManager::DescriptorNames(const std::string& AtRule) const {
+  EnsureSchema();
+  std::vector<std::string> R;
+  const TCSSSymbolTable& Table = Parser->GetSymbolTable();
+  if (const auto It = Table.Descriptors.find(LowerCase(AtRule)); It != Table.Descriptors.end())
+    for (const auto& D : It->second) R.push_back(LowerCase(D->Name));
+  return R;
+}
+
+const std::vector<std::string>& TCSSKibitzManager::AtRuleNames() const {
+  EnsureSchema();
+  const TCSSSymbolTable& Table = Parser->GetSymbolTable();
+  if (AtRuleList.empty()) {
+    for (const std::string& A : Table.AtRules) AtRuleList.push_back(LowerCase(A));
+    for (const auto& [Within, List] : Table.AtRulesWithin)
+      for (const std::string& A : List) AtRuleList.push_back(LowerCase(A));
+  }
+  return AtRuleList;
+}
+
 TKelCharSet TCSSKibitzManager::EditorTokenValidChars(bool) { return NameChars(); }
 
 void TCSSKibitzManager::OnEditorKey(char Key, bool& CloseViewer, bool& Accept) {

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "css/CSSContext.h"
 #include "css/CSSParser.h"
@@ -30,6 +31,13 @@ class IKelCSSCodeInsightManager : public IKelCodeInsightManager {
   // for the text the view holds; without one (null) a request on a page
   // builds it from the text.
   virtual void SetPageTree(const TMLTree* Tree) = 0;
+  // What a sheet's check asks of css.xml (all lower case, without '@'): the
+  // property names, the descriptors of an at-rule's block ("font-face"),
+  // the at-rules, those of other at-rules' blocks included. Empty when
+  // css.xml could not be read.
+  virtual const std::vector<std::string>& PropertyNames() const = 0;
+  virtual std::vector<std::string> DescriptorNames(const std::string& AtRule) const = 0;
+  virtual const std::vector<std::string>& AtRuleNames() const = 0;
 };
 
 class TCSSKibitzManager
@@ -38,6 +46,9 @@ class TCSSKibitzManager
   TCSSKibitzManager();
   std::string Describe(const std::string& Property) const override;
   void SetPageTree(const TMLTree* Tree) override { PageTree = Tree; }
+  const std::vector<std::string>& PropertyNames() const override;
+  std::vector<std::string> DescriptorNames(const std::string& AtRule) const override;
+  const std::vector<std::string>& AtRuleNames() const override;
 
   // ---- IKelCodeInsightManager
   std::string GetName() override { return "Style Sheet"; }
@@ -103,6 +114,7 @@ class TCSSKibitzManager
     if (!SchemaLoaded) LoadSchema();
   }
   mutable bool SchemaLoaded = false;
+  mutable std::vector<std::string> Properties, AtRuleList;
   std::unique_ptr<TStyleSheetParser> Parser;
   TKibitzPos KibitzPos = TKibitzPos::kpNone;
   TCSSContext Context;

@@ -25,6 +25,13 @@ constexpr TRule RuleTable[] = {
     {"stray-end-tag", TSeverity::Error, "an end tag that closes no open element"},
     {"unclosed-element", TSeverity::Error, "an element whose required end tag never comes"},
     {"unterminated-tag", TSeverity::Error, "a tag, comment or section without its closing delimiter"},
+    {"unknown-property", TSeverity::Error,
+     "a property css.xml does not know, or a descriptor its at-rule does not take"},
+    {"unknown-at-rule", TSeverity::Warning, "an at-rule css.xml does not know"},
+    {"duplicate-property", TSeverity::Warning, "a property set to the same value twice in one block"},
+    {"empty-rule", TSeverity::Warning, "a rule with nothing in its block"},
+    {"invalid-important", TSeverity::Error, "a misspelt !important"},
+    {"unclosed-block", TSeverity::Error, "a block or comment of a style sheet never closed"},
 };
 
 TSeverity SeverityNamed(std::string_view Name, bool& Known) {

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "completion/HTMLCodCmplt.h"
+#include "css/CSSCodCmplt.h"
 #include "diagnostics/MarkupCheck.h"
+#include "diagnostics/StyleCheck.h"
 #include "host/KelFiles.h"
 #include "host/KelStrings.h"
 #include "markup/MLBufferProducer.h"
@@ -19,8 +21,26 @@ TCheckResult CheckDocument(TMemoryHost& Host, TDocumentModel& Model, const TKelP
   const TMLTree& Tree = Model.Tree();
   TMarkupSchema Schema;
   Schema.Xml = Tree.Xml;
-  // Sheets of their own are the style-sheet checks' (not yet written).
-  if (IsStyleSheetFile(Model.Path())) return Result;
+  const TKelPtr<IKelCSSCodeInsightManager> Css = query<IKelCSSCodeInsightManager>(CSSLanguageManager());
+  // Sheets by css.xml; Sass and Less write what CSS does not.
+  const auto CheckSheets = [&] {
+    if (!Css || (IsStyleSheetFile(Model.Path()) && UpperCase(ExtractFileExt(Model.Path())) != ".CSS")) return;
+    for (const TDocumentSheet& S : Model.Sheets(Text))
+      CheckSheet(Text, S.Tree,
+                 S.Region != TMLNode::None && Tree.Regions[S.Region].Kind == TMLRegionKind::StyleDeclarations,
+                 *Css, Out);
+  };
+  const auto Finish = [&] {
+    Result.Dropped = Out.Dropped();
+    Result.Problems = Out.Take();
+    std::stable_sort(Result.Problems.begin(), Result.Problems.end(),
+                     [](const TDiagnostic& A, const TDiagnostic& B) { return A.Start < B.Start; });
+    return std::move(Result);
+  };
+  if (IsStyleSheetFile(Model.Path())) {
+    CheckSheets();
+    return Finish();
+  }
   const TKelPtr<IKelCodeInsightManager> Manager = Model.ManagerAt(Host, 0);
   if (Manager && query<IKelMLCodeInsightManager>(Manager)) {
     // The schema a request at the end of the text would load.
@@ -54,6 +74,8 @@ TCheckResult CheckDocument(TMemoryHost& Host, TDocumentModel& Model, const TKelP
               "No schema serves this DOCTYPE: the document is checked for its structure only");
     }
     CheckMarkup(Text, Tree, Schema, Out);
+    // An XSL template's literal style element is a sheet in pieces.
+    if (!Schema.Xsl) CheckSheets();
     Parser.ReleaseTags();
     Host.SetCurrentEditView(nullptr);
     View->SetCaretOffset(Caret);
@@ -61,11 +83,7 @@ TCheckResult CheckDocument(TMemoryHost& Host, TDocumentModel& Model, const TKelP
   } else {
     CheckMarkup(Text, Tree, Schema, Out);
   }
-  Result.Dropped = Out.Dropped();
-  Result.Problems = Out.Take();
-  std::stable_sort(Result.Problems.begin(), Result.Problems.end(),
-                   [](const TDiagnostic& A, const TDiagnostic& B) { return A.Start < B.Start; });
-  return Result;
+  return Finish();
 }
 
 }  // namespace kel

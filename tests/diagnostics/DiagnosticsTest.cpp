@@ -89,6 +89,15 @@ TEST_F(Diagnostics, EachRuleFiresWhereItsSchemaSaysSo) {
           {"invalid-value Sideways"}},
       {"XSLT", test::XslHead + "<xsl:template match=\"/\"><p id=\"{generate-id()}\"><xsl:value-of selet=\"x\"/>"
           "</p></xsl:template></xsl:stylesheet>", "t.xsl", {"unknown-attribute selet"}},
+      {"sheet rules", "a { colr: red; color: blue; color: blue }\n@medias print { p { margin: 0 !imporant } }\n"
+          ".x {}\n@font-face { font-display: swap; colour: red }\n@page :first { margin: 1cm }\n"
+          "b { -webkit-foo: 1; --x: 2; *zoom: 1; display: -webkit-box; display: flex }\nc { d: e",
+          "s.css", {"unknown-property colr", "duplicate-property color", "unknown-at-rule @medias",
+          "invalid-important !imporant", "empty-rule .x", "unknown-property colour",
+          "unclosed-block c"}},
+      {"sheets in a page", Html5 + "<style>p { colr: red }</style><p style=\"colr: red; color: blue\">", "p.html",
+          {"unknown-property colr", "unknown-property colr"}},
+      {"Sass is not CSS", "$x: 1px;\n@mixin m { a: b }\n", "s.scss", {}},
       {"a schema we do not have judges nothing", "<!DOCTYPE book PUBLIC \"-//OASIS//DTD DocBook XML V4.5//EN\" "
           "\"docbookx.dtd\">\n<book><title>x</title></book>", "b.xml", {"unknown-doctype book"}},
       {"nor one learned from the file", "<!DOCTYPE t [<!ENTITY a \"1\">]>\n<t><title size=\"1\"/></t>", "b.xml", {}},
@@ -127,6 +136,7 @@ TEST_F(Diagnostics, NoFalseAlarmOnValidDocuments) {
       {"/usr/share/doc/libxslt1-dev/html", ".html", 30},
       {"/usr/share/xml/docbook/stylesheet/docbook-xsl/html", ".xsl", 50},
       {"/usr/share/xml/docbook/stylesheet/docbook-xsl/fo", ".xsl", 50},
+      {"/usr/share/javascript/bootstrap4/css", ".css", 6},
   };
   for (const auto& C : Corpora) {
     size_t Checked = 0;
