@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 EXAMPLE ?= examples/index.html
 
-.PHONY: all deps configure build run test asan bench fuzz format clean css-schema named-colors
+.PHONY: all deps configure build run test asan bench fuzz format clean css-schema named-colors conformance
 
 all: build
 
@@ -60,12 +60,19 @@ bench: build
 	@$(BUILD)/bin/css_scanner_bench
 	@$(BUILD)/bin/css_parser_bench
 	@$(BUILD)/bin/lsp_bench
+	@$(BUILD)/bin/check_bench
 
 # The fuzz drivers under the sanitizers: random pages, style sheets and server messages.
 $(FUZZ)/build.ninja: | deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMLINSIGHT_LIBFUZZER=ON $(CMAKE_FLAGS) >/dev/null
 
 # Coverage-guided fuzzing (libFuzzer, ASan, UBSan): each target for FUZZ_SECONDS.
+# mlinsight check beside OpenSP, xmllint and the Nu Html Checker (outside make test).
+conformance: build
+	@scripts/install-deps.sh --conformance
+	@cd tools/conformance && npm ci --no-audit --no-fund >/dev/null
+	@scripts/conformance.py $(BUILD) --vnu tools/conformance/node_modules/vnu-jar/build/dist/vnu.jar
+
 fuzz: deps $(FUZZ)/build.ninja
 	@cmake --build $(FUZZ) --target fuzz_markup_parser fuzz_css_parser fuzz_dtd_reader fuzz_xsd_reader fuzz_lsp_server
 	@scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)

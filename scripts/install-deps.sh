@@ -3,6 +3,7 @@
 # that are missing, so a second run costs one dpkg query per package.
 #   scripts/install-deps.sh          build and test dependencies
 #   scripts/install-deps.sh --tools  also the timing tools
+#   scripts/install-deps.sh --conformance  also the reference validators (make conformance)
 set -euo pipefail
 
 packages=(
@@ -19,6 +20,10 @@ packages=(
 )
 if [[ "${1:-}" == "--tools" ]]; then
   packages+=(hyperfine)
+fi
+# make conformance: the reference validators and what they run on
+if [[ "${1:-}" == "--conformance" ]]; then
+  packages+=(opensp sgml-data libxml2-utils default-jre-headless npm)
 fi
 
 missing=()

@@ -125,6 +125,50 @@ TEST_F(Diagnostics, RulesAreSwitchedAndProblemsBounded) {
   EXPECT_EQ(Last.Dropped, 100'000u - 50u + 1);  // and the html never closed
 }
 
+// Pages with the errors the reference validators gave for them (onsgmls
+// with the HTML 4 declaration, xmllint --valid): each error found on its
+// line, with a rule of its kind, and nothing besides.
+TEST_F(Diagnostics, AgreesWithTheReferenceValidators) {
+  const struct {
+    const char* Validator;
+    std::string Text;
+    Found Expected;  // "line rule", in text order
+  } Cases[] = {
+      {"onsgmls",
+       Strict + "<html><head><title>t</title></head>\n<body>\n<p><img src=\"a.png\"><blink>x</blink></p>\n"
+                "<div id=\"a\" id=\"b\"><span id=\"a\">x <a hreff=\"x\" href=\"y\">z</a></span></div>\n"
+                "<table><tr><td colspan=\"two\" align=\"middle\">1</td></tr></table>\n</div>\n<ul></ul>\n"
+                "</body></html>\n",
+       // required attribute "ALT" not specified; element "BLINK" undefined; duplicate specification of
+       // attribute "ID"; ID "A" already defined; there is no attribute "HREFF"; character "T" is not
+       // allowed in the value of attribute "COLSPAN"; value of attribute "ALIGN" cannot be "MIDDLE";
+       // end tag for element "DIV" which is not open; end tag for "UL" which is not finished
+       {"4 missing-attribute", "4 unknown-element", "5 duplicate-attribute", "5 duplicate-id",
+        "5 unknown-attribute", "6 invalid-value", "6 invalid-value", "7 stray-end-tag", "8 missing-child"}},
+      {"xmllint --valid",
+       Xhtml + "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>t</title></head>\n<body>\n"
+               "<p><img src=\"a.png\" /><blink>x</blink></p>\n"
+               "<div id=\"a\"><span id=\"a\">x <a hreff=\"x\" href=\"y\">z</a></span></div>\n"
+               "<p dir=\"sideways\">x<div>y</div></p>\n<ul></ul>\n</body></html>\n",
+       // Element img does not carry attribute alt; No declaration for element blink; ID a already
+       // defined; No declaration for attribute hreff of element a; Value "sideways" for attribute dir
+       // of p is not among the enumerated set; Element div is not declared in p list of possible
+       // children; Element ul content does not follow the DTD, expecting (li)+
+       {"4 missing-attribute", "4 unknown-element", "5 duplicate-id", "5 unknown-attribute",
+        "6 invalid-value", "6 misplaced-element", "7 missing-child"}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Validator);
+    Check(C.Text, "page.html");
+    Found Lines;
+    for (const auto& D : Last.Problems) {
+      const std::string Before = C.Text.substr(0, D.Start);
+      Lines.push_back(std::to_string(std::count(Before.begin(), Before.end(), '\n') + 1) + " " + D.Rule);
+    }
+    EXPECT_EQ(Lines, C.Expected);
+  }
+}
+
 // Pages and style sheets their validators accept (xmllint --valid for the
 // XHTML ones), read in place from the packages that install them.
 TEST_F(Diagnostics, NoFalseAlarmOnValidDocuments) {
