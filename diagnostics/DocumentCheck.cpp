@@ -21,11 +21,15 @@ TCheckResult CheckDocument(TMemoryHost& Host, TDocumentModel& Model, const TKelP
   const TMLTree& Tree = Model.Tree();
   TMarkupSchema Schema;
   Schema.Xml = Tree.Xml;
-  const TKelPtr<IKelCSSCodeInsightManager> Css = query<IKelCSSCodeInsightManager>(CSSLanguageManager());
-  // Sheets by css.xml; Sass and Less write what CSS does not.
+  // Sheets by css.xml (read only for a document that has one); Sass and
+  // Less write what CSS does not.
   const auto CheckSheets = [&] {
-    if (!Css || (IsStyleSheetFile(Model.Path()) && UpperCase(ExtractFileExt(Model.Path())) != ".CSS")) return;
-    for (const TDocumentSheet& S : Model.Sheets(Text))
+    if (IsStyleSheetFile(Model.Path()) && UpperCase(ExtractFileExt(Model.Path())) != ".CSS") return;
+    const auto& Sheets = Model.Sheets(Text);
+    const TKelPtr<IKelCSSCodeInsightManager> Css =
+        Sheets.empty() ? nullptr : query<IKelCSSCodeInsightManager>(CSSLanguageManager());
+    if (!Css) return;
+    for (const TDocumentSheet& S : Sheets)
       CheckSheet(Text, S.Tree,
                  S.Region != TMLNode::None && Tree.Regions[S.Region].Kind == TMLRegionKind::StyleDeclarations,
                  *Css, Out);
