@@ -13,6 +13,7 @@ namespace {
 
 constexpr TRule RuleTable[] = {
     {"unknown-doctype", TSeverity::Hint, "a DOCTYPE whose schema we do not have"},
+    {"schema-message", TSeverity::Warning, "what loading the document's schema found wrong in its files"},
     {"unknown-element", TSeverity::Error, "an element the document type does not declare"},
     {"misplaced-element", TSeverity::Error, "an element its parent's content model does not allow"},
     {"missing-child", TSeverity::Error, "a child the element's content model requires, not written"},

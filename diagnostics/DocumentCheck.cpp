@@ -70,13 +70,15 @@ TCheckResult CheckDocument(TMemoryHost& Host, TDocumentModel& Model, const TKelP
       Schema.Asp = Ext == ".ASPX" || Ext == ".ASCX" || Ext == ".MASTER" || Symbols.GetIsASPEnabled();
       Schema.Xsl = Symbols.GetKibitzMode() == TKibitzMode::kmXSL;
     }
-    if (Symbols.SchemaIsStandIn()) {
-      const auto DocType = std::find_if(Tree.Nodes.begin(), Tree.Nodes.end(),
-                                        [](const TMLNode& N) { return N.Kind == TMLNodeKind::DocType; });
-      const TMLRange At = DocType == Tree.Nodes.end() ? TMLRange{} : DocType->Name;
+    // What is said of the schema is said at the DOCTYPE that chose it.
+    const auto DocType = std::find_if(Tree.Nodes.begin(), Tree.Nodes.end(),
+                                      [](const TMLNode& N) { return N.Kind == TMLNodeKind::DocType; });
+    const TMLRange At = DocType == Tree.Nodes.end() ? TMLRange{} : DocType->Name;
+    if (Symbols.SchemaIsStandIn())
       Out.Add("unknown-doctype", At.Start, At.End,
               "No schema serves this DOCTYPE: the document is checked for its structure only");
-    }
+    for (const std::string& Problem : Symbols.GetLoadProblems())
+      Out.Add("schema-message", At.Start, At.End, "The schema: " + Problem);
     CheckMarkup(Text, Tree, Schema, Out);
     // An XSL template's literal style element is a sheet in pieces.
     if (!Schema.Xsl) CheckSheets();

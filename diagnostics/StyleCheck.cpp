@@ -114,7 +114,8 @@ class TSheetChecker {
     auto [It, New] = FDescriptors.try_emplace(Name);
     if (New) {
       It->second = FSchema.DescriptorNames(Page ? "page" : Name);
-      if (Page) It->second.insert(It->second.end(), FSchema.PropertyNames().begin(), FSchema.PropertyNames().end());
+      if (Page)
+        It->second.insert(It->second.end(), FSchema.PropertyNames().begin(), FSchema.PropertyNames().end());
     }
     return It->second.empty() ? nullptr : &It->second;
   }

@@ -680,6 +680,7 @@ bool TMLSymbolManager::SetSchemaFile(const std::string& AValue) {
   // What the last load said goes; all that this one's files say stays
   // (the XSL schema's and its output schema's).
   if (const auto Messages = KelMessageServices()) Messages->ClearToolMessages();
+  LoadProblems.clear();
   const std::string SchemaExtension = UpperExtension(Value);
   SchemaFile = Value;
   ClearTags();
@@ -1491,6 +1492,10 @@ void TMLSymbolManager::InheritInclusions(const std::vector<std::pair<TDTDElement
 
 void TMLSymbolManager::Error(const std::string& AFileName, const std::string& Msg, const std::string& Prefix,
                              int32_t Line, int32_t Column) {
+  // What a load found wrong in the schema's files, kept for the document's check.
+  if ((Prefix == "Failure" || Prefix == "Error") && LoadProblems.size() < 100)
+    LoadProblems.push_back(ExtractFileName(AFileName) + (Line > 0 ? ":" + std::to_string(Line) : "") + ": " +
+                           Msg);
   const TKelPtr<IKelMessageServices> Messages = KelMessageServices();
   if (!Messages) return;
   Messages->ShowMessageView();

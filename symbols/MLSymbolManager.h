@@ -136,6 +136,9 @@ class TMLSymbolManager : public TMLSymbols {
   // The schema was learned from the document's own names (an .xml file
   // that names none).
   bool SchemaIsLearned() const { return SchemaFile.starts_with("<"); }
+  // The failures and errors the last load found in the schema's files
+  // ("loose.dtd:12: …"), at most 100.
+  const std::vector<std::string>& GetLoadProblems() const { return LoadProblems; }
   // Selects the schema for a DOCTYPE identifier (empty: the mode's default)
   // and, when it is not the one loaded, loads it into the registry and
   // parses the current view again. Every parse ends with this call.
@@ -262,6 +265,7 @@ class TMLSymbolManager : public TMLSymbols {
   std::vector<std::pair<std::string, std::string>> XSLOutputAttributes;
   bool IsASPEnabled = false;
   bool StandIn = false;
+  std::vector<std::string> LoadProblems;
   bool ReloadPending = false;
   // The re-parse that ends a load calls SetSchemaFile again; that call must
   // not start another load.

@@ -1,6 +1,7 @@
 // The problems a document's own schema finds: each rule where it fires and
 // where it must not, and no false alarm on pages their validators accept.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -123,6 +124,19 @@ TEST_F(Diagnostics, RulesAreSwitchedAndProblemsBounded) {
   for (int I = 0; I < 100'000; ++I) Deep += "<div>";
   EXPECT_EQ(Check(Deep, "deep.xhtml", {}, 50).size(), 50u);
   EXPECT_EQ(Last.Dropped, 100'000u - 50u + 1);  // and the html never closed
+}
+
+// A page's own DTD that does not read cleanly: what its load said stands at
+// the DOCTYPE, and what it declares still judges the page.
+TEST_F(Diagnostics, SchemaProblemsStandAtTheDocType) {
+  const fs::path Dir = fs::temp_directory_path() / ("mlinsight-dtd-" + std::to_string(::getpid()));
+  fs::create_directories(Dir);
+  std::ofstream(Dir / "broken.dtd") << "<!ELEMENT doc - - (item+>\n<!ELEMENT item - O (#PCDATA)>\n"
+                                       "<!ATTLIST item kind (a|b) #IMPLIED>\n";
+  EXPECT_EQ(Check("<!DOCTYPE doc SYSTEM \"broken.dtd\">\n<doc><item kind=\"c\">x</item></doc>",
+                  (Dir / "p.html").string()),
+            (Found{"schema-message doc", "invalid-value c"}));
+  fs::remove_all(Dir);
 }
 
 // Pages with the errors the reference validators gave for them (onsgmls
