@@ -280,6 +280,16 @@ class TChecker {
                  TFix{"Remove this " + Quoted(Name), From, To, ""});
       }
       Note(Name);
+      // XML wants every attribute with a quoted value (checked="checked").
+      if (FSchema.Xml && !A.HasValue)
+        FOut.Add("not-well-formed", A.Name.Start, A.Name.End,
+                 "In XML the attribute " + Quoted(Name) + " needs a value",
+                 TFix{"Write " + std::string(Name) + "=\"" + std::string(Name) + "\"", A.Name.Start,
+                      A.Name.End, std::string(Name) + "=\"" + std::string(Name) + "\""});
+      else if (FSchema.Xml && !A.Quote)
+        FOut.Add("not-well-formed", A.Value.Start, A.Value.End,
+                 "In XML the value of " + Quoted(Name) + " needs quotes",
+                 TFix{"Quote the value", A.Value.Start, A.Value.End, "\"" + std::string(Of(A.Value)) + "\""});
       const std::string_view Value = Of(A.Value);
       if (!Facts) {
         // Without the schema's word an id is still an id (a style sheet's

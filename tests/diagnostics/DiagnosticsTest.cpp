@@ -72,6 +72,9 @@ TEST_F(Diagnostics, EachRuleFiresWhereItsSchemaSaysSo) {
           {"unclosed-element div"}},
       {"omitted end tags are HTML", Strict + "<ul><li>a<li>b</ul><p>x", "p.html", {}},
       {"unterminated comment", Html5 + "<p>x<!-- y", "p.html", {"unterminated-tag <!--"}},
+      {"XML attributes", Xhtml + "<html><head><title>t</title></head><body><form action=\"x\"><p><input "
+          "type=checkbox checked /></p></form></body></html>", "p.html",
+          {"not-well-formed checkbox", "not-well-formed checked"}},
       {"div in p in XHTML", Xhtml + "<html><head><title>t</title></head><body><p><div/></p></body></html>",
           "p.html", {"misplaced-element div"}},
       {"li outside a list", Strict + "<div><li>x</li></div>", "p.html", {"misplaced-element li"}},
