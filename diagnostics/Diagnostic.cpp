@@ -25,6 +25,7 @@ constexpr TRule RuleTable[] = {
     {"unknown-id", TSeverity::Error, "a reference to an ID no element has"},
     {"stray-end-tag", TSeverity::Error, "an end tag that closes no open element"},
     {"unclosed-element", TSeverity::Error, "an element whose required end tag never comes"},
+    {"undefined-entity", TSeverity::Error, "a reference to an entity the schema does not declare"},
     {"not-well-formed", TSeverity::Error,
      "in an XML document, an attribute without a value or with one unquoted"},
     {"unterminated-tag", TSeverity::Error, "a tag, comment or section without its closing delimiter"},

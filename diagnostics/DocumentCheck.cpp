@@ -1,6 +1,7 @@
 #include "diagnostics/DocumentCheck.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "completion/HTMLCodCmplt.h"
 #include "css/CSSCodCmplt.h"
@@ -79,6 +80,18 @@ TCheckResult CheckDocument(TMemoryHost& Host, TDocumentModel& Model, const TKelP
               "No schema serves this DOCTYPE: the document is checked for its structure only");
     for (const std::string& Problem : Symbols.GetLoadProblems())
       Out.Add("schema-message", At.Start, At.End, "The schema: " + Problem);
+    // The schema's entities, unless the DOCTYPE declares the document's own.
+    std::unordered_set<std::string> Entities;
+    const bool OwnEntities =
+        DocType != Tree.Nodes.end() &&
+        Text.substr(DocType->Open.Start, DocType->Range().End - DocType->Open.Start).find('[') !=
+            std::string::npos;
+    if (Schema.Symbols && !OwnEntities && !Tree.References.empty()) {
+      TAsciiCharList& Chars = Symbols.GetCharList();
+      Chars.SetFilter("");
+      for (int32_t I = 0; I < Chars.GetCount(); ++I) Entities.insert(Chars.GetItem(I));
+      Schema.Entities = &Entities;
+    }
     CheckMarkup(Text, Tree, Schema, Out);
     // An XSL template's literal style element is a sheet in pieces.
     if (!Schema.Xsl) CheckSheets();

@@ -86,6 +86,16 @@ class TChecker {
           break;
       }
     }
+    if (FSchema.Entities)
+      for (const TMLRange R : FTree.References) {
+        const std::string_view Name = Of({R.Start + 1, R.End - 1});
+        static constexpr std::string_view Xml[] = {"amp", "lt", "gt", "quot", "apos"};
+        if (std::find(std::begin(Xml), std::end(Xml), Name) == std::end(Xml) &&
+            !FSchema.Entities->contains(std::string(Name)))
+          FOut.Add("undefined-entity", R.Start, R.End,
+                   "The entity " + Quoted(Of(R)) + " is not declared" +
+                       (FSchema.Xml ? "" : "; write \"&amp;\" for a '&' of the text"));
+      }
     for (const auto& [Id, Where] : FReferences)
       if (!FIds.contains(Id))
         FOut.Add("unknown-id", Where.Start, Where.End, "No element has the ID " + Quoted(Id));

@@ -137,15 +137,20 @@ class TBuilder {
     const auto FirstRegion =
         std::lower_bound(From.Regions.begin(), From.Regions.end(), P,
                          [](const TMLRegion& X, uint32_t O) { return X.Range.Start < O; });
+    const auto FirstReference = std::lower_bound(From.References.begin(), From.References.end(), P,
+                                                 [](const TMLRange& X, uint32_t O) { return X.Start < O; });
     Tail.Nodes.assign(From.Nodes.begin() + At, From.Nodes.end());
     Tail.Attributes.assign(From.Attributes.begin() + FirstAttribute, From.Attributes.end());
     Tail.Regions.assign(FirstRegion, From.Regions.end());
+    Tail.References.assign(FirstReference, From.References.end());
+    From.References.erase(FirstReference, From.References.end());
     From.Nodes.resize(At);
     From.Attributes.resize(FirstAttribute);
     From.Regions.erase(FirstRegion, From.Regions.end());
     R.Nodes = std::move(From.Nodes);
     R.Attributes = std::move(From.Attributes);
     R.Regions = std::move(From.Regions);
+    R.References = std::move(From.References);
     for (const uint32_t I : Open) {
       R.Nodes[I].Next = 0;
       const std::string_view Name = Slice(R.Nodes[I].Name);
@@ -247,6 +252,11 @@ class TBuilder {
                                                            : Index(X.Owner);
       R.Regions.push_back(X);
     }
+    for (TMLRange Was : Tail.References) {
+      if (Was.Start < Q) continue;
+      Move(Was);
+      R.References.push_back(Was);
+    }
     R.Xml = Xml;
     return true;
   }
@@ -308,10 +318,30 @@ class TBuilder {
     return TMLRegionKind::Markup;
   }
 
+  // The named references in [Start, End): '&', a letter, name characters, ';'.
+  void References(uint32_t Start, uint32_t End) {
+    for (const char* P = T.data() + Start;
+         (P = static_cast<const char*>(std::memchr(P, '&', T.data() + End - P)));) {
+      const char* Q = P + 1;
+      if (Q == T.data() + End || !std::isalpha(static_cast<unsigned char>(*Q))) {
+        P = Q;
+        continue;
+      }
+      while (Q < T.data() + End && std::isalnum(static_cast<unsigned char>(*Q))) ++Q;
+      if (Q < T.data() + End && *Q == ';')
+        R.References.push_back(
+            {static_cast<uint32_t>(P - T.data()), static_cast<uint32_t>(Q + 1 - T.data())});
+      P = Q;
+    }
+  }
+
   // Text is no node; in a style or script element of XML it is its pieces.
   void Text(uint32_t Start, uint32_t End) {
     const TMLRegionKind Language = ParentLanguage();
-    if (Language == TMLRegionKind::Markup) return;
+    if (Language == TMLRegionKind::Markup) {
+      References(Start, End);
+      return;
+    }
     // XML text holds entity references: markup between pieces of the sheet.
     uint32_t From = Start;
     bool AfterReference = false;
@@ -471,6 +501,10 @@ class TBuilder {
             A.Value = {VS, P};
           }
         }
+        // A value a server writes into holds its code, not references.
+        if (A.HasValue &&
+            T.substr(A.Value.Start, A.Value.End - A.Value.Start).find("<%") == std::string_view::npos)
+          References(A.Value.Start, A.Value.End);
         Grow(R.Attributes);
         R.Attributes.push_back(A);
         if (A.Quote && SameName(Slice(A.Name), "style"))
@@ -507,8 +541,8 @@ class TBuilder {
     // "/>" closes in XML and foreign content, and a prefixed element's is a
     // server's or tag library's (asp:Label, c:out); a <script … /> of XHTML
     // written as HTML has no body either.
-    if ((SelfClosing && (!Html || OneOf(TagName, RawTextElements) ||
-                         TagName.find(':') != std::string_view::npos)) ||
+    if ((SelfClosing &&
+         (!Html || OneOf(TagName, RawTextElements) || TagName.find(':') != std::string_view::npos)) ||
         (Html && OneOf(TagName, VoidElements))) {
       Node.End = SelfClosing && !(Html && OneOf(TagName, VoidElements)) ? TMLEnd::SelfClosed : TMLEnd::Void;
       Finish(I);

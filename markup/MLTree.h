@@ -131,6 +131,10 @@ class TMLTree {
   std::vector<TMLAttribute> Attributes;
   // Every region that is not markup, in document order; markup is the rest.
   std::vector<TMLRegion> Regions;
+  // The named character references ("&amp;", from '&' to ';') of markup text
+  // and of attribute values, in document order; raw text and server code
+  // hold none.
+  std::vector<TMLRange> References;
   uint32_t Length = 0;    // of the text read
   bool XmlGiven = false;  // Build's argument
   bool Xml = false;       // what the document turned out to be

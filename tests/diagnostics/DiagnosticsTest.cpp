@@ -75,6 +75,9 @@ TEST_F(Diagnostics, EachRuleFiresWhereItsSchemaSaysSo) {
       {"XML attributes", Xhtml + "<html><head><title>t</title></head><body><form action=\"x\"><p><input "
           "type=checkbox checked /></p></form></body></html>", "p.html",
           {"not-well-formed checkbox", "not-well-formed checked"}},
+      {"entities", Html5 + "<p title=\"&copy;&nbspx;\">&amp; &hellip; &eacutex; AT&T &#169; &apos;</p>", "p.html",
+          {"undefined-entity &nbspx;", "undefined-entity &eacutex;"}},
+      {"a DOCTYPE's own entities", "<!DOCTYPE t [<!ENTITY own \"x\">]>\n<t>&own;</t>", "t.xsl", {}},
       {"div in p in XHTML", Xhtml + "<html><head><title>t</title></head><body><p><div/></p></body></html>",
           "p.html", {"misplaced-element div"}},
       {"li outside a list", Strict + "<div><li>x</li></div>", "p.html", {"misplaced-element li"}},

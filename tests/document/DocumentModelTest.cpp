@@ -171,7 +171,7 @@ TEST(DocumentModelVersions, EditsBetweenVersionsGiveTheWholeReadingsTree) {
     const TMLTree& Tree = Model.Tree(Text, Version);
     const TMLTree Full = TMLTree::Build(Text, false);
     ASSERT_TRUE(Tree.Nodes == Full.Nodes && Tree.Attributes == Full.Attributes &&
-                Tree.Regions == Full.Regions)
+                Tree.Regions == Full.Regions && Tree.References == Full.References)
         << "version " << Version;
   }
 }

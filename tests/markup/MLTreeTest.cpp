@@ -232,6 +232,7 @@ TEST(MLTree, IncrementalEqualsFull) {
             << Describe(Full.Nodes[I]) << "\nedit at " << Start << " -" << Removed << " +" << Inserted.size();
       ASSERT_TRUE(Tree.Attributes == Full.Attributes) << File << " step " << Step;
       ASSERT_TRUE(Tree.Regions == Full.Regions) << File << " step " << Step;
+      ASSERT_TRUE(Tree.References == Full.References) << File << " step " << Step;
       ASSERT_EQ(Tree.Xml, Full.Xml);
     }
   }
