@@ -1,5 +1,7 @@
 #include "diagnostics/MarkupCheck.h"
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -52,7 +54,7 @@ std::string Quoted(std::string_view S) {
 }
 
 // What a schema tag declares, read once per tag: its attributes by folded
-// name, the required ones, and each enumeration's values.
+// name, and the required ones.
 struct TTagFacts {
   std::unordered_map<std::string, IKelMLTagAttribute*> Attributes;
   std::vector<std::string> Required;
@@ -240,6 +242,8 @@ class TChecker {
         List += std::string(I ? (I + 1 == Alternatives.size() ? " or <" : ", <") : "<") +
                 (Child ? Child->GetName() : Alternatives[I]) + ">";
       }
+      if (Alternatives.size() > 6)
+        List = "one of " + List + "… (" + std::to_string(Alternatives.size()) + " in all)";
       FOut.Add("missing-child", N.Name.Start, N.Name.End,
                "<" + std::string(Name) + "> needs " + List + " inside");
     }
@@ -324,7 +328,7 @@ class TChecker {
         continue;
       }
       if (!A.HasValue || HasIsland(Value)) continue;
-      Value_(Element, Declared, Name, Value, A.Value);
+      CheckValue(Element, Declared, Name, Value, A.Value);
     }
     if (!Facts) return;
     // A required attribute goes in before the tag's ">" or "/>".
@@ -364,8 +368,8 @@ class TChecker {
     return FSchema.Asp && SameText(Name, "runat");
   }
 
-  void Value_(std::string_view Element, IKelMLTagAttribute* Declared, std::string_view Name,
-              std::string_view Value, TMLRange Where) {
+  void CheckValue(std::string_view Element, IKelMLTagAttribute* Declared, std::string_view Name,
+                  std::string_view Value, TMLRange Where) {
     const auto* Rule = dynamic_cast<TMLValueRule*>(Declared);
     const TMLValueKind Kind = Rule ? Rule->ValueKind() : TMLValueKind::Text;
     const std::string Owner = "<" + std::string(Element) + " " + std::string(Name) + ">";

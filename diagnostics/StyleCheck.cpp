@@ -32,13 +32,13 @@ class TSheetChecker {
           Declaration(N);
           break;
         case TCSSItemKind::Rule:
-          Block(I, N, "rule");
+          Block(N, "rule");
           if (N.Terminated && Blank(N.Block) && N.Next == I + 1)
             FOut.Add("empty-rule", N.Name.Start, N.Name.End, "The rule " + Clip(Of(N.Name)) + " is empty");
           break;
         case TCSSItemKind::AtRule:
           AtRule(N);
-          Block(I, N, "at-rule");
+          Block(N, "at-rule");
           break;
         case TCSSItemKind::Comment:
           if (!N.Terminated)
@@ -75,8 +75,7 @@ class TSheetChecker {
     return std::all_of(S.begin(), S.end(), IsCSSBlank);
   }
 
-  void Block(uint32_t Index, const TCSSItem& N, const char* What) {
-    (void)Index;
+  void Block(const TCSSItem& N, const char* What) {
     if (!N.Terminated && N.Block.Start > N.Name.Start)
       FOut.Add("unclosed-block", N.Name.Start, N.Name.End,
                std::string("The ") + What + " " + Clip(Of(N.Name)) + " is never closed with \"}\"");
