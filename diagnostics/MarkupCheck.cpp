@@ -217,25 +217,45 @@ class TChecker {
 
   // The children the model requires, written or implied: a child whose start
   // tag HTML lets a page leave out (tbody, body) stands without one.
+  // The groups of a tag's required children that no child with an omissible
+  // start tag answers, read once per tag.
+  const THTMLTag::TRequired& RequiredOf(IKelMLTag* Tag) {
+    auto [It, New] = FRequired.try_emplace(Tag);
+    if (New)
+      if (const auto* Own = dynamic_cast<THTMLTag*>(Tag))
+        for (const auto& Alternatives : Own->RequiredChildren())
+          if (std::none_of(Alternatives.begin(), Alternatives.end(), [&](const std::string& A) {
+                const TKelPtr<IKelMLTag> Child = Tag->LookupTag(A);
+                return Child && !Child->GetRequiresOpeningTag();
+              }))
+            It->second.push_back(Alternatives);
+    return It->second;
+  }
+
   void Children(uint32_t Index, const TMLNode& N, std::string_view Name, IKelMLTag* Tag) {
-    const auto* Own = dynamic_cast<THTMLTag*>(Tag);
-    if (!Own || Own->RequiredChildren().empty() || N.End == TMLEnd::Unclosed || !N.Terminated) return;
-    std::vector<std::string_view> Written;
-    for (uint32_t C = Index + 1; C < N.Next; C = FTree.Nodes[C].Next) {
+    const THTMLTag::TRequired& Required = RequiredOf(Tag);
+    if (Required.empty() || N.End == TMLEnd::Unclosed || !N.Terminated) return;
+    // The children are read until every group has one (a body of thousands
+    // answers at its first block).
+    std::vector<bool> Met(Required.size());
+    size_t Left = Required.size();
+    for (uint32_t C = Index + 1; C < N.Next && Left > 0; C = FTree.Nodes[C].Next) {
       const TMLNode& Child = FTree.Nodes[C];
       // What a server or template writes there is not known.
       if (Child.Kind == TMLNodeKind::Server || Child.Kind == TMLNodeKind::ProcessingInstruction) return;
-      if (Child.Kind == TMLNodeKind::Element) Written.push_back(Of(Child.Name));
+      if (Child.Kind != TMLNodeKind::Element) continue;
+      const std::string_view Written = Of(Child.Name);
+      for (size_t G = 0; G < Required.size(); ++G)
+        if (!Met[G] && std::any_of(Required[G].begin(), Required[G].end(),
+                                   [&](const std::string& A) { return Same(Written, A); })) {
+          Met[G] = true;
+          --Left;
+        }
     }
-    if (HasIsland(Of(N.Content()))) return;
-    for (const auto& Alternatives : Own->RequiredChildren()) {
-      bool Found = false;
-      for (const std::string& A : Alternatives) {
-        const TKelPtr<IKelMLTag> Child = Tag->LookupTag(A);
-        Found = Found || (Child && !Child->GetRequiresOpeningTag()) ||
-                std::any_of(Written.begin(), Written.end(), [&](std::string_view W) { return Same(W, A); });
-      }
-      if (Found) continue;
+    if (Left == 0 || HasIsland(Of(N.Content()))) return;
+    for (size_t G = 0; G < Required.size(); ++G) {
+      if (Met[G]) continue;
+      const auto& Alternatives = Required[G];
       std::string List;
       for (size_t I = 0; I < Alternatives.size() && I < 6; ++I) {
         const TKelPtr<IKelMLTag> Child = Tag->LookupTag(Alternatives[I]);
@@ -370,8 +390,11 @@ class TChecker {
 
   void CheckValue(std::string_view Element, IKelMLTagAttribute* Declared, std::string_view Name,
                   std::string_view Value, TMLRange Where) {
-    const auto* Rule = dynamic_cast<TMLValueRule*>(Declared);
-    const TMLValueKind Kind = Rule ? Rule->ValueKind() : TMLValueKind::Text;
+    auto [Known, New] = FKinds.try_emplace(Declared, TMLValueKind::Text);
+    if (New)
+      if (const auto* Rule = dynamic_cast<TMLValueRule*>(Declared)) Known->second = Rule->ValueKind();
+    const TMLValueKind Kind = Known->second;
+    if (Kind == TMLValueKind::Text) return;
     const std::string Owner = "<" + std::string(Element) + " " + std::string(Name) + ">";
     switch (Kind) {
       case TMLValueKind::Text:
@@ -456,6 +479,8 @@ class TChecker {
   std::vector<std::string_view> FSeen;
   std::unordered_set<std::string> FSeenSet;
   std::map<std::pair<IKelMLTag*, std::string>, bool> FTakes;
+  std::unordered_map<IKelMLTag*, THTMLTag::TRequired> FRequired;
+  std::unordered_map<IKelMLTagAttribute*, TMLValueKind> FKinds;
   std::vector<std::pair<std::string, TMLRange>> FReferences;
 };
 
