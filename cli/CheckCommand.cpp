@@ -17,28 +17,15 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-// Line and character column (from 1) of offsets, by the text's line starts.
-class TLineTable {
- public:
-  explicit TLineTable(const std::string& Text) : FText(Text) {
-    FStarts.push_back(0);
-    for (size_t I = 0; I < Text.size(); ++I)
-      if (Text[I] == '\n') FStarts.push_back(I + 1);
-  }
-  std::pair<size_t, size_t> At(size_t Offset) const {
-    Offset = std::min(Offset, FText.size());
-    const size_t Line =
-        static_cast<size_t>(std::upper_bound(FStarts.begin(), FStarts.end(), Offset) - FStarts.begin());
-    size_t Column = 1;
-    for (size_t I = FStarts[Line - 1]; I < Offset; ++I)
-      if ((static_cast<unsigned char>(FText[I]) & 0xC0) != 0x80) ++Column;
-    return {Line, Column};
-  }
-
- private:
-  const std::string& FText;
-  std::vector<size_t> FStarts;
-};
+// Line and character column (from 1) of an offset, by the view's line index.
+std::pair<int32_t, int32_t> LineColumn(const TMemoryEditView& View, uint32_t Offset) {
+  const auto At = static_cast<int32_t>(std::min<size_t>(Offset, View.Text().size()));
+  const int32_t Line = View.LineOf(At);
+  int32_t Column = 1;
+  for (int32_t I = View.LineStart(Line); I < At; ++I)
+    if ((static_cast<unsigned char>(View.Text()[static_cast<size_t>(I)]) & 0xC0) != 0x80) ++Column;
+  return {Line, Column};
+}
 
 // The files a folder holds that the engine serves, in name order.
 std::vector<std::string> Served(const std::string& Folder) {
@@ -104,16 +91,15 @@ int RunCheck(const TCheckRequest& R, TMemoryHost& Host, std::ostream& Out, std::
     TDocumentModel Model(File);
     Model.Tree(View->Text(), 1);
     const TCheckResult Found = CheckDocument(Host, Model, View, Rules, R.Max);
-    const TLineTable Lines(View->Text());
     for (const TDiagnostic& D : Found.Problems) {
       if (D.Severity == TSeverity::Error && Status == 0) Status = 1;
-      const auto [Line, Column] = Lines.At(D.Start);
+      const auto [Line, Column] = LineColumn(*View, D.Start);
       if (R.Format == "text") {
         Out << File << ':' << Line << ':' << Column << ": " << SeverityName(D.Severity) << ": " << D.Message
             << " [" << D.Rule << "]\n";
         continue;
       }
-      const auto [EndLine, EndColumn] = Lines.At(D.End);
+      const auto [EndLine, EndColumn] = LineColumn(*View, D.End);
       Problems.push_back({{"file", File},
                           {"line", Line},
                           {"column", Column},

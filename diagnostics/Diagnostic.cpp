@@ -119,6 +119,26 @@ TSeverity TCheckRules::Severity(std::string_view Rule) const {
   return R ? R->Severity : TSeverity::Off;
 }
 
+bool HasTemplateText(std::string_view S) {
+  for (const std::string_view Open : {"<%", "<?", "{{", "{%", "${"})
+    if (S.find(Open) != std::string_view::npos) return true;
+  return false;
+}
+
+std::string Quoted(std::string_view S) {
+  constexpr size_t Longest = 60;
+  std::string R;
+  for (const char C : S) {
+    if (R.size() == Longest) return "\"" + R + "…\"";
+    if (C != ' ' && C != '\t' && C != '\n' && C != '\r' && C != '\f')
+      R += C;
+    else if (!R.empty() && R.back() != ' ')
+      R += ' ';
+  }
+  while (!R.empty() && R.back() == ' ') R.pop_back();
+  return "\"" + R + "\"";
+}
+
 std::string Nearest(std::string_view Word, const std::vector<std::string>& Candidates) {
   const auto Lower = [](std::string_view S) {
     std::string R(S);

@@ -35,6 +35,12 @@ struct TDiagnostic {
   std::optional<TFix> Fix;
 };
 
+// Whether S holds text a template language fills in (<%= %>, <?php ?>,
+// {{ }}, {% %}, ${ }): what it stands in is never judged.
+bool HasTemplateText(std::string_view S);
+// S for a message: quoted, on one line, at most 60 characters.
+std::string Quoted(std::string_view S);
+
 // The candidate nearest to Word (ignoring case) within a third of its
 // length in edits, else empty: "hreff" → "href", "middle" → nothing.
 std::string Nearest(std::string_view Word, const std::vector<std::string>& Candidates);

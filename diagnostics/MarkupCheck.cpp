@@ -14,14 +14,6 @@ namespace kel {
 
 namespace {
 
-// Text a template language fills in (<%= %>, <?php ?>, {{ }}, {% %}) is
-// not the page's: what it stands in is never judged.
-bool HasIsland(std::string_view S) {
-  for (const std::string_view Open : {"<%", "<?", "{{", "{%"})
-    if (S.find(Open) != std::string_view::npos) return true;
-  return false;
-}
-
 bool IsSpace(char C) { return C == ' ' || C == '\t' || C == '\n' || C == '\r' || C == '\f'; }
 
 // An SGML or XML name: a letter (or '_', ':') then name characters.
@@ -48,11 +40,6 @@ std::vector<std::string_view> Words(std::string_view S) {
   return R;
 }
 
-std::string Quoted(std::string_view S) {
-  constexpr size_t Longest = 60;
-  return "\"" + std::string(S.substr(0, Longest)) + (S.size() > Longest ? "…" : "") + "\"";
-}
-
 // What a schema tag declares, read once per tag: its attributes by folded
 // name, and the required ones.
 struct TTagFacts {
@@ -73,7 +60,7 @@ class TChecker {
           Element(I, N);
           break;
         case TMLNodeKind::StrayEndTag:
-          if (!HasIsland(Of(N.Name)))
+          if (!HasTemplateText(Of(N.Name)))
             FOut.Add("stray-end-tag", N.Open.Start, N.Open.End,
                      "</" + std::string(Of(N.Name)) + "> closes no open element");
           break;
@@ -181,15 +168,15 @@ class TChecker {
 
   void Element(uint32_t Index, const TMLNode& N) {
     const std::string_view Name = Of(N.Name);
-    if (!N.Terminated && !HasIsland(Name))
+    if (!N.Terminated && !HasTemplateText(Name))
       FOut.Add("unterminated-tag", N.Open.Start, N.Open.End,
                "The tag <" + std::string(Name) + " has no closing \">\"");
-    if (N.End == TMLEnd::Unclosed && !HasIsland(Name))
+    if (N.End == TMLEnd::Unclosed && !HasTemplateText(Name))
       FOut.Add("unclosed-element", N.Name.Start, N.Name.End, "<" + std::string(Name) + "> is never closed",
                TFix{"Close <" + std::string(Name) + "> where its parent ends", N.Close.Start, N.Close.Start,
                     "</" + std::string(Name) + ">"});
     IKelMLTag* Tag = nullptr;
-    const bool Judge = FSchema.Symbols && !Name.empty() && Judged(Name) && !HasIsland(Name);
+    const bool Judge = FSchema.Symbols && !Name.empty() && Judged(Name) && !HasTemplateText(Name);
     IKelMLTag* Parent = N.Parent == TMLNode::None ? FSchema.Root : FTags[N.Parent];
     const TElementAnswer* Answer = Judge ? &ElementIn(Parent, Name) : nullptr;
     if (Answer) {
@@ -252,7 +239,7 @@ class TChecker {
           --Left;
         }
     }
-    if (Left == 0 || HasIsland(Of(N.Content()))) return;
+    if (Left == 0 || HasTemplateText(Of(N.Content()))) return;
     for (size_t G = 0; G < Required.size(); ++G) {
       if (Met[G]) continue;
       const auto& Alternatives = Required[G];
@@ -302,7 +289,7 @@ class TChecker {
     const TTagFacts* Facts = Tag ? &this->Facts(Tag) : nullptr;
     for (const TMLAttribute& A : Written) {
       const std::string_view Name = Of(A.Name);
-      if (Name.empty() || HasIsland(Name)) continue;
+      if (Name.empty() || HasTemplateText(Name)) continue;
       if (Seen(Name)) {
         // The attribute goes with the blanks before it.
         uint32_t From = A.Name.Start;
@@ -347,7 +334,7 @@ class TChecker {
         }
         continue;
       }
-      if (!A.HasValue || HasIsland(Value)) continue;
+      if (!A.HasValue || HasTemplateText(Value)) continue;
       CheckValue(Element, Declared, Name, Value, A.Value);
     }
     if (!Facts) return;

@@ -26,7 +26,7 @@ class TSheetChecker {
     if (Properties.empty()) return;  // css.xml was not read: nothing to judge by
     for (uint32_t I = 0; I < FSheet.Nodes.size(); ++I) {
       const TCSSItem& N = FSheet.Nodes[I];
-      if (HasIsland(Of(N.Range))) continue;
+      if (HasTemplateText(Of(N.Range))) continue;
       switch (N.Kind) {
         case TCSSItemKind::Declaration:
           Declaration(N);
@@ -34,7 +34,7 @@ class TSheetChecker {
         case TCSSItemKind::Rule:
           Block(N, "rule");
           if (N.Terminated && Blank(N.Block) && N.Next == I + 1)
-            FOut.Add("empty-rule", N.Name.Start, N.Name.End, "The rule " + Clip(Of(N.Name)) + " is empty");
+            FOut.Add("empty-rule", N.Name.Start, N.Name.End, "The rule " + Quoted(Of(N.Name)) + " is empty");
           break;
         case TCSSItemKind::AtRule:
           AtRule(N);
@@ -51,25 +51,6 @@ class TSheetChecker {
 
  private:
   std::string_view Of(TMLRange R) const { return FText.substr(R.Start, R.End - R.Start); }
-  // A name for a message: on one line, and short.
-  static std::string Clip(std::string_view S) {
-    constexpr size_t Longest = 40;
-    std::string R;
-    for (const char C : S) {
-      if (R.size() == Longest) return "\"" + R + "…\"";
-      if (!IsCSSBlank(C))
-        R += C;
-      else if (!R.empty() && R.back() != ' ')
-        R += ' ';
-    }
-    while (!R.empty() && R.back() == ' ') R.pop_back();
-    return "\"" + R + "\"";
-  }
-  static bool HasIsland(std::string_view S) {
-    for (const std::string_view Open : {"<%", "<?", "{{", "{%", "${"})
-      if (S.find(Open) != std::string_view::npos) return true;
-    return false;
-  }
   bool Blank(TMLRange R) const {
     const std::string_view S = Of(R);
     return std::all_of(S.begin(), S.end(), IsCSSBlank);
@@ -78,7 +59,7 @@ class TSheetChecker {
   void Block(const TCSSItem& N, const char* What) {
     if (!N.Terminated && N.Block.Start > N.Name.Start)
       FOut.Add("unclosed-block", N.Name.Start, N.Name.End,
-               std::string("The ") + What + " " + Clip(Of(N.Name)) + " is never closed with \"}\"");
+               std::string("The ") + What + " " + Quoted(Of(N.Name)) + " is never closed with \"}\"");
   }
 
   void AtRule(const TCSSItem& N) {
@@ -90,7 +71,7 @@ class TSheetChecker {
     const std::string Near = Nearest(Name, Known);
     FOut.Add(
         "unknown-at-rule", N.Name.Start, N.Name.End,
-        "Unknown at-rule " + Clip(Of(N.Name)) + (Near.empty() ? "" : "; did you mean \"@" + Near + "\"?"),
+        "Unknown at-rule " + Quoted(Of(N.Name)) + (Near.empty() ? "" : "; did you mean \"@" + Near + "\"?"),
         Near.empty()
             ? std::nullopt
             : std::optional<TFix>(TFix{"Write \"@" + Near + "\"", N.Name.Start, N.Name.End, "@" + Near}));
@@ -133,11 +114,11 @@ class TSheetChecker {
     if (Name.empty() || Name[0] == '-' || Name[0] == '*' || Name[0] == '_') return;
     if (const auto* Names = NamesFor(N); Names && !Knows(*Names, Name)) {
       const std::string Near = Nearest(Name, *Names);
-      FOut.Add("unknown-property", N.Name.Start, N.Name.End,
-               "Unknown property " + Clip(Written) + (Near.empty() ? "" : "; did you mean \"" + Near + "\"?"),
-               Near.empty()
-                   ? std::nullopt
-                   : std::optional<TFix>(TFix{"Write \"" + Near + "\"", N.Name.Start, N.Name.End, Near}));
+      FOut.Add(
+          "unknown-property", N.Name.Start, N.Name.End,
+          "Unknown property " + Quoted(Written) + (Near.empty() ? "" : "; did you mean \"" + Near + "\"?"),
+          Near.empty() ? std::nullopt
+                       : std::optional<TFix>(TFix{"Write \"" + Near + "\"", N.Name.Start, N.Name.End, Near}));
     }
     // The same property twice in one block: the first one is dead.
     const auto Key = std::make_pair(N.Parent, Name);
@@ -149,7 +130,7 @@ class TSheetChecker {
           Value.find("-moz-") == std::string_view::npos && Before.find("-moz-") == std::string_view::npos &&
           Value == Before)
         FOut.Add("duplicate-property", N.Name.Start, N.Name.End,
-                 "The property " + Clip(Written) + " is already set to the same value in this block");
+                 "The property " + Quoted(Written) + " is already set to the same value in this block");
       It->second = &N;
     }
     // "!imporant", "!importnt": a '!' whose word is not important.
@@ -164,7 +145,7 @@ class TSheetChecker {
       if (E > W && Rest == Value.size() && !SameText(Value.substr(W, E - W), "important"))
         FOut.Add("invalid-important", N.Value.Start + static_cast<uint32_t>(Bang),
                  N.Value.Start + static_cast<uint32_t>(E),
-                 Clip(Value.substr(Bang, E - Bang)) + " is not \"!important\"",
+                 Quoted(Value.substr(Bang, E - Bang)) + " is not \"!important\"",
                  TFix{"Write \"!important\"", N.Value.Start + static_cast<uint32_t>(Bang),
                       N.Value.Start + static_cast<uint32_t>(E), "!important"});
     }

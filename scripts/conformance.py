@@ -24,7 +24,7 @@ KINDS = [
     (r"element .* undefined|No declaration for element|not allowed as child|Element \S+ not allowed"
      r"|is obsolete", {"unknown-element", "misplaced-element"}),
     (r"there is no attribute|No declaration for attribute|Attribute \S+ not allowed", {"unknown-attribute"}),
-    (r"duplicate specification of attribute|Duplicate attribute|Attribute \S+ redefined", {"duplicate-attribute"}),
+    (r"duplicate \w+ of attribute|Duplicate attribute|Attribute \S+ redefined", {"duplicate-attribute"}),
     (r"already defined|Duplicate ID", {"duplicate-id"}),
     (r"cannot be|not among the enumerated|is not allowed in the value|Bad value|Syntax of value",
      {"invalid-value"}),

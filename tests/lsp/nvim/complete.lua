@@ -5,17 +5,8 @@
 -- MLI_COL (0-based, bytes), MLI_LABEL, MLI_OUT. Exits 0 when the buffer was written, else 1 with a
 -- line on stderr.
 local env = vim.env
-local function fail(msg)
-  io.stderr:write(msg .. "\n")
-  vim.cmd("cquit 1")
-end
-
--- The README's recipe as a user's init.lua holds it, mlinsight on the PATH.
-vim.cmd("filetype on")
-vim.env.PATH = vim.fn.fnamemodify(env.MLI_EXE, ":h") .. ":" .. vim.env.PATH
-dofile(env.MLI_RECIPE)
-vim.cmd("edit " .. vim.fn.fnameescape(env.MLI_FILE))
-local buf = vim.api.nvim_get_current_buf()
+local here = vim.fn.fnamemodify(debug.getinfo(1, "S").source:sub(2), ":h")
+local fail, buf = dofile(here .. "/open.lua")
 local client
 vim.wait(10000, function()
   client = vim.lsp.buf_get_clients(buf)[next(vim.lsp.buf_get_clients(buf)) or 0]

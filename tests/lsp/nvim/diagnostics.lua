@@ -3,16 +3,8 @@
 -- the bytes MLI_DELETE ("line:from:to", 0-based) as a user would, wait for the
 -- new ones, and write both lists to MLI_OUT as "code line:col" lines.
 local env = vim.env
-local function fail(msg)
-  io.stderr:write(msg .. "\n")
-  vim.cmd("cquit 1")
-end
-
-vim.cmd("filetype on")
-vim.env.PATH = vim.fn.fnamemodify(env.MLI_EXE, ":h") .. ":" .. vim.env.PATH
-dofile(env.MLI_RECIPE)
-vim.cmd("edit " .. vim.fn.fnameescape(env.MLI_FILE))
-local buf = vim.api.nvim_get_current_buf()
+local here = vim.fn.fnamemodify(debug.getinfo(1, "S").source:sub(2), ":h")
+local fail, buf = dofile(here .. "/open.lua")
 local function listed()
   local out = {}
   for _, d in ipairs(vim.diagnostic.get(buf)) do
