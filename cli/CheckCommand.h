@@ -1,4 +1,4 @@
-// `mlinsight check [--format text|json|sarif] [--rules SPEC] FILE|FOLDER...`:
+// `mlinsight check [--format text|json|sarif] [--rules NAME=SEVERITY,...] FILE|FOLDER...`:
 // reads each document with the schema completion would select and prints
 // its problems, one line each: FILE:LINE:COL: severity: message [rule]
 // (columns in characters). A folder stands for the files below it that the

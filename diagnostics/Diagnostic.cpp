@@ -90,12 +90,12 @@ TCheckRules TCheckRules::FromOptions() {
   return Set;
 }
 
-std::string TCheckRules::Apply(std::string_view Spec) {
+std::string TCheckRules::Apply(std::string_view Settings) {
   std::string Wrong;
-  while (!Spec.empty()) {
-    const size_t Comma = std::min(Spec.find(','), Spec.size());
-    const std::string_view Entry = Trim(Spec.substr(0, Comma));
-    Spec.remove_prefix(std::min(Comma + 1, Spec.size()));
+  while (!Settings.empty()) {
+    const size_t Comma = std::min(Settings.find(','), Settings.size());
+    const std::string_view Entry = Trim(Settings.substr(0, Comma));
+    Settings.remove_prefix(std::min(Comma + 1, Settings.size()));
     if (Entry.empty()) continue;
     const size_t Eq = Entry.find('=');
     const std::string_view Name = Trim(Entry.substr(0, Eq));

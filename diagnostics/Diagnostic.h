@@ -64,7 +64,7 @@ class TCheckRules {
   static TCheckRules FromOptions();
   // "name=off,name=warning,…": an empty string if every entry was
   // understood, else what was not.
-  std::string Apply(std::string_view Spec);
+  std::string Apply(std::string_view Settings);
   TSeverity Severity(std::string_view Rule) const;
   bool On(std::string_view Rule) const { return Severity(Rule) != TSeverity::Off; }
 
